@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds both trees: build/win (setup.exe and
+# the Windows tools) and build/host (core, tests, package builder).
+# With --fuzz also build/fuzz (libFuzzer targets, clang).
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+jobs=${KQ_JOBS:-2}
+
+bash scripts/setup.sh || exit 1
+
+build() {  # dir, cmake args...
+  local dir=$1; shift
+  mkdir -p "$dir"
+  cmake -S . -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 || { tail -n 40 "$dir.configure.log"; return 1; }
+  ninja -C "$dir" -j"$jobs" >"$dir.log" 2>&1 || { grep -E -A12 'error|FAILED' "$dir.log" | head -n 80; return 1; }
+}
+
+build build/win -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release || exit 1
+build build/host -DKQ_WIN_BUILD_DIR="$top/build/win" || exit 1
+if [ "${1:-}" = "--fuzz" ]; then
+  CC=clang CXX=clang++ build build/fuzz -DKQ_FUZZ=ON || exit 1
+fi
+exit 0

@@ -1,0 +1,56 @@
+#include "app/app_win.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "app/main_frame_win.h"
+#include "app/run_flags.h"
+
+namespace kq {
+
+CSetupApp::CSetupApp() = default;
+
+CSetupApp::~CSetupApp() {
+    if (m_oleUp) ::OleUninitialize();
+    if (m_socketsUp) ::WSACleanup();
+}
+
+bool CSetupApp::InitInstance() {
+    WSADATA wsa;
+    if (::WSAStartup(MAKEWORD(1, 1), &wsa) != 0) {
+        ::MessageBoxA(nullptr, "Windows sockets initialization failed.", kAppCaption, MB_OK);
+        return false;
+    }
+    m_socketsUp = true;
+
+    // Rich-text controls need their library loaded before any page asks for
+    // the class; a missing library only disables them.
+    if (::LoadLibraryA("RICHED32.DLL") == nullptr)
+        ::MessageBoxA(nullptr, "Can't load RICHTEXT library.", kAppCaption, MB_OK | MB_ICONEXCLAMATION);
+
+    Flags().Reset();
+
+    // Control hosting and picture loading go through OLE; the common controls
+    // give the progress bar, tree view and combo box classes.
+    m_oleUp = SUCCEEDED(::OleInitialize(nullptr));
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
+    ::InitCommonControlsEx(&icc);
+
+    m_mainWindow = CMainFrame::CreateMainFrame();
+    return m_mainWindow != nullptr;
+}
+
+int CSetupApp::Run() {
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (CMainFrame::PreTranslate(&msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    if (m_mainWindow != nullptr && m_mainWindow->IsWindow()) m_mainWindow->Destroy();
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace kq
