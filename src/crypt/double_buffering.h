@@ -1,0 +1,38 @@
+// Buffered reader for the package decryption: one caller-owned buffer of S
+// bytes used as two halves. Chunks of at most D bytes are handed out in
+// order; as soon as a request runs past the data held, the other half is
+// refilled from the stream (S/2 bytes at a time), so a chunk may end in one
+// half and continue at the start of the other. The chunks are consecutive
+// and cover the stream exactly once.
+#pragma once
+#include <istream>
+
+#include "base/status.h"
+
+class CDoubleBuffering {
+public:
+    CDoubleBuffering() = default;
+    CDoubleBuffering(const CDoubleBuffering&) = delete;
+    CDoubleBuffering& operator=(const CDoubleBuffering&) = delete;
+
+    // buffer holds size bytes and must outlive the reader. Reads the first
+    // half at once. size must be even, the stream good, 0 < dataLen <= size/2.
+    kq::Status Init(std::istream& in, char* buffer, int size, int dataLen);
+
+    // Copies up to len bytes (len -1 means the dataLen given to Init) to out
+    // and stores the count in *delivered: fewer than asked at the end of the
+    // stream, 0 once it is exhausted. len must satisfy 0 < len <= size/2.
+    kq::Status GetData(char* out, int len, int* delivered);
+
+private:
+    kq::Status Fill(int at);
+
+    std::istream* in_ = nullptr;
+    char* buf_ = nullptr;
+    int size_ = 0;
+    int half_ = 0;
+    int dataLen_ = 0;
+    int readPos_ = 0;    // next byte to hand out
+    int held_ = 0;       // bytes from readPos_ on (wrapping) not yet handed out
+    bool atEnd_ = false; // the stream has given its last byte
+};

@@ -1,0 +1,75 @@
+// The package cipher object and the encrypted script format (.nsx).
+//
+// An encrypted file is:
+//   offset 0, 32 bytes   signature: SHA-256 of the configuration text
+//                        "RIJNDAEL" + key bytes + block size + key length +
+//                        mode + padding (the numbers in decimal, no separators)
+//   offset 32, k bytes   the plaintext encrypted with Rijndael in the
+//                        configured mode, k a multiple of the block size.
+// There is no length field: the encrypting side pads only the last block (with
+// the padding mode's bytes) and decryption writes every block, padding
+// included. Packages use a 128-bit key and block, ECB, zero padding.
+//
+// Files are processed in 384-byte chunks through a 1024-byte double buffer,
+// so memory use does not grow with the file size.
+#pragma once
+#include <cstdint>
+
+#include "base/status.h"
+#include "crypt/rijndael.h"
+
+class CFileCrypt {
+public:
+    enum Mode { kEcb = 0, kCbc = 1, kCfb = 2 };
+    enum Padding { kPadZeros = 0, kPadSpaces = 1, kPadCount = 2 };
+    static constexpr int kSignatureSize = 32;
+    static constexpr int kChunkSize = 384;  // 24 blocks of 16, 16 of 24, 12 of 32
+    static constexpr int kReadBufferSize = 1024;
+
+    CFileCrypt() = default;
+    CFileCrypt(const CFileCrypt&) = delete;
+    CFileCrypt& operator=(const CFileCrypt&) = delete;
+
+    // The operations stay virtual and in this order: the object is handed
+    // around as a table of operations.
+    virtual ~CFileCrypt();
+    // The signature of the current configuration.
+    virtual kq::Status Signature(uint8_t out[kSignatureSize]);
+    // n bytes, a non-zero multiple of the block size; in and out may be equal.
+    virtual kq::Status Encrypt(const uint8_t* in, uint8_t* out, int n);
+    virtual kq::Status Decrypt(const uint8_t* in, uint8_t* out, int n);
+    virtual kq::Status EncryptFile(const char* inPath, const char* outPath);
+    virtual kq::Status DecryptFile(const char* inPath, const char* outPath);
+    // Copies the initial chain block to the working chain block.
+    virtual void ResetChain();
+
+    // keyData is repeated cyclically to fill keyLen key bytes. chain holds
+    // blockSize bytes (null means all zeros); ECB does not use it. On error
+    // the object keeps its previous configuration.
+    kq::Status SetKey(const char* keyData, int keyDataLen, const uint8_t* chain, int keyLen, int blockSize,
+                      int mode, int padding);
+
+    bool Initialized() const { return initialized_; }
+    int BlockSize() const { return blockSize_; }
+
+private:
+    kq::Status CheckFiles(const char* inPath, const char* outPath) const;
+
+    bool initialized_ = false;
+    int blockSize_ = 0;
+    int keyLen_ = 0;
+    int mode_ = 0;
+    int padding_ = 0;
+    uint8_t key_[CRijndael::kMaxKeySize] = {};
+    CRijndael cipher_;
+    uint8_t chain0_[CRijndael::kMaxBlockSize] = {};
+    uint8_t chain_[CRijndael::kMaxBlockSize] = {};
+};
+
+namespace kq {
+
+// Keys the cipher the way every package is encrypted: the built-in pass
+// phrase, 128-bit key and block, ECB, zero padding.
+Status KeyForPackage(CFileCrypt& crypt);
+
+}  // namespace kq

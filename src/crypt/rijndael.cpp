@@ -1,0 +1,167 @@
+#include "crypt/rijndael.h"
+
+#include <cstring>
+
+namespace {
+
+// S-boxes and the round tables are derived from GF(2^8) arithmetic once, so
+// no hand-typed table can hide a wrong entry.
+struct Tables {
+    uint8_t sbox[256];
+    uint8_t inv[256];
+    uint32_t te[4][256];
+    uint32_t td[4][256];
+
+    Tables() {
+        uint8_t exp[256], log[256];
+        uint8_t x = 1;
+        for (int i = 0; i < 255; ++i) {
+            exp[i] = x;
+            log[x] = uint8_t(i);
+            x = uint8_t(x ^ Xtime(x));  // multiply by the generator 3
+        }
+        exp[255] = exp[0];
+        log[0] = 0;
+        for (int v = 0; v < 256; ++v) {
+            uint8_t invv = v == 0 ? 0 : exp[(255 - log[v]) % 255];
+            uint8_t s = invv;
+            uint8_t r = invv;
+            for (int k = 0; k < 4; ++k) {
+                r = uint8_t((r << 1) | (r >> 7));
+                s ^= r;
+            }
+            s ^= 0x63;
+            sbox[v] = s;
+            inv[s] = uint8_t(v);
+        }
+        auto mul = [&](uint8_t a, uint8_t b) -> uint32_t {
+            if (a == 0 || b == 0) return 0;
+            return exp[(log[a] + log[b]) % 255];
+        };
+        for (int v = 0; v < 256; ++v) {
+            uint8_t s = sbox[v];
+            uint32_t e = (mul(s, 2) << 24) | (uint32_t(s) << 16) | (uint32_t(s) << 8) | mul(s, 3);
+            uint8_t si = inv[v];
+            uint32_t d = (mul(si, 14) << 24) | (mul(si, 9) << 16) | (mul(si, 13) << 8) | mul(si, 11);
+            for (int k = 0; k < 4; ++k) {
+                te[k][v] = k == 0 ? e : (e >> (8 * k)) | (e << (32 - 8 * k));
+                td[k][v] = k == 0 ? d : (d >> (8 * k)) | (d << (32 - 8 * k));
+            }
+        }
+    }
+
+    static uint8_t Xtime(uint8_t a) { return uint8_t((a << 1) ^ ((a & 0x80) ? 0x1b : 0)); }
+};
+
+const Tables& T() {
+    static const Tables tables;
+    return tables;
+}
+
+inline uint32_t Load(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+inline void Store(uint32_t w, uint8_t* p) {
+    p[0] = uint8_t(w >> 24);
+    p[1] = uint8_t(w >> 16);
+    p[2] = uint8_t(w >> 8);
+    p[3] = uint8_t(w);
+}
+
+inline uint32_t SubWord(uint32_t w) {
+    const uint8_t* s = T().sbox;
+    return (uint32_t(s[w >> 24]) << 24) | (uint32_t(s[(w >> 16) & 0xff]) << 16) |
+           (uint32_t(s[(w >> 8) & 0xff]) << 8) | uint32_t(s[w & 0xff]);
+}
+
+inline uint32_t InvMixColumn(uint32_t w) {
+    // td[k][v] is built from inv[v], so indexing it with sbox[b] gives the
+    // InvMixColumns contribution of byte b in row k.
+    const Tables& t = T();
+    return t.td[0][t.sbox[w >> 24]] ^ t.td[1][t.sbox[(w >> 16) & 0xff]] ^
+           t.td[2][t.sbox[(w >> 8) & 0xff]] ^ t.td[3][t.sbox[w & 0xff]];
+}
+
+}  // namespace
+
+kq::Status CRijndael::Init(const uint8_t* key, int keyLen, int blockSize) {
+    if (keyLen != 16 && keyLen != 24 && keyLen != 32) return kq::Status::Error("Illegal Key Length!");
+    if (blockSize != 16 && blockSize != 24 && blockSize != 32) return kq::Status::Error("Illegal Block Size!");
+    if (key == nullptr) return kq::Status::Error("Illegal Key Length!");
+
+    const int nk = keyLen / 4;
+    nb_ = blockSize / 4;
+    nr_ = (nk > nb_ ? nk : nb_) + 6;
+
+    // ShiftRows offsets for rows 1..3: 1,2,3 for 4 and 6 columns, 1,3,4 for 8.
+    const int shift[3] = {1, nb_ == 8 ? 3 : 2, nb_ == 8 ? 4 : 3};
+    for (int row = 0; row < 3; ++row) {
+        for (int j = 0; j < nb_; ++j) {
+            fwd_[row][j] = (j + shift[row]) % nb_;
+            inv_[row][j] = (j - shift[row] + nb_) % nb_;
+        }
+    }
+
+    const int words = nb_ * (nr_ + 1);
+    for (int i = 0; i < nk; ++i) ek_[i] = Load(key + 4 * i);
+    uint8_t rcon = 1;
+    for (int i = nk; i < words; ++i) {
+        uint32_t temp = ek_[i - 1];
+        if (i % nk == 0) {
+            temp = SubWord((temp << 8) | (temp >> 24)) ^ (uint32_t(rcon) << 24);
+            rcon = uint8_t((rcon << 1) ^ ((rcon & 0x80) ? 0x1b : 0));
+        } else if (nk > 6 && i % nk == 4) {
+            temp = SubWord(temp);
+        }
+        ek_[i] = ek_[i - nk] ^ temp;
+    }
+
+    // Equivalent inverse cipher: round keys in reverse order, the inner ones
+    // passed through InvMixColumns so decryption uses the same round shape.
+    for (int r = 0; r <= nr_; ++r) {
+        for (int j = 0; j < nb_; ++j) {
+            uint32_t w = ek_[(nr_ - r) * nb_ + j];
+            dk_[r * nb_ + j] = (r == 0 || r == nr_) ? w : InvMixColumn(w);
+        }
+    }
+    return kq::Status::Ok();
+}
+
+void CRijndael::EncryptBlock(const uint8_t* in, uint8_t* out) const {
+    const Tables& t = T();
+    uint32_t s[kMaxBlockSize / 4], n[kMaxBlockSize / 4];
+    for (int j = 0; j < nb_; ++j) s[j] = Load(in + 4 * j) ^ ek_[j];
+    const uint32_t* rk = ek_ + nb_;
+    for (int r = 1; r < nr_; ++r, rk += nb_) {
+        for (int j = 0; j < nb_; ++j) {
+            n[j] = t.te[0][s[j] >> 24] ^ t.te[1][(s[fwd_[0][j]] >> 16) & 0xff] ^
+                   t.te[2][(s[fwd_[1][j]] >> 8) & 0xff] ^ t.te[3][s[fwd_[2][j]] & 0xff] ^ rk[j];
+        }
+        std::memcpy(s, n, sizeof(uint32_t) * size_t(nb_));
+    }
+    for (int j = 0; j < nb_; ++j) {
+        uint32_t w = (uint32_t(t.sbox[s[j] >> 24]) << 24) | (uint32_t(t.sbox[(s[fwd_[0][j]] >> 16) & 0xff]) << 16) |
+                     (uint32_t(t.sbox[(s[fwd_[1][j]] >> 8) & 0xff]) << 8) | uint32_t(t.sbox[s[fwd_[2][j]] & 0xff]);
+        Store(w ^ rk[j], out + 4 * j);
+    }
+}
+
+void CRijndael::DecryptBlock(const uint8_t* in, uint8_t* out) const {
+    const Tables& t = T();
+    uint32_t s[kMaxBlockSize / 4], n[kMaxBlockSize / 4];
+    for (int j = 0; j < nb_; ++j) s[j] = Load(in + 4 * j) ^ dk_[j];
+    const uint32_t* rk = dk_ + nb_;
+    for (int r = 1; r < nr_; ++r, rk += nb_) {
+        for (int j = 0; j < nb_; ++j) {
+            n[j] = t.td[0][s[j] >> 24] ^ t.td[1][(s[inv_[0][j]] >> 16) & 0xff] ^
+                   t.td[2][(s[inv_[1][j]] >> 8) & 0xff] ^ t.td[3][s[inv_[2][j]] & 0xff] ^ rk[j];
+        }
+        std::memcpy(s, n, sizeof(uint32_t) * size_t(nb_));
+    }
+    for (int j = 0; j < nb_; ++j) {
+        uint32_t w = (uint32_t(t.inv[s[j] >> 24]) << 24) | (uint32_t(t.inv[(s[inv_[0][j]] >> 16) & 0xff]) << 16) |
+                     (uint32_t(t.inv[(s[inv_[1][j]] >> 8) & 0xff]) << 8) | uint32_t(t.inv[s[inv_[2][j]] & 0xff]);
+        Store(w ^ rk[j], out + 4 * j);
+    }
+}
