@@ -1,0 +1,47 @@
+// Feeds arbitrary bytes to the file-list reader and checks the guarantees the
+// install worker relies on: bounded fields and table, distinct table entries,
+// and path helpers that never fail on what the reader produced.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "engine/file_list.h"
+#include "engine/safe_name.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    kq::FileList list = kq::LoadFileList(text);
+
+    if (list.directories.size() > kq::kMaxDirectories) std::abort();
+    for (size_t i = 0; i < list.directories.size(); ++i) {
+        const std::string& dir = list.directories[i];
+        if (!dir.empty() && dir.back() == '\\') std::abort();
+        for (size_t j = 0; j < i; ++j) {
+            if (list.directories[j] == dir) std::abort();
+        }
+    }
+    if (list.droppedDirectories > 0 && list.directories.size() != kq::kMaxDirectories) std::abort();
+
+    const kq::ExpandFn identity = [](const std::string& s) { return s; };
+    for (size_t i = 0; i < list.files.size(); ++i) {
+        const kq::FileRecord& r = list.files[i];
+        if (r.fileName.size() > kq::kMaxFileFieldLength || r.sourcePath.size() > kq::kMaxFileFieldLength ||
+            r.destinationDir.size() > kq::kMaxFileFieldLength || r.feature.size() > kq::kMaxFileFieldLength) {
+            std::abort();
+        }
+        if (r.feature.find('|') != std::string::npos) std::abort();
+        kq::DecodeFileOptions(r.options);
+        kq::DestinationPath(r, identity);
+        std::string web = kq::WebDestinationPath(r, identity);
+        if (!web.empty() && !kq::IsSafeLeafName(kq::LastPathComponent(web))) std::abort();
+        kq::PackedSourcePath("W\\", int32_t(i), r.fileName.c_str());
+    }
+
+    std::string name;
+    if (kq::SafeLeafName(text, &name)) {
+        if (name.find_first_of("\\/:") != std::string::npos || name == "." || name == "..") std::abort();
+    }
+    return 0;
+}

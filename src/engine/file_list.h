@@ -1,0 +1,134 @@
+// The file list data.inf: which product files go where.
+//
+// The file is plain text, read whole. Lines end with CR LF and are taken in
+// pairs, one pair per file:
+//
+//   line 1  the file's source path on the author's machine, or a web address
+//           ("http:" or "ftp:" somewhere in it); the file name is the part
+//           after the last backslash
+//   line 2  destination*options*mask*reserved|feature
+//           destination  up to the first '*'; written as the builder shows the
+//                        target machine: "Destination Computer\" and then a
+//                        folder, normally starting with a placeholder
+//           options      decimal, up to the next '*' (bits in FileOptions)
+//           mask         decimal, up to the next '*' (the file mask of the
+//                        operating-system checks)
+//           reserved     decimal, up to the first '|' after it; kept, unused
+//           feature      the rest with every '|' removed: the name of the
+//                        feature the file belongs to, or empty
+//
+// Numbers are read by their leading digits; text that is no number reads 0.
+// Text after the last CR LF (a last line without its line break) is not a
+// line, and a first line whose second line is missing adds no file. File
+// name, source path, destination and feature are each kept to 454
+// characters. A file's index is its position in the list, counted from 0.
+//
+// The directory table lists each distinct destination once, in order of
+// first appearance, without trailing backslashes, compared exactly (case
+// matters), at most 1600 entries. Destinations beyond that are not entered;
+// the count of them is kept so the caller can tell the table is incomplete.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kq {
+
+constexpr size_t kMaxFileFieldLength = 454;
+constexpr size_t kMaxDirectories = 1600;
+
+// The prefix with which the builder writes every destination.
+constexpr char kDestinationComputer[] = "Destination Computer\\";
+
+struct FileRecord {
+    std::string fileName;        // source path after its last backslash
+    std::string sourcePath;      // first line as written
+    std::string destinationDir;  // with "Destination Computer\" still on it
+    std::string feature;         // bars removed; empty for no feature
+    int32_t options = 0;
+    int32_t fileMask = 0;
+    int32_t reserved = 0;
+};
+
+struct FileList {
+    std::vector<FileRecord> files;
+    // Distinct destinations without trailing backslashes, at most
+    // kMaxDirectories; still carrying "Destination Computer\".
+    std::vector<std::string> directories;
+    // Distinct destinations that did not fit into the directory table.
+    size_t droppedDirectories = 0;
+
+    // The total number of files, as the uninstall log and the progress bar
+    // count them.
+    int32_t Total() const;
+};
+
+FileList LoadFileList(std::string_view text);
+
+// The options number decoded.
+struct FileOptions {
+    bool readOnly = false;       // 1 or 2: set read-only; neither: clear it
+    bool hidden = false;         // 4
+    bool system = false;         // 8
+    bool mustInstall = false;    // 16: a failed copy ends the installation
+    bool keepExisting = false;   // 32: an existing destination is kept
+    bool notLogged = false;      // 64: no FILE entry in the uninstall log
+    bool registerServer = false; // 128: run regsvr32 on it after installing
+    bool expandContent = false;  // 256: expand placeholders in its text first
+};
+
+FileOptions DecodeFileOptions(int32_t options);
+
+// Standard leading-number reading: optional blanks, an optional sign, then
+// digits; anything else ends the number and text without digits reads 0.
+// Values beyond 32 bits are held at the nearest limit.
+int32_t LeadingInt(std::string_view text);
+
+// Placeholder expansion, supplied by the caller (folders, product values and
+// user variables).
+using ExpandFn = std::function<std::string(const std::string&)>;
+
+// `dir` without a leading "Destination Computer\" (or without the bare
+// "Destination Computer" that a root destination becomes once its trailing
+// backslash is gone).
+std::string StripDestinationComputer(std::string_view dir);
+
+// The folder to create for a directory-table entry: the prefix removed, then
+// placeholders expanded. Empty when nothing is left.
+std::string DirectoryPath(std::string_view tableEntry, const ExpandFn& expand);
+
+// Where a local file goes: the destination without its prefix, a backslash
+// unless it ends with one, the file name; placeholders expanded last.
+std::string DestinationPath(const FileRecord& record, const ExpandFn& expand);
+
+// True when the source is a web address rather than a packed file.
+bool IsWebSource(std::string_view sourcePath);
+
+// A web source split at its first '{': the address, and the condition name
+// written in braces after it (empty when there is none).
+struct WebSource {
+    std::string address;
+    std::string condition;
+};
+WebSource SplitWebSource(std::string_view sourcePath);
+
+// Where a downloaded file goes: the destination folder (prefix removed, a
+// backslash added when missing) and the name after the address's last '/',
+// without any query or fragment; placeholders expanded. Empty when the
+// address does not end in a usable file name (such as "http://host/" or
+// "http://host/.."), so nothing is written over the folder itself.
+std::string WebDestinationPath(const FileRecord& record, const ExpandFn& expand);
+
+// The folder packed files are read from: the working folder in the
+// temporary folder, or the source folder's "DiskImage1\" when the package is
+// laid out as disk images. Ends with a backslash.
+std::string PackedFileFolder(const char* tempFolder, const char* workingFolderName, const char* sourceFolder,
+                             bool diskImage);
+
+// The packed name of file `index`: folder, "F", the index, "_", the name
+// (F4_app.exe for the fifth file app.exe).
+std::string PackedSourcePath(const char* packedFolder, int32_t index, const char* fileName);
+
+}  // namespace kq

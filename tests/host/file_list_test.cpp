@@ -1,0 +1,412 @@
+#include "engine/file_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using kq::FileList;
+using kq::FileRecord;
+using kq::LoadFileList;
+
+std::string Pair(const std::string& first, const std::string& second) { return first + "\r\n" + second + "\r\n"; }
+
+TEST(LoadFileListTest, ReadsTheFiveFieldsOfARecord) {
+    FileList list = LoadFileList(Pair("C:\\Work\\Product\\bin\\app.exe",
+                                      "Destination Computer\\<InstallDir>\\bin*273*6*7|Core Files|"));
+    ASSERT_EQ(list.files.size(), 1u);
+    const FileRecord& r = list.files[0];
+    EXPECT_EQ(r.fileName, "app.exe");
+    EXPECT_EQ(r.sourcePath, "C:\\Work\\Product\\bin\\app.exe");
+    EXPECT_EQ(r.destinationDir, "Destination Computer\\<InstallDir>\\bin");
+    EXPECT_EQ(r.options, 273);
+    EXPECT_EQ(r.fileMask, 6);
+    EXPECT_EQ(r.reserved, 7);
+    EXPECT_EQ(r.feature, "Core Files");
+    EXPECT_EQ(list.Total(), 1);
+}
+
+struct SecondLineCase {
+    const char* line;
+    const char* dir;
+    int32_t options;
+    int32_t mask;
+    int32_t reserved;
+    const char* feature;
+};
+
+TEST(LoadFileListTest, SplitsSecondLines) {
+    const SecondLineCase cases[] = {
+        {"D*1*2*3|F", "D", 1, 2, 3, "F"},
+        {"D*1*2*3|", "D", 1, 2, 3, ""},
+        {"D*1*2*3", "D", 1, 2, 3, ""},
+        {"D*1*2*3||Fe|at|ure||", "D", 1, 2, 3, "Feature"},
+        {"D*1*2", "D", 1, 2, 0, ""},
+        {"D", "D", 0, 0, 0, ""},
+        {"", "", 0, 0, 0, ""},
+        {"***|", "", 0, 0, 0, ""},
+        {"D*abc*-5*12xyz|F", "D", 0, -5, 12, "F"},
+        {"D* 64 *\t8*0|F", "D", 64, 8, 0, "F"},
+        {"D*99999999999*-99999999999*0|F", "D", 2147483647, -2147483647 - 1, 0, "F"},
+        {"D*1*2*3*4|F", "D", 1, 2, 3, "F"},
+        {"D*1*2*3|F*x", "D", 1, 2, 3, "F*x"},
+    };
+    for (const SecondLineCase& c : cases) {
+        FileList list = LoadFileList(Pair("a.txt", c.line));
+        ASSERT_EQ(list.files.size(), 1u) << c.line;
+        const FileRecord& r = list.files[0];
+        EXPECT_EQ(r.destinationDir, c.dir) << c.line;
+        EXPECT_EQ(r.options, c.options) << c.line;
+        EXPECT_EQ(r.fileMask, c.mask) << c.line;
+        EXPECT_EQ(r.reserved, c.reserved) << c.line;
+        EXPECT_EQ(r.feature, c.feature) << c.line;
+    }
+}
+
+struct FileNameCase {
+    const char* first;
+    const char* name;
+};
+
+TEST(LoadFileListTest, FileNameIsThePartAfterTheLastBackslash) {
+    const FileNameCase cases[] = {
+        {"C:\\a\\b\\c.dll", "c.dll"},
+        {"c.dll", "c.dll"},
+        {"C:\\a\\", ""},
+        {"", ""},
+        {"C:\\a/b\\c/d.txt", "c/d.txt"},
+        {"http://host/dir/file.zip", "http://host/dir/file.zip"},
+    };
+    for (const FileNameCase& c : cases) {
+        FileList list = LoadFileList(Pair(c.first, "D*0*0*0|"));
+        ASSERT_EQ(list.files.size(), 1u) << c.first;
+        EXPECT_EQ(list.files[0].fileName, c.name) << c.first;
+        EXPECT_EQ(list.files[0].sourcePath, c.first);
+    }
+}
+
+struct LineCase {
+    const char* name;
+    std::string text;
+    size_t files;
+};
+
+TEST(LoadFileListTest, CountsOnlyCompletePairsOfClosedLines) {
+    const LineCase cases[] = {
+        {"empty", "", 0},
+        {"one closed pair", "a\r\nD*0*0*0|\r\n", 1},
+        {"last line without break", "a\r\nD*0*0*0|", 0},
+        {"second pair's last line without break", "a\r\nD*0*0*0|\r\nb\r\nD*0*0*0|", 1},
+        {"first line without its second", "a\r\nD*0*0*0|\r\nb\r\n", 1},
+        {"lone first line", "a\r\n", 0},
+        {"bare line feeds are no line ends", "a\nD*0*0*0|\n", 0},
+        {"bare carriage returns are no line ends", "a\rD\r", 0},
+        {"three pairs", "a\r\nD\r\nb\r\nD\r\nc\r\nD\r\n", 3},
+        {"empty lines still pair", "\r\n\r\n", 1},
+        {"CR CR LF", "a\r\r\nD\r\r\n", 1},
+    };
+    for (const LineCase& c : cases) {
+        FileList list = LoadFileList(c.text);
+        EXPECT_EQ(list.files.size(), c.files) << c.name;
+        EXPECT_EQ(list.Total(), int32_t(c.files)) << c.name;
+    }
+}
+
+TEST(LoadFileListTest, StrayCarriageReturnStaysInTheField) {
+    FileList list = LoadFileList("a\r\r\nD\r\r\n");
+    ASSERT_EQ(list.files.size(), 1u);
+    EXPECT_EQ(list.files[0].fileName, "a\r");
+    EXPECT_EQ(list.files[0].destinationDir, "D\r");
+}
+
+TEST(LoadFileListTest, NulBytesDoNotEndTheText) {
+    std::string text = Pair(std::string("a\0b", 3), "D*0*0*0|") + Pair("c", "E*0*0*0|");
+    FileList list = LoadFileList(text);
+    ASSERT_EQ(list.files.size(), 2u);
+    EXPECT_EQ(list.files[0].fileName, std::string("a\0b", 3));
+    EXPECT_EQ(list.files[1].fileName, "c");
+}
+
+TEST(LoadFileListTest, CutsEachFieldAt454Characters) {
+    const std::string longName(600, 'n');
+    const std::string longDir(500, 'd');
+    const std::string longFeature(460, 'f');
+    FileList list = LoadFileList(Pair("C:\\src\\" + longName, longDir + "*0*0*0|" + longFeature));
+    ASSERT_EQ(list.files.size(), 1u);
+    const FileRecord& r = list.files[0];
+    EXPECT_EQ(r.fileName, std::string(454, 'n'));
+    EXPECT_EQ(r.sourcePath, ("C:\\src\\" + longName).substr(0, 454));
+    EXPECT_EQ(r.destinationDir, std::string(454, 'd'));
+    EXPECT_EQ(r.feature, std::string(454, 'f'));
+
+    FileList exact = LoadFileList(Pair(std::string(454, 'x'), std::string(454, 'y')));
+    EXPECT_EQ(exact.files[0].fileName.size(), 454u);
+    EXPECT_EQ(exact.files[0].destinationDir.size(), 454u);
+    FileList over = LoadFileList(Pair(std::string(455, 'x'), std::string(455, 'y')));
+    EXPECT_EQ(over.files[0].fileName.size(), 454u);
+    EXPECT_EQ(over.files[0].destinationDir.size(), 454u);
+}
+
+TEST(LoadFileListTest, FeatureIsCutAfterTheBarsAreRemoved) {
+    // 454 letters with bars between them: the bars do not count.
+    std::string feature;
+    for (int i = 0; i < 454; ++i) feature += "f|";
+    FileList list = LoadFileList(Pair("a", "D*0*0*0|" + feature));
+    EXPECT_EQ(list.files[0].feature, std::string(454, 'f'));
+}
+
+TEST(DirectoryTableTest, DistinctDestinationsInOrderOfFirstAppearance) {
+    std::string text = Pair("a", "Destination Computer\\<InstallDir>\\bin*0*0*0|") +
+                       Pair("b", "Destination Computer\\<InstallDir>*0*0*0|") +
+                       Pair("c", "Destination Computer\\<InstallDir>\\bin\\*0*0*0|") +
+                       Pair("d", "Destination Computer\\<InstallDir>\\BIN*0*0*0|") +
+                       Pair("e", "Destination Computer\\<InstallDir>\\bin\\\\*0*0*0|") +
+                       Pair("f", "Destination Computer\\<InstallDir>\\*0*0*0|");
+    FileList list = LoadFileList(text);
+    ASSERT_EQ(list.files.size(), 6u);
+    const std::vector<std::string> expected = {
+        "Destination Computer\\<InstallDir>\\bin",
+        "Destination Computer\\<InstallDir>",
+        "Destination Computer\\<InstallDir>\\BIN",
+    };
+    EXPECT_EQ(list.directories, expected);
+    EXPECT_EQ(list.droppedDirectories, 0u);
+    // The records keep their destinations as written.
+    EXPECT_EQ(list.files[2].destinationDir, "Destination Computer\\<InstallDir>\\bin\\");
+}
+
+TEST(DirectoryTableTest, StopsAt1600EntriesAndCountsTheRest) {
+    std::string text;
+    for (int i = 0; i < 1700; ++i) text += Pair("f" + std::to_string(i), "D\\" + std::to_string(i) + "*0*0*0|");
+    // Repeats of entries inside and outside the table.
+    text += Pair("again", "D\\5\\*0*0*0|");
+    text += Pair("again", "D\\1650*0*0*0|");
+    FileList list = LoadFileList(text);
+    EXPECT_EQ(list.files.size(), 1702u);
+    ASSERT_EQ(list.directories.size(), kq::kMaxDirectories);
+    EXPECT_EQ(list.directories.front(), "D\\0");
+    EXPECT_EQ(list.directories.back(), "D\\1599");
+    EXPECT_EQ(list.droppedDirectories, 100u);
+}
+
+TEST(DirectoryTableTest, ExactlyFullTableDropsNothing) {
+    std::string text;
+    for (int i = 0; i < 1600; ++i) text += Pair("f", "D\\" + std::to_string(i) + "*0*0*0|");
+    text += Pair("f", "D\\0*0*0*0|");
+    FileList list = LoadFileList(text);
+    EXPECT_EQ(list.directories.size(), 1600u);
+    EXPECT_EQ(list.droppedDirectories, 0u);
+}
+
+struct OptionsCase {
+    int32_t options;
+    bool readOnly, hidden, system, mustInstall, keepExisting, notLogged, registerServer, expandContent;
+};
+
+TEST(DecodeFileOptionsTest, Bits) {
+    const OptionsCase cases[] = {
+        {0, false, false, false, false, false, false, false, false},
+        {1, true, false, false, false, false, false, false, false},
+        {2, true, false, false, false, false, false, false, false},
+        {3, true, false, false, false, false, false, false, false},
+        {4, false, true, false, false, false, false, false, false},
+        {8, false, false, true, false, false, false, false, false},
+        {16, false, false, false, true, false, false, false, false},
+        {32, false, false, false, false, true, false, false, false},
+        {64, false, false, false, false, false, true, false, false},
+        {128, false, false, false, false, false, false, true, false},
+        {256, false, false, false, false, false, false, false, true},
+        {511, true, true, true, true, true, true, true, true},
+        {512, false, false, false, false, false, false, false, false},
+        {-1, true, true, true, true, true, true, true, true},
+        {144, false, false, false, true, false, false, true, false},
+    };
+    for (const OptionsCase& c : cases) {
+        kq::FileOptions o = kq::DecodeFileOptions(c.options);
+        EXPECT_EQ(o.readOnly, c.readOnly) << c.options;
+        EXPECT_EQ(o.hidden, c.hidden) << c.options;
+        EXPECT_EQ(o.system, c.system) << c.options;
+        EXPECT_EQ(o.mustInstall, c.mustInstall) << c.options;
+        EXPECT_EQ(o.keepExisting, c.keepExisting) << c.options;
+        EXPECT_EQ(o.notLogged, c.notLogged) << c.options;
+        EXPECT_EQ(o.registerServer, c.registerServer) << c.options;
+        EXPECT_EQ(o.expandContent, c.expandContent) << c.options;
+    }
+}
+
+struct IntCase {
+    const char* text;
+    int32_t value;
+};
+
+TEST(LeadingIntTest, ReadsLeadingDigits) {
+    const IntCase cases[] = {
+        {"", 0},           {"0", 0},         {"42", 42},
+        {"  42", 42},      {"\t\r\n42", 42}, {"+7", 7},
+        {"-7", -7},        {"12abc", 12},    {"abc", 0},
+        {"-", 0},          {"- 5", 0},       {"0x10", 0},
+        {"007", 7},        {"2147483647", 2147483647}, {"2147483648", 2147483647},
+        {"-2147483648", -2147483647 - 1},    {"-2147483649", -2147483647 - 1},
+        {"99999999999999999999999", 2147483647},
+    };
+    for (const IntCase& c : cases) EXPECT_EQ(kq::LeadingInt(c.text), c.value) << c.text;
+}
+
+std::string Expand(const std::string& text) {
+    std::string out = text;
+    const std::string key = "<InstallDir>";
+    for (size_t at = out.find(key); at != std::string::npos; at = out.find(key, at)) {
+        out.replace(at, key.size(), "C:\\Program Files\\Product");
+    }
+    return out;
+}
+
+struct DestinationCase {
+    const char* dir;
+    const char* name;
+    const char* path;
+};
+
+TEST(DestinationPathTest, RemovesPrefixAddsBackslashAndExpandsLast) {
+    const DestinationCase cases[] = {
+        {"Destination Computer\\<InstallDir>\\bin", "app.exe", "C:\\Program Files\\Product\\bin\\app.exe"},
+        {"Destination Computer\\<InstallDir>\\bin\\", "app.exe", "C:\\Program Files\\Product\\bin\\app.exe"},
+        {"Destination Computer\\<InstallDir>", "a.txt", "C:\\Program Files\\Product\\a.txt"},
+        {"<InstallDir>\\x", "a.txt", "C:\\Program Files\\Product\\x\\a.txt"},
+        {"C:\\Fixed", "a.txt", "C:\\Fixed\\a.txt"},
+        // Only a leading prefix is the builder's; a folder of that name further in stays.
+        {"Destination Computer\\<InstallDir>\\Destination Computer\\", "a", "C:\\Program Files\\Product\\Destination Computer\\a"},
+        {"destination computer\\<InstallDir>", "a", "destination computer\\C:\\Program Files\\Product\\a"},
+        {"Destination Computer\\", "a", ""},
+        {"Destination Computer", "a", ""},
+        {"", "a", ""},
+    };
+    for (const DestinationCase& c : cases) {
+        FileRecord r;
+        r.destinationDir = c.dir;
+        r.fileName = c.name;
+        EXPECT_EQ(kq::DestinationPath(r, Expand), c.path) << c.dir;
+    }
+}
+
+TEST(DestinationPathTest, PlaceholderSpellingAcrossTheJoinIsExpanded) {
+    // Expansion runs on the whole path, after the join.
+    FileRecord r;
+    r.destinationDir = "Destination Computer\\<Install";
+    r.fileName = "Dir>";
+    std::string seen;
+    kq::DestinationPath(r, [&](const std::string& s) {
+        seen = s;
+        return s;
+    });
+    EXPECT_EQ(seen, "<Install\\Dir>");
+}
+
+TEST(DirectoryPathTest, TableEntries) {
+    const DestinationCase cases[] = {
+        {"Destination Computer\\<InstallDir>\\bin", "", "C:\\Program Files\\Product\\bin"},
+        {"Destination Computer\\<InstallDir>", "", "C:\\Program Files\\Product"},
+        {"Destination Computer", "", ""},
+        {"", "", ""},
+        {"<InstallDir>", "", "C:\\Program Files\\Product"},
+    };
+    for (const DestinationCase& c : cases) EXPECT_EQ(kq::DirectoryPath(c.dir, Expand), c.path) << c.dir;
+}
+
+TEST(WebSourceTest, RecognisesAddresses) {
+    EXPECT_TRUE(kq::IsWebSource("http://host/a.zip"));
+    EXPECT_TRUE(kq::IsWebSource("ftp://host/a.zip"));
+    EXPECT_TRUE(kq::IsWebSource("  http:x"));
+    EXPECT_FALSE(kq::IsWebSource("C:\\src\\a.zip"));
+    EXPECT_FALSE(kq::IsWebSource("https://host/a.zip"));  // no "http:" in it
+    EXPECT_FALSE(kq::IsWebSource("HTTP://host/a.zip"));
+    EXPECT_FALSE(kq::IsWebSource(""));
+}
+
+struct SplitCase {
+    const char* source;
+    const char* address;
+    const char* condition;
+};
+
+TEST(WebSourceTest, SplitsTheConditionOff) {
+    const SplitCase cases[] = {
+        {"http://h/a.zip", "http://h/a.zip", ""},
+        {"http://h/a.zip{Cond}", "http://h/a.zip", "Cond"},
+        {"http://h/a.zip{Cond", "http://h/a.zip", "Cond"},
+        {"http://h/a.zip{}", "http://h/a.zip", ""},
+        {"http://h/a.zip{A}{B}", "http://h/a.zip", "A"},
+        {"{X}", "", "X"},
+    };
+    for (const SplitCase& c : cases) {
+        kq::WebSource s = kq::SplitWebSource(c.source);
+        EXPECT_EQ(s.address, c.address) << c.source;
+        EXPECT_EQ(s.condition, c.condition) << c.source;
+    }
+}
+
+struct WebDestinationCase {
+    const char* source;
+    const char* dir;
+    const char* path;
+};
+
+TEST(WebSourceTest, DestinationIsTheFolderAndTheLastAddressPart) {
+    const WebDestinationCase cases[] = {
+        {"http://h/d/a.zip", "Destination Computer\\<InstallDir>", "C:\\Program Files\\Product\\a.zip"},
+        {"http://h/d/a.zip", "Destination Computer\\<InstallDir>\\", "C:\\Program Files\\Product\\a.zip"},
+        {"http://h/d/a.zip{Cond}", "Destination Computer\\<InstallDir>", "C:\\Program Files\\Product\\a.zip"},
+        {"http://h/d/a.zip?x=1#top", "Destination Computer\\<InstallDir>", "C:\\Program Files\\Product\\a.zip"},
+        {"http://h/d/", "Destination Computer\\<InstallDir>", ""},
+        {"http://h/..", "Destination Computer\\<InstallDir>", ""},
+        {"http://h/d/nul", "Destination Computer\\<InstallDir>", ""},
+        {"http:a.zip", "Destination Computer\\<InstallDir>", ""},
+        {"http://h/d/a.zip", "Destination Computer\\", ""},
+    };
+    for (const WebDestinationCase& c : cases) {
+        FileRecord r;
+        r.sourcePath = c.source;
+        r.destinationDir = c.dir;
+        EXPECT_EQ(kq::WebDestinationPath(r, Expand), c.path) << c.source << " " << c.dir;
+    }
+}
+
+TEST(PackedNamesTest, FifthFileAppExeIsF4) {
+    FileList list;
+    std::string text;
+    const char* names[] = {"a.txt", "b.txt", "c.txt", "d.txt", "app.exe"};
+    for (const char* n : names) text += Pair(std::string("C:\\src\\") + n, "Destination Computer\\<InstallDir>*0*0*0|");
+    list = LoadFileList(text);
+    ASSERT_EQ(list.files.size(), 5u);
+    std::string folder = kq::PackedFileFolder("C:\\TEMP\\", "kq142305", "D:\\pkg\\", false);
+    EXPECT_EQ(folder, "C:\\TEMP\\kq142305\\");
+    EXPECT_EQ(kq::PackedSourcePath(folder.c_str(), 4, list.files[4].fileName.c_str()),
+              "C:\\TEMP\\kq142305\\F4_app.exe");
+}
+
+struct FolderCase {
+    const char* temp;
+    const char* work;
+    const char* source;
+    bool diskImage;
+    const char* folder;
+};
+
+TEST(PackedNamesTest, FolderFollowsTheDiskImageFlag) {
+    const FolderCase cases[] = {
+        {"C:\\TEMP\\", "kq000000", "D:\\pkg\\", false, "C:\\TEMP\\kq000000\\"},
+        {"C:\\TEMP", "kq000000", "D:\\pkg\\", false, "C:\\TEMP\\kq000000\\"},
+        {"C:\\TEMP\\", "kq000000", "D:\\pkg\\", true, "D:\\pkg\\DiskImage1\\"},
+        {"C:\\TEMP\\", "kq000000", "D:\\pkg", true, "D:\\pkg\\DiskImage1\\"},
+        {"", "kq000000", "", true, "\\DiskImage1\\"},
+    };
+    for (const FolderCase& c : cases) {
+        EXPECT_EQ(kq::PackedFileFolder(c.temp, c.work, c.source, c.diskImage), c.folder) << c.temp << c.source;
+    }
+    EXPECT_EQ(kq::PackedSourcePath("D:\\pkg\\DiskImage1\\", 0, "x"), "D:\\pkg\\DiskImage1\\F0_x");
+    EXPECT_EQ(kq::PackedSourcePath("W\\", 12345, ""), "W\\F12345_");
+}
+
+}  // namespace
