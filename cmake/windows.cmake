@@ -1,8 +1,8 @@
 # Windows build: setup.exe, the Windows tools and the Win32 tests (run under Wine).
 set(KQ_MINGW_DEPS "${CMAKE_SOURCE_DIR}/.deps/mingw-i686" CACHE PATH "Prefix of the libraries cross-built for mingw")
 
-find_path(MSPACK_INCLUDE_DIR mspack.h PATHS ${KQ_MINGW_DEPS}/include NO_DEFAULT_PATH REQUIRED)
-find_library(MSPACK_LIBRARY NAMES libmspack.a mspack PATHS ${KQ_MINGW_DEPS}/lib NO_DEFAULT_PATH REQUIRED)
+find_path(MSPACK_INCLUDE_DIR mspack.h PATHS ${KQ_MINGW_DEPS}/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+find_library(MSPACK_LIBRARY NAMES libmspack.a mspack PATHS ${KQ_MINGW_DEPS}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 add_library(mspack STATIC IMPORTED)
 set_target_properties(mspack PROPERTIES IMPORTED_LOCATION ${MSPACK_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${MSPACK_INCLUDE_DIR})

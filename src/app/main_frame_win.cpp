@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/folders_win.h"
+#include "app/profile_file_win.h"
 #include "app/resource_ids.h"
 #include "app/run_flags.h"
 #include "crypt/file_crypt.h"
@@ -154,7 +156,7 @@ void CMainFrame::DiscoverShellFolders() {
     ProfileFile script(m_setupScriptPath.c_str());
     bool allUsers = ReadAllUsersFlag(Script(script));
     DiscoverUserFolders(allUsers, m_folders);
-    Flags().diskImage = DirectoryExists(m_folders.source + "DiskImage1") ? kFlagSet : kFlagClear;
+    Flags().diskImage = HasDiskImage(m_folders.source) ? kFlagSet : kFlagClear;
 }
 
 void CMainFrame::LoadSettings() {
