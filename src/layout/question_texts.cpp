@@ -1,0 +1,40 @@
+#include "layout/question_texts.h"
+
+#include "app/profile.h"
+#include "layout/layout_file.h"
+
+namespace kq {
+
+std::string BracketsToAngles(const std::string& text) {
+    std::string out = text;
+    for (char& ch : out) {
+        if (ch == '[') ch = '<';
+        else if (ch == ']') ch = '>';
+    }
+    return out;
+}
+
+QuestionTexts ResolveQuestionTexts(int mode, const std::string& message, const IProfileReader& language,
+                                   const Expander& expand) {
+    auto substituted = [&expand](const std::string& text) {
+        std::string angled = BracketsToAngles(text);
+        return expand ? expand(angled) : angled;
+    };
+    QuestionTexts t;
+    if (mode == kQuestionModeError) {
+        t.body = message;
+        t.showOk = false;
+        t.cancelText = substituted(language.Read("SetupError", "3", kValueBufferSize));
+        return t;
+    }
+    t.okText = language.Read("CancelSetup", "2", kValueBufferSize);
+    t.cancelText = language.Read("CancelSetup", "1", kValueBufferSize);
+    if (mode == kQuestionModeRestart) {
+        t.body = message;
+    } else {
+        t.body = substituted(language.Read("CancelSetup", "0", kValueBufferSize));
+    }
+    return t;
+}
+
+}  // namespace kq
