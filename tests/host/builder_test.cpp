@@ -1,0 +1,355 @@
+// The package builder: its data.inf reader, and kqbuild run on authoring
+// folders, with the package read back through the installer's cipher and
+// a cabinet tool.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "crypt/file_crypt.h"
+#include "crypt_test_util.h"
+#include "payload_list.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using kqtest::ReadFile;
+using kqtest::TempDir;
+using kqtest::WriteFile;
+
+TEST(PayloadListTest, AuthoringRelativePath) {
+    struct Row {
+        const char* source;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"files\\bin\\app.exe", "files/bin/app.exe"},
+        {"C:\\files\\bin\\app.exe", "files/bin/app.exe"},
+        {"c:files\\app.exe", "files/app.exe"},
+        {"\\\\files\\.\\bin\\\\app.exe", "files/bin/app.exe"},
+        {"app.exe", "app.exe"},
+        {"", ""},
+        {"C:", ""},
+        {"C:\\", ""},
+        {"files\\..\\..\\etc\\passwd", ""},
+        {"..\\x", ""},
+        {"files\\", ""},
+        {"1:\\files\\a", "1:/files/a"},  // not a drive letter
+    };
+    for (const Row& row : rows) EXPECT_EQ(kq::AuthoringRelativePath(row.source), row.expected) << row.source;
+}
+
+TEST(PayloadListTest, StoredNamesAndWebEntries) {
+    const std::string text =
+        "C:\\files\\bin\\app.exe\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n"
+        "http://example.com/big.zip\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n"
+        "files\\readme.txt\r\nDestination Computer\\<InstallDir>\\doc\\*0*0*0|Docs|\r\n"
+        "ftp://example.com/x.bin\r\n\r\n"
+        "D:\\src\\http\\tool.dll\r\nDestination Computer\\<SystemFolder>\\*128*0*0|\r\n";
+    std::vector<kq::PayloadEntry> e;
+    ASSERT_TRUE(kq::ReadPayloadList(text, &e).ok());
+    ASSERT_EQ(e.size(), 5u);
+    EXPECT_EQ(e[0].storedName, "F0_app.exe");
+    EXPECT_EQ(e[0].localPath, "files/bin/app.exe");
+    EXPECT_EQ(e[0].line, 1);
+    EXPECT_TRUE(e[1].web);
+    EXPECT_EQ(e[1].storedName, "");
+    EXPECT_EQ(e[2].storedName, "F2_readme.txt");
+    EXPECT_EQ(e[2].line, 5);
+    EXPECT_TRUE(e[3].web);
+    EXPECT_FALSE(e[4].web);  // "http" without a colon is a folder name
+    EXPECT_EQ(e[4].storedName, "F4_tool.dll");
+    EXPECT_EQ(e[4].localPath, "src/http/tool.dll");
+}
+
+TEST(PayloadListTest, EmptyListHasNoFiles) {
+    std::vector<kq::PayloadEntry> e(3);
+    ASSERT_TRUE(kq::ReadPayloadList("", &e).ok());
+    EXPECT_TRUE(e.empty());
+}
+
+TEST(PayloadListTest, RefusesListsTheInstallerWouldMisread) {
+    struct Row {
+        std::string text;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"a.exe\r\nd", "data.inf line 2: the last line has no line break (the installer would ignore it)"},
+        {"a.exe\nd\n", "data.inf line 1: line ends with LF only; data.inf needs CR LF line breaks"},
+        {"a.exe\r\nd\r\nb.exe\r\n", "data.inf line 3: source line without its destination line"},
+        {"\r\nd\r\n", "data.inf line 1: empty source path"},
+        {"files\\..\\..\\secret\r\nd\r\n", "data.inf line 1: source path \"files\\..\\..\\secret\" is outside the authoring folder"},
+        {"files/app.exe\r\nd\r\n", "data.inf line 1: source path \"files/app.exe\" must use backslashes"},
+        {"files\\\r\nd\r\n", "data.inf line 1: source path \"files\\\" names no file"},
+        {std::string(455, 'a') + "\r\nd\r\n", "data.inf line 1: source path longer than 454 characters"},
+    };
+    for (const Row& row : rows) {
+        std::vector<kq::PayloadEntry> e;
+        kq::Status st = kq::ReadPayloadList(row.text, &e);
+        EXPECT_FALSE(st.ok()) << row.message;
+        EXPECT_EQ(st.message(), row.message);
+    }
+    std::vector<kq::PayloadEntry> e;
+    EXPECT_TRUE(kq::ReadPayloadList(std::string(454, 'a') + "\r\nd\r\n", &e).ok());
+}
+
+#ifdef KQ_KQBUILD_PATH
+
+struct RunResult {
+    int exitCode;
+    std::string err;
+};
+
+std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') {
+            q += "'\\''";
+        } else {
+            q += c;
+        }
+    }
+    return q + "'";
+}
+
+RunResult RunTool(const TempDir& dir, const std::string& command) {
+    const std::string errPath = dir.Path("stderr.txt");
+    const int rc = std::system((command + " >/dev/null 2>" + ShellQuote(errPath)).c_str());
+    const std::vector<uint8_t> err = ReadFile(errPath);
+    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, std::string(err.begin(), err.end())};
+}
+
+std::string Kqbuild() { return ShellQuote(KQ_KQBUILD_PATH); }
+
+bool HaveTool(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// An authoring folder exercising every kind of input the builder takes.
+class BuilderRunTest : public ::testing::Test {
+protected:
+    void SetUp() override { MakeAuthoring(); }
+
+    void MakeAuthoring() {
+        auth_ = dir_.Root() / "authoring";
+        pkg_ = dir_.Root() / "package";
+        fs::create_directories(auth_ / "files" / "bin");
+        fs::create_directories(auth_ / "theme" / "pictures");
+        fs::create_directories(auth_ / "support");
+        setupText_ = "[APPINFO]\r\nName=Demo\r\n";
+        dataText_ =
+            "C:\\files\\bin\\app.exe\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n"
+            "http://example.com/extra.zip\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n"
+            "files\\readme.txt\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n";
+        WriteFile((auth_ / "setup.inf").string(), setupText_);
+        WriteFile((auth_ / "data.inf").string(), dataText_);
+        appBytes_ = kqtest::Pattern(70000, 5);  // several MSZIP blocks
+        WriteFile((auth_ / "files" / "bin" / "app.exe").string(), appBytes_);
+        WriteFile((auth_ / "files" / "readme.txt").string(), std::string("Read me.\r\n"));
+        WriteFile((auth_ / "theme" / "welcome.lcd").string(), std::string("[Page]\r\n"));
+        WriteFile((auth_ / "theme" / "pictures" / "top.bmp").string(), std::string("BMxx"));
+        WriteFile((auth_ / "language.lan").string(), std::string("[LANG]\r\n"));
+        WriteFile((auth_ / "^!logo.bmp").string(), std::string("BMlogo"));
+        WriteFile((auth_ / "setup.bmp").string(), std::string("BMsplash"));
+        WriteFile((auth_ / "support" / "kqexec.exe").string(), std::string("MZrunner"));
+        WriteFile(dir_.Path("app.ico"), std::string("icon"));
+        WriteFile(dir_.Path("fake-setup.exe"), std::string("MZsetup"));
+        // An even second: cabinet times have a two-second resolution.
+        SetTime(auth_ / "files" / "bin" / "app.exe", 1262347200);  // 2010-01-01 12:00:00 UTC
+    }
+
+    static void SetTime(const fs::path& p, time_t t) {
+        struct timeval tv[2] = {{t, 0}, {t, 0}};
+        ASSERT_EQ(utimes(p.c_str(), tv), 0);
+    }
+
+    std::string Args(const std::string& extra = std::string()) const {
+        return Kqbuild() + " " + extra + " --setup-exe " + ShellQuote(dir_.Path("fake-setup.exe")) + " --support " +
+               ShellQuote(dir_.Path("app.ico")) + " " + ShellQuote(auth_.string()) + " " + ShellQuote(pkg_.string());
+    }
+
+    std::string Decrypt(const char* name) {
+        CFileCrypt crypt;
+        EXPECT_TRUE(kq::KeyForPackage(crypt).ok());
+        const std::string out = dir_.Path(std::string(name) + ".plain");
+        kq::Status st = crypt.DecryptFile((pkg_ / name).string().c_str(), out.c_str());
+        EXPECT_TRUE(st.ok()) << st.message();
+        const std::vector<uint8_t> bytes = ReadFile(out);
+        std::string text(bytes.begin(), bytes.end());
+        while (!text.empty() && text.back() == '\0') text.pop_back();  // block padding
+        return text;
+    }
+
+    void ExpectCommonPackage() {
+        EXPECT_EQ(Decrypt("setup.nsx"), setupText_);
+        EXPECT_EQ(Decrypt("data.nsx"), dataText_);
+        EXPECT_EQ(ReadFile((pkg_ / "theme" / "welcome.lcd").string()).size(), 8u);
+        EXPECT_TRUE(fs::exists(pkg_ / "theme" / "pictures" / "top.bmp"));
+        EXPECT_TRUE(fs::exists(pkg_ / "language.lan"));
+        EXPECT_TRUE(fs::exists(pkg_ / "^!logo.bmp"));
+        EXPECT_TRUE(fs::exists(pkg_ / "setup.bmp"));
+        EXPECT_FALSE(fs::exists(pkg_ / "setup.inf"));
+        EXPECT_FALSE(fs::exists(pkg_ / "data.inf"));
+        EXPECT_FALSE(fs::exists(pkg_ / "files"));
+        const std::vector<uint8_t> exe = ReadFile((pkg_ / "setup.exe").string());
+        EXPECT_EQ(std::string(exe.begin(), exe.end()), "MZsetup");
+        // No temporary sibling left behind.
+        for (const auto& entry : fs::directory_iterator(dir_.Root())) {
+            EXPECT_EQ(entry.path().filename().string().find(".kqbuild-"), std::string::npos) << entry.path();
+        }
+    }
+
+    TempDir dir_;
+    fs::path auth_, pkg_;
+    std::string setupText_, dataText_;
+    std::vector<uint8_t> appBytes_;
+};
+
+TEST_F(BuilderRunTest, CabinetLayout) {
+    RunResult r = RunTool(dir_, Args());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ExpectCommonPackage();
+    EXPECT_FALSE(fs::exists(pkg_ / "DiskImage1"));
+    ASSERT_TRUE(fs::exists(pkg_ / "file1.cab"));
+    if (!HaveTool("cabextract")) GTEST_SKIP() << "cabextract not installed";
+
+    const std::string cab = ShellQuote((pkg_ / "file1.cab").string());
+    const std::string list = dir_.Path("list.txt");
+    ASSERT_EQ(std::system(("cabextract -l " + cab + " >" + ShellQuote(list)).c_str()), 0);
+    const std::vector<uint8_t> listBytes = ReadFile(list);
+    const std::string listing(listBytes.begin(), listBytes.end());
+    for (const char* name : {"F0_app.exe", "F2_readme.txt", "kqexec.exe", "app.ico"}) {
+        EXPECT_NE(listing.find(name), std::string::npos) << name << " in\n" << listing;
+    }
+    EXPECT_EQ(listing.find("F1_"), std::string::npos) << "web sources are not packed";
+    if (HaveTool("gcab")) {
+        EXPECT_EQ(std::system(("gcab -t " + cab + " >/dev/null 2>&1").c_str()), 0);
+    }
+
+    const fs::path out = dir_.Root() / "extracted";
+    fs::create_directories(out);
+    ASSERT_EQ(std::system(("cabextract -q -d " + ShellQuote(out.string()) + " " + cab).c_str()), 0);
+    EXPECT_EQ(ReadFile((out / "F0_app.exe").string()), appBytes_);
+    const std::vector<uint8_t> runner = ReadFile((out / "kqexec.exe").string());
+    EXPECT_EQ(std::string(runner.begin(), runner.end()), "MZrunner");
+    struct stat st;
+    ASSERT_EQ(stat((out / "F0_app.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1262347200);
+}
+
+TEST_F(BuilderRunTest, DiskImageLayout) {
+    RunResult r = RunTool(dir_, Args("--layout diskimage"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ExpectCommonPackage();
+    EXPECT_FALSE(fs::exists(pkg_ / "file1.cab"));
+    EXPECT_EQ(ReadFile((pkg_ / "DiskImage1" / "F0_app.exe").string()), appBytes_);
+    EXPECT_TRUE(fs::exists(pkg_ / "DiskImage1" / "F2_readme.txt"));
+    EXPECT_TRUE(fs::exists(pkg_ / "DiskImage1" / "kqexec.exe"));
+    EXPECT_TRUE(fs::exists(pkg_ / "DiskImage1" / "app.ico"));
+    EXPECT_FALSE(fs::exists(pkg_ / "DiskImage1" / "F1_extra.zip"));
+    struct stat st;
+    ASSERT_EQ(stat((pkg_ / "DiskImage1" / "F0_app.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1262347200);
+}
+
+TEST_F(BuilderRunTest, MissingPayloadFileLeavesNoPackage) {
+    fs::remove(auth_ / "files" / "readme.txt");
+    RunResult r = RunTool(dir_, Args());
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find((auth_ / "files" / "readme.txt").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("data.inf line 5"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(pkg_));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Root()), fs::directory_iterator()), 4)
+        << "only authoring, app.ico, fake-setup.exe and stderr.txt";
+}
+
+TEST_F(BuilderRunTest, FailedRebuildKeepsTheEarlierPackage) {
+    ASSERT_EQ(RunTool(dir_, Args()).exitCode, 0);
+    const std::vector<uint8_t> before = ReadFile((pkg_ / "file1.cab").string());
+    fs::remove(auth_ / "files" / "bin" / "app.exe");
+    RunResult r = RunTool(dir_, Args());
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find("app.exe"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile((pkg_ / "file1.cab").string()), before);
+    EXPECT_EQ(Decrypt("setup.nsx"), setupText_);
+}
+
+TEST_F(BuilderRunTest, RebuildReplacesTheWholePackage) {
+    ASSERT_EQ(RunTool(dir_, Args()).exitCode, 0);
+    WriteFile((pkg_ / "stale.txt").string(), std::string("old"));
+    ASSERT_EQ(RunTool(dir_, Args("--layout diskimage")).exitCode, 0);
+    EXPECT_FALSE(fs::exists(pkg_ / "stale.txt"));
+    EXPECT_FALSE(fs::exists(pkg_ / "file1.cab"));
+    EXPECT_TRUE(fs::exists(pkg_ / "DiskImage1" / "F0_app.exe"));
+}
+
+TEST_F(BuilderRunTest, ErrorsNameTheirCause) {
+    enum Case { kNoSetupInf, kNoDataInf, kLfDataInf, kDuplicateSupport, kForeignFolder };
+    struct Row {
+        Case what;
+        const char* expect;  // in stderr
+    };
+    const Row rows[] = {
+        {kNoSetupInf, "setup.inf"},
+        {kNoDataInf, "data.inf"},
+        {kLfDataInf, "CR LF"},
+        {kDuplicateSupport, "\"app.ico\""},
+        {kForeignFolder, "not a package"},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(auth_);
+        fs::remove_all(pkg_);
+        MakeAuthoring();
+        switch (row.what) {
+        case kNoSetupInf:
+            fs::remove(auth_ / "setup.inf");
+            break;
+        case kNoDataInf:
+            fs::remove(auth_ / "data.inf");
+            break;
+        case kLfDataInf:
+            WriteFile((auth_ / "data.inf").string(), std::string("files\\readme.txt\nx\n"));
+            break;
+        case kDuplicateSupport:
+            WriteFile((auth_ / "support" / "APP.ICO").string(), std::string("x"));
+            break;
+        case kForeignFolder:
+            fs::create_directories(pkg_);
+            WriteFile((pkg_ / "notes.txt").string(), std::string("mine"));
+            break;
+        }
+        RunResult r = RunTool(dir_, Args());
+        EXPECT_EQ(r.exitCode, 1) << row.what;
+        EXPECT_NE(r.err.find(row.expect), std::string::npos) << row.what << ": " << r.err;
+        EXPECT_FALSE(fs::exists(pkg_ / "setup.nsx")) << row.what;
+    }
+    // The foreign folder survived.
+    EXPECT_TRUE(fs::exists(pkg_ / "notes.txt"));
+}
+
+TEST_F(BuilderRunTest, PackageInsideTheAuthoringFolderIsRefused) {
+    RunResult r = RunTool(dir_, Kqbuild() + " " + ShellQuote(auth_.string()) + " " + ShellQuote((auth_ / "out").string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("outside the authoring folder"), std::string::npos) << r.err;
+    r = RunTool(dir_, Kqbuild() + " " + ShellQuote(auth_.string()) + " " + ShellQuote(auth_.string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(fs::exists(auth_ / "setup.inf"));
+}
+
+TEST_F(BuilderRunTest, UsageErrors) {
+    for (const char* args : {"", "only-one", "--layout zip a b", "--bogus a b", "a b c", "--setup-exe"}) {
+        RunResult r = RunTool(dir_, Kqbuild() + " " + args);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_NE(r.err.find("usage: kqbuild"), std::string::npos) << args;
+    }
+}
+
+#endif  // KQ_KQBUILD_PATH
+
+}  // namespace

@@ -1,0 +1,66 @@
+// kqbuild: makes a product package folder from an authoring folder.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "package_builder.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: kqbuild [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]... AUTHORING_DIR PACKAGE_DIR\n";
+
+int Usage(const char* problem) {
+    if (problem != nullptr) std::fprintf(stderr, "kqbuild: %s\n", problem);
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kq::BuildOptions options;
+    std::string positional[2];
+    int positionals = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (std::strcmp(arg, "--layout") == 0) {
+            const char* v = value();
+            if (v == nullptr) return Usage("--layout needs a value");
+            if (std::strcmp(v, "cab") == 0) {
+                options.layout = kq::PackageLayout::kCabinet;
+            } else if (std::strcmp(v, "diskimage") == 0) {
+                options.layout = kq::PackageLayout::kDiskImage;
+            } else {
+                return Usage("--layout is cab or diskimage");
+            }
+        } else if (std::strcmp(arg, "--setup-exe") == 0) {
+            const char* v = value();
+            if (v == nullptr || *v == '\0') return Usage("--setup-exe needs a path");
+            options.setupExe = v;
+        } else if (std::strcmp(arg, "--support") == 0) {
+            const char* v = value();
+            if (v == nullptr || *v == '\0') return Usage("--support needs a file");
+            options.support.push_back(v);
+        } else if (std::strncmp(arg, "--", 2) == 0 && arg[2] != '\0') {
+            return Usage((std::string("unknown option ") + arg).c_str());
+        } else {
+            if (positionals == 2) return Usage("too many arguments");
+            positional[positionals++] = arg;
+        }
+    }
+    if (positionals != 2) return Usage(nullptr);
+    options.authoringDir = positional[0];
+    options.packageDir = positional[1];
+
+    kq::Status st = kq::BuildPackage(options);
+    if (!st) {
+        std::fprintf(stderr, "kqbuild: error: %s\n", st.message().c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,336 @@
+#include "package_builder.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <system_error>
+
+#include <libgcab.h>
+
+#include "crypt/file_crypt.h"
+#include "payload_list.h"
+
+namespace fs = std::filesystem;
+
+namespace kq {
+
+namespace {
+
+// One file of the packed set: the name the installer asks for and where the
+// builder reads it from.
+struct PackedFile {
+    std::string name;
+    fs::path source;
+};
+
+Status Fail(const std::string& text) { return Status::Error(text); }
+
+std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+Status ReadWhole(const fs::path& path, const char* what, std::string* text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) return Fail(std::string("cannot read ") + what + " " + Quoted(path));
+    text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) return Fail(std::string("cannot read ") + what + " " + Quoted(path));
+    return Status::Ok();
+}
+
+Status CheckRegularFile(const fs::path& path, const std::string& what) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return Fail("missing " + what + " " + Quoted(path));
+    std::ifstream probe(path, std::ios::binary);
+    if (!probe.is_open()) return Fail("cannot read " + what + " " + Quoted(path));
+    return Status::Ok();
+}
+
+// Copies a file and keeps its modification time (the installer gives
+// installed files the times stored in the package).
+Status CopyKeepingTime(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    if (ec) return Fail("cannot copy " + Quoted(from) + " to " + Quoted(to) + ": " + ec.message());
+    const fs::file_time_type t = fs::last_write_time(from, ec);
+    if (!ec) fs::last_write_time(to, t, ec);
+    if (ec) return Fail("cannot set the time of " + Quoted(to) + ": " + ec.message());
+    return Status::Ok();
+}
+
+Status CopyTree(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::create_directories(to, ec);
+    if (ec) return Fail("cannot create " + Quoted(to) + ": " + ec.message());
+    for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path rel = fs::relative(it->path(), from, ec);
+        if (ec) break;
+        if (it->is_directory(ec)) {
+            fs::create_directories(to / rel, ec);
+            if (ec) return Fail("cannot create " + Quoted(to / rel) + ": " + ec.message());
+        } else if (it->is_regular_file(ec)) {
+            Status st = CopyKeepingTime(it->path(), to / rel);
+            if (!st) return st;
+        } else {
+            return Fail("not a plain file: " + Quoted(it->path()));
+        }
+    }
+    if (ec) return Fail("cannot read folder " + Quoted(from) + ": " + ec.message());
+    return Status::Ok();
+}
+
+Status Encrypt(CFileCrypt& crypt, const fs::path& from, const fs::path& to) {
+    Status st = crypt.EncryptFile(from.string().c_str(), to.string().c_str());
+    if (!st) return Fail("cannot encrypt " + Quoted(from) + ": " + st.message());
+    return Status::Ok();
+}
+
+// Writes the packed set as one MSZIP folder, each file with its modification
+// time as local time (cabinet times are local; the installer converts back).
+Status WriteCabinet(const std::vector<PackedFile>& files, const fs::path& cabPath) {
+    GError* error = nullptr;
+    GCabCabinet* cabinet = gcab_cabinet_new();
+    GCabFolder* folder = gcab_folder_new(GCAB_COMPRESSION_MSZIP);
+    std::string problem;
+    for (const PackedFile& f : files) {
+        GFile* gfile = g_file_new_for_path(f.source.c_str());
+        GCabFile* cabFile = gcab_file_new_with_file(f.name.c_str(), gfile);
+        g_object_unref(gfile);
+        if (!gcab_folder_add_file(folder, cabFile, FALSE, nullptr, &error)) {
+            problem = "cannot add " + Quoted(f.source) + " to the cabinet: " + error->message;
+            g_object_unref(cabFile);
+            break;
+        }
+        struct stat info;
+        if (stat(f.source.c_str(), &info) != 0) {
+            problem = "cannot read the time of " + Quoted(f.source);
+            g_object_unref(cabFile);
+            break;
+        }
+        GDateTime* when = g_date_time_new_from_unix_local(info.st_mtime);
+        if (when != nullptr) {
+            gcab_file_set_date_time(cabFile, when);
+            g_date_time_unref(when);
+        }
+        gcab_file_set_attributes(cabFile, GCAB_FILE_ATTRIBUTE_ARCH);
+        g_object_unref(cabFile);
+    }
+    if (problem.empty() && !gcab_cabinet_add_folder(cabinet, folder, &error)) {
+        problem = std::string("cannot build the cabinet: ") + error->message;
+    }
+    if (problem.empty()) {
+        GFile* out = g_file_new_for_path(cabPath.c_str());
+        GFileOutputStream* stream = g_file_replace(out, nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error);
+        g_object_unref(out);
+        if (stream == nullptr) {
+            problem = "cannot create " + Quoted(cabPath) + ": " + error->message;
+        } else {
+            if (!gcab_cabinet_write_simple(cabinet, G_OUTPUT_STREAM(stream), nullptr, nullptr, nullptr, &error) ||
+                !g_output_stream_close(G_OUTPUT_STREAM(stream), nullptr, &error)) {
+                problem = "cannot write " + Quoted(cabPath) + ": " + error->message;
+            }
+            g_object_unref(stream);
+        }
+    }
+    if (error != nullptr) g_error_free(error);
+    g_object_unref(folder);
+    g_object_unref(cabinet);
+    return problem.empty() ? Status::Ok() : Fail(problem);
+}
+
+// The package folder is about to be replaced: only an earlier package or an
+// empty folder may go, never a folder the author did not mean.
+Status CheckTarget(const fs::path& authoring, const fs::path& package) {
+    std::error_code ec;
+    const fs::path a = fs::weakly_canonical(authoring, ec);
+    const fs::path p = fs::weakly_canonical(package, ec);
+    if (ec) return Fail("cannot resolve " + Quoted(package) + ": " + ec.message());
+    auto inside = [](const fs::path& child, const fs::path& parent) {
+        auto c = child.begin();
+        for (auto q = parent.begin(); q != parent.end(); ++q, ++c) {
+            if (c == child.end() || *c != *q) return false;
+        }
+        return true;
+    };
+    if (inside(p, a) || inside(a, p)) {
+        return Fail("the package folder " + Quoted(package) + " must lie outside the authoring folder " +
+                    Quoted(authoring) + " and not contain it");
+    }
+    if (!fs::exists(package, ec)) return Status::Ok();
+    if (!fs::is_directory(package, ec)) return Fail(Quoted(package) + " exists and is not a folder");
+    if (!fs::is_empty(package, ec) && !fs::exists(package / "setup.nsx", ec)) {
+        return Fail(Quoted(package) + " exists and is not a package (no setup.nsx); not replacing it");
+    }
+    return Status::Ok();
+}
+
+Status Populate(const BuildOptions& options, const fs::path& authoring, const fs::path& out) {
+    std::error_code ec;
+    const fs::path setupInf = authoring / "setup.inf";
+    const fs::path dataInf = authoring / "data.inf";
+    Status st = CheckRegularFile(setupInf, "setup script");
+    if (!st) return st;
+    std::string dataText;
+    st = CheckRegularFile(dataInf, "file list");
+    if (!st) return st;
+    st = ReadWhole(dataInf, "file list", &dataText);
+    if (!st) return st;
+    std::vector<PayloadEntry> entries;
+    st = ReadPayloadList(dataText, &entries);
+    if (!st) return Fail(Quoted(dataInf) + ": " + st.message());
+
+    // Everything the installer reads from the packed set, with its source.
+    std::vector<PackedFile> packed;
+    std::map<std::string, std::string> taken;  // lower-cased name -> origin, Windows names ignore case
+    auto add = [&](const std::string& name, const fs::path& source, const std::string& origin) -> Status {
+        auto [it, fresh] = taken.emplace(Lower(name), origin);
+        if (!fresh) return Fail("two files would be packed as \"" + name + "\": " + it->second + " and " + origin);
+        Status s = CheckRegularFile(source, "payload file");
+        if (!s) return Fail(s.message() + " (" + origin + ")");
+        packed.push_back({name, source});
+        return Status::Ok();
+    };
+    for (const PayloadEntry& e : entries) {
+        if (e.web) continue;
+        st = add(e.storedName, authoring / fs::path(e.localPath), "data.inf line " + std::to_string(e.line));
+        if (!st) return st;
+    }
+    const fs::path supportDir = authoring / "support";
+    if (fs::is_directory(supportDir, ec)) {
+        std::vector<fs::path> names;
+        for (fs::directory_iterator it(supportDir, ec), end; !ec && it != end; it.increment(ec)) {
+            if (!it->is_regular_file(ec)) return Fail("support files must be plain files: " + Quoted(it->path()));
+            names.push_back(it->path());
+        }
+        if (ec) return Fail("cannot read folder " + Quoted(supportDir) + ": " + ec.message());
+        std::sort(names.begin(), names.end());
+        for (const fs::path& p : names) {
+            st = add(p.filename().string(), p, "support/" + p.filename().string());
+            if (!st) return st;
+        }
+    }
+    for (const std::string& s : options.support) {
+        const fs::path p(s);
+        st = add(p.filename().string(), p, "--support " + s);
+        if (!st) return st;
+    }
+
+    // Encrypted scripts.
+    CFileCrypt crypt;
+    st = KeyForPackage(crypt);
+    if (!st) return st;
+    st = Encrypt(crypt, setupInf, out / "setup.nsx");
+    if (!st) return st;
+    st = Encrypt(crypt, dataInf, out / "data.nsx");
+    if (!st) return st;
+
+    // Root files and the theme folder.
+    static const char* const kReserved[] = {"setup.inf", "data.inf", "setup.nsx", "data.nsx", "file1.cab"};
+    for (fs::directory_iterator it(authoring, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (it->is_directory(ec)) {
+            if (name == "theme") {
+                st = CopyTree(it->path(), out / "theme");
+                if (!st) return st;
+            }
+            continue;  // files/ and support/ travel packed; other folders are the author's
+        }
+        if (!it->is_regular_file(ec)) continue;
+        const std::string lower = Lower(name);
+        if (std::find(std::begin(kReserved), std::end(kReserved), lower) != std::end(kReserved)) {
+            if (lower == "setup.inf" || lower == "data.inf") continue;
+            return Fail(Quoted(it->path()) + " would overwrite a file the builder makes");
+        }
+        if (lower == "setup.exe" && !options.setupExe.empty()) {
+            return Fail("setup.exe given twice: " + Quoted(it->path()) + " and --setup-exe " + options.setupExe);
+        }
+        st = CopyKeepingTime(it->path(), out / name);
+        if (!st) return st;
+    }
+    if (ec) return Fail("cannot read folder " + Quoted(authoring) + ": " + ec.message());
+
+    if (!options.setupExe.empty()) {
+        st = CheckRegularFile(options.setupExe, "setup program");
+        if (!st) return st;
+        st = CopyKeepingTime(options.setupExe, out / "setup.exe");
+        if (!st) return st;
+    }
+
+    if (options.layout == PackageLayout::kDiskImage) {
+        const fs::path image = out / "DiskImage1";
+        fs::create_directory(image, ec);
+        if (ec) return Fail("cannot create " + Quoted(image) + ": " + ec.message());
+        for (const PackedFile& f : packed) {
+            st = CopyKeepingTime(f.source, image / f.name);
+            if (!st) return st;
+        }
+        return Status::Ok();
+    }
+    return WriteCabinet(packed, out / "file1.cab");
+}
+
+}  // namespace
+
+Status BuildPackage(const BuildOptions& options) {
+    std::error_code ec;
+    const fs::path authoring(options.authoringDir);
+    fs::path package(options.packageDir);
+    while (package.has_filename() == false && package.has_parent_path() && package != package.root_path()) {
+        package = package.parent_path();  // "pkg/" -> "pkg"
+    }
+    if (!fs::is_directory(authoring, ec)) return Fail("authoring folder " + Quoted(authoring) + " not found");
+    if (package.empty() || !package.has_filename() || package.filename() == "." || package.filename() == "..") {
+        return Fail("unusable package folder " + Quoted(options.packageDir));
+    }
+    Status st = CheckTarget(authoring, package);
+    if (!st) return st;
+
+    // A sibling, so the final rename stays on one file system.
+    const fs::path parent = package.has_parent_path() ? package.parent_path() : fs::path(".");
+    std::string pattern = (parent / (package.filename().string() + ".kqbuild-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) return Fail("cannot create a temporary folder next to " + Quoted(package));
+    const fs::path temp(pattern);
+
+    st = Populate(options, authoring, temp);
+    if (st) {
+        // mkdtemp makes the folder private; a package is meant to be shared.
+        fs::permissions(temp, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec, ec);
+        if (!fs::exists(package, ec)) {
+            fs::rename(temp, package, ec);
+            if (ec) st = Fail("cannot move the package into " + Quoted(package) + ": " + ec.message());
+        } else if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, package.c_str(), RENAME_EXCHANGE) == 0) {
+            // Swapped in one step; the old package now sits in the temporary folder.
+        } else {
+            // No atomic exchange on this file system: move the old one aside first.
+            const fs::path aside = temp.string() + ".old";
+            fs::rename(package, aside, ec);
+            if (!ec) {
+                fs::rename(temp, package, ec);
+                if (ec) {
+                    std::error_code back;
+                    fs::rename(aside, package, back);
+                } else {
+                    fs::remove_all(aside, ec);
+                    ec.clear();
+                }
+            }
+            if (ec) st = Fail("cannot replace " + Quoted(package) + ": " + ec.message());
+        }
+    }
+    std::error_code ignored;
+    fs::remove_all(temp, ignored);
+    return st;
+}
+
+}  // namespace kq

@@ -1,0 +1,35 @@
+// Builds a product package folder from an authoring folder:
+//
+//   AUTHORING/setup.inf, data.inf  -> PACKAGE/setup.nsx, data.nsx (encrypted)
+//   AUTHORING/theme/...            -> PACKAGE/theme/... (recursive copy)
+//   other plain files at the root  -> PACKAGE/ (language packs, "^!" files,
+//                                     splash pictures and sounds, ...)
+//   data.inf's local files         -> "F<i>_<name>" in PACKAGE/file1.cab
+//   AUTHORING/support/*, --support    (MSZIP) or in PACKAGE/DiskImage1/;
+//                                     support files under their plain names
+//   --setup-exe                    -> PACKAGE/setup.exe
+//
+// The package is built in a temporary sibling folder and moved into place
+// only when everything succeeded, so a failed build leaves no half-built
+// package and an earlier package untouched.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "base/status.h"
+
+namespace kq {
+
+enum class PackageLayout { kCabinet, kDiskImage };
+
+struct BuildOptions {
+    std::string authoringDir;
+    std::string packageDir;
+    PackageLayout layout = PackageLayout::kCabinet;
+    std::string setupExe;              // empty: no setup.exe copied
+    std::vector<std::string> support;  // extra support files, packed under their own names
+};
+
+Status BuildPackage(const BuildOptions& options);
+
+}  // namespace kq
