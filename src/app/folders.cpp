@@ -1,0 +1,48 @@
+#include "app/folders.h"
+
+#include <cstdio>
+
+#include "app/placeholders.h"
+
+namespace kq {
+
+// Shell special-folder ids (CSIDL values), kept as numbers so this table can
+// be tested off Windows. Some rows use the same id for both profiles.
+const ShellFolderRow kShellFolders[12] = {
+    {&FolderValues::favorites, 31, 6},         // common favorites / favorites
+    {&FolderValues::sharedDocuments, 46, 46},  // common documents
+    {&FolderValues::pictures, 54, 39},         // common pictures / my pictures
+    {&FolderValues::programsMenu, 23, 2},      // common programs / programs
+    {&FolderValues::music, 53, 13},            // common music / my music
+    {&FolderValues::sendTo, 9, 9},             // send-to
+    {&FolderValues::fonts, 20, 20},            // fonts
+    {&FolderValues::appData, 35, 26},          // common application data / application data
+    {&FolderValues::personal, 5, 5},           // personal
+    {&FolderValues::startupMenu, 24, 7},       // common start-up / start-up
+    {&FolderValues::startMenu, 22, 11},        // common start menu / start menu
+    {&FolderValues::desktop, 25, 16},          // common desktop directory / desktop directory
+};
+
+std::string WithTrailingBackslash(const std::string& path) {
+    if (!path.empty() && path.back() == '\\') return path;
+    return path + "\\";
+}
+
+std::string VolumeOf(const std::string& windowsFolder) {
+    return windowsFolder.substr(0, 2);
+}
+
+std::string WorkFolderName(int hour, int minute, int second) {
+    auto clamp = [](int value, int top) { return value < 0 ? 0 : (value > top ? top : value); };
+    char name[16];
+    std::snprintf(name, sizeof(name), "kq%02d%02d%02d", clamp(hour, 23), clamp(minute, 59), clamp(second, 59));
+    return name;
+}
+
+std::string ThemeTargetPath(const std::string& themeFolder, const std::string& fileName) {
+    std::string target = themeFolder + fileName;
+    ReplaceAll(target, "^!", "");
+    return target;
+}
+
+}  // namespace kq

@@ -1,0 +1,70 @@
+// The machine's and the package's folders, found once at start-up, and the
+// pure rules behind them. Discovery itself is Win32 (folders_win.h).
+//
+// Package folder (the "source folder"): the current directory at start-up,
+// with a trailing backslash. Its "theme\" subfolder holds the page layouts;
+// files named "^!..." beside setup.exe are theme files not yet moved there.
+// The working folder lives in the temporary folder and is named "kq" plus
+// the local time as HHMMSS.
+#pragma once
+#include <string>
+
+namespace kq {
+
+struct FolderValues {
+    std::string windows;      // as the system returns it, no trailing backslash
+    std::string volume;       // the first two characters of `windows` ("C:")
+    std::string temp;         // trailing backslash
+    std::string source;       // the package folder; trailing backslash
+    std::string system;       // trailing backslash
+    std::string programFiles; // as stored in the registry; empty when unreadable
+    std::string commonFiles;  // as stored in the registry; empty when unreadable
+    // Shell folders, without trailing backslash; empty when the system has none.
+    std::string favorites;
+    std::string sharedDocuments;
+    std::string pictures;
+    std::string programsMenu;
+    std::string music;
+    std::string sendTo;
+    std::string fonts;
+    std::string appData;
+    std::string personal;
+    std::string startupMenu;
+    std::string startMenu;
+    std::string desktop;
+    std::string userName;  // the system's user name (not a folder)
+};
+
+// One shell folder: the member it fills and the shell's special-folder ids
+// for the all-users profile and for the current user.
+struct ShellFolderRow {
+    std::string FolderValues::*member;
+    int allUsersId;
+    int currentUserId;
+};
+
+// The shell folders in the order they are queried.
+extern const ShellFolderRow kShellFolders[12];
+
+// The special-folder id of `row` for the chosen profile.
+inline int ShellFolderId(const ShellFolderRow& row, bool allUsers) {
+    return allUsers ? row.allUsersId : row.currentUserId;
+}
+
+// `path` with a backslash appended unless it already ends in one; an empty
+// path becomes a lone backslash, as the system folders do when a query fails.
+std::string WithTrailingBackslash(const std::string& path);
+
+// The first two characters of the Windows folder: its drive ("C:").
+std::string VolumeOf(const std::string& windowsFolder);
+
+// "kq" followed by the time as two-digit hours, minutes and seconds
+// (kq142305). Values outside a clock's range are clamped into it.
+std::string WorkFolderName(int hour, int minute, int second);
+
+// Where a "^!" file of the package folder goes in the theme folder: the theme
+// folder followed by the file's name, with every "^!" of that whole path
+// removed (one left-to-right pass, so "^^!!" leaves "^!").
+std::string ThemeTargetPath(const std::string& themeFolder, const std::string& fileName);
+
+}  // namespace kq

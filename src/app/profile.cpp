@@ -1,0 +1,7 @@
+#include "app/profile.h"
+
+namespace kq {
+
+IProfileReader::~IProfileReader() = default;
+
+}  // namespace kq

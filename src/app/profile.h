@@ -1,0 +1,24 @@
+// Reading one value of an INI document the way the system's private-profile
+// reader does: the setup script, layout files and language packs are all read
+// through this interface, so the core can be tested on text held in memory.
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace kq {
+
+class IProfileReader {
+public:
+    virtual ~IProfileReader();
+
+    // The value of `key` in `section`, as GetPrivateProfileStringA returns it
+    // with an empty default into a buffer of `bufferSize` characters: at most
+    // bufferSize - 1 characters, "" when the section or key is missing, when
+    // the key has no '=' or when bufferSize is 0. Section and key names are
+    // matched without regard to ASCII case and to surrounding blanks.
+    // A null section or key reads as "" (the enumerations the system offers
+    // for null names are not part of this interface).
+    virtual std::string Read(const char* section, const char* key, size_t bufferSize) const = 0;
+};
+
+}  // namespace kq

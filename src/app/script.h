@@ -1,0 +1,62 @@
+// Reading conventions of the setup script (setup.inf), shared by every part
+// of the program that reads it:
+//  - values are read with the profile reader and an empty default into one of
+//    two buffer sizes: 255 characters for ordinary values, 100 for counts and
+//    short switches; a longer value is cut to the buffer size less one;
+//  - a list section holds its item count in "TOTAL" (leading decimal digits;
+//    anything else, a missing key or a negative number means none);
+//  - item i of a list keeps one key per column: the column letter followed by
+//    i in decimal ("A0", "B0", ..., "A1");
+//  - switches compare the whole value, case-sensitively: "Yes" turns a
+//    switch on, or, for the switches that are on by default, "No" turns it
+//    off.
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "app/profile.h"
+
+namespace kq {
+
+// A view of the setup script; it borrows the reader, which must outlive it.
+class Script {
+public:
+    // Buffer sizes of the two kinds of value, terminating NUL included.
+    static constexpr size_t kValueSize = 255;
+    static constexpr size_t kShortSize = 100;
+
+    explicit Script(const IProfileReader& reader) : m_reader(&reader) {}
+
+    // An ordinary value: at most 254 characters.
+    std::string Value(const char* section, const char* key) const;
+    // A count or short switch: at most 99 characters.
+    std::string Short(const char* section, const char* key) const;
+    // The number of items of a list section ("TOTAL"); 0 for none.
+    int Total(const char* section) const;
+    // A count kept under another key (a section with several lists).
+    int Total(const char* section, const char* key) const;
+    // Column `column` of item `index` (0-based) of a list section.
+    std::string Item(const char* section, char column, int index, size_t bufferSize = kValueSize) const;
+
+    // True only for exactly "Yes".
+    static bool IsYes(const std::string& value);
+    // False only for exactly "No" (empty, "no" and anything else are on).
+    static bool IsNotNo(const std::string& value);
+
+    const IProfileReader& Reader() const { return *m_reader; }
+
+private:
+    const IProfileReader* m_reader;
+};
+
+// "A0", "B12": the key of column `column` of item `index`.
+std::string ItemKey(char column, int index);
+
+// The C library's decimal conversion: leading blanks, an optional sign, then
+// digits up to the first non-digit; 0 when there are none. Out-of-range
+// numbers give INT_MAX or INT_MIN, as the Windows C library does, instead of
+// undefined behaviour.
+int LeadingNumber(const char* text);
+inline int LeadingNumber(const std::string& text) { return LeadingNumber(text.c_str()); }
+
+}  // namespace kq

@@ -1,0 +1,65 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/folders.h"
+
+namespace kq {
+namespace {
+
+TEST(Folders, TrailingBackslash) {
+    const struct { const char* path; const char* expected; } cases[] = {
+        {"C:\\TEMP", "C:\\TEMP\\"}, {"C:\\TEMP\\", "C:\\TEMP\\"}, {"", "\\"}, {"\\", "\\"}, {"C:", "C:\\"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(WithTrailingBackslash(c.path), c.expected) << c.path;
+}
+
+TEST(Folders, VolumeIsTheFirstTwoCharacters) {
+    EXPECT_EQ(VolumeOf("C:\\WINDOWS"), "C:");
+    EXPECT_EQ(VolumeOf("D:"), "D:");
+    EXPECT_EQ(VolumeOf("C"), "C");
+    EXPECT_EQ(VolumeOf(""), "");
+}
+
+TEST(Folders, WorkFolderName) {
+    const struct { int h, m, s; const char* expected; } cases[] = {
+        {14, 23, 5, "kq142305"}, {0, 0, 0, "kq000000"}, {23, 59, 59, "kq235959"},
+        {9, 5, 1, "kq090501"},   {-1, 60, 1000, "kq005959"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(WorkFolderName(c.h, c.m, c.s), c.expected);
+}
+
+TEST(Folders, ThemeTargetDropsEveryMarker) {
+    const struct { const char* theme; const char* name; const char* expected; } cases[] = {
+        {"C:\\pkg\\theme\\", "^!logo.bmp", "C:\\pkg\\theme\\logo.bmp"},
+        {"C:\\pkg\\theme\\", "^!a^!b.txt", "C:\\pkg\\theme\\ab.txt"},
+        {"C:\\pkg\\theme\\", "^!", "C:\\pkg\\theme\\"},
+        {"C:\\pkg\\theme\\", "^^!!x", "C:\\pkg\\theme\\^!x"},  // one pass only
+        {"C:\\^!pkg\\theme\\", "^!x", "C:\\pkg\\theme\\x"},    // the folder's own marker goes too
+        {"C:\\pkg\\theme\\", "plain.txt", "C:\\pkg\\theme\\plain.txt"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ThemeTargetPath(c.theme, c.name), c.expected) << c.name;
+}
+
+TEST(Folders, ShellFolderTableChoosesTheProfile) {
+    // Every row fills a folder of its own.
+    for (size_t i = 0; i < 12; ++i)
+        for (size_t j = i + 1; j < 12; ++j) EXPECT_FALSE(kShellFolders[i].member == kShellFolders[j].member) << i << "," << j;
+
+    const struct { std::string FolderValues::*member; int allUsers; int currentUser; } expected[] = {
+        {&FolderValues::favorites, 31, 6},   {&FolderValues::sharedDocuments, 46, 46},
+        {&FolderValues::pictures, 54, 39},   {&FolderValues::programsMenu, 23, 2},
+        {&FolderValues::music, 53, 13},      {&FolderValues::sendTo, 9, 9},
+        {&FolderValues::fonts, 20, 20},      {&FolderValues::appData, 35, 26},
+        {&FolderValues::personal, 5, 5},     {&FolderValues::startupMenu, 24, 7},
+        {&FolderValues::startMenu, 22, 11},  {&FolderValues::desktop, 25, 16},
+    };
+    for (size_t i = 0; i < 12; ++i) {
+        EXPECT_TRUE(kShellFolders[i].member == expected[i].member) << i;
+        EXPECT_EQ(ShellFolderId(kShellFolders[i], true), expected[i].allUsers) << i;
+        EXPECT_EQ(ShellFolderId(kShellFolders[i], false), expected[i].currentUser) << i;
+    }
+}
+
+}  // namespace
+}  // namespace kq
