@@ -31,8 +31,10 @@ constexpr char kUsage[] =
     "  --title T    the window title contains T (case-sensitive)\n"
     "  --exact      ... the title is exactly T\n"
     "  --class C    the window class is exactly C (a dialog is \"#32770\")\n"
+    "  --contains S a control inside the window has a text containing S\n"
+    "               (how a message box is best found: by what it says)\n"
     "  --hidden     also consider windows that are not visible\n"
-    "With no --title and no --class any visible window matches. When several\n"
+    "With no --title, --class or --contains any visible window matches. When several\n"
     "match, the first in z-order (topmost) is used.\n"
     "\n"
     "Control texts (--text) are compared ignoring '&' mnemonics and case.\n"
@@ -63,6 +65,7 @@ struct Options {
     std::string command;
     std::string title;
     std::string windowClass;
+    std::string contains;
     std::string text;
     std::string keyName;
     std::string mode;
@@ -149,6 +152,23 @@ struct FindContext {
     std::vector<HWND> found;
 };
 
+BOOL CALLBACK CollectChild(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> Children(HWND window) {
+    std::vector<HWND> children;
+    ::EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+bool HasControlContaining(HWND window, const std::string& text) {
+    for (HWND child : Children(window))
+        if (TextOf(child).find(text) != std::string::npos) return true;
+    return false;
+}
+
 bool WindowMatches(HWND hwnd, const Options& options) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
@@ -159,6 +179,7 @@ bool WindowMatches(HWND hwnd, const Options& options) {
         std::string title = TextOf(hwnd);
         if (options.exact ? title != options.title : title.find(options.title) == std::string::npos) return false;
     }
+    if (!options.contains.empty() && !HasControlContaining(hwnd, options.contains)) return false;
     return true;
 }
 
@@ -177,17 +198,6 @@ std::vector<HWND> FindWindows(const Options& options) {
 HWND FindWindowNow(const Options& options) {
     std::vector<HWND> found = FindWindows(options);
     return found.empty() ? nullptr : found.front();
-}
-
-BOOL CALLBACK CollectChild(HWND hwnd, LPARAM param) {
-    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-    return TRUE;
-}
-
-std::vector<HWND> Children(HWND window) {
-    std::vector<HWND> children;
-    ::EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
-    return children;
 }
 
 bool IsButtonClass(const std::string& name) {
@@ -239,6 +249,7 @@ std::string MatchDescription(const Options& options) {
     std::string text;
     if (!options.title.empty()) text += "title \"" + Escape(options.title) + "\"";
     if (!options.windowClass.empty()) text += std::string(text.empty() ? "" : " ") + "class \"" + options.windowClass + "\"";
+    if (!options.contains.empty()) text += std::string(text.empty() ? "" : " ") + "text \"" + Escape(options.contains) + "\"";
     return text.empty() ? "any window" : text;
 }
 
@@ -246,6 +257,7 @@ int CommandList(const Options& options) {
     Options all = options;
     all.title.clear();
     all.windowClass.clear();
+    all.contains.clear();
     for (HWND hwnd : FindWindows(all)) PrintWindow(hwnd);
     return kExitDone;
 }
@@ -400,6 +412,8 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             options.title = argv[++i];
         } else if (arg == "--class" && hasValue) {
             options.windowClass = argv[++i];
+        } else if (arg == "--contains" && hasValue) {
+            options.contains = argv[++i];
         } else if (arg == "--text" && hasValue) {
             options.text = argv[++i];
             options.haveText = true;

@@ -1,0 +1,272 @@
+// The harness itself under Wine: fresh prefixes, the Windows version switch,
+// process control and time limits, path mapping, the registry query, and
+// uidriver reading and pressing a real message box.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "wine_session.h"
+
+namespace kq::e2e {
+namespace {
+
+constexpr char kProbeText[] = "Probe first line.\r\nProbe second line & more.";
+
+void RequireWindowsTools() {
+    ASSERT_TRUE(fs::exists(HarnessPaths::Uidriver())) << "uidriver.exe missing: " << HarnessPaths::Uidriver();
+    ASSERT_TRUE(fs::exists(HarnessPaths::MsgboxProbe())) << "msgbox_probe.exe missing: "
+                                                         << HarnessPaths::MsgboxProbe();
+}
+
+// The probe takes CR and LF as the two-character escapes \r and \n.
+std::string ProbeArgument(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out;
+}
+
+TEST(WineSessionTest, EachSessionStartsFromTheTemplate) {
+    std::string marker = "C:\\harness-marker.txt";
+    fs::path firstPrefix;
+    {
+        WineSession first;
+        ASSERT_TRUE(first.Ready()) << first.Problem();
+        RecordProperty("prepare_seconds", std::to_string(first.PrepareSeconds()));
+        // Copying a prefix must stay cheap: it happens for every case.
+        EXPECT_LT(first.PrepareSeconds(), 2.0);
+        firstPrefix = first.Prefix();
+
+        ProcessResult wrote = first.Run("cmd", {"/c", "echo written by the first session> " + marker});
+        ASSERT_EQ(wrote.exitCode, 0) << wrote.errors;
+        EXPECT_EQ(ReadFile(first.HostPath(marker)), "written by the first session\r\n");
+        ProcessResult added =
+            first.Run("reg", {"add", "HKCU\\Software\\KqHarness", "/v", "Mark", "/d", "first", "/f"});
+        ASSERT_EQ(added.exitCode, 0) << added.output << added.errors;
+        EXPECT_EQ(first.RegQuery("HKCU\\Software\\KqHarness", "Mark"), std::optional<std::string>("first"));
+    }
+    EXPECT_FALSE(fs::exists(firstPrefix)) << "the session left its prefix behind";
+
+    WineSession second;
+    ASSERT_TRUE(second.Ready()) << second.Problem();
+    EXPECT_NE(second.Prefix(), firstPrefix);
+    EXPECT_FALSE(fs::exists(second.HostPath(marker)));
+    EXPECT_FALSE(second.RegQuery("HKCU\\Software\\KqHarness", "Mark").has_value());
+    EXPECT_FALSE(fs::exists(HarnessPaths::Template() / "drive_c" / "harness-marker.txt"));
+}
+
+struct VersionCase {
+    WindowsVersion version;
+    int major;
+    int minor;
+    int platform;  // 1 = the Windows 9x family, 2 = NT
+};
+
+class WindowsVersionTest : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(WindowsVersionTest, ProgramsSeeTheChosenVersion) {
+    RequireWindowsTools();
+    const VersionCase& c = GetParam();
+    WineSession session(c.version);
+    ASSERT_TRUE(session.Ready()) << session.Problem();
+    ProcessResult result = session.Driver({"version"});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    std::vector<DriverLine> lines = ParseDriverLines(result.output);
+    ASSERT_EQ(lines.size(), 1u) << result.output;
+    EXPECT_EQ(lines[0].kind, "version");
+    EXPECT_EQ(lines[0].fields["major"], std::to_string(c.major));
+    EXPECT_EQ(lines[0].fields["minor"], std::to_string(c.minor));
+    EXPECT_EQ(lines[0].fields["platform"], std::to_string(c.platform));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, WindowsVersionTest,
+                         ::testing::Values(VersionCase{WindowsVersion::Win98, 4, 10, 1},
+                                           VersionCase{WindowsVersion::WinMe, 4, 90, 1},
+                                           VersionCase{WindowsVersion::Nt40, 4, 0, 2},
+                                           VersionCase{WindowsVersion::Win2k, 5, 0, 2},
+                                           VersionCase{WindowsVersion::WinXp, 5, 1, 2},
+                                           VersionCase{WindowsVersion::Win2003, 5, 2, 2}),
+                         [](const ::testing::TestParamInfo<VersionCase>& info) {
+                             return std::string(WineVersionName(info.param.version));
+                         });
+
+class HarnessTest : public WineTest {};
+
+TEST_F(HarnessTest, RunReturnsOutputAndExitCode) {
+    ProcessResult result = Session().Run("cmd", {"/c", "echo hello from cmd& exit 3"});
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.output, "hello from cmd\r\n");
+}
+
+TEST_F(HarnessTest, RunStopsAProgramAtItsTimeLimit) {
+    RequireWindowsTools();
+    auto start = std::chrono::steady_clock::now();
+    // The probe's message box waits for a user forever.
+    ProcessResult result = Session().Run(HarnessPaths::MsgboxProbe().string(), {}, {}, Millis(3000));
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_LT(took, std::chrono::seconds(10));
+}
+
+TEST_F(HarnessTest, WaitGivesUpAfterItsTimeoutAndStopsTheProgram) {
+    RequireWindowsTools();
+    int probe = Session().Start(HarnessPaths::MsgboxProbe().string(), {});
+    EXPECT_TRUE(Session().IsRunning(probe));
+    ProcessResult result = Session().Wait(Millis(1500), probe);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_FALSE(Session().IsRunning(probe));
+}
+
+TEST_F(HarnessTest, PathsMapBetweenWindowsAndHost) {
+    WineSession& s = Session();
+    EXPECT_EQ(s.WinPath(s.DriveC() / "pkg" / "setup.exe"), "C:\\pkg\\setup.exe");
+    EXPECT_EQ(s.WinPath(s.DriveC()), "C:\\");
+    EXPECT_EQ(s.WinPath("/usr/share"), "Z:\\usr\\share");
+    EXPECT_EQ(s.HostPath("C:\\pkg\\setup.exe"), s.DriveC() / "pkg" / "setup.exe");
+    // Windows names ignore case; the host path keeps the name on disk.
+    EXPECT_EQ(s.HostPath("c:\\WINDOWS\\SYSTEM32"), s.DriveC() / "windows" / "system32");
+    EXPECT_TRUE(fs::is_directory(s.HostPath("C:\\Windows\\System32")));
+
+    fs::path temp = s.TempDir();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_TRUE(fs::is_directory(temp));
+    ProcessResult echoed = s.Run("cmd", {"/c", "echo %TEMP%"});
+    ASSERT_EQ(echoed.exitCode, 0);
+    std::string reported = echoed.output.substr(0, echoed.output.find_first_of("\r\n"));
+    EXPECT_EQ(s.HostPath(reported), temp) << "TEMP is " << reported;
+}
+
+TEST_F(HarnessTest, RegQueryReadsValuesAndReportsMissingOnes) {
+    EXPECT_EQ(Session().RegQuery("HKCU\\Software\\Wine", "Version"), std::optional<std::string>("winxp"));
+    EXPECT_EQ(Session().RegQuery("HKCU\\Software\\Wine\\DllOverrides", "mscoree"), std::optional<std::string>(""));
+    EXPECT_FALSE(Session().RegQuery("HKCU\\Software\\Wine", "NoSuchValue").has_value());
+    EXPECT_FALSE(Session().RegQuery("HKCU\\Software\\NoSuchKey", "Version").has_value());
+}
+
+TEST_F(HarnessTest, DriverReadsAMessageBoxAndClicksOk) {
+    RequireWindowsTools();
+    int probe = Session().Start(HarnessPaths::MsgboxProbe().string(),
+                                {"--text", ProbeArgument(kProbeText), "--caption", "Probe caption", "--type", "1"});
+    std::optional<WindowInfo> box = Session().WaitWindow({"--contains", "Probe first line"});
+    ASSERT_TRUE(box.has_value()) << "no message box appeared";
+    EXPECT_EQ(box->title, "Probe caption");
+    EXPECT_EQ(box->className, "#32770");
+    bool textShown = false;
+    for (const ControlInfo& control : box->controls) textShown = textShown || control.text == kProbeText;
+    EXPECT_TRUE(textShown) << box->AllText();
+    ASSERT_NE(box->FindByText("OK"), nullptr);
+    ASSERT_NE(box->FindByText("Cancel"), nullptr);
+
+    ProcessResult click = Session().Driver({"click", "--title", "Probe caption", "--text", "OK"});
+    ASSERT_EQ(click.exitCode, 0) << click.errors;
+    std::vector<DriverLine> lines = ParseDriverLines(click.output);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].kind, "clicked");
+    EXPECT_EQ(lines[0].fields["text"], "OK");
+
+    ProcessResult ended = Session().Wait(Millis(10000), probe);
+    EXPECT_FALSE(ended.timedOut);
+    EXPECT_EQ(ended.exitCode, 1);  // IDOK
+    ProcessResult gone = Session().Driver({"gone", "--title", "Probe caption", "--timeout", "2000"});
+    EXPECT_EQ(gone.exitCode, 0) << gone.errors;
+}
+
+// Each way of answering the box, and the button id the program ends with.
+struct AnswerCase {
+    const char* name;
+    std::vector<std::string> command;
+    int exitCode;
+};
+
+class MessageBoxAnswerTest : public WineTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(MessageBoxAnswerTest, ProgramEndsWithTheButtonPressed) {
+    RequireWindowsTools();
+    int probe = Session().Start(HarnessPaths::MsgboxProbe().string(), {"--type", "1"});
+    ASSERT_TRUE(Session().WaitWindow({"--title", "Probe"}).has_value());
+    std::vector<std::string> command = GetParam().command;
+    ProcessResult driven = Session().Driver(command);
+    ASSERT_EQ(driven.exitCode, 0) << driven.errors;
+    ProcessResult ended = Session().Wait(Millis(10000), probe);
+    EXPECT_FALSE(ended.timedOut);
+    EXPECT_EQ(ended.exitCode, GetParam().exitCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, MessageBoxAnswerTest,
+    ::testing::Values(AnswerCase{"CancelByText", {"click", "--title", "Probe", "--text", "&Cancel"}, 2},
+                      AnswerCase{"OkById", {"click", "--title", "Probe", "--id", "1"}, 1},
+                      AnswerCase{"OkByCommand", {"click", "--title", "Probe", "--id", "1", "--mode", "command"}, 1},
+                      AnswerCase{"EnterPressesDefault", {"key", "--title", "Probe", "enter"}, 1},
+                      AnswerCase{"EscapeCancels", {"key", "--title", "Probe", "escape"}, 2}),
+    [](const ::testing::TestParamInfo<AnswerCase>& info) { return std::string(info.param.name); });
+
+TEST_F(HarnessTest, DriverReportsWhatIsMissing) {
+    RequireWindowsTools();
+    ProcessResult wait = Session().Driver({"wait", "--title", "No such window", "--timeout", "300"});
+    EXPECT_EQ(wait.exitCode, 1);
+    EXPECT_NE(wait.errors.find("no window with title \"No such window\""), std::string::npos) << wait.errors;
+
+    int probe = Session().Start(HarnessPaths::MsgboxProbe().string(), {});
+    ASSERT_TRUE(Session().WaitWindow({"--title", "Probe"}).has_value());
+    ProcessResult click = Session().Driver({"click", "--title", "Probe", "--text", "Retry", "--timeout", "300"});
+    EXPECT_EQ(click.exitCode, 1);
+    EXPECT_NE(click.errors.find("no visible, enabled control with text \"Retry\""), std::string::npos)
+        << click.errors;
+    ProcessResult stillThere = Session().Driver({"gone", "--title", "Probe", "--timeout", "300"});
+    EXPECT_EQ(stillThere.exitCode, 1);
+    ProcessResult usage = Session().Driver({"click", "--title", "Probe"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_TRUE(Session().IsRunning(probe));
+}
+
+TEST_F(HarnessTest, ListShowsTheVisibleWindows) {
+    RequireWindowsTools();
+    Session().Start(HarnessPaths::MsgboxProbe().string(), {"--caption", "Listed probe"});
+    ASSERT_TRUE(Session().WaitWindow({"--title", "Listed probe"}).has_value());
+    ProcessResult list = Session().Driver({"list"});
+    ASSERT_EQ(list.exitCode, 0);
+    std::vector<WindowInfo> windows = ParseWindows(list.output);
+    bool listed = false;
+    for (const WindowInfo& w : windows) {
+        EXPECT_TRUE(w.visible) << w.title;
+        listed = listed || (w.title == "Listed probe" && w.className == "#32770");
+    }
+    EXPECT_TRUE(listed) << list.output;
+}
+
+TEST_F(HarnessTest, TypeSetsTheTextOfAControl) {
+    RequireWindowsTools();
+    Session().Start(HarnessPaths::MsgboxProbe().string(), {"--caption", "Typed probe"});
+    std::optional<WindowInfo> box = Session().WaitWindow({"--title", "Typed probe"});
+    ASSERT_TRUE(box.has_value());
+    // A message box has no edit box; its text control takes WM_SETTEXT the
+    // same way and shows the effect.
+    const ControlInfo* text = nullptr;
+    for (const ControlInfo& control : box->controls)
+        if (control.className == "Static" && !control.text.empty()) text = &control;
+    ASSERT_NE(text, nullptr);
+    ProcessResult typed =
+        Session().Driver({"type", "--title", "Typed probe", "--id", std::to_string(text->id), "--text", "new words"});
+    ASSERT_EQ(typed.exitCode, 0) << typed.errors;
+    std::optional<WindowInfo> after = Session().WaitWindow({"--title", "Typed probe"});
+    ASSERT_TRUE(after.has_value());
+    ASSERT_NE(after->FindById(text->id), nullptr);
+    EXPECT_EQ(after->FindById(text->id)->text, "new words");
+}
+
+TEST_F(HarnessTest, ScreenshotSavesAPng) {
+    RequireWindowsTools();
+    Session().Start(HarnessPaths::MsgboxProbe().string(), {});
+    ASSERT_TRUE(Session().WaitWindow({"--title", "Probe"}).has_value());
+    fs::path png = Session().ScratchDir() / "screen.png";
+    ASSERT_TRUE(Session().Screenshot(png));
+    EXPECT_EQ(ReadFile(png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+}  // namespace
+}  // namespace kq::e2e
