@@ -128,8 +128,36 @@ kq::Status CRijndael::Init(const uint8_t* key, int keyLen, int blockSize) {
     return kq::Status::Ok();
 }
 
+// AES-sized blocks (the package case) get straight-line rounds; the general
+// loop below handles 24- and 32-byte blocks.
 void CRijndael::EncryptBlock(const uint8_t* in, uint8_t* out) const {
     const Tables& t = T();
+    if (nb_ == 4) {
+        const uint32_t* rk = ek_;
+        uint32_t s0 = Load(in) ^ rk[0], s1 = Load(in + 4) ^ rk[1], s2 = Load(in + 8) ^ rk[2], s3 = Load(in + 12) ^ rk[3];
+        for (int r = 1; r < nr_; ++r) {
+            rk += 4;
+            const uint32_t n0 = t.te[0][s0 >> 24] ^ t.te[1][(s1 >> 16) & 0xff] ^ t.te[2][(s2 >> 8) & 0xff] ^ t.te[3][s3 & 0xff] ^ rk[0];
+            const uint32_t n1 = t.te[0][s1 >> 24] ^ t.te[1][(s2 >> 16) & 0xff] ^ t.te[2][(s3 >> 8) & 0xff] ^ t.te[3][s0 & 0xff] ^ rk[1];
+            const uint32_t n2 = t.te[0][s2 >> 24] ^ t.te[1][(s3 >> 16) & 0xff] ^ t.te[2][(s0 >> 8) & 0xff] ^ t.te[3][s1 & 0xff] ^ rk[2];
+            const uint32_t n3 = t.te[0][s3 >> 24] ^ t.te[1][(s0 >> 16) & 0xff] ^ t.te[2][(s1 >> 8) & 0xff] ^ t.te[3][s2 & 0xff] ^ rk[3];
+            s0 = n0;
+            s1 = n1;
+            s2 = n2;
+            s3 = n3;
+        }
+        rk += 4;
+        const uint8_t* sb = t.sbox;
+        auto last = [sb](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+            return (uint32_t(sb[a >> 24]) << 24) | (uint32_t(sb[(b >> 16) & 0xff]) << 16) |
+                   (uint32_t(sb[(c >> 8) & 0xff]) << 8) | uint32_t(sb[d & 0xff]);
+        };
+        Store(last(s0, s1, s2, s3) ^ rk[0], out);
+        Store(last(s1, s2, s3, s0) ^ rk[1], out + 4);
+        Store(last(s2, s3, s0, s1) ^ rk[2], out + 8);
+        Store(last(s3, s0, s1, s2) ^ rk[3], out + 12);
+        return;
+    }
     uint32_t s[kMaxBlockSize / 4], n[kMaxBlockSize / 4];
     for (int j = 0; j < nb_; ++j) s[j] = Load(in + 4 * j) ^ ek_[j];
     const uint32_t* rk = ek_ + nb_;
@@ -149,6 +177,32 @@ void CRijndael::EncryptBlock(const uint8_t* in, uint8_t* out) const {
 
 void CRijndael::DecryptBlock(const uint8_t* in, uint8_t* out) const {
     const Tables& t = T();
+    if (nb_ == 4) {
+        const uint32_t* rk = dk_;
+        uint32_t s0 = Load(in) ^ rk[0], s1 = Load(in + 4) ^ rk[1], s2 = Load(in + 8) ^ rk[2], s3 = Load(in + 12) ^ rk[3];
+        for (int r = 1; r < nr_; ++r) {
+            rk += 4;
+            const uint32_t n0 = t.td[0][s0 >> 24] ^ t.td[1][(s3 >> 16) & 0xff] ^ t.td[2][(s2 >> 8) & 0xff] ^ t.td[3][s1 & 0xff] ^ rk[0];
+            const uint32_t n1 = t.td[0][s1 >> 24] ^ t.td[1][(s0 >> 16) & 0xff] ^ t.td[2][(s3 >> 8) & 0xff] ^ t.td[3][s2 & 0xff] ^ rk[1];
+            const uint32_t n2 = t.td[0][s2 >> 24] ^ t.td[1][(s1 >> 16) & 0xff] ^ t.td[2][(s0 >> 8) & 0xff] ^ t.td[3][s3 & 0xff] ^ rk[2];
+            const uint32_t n3 = t.td[0][s3 >> 24] ^ t.td[1][(s2 >> 16) & 0xff] ^ t.td[2][(s1 >> 8) & 0xff] ^ t.td[3][s0 & 0xff] ^ rk[3];
+            s0 = n0;
+            s1 = n1;
+            s2 = n2;
+            s3 = n3;
+        }
+        rk += 4;
+        const uint8_t* ib = t.inv;
+        auto last = [ib](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+            return (uint32_t(ib[a >> 24]) << 24) | (uint32_t(ib[(b >> 16) & 0xff]) << 16) |
+                   (uint32_t(ib[(c >> 8) & 0xff]) << 8) | uint32_t(ib[d & 0xff]);
+        };
+        Store(last(s0, s3, s2, s1) ^ rk[0], out);
+        Store(last(s1, s0, s3, s2) ^ rk[1], out + 4);
+        Store(last(s2, s1, s0, s3) ^ rk[2], out + 8);
+        Store(last(s3, s2, s1, s0) ^ rk[3], out + 12);
+        return;
+    }
     uint32_t s[kMaxBlockSize / 4], n[kMaxBlockSize / 4];
     for (int j = 0; j < nb_; ++j) s[j] = Load(in + 4 * j) ^ dk_[j];
     const uint32_t* rk = dk_ + nb_;
