@@ -1,0 +1,30 @@
+// What the install worker reports to the page that shows the installation.
+// The worker calls these from its own thread; an implementation acts only by
+// sending messages to windows of the user-interface thread.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace kq {
+
+class IInstallReporter {
+public:
+    virtual ~IInstallReporter() = default;
+    // line 0 is the main status text, line 1 the detail line.
+    virtual void SetStatus(const std::string& text, int line) = 0;
+    virtual void SetProgressRange(int32_t total) = 0;
+    virtual void SetProgressPosition(int32_t position) = 0;
+};
+
+// Status texts of the install worker, in the order they appear.
+namespace status {
+constexpr char kLoadingData[] = "Loading data information...";
+constexpr char kCreatingDirectories[] = "Creating directories...";
+constexpr char kCopyingFiles[] = "Please Wait, Copying Files...";
+constexpr char kCreatingShortcuts[] = "Please Wait, Creating Shortcuts...";
+constexpr char kSettingSystem[] = "Please Wait, Setting system...";
+constexpr char kFinishing[] = "Finishing settings...";
+constexpr char kRemovingTemporary[] = "Removing temporary files...";
+}  // namespace status
+
+}  // namespace kq
