@@ -297,6 +297,8 @@ Status BuildPackage(const BuildOptions& options) {
 
     // A sibling, so the final rename stays on one file system.
     const fs::path parent = package.has_parent_path() ? package.parent_path() : fs::path(".");
+    // The package may be the first thing in a new output folder.
+    fs::create_directories(parent, ec);
     std::string pattern = (parent / (package.filename().string() + ".kqbuild-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr) return Fail("cannot create a temporary folder next to " + Quoted(package));
     const fs::path temp(pattern);
