@@ -55,6 +55,10 @@ inline int ShellFolderId(const ShellFolderRow& row, bool allUsers) {
 // path becomes a lone backslash, as the system folders do when a query fails.
 std::string WithTrailingBackslash(const std::string& path);
 
+// `path` without a trailing backslash, except for a drive's root ("C:\\") or
+// a lone backslash, which need theirs.
+std::string WithoutTrailingBackslash(const std::string& path);
+
 // The first two characters of the Windows folder: its drive ("C:").
 std::string VolumeOf(const std::string& windowsFolder);
 

@@ -56,7 +56,9 @@ std::string ShellFolderPath(int id) {
     // The shell writes up to MAX_PATH characters whatever buffer it is given.
     char path[MAX_PATH] = "";
     std::string result;
-    if (::SHGetPathFromIDListA(list, path)) result = path;
+    // Shell folders carry no trailing backslash; some systems return the
+    // personal folder with one.
+    if (::SHGetPathFromIDListA(list, path)) result = WithoutTrailingBackslash(path);
     ::CoTaskMemFree(list);
     return result;
 }

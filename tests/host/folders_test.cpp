@@ -14,6 +14,14 @@ TEST(Folders, TrailingBackslash) {
     for (const auto& c : cases) EXPECT_EQ(WithTrailingBackslash(c.path), c.expected) << c.path;
 }
 
+TEST(Folders, WithoutTrailingBackslash) {
+    const struct { const char* path; const char* expected; } cases[] = {
+        {"C:\\Docs\\", "C:\\Docs"}, {"C:\\Docs", "C:\\Docs"}, {"C:\\", "C:\\"}, {"\\", "\\"},
+        {"", ""},                    {"C:\\Docs\\\\", "C:\\Docs\\"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(WithoutTrailingBackslash(c.path), c.expected) << c.path;
+}
+
 TEST(Folders, VolumeIsTheFirstTwoCharacters) {
     EXPECT_EQ(VolumeOf("C:\\WINDOWS"), "C:");
     EXPECT_EQ(VolumeOf("D:"), "D:");
