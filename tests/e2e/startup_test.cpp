@@ -47,10 +47,10 @@ int SecondOfDay(std::time_t when) {
 class SetupStartTest : public WineTest {
 protected:
     void SetUp() override {
-        WineTest::SetUp();
-        if (HasFatalFailure()) return;
         fs::path setup = HarnessPaths::SetupExe();
         if (setup.empty() || !fs::exists(setup)) GTEST_SKIP() << "setup.exe is not built: " << setup;
+        WineTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(fs::exists(HarnessPaths::Uidriver())) << HarnessPaths::Uidriver();
         ASSERT_TRUE(fs::exists(HarnessPaths::Kqbuild())) << "kqbuild missing: " << HarnessPaths::Kqbuild();
     }
