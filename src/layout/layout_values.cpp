@@ -144,6 +144,11 @@ int MulDivRound(int a, int b, int c) {
     return static_cast<int>(result);
 }
 
+int HimetricToPixels(int himetric, int dpi) {
+    long long pixels = (static_cast<long long>(himetric) * dpi + 1270) / 2540;
+    return static_cast<int>(pixels < INT_MIN ? INT_MIN : (pixels > INT_MAX ? INT_MAX : pixels));
+}
+
 int FontHeightForPoints(int points, int dpi) { return -MulDivRound(points, dpi, 72); }
 
 }  // namespace kq

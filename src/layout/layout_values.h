@@ -90,6 +90,10 @@ int MulDivRound(int a, int b, int c);
 // Logical font height for a point size: minus points * dpi / 72, rounded.
 int FontHeightForPoints(int points, int dpi);
 
+// A picture's HIMETRIC extent (hundredths of a millimetre) in pixels at
+// `dpi`: (himetric * dpi + 1270) / 2540, without overflow.
+int HimetricToPixels(int himetric, int dpi);
+
 // Window style bits touched by the MAINWINDOW settings.
 namespace style_bits {
 constexpr uint32_t kBorder = 0x00800000;

@@ -184,5 +184,15 @@ TEST(LayoutValues, FontHeightRoundsLikeMulDiv) {
     EXPECT_EQ(MulDivRound(5, 1, -2), -3);
 }
 
+TEST(LayoutValues, HimetricToPixels) {
+    struct Case {
+        int himetric, dpi, expected;
+    } cases[] = {
+        {2540, 96, 96}, {0, 96, 0}, {26, 96, 1}, {13, 96, 0}, {2646, 96, 100},
+        {2147483647, 2147483647, INT_MAX}, {-2540, 96, -95},
+    };
+    for (const Case& c : cases) EXPECT_EQ(HimetricToPixels(c.himetric, c.dpi), c.expected) << c.himetric;
+}
+
 }  // namespace
 }  // namespace kq

@@ -1,0 +1,84 @@
+#include "layout/picture_win.h"
+
+#include "layout/layout_values.h"
+#include "win/gdi_win.h"
+
+namespace kq {
+
+bool FileExists(const char* path) {
+    DWORD attributes = ::GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool CPicture::Load(const char* path) {
+    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD size = ::GetFileSize(file, nullptr);
+    // Pictures of a page are small; a file this size is not one of them.
+    const DWORD kMaxPictureBytes = 64u * 1024 * 1024;
+    IPicture* picture = nullptr;
+    if (size != INVALID_FILE_SIZE && size > 0 && size <= kMaxPictureBytes) {
+        HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
+        if (memory != nullptr) {
+            void* bytes = ::GlobalLock(memory);
+            DWORD read = 0;
+            BOOL ok = bytes != nullptr && ::ReadFile(file, bytes, size, &read, nullptr) && read == size;
+            if (bytes != nullptr) ::GlobalUnlock(memory);
+            IStream* stream = nullptr;
+            if (ok && SUCCEEDED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+                // The stream now owns the memory.
+                memory = nullptr;
+                if (FAILED(::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                                            reinterpret_cast<void**>(&picture)))) {
+                    picture = nullptr;
+                }
+                stream->Release();
+            }
+            if (memory != nullptr) ::GlobalFree(memory);
+        }
+    }
+    ::CloseHandle(file);
+    if (picture == nullptr) return false;
+
+    Clear();
+    m_picture = picture;
+    OLE_XSIZE_HIMETRIC width = 0;
+    OLE_YSIZE_HIMETRIC height = 0;
+    m_picture->get_Width(&width);
+    m_picture->get_Height(&height);
+    ScopedWindowDC screen(nullptr);
+    m_pixels.cx = HimetricToPixels(width, ::GetDeviceCaps(screen.Dc(), LOGPIXELSX));
+    m_pixels.cy = HimetricToPixels(height, ::GetDeviceCaps(screen.Dc(), LOGPIXELSY));
+    return true;
+}
+
+void CPicture::Clear() {
+    if (m_picture != nullptr) m_picture->Release();
+    m_picture = nullptr;
+    m_pixels = SIZE{0, 0};
+}
+
+bool CPicture::IsTransparent() const {
+    if (m_picture == nullptr) return false;
+    DWORD attributes = 0;
+    if (FAILED(m_picture->get_Attributes(&attributes))) return true;
+    return (attributes & PICTURE_TRANSPARENT) != 0;
+}
+
+HPALETTE CPicture::Palette() const {
+    OLE_HANDLE palette = 0;
+    if (m_picture == nullptr || FAILED(m_picture->get_hPal(&palette))) return nullptr;
+    return reinterpret_cast<HPALETTE>(static_cast<UINT_PTR>(palette));
+}
+
+void CPicture::Render(HDC dc, int x, int y, int width, int height) const {
+    if (m_picture == nullptr) return;
+    OLE_XSIZE_HIMETRIC hmWidth = 0;
+    OLE_YSIZE_HIMETRIC hmHeight = 0;
+    m_picture->get_Width(&hmWidth);
+    m_picture->get_Height(&hmHeight);
+    // HIMETRIC runs upwards: start at the bottom and draw with a negative height.
+    m_picture->Render(dc, x, y, width, height, 0, hmHeight, hmWidth, -hmHeight, nullptr);
+}
+
+}  // namespace kq

@@ -1,0 +1,51 @@
+// Dialog windows: the object is stored at WM_INITDIALOG (from the creation
+// parameter) in the dialog's user data and messages are routed to virtual
+// OnInit / OnCommand / OnMessage. Modeless dialogs are created from a
+// resource or from a template built in memory; modal ones run DoModal.
+#pragma once
+#include <windows.h>
+
+#include "win/window_win.h"
+
+namespace kq {
+
+class CDialog : public CWindow {
+public:
+    CDialog() = default;
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+    virtual ~CDialog() = default;
+
+    bool CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND owner);
+    bool Create(int resourceId, HWND owner);
+    INT_PTR DoModal(int resourceId, HWND owner);
+    void EndDialog(INT_PTR result) const { ::EndDialog(m_hWnd, result); }
+
+    static CDialog* FromHandle(HWND hwnd);
+
+protected:
+    // Return false when the focus was set.
+    virtual bool OnInit() { return true; }
+    // True when the command was handled.
+    virtual bool OnCommand(int id, int code, HWND control) { return false; }
+    // Any message; set *handled and return the dialog procedure's answer.
+    virtual INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) { return 0; }
+    // After the window is gone; the object may delete itself here.
+    virtual void OnFinalMessage() {}
+
+private:
+    static INT_PTR CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+};
+
+// Empty dialog template in memory: style, size in dialog units, caption and
+// font. The buffer is DWORD-aligned as the system needs.
+class DialogTemplate {
+public:
+    DialogTemplate(DWORD style, short cx, short cy, const wchar_t* caption, WORD pointSize, const wchar_t* face);
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words); }
+
+private:
+    DWORD m_words[128] = {};
+};
+
+}  // namespace kq
