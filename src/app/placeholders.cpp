@@ -51,14 +51,14 @@ std::string Expand(const std::string& source, const PlaceholderValues& values, E
 
     for (const TokenRow& row : kTokens) {
         if (row.frameOnly && kind == Expansion::Worker) continue;
-        ReplaceAll(text, row.token, values.*row.value);
+        ReplaceAll(text, row.token, values.*row.value, kMaxExpandedLength);
     }
 
     if (values.variables != nullptr) {
         size_t count = std::min(values.variables->size(), kMaxUserVariables);
         for (size_t i = 0; i < count; ++i) {
             const UserVariable& variable = (*values.variables)[i];
-            ReplaceAll(text, variable.name, variable.value);
+            ReplaceAll(text, variable.name, variable.value, kMaxExpandedLength);
         }
     }
 
@@ -67,14 +67,14 @@ std::string Expand(const std::string& source, const PlaceholderValues& values, E
     if (kind == Expansion::Worker && values.defaultInstallDir != values.installDir && values.installDir != "\\" &&
         !values.defaultInstallDir.empty()) {
         std::string oldFolder = values.defaultInstallDir.substr(0, values.defaultInstallDir.size() - 1);
-        ReplaceAll(text, oldFolder, values.installDir);
+        ReplaceAll(text, oldFolder, values.installDir, kMaxExpandedLength);
     }
     return text;
 }
 
 }  // namespace
 
-void ReplaceAll(std::string& text, const std::string& token, const std::string& value) {
+void ReplaceAll(std::string& text, const std::string& token, const std::string& value, size_t limit) {
     if (token.empty()) return;
     size_t at = text.find(token);
     if (at == std::string::npos) return;
@@ -82,6 +82,10 @@ void ReplaceAll(std::string& text, const std::string& token, const std::string& 
     out.reserve(text.size());
     size_t from = 0;
     while (at != std::string::npos) {
+        // The length the text would have with this occurrence replaced and
+        // none after it.
+        size_t grown = out.size() + (at - from) + value.size() + (text.size() - at - token.size());
+        if (value.size() > token.size() && grown > limit) break;
         out.append(text, from, at - from);
         out += value;
         from = at + token.size();

@@ -24,6 +24,11 @@ struct UserVariable {
 
 using UserVariableTable = std::vector<UserVariable>;
 
+// No expansion grows a text beyond this many characters. Variables whose
+// values hold the names of later variables could otherwise multiply a text's
+// length with each one; real paths and captions stay far below it.
+constexpr size_t kMaxExpandedLength = 1 << 20;
+
 // Every value a placeholder can stand for.
 struct PlaceholderValues {
     std::string programFilesFolder;
@@ -60,6 +65,7 @@ struct PlaceholderValues {
 //  5. every pair of backslashes becomes one, in one pass (so three become
 //     two); this joins "<SystemFolder>\name" but also shortens a network path;
 //  6. a token that names nothing stays as written.
+// A replacement that would take the text past kMaxExpandedLength is not made.
 std::string ExpandFrame(const std::string& text, const PlaceholderValues& values);
 
 // Worker expansion: the same, except that
@@ -74,7 +80,10 @@ std::string ExpandFrame(const std::string& text, const PlaceholderValues& values
 std::string ExpandWorker(const std::string& text, const PlaceholderValues& values);
 
 // Replaces every occurrence of `token`, left to right without overlap, never
-// searching inserted text. An empty token replaces nothing.
-void ReplaceAll(std::string& text, const std::string& token, const std::string& value);
+// searching inserted text. An empty token replaces nothing. Once a
+// replacement would make the text longer than `limit`, that occurrence and
+// the ones after it stay as written.
+void ReplaceAll(std::string& text, const std::string& token, const std::string& value,
+                size_t limit = std::string::npos);
 
 }  // namespace kq

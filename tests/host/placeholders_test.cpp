@@ -133,6 +133,26 @@ TEST(Placeholders, UserVariablesInTableOrder) {
     EXPECT_EQ(ExpandFrame("<Edition>", values), "<Edition>");
 }
 
+TEST(Placeholders, VariablesCannotMultiplyATextWithoutBound) {
+    // Each value holds the next name 40 times: unchecked, the text would grow
+    // 40-fold per variable.
+    UserVariableTable table;
+    for (int i = 0; i < 10; ++i) {
+        std::string next;
+        for (int n = 0; n < 40; ++n) next += "<v" + std::to_string(i + 1) + ">";
+        table.push_back({"<v" + std::to_string(i) + ">", "", next});
+    }
+    PlaceholderValues values = SampleValues();
+    values.variables = &table;
+    std::string frame = ExpandFrame("<v0>", values);
+    EXPECT_LE(frame.size(), kMaxExpandedLength);
+    // Three steps fit (256,000 characters); the fourth stops part way, so the
+    // text starts with its values and ends as the third step left it.
+    EXPECT_EQ(frame.substr(0, 4), "<v4>");
+    EXPECT_EQ(frame.substr(frame.size() - 4), "<v3>");
+    EXPECT_EQ(ExpandWorker("<v0>", values).size(), frame.size());
+}
+
 TEST(Placeholders, ReplaceAllIsLeftToRightWithoutOverlap) {
     const struct { const char* text; const char* token; const char* value; const char* expected; } cases[] = {
         {"aaa", "aa", "X", "Xa"},   {"aaaa", "aa", "a", "aa"}, {"abc", "", "X", "abc"},
@@ -143,6 +163,12 @@ TEST(Placeholders, ReplaceAllIsLeftToRightWithoutOverlap) {
         ReplaceAll(text, c.token, c.value);
         EXPECT_EQ(text, c.expected) << c.text << " / " << c.token;
     }
+    std::string limited = "a-a-a";
+    ReplaceAll(limited, "a", "bbb", 8);  // the second would reach 9 characters
+    EXPECT_EQ(limited, "bbb-a-a");
+    std::string shrinking = "aaaa";
+    ReplaceAll(shrinking, "aa", "b", 1);  // shortening is never refused
+    EXPECT_EQ(shrinking, "bb");
 }
 
 }  // namespace

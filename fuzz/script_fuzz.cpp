@@ -1,0 +1,43 @@
+// Arbitrary bytes as a setup script: loading the product settings and
+// expanding what they hold, with both expansions and a table of variables
+// taken from the script, must neither crash nor loop.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "app/ini_text.h"
+#include "app/settings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    kq::IniText ini(std::string(reinterpret_cast<const char*>(data), size));
+    kq::Script script(ini);
+
+    kq::UserVariableTable variables;
+    int total = script.Total("VARIABLES");
+    for (int i = 0; i < total && i < 60; ++i) {
+        variables.push_back({script.Item("VARIABLES", 'A', i, kq::Script::kShortSize), "",
+                             script.Item("VARIABLES", 'B', i, kq::Script::kShortSize)});
+    }
+
+    kq::FolderValues folders;
+    folders.windows = "C:\\WINDOWS";
+    folders.volume = "C:";
+    folders.temp = "C:\\TEMP\\";
+    folders.system = "C:\\WINDOWS\\system32\\";
+    folders.programFiles = script.Value("FOLDERS", "p");  // folder values may hold tokens too
+    kq::ProductSettings settings;
+    kq::LoadProductSettings(script, script.Value("FOLDERS", "c"),
+                            [&](const std::string& text) {
+                                return kq::ExpandFrame(text, kq::MakePlaceholderValues(folders, settings, &variables));
+                            },
+                            settings);
+
+    settings.installDir = script.Value("FOLDERS", "chosen");
+    kq::PlaceholderValues values = kq::MakePlaceholderValues(folders, settings, &variables);
+    for (const char* key : {"t0", "t1", "t2"}) {
+        std::string text = script.Value("TEXTS", key);
+        kq::ExpandFrame(text, values);
+        kq::ExpandWorker(text, values);
+    }
+    return 0;
+}
