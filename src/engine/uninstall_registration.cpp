@@ -57,10 +57,6 @@ void WriteNumber(RegistrationMachine& machine, const std::string& key, const cha
 
 RegistrationMachine::~RegistrationMachine() = default;
 
-bool IsUsableProductCode(std::string_view productCode) {
-    return IsSafeLeafName(productCode);
-}
-
 std::string PackedFilePath(const std::string& value, const std::string& plainFolder, const ExpandFunction& expand) {
     if (value.find('<') != std::string::npos) {
         std::string path = expand(value);

@@ -33,6 +33,7 @@
 #include "app/script.h"
 #include "app/settings.h"
 #include "base/status.h"
+#include "engine/removal_plan.h"
 #include "engine/uninstall_log.h"
 
 namespace kq {
@@ -51,10 +52,8 @@ struct RegistrationPaths {
     std::string maintenanceFolder;  // "<WindowsFolder>\Installer\<code>\" expanded
 };
 
-// A product code names a registry key and a folder that the maintenance
-// runner deletes whole, so it must be one plain name: not empty, no path
-// separators, no ".." and nothing else a file name cannot hold.
-bool IsUsableProductCode(std::string_view productCode);
+// IsUsableProductCode (removal_plan.h) decides which product codes may be
+// registered.
 
 // One registry value to write under the Uninstall key.
 struct UninstallValue {

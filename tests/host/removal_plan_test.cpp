@@ -1,0 +1,270 @@
+#include "engine/removal_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kq {
+namespace {
+
+std::vector<std::string> Describe(const RemovalPlan& plan) {
+    std::vector<std::string> lines;
+    for (const RemovalStep& step : plan.steps) lines.push_back(DescribeStep(step));
+    return lines;
+}
+
+RemovalPlan PlanText(const std::string& log, const std::string& registeredProgram = std::string()) {
+    RemovalContext context;
+    context.maintenanceFolder = "C:\\WINDOWS\\Installer\\{P}\\";
+    context.registeredProgram = registeredProgram;
+    return PlanRemoval(ParseUninstallLog(log), context);
+}
+
+TEST(UninstallLogParse, LinesAndFirstEquals) {
+    struct Case {
+        const char* text;
+        std::vector<std::pair<std::string, std::string>> entries;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"FILE=C:\\a\r\n", {{"FILE", "C:\\a"}}},
+        {"FILE=C:\\a\n", {{"FILE", "C:\\a"}}},
+        {"REGVAL=HKEY_CURRENT_USER\\S\\a=b\r\n", {{"REGVAL", "HKEY_CURRENT_USER\\S\\a=b"}}},
+        {"DIR=\r\n\r\nTOTALFILE=3\r\n", {{"DIR", ""}, {"TOTALFILE", "3"}}},
+        {"NOEQUALS\r\n", {{"NOEQUALS", ""}}},
+        // A last line without its break may be cut short: not read.
+        {"FILE=C:\\a\r\nFILE=C:\\data.tx", {{"FILE", "C:\\a"}}},
+        {"FILE=C:\\a\r", {}},
+        {"=x\r\n", {{"", "x"}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<LogEntry> entries = ParseUninstallLog(c.text);
+        ASSERT_EQ(entries.size(), c.entries.size()) << c.text;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(entries[i].kind, c.entries[i].first) << c.text;
+            EXPECT_EQ(entries[i].value, c.entries[i].second) << c.text;
+        }
+    }
+}
+
+TEST(RemovalPlanTest, WholeRunInRemovalOrder) {
+    const char log[] =
+        "TOTALFILE=3\r\n"
+        "DIR=C:\\Program Files\\Acme\\Notes\\\r\n"
+        "DIR=C:\\Program Files\\Acme\\Notes\\docs\r\n"
+        "DIR=C:\\Program Files\\Acme\\Notes\\docs\\en\r\n"
+        "RUN3RD=cleanup.exe\r\n"
+        "RUN3RDCMD=/quiet {P}\r\n"
+        "REMOVEALL=Yes\r\n"
+        "FILE=C:\\Program Files\\Acme\\Notes\\notes.exe\r\n"
+        "FILE=C:\\Program Files\\Acme\\Notes\\docs\\en\\guide.txt\r\n"
+        "DIR=C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Notes\r\n"
+        "SHORTCUT=C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Notes\\Notes.lnk\r\n"
+        "FILE=C:\\WINDOWS\\notes.ini\r\n"
+        "REGKEY=HKEY_LOCAL_MACHINE\\Software\\Acme\r\n"
+        "REGKEY=HKEY_LOCAL_MACHINE\\Software\\Acme\\Notes\r\n"
+        "REGVAL=HKEY_LOCAL_MACHINE\\Software\\Acme\\Notes\\Version\r\n"
+        "REGVAL=HKEY_LOCAL_MACHINE\\Software\\Acme\\Notes\\\r\n"
+        "REMKEY=HKEY_CLASSES_ROOT\\Acme.Note\r\n"
+        "REMKEY=HKEY_CLASSES_ROOT\\.nwn\r\n"
+        "FILE=C:\\Program Files\\Acme\\Notes\\note.ico\r\n"
+        "REGVAL=HKEY_CURRENT_USER\\Environment\\NOTES_HOME\r\n"
+        "NTSERVICE=NotesSync\r\n"
+        "FILE=C:\\Program Files\\Acme\\Notes\\liveupdate.exe\r\n";
+    RemovalPlan plan = PlanText(log, "C:\\Program Files\\Acme\\Notes\\cleanup.exe");
+    const std::vector<std::string> expected = {
+        "service NotesSync",
+        "file C:\\Program Files\\Acme\\Notes\\liveupdate.exe",
+        "file C:\\Program Files\\Acme\\Notes\\note.ico",
+        "file C:\\WINDOWS\\notes.ini",
+        "file C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Notes\\Notes.lnk",
+        "file C:\\Program Files\\Acme\\Notes\\docs\\en\\guide.txt",
+        "file C:\\Program Files\\Acme\\Notes\\notes.exe",
+        "file C:\\Program Files\\Acme\\Notes\\cleanup.exe",
+        "value HKEY_CURRENT_USER\\Environment\\NOTES_HOME",
+        "value HKEY_LOCAL_MACHINE\\Software\\Acme\\Notes\\",
+        "value HKEY_LOCAL_MACHINE\\Software\\Acme\\Notes\\Version",
+        "key HKEY_LOCAL_MACHINE\\Software\\Acme\\Notes",
+        "key HKEY_LOCAL_MACHINE\\Software\\Acme",
+        "tree HKEY_CLASSES_ROOT\\.nwn",
+        "tree HKEY_CLASSES_ROOT\\Acme.Note",
+        "dir C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Notes",
+        "dir C:\\Program Files\\Acme\\Notes\\docs\\en",
+        "dir C:\\Program Files\\Acme\\Notes\\docs",
+        "dir C:\\Program Files\\Acme\\Notes",
+        "run C:\\WINDOWS\\Installer\\{P}\\cleanup.exe /quiet {P}",
+    };
+    EXPECT_EQ(Describe(plan), expected);
+    EXPECT_TRUE(plan.refused.empty());
+    EXPECT_TRUE(plan.removeAll);
+    EXPECT_EQ(plan.totalFiles, 3);
+}
+
+TEST(RemovalPlanTest, DeepestDirectoriesAndKeysFirstWhateverTheLogOrder) {
+    RemovalPlan plan = PlanText(
+        "DIR=C:\\a\\b\\c\r\nDIR=C:\\a\r\nDIR=C:\\a\\b\r\nDIR=D:\\x\\y\\z\\w\r\n"
+        "REGKEY=HKEY_CURRENT_USER\\S\\A\\B\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\\B\\C\r\n");
+    const std::vector<std::string> expected = {
+        "key HKEY_CURRENT_USER\\S\\A\\B\\C", "key HKEY_CURRENT_USER\\S\\A\\B", "key HKEY_CURRENT_USER\\S\\A",
+        "dir D:\\x\\y\\z\\w", "dir C:\\a\\b\\c", "dir C:\\a\\b", "dir C:\\a",
+    };
+    EXPECT_EQ(Describe(plan), expected);
+}
+
+TEST(RemovalPlanTest, EachTargetOnce) {
+    RemovalPlan plan = PlanText(
+        "FILE=C:\\p\\a.txt\r\nFILE=c:\\P\\A.TXT\r\nFILE=C:\\p\\\\a.txt\r\nDIR=C:\\p\r\nDIR=C:\\p\\\r\n"
+        "REGKEY=HKEY_CURRENT_USER\\S\\A\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\\\r\nNTSERVICE=svc\r\nNTSERVICE=SVC\r\n"
+        "RUN3RD=one.exe\r\nRUN3RDCMD=1\r\nRUN3RD=two.exe\r\nRUN3RDCMD=2\r\n");
+    const std::vector<std::string> expected = {
+        "service SVC", "file C:\\p\\\\a.txt", "key HKEY_CURRENT_USER\\S\\A", "dir C:\\p",
+        "run C:\\WINDOWS\\Installer\\{P}\\two.exe 2",
+    };
+    EXPECT_EQ(Describe(plan), expected);
+}
+
+TEST(RemovalPlanTest, RefusesTargetsThatAreNotTheProducts) {
+    struct Case {
+        const char* line;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"FILE=notes.exe", "not an absolute path"},
+        {"FILE=\\notes.exe", "not an absolute path"},
+        {"FILE=C:notes.exe", "not an absolute path"},
+        {"FILE=", "empty path"},
+        {"FILE=C:\\p\\*.*", "wildcard or reserved character"},
+        {"FILE=C:\\p\\a?.txt", "wildcard or reserved character"},
+        {"FILE=C:\\p\\a.txt:stream", "wildcard or reserved character"},
+        {"FILE=C:\\p\\..\\..\\boot.ini", "relative part in path"},
+        {"FILE=C:\\p\\.\\x", "relative part in path"},
+        {"FILE=C:\\p\\... \\x", "relative part in path"},
+        {"FILE=C:\\p\\", "names a folder"},
+        {"SHORTCUT=C:\\", "a drive or share itself"},
+        {"DIR=C:\\", "a drive or share itself"},
+        {"DIR=C:\\\\", "a drive or share itself"},
+        {"DIR=\\\\server\\share", "a drive or share itself"},
+        {"DIR=\\\\server\\share\\", "a drive or share itself"},
+        {"DIR=relative\\dir", "not an absolute path"},
+        {"REGVAL=HKEY_LOCAL_MACHINE\\Name", "no registry value below a root"},
+        {"REGVAL=HKLM\\Software\\Acme\\Name", "no registry value below a root"},
+        {"REGVAL=HKEY_CURRENT_USER\\Environment\\Path", "a value the system depends on"},
+        {"REGVAL=HKEY_CURRENT_USER\\Environment\\TEMP", "a value the system depends on"},
+        {"REGVAL=HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment\\PATH",
+         "a value the system depends on"},
+        {"REGKEY=HKEY_LOCAL_MACHINE", "no registry key below a root"},
+        {"REGKEY=HKEY_LOCAL_MACHINE\\", "no registry key below a root"},
+        {"REMKEY=HKEY_CLASSES_ROOT\\", "no registry key below a root"},
+        {"REMKEY=HKEY_CLASSES_ROOT", "no registry key below a root"},
+        {"REMKEY=HKEY_LOCAL_MACHINE\\Software", "removed whole only below HKEY_CLASSES_ROOT"},
+        {"REMKEY=HKEY_CLASSES_ROOT\\CLSID\\{1}", "not a class or extension name"},
+        {"REMKEY=HKEY_CLASSES_ROOT\\clsid", "a key the system depends on"},
+        {"REMKEY=HKEY_CLASSES_ROOT\\*", "a key the system depends on"},
+        {"REMKEY=HKEY_CLASSES_ROOT\\.EXE", "a key the system depends on"},
+        {"NTSERVICE=", "not a service name"},
+        {"NTSERVICE=a\\b", "not a service name"},
+        {"RUN3RD=..\\..\\cmd.exe", "not a plain file name"},
+        {"RUN3RD=C:\\WINDOWS\\system32\\cmd.exe", "not a plain file name"},
+        {"RUN3RD=", "not a plain file name"},
+        {"DELETE=C:\\x", "unknown entry"},
+        {"file=C:\\x", "unknown entry"},
+    };
+    for (const Case& c : cases) {
+        RemovalPlan plan = PlanText(std::string(c.line) + "\r\n");
+        EXPECT_TRUE(plan.steps.empty()) << c.line << " gave " << DescribeStep(plan.steps[0]);
+        ASSERT_EQ(plan.refused.size(), 1u) << c.line;
+        EXPECT_EQ(plan.refused[0], std::string(c.line) + ": " + c.reason);
+    }
+}
+
+TEST(RemovalPlanTest, AcceptedTargets) {
+    struct Case {
+        const char* line;
+        const char* step;
+    };
+    const Case cases[] = {
+        {"FILE=\\\\server\\share\\notes.dat", "file \\\\server\\share\\notes.dat"},
+        {"FILE=d:/p/x.txt", "file d:/p/x.txt"},
+        {"FILE=C:\\Program Files\\Acme Inc.\\a.txt", "file C:\\Program Files\\Acme Inc.\\a.txt"},
+        {"DIR=\\\\server\\share\\notes", "dir \\\\server\\share\\notes"},
+        {"DIR=C:\\a\\\\", "dir C:\\a"},
+        {"REGVAL=HKEY_CURRENT_USER\\Environment\\NOTES_PATH", "value HKEY_CURRENT_USER\\Environment\\NOTES_PATH"},
+        {"REGVAL=HKEY_LOCAL_MACHINE\\Software\\A\\Path", "value HKEY_LOCAL_MACHINE\\Software\\A\\Path"},
+        {"REGKEY=HKEY_USERS\\.DEFAULT\\Software\\A\\", "key HKEY_USERS\\.DEFAULT\\Software\\A"},
+        {"REMKEY=HKEY_CLASSES_ROOT\\.txt2", "tree HKEY_CLASSES_ROOT\\.txt2"},
+        {"NTSERVICE=Notes Sync", "service Notes Sync"},
+        {"RUN3RD=x.exe", "run C:\\WINDOWS\\Installer\\{P}\\x.exe "},
+    };
+    for (const Case& c : cases) {
+        RemovalPlan plan = PlanText(std::string(c.line) + "\r\n");
+        ASSERT_EQ(plan.steps.size(), 1u) << c.line;
+        EXPECT_EQ(DescribeStep(plan.steps[0]), c.step);
+        EXPECT_TRUE(plan.refused.empty()) << c.line;
+    }
+}
+
+TEST(RemovalPlanTest, NothingFromAnEmptyLog) {
+    RemovalPlan plan = PlanText("");
+    EXPECT_TRUE(plan.steps.empty());
+    EXPECT_TRUE(plan.refused.empty());
+    EXPECT_FALSE(plan.removeAll);
+    EXPECT_EQ(plan.totalFiles, -1);
+    // A registered program that is no plain path is refused too.
+    plan = PlanText("", "cleanup.exe");
+    EXPECT_TRUE(plan.steps.empty());
+    EXPECT_EQ(plan.refused.size(), 1u);
+}
+
+TEST(RunnerCommandLine, SwitchesAndProductCode) {
+    using Action = RunnerCommand::Action;
+    struct Case {
+        const char* arguments;
+        Action action;
+        bool silent;
+        const char* code;
+    };
+    const Case cases[] = {
+        {"/R {6B1C}", Action::kRemove, false, "{6B1C}"},
+        {"/M {6B1C}", Action::kModify, false, "{6B1C}"},
+        {"\"/S\" {6B1C}", Action::kRemove, true, "{6B1C}"},
+        {"/S /R {6B1C}", Action::kRemove, true, "{6B1C}"},
+        {"/r /s {6B1C}", Action::kRemove, true, "{6B1C}"},
+        {"-R \"{6B1C}\"", Action::kRemove, false, "{6B1C}"},
+        {"/R \"/S\" {6B1C}", Action::kRemove, true, "{6B1C}"},
+        {"  /R   Notes 1.2  ", Action::kRemove, false, "Notes 1.2"},
+        {"{6B1C}", Action::kRemove, false, "{6B1C}"},
+        {"/R", Action::kUsage, false, ""},
+        {"", Action::kUsage, false, ""},
+        {"/S", Action::kUsage, true, ""},
+        {"/R /M {6B1C}", Action::kUsage, false, "{6B1C}"},
+        {"/X {6B1C}", Action::kRemove, false, "/X {6B1C}"},
+        {"/Rx", Action::kRemove, false, "/Rx"},
+        {"\"/S {6B1C}\"", Action::kRemove, false, "/S {6B1C}"},
+    };
+    for (const Case& c : cases) {
+        RunnerCommand command = ParseRunnerCommandLine(c.arguments);
+        EXPECT_EQ(command.action, c.action) << c.arguments;
+        EXPECT_EQ(command.silent, c.silent) << c.arguments;
+        EXPECT_EQ(command.productCode, c.code) << c.arguments;
+    }
+}
+
+TEST(RunnerCommandLine, ProgramNameIsSkipped) {
+    struct Case {
+        const char* line;
+        const char* arguments;
+    };
+    const Case cases[] = {
+        {"kqexec.exe /R {P}", "/R {P}"},
+        {"\"C:\\WINDOWS\\kqexec.exe\" \"/S\" {P}", "\"/S\" {P}"},
+        {"\"C:\\Program Files\\kqexec.exe\"/R {P}", "/R {P}"},
+        {"C:\\WINDOWS\\kqexec.exe", ""},
+        {"\"C:\\unterminated /R x", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SkipProgramName(c.line), c.arguments) << c.line;
+}
+
+}  // namespace
+}  // namespace kq
