@@ -1,0 +1,154 @@
+#include "remover_win.h"
+
+#include <windows.h>
+
+#include "win/registry_win.h"
+
+namespace kq {
+namespace {
+
+// How long a service is given to stop before it is deleted anyway (it is
+// then removed once it stops).
+constexpr DWORD kServiceStopMs = 30000;
+constexpr int kMaxFolderDepth = 64;
+
+bool PathExists(const std::string& path, DWORD* attributes = nullptr) {
+    DWORD found = ::GetFileAttributesA(path.c_str());
+    if (attributes != nullptr) *attributes = found;
+    return found != INVALID_FILE_ATTRIBUTES;
+}
+
+bool DeleteOneFile(const std::string& path, DWORD attributes) {
+    // Setup may have copied a file read-only from its medium.
+    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::DeleteFileA(path.c_str()) != 0;
+}
+
+class CServiceHandle {
+public:
+    explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
+    CServiceHandle(const CServiceHandle&) = delete;
+    CServiceHandle& operator=(const CServiceHandle&) = delete;
+    ~CServiceHandle() {
+        if (m_handle != nullptr) ::CloseServiceHandle(m_handle);
+    }
+    operator SC_HANDLE() const { return m_handle; }
+
+private:
+    SC_HANDLE m_handle;
+};
+
+bool RemoveService(const std::string& name) {
+    CServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (manager == nullptr) return false;
+    CServiceHandle service(::OpenServiceA(manager, name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    if (service == nullptr) return ::GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
+    SERVICE_STATUS status = {};
+    if (::QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED) {
+        ::ControlService(service, SERVICE_CONTROL_STOP, &status);
+        for (DWORD waited = 0; waited < kServiceStopMs; waited += 250) {
+            if (!::QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) break;
+            ::Sleep(250);
+        }
+    }
+    return ::DeleteService(service) != 0 || ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
+void RunAndWait(const std::string& program, const std::string& arguments, const std::string& folder) {
+    if (!PathExists(program)) return;
+    std::string commandLine = "\"" + program + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    std::string writable = commandLine;  // CreateProcessA may write into it
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(program.c_str(), &writable[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+        return;
+    }
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool DeleteTree(const std::string& folder, int depth) {
+    if (depth > kMaxFolderDepth) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                // A junction points elsewhere: remove the link, not what it
+                // points to.
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                    ::RemoveDirectoryA(path.c_str());
+                } else {
+                    DeleteTree(path, depth + 1);
+                }
+            } else {
+                DeleteOneFile(path, found.dwFileAttributes);
+            }
+        } while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+    }
+    return ::RemoveDirectoryA(folder.c_str()) != 0 || !PathExists(folder);
+}
+
+}  // namespace
+
+RemovalOutcome CarryOutRemoval(const RemovalPlan& plan) {
+    RemovalOutcome outcome;
+    for (const RemovalStep& step : plan.steps) {
+        HKEY root = RootKeyHandle(step.root);
+        DWORD attributes = 0;
+        switch (step.action) {
+            case RemovalAction::kStopService:
+                if (!RemoveService(step.target)) outcome.left.push_back("service " + step.target);
+                break;
+            case RemovalAction::kDeleteFile:
+                if (!PathExists(step.target, &attributes)) break;
+                if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || !DeleteOneFile(step.target, attributes)) {
+                    outcome.left.push_back(step.target);
+                }
+                break;
+            case RemovalAction::kDeleteValue:
+                if (reg::ValueExists(root, step.subKey.c_str(), step.valueName.c_str())) {
+                    reg::DeleteValue(root, step.subKey.c_str(), step.valueName.c_str());
+                }
+                break;
+            case RemovalAction::kDeleteKeyIfEmpty:
+                // A key that still holds something is shared with others.
+                reg::DeleteKeyIfEmpty(root, step.subKey.c_str());
+                break;
+            case RemovalAction::kDeleteKeyTree:
+                reg::DeleteKeyTree(root, step.subKey.c_str());
+                break;
+            case RemovalAction::kRemoveDirectory:
+                if (PathExists(step.target) && !::RemoveDirectoryA(step.target.c_str())) {
+                    outcome.left.push_back(step.target);
+                }
+                break;
+            case RemovalAction::kRunProgram:
+                RunAndWait(step.target, step.arguments, FolderOf(step.target));
+                break;
+        }
+    }
+    return outcome;
+}
+
+bool DeleteFolderTree(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    if (path.size() <= 3) return false;
+    return DeleteTree(path, 0);
+}
+
+}  // namespace kq

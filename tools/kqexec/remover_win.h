@@ -1,0 +1,24 @@
+// Carrying out a removal plan on this machine.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "engine/removal_plan.h"
+
+namespace kq {
+
+struct RemovalOutcome {
+    // Files and services that could not be removed, and folders that are
+    // not empty (they hold files that setup did not put there).
+    std::vector<std::string> left;
+};
+
+// Runs every step in order. A missing target counts as removed; a failure
+// never stops the steps after it.
+RemovalOutcome CarryOutRemoval(const RemovalPlan& plan);
+
+// Deletes `folder` with everything in it; a linked folder inside is
+// unlinked, not followed. True when the folder is gone.
+bool DeleteFolderTree(const std::string& folder);
+
+}  // namespace kq
