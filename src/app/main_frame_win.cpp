@@ -1,12 +1,16 @@
 #include "app/main_frame_win.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include "app/folders_win.h"
 #include "app/profile_file_win.h"
 #include "app/resource_ids.h"
 #include "app/run_flags.h"
 #include "crypt/file_crypt.h"
+#include "engine/cabinet_win.h"
+#include "layout/page_win.h"
+#include "wizard/wizard_win.h"
 
 namespace kq {
 namespace {
@@ -51,8 +55,8 @@ CMainFrame* CMainFrame::CreateMainFrame() {
     return frame;
 }
 
-bool CMainFrame::PreTranslate(MSG*) {
-    return false;
+bool CMainFrame::PreTranslate(MSG* msg) {
+    return CPage::PreTranslate(msg);
 }
 
 LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -77,10 +81,8 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 int CMainFrame::OnCreate() {
     m_splashActive = 0;
-    m_setupTypeChoice = -1;
-    m_launchProgramChecked = 0;
-    m_viewReadmeChecked = 0;
     m_fileActionCount = 0;
+    m_wizard = std::make_unique<CWizard>(*this);
 
     DiscoverPackageFolders();
 
@@ -189,7 +191,6 @@ int CMainFrame::ContinueStartup() {
     EvaluateConditions();
     HandlePreviousInstallation();
     LoadPageList();
-    m_currentPage = -1;
     LoadFileActions();
     LoadSetupTypes();
     StartPageAndCabinet();
@@ -213,10 +214,50 @@ bool CMainFrame::CheckSystemRequirements() { return true; }
 bool CMainFrame::CheckEligibility() { return true; }
 void CMainFrame::EvaluateConditions() {}
 void CMainFrame::HandlePreviousInstallation() {}
-void CMainFrame::LoadPageList() {}
+void CMainFrame::LoadPageList() {
+    m_wizard->LoadPages();
+}
 void CMainFrame::LoadFileActions() {}
 void CMainFrame::LoadSetupTypes() {}
-void CMainFrame::StartPageAndCabinet() {}
+void CMainFrame::StartPageAndCabinet() {
+    if (Flags().diskImage == kFlagSet) return;
+
+    CPage* startPage = m_wizard->OpenStartPage();
+    HWND bar = startPage != nullptr ? startPage->ControlWindow("IDC_PROGRESS1") : nullptr;
+    CabinetProgress progress;
+    // Sent from the extraction thread; delivered while this thread pumps.
+    progress.setRange = [bar](int count) {
+        if (bar != nullptr) ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, count > 0xFFFF ? 0xFFFF : count));
+    };
+    progress.setPosition = [bar](int done) {
+        if (bar != nullptr) ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+    };
+
+    int result = kCabinetNoDecoder;
+    {
+        CCabinetExtraction extraction;
+        if (extraction.Start(m_folders.source.c_str(), m_workFolder.c_str(), progress)) {
+            m_wizard->SetBusy(true);
+            PumpWait(extraction.Thread());
+            m_wizard->SetBusy(false);
+            result = extraction.Result();
+        }
+    }
+    if (result != kCabinetOk) {
+        ::PostQuitMessage(result);
+        return;
+    }
+    if (m_wizard->CancelPending()) {
+        m_wizard->CompletePendingCancel();
+        return;
+    }
+    if (m_splashActive == kFlagSet) {
+        Flags().startupWorkDone = kFlagSet;
+        ::SetTimer(m_hWnd, kTimerSplashAfterCabinet, 1000, nullptr);
+        return;
+    }
+    m_wizard->CloseCurrentPage();
+}
 void CMainFrame::ShowBackground() {}
 void CMainFrame::StartBillboards() {}
 void CMainFrame::LoadVariables() {}
@@ -227,8 +268,17 @@ void CMainFrame::CheckMergeModules() {
 }
 
 void CMainFrame::OpenFirstPage() {
-    // Until the wizard exists the run ends after the start-up sequence.
-    ::PostQuitMessage(0);
+    m_wizard->Next();
+}
+
+InstallSnapshot CMainFrame::MakeInstallSnapshot() const {
+    InstallSnapshot snapshot;
+    snapshot.folders = m_folders;
+    snapshot.settings = m_settings;
+    snapshot.workFolderName = m_workFolderName;
+    snapshot.setupScriptPath = m_setupScriptPath;
+    snapshot.dataScriptPath = m_dataScriptPath;
+    return snapshot;
 }
 
 void CMainFrame::OnTimer(UINT_PTR id) {
@@ -236,6 +286,7 @@ void CMainFrame::OnTimer(UINT_PTR id) {
     case kTimerSplashAfterCabinet:
         if (Flags().splashFinished == kFlagSet) {
             ::KillTimer(m_hWnd, id);
+            m_wizard->CloseCurrentPage();
             OpenFirstPage();
         }
         break;

@@ -7,11 +7,14 @@
 
 #include "app/folders.h"
 #include "app/settings.h"
+#include "engine/install_engine_win.h"
 #include "win/window_win.h"
 
 class CFileCrypt;
 
 namespace kq {
+
+class CWizard;
 
 // Caption of the program's own message boxes.
 constexpr const char kAppCaption[] = "Merrowin";
@@ -37,7 +40,10 @@ public:
     const std::string& WorkFolderName() const { return m_workFolderName; }
     const std::string& ThemeFolder() const { return m_themeFolder; }
     const std::string& OsName() const { return m_osName; }
+    const std::string& LanguageFile() const { return m_languageFile; }
     std::string Expand(const std::string& text) const;
+    // The values the install worker reads, frozen now.
+    InstallSnapshot MakeInstallSnapshot() const;
 
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -88,14 +94,12 @@ private:
     std::string m_dataScriptPath;
     std::string m_osName;
 
-    int m_currentPage = -1;
-    int m_setupTypeChoice = -1;
-    int m_launchProgramChecked = 0;
-    int m_viewReadmeChecked = 0;
     int m_splashActive = 0;
     int m_fileActionCount = 0;
 
     std::unique_ptr<CFileCrypt> m_cipher;
+    // Page list, current page and the wizard's choices.
+    std::unique_ptr<CWizard> m_wizard;
 };
 
 }  // namespace kq

@@ -1,0 +1,360 @@
+#include "wizard/wizard_win.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/main_frame_win.h"
+#include "app/profile_file_win.h"
+#include "app/run_flags.h"
+#include "engine/install_engine_win.h"
+#include "layout/dialogs_win.h"
+
+namespace kq {
+namespace {
+
+constexpr char kProgressPage[] = "progress.lcd";
+constexpr char kCompletePage[] = "complete.lcd";
+constexpr char kStartPage[] = "start.lcd";
+// Silent mode and the language page open pages outside the list with this count.
+constexpr int kOutsideListCount = 50;
+constexpr UINT_PTR kInstallTimer = 1;
+constexpr UINT kInstallDelayMs = 300;
+
+constexpr char kRestartQuestion[] =
+    "You must restart your system for the configuration changes made to <ProductName> to take effect. Click Yes "
+    "to restart now or No if you plan to restart later.";
+constexpr char kRestartFailed[] = "Can't restart! Please restart manually your computer!";
+
+// The progress page as the install worker sees it. Every call is a message
+// sent to a control of the user-interface thread, which carries it out while
+// it pumps messages waiting for the worker.
+class CProgressReporter : public IInstallReporter {
+public:
+    explicit CProgressReporter(CPage& page)
+        : m_info(page.ControlWindow("IDC_INFO")),
+          m_detail(page.ControlWindow("IDC_INSTALLINFO")),
+          m_bar(page.ControlWindow("IDC_PROGRESS1")) {}
+
+    void SetStatus(const std::string& text, int line) override {
+        HWND label = line == 0 ? m_info : m_detail;
+        if (label == nullptr) return;
+        ::SendMessageA(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        ::InvalidateRect(label, nullptr, TRUE);
+    }
+    void SetProgressRange(int32_t total) override {
+        if (m_bar == nullptr) return;
+        int upper = total < 0 ? 0 : (total > 0xFFFF ? 0xFFFF : total);
+        ::SendMessageA(m_bar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+    }
+    void SetProgressPosition(int32_t position) override {
+        if (m_bar != nullptr) ::SendMessageA(m_bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    }
+
+private:
+    HWND m_info;
+    HWND m_detail;
+    HWND m_bar;
+};
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool EnableShutdownPrivilege() {
+    HANDLE token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return true;  // the 9x family has no tokens and needs no privilege
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    bool ok = ::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid) &&
+              ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    ::CloseHandle(token);
+    return ok;
+}
+
+}  // namespace
+
+CWizard::CWizard(CMainFrame& frame) : m_frame(frame) {}
+
+CWizard::~CWizard() {
+    if (m_current != nullptr) m_current->Close();
+}
+
+void CWizard::LoadPages() {
+    ProfileFile profile(m_frame.SetupScriptPath().c_str());
+    m_pages = LoadPageList(Script(profile));
+    m_index = -1;
+}
+
+CPage* CWizard::OpenPage(const std::string& fileName, int index, int count, bool show) {
+    PageOptions options;
+    options.themeFolder = m_frame.ThemeFolder();
+    options.fileName = fileName;
+    options.pageIndex = index;
+    options.pageCount = count;
+    options.owner = nullptr;
+    options.expand = [this](const std::string& text) { return m_frame.Expand(text); };
+    options.host = this;
+
+    CPage* previous = m_current;
+    m_current = CPage::Open(options);
+    // The page that issued the step may still be inside its own handler; it
+    // goes once that has returned.
+    if (previous != nullptr) previous->Close();
+    if (m_current == nullptr) return nullptr;
+    SetUpPage(*m_current);
+    m_current->ShowPage(show);
+    if (show) ::SetForegroundWindow(m_current->Handle());
+    return m_current;
+}
+
+void CWizard::CloseCurrentPage() {
+    if (m_current == nullptr) return;
+    CPage* page = m_current;
+    m_current = nullptr;
+    page->Close();
+}
+
+CPage* CWizard::OpenStartPage() {
+    return OpenPage(kStartPage, -1, kOutsideListCount, Flags().silent == kFlagClear);
+}
+
+void CWizard::SetUpPage(CPage& page) {
+    if (page.FileName() == kProgressPage) SetUpProgressPage(page);
+    else if (page.FileName() == kCompletePage) SetUpCompletePage(page);
+}
+
+void CWizard::RunEnteringActions(const std::string& fileName) {
+    // File actions and conditions bound to a page name run here once those
+    // subsystems exist.
+    (void)fileName;
+}
+
+void CWizard::Next() {
+    if (m_stopped || Flags().abort == kFlagSet) return;
+    m_index = NextPageIndex(m_pages, m_index, m_setupType);
+    RunEnteringActions(m_index < 0 ? kStartPage : m_pages.FileAt(m_index));
+    if (Flags().abort == kFlagSet) return;
+
+    if (Flags().silent == kFlagSet) {
+        Flags().silent = kSilentAfterProgress;
+        OpenPage(kProgressPage, -1, kOutsideListCount, false);
+        return;
+    }
+    if (m_index >= m_pages.Count()) {
+        // Next on the last list page: there is nowhere to go but the end.
+        Finish();
+        return;
+    }
+    OpenPage(m_pages.FileAt(m_index), m_index, m_pages.Count(), true);
+}
+
+void CWizard::Back() {
+    m_index = BackPageIndex(m_pages, m_index, m_setupType);
+    OpenPage(m_pages.FileAt(m_index), m_index, m_pages.Count(), true);
+}
+
+void CWizard::Stop() {
+    m_stopped = true;
+    Flags().abort = kFlagSet;
+    CloseCurrentPage();
+    FinalPageStep();
+}
+
+void CWizard::FinalPageStep() {
+    ++m_index;
+    RunEnteringActions(kCompletePage);
+    OpenPage(kCompletePage, m_pages.Count(), m_pages.Count(), Flags().silent == kFlagClear);
+    // Silent runs have nobody to press Finish.
+    if (Flags().silent != kFlagClear) Finish();
+}
+
+void CWizard::OnPageCommand(CPage& page, const PageCommand& command) {
+    switch (command.target.route) {
+    case CommandRoute::Launch:
+        if (command.target.choice == 0) {
+            m_launchFile = !m_launchFile;
+            page.SetCheck("IDC_LAUNCHFILE", m_launchFile);
+        } else {
+            m_launchReadme = !m_launchReadme;
+            page.SetCheck("IDC_LAUNCHREADME", m_launchReadme);
+        }
+        return;
+    case CommandRoute::Wizard:
+        break;
+    default:
+        return;  // the standard pages' own choices
+    }
+
+    switch (ClassifyWizardCommand(command.identifierName, command.action, m_stopped)) {
+    case WizardAction::Finish:
+        Finish();
+        break;
+    case WizardAction::Back:
+        Back();
+        break;
+    case WizardAction::Next:
+        if (Flags().abort == kFlagSet) FinalPageStep();
+        else Next();
+        break;
+    case WizardAction::None:
+        break;
+    }
+}
+
+void CWizard::OnPageCancel(CPage& page) {
+    // Escape on a page whose Cancel button is disabled (the last page) has
+    // nothing to cancel.
+    HWND cancel = page.ControlWindow("IDCANCEL");
+    if (cancel != nullptr && !::IsWindowEnabled(cancel)) return;
+    if (m_stopped || m_cancelPending) return;
+    Cancel(page);
+}
+
+void CWizard::Cancel(CPage& page) {
+    if (!AskQuestion(page.Handle(), kQuestionModeCancel, std::string())) return;
+
+    Flags().cancelRequest = 1;
+    page.Enable("IDCANCEL", false);
+    Flags().abort = kFlagSet;
+    if (m_busy) {
+        m_cancelPending = true;
+        return;
+    }
+    RemoveWorkFolder();
+    FinalPageStep();
+}
+
+void CWizard::CompletePendingCancel() {
+    if (!m_cancelPending) return;
+    m_cancelPending = false;
+    RemoveWorkFolder();
+    FinalPageStep();
+}
+
+void CWizard::RemoveWorkFolder() {
+    std::string folder = m_frame.Expand("<TempFolder>\\" + m_frame.WorkFolderName());
+    char current[MAX_PATH];
+    DWORD n = ::GetCurrentDirectoryA(sizeof(current), current);
+    if (n > 0 && n < sizeof(current) && _strnicmp(current, folder.c_str(), folder.size()) == 0)
+        ::SetCurrentDirectoryA(m_frame.Folders().temp.c_str());
+    std::string from = folder;
+    from.push_back('\0');
+    SHFILEOPSTRUCTA op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    ::SHFileOperationA(&op);
+}
+
+void CWizard::SetUpProgressPage(CPage& page) {
+    page.Enable("IDC_NEXT", false);
+    page.Enable("IDC_BACK", false);
+    page.SetText("IDC_INFO", "Starting copying files...");
+    page.SetText("IDC_INSTALLINFO", "");
+    ::InvalidateRect(page.Handle(), nullptr, TRUE);
+    ::SetTimer(page.Handle(), kInstallTimer, kInstallDelayMs, nullptr);
+}
+
+void CWizard::OnPageTimer(CPage& page, UINT_PTR timerId) {
+    if (timerId != kInstallTimer || page.FileName() != kProgressPage) return;
+    ::KillTimer(page.Handle(), timerId);
+    RunInstallation(page);
+    ContinueAfterInstallation();
+}
+
+void CWizard::RunInstallation(CPage& progressPage) {
+    CProgressReporter reporter(progressPage);
+    CInstallEngine engine(m_frame.MakeInstallSnapshot(), reporter);
+    m_busy = true;
+    engine.Start();
+    m_busy = false;
+}
+
+void CWizard::ContinueAfterInstallation() {
+    if (m_cancelPending) {
+        CompletePendingCancel();
+        return;
+    }
+    if (Flags().abort == kFlagSet) {
+        FinalPageStep();
+        return;
+    }
+    if (Flags().mergeModulesPending == kFlagSet) {
+        // The merge-module page comes with the merge-module runner; until
+        // then the run ends as a normal one.
+        Flags().mergeModulesPending = kFlagClear;
+    }
+    if (Flags().silent == kSilentAfterProgress) {
+        Finish();
+        return;
+    }
+    Next();
+}
+
+void CWizard::SetUpCompletePage(CPage& page) {
+    page.ShowControl("IDC_LAUNCHREADME", false);
+    page.ShowControl("IDC_LAUNCHFILE", false);
+    if (Flags().abort == kFlagSet) {
+        page.SetText("IDC_INSTALLSTATUS",
+                     m_frame.Expand(BracketsToAngles(LanguageText("SetupCompleteError", "3"))));
+        return;
+    }
+    const ProductSettings& settings = m_frame.Settings();
+    if (settings.launchOffer != 0 && page.FindControl("IDC_LAUNCHFILE") >= 0) {
+        page.ShowControl("IDC_LAUNCHFILE", true);
+        page.SetCheck("IDC_LAUNCHFILE", true);
+        m_launchFile = true;
+    }
+    if (settings.readmeOffer != 0 && page.FindControl("IDC_LAUNCHREADME") >= 0) {
+        page.ShowControl("IDC_LAUNCHREADME", true);
+        page.SetCheck("IDC_LAUNCHREADME", true);
+        m_launchReadme = true;
+    }
+}
+
+bool CWizard::AskQuestion(HWND owner, int mode, const std::string& message) const {
+    // The language file is read afresh each time: its texts are not cached.
+    ProfileFile language(m_frame.LanguageFile().c_str());
+    CQuestionDialog dialog(language, [this](const std::string& t) { return m_frame.Expand(t); });
+    return dialog.Run(owner, mode, message) == IDOK;
+}
+
+std::string CWizard::LanguageText(const char* section, const char* key) const {
+    return ProfileFile(m_frame.LanguageFile().c_str()).Read(section, key, 255);
+}
+
+void CWizard::Finish() {
+    RunEnteringActions("After Click Finish Button");
+    LaunchChoices();
+    if (Flags().abort != kFlagSet && m_frame.Settings().restart == kFlagSet) OfferRestart();
+    ::PostQuitMessage(0);
+}
+
+void CWizard::LaunchChoices() {
+    const ProductSettings& settings = m_frame.Settings();
+    if (m_launchFile && FileExists(settings.launchProgram)) {
+        std::string folder = settings.launchProgram.substr(0, settings.launchProgram.find_last_of('\\') + 1);
+        if (!folder.empty()) ::SetCurrentDirectoryA(folder.c_str());
+        ::ShellExecuteA(nullptr, "open", settings.launchProgram.c_str(), settings.launchArguments.c_str(),
+                        nullptr, SW_SHOWNORMAL);
+    }
+    if (m_launchReadme && FileExists(settings.readmeFile))
+        ::ShellExecuteA(nullptr, "open", settings.readmeFile.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CWizard::OfferRestart() {
+    HWND owner = m_current != nullptr ? m_current->Handle() : nullptr;
+    if (!AskQuestion(owner, kQuestionModeRestart, m_frame.Expand(kRestartQuestion))) return;
+    if (!EnableShutdownPrivilege() || !::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))
+        ::MessageBoxA(owner, kRestartFailed, kAppCaption, MB_OK);
+}
+
+void CWizard::OnPageClosed(CPage& page) {
+    if (&page == m_current) m_current = nullptr;
+}
+
+}  // namespace kq

@@ -1,0 +1,80 @@
+// The wizard: the page list, navigation between pages, the cancel
+// confirmation, the progress page that runs the installation, the completion
+// page and Finish. Every navigation step opens a fresh page window from its
+// layout file; only the state kept here survives a page.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "layout/page_win.h"
+#include "wizard/page_list.h"
+
+namespace kq {
+
+class CMainFrame;
+
+class CWizard : public IPageHost {
+public:
+    explicit CWizard(CMainFrame& frame);
+    ~CWizard() override;
+
+    void LoadPages();
+    const PageList& Pages() const { return m_pages; }
+    int CurrentIndex() const { return m_index; }
+    CPage* CurrentPage() const { return m_current; }
+
+    // The preparation page shown while the cabinet is extracted.
+    CPage* OpenStartPage();
+    void CloseCurrentPage();
+
+    // Navigation steps.
+    void Next();
+    void Back();
+    void Stop();
+    void FinalPageStep();
+    void Finish();
+
+    // The user-interface thread is waiting for a worker (cabinet extraction,
+    // installation): a confirmed cancel is recorded and carried out when the
+    // work has ended, so no file is pulled from under the worker.
+    void SetBusy(bool busy) { m_busy = busy; }
+    bool CancelPending() const { return m_cancelPending; }
+    // Carries out a cancel confirmed while busy.
+    void CompletePendingCancel();
+
+    // IPageHost
+    void OnPageCommand(CPage& page, const PageCommand& command) override;
+    void OnPageCancel(CPage& page) override;
+    void OnPageTimer(CPage& page, UINT_PTR timerId) override;
+    void OnPageClosed(CPage& page) override;
+
+private:
+    CPage* OpenPage(const std::string& fileName, int index, int count, bool show);
+    void SetUpPage(CPage& page);
+    void SetUpProgressPage(CPage& page);
+    void SetUpCompletePage(CPage& page);
+    void RunEnteringActions(const std::string& fileName);
+
+    void RunInstallation(CPage& progressPage);
+    void ContinueAfterInstallation();
+    void Cancel(CPage& page);
+    void RemoveWorkFolder();
+    bool AskQuestion(HWND owner, int mode, const std::string& message) const;
+    std::string LanguageText(const char* section, const char* key) const;
+    void LaunchChoices();
+    void OfferRestart();
+
+    CMainFrame& m_frame;
+    PageList m_pages;
+    int m_index = -1;
+    CPage* m_current = nullptr;
+    SetupType m_setupType = SetupType::Unset;
+    bool m_stopped = false;
+    bool m_busy = false;
+    bool m_cancelPending = false;
+    bool m_launchFile = false;
+    bool m_launchReadme = false;
+};
+
+}  // namespace kq
