@@ -1,0 +1,42 @@
+// What the cabinet extraction reports and keeps, independent of the platform
+// that runs it (the extraction itself is in cabinet_win.h).
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kq {
+
+// The package's cabinet, in the source folder.
+constexpr char kCabinetName[] = "file1.cab";
+// The folder that replaces the cabinet in a disk-image package.
+constexpr char kDiskImageFolder[] = "DiskImage1";
+
+// Result codes of an extraction; anything but kCabinetOk ends the start-up.
+enum CabinetResult : int {
+    kCabinetOk = 0,
+    kCabinetNoDecoder = 1,      // the decoder could not be created
+    kCabinetCannotOpen = 2,     // the cabinet file could not be opened
+    kCabinetNotCabinet = 3,     // the file is no cabinet
+    kCabinetExtractFailed = 4,  // damaged cabinet, refused name or failed write
+    kCabinetCannotRelease = 5,  // the decoder could not be released
+};
+
+// Progress of an extraction, called on the extracting thread: the number of
+// files once the cabinet has been read, then the running count of files (1
+// when the first file is started). Either may be left empty.
+struct CabinetProgress {
+    std::function<void(int fileCount)> setRange;
+    std::function<void(int filesStarted)> setPosition;
+};
+
+// The cabinet's path: the source folder (a backslash added when missing) and
+// kCabinetName.
+std::string CabinetPath(const char* sourceFolder);
+
+// The stored attributes that are restored on an extracted file: read-only
+// (0x01), hidden (0x02), system (0x04) and archive (0x20). The cabinet's
+// "executable" and "name is UTF-8" bits are dropped.
+uint32_t RestoredAttributes(int storedAttributes);
+
+}  // namespace kq

@@ -1,0 +1,324 @@
+// libmspack was built with 64-bit file offsets; its mspack_system callbacks
+// take off_t, so this file must see the same off_t (checked at run time by
+// MSPACK_SYS_SELFTEST). This has to come before any system header.
+#define _FILE_OFFSET_BITS 64
+
+#include "engine/cabinet_win.h"
+
+#include <mspack.h>
+#include <process.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/safe_name.h"
+
+namespace kq {
+namespace {
+
+// The decoder reads and writes through these callbacks over Win32 handles,
+// with ANSI paths as the rest of the program uses them. The system remembers
+// whether the output file of the current extract call was opened, so a
+// failure can delete what it began.
+struct Win32File {
+    mspack_file base;
+    HANDLE handle;
+};
+
+struct ExtractSystem {
+    mspack_system sys;
+    bool outputOpened;
+};
+
+HANDLE HandleOf(mspack_file* file) { return reinterpret_cast<Win32File*>(file)->handle; }
+
+mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
+    ExtractSystem* system = reinterpret_cast<ExtractSystem*>(self);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (mode == MSPACK_SYS_OPEN_READ) {
+        handle = CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+    } else if (mode == MSPACK_SYS_OPEN_WRITE) {
+        // A read-only, hidden or system file of the same name (left by an
+        // earlier run in a reused working folder, or by an earlier entry)
+        // would make the create fail.
+        DWORD attributes = GetFileAttributesA(filename);
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+            SetFileAttributesA(filename, FILE_ATTRIBUTE_NORMAL);
+        }
+        handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) system->outputOpened = true;
+    }
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    Win32File* file = static_cast<Win32File*>(std::malloc(sizeof(Win32File)));
+    if (file == nullptr) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    file->handle = handle;
+    return &file->base;
+}
+
+void SysClose(mspack_file* file) {
+    if (file == nullptr) return;
+    CloseHandle(HandleOf(file));
+    std::free(file);
+}
+
+int SysRead(mspack_file* file, void* buffer, int bytes) {
+    if (bytes < 0) return -1;
+    DWORD done = 0;
+    if (!ReadFile(HandleOf(file), buffer, DWORD(bytes), &done, nullptr)) return -1;
+    return int(done);
+}
+
+int SysWrite(mspack_file* file, void* buffer, int bytes) {
+    if (bytes < 0) return -1;
+    DWORD done = 0;
+    if (!WriteFile(HandleOf(file), buffer, DWORD(bytes), &done, nullptr)) return -1;
+    return int(done);
+}
+
+int SysSeek(mspack_file* file, off_t offset, int mode) {
+    DWORD method;
+    switch (mode) {
+    case MSPACK_SYS_SEEK_START: method = FILE_BEGIN; break;
+    case MSPACK_SYS_SEEK_CUR: method = FILE_CURRENT; break;
+    case MSPACK_SYS_SEEK_END: method = FILE_END; break;
+    default: return -1;
+    }
+    const int64_t wide = int64_t(offset);
+    LONG high = LONG(wide >> 32);
+    // A position whose low half is all ones looks like the failure value, so
+    // only the last error tells them apart.
+    SetLastError(NO_ERROR);
+    DWORD low = SetFilePointer(HandleOf(file), LONG(uint32_t(wide)), &high, method);
+    return (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) ? -1 : 0;
+}
+
+off_t SysTell(mspack_file* file) {
+    LONG high = 0;
+    SetLastError(NO_ERROR);
+    DWORD low = SetFilePointer(HandleOf(file), 0, &high, FILE_CURRENT);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return off_t(-1);
+    return off_t((int64_t(high) << 32) | int64_t(low));
+}
+
+// The decoder's notes for a human reader; there is no console or log for
+// them, and every failure also comes back as an error code.
+void SysMessage(mspack_file*, const char*, ...) {}
+
+void* SysAlloc(mspack_system*, size_t bytes) { return std::malloc(bytes); }
+void SysFree(void* p) { std::free(p); }
+void SysCopy(void* src, void* dest, size_t bytes) { std::memcpy(dest, src, bytes); }
+
+void InitSystem(ExtractSystem* system) {
+    std::memset(system, 0, sizeof(*system));
+    system->sys.open = SysOpen;
+    system->sys.close = SysClose;
+    system->sys.read = SysRead;
+    system->sys.write = SysWrite;
+    system->sys.seek = SysSeek;
+    system->sys.tell = SysTell;
+    system->sys.message = SysMessage;
+    system->sys.alloc = SysAlloc;
+    system->sys.free = SysFree;
+    system->sys.copy = SysCopy;
+    system->sys.null_ptr = nullptr;
+}
+
+// Before the decoder parses anything: can the file be opened, and does it
+// start with the cabinet signature?
+int CheckCabinetFile(const char* path) {
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return kCabinetCannotOpen;
+    char magic[4] = {};
+    DWORD done = 0;
+    BOOL read = ReadFile(handle, magic, sizeof(magic), &done, nullptr);
+    CloseHandle(handle);
+    if (!read) return kCabinetCannotOpen;
+    return (done == sizeof(magic) && std::memcmp(magic, "MSCF", 4) == 0) ? kCabinetOk : kCabinetNotCabinet;
+}
+
+// A name the cabinet marks as UTF-8, in the ANSI code page the rest of the
+// program uses; false when it has no exact ANSI spelling.
+bool AnsiFromUtf8(const char* utf8, std::string* ansi) {
+    int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (wideLength <= 0) return false;
+    std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
+    if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), wideLength) <= 0) return false;
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, &usedDefault);
+    if (length <= 0 || usedDefault) return false;
+    std::vector<char> out(static_cast<size_t>(length));
+    if (WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, out.data(), length, nullptr, &usedDefault) <= 0 ||
+        usedDefault) {
+        return false;
+    }
+    ansi->assign(out.data());
+    return true;
+}
+
+// The name an entry is written under: the last component of its stored name,
+// after turning a UTF-8 name into ANSI (so a character that maps to a
+// separator is cut like one).
+bool ExtractedName(const mscabd_file& file, std::string* name) {
+    if (file.filename == nullptr) return false;
+    std::string stored;
+    if (file.attribs & MSCAB_ATTRIB_UTF_NAME) {
+        if (!AnsiFromUtf8(file.filename, &stored)) return false;
+    } else {
+        stored = file.filename;
+    }
+    return SafeLeafName(stored, name);
+}
+
+// The cabinet keeps the local date and time of the author's machine; the
+// file system keeps system time.
+void RestoreTimes(const std::string& path, const mscabd_file& file) {
+    SYSTEMTIME stored = {};
+    stored.wYear = WORD(file.date_y);
+    stored.wMonth = WORD(file.date_m);
+    stored.wDay = WORD(file.date_d);
+    stored.wHour = WORD(file.time_h);
+    stored.wMinute = WORD(file.time_m);
+    stored.wSecond = WORD(file.time_s);
+    FILETIME local;
+    FILETIME system;
+    // A date the cabinet got wrong (month 0, day 31 of February) leaves the
+    // time of extraction on the file.
+    if (!SystemTimeToFileTime(&stored, &local) || !LocalFileTimeToFileTime(&local, &system)) return;
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return;
+    SetFileTime(handle, &system, nullptr, &system);
+    CloseHandle(handle);
+}
+
+int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* cabinetPath,
+               const char* workingFolder, const CabinetProgress& progress) {
+    mscabd_cabinet* cabinet = decoder->open(decoder, cabinetPath);
+    if (cabinet == nullptr) {
+        switch (decoder->last_error(decoder)) {
+        case MSPACK_ERR_OPEN: return kCabinetCannotOpen;
+        case MSPACK_ERR_SIGNATURE: return kCabinetNotCabinet;
+        default: return kCabinetExtractFailed;
+        }
+    }
+
+    int count = 0;
+    for (const mscabd_file* file = cabinet->files; file != nullptr; file = file->next) ++count;
+    if (progress.setRange) progress.setRange(count);
+
+    std::string folder(workingFolder);
+    if (!folder.empty() && folder.back() != '\\') folder.push_back('\\');
+
+    int result = kCabinetOk;
+    int started = 0;
+    for (mscabd_file* file = cabinet->files; file != nullptr; file = file->next) {
+        std::string name;
+        if (!ExtractedName(*file, &name)) {
+            result = kCabinetExtractFailed;
+            break;
+        }
+        const std::string target = folder + name;
+        ++started;
+        if (progress.setPosition) progress.setPosition(started);
+        system->outputOpened = false;
+        if (decoder->extract(decoder, file, target.c_str()) != MSPACK_ERR_OK) {
+            if (system->outputOpened) {
+                SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(target.c_str());
+            }
+            result = kCabinetExtractFailed;
+            break;
+        }
+        RestoreTimes(target, *file);
+        DWORD attributes = RestoredAttributes(file->attribs);
+        SetFileAttributesA(target.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+    }
+    decoder->close(decoder, cabinet);
+    return result;
+}
+
+}  // namespace
+
+int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress) {
+    int selftest = MSPACK_ERR_OK;
+    MSPACK_SYS_SELFTEST(selftest);
+    if (selftest != MSPACK_ERR_OK) return kCabinetNoDecoder;
+
+    ExtractSystem system;
+    InitSystem(&system);
+    mscab_decompressor* decoder = mspack_create_cab_decompressor(&system.sys);
+    if (decoder == nullptr) return kCabinetNoDecoder;
+
+    int result = CheckCabinetFile(cabinetPath);
+    if (result == kCabinetOk) result = ExtractAll(decoder, &system, cabinetPath, workingFolder, progress);
+    // Releasing the decoder cannot fail with this library, so
+    // kCabinetCannotRelease is never returned.
+    mspack_destroy_cab_decompressor(decoder);
+    return result;
+}
+
+int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress) {
+    return ExtractCabinetFile(CabinetPath(sourceFolder).c_str(), workingFolder, progress);
+}
+
+bool DiskImagePresent(const char* sourceFolder) {
+    std::string path(sourceFolder);
+    if (!path.empty() && path.back() != '\\') path.push_back('\\');
+    path += kDiskImageFolder;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+CCabinetExtraction::~CCabinetExtraction() {
+    if (thread_ != nullptr) {
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+}
+
+bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFolder, CabinetProgress progress) {
+    if (thread_ != nullptr) {
+        if (WaitForSingleObject(thread_, 0) != WAIT_OBJECT_0) return false;
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+    sourceFolder_ = sourceFolder;
+    workingFolder_ = workingFolder;
+    progress_ = std::move(progress);
+    result_ = kCabinetExtractFailed;
+    // _beginthreadex rather than CreateThread: the thread uses the C
+    // runtime (allocation inside the decoder).
+    uintptr_t handle = _beginthreadex(nullptr, 0, &CCabinetExtraction::ThreadMain, this, 0, nullptr);
+    if (handle == 0) return false;
+    thread_ = reinterpret_cast<HANDLE>(handle);
+    return true;
+}
+
+unsigned __stdcall CCabinetExtraction::ThreadMain(void* self) {
+    CCabinetExtraction* extraction = static_cast<CCabinetExtraction*>(self);
+    extraction->result_ =
+        ExtractCabinet(extraction->sourceFolder_.c_str(), extraction->workingFolder_.c_str(), extraction->progress_);
+    return 0;
+}
+
+int ExtractCabinetOnThread(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress,
+                           const std::function<void(HANDLE)>& wait) {
+    CCabinetExtraction extraction;
+    if (!extraction.Start(sourceFolder, workingFolder, progress)) {
+        return ExtractCabinet(sourceFolder, workingFolder, progress);
+    }
+    if (wait) wait(extraction.Thread());
+    // The wait may return early (a quit message while pumping); the result
+    // is only there once the thread has ended.
+    WaitForSingleObject(extraction.Thread(), INFINITE);
+    return extraction.Result();
+}
+
+}  // namespace kq
