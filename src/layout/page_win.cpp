@@ -159,6 +159,9 @@ bool CPage::CreateControl(ControlEntry& entry) {
 
     DWORD style = info.style;
     DWORD exStyle = 0;
+    // Pictures and panels are backdrops: they must not paint over the
+    // controls an author put on top of them (the labels of a banner).
+    if (info.cls == ControlClass::Picture || entry.type == ControlType::Rect) style |= WS_CLIPSIBLINGS;
     if (entry.type == ControlType::TreeView) {
         style |= TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
         exStyle = WS_EX_CLIENTEDGE;
@@ -435,9 +438,22 @@ INT_PTR CPage::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
     }
     case WM_PAINT:
         if (!m_backPicture.IsLoaded()) return FALSE;
-        PaintBackground();
+        {
+            ScopedPaint paint(m_hWnd);
+            PaintBackground(paint.Dc());
+        }
         *handled = true;
         return TRUE;
+    case WM_PRINTCLIENT: {
+        // A transparent label asks for what lies beneath it.
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        RECT client;
+        ::GetClientRect(m_hWnd, &client);
+        ::FillRect(dc, &client, m_background.Get());
+        if (m_backPicture.IsLoaded()) PaintBackground(dc);
+        *handled = true;
+        return TRUE;
+    }
     case WM_COMMAND: {
         *handled = true;
         const int id = LOWORD(wParam);
@@ -469,9 +485,7 @@ INT_PTR CPage::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
     }
 }
 
-void CPage::PaintBackground() {
-    ScopedPaint paint(m_hWnd);
-    HDC dc = paint.Dc();
+void CPage::PaintBackground(HDC dc) {
     ScopedSaveDC saved(dc);
     RECT outer;
     ::GetWindowRect(m_hWnd, &outer);

@@ -119,7 +119,7 @@ private:
     INT_PTR Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled);
     void OnControlCommand(int windowId);
     void RequestCancel();
-    void PaintBackground();
+    void PaintBackground(HDC dc);
 
     PageOptions m_options;
     std::unique_ptr<PageLayout> m_layout;

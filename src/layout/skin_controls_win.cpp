@@ -203,12 +203,43 @@ void CSkinLabel::RepaintWithBackground() {
     ::RedrawWindow(parent, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+void CSkinLabel::PaintUnderlay(HDC dc) {
+    HWND parent = ::GetParent(m_hWnd);
+    if (parent == nullptr) return;
+    RECT mine;
+    ::GetWindowRect(m_hWnd, &mine);
+    // Siblings below this label, nearest first; drawn bottom-most first.
+    HWND below[64];
+    int count = 0;
+    for (HWND w = ::GetWindow(m_hWnd, GW_HWNDNEXT); w != nullptr && count < 64; w = ::GetWindow(w, GW_HWNDNEXT)) {
+        RECT theirs, overlap;
+        if (!::IsWindowVisible(w) || !::GetWindowRect(w, &theirs) || !::IntersectRect(&overlap, &mine, &theirs)) continue;
+        CSubclassedWindow* object = FromHandle(w);
+        auto* picture = dynamic_cast<CSkinPicture*>(object);
+        auto* label = dynamic_cast<CSkinLabel*>(object);
+        if (picture != nullptr || (label != nullptr && label->m_fill)) below[count++] = w;
+    }
+    POINT origin = {mine.left, mine.top};
+    ::ScreenToClient(parent, &origin);
+    POINT previous;
+    ::SetViewportOrgEx(dc, -origin.x, -origin.y, &previous);
+    ::SendMessageA(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    for (int i = count - 1; i >= 0; --i) {
+        RECT theirs;
+        ::GetWindowRect(below[i], &theirs);
+        ::SetViewportOrgEx(dc, theirs.left - mine.left, theirs.top - mine.top, nullptr);
+        ::SendMessageA(below[i], WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    }
+    ::SetViewportOrgEx(dc, previous.x, previous.y, nullptr);
+}
+
 void CSkinLabel::Paint() {
     ScopedPaint paint(m_hWnd);
     HDC dc = paint.Dc();
     ScopedSaveDC saved(dc);
     RECT client;
     ::GetClientRect(m_hWnd, &client);
+    if (!m_fill) PaintUnderlay(dc);
 
     int length = ::GetWindowTextLengthA(m_hWnd);
     std::string text(static_cast<size_t>(length) + 1, '\0');
@@ -241,9 +272,17 @@ LRESULT CSkinLabel::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
         Paint();
         return 0;
+    case WM_PRINTCLIENT:
+        // Drawn under another label: only a filled label shows anything.
+        if (m_fill) {
+            RECT client;
+            ::GetClientRect(m_hWnd, &client);
+            if (m_brush.Get() == nullptr) m_brush.Reset(SolidBrush(m_back));
+            ::FillRect(reinterpret_cast<HDC>(wParam), &client, m_brush.Get());
+        }
+        return 0;
     case WM_ERASEBKGND:
-        // Painting covers everything a filled label shows; an unfilled one
-        // shows the page's own background.
+        // Painting covers the whole label.
         return 1;
     case WM_SETTEXT: {
         LRESULT result = Default(msg, wParam, lParam);
@@ -290,9 +329,7 @@ bool CSkinPicture::SetBuiltinIcon(int index) {
     return true;
 }
 
-void CSkinPicture::Paint() {
-    ScopedPaint paint(m_hWnd);
-    HDC dc = paint.Dc();
+void CSkinPicture::PaintTo(HDC dc) {
     ScopedSaveDC saved(dc);
     RECT client;
     ::GetClientRect(m_hWnd, &client);
@@ -310,9 +347,11 @@ void CSkinPicture::Paint() {
     SIZE size = m_picture.PixelSize();
     // The picture is drawn at its own size, never stretched; the rest of the
     // control shows the background colour.
-    ::ExcludeClipRect(dc, 0, 0, size.cx, size.cy);
-    ::FillRect(dc, &client, back);
-    ::SelectClipRgn(dc, nullptr);
+    {
+        ScopedSaveDC clip(dc);
+        ::ExcludeClipRect(dc, 0, 0, size.cx, size.cy);
+        ::FillRect(dc, &client, back);
+    }
     if (HPALETTE palette = m_picture.Palette()) {
         ::SelectPalette(dc, palette, FALSE);
         ::RealizePalette(dc);
@@ -333,8 +372,13 @@ void CSkinPicture::Paint() {
 
 LRESULT CSkinPicture::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_PAINT:
-        Paint();
+    case WM_PAINT: {
+        ScopedPaint paint(m_hWnd);
+        PaintTo(paint.Dc());
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        PaintTo(reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_ERASEBKGND:
         return 1;

@@ -107,6 +107,9 @@ protected:
 
 private:
     void Paint();
+    // An unfilled label shows what lies beneath it: the page, then the
+    // pictures and panels under it in the z-order, drawn into its own DC.
+    void PaintUnderlay(HDC dc);
     void RebuildFont(bool underline);
     void RepaintWithBackground();
 
@@ -138,7 +141,7 @@ protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void Paint();
+    void PaintTo(HDC dc);
 
     Colour m_back;
     CPicture m_picture;
