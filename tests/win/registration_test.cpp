@@ -595,6 +595,111 @@ TEST_F(Runner, SilentRemovalTakesWhatTheLogNamesAndNothingElse) {
     }
 }
 
+struct DialogSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindProcessDialog(HWND hwnd, LPARAM param) {
+    DialogSearch* search = reinterpret_cast<DialogSearch*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    char cls[32] = "";
+    ::GetClassNameA(hwnd, cls, sizeof(cls));
+    if (owner == search->pid && std::string(cls) == "#32770" && ::IsWindowVisible(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A message box of process `pid`, waited for up to 20 seconds.
+HWND WaitForDialog(DWORD pid) {
+    DialogSearch search = {pid, nullptr};
+    for (int i = 0; i < 200 && search.found == nullptr; ++i) {
+        ::EnumWindows(FindProcessDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found == nullptr) ::Sleep(100);
+    }
+    return search.found;
+}
+
+std::string DialogText(HWND dialog) {
+    char text[1024] = "";
+    // The message box keeps its text in the static control 0xFFFF.
+    ::GetDlgItemTextA(dialog, 0xFFFF, text, sizeof(text));
+    return text;
+}
+
+// Starts kqexec.exe, answers each message box it shows with the next of
+// `answers` (IDYES, IDNO, IDOK), and returns the texts shown and its exit code.
+int DriveRunner(const std::string& arguments, const std::vector<int>& answers, std::vector<std::string>* texts) {
+    std::string program = RunnerPath();
+    std::string commandLine = "kqexec.exe " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process)) {
+        return -1;
+    }
+    for (int answer : answers) {
+        HWND dialog = WaitForDialog(process.dwProcessId);
+        if (dialog == nullptr) break;
+        texts->push_back(DialogText(dialog));
+        ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+        // The next box must not be mistaken for this one.
+        for (int i = 0; i < 100 && ::IsWindow(dialog); ++i) ::Sleep(50);
+    }
+    DWORD code = 0;
+    if (::WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.hProcess, 99);
+        ::WaitForSingleObject(process.hProcess, 5000);
+    }
+    ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+TEST_F(Runner, AsksFirstAndReportsWhatIsLeft) {
+    const std::string notes = root_ + "\\Notes";
+    const std::string maintenance = windows_ + "\\Installer\\" + code_;
+    MakeFolders(notes);
+    MakeFolders(maintenance);
+    WriteText(notes + "\\notes.exe", "x");
+    WriteText(notes + "\\user.txt", "mine");
+    WriteText(maintenance + "\\uninstall.log", "DIR=" + notes + "\r\nFILE=" + notes + "\\notes.exe\r\n");
+    const std::string key = UninstallKeyPath(code_);
+    ASSERT_TRUE(reg::CreateKey(HKEY_LOCAL_MACHINE, key.c_str()));
+    ASSERT_TRUE(reg::WriteString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName", "Northwind Notes"));
+
+    std::vector<std::string> texts;
+    EXPECT_EQ(DriveRunner("/R " + code_, {IDNO}, &texts), 1);
+    const std::vector<std::string> asked = {
+        "Are you sure you want to remove Northwind Notes and all of its components?"};
+    EXPECT_EQ(texts, asked);
+    EXPECT_TRUE(Exists(notes + "\\notes.exe"));
+    EXPECT_TRUE(reg::KeyExists(HKEY_LOCAL_MACHINE, key.c_str()));
+
+    texts.clear();
+    EXPECT_EQ(DriveRunner("/R " + code_, {IDYES, IDOK}, &texts), 0);
+    const std::vector<std::string> shown = {
+        asked[0],
+        "Northwind Notes was removed from your computer.\r\n\r\nSome items could not be removed. You may remove "
+        "them yourself:\r\n" + notes,
+    };
+    EXPECT_EQ(texts, shown);
+    EXPECT_FALSE(Exists(notes + "\\notes.exe"));
+    EXPECT_TRUE(Exists(notes + "\\user.txt"));
+    EXPECT_FALSE(reg::KeyExists(HKEY_LOCAL_MACHINE, key.c_str()));
+
+    texts.clear();
+    EXPECT_EQ(DriveRunner("/M " + code_, {IDOK}, &texts), 0);
+    const std::vector<std::string> modify = {
+        "To change which parts of " + code_ + " are installed, run its setup program again."};
+    EXPECT_EQ(texts, modify);
+}
+
 TEST_F(Runner, RefusesBadCommandsAndMissingLogs) {
     const std::string key = UninstallKeyPath(code_);
     ASSERT_TRUE(reg::CreateKey(HKEY_LOCAL_MACHINE, key.c_str()));
