@@ -446,6 +446,62 @@ TEST_F(LayoutPageTest, ClicksAreRoutedByName) {
     m_page = nullptr;
 }
 
+// border 0 drops the title bar, startup 1 keeps the template's size, the
+// background picture is stretched over the page, and "no" is not "No".
+TEST_F(LayoutPageTest, PlainPageSettings) {
+    const std::string layout = "[MAINWINDOW]\r\ncaption=Plain\r\nborder=0\r\nstartup=1\r\nwidth=640\r\n"
+                               "height=480\r\nbkimage={" + m_theme + "banner.bmp}\r\nminwindow=Yes\r\n"
+                               "closewindow=No\r\nfontname=Arial\r\nfontsize=10\r\nfontbold=no\r\n"
+                               "fontitalic=No\r\n[INFO]\r\nTOTAL=1\r\n0=c,10,10,200,20,CHECKBOX,,x,3000\r\n";
+    WriteFile(m_theme + "plain.lcd", layout);
+    PageOptions options;
+    options.themeFolder = m_theme;
+    options.fileName = "plain.lcd";
+    options.host = &m_host;
+    m_page = CPage::Open(options);
+    ASSERT_NE(m_page, nullptr);
+    HWND hwnd = m_page->Handle();
+
+    LONG style = ::GetWindowLongA(hwnd, GWL_STYLE);
+    EXPECT_FALSE(style & WS_BORDER);
+    EXPECT_TRUE(style & WS_DLGFRAME);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_SYSMENU);
+
+    RECT r;
+    ::GetWindowRect(hwnd, &r);
+    RECT units = {0, 0, 186, 90};
+    ::MapDialogRect(hwnd, &units);
+    EXPECT_LT(r.right - r.left, 640);
+    EXPECT_GE(r.right - r.left, units.right);
+    EXPECT_GE(r.bottom - r.top, units.bottom);
+
+    LOGFONTA lf = {};
+    ASSERT_TRUE(::GetObjectA(m_page->PageFont(), sizeof lf, &lf));
+    EXPECT_STREQ(lf.lfFaceName, "Arial");
+    EXPECT_EQ(lf.lfWeight, FW_BOLD);
+    EXPECT_FALSE(lf.lfItalic);
+    // A check box takes the page font when it is created.
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageA(m_page->ControlWindow("IDC_CHECKBOX1"), WM_GETFONT, 0, 0)),
+              m_page->PageFont());
+
+    ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
+    m_page->ShowPage(true);
+    ::UpdateWindow(hwnd);
+    Pump(200);
+    RECT client;
+    ::GetClientRect(hwnd, &client);
+    POINT corners[] = {{client.right - 4, client.bottom - 4}, {4, client.bottom - 4}};
+    HDC screen = ::GetDC(nullptr);
+    for (POINT p : corners) {
+        ::ClientToScreen(hwnd, &p);
+        COLORREF c = ::GetPixel(screen, p.x, p.y);
+        EXPECT_GT(GetBValue(c), 120) << p.x << "," << p.y;  // the banner's blue, stretched down
+        EXPECT_LT(GetRValue(c), 100) << p.x << "," << p.y;
+    }
+    ::ReleaseDC(nullptr, screen);
+}
+
 TEST_F(LayoutPageTest, MissingLayoutGivesAnEmptyPage) {
     PageOptions options;
     options.themeFolder = m_theme;
