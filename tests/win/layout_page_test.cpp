@@ -152,11 +152,17 @@ std::vector<Control> PageControls() {
 
 class RecordingHost : public IPageHost {
 public:
-    void OnPageCommand(CPage& page, const PageCommand& command) override { commands.push_back(command); }
+    void OnPageCommand(CPage& page, const PageCommand& command) override {
+        commands.push_back(command);
+        // As the wizard does on Next: the old page goes while its own
+        // command handler is still running.
+        if (closeOnCommand) page.Close();
+    }
     void OnPageCancel(CPage& page) override { ++cancels; }
     void OnPageClosed(CPage& page) override { ++closed; }
 
     std::vector<PageCommand> commands;
+    bool closeOnCommand = false;
     int cancels = 0;
     int closed = 0;
 };
@@ -437,6 +443,22 @@ TEST_F(LayoutPageTest, ClicksAreRoutedByName) {
     ::SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_EQ(m_host.commands.size(), 2u);
 
+    // The message loop's hook: Escape on any control asks to cancel, Enter
+    // is swallowed, other keys are left to the dialog manager.
+    EXPECT_EQ(CPage::FromWindow(page->ControlWindow("IDC_NEXT")), page);
+    EXPECT_EQ(CPage::FromWindow(hwnd), page);
+    EXPECT_EQ(CPage::FromWindow(::GetDesktopWindow()), nullptr);
+    MSG key = {page->ControlWindow("IDC_NEXT"), WM_KEYDOWN, VK_ESCAPE, 0};
+    EXPECT_TRUE(CPage::PreTranslate(&key));
+    EXPECT_EQ(m_host.cancels, 3);
+    key.wParam = VK_RETURN;
+    EXPECT_TRUE(CPage::PreTranslate(&key));
+    EXPECT_EQ(m_host.commands.size(), 2u);
+    EXPECT_EQ(m_host.cancels, 3);
+    MSG elsewhere = {::GetDesktopWindow(), WM_KEYDOWN, VK_ESCAPE, 0};
+    EXPECT_FALSE(CPage::PreTranslate(&elsewhere));
+    EXPECT_EQ(m_host.cancels, 3);
+
     click("IDC_BACK");
     ASSERT_EQ(m_host.commands.size(), 3u);
     EXPECT_EQ(m_host.commands[2].action, kActionBack);
@@ -500,6 +522,19 @@ TEST_F(LayoutPageTest, PlainPageSettings) {
         EXPECT_LT(GetRValue(c), 100) << p.x << "," << p.y;
     }
     ::ReleaseDC(nullptr, screen);
+}
+
+TEST_F(LayoutPageTest, HostMayClosePageInsideItsCommand) {
+    CPage* page = Open(1, 5);
+    ASSERT_NE(page, nullptr);
+    m_host.closeOnCommand = true;
+    HWND hwnd = page->Handle();
+    HWND next = page->ControlWindow("IDC_NEXT");
+    ::SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(next), BN_CLICKED), reinterpret_cast<LPARAM>(next));
+    EXPECT_EQ(m_host.commands.size(), 1u);
+    EXPECT_EQ(m_host.closed, 1);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    m_page = nullptr;
 }
 
 TEST_F(LayoutPageTest, MissingLayoutGivesAnEmptyPage) {
