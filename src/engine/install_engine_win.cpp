@@ -7,11 +7,15 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/profile_file_win.h"
 #include "app/run_flags.h"
+#include "app/script.h"
 #include "checks/system_name.h"
 #include "checks/system_name_win.h"
 #include "engine/directories.h"
 #include "engine/engine_resources.h"
+#include "engine/uninstall_registration.h"
+#include "engine/uninstall_registration_win.h"
 #include "engine/version_rule.h"
 #include "engine/version_rule_win.h"
 #include "win/window_win.h"
@@ -232,7 +236,7 @@ bool CInstallEngine::CopyFiles() {
                 // Downloads come with the web transfer; until then a web file
                 // is reported like any file that cannot be copied.
                 destination = WebDestinationPath(record, expand);
-                if (!CopyWithRetry(std::string(), destination, options.mustInstall, false)) return false;
+                if (!CopyWithRetry(std::string(), destination, options.mustInstall, false, false)) return false;
             } else {
                 std::string source = PackedSourcePath(m_packedFolder.c_str(), index, record.fileName.c_str());
                 if (options.expandContent) {
@@ -240,7 +244,8 @@ bool CInstallEngine::CopyFiles() {
                     std::string expanded = source + "2";
                     if (ReadWholeFile(source, text) && WriteWholeFile(expanded, Expand(text))) source = expanded;
                 }
-                if (!CopyWithRetry(source, destination, options.mustInstall, mayMove && !options.expandContent))
+                if (!CopyWithRetry(source, destination, options.mustInstall, mayMove && !options.expandContent,
+                                   VersionRuleApplies(record.fileName.c_str())))
                     return false;
             }
         }
@@ -253,8 +258,8 @@ bool CInstallEngine::CopyFiles() {
 }
 
 bool CInstallEngine::CopyWithRetry(const std::string& source, const std::string& destination, bool mustInstall,
-                                   bool mayMove) {
-    if (Exists(destination) && VersionRuleApplies(source.c_str()) &&
+                                   bool mayMove, bool versioned) {
+    if (versioned && Exists(destination) &&
         !PackagedVersionWins(FileVersionText(source.c_str()).c_str(), FileVersionText(destination.c_str()).c_str()))
         return true;
 
@@ -339,10 +344,30 @@ void CInstallEngine::RemoveTemporaryFiles() {
     ::SHFileOperationA(&op);
 }
 
-void CInstallEngine::PrepareMaintenanceProgram() {}
+RegistrationPaths CInstallEngine::MakeRegistrationPaths() const {
+    RegistrationPaths paths;
+    paths.productCode = m_snapshot.settings.productCode;
+    paths.installDir = m_snapshot.settings.installDir;
+    paths.workFolderName = m_snapshot.workFolderName;
+    paths.packedFileFolder = m_packedFolder;
+    paths.sourceFolder = m_snapshot.folders.source;
+    paths.maintenanceFolder = m_maintenanceFolder;
+    return paths;
+}
+
+void CInstallEngine::PrepareMaintenanceProgram() {
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    CWinRegistrationMachine machine;
+    kq::PrepareMaintenanceProgram(Script(profile), [this](const std::string& t) { return Expand(t); },
+                                  MakeRegistrationPaths(), machine, m_log);
+}
 
 bool CInstallEngine::RegisterForUninstall() {
-    return true;
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    CWinRegistrationMachine machine;
+    return kq::RegisterForUninstall(Script(profile), [this](const std::string& t) { return Expand(t); },
+                                    MakeRegistrationPaths(), machine, m_log)
+        .ok();
 }
 
 }  // namespace kq

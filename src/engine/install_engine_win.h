@@ -13,6 +13,7 @@
 #include "engine/file_list.h"
 #include "engine/install_reporter.h"
 #include "engine/uninstall_log.h"
+#include "engine/uninstall_registration.h"
 
 namespace kq {
 
@@ -46,13 +47,16 @@ private:
     bool CopyFiles();
     bool InstallLocalFile(const FileRecord& record, int32_t index, const std::string& destination,
                           bool mustInstall);
+    // `versioned`: a component whose installed copy is replaced only by a
+    // newer version.
     bool CopyWithRetry(const std::string& source, const std::string& destination, bool mustInstall,
-                       bool mayMove);
+                       bool mayMove, bool versioned);
     void ApplyAttributes(const std::string& path, const FileOptions& options);
     void RegisterServer(const std::string& path);
     void RemoveTemporaryFiles();
     bool WorkFolderIsDisposable() const;
 
+    RegistrationPaths MakeRegistrationPaths() const;
     void PrepareMaintenanceProgram();
     bool RegisterForUninstall();
 
