@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,6 +64,9 @@ pid_t SpawnProcess(const std::vector<std::string>& argv, const std::vector<std::
     pid_t pid = ::fork();
     if (pid != 0) return pid;
     ::setpgid(0, 0);
+    // A test process that dies takes its programs with it (`timeout` passes
+    // the signal on to what it runs).
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     int in = ::open("/dev/null", O_RDONLY);
     int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -191,6 +195,7 @@ void E2eEnvironment::SetUp() {
     if (::pipe(fds) != 0) return;
     pid_t pid = ::fork();
     if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         ::close(fds[0]);
         int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, 0);
@@ -425,6 +430,14 @@ std::optional<WindowInfo> WineSession::WaitWindow(const std::vector<std::string>
     std::vector<WindowInfo> windows = ParseWindows(result.output);
     if (windows.empty()) return std::nullopt;
     return windows.front();
+}
+
+bool WineSession::Click(const std::vector<std::string>& match, const std::string& label) {
+    std::vector<std::string> args = {"click"};
+    args.insert(args.end(), match.begin(), match.end());
+    args.push_back("--text");
+    args.push_back(label);
+    return Driver(args).exitCode == 0;
 }
 
 fs::path WineSession::HostPath(const std::string& winPath) const {

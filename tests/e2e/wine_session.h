@@ -13,6 +13,11 @@
 //
 // Every process the harness starts runs under coreutils `timeout`, so nothing
 // outlives its limit even if a test forgets to wait for it.
+//
+// Environment: KQ_WIN_BUILD_DIR, KQ_KQBUILD and KQ_WINE_TEMPLATE replace the
+// paths the build gave (see HarnessPaths); KQ_E2E_KEEP=1 keeps each case's
+// folder (/tmp/kq-e2e.XXXXXX: prefix/, out-N.txt and err-N.txt of every
+// program run) for a look after the run.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -115,6 +120,9 @@ public:
     ProcessResult Driver(const std::vector<std::string>& args);
     // `wait` with the given match options; the window it printed, if any.
     std::optional<WindowInfo> WaitWindow(const std::vector<std::string>& match, Millis timeout = Millis(10000));
+    // `click` on the control labelled `label` ('&' ignored) of the matching
+    // window; true when uidriver found and pressed it.
+    bool Click(const std::vector<std::string>& match, const std::string& label);
 
     // "C:\pkg\setup.exe" <-> <prefix>/drive_c/pkg/setup.exe. Host paths
     // outside the drives map to Z:. Windows path components are matched
