@@ -39,7 +39,7 @@ constexpr char kUsage[] =
     "\n"
     "Control texts (--text) are compared ignoring '&' mnemonics and case.\n"
     "--timeout defaults to 10000 ms; click, type and key also wait that long\n"
-    "for their window and control to appear.\n"
+    "for their window and control to appear (visible and enabled).\n"
     "Click modes: post (default for buttons) posts BM_CLICK; send sends it and\n"
     "waits; mouse (default for other classes) posts a left button press and\n"
     "release at the control's centre; command posts WM_COMMAND/BN_CLICKED to\n"
@@ -48,7 +48,8 @@ constexpr char kUsage[] =
     "Output lines (strings in double quotes, C escapes \\r \\n \\t \\\\ \\\" \\xNN):\n"
     "  window hwnd=0xHHHHHHHH pid=N class=\"C\" title=\"T\" visible=0|1 enabled=0|1\n"
     "  control hwnd=0xHHHHHHHH parent=0xHHHHHHHH id=N class=\"C\" text=\"T\" visible=0|1 enabled=0|1 [checked=N]\n"
-    "  clicked|typed|pressed ... ; version major=N minor=N build=N platform=N csd=\"...\"\n"
+    "  clicked|typed|pressed hwnd=... (what was acted on); gone ...\n"
+    "  version major=N minor=N build=N platform=N csd=\"...\"\n"
     "  error: TEXT (on standard error)\n"
     "Exit codes: 0 done, 1 window or control not found in time, 2 bad usage.\n";
 
