@@ -19,7 +19,7 @@ build/host/tools/builder/kqbuild --setup-exe build/win/setup.exe \
 echo "sample package: $pkg"
 
 export WINEPREFIX="$out/wine" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="
-rm -rf "$WINEPREFIX" && cp -a "$top/build/wine/template" "$WINEPREFIX"
+rm -rf "$WINEPREFIX" && scripts/wine-template --clone "$WINEPREFIX" >/dev/null || exit 1
 
 xvfb_pid=""
 cleanup() {
