@@ -14,7 +14,27 @@ public:
     virtual void SetStatus(const std::string& text, int line) = 0;
     virtual void SetProgressRange(int32_t total) = 0;
     virtual void SetProgressPosition(int32_t position) = 0;
+
+    // The download panel: shown while a web file is fetched.
+    virtual void DownloadStarted() = 0;
+    // `report` is "percent,time left,detail" (see ParseDownloadReport).
+    virtual void DownloadProgress(const std::string& report) = 0;
+    virtual void DownloadFinished() = 0;
 };
+
+// A download report as the transfer writes it with "%i,%s,%s": percent done,
+// estimated time left and a detail. The detail is everything after the
+// second comma, so it may hold commas itself.
+struct DownloadReport {
+    int percent = 0;       // clamped to 0..100
+    std::string timeLeft;
+    std::string detail;
+};
+
+DownloadReport ParseDownloadReport(const std::string& report);
+
+// The main status line while a download runs.
+std::string DownloadStatusLine(const DownloadReport& report);
 
 // Status texts of the install worker, in the order they appear.
 namespace status {

@@ -34,7 +34,8 @@ public:
     explicit CProgressReporter(CPage& page)
         : m_info(page.ControlWindow("IDC_INFO")),
           m_detail(page.ControlWindow("IDC_INSTALLINFO")),
-          m_bar(page.ControlWindow("IDC_PROGRESS1")) {}
+          m_bar(page.ControlWindow("IDC_PROGRESS1")),
+          m_downloadBar(page.ControlWindow("IDC_DOWNLOADPROGRESS")) {}
 
     void SetStatus(const std::string& text, int line) override {
         HWND label = line == 0 ? m_info : m_detail;
@@ -51,10 +52,28 @@ public:
         if (m_bar != nullptr) ::SendMessageA(m_bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
     }
 
+    void DownloadStarted() override {
+        if (m_downloadBar == nullptr) return;
+        ::SendMessageA(m_downloadBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        ::ShowWindow(m_downloadBar, SW_SHOW);
+    }
+    void DownloadProgress(const std::string& report) override {
+        DownloadReport parsed = ParseDownloadReport(report);
+        if (m_downloadBar != nullptr) ::SendMessageA(m_downloadBar, PBM_SETPOS, static_cast<WPARAM>(parsed.percent), 0);
+        SetStatus(DownloadStatusLine(parsed), 0);
+    }
+    void DownloadFinished() override {
+        if (m_downloadBar == nullptr) return;
+        ::ShowWindow(m_downloadBar, SW_HIDE);
+        ::SendMessageA(m_downloadBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        ::SendMessageA(m_downloadBar, PBM_SETPOS, 0, 0);
+    }
+
 private:
     HWND m_info;
     HWND m_detail;
     HWND m_bar;
+    HWND m_downloadBar;
 };
 
 bool FileExists(const std::string& path) {
