@@ -377,14 +377,14 @@ def customsetup_page():
 
 
 def ready_page():
-    x, y, w = LEFT, 116, BODY_W
+    x, y, w = LEFT, 120, BODY_W
     h = SEPARATOR_Y - 10 - y
     return Page("ready.lcd", banner(
         "Ready to Install the Program", "The wizard is ready to begin installation.") + [
         text("IDC_STATIC1", LEFT, 68, BODY_W, 28,
              "Click Install to begin the installation. To review or change any of your "
              "settings, click Back. Click Cancel to exit the wizard."),
-        text("IDC_STATIC2", LEFT, 98, BODY_W, 14, "Current settings:"),
+        text("IDC_STATIC2", LEFT, 102, BODY_W, 14, "Current settings:"),
         textbox("IDC_SETTINGS", x, y, w, h),
     ] + outline("IDC_BOX", x, y, w, h) + footer() + buttons(next_="Install"),
         description="summary of the choices (IDC_SETTINGS)")

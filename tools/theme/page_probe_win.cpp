@@ -6,7 +6,8 @@
 // line.
 //
 //   page_probe THEME_FOLDER FILE.lcd [--ms N] [--set NAME=TEXT]...
-//              [--progress NAME=POS/RANGE]... [--check NAME]... [--hide NAME]...
+//              [--progress NAME=POS/RANGE]... [--check NAME]... [--disable NAME]...
+//              [--hide NAME]...
 //              [--show NAME]... [--combo NAME=ITEM]... [--tree NAME=ITEM]...
 //              [--index N --count N]
 //
@@ -120,6 +121,8 @@ int main(int argc, char** argv) {
             ::SendMessageA(bar, PBM_SETPOS, pos, 0);
         } else if (option == "--check") {
             page->SetCheck(argv[i + 1], true);
+        } else if (option == "--disable") {
+            page->Enable(argv[i + 1], false);
         } else if (option == "--hide") {
             page->ShowControl(argv[i + 1], false);
         } else if (option == "--show") {
@@ -139,6 +142,10 @@ int main(int argc, char** argv) {
         }
     }
     page->ShowPage(true);
+    ::SetForegroundWindow(page->Handle());
+    // Without a window manager the probe may not be given the activation;
+    // draw the title bar as active all the same, as the wizard's pages are.
+    ::SendMessageA(page->Handle(), WM_NCACTIVATE, TRUE, 0);
 
     ::SetTimer(nullptr, 0, static_cast<UINT>(ms), nullptr);
     MSG msg;

@@ -41,7 +41,7 @@ i686-w64-mingw32-windres -I "$top/src" -I "$top/src/app" "$top/tools/theme/page_
   -O coff -o "$work/probe_res.o"
 i686-w64-mingw32-g++-posix -std=c++17 -O1 -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0501 \
   -DWINVER=0x0501 -D_WIN32_IE=0x0600 -I "$top/src" "$top/tools/theme/page_probe_win.cpp" \
-  "$work/probe_res.o" "$lib" $mspack -static -static-libgcc -static-libstdc++ \
+  "$work/probe_res.o" "$lib" $mspack -mwindows -static -static-libgcc -static-libstdc++ \
   -lcomctl32 -lcomdlg32 -lole32 -loleaut32 -luuid -lshell32 -lshlwapi -ladvapi32 -lgdi32 \
   -luser32 -lwininet -lws2_32 -lversion -lwinmm -lmsimg32 -o "$work/page_probe.exe"
 
@@ -79,7 +79,8 @@ shoot() {  # name, lcd, probe options...
 shoot 00-start start.lcd --index -1 --progress IDC_PROGRESS1=2/5
 shoot 00-askuser askuser.lcd --index -1 --count 50 --combo IDC_LANGUAGE=English
 shoot 01-welcome welcome.lcd --index 0
-shoot 02-license license.lcd --set "IDC_LICENSE=$LICENSE" --check IDC_NOTACCEPTLICENSE
+shoot 02-license license.lcd --set "IDC_LICENSE=$LICENSE" --check IDC_NOTACCEPTLICENSE \
+  --disable IDC_NEXT
 shoot 03-readme readme.lcd --set "IDC_README=$README"
 shoot 04-customer customer.lcd --set "IDC_USERNAME=Alex Morgan" \
   --set "IDC_ORGANIZATION=Northwind Software" --check IDC_ANYONE
@@ -92,11 +93,12 @@ shoot 07-customsetup customsetup.lcd --set "IDC_INSTALLDIR=$DIR" \
 shoot 08-ready ready.lcd --set "IDC_SETTINGS=$SETTINGS"
 shoot 09-progress progress.lcd --set "IDC_INFO=Copying new files..." \
   --set "IDC_INSTALLINFO=C:\\Program Files\\Northwind Notes\\notes.exe" \
-  --progress IDC_PROGRESS1=2/3
+  --progress IDC_PROGRESS1=2/3 --disable IDC_BACK --disable IDC_NEXT
 shoot 09b-progress-download progress.lcd \
   --set "IDC_INFO=Estimated time left: 00:00:12 - notes-help.chm (340 KB of 1.2 MB)" \
   --set "IDC_INSTALLINFO=C:\\Program Files\\Northwind Notes\\notes-help.chm" \
-  --progress IDC_PROGRESS1=1/3 --progress IDC_DOWNLOADPROGRESS=28/100
+  --progress IDC_PROGRESS1=1/3 --progress IDC_DOWNLOADPROGRESS=28/100 \
+  --disable IDC_BACK --disable IDC_NEXT
 shoot 10-complete complete.lcd --index 9 --count 10 --check IDC_LAUNCHFILE --check IDC_LAUNCHREADME
 shoot 10b-complete-error complete.lcd --index 9 --count 10 --hide IDC_LAUNCHFILE \
   --hide IDC_LAUNCHREADME --set "IDC_INSTALLSTATUS=Northwind Notes setup was interrupted. Your system has not been modified. To install this program at a later time, please run the installation again. Click Finish to exit the wizard."
