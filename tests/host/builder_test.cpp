@@ -155,6 +155,8 @@ protected:
         WriteFile((auth_ / "theme" / "welcome.lcd").string(), std::string("[Page]\r\n"));
         WriteFile((auth_ / "theme" / "pictures" / "top.bmp").string(), std::string("BMxx"));
         WriteFile((auth_ / "language.lan").string(), std::string("[LANG]\r\n"));
+        fs::create_directories(auth_ / "languages");
+        WriteFile((auth_ / "languages" / "German.lan").string(), std::string("[InstallWelcome]\r\n"));
         WriteFile((auth_ / "^!logo.bmp").string(), std::string("BMlogo"));
         WriteFile((auth_ / "setup.bmp").string(), std::string("BMsplash"));
         WriteFile((auth_ / "support" / "kqexec.exe").string(), std::string("MZrunner"));
@@ -192,6 +194,7 @@ protected:
         EXPECT_EQ(ReadFile((pkg_ / "theme" / "welcome.lcd").string()).size(), 8u);
         EXPECT_TRUE(fs::exists(pkg_ / "theme" / "pictures" / "top.bmp"));
         EXPECT_TRUE(fs::exists(pkg_ / "language.lan"));
+        EXPECT_TRUE(fs::exists(pkg_ / "languages" / "German.lan"));
         EXPECT_TRUE(fs::exists(pkg_ / "^!logo.bmp"));
         EXPECT_TRUE(fs::exists(pkg_ / "setup.bmp"));
         EXPECT_FALSE(fs::exists(pkg_ / "setup.inf"));

@@ -234,13 +234,13 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
     st = Encrypt(crypt, dataInf, out / "data.nsx");
     if (!st) return st;
 
-    // Root files and the theme folder.
+    // Root files, the theme folder and the language packs.
     static const char* const kReserved[] = {"setup.inf", "data.inf", "setup.nsx", "data.nsx", "file1.cab"};
     for (fs::directory_iterator it(authoring, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (it->is_directory(ec)) {
-            if (name == "theme") {
-                st = CopyTree(it->path(), out / "theme");
+            if (name == "theme" || name == "languages") {
+                st = CopyTree(it->path(), out / name);
                 if (!st) return st;
             }
             continue;  // files/ and support/ travel packed; other folders are the author's
