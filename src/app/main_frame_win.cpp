@@ -7,6 +7,7 @@
 #include "app/profile_file_win.h"
 #include "app/resource_ids.h"
 #include "app/run_flags.h"
+#include "checks/system_name_win.h"
 #include "crypt/file_crypt.h"
 #include "engine/cabinet_win.h"
 #include "layout/page_win.h"
@@ -176,7 +177,7 @@ std::string CMainFrame::Expand(const std::string& text) const {
 }
 
 void CMainFrame::ComputeSystemName() {
-    // Filled in with the conditions subsystem.
+    m_osName = SystemName();
 }
 
 bool CMainFrame::RunLanguageStage() {
@@ -218,7 +219,10 @@ void CMainFrame::LoadPageList() {
     m_wizard->LoadPages();
 }
 void CMainFrame::LoadFileActions() {}
-void CMainFrame::LoadSetupTypes() {}
+void CMainFrame::LoadSetupTypes() {
+    ProfileFile profile(m_setupScriptPath.c_str());
+    m_features = LoadFeatureTable(Script(profile));
+}
 void CMainFrame::StartPageAndCabinet() {
     if (Flags().diskImage == kFlagSet) return;
 
@@ -278,6 +282,10 @@ InstallSnapshot CMainFrame::MakeInstallSnapshot() const {
     snapshot.workFolderName = m_workFolderName;
     snapshot.setupScriptPath = m_setupScriptPath;
     snapshot.dataScriptPath = m_dataScriptPath;
+    // A copy: the choices are frozen when the installation starts.
+    snapshot.featureDeselected = [features = m_features](const std::string& name) {
+        return features.IsDeselected(name);
+    };
     return snapshot;
 }
 
