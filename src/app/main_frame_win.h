@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "engine/install_engine_win.h"
 #include "win/window_win.h"
+#include "wizard/features.h"
 
 class CFileCrypt;
 
@@ -44,6 +45,15 @@ public:
     std::string Expand(const std::string& text) const;
     // The values the install worker reads, frozen now.
     InstallSnapshot MakeInstallSnapshot() const;
+
+    // The standard pages' answers. Placeholders see them from now on: the
+    // customer page's name and company, the folder chosen on the
+    // destination page (ending in a backslash).
+    void SetUserName(const std::string& name) { m_folders.userName = name; }
+    void SetCompanyName(const std::string& name) { m_settings.companyName = name; }
+    void SetInstallFolder(const std::string& folder) { m_settings.installDir = folder; }
+    // The feature table; the custom-setup page's tree changes it.
+    FeatureTable& Features() { return m_features; }
 
 protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -93,6 +103,7 @@ private:
     std::string m_setupScriptPath;
     std::string m_dataScriptPath;
     std::string m_osName;
+    FeatureTable m_features;
 
     int m_splashActive = 0;
     int m_fileActionCount = 0;

@@ -9,6 +9,7 @@
 #include "app/run_flags.h"
 #include "engine/install_engine_win.h"
 #include "layout/dialogs_win.h"
+#include "wizard/standard_pages_win.h"
 
 namespace kq {
 namespace {
@@ -96,7 +97,7 @@ bool EnableShutdownPrivilege() {
 
 }  // namespace
 
-CWizard::CWizard(CMainFrame& frame) : m_frame(frame) {}
+CWizard::CWizard(CMainFrame& frame) : m_frame(frame), m_standardPages(std::make_unique<CStandardPages>(frame)) {}
 
 CWizard::~CWizard() {
     if (m_current != nullptr) m_current->Close();
@@ -142,8 +143,12 @@ CPage* CWizard::OpenStartPage() {
 }
 
 void CWizard::SetUpPage(CPage& page) {
+    // The standard pages first, then progress and completion, then the
+    // restore step of the pages that show stored choices.
+    m_standardPages->OnOpen(page);
     if (page.FileName() == kProgressPage) SetUpProgressPage(page);
     else if (page.FileName() == kCompletePage) SetUpCompletePage(page);
+    m_standardPages->Restore(page, m_setupType);
 }
 
 void CWizard::RunEnteringActions(const std::string& fileName) {
@@ -192,6 +197,9 @@ void CWizard::FinalPageStep() {
 }
 
 void CWizard::OnPageCommand(CPage& page, const PageCommand& command) {
+    // The pages' own choices; the customer page also stores its fields here
+    // before any wizard command.
+    if (m_standardPages->OnCommand(page, command, m_setupType)) return;
     switch (command.target.route) {
     case CommandRoute::Launch:
         if (command.target.choice == 0) {
@@ -372,7 +380,12 @@ void CWizard::OfferRestart() {
         ::MessageBoxA(owner, kRestartFailed, kAppCaption, MB_OK);
 }
 
+LRESULT CWizard::OnPageNotify(CPage& page, NMHDR* header, bool* handled) {
+    return m_standardPages->OnNotify(page, header, handled);
+}
+
 void CWizard::OnPageClosed(CPage& page) {
+    m_standardPages->OnPageClosed(page);
     if (&page == m_current) m_current = nullptr;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "layout/page_win.h"
@@ -13,6 +14,7 @@
 namespace kq {
 
 class CMainFrame;
+class CStandardPages;
 
 class CWizard : public IPageHost {
 public:
@@ -47,6 +49,7 @@ public:
     void OnPageCommand(CPage& page, const PageCommand& command) override;
     void OnPageCancel(CPage& page) override;
     void OnPageTimer(CPage& page, UINT_PTR timerId) override;
+    LRESULT OnPageNotify(CPage& page, NMHDR* header, bool* handled) override;
     void OnPageClosed(CPage& page) override;
 
 private:
@@ -75,6 +78,9 @@ private:
     bool m_cancelPending = false;
     bool m_launchFile = false;
     bool m_launchReadme = false;
+    // License, readme, customer, destination, setup-type, custom-setup and
+    // ready pages.
+    std::unique_ptr<CStandardPages> m_standardPages;
 };
 
 }  // namespace kq
