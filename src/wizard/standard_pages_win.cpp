@@ -71,12 +71,15 @@ DWORD CALLBACK ReadStream(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* done
     return 0;
 }
 
-void ShowRichText(HWND control, const std::string& data) {
+// Streams `data` into a rich edit box as rich text (SF_RTF) or as plain
+// text (SF_TEXT): set as a window text, a plain file that happens to begin
+// with "{\rtf" would be taken for rich text.
+void StreamInto(HWND control, const std::string& data, WPARAM format) {
     StreamSource source = {&data, 0};
     EDITSTREAM stream = {};
     stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
     stream.pfnCallback = &ReadStream;
-    ::SendMessageA(control, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+    ::SendMessageA(control, EM_STREAMIN, format, reinterpret_cast<LPARAM>(&stream));
     // The reader starts at the top of the text.
     ::SendMessageA(control, EM_SETSEL, 0, 0);
     ::SendMessageA(control, EM_SCROLLCARET, 0, 0);
@@ -137,7 +140,9 @@ void CStandardPages::LoadText(CPage& page, const char* fileKey, const char* cont
     if (!ReadWholeFile(file.path, &data)) return;  // the control keeps what the layout gave it
     MakeRoom(control, data.size());
     if (file.richText) {
-        ShowRichText(control, data);
+        StreamInto(control, data, SF_RTF);
+    } else if (IsRichEdit(control)) {
+        StreamInto(control, data, SF_TEXT);
     } else {
         ::SetWindowTextA(control, data.c_str());
     }

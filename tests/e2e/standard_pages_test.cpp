@@ -26,7 +26,8 @@ constexpr char kDefaultFolder[] = "C:\\Program Files\\Pages Test Product\\";
 constexpr char kCustomerKey[] = "HKCU\\Software\\Merrowin Tests\\Pages Test Product";
 constexpr char kBrowserTitle[] = "Calvarr Merrowin";
 constexpr int kBrowserEditId = 14148;
-constexpr char kReadme[] = "Pages test readme\r\nline two of the readme\r\n";
+// Plain text although it begins like rich text: only ".rtf" files are rich.
+constexpr char kReadme[] = "{\\rtf1 not rich text} Pages test readme\r\nline two of the readme\r\n";
 constexpr char kHelpDescription[] = "Help texts in the help folder.";
 
 // Page titles of the package's theme.
