@@ -14,6 +14,9 @@
 #include "checks/system_name_win.h"
 #include "engine/directories.h"
 #include "engine/engine_resources.h"
+#include "engine/services_win.h"
+#include "engine/shortcuts_win.h"
+#include "engine/system_settings_win.h"
 #include "engine/uninstall_registration.h"
 #include "engine/uninstall_registration_win.h"
 #include "engine/version_rule.h"
@@ -176,7 +179,12 @@ void CInstallEngine::Work() {
     if (!preview && !CopyFiles()) return;
 
     Status(status::kCreatingShortcuts);
+    if (!preview) CreateShortcuts();
     Status(status::kSettingSystem);
+    if (!preview) ApplySystemSettings();
+    // Not skipped in preview: the step shows its status and then changes
+    // nothing itself.
+    InstallServices();
 
     Status(status::kFinishing);
     if (preview) return;
@@ -369,5 +377,44 @@ bool CInstallEngine::RegisterForUninstall() {
                                     MakeRegistrationPaths(), machine, m_log)
         .ok();
 }
+
+// ---- steps 8 to 10: shortcuts, system settings, services
+
+void CInstallEngine::CreateShortcuts() {
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    ShortcutContext context;
+    context.folders = m_snapshot.folders;
+    context.installDir = m_snapshot.settings.installDir;
+    context.packedFolder = m_packedFolder;
+    context.featureDeselected = m_snapshot.featureDeselected;
+    CWinShortcutMachine machine;
+    kq::CreateShortcuts(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine, m_log);
+}
+
+void CInstallEngine::ApplySystemSettings() {
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    SettingsContext context;
+    context.installDir = m_snapshot.settings.installDir;
+    context.workFolderName = m_snapshot.workFolderName;
+    context.featureDeselected = m_snapshot.featureDeselected;
+    CWinSettingsMachine machine;
+    kq::ApplySystemSettings(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine,
+                            m_log);
+}
+
+void CInstallEngine::InstallServices() {
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    ServiceStepHooks hooks;
+    hooks.status = [this](const std::string& text) { m_reporter.SetStatus(text, 0); };
+    hooks.askAfterFailure = [](const std::string& text) {
+        return static_cast<FailureChoice>(ShowFileError(text, false));
+    };
+    hooks.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
+    CWinServiceMachine machine;
+    kq::InstallServices(Script(profile), [this](const std::string& t) { return Expand(t); }, m_systemName, machine,
+                        hooks, m_log);
+}
+
+// ---- end of steps 8 to 10
 
 }  // namespace kq

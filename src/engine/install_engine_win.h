@@ -60,6 +60,11 @@ private:
     void PrepareMaintenanceProgram();
     bool RegisterForUninstall();
 
+    // Steps 8 to 10: shortcuts, system settings, services.
+    void CreateShortcuts();
+    void ApplySystemSettings();
+    void InstallServices();
+
     std::string Expand(const std::string& text) const;
     void Status(const char* text) { m_reporter.SetStatus(text, 0); }
 
