@@ -9,8 +9,8 @@
 //
 // The package is tests/e2e/packages/pages: a theme of its own in which every
 // page names itself in a title label, a license in "License.RTF" (upper
-// case: still rich text) and a plain readme, both travelling as support
-// files, and two features.
+// case: still rich text) and a plain readme that begins like rich text,
+// both travelling as support files, and two features.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -284,8 +284,7 @@ TEST_F(StandardPagesTest, BrowseToANewFolderAndLeaveAFeatureOut) {
     ProcessResult closed = Session().Driver({"gone", "--title", kBrowserTitle, "--exact", "--timeout", "5000"});
     EXPECT_EQ(closed.exitCode, 0) << "the browser stays after the folder was made";
     EXPECT_TRUE(fs::is_directory(Session().DriveC() / "New Folder" / "Second Level"));
-    WindowInfo destination =
-        PageWhen(kDestination, [&](const WindowInfo& p) { return TextOf(p, kInstallDirId) == folder + "\\"; });
+    PageWhen(kDestination, [&](const WindowInfo& p) { return TextOf(p, kInstallDirId) == folder + "\\"; });
 
     // Custom shows the custom-setup page with the chosen folder.
     Go(kDestination, "Next >", kSetupType);
