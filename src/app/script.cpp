@@ -18,8 +18,10 @@ int Script::Total(const char* section) const {
 
 int Script::Total(const char* section, const char* key) const {
     int total = LeadingNumber(Short(section, key));
-    // A negative count would make every loop over the list misbehave.
-    return total > 0 ? total : 0;
+    // A negative count would make every loop over the list misbehave, and a
+    // huge one would keep the program reading empty items for hours.
+    if (total < 0) return 0;
+    return total > kMaxListItems ? kMaxListItems : total;
 }
 
 std::string Script::Item(const char* section, char column, int index, size_t bufferSize) const {

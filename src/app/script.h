@@ -24,6 +24,8 @@ public:
     // Buffer sizes of the two kinds of value, terminating NUL included.
     static constexpr size_t kValueSize = 255;
     static constexpr size_t kShortSize = 100;
+    // No list of a real script comes near this; a damaged one may claim more.
+    static constexpr int kMaxListItems = 10000;
 
     explicit Script(const IProfileReader& reader) : m_reader(&reader) {}
 

@@ -12,7 +12,7 @@
 #include "app/script.h"
 #include "checks/system_name.h"
 #include "checks/system_name_win.h"
-#include "engine/directories.h"
+#include "engine/directories_win.h"
 #include "engine/engine_resources.h"
 #include "engine/services_win.h"
 #include "engine/shortcuts_win.h"
@@ -37,18 +37,6 @@ enum FileErrorChoice { kRetry = 1, kIgnore = 2, kCancel = 3 };
 
 bool Exists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-CreateDirResult CreateOneDirectory(const std::string& path) {
-    if (::CreateDirectoryA(path.c_str(), nullptr)) return CreateDirResult::Created;
-    switch (::GetLastError()) {
-    case ERROR_ALREADY_EXISTS:
-        return CreateDirResult::Exists;
-    case ERROR_PATH_NOT_FOUND:
-        return CreateDirResult::ParentMissing;
-    default:
-        return CreateDirResult::Failed;
-    }
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text) {
@@ -199,15 +187,15 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
     m_log.Append(logkind::kTotalFile, std::to_string(m_files.Total()));
 
     Status(status::kCreatingDirectories);
-    CreateDirectoryPath(m_maintenanceFolder, CreateOneDirectory);
+    CreateDirectoryPath(m_maintenanceFolder);
     const std::string& installDir = m_snapshot.settings.installDir;
-    CreateDirectoryPath(installDir, CreateOneDirectory);
+    CreateDirectoryPath(installDir);
     m_log.Append(logkind::kDir, installDir);
 
     ExpandFn expand = [this](const std::string& t) { return Expand(t); };
     for (const std::string& entry : m_files.directories) {
         std::string dir = DirectoryPath(entry, expand);
-        CreateDirectoryPath(dir, CreateOneDirectory);
+        CreateDirectoryPath(dir);
         m_log.Append(logkind::kDir, dir);
     }
     return true;
@@ -333,23 +321,7 @@ void CInstallEngine::RegisterServer(const std::string& path) {
 void CInstallEngine::RemoveTemporaryFiles() {
     Status(status::kRemovingTemporary);
     if (Flags().mergeModulesPending == kFlagSet) return;
-    std::string folder = Expand("<TempFolder>\\" + m_snapshot.workFolderName);
-    if (!Exists(folder)) return;
-
-    // A process cannot delete the folder it stands in.
-    char current[MAX_PATH];
-    DWORD n = ::GetCurrentDirectoryA(sizeof(current), current);
-    if (n > 0 && n < sizeof(current) && _strnicmp(current, folder.c_str(), folder.size()) == 0 &&
-        (current[folder.size()] == '\0' || current[folder.size()] == '\\'))
-        ::SetCurrentDirectoryA(m_snapshot.folders.temp.c_str());
-
-    std::string from = folder;
-    from.push_back('\0');  // the shell wants a double-terminated list
-    SHFILEOPSTRUCTA op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    ::SHFileOperationA(&op);
+    DeleteFolderTree(Expand("<TempFolder>\\" + m_snapshot.workFolderName), m_snapshot.folders.temp);
 }
 
 RegistrationPaths CInstallEngine::MakeRegistrationPaths() const {

@@ -7,6 +7,7 @@
 #include "app/main_frame_win.h"
 #include "app/profile_file_win.h"
 #include "app/run_flags.h"
+#include "engine/directories_win.h"
 #include "engine/install_engine_win.h"
 #include "layout/dialogs_win.h"
 #include "wizard/standard_pages_win.h"
@@ -263,18 +264,7 @@ void CWizard::CompletePendingCancel() {
 }
 
 void CWizard::RemoveWorkFolder() {
-    std::string folder = m_frame.Expand("<TempFolder>\\" + m_frame.WorkFolderName());
-    char current[MAX_PATH];
-    DWORD n = ::GetCurrentDirectoryA(sizeof(current), current);
-    if (n > 0 && n < sizeof(current) && _strnicmp(current, folder.c_str(), folder.size()) == 0)
-        ::SetCurrentDirectoryA(m_frame.Folders().temp.c_str());
-    std::string from = folder;
-    from.push_back('\0');
-    SHFILEOPSTRUCTA op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    ::SHFileOperationA(&op);
+    DeleteFolderTree(m_frame.Expand("<TempFolder>\\" + m_frame.WorkFolderName()), m_frame.Folders().temp);
 }
 
 void CWizard::SetUpProgressPage(CPage& page) {

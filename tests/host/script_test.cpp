@@ -39,7 +39,8 @@ TEST(Script, TotalReadsLeadingDigitsAndNeverGoesNegative) {
     const struct { const char* line; int expected; } cases[] = {
         {"TOTAL=3", 3},         {"TOTAL=3 items", 3},  {"TOTAL= 12", 12}, {"TOTAL=", 0},
         {"TOTAL=abc", 0},       {"TOTAL=-4", 0},       {"TOTAL=0", 0},    {"OTHER=5", 0},
-        {"TOTAL=99999999999", INT_MAX},
+        {"TOTAL=10000", Script::kMaxListItems}, {"TOTAL=10001", Script::kMaxListItems},
+        {"TOTAL=99999999999", Script::kMaxListItems},
     };
     for (const auto& c : cases) {
         IniText ini(std::string("[LIST]\r\n") + c.line + "\r\n");
