@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "engine/directories.h"
+#include "engine/directories_win.h"
 
 namespace kq {
 namespace {
@@ -59,17 +59,6 @@ bool WriteUrlFile(const std::string& address, const std::string& path) {
     return std::fclose(out) == 0 && written;
 }
 
-CreateDirResult CreateOneDirectory(const std::string& path) {
-    if (::CreateDirectoryA(path.c_str(), nullptr)) return CreateDirResult::Created;
-    switch (::GetLastError()) {
-    case ERROR_ALREADY_EXISTS:
-        return CreateDirResult::Exists;
-    case ERROR_PATH_NOT_FOUND:
-        return CreateDirResult::ParentMissing;
-    default:
-        return CreateDirResult::Failed;
-    }
-}
 
 }  // namespace
 
@@ -86,7 +75,7 @@ bool CWinShortcutMachine::CopyFileTo(const std::string& from, const std::string&
 }
 
 void CWinShortcutMachine::CreateFolderPath(const std::string& path) {
-    CreateDirectoryPath(path, CreateOneDirectory);
+    CreateDirectoryPath(path);
 }
 
 bool CWinShortcutMachine::CreateInternetShortcut(const std::string& address, const std::string& path) {
