@@ -1,0 +1,213 @@
+#!/usr/bin/env bash
+# Installation benchmark under Wine, on tmpfs where there is one.
+#
+#   bench/run-install-bench.sh [--runs N] [--payloads "A B"] [--keep]
+#
+# Payloads (bench/make_install_payload.py): A, 2,000 files in 50 folders,
+# about 100 MB, half of them compressible; B, 20 files of 5 MB.
+# For each payload it builds our silent package (kqbuild, file1.cab) and two
+# NSIS installers of the same files (makensis, default zlib and LZMA solid),
+# then measures, each a minimum over N runs:
+#
+#   extraction of file1.cab
+#     ours      kq::ExtractCabinetFile in-process (bench_extract --mode ours)
+#     startup   the same as setup.exe does it at start-up: own thread, progress
+#               sent to a progress bar of the pumping thread (--mode startup)
+#     minimal   a minimal libmspack loop over Win32 handles (--mode minimal)
+#     and, as whole processes (Wine start included), ours and minimal
+#     (bench_extract --runs 1) against Wine's extrac32 on the same cabinet
+#   installation, process start to exit
+#     setup.exe of our package (silent) against the NSIS installers with /S
+#
+# Everything runs in a private Wine prefix (a full copy of the test template)
+# on a private Xvfb; the script stops its own wineserver and its own Xvfb (by
+# process id) and removes its folder at the end unless --keep is given.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+runs=3
+payloads="A B"
+keep=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) runs=$2; shift 2 ;;
+    --payloads) payloads=$2; shift 2 ;;
+    --keep) keep=1; shift ;;
+    *) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+  esac
+done
+
+command -v makensis >/dev/null || { echo "makensis is missing: apt-get install -y nsis" >&2; exit 1; }
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then base=/dev/shm; else base=${TMPDIR:-/tmp}; fi
+work=$(mktemp -d "$base/kq-install-bench.XXXXXX")
+prefix="$work/prefix"
+xvfb_pid=""
+
+cleanup() {
+  if [ -d "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  if [ "$keep" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+echo "== building (setup.exe, kqexec.exe, bench_extract.exe, kqbuild)"
+ninja -C "$root/build/win" -j2 setup kqexec bench_extract >/dev/null
+ninja -C "$root/build/host" -j2 kqbuild >/dev/null
+kqbuild="$root/build/host/tools/builder/kqbuild"
+setup_exe="$root/build/win/setup.exe"
+kqexec="$root/build/win/tools/kqexec/kqexec.exe"
+bench_extract="$root/build/win/bench/bench_extract.exe"
+
+echo "== prefix in $work (a full copy of the template: hard links cannot leave its file system)"
+template=$("$root/scripts/wine-template" | tail -n1)
+cp -a "$template" "$prefix"
+drive_c="$prefix/drive_c"
+mkdir -p "$drive_c/bench"
+cp "$bench_extract" "$drive_c/bench/bench_extract.exe"
+
+display_file="$work/display"
+Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp 4>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
+
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="
+export DISPLAY=":$(head -n1 "$display_file")"
+wineserver -p  # stays up between runs: no run pays for its start
+wine cmd /c exit 0 >/dev/null 2>&1
+
+now() { date +%s.%N; }
+# min over a list of numbers
+minimum() { printf '%s\n' "$@" | sort -g | head -n1; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# Times one command (wall clock, seconds).
+timed() { local s e; s=$(now); "$@" >/dev/null 2>&1; e=$(now); awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", e - s }'; }
+count_files() { find "$1" -type f 2>/dev/null | wc -l; }
+
+declare -A result
+product_code="{6E1D0C55-0B7A-4B8E-9C61-4D2B2F8A7B11}"
+
+for p in $payloads; do
+  echo
+  echo "== payload $p"
+  src="$work/src-$p"
+  python3 "$root/bench/make_install_payload.py" "$p" "$src"
+  expected=$(count_files "$src/files")
+
+  # Our package: silent, with the sample theme and language file.
+  auth="$work/auth-$p"
+  mkdir -p "$auth"
+  cp -r "$src/files" "$auth/files"
+  cp "$src/data.inf" "$auth/data.inf"
+  cp -r "$root/sample/theme" "$auth/theme"
+  cp "$root/sample/language.lan" "$auth/language.lan"
+  printf '%s\r\n' "[APPINFO]" "a1=Bench Product" "a2=1.0" "a3=$product_code" \
+    "a4=<ProgramFilesFolder>\\Bench Product" "Language=English" "" "[BUILDING]" "2=Yes" "" \
+    "[DIALOGLIST]" "TOTAL1=2" "W0=progress.lcd" "W1=complete.lcd" >"$auth/setup.inf"
+  pkg="$drive_c/bench/pkg-$p"
+  t=$(timed "$kqbuild" --setup-exe "$setup_exe" --support "$kqexec" "$auth" "$pkg")
+  echo "kqbuild: $t s, file1.cab $(du -m "$pkg/file1.cab" | cut -f1) MB"
+
+  # NSIS installers of the same files.
+  nsis="$work/nsis-$p"
+  mkdir -p "$nsis"
+  ln -s "$src/files" "$nsis/files"
+  cp "$src/payload.nsh" "$nsis/payload.nsh"
+  for kind in zlib lzma; do
+    if [ "$kind" = zlib ]; then compressor="SetCompressor zlib"; else compressor="SetCompressor /SOLID lzma"; fi
+    cat >"$nsis/$kind.nsi" <<EOF
+$compressor
+Name "NSIS Bench"
+OutFile "nsis-$kind.exe"
+InstallDir "\$PROGRAMFILES\\NSIS Bench"
+RequestExecutionLevel admin
+SilentInstall normal
+Page instfiles
+Section
+!include "payload.nsh"
+SetOutPath "\$INSTDIR"
+WriteUninstaller "\$INSTDIR\\uninstall.exe"
+WriteRegStr HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NSISBench" "DisplayName" "NSIS Bench"
+WriteRegStr HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NSISBench" "UninstallString" "\$INSTDIR\\uninstall.exe"
+SectionEnd
+Section "Uninstall"
+RMDir /r "\$INSTDIR"
+DeleteRegKey HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NSISBench"
+SectionEnd
+EOF
+    t=$(cd "$nsis" && timed makensis -V1 "$kind.nsi")
+    [ -f "$nsis/nsis-$kind.exe" ] || { (cd "$nsis" && makensis -V2 "$kind.nsi") >&2; exit 1; }
+    cp "$nsis/nsis-$kind.exe" "$drive_c/bench/nsis-$kind-$p.exe"
+    echo "makensis $kind: $t s, $(du -m "$nsis/nsis-$kind.exe" | cut -f1) MB"
+  done
+
+  cab="C:\\bench\\pkg-$p\\file1.cab"
+  # ---- extraction, in-process
+  for mode in ours startup minimal; do
+    out=$(wine "$drive_c/bench/bench_extract.exe" --mode "$mode" --cab "$cab" --out "C:\\bx" --runs "$runs" | tr -d '\r')
+    files=$(awk '/^min/ { print $4 }' <<<"$out")
+    [ "$files" = "$((expected + 1))" ] || { echo "$mode extracted $files files, expected $((expected + 1))" >&2; exit 1; }
+    result[$p,extract_$mode]=$(awk '/^min/ { print $2 }' <<<"$out")
+  done
+  # ---- extraction, whole processes
+  declare -a t_ours=() t_min=() t_x32=()
+  # (--keep: the extracted files stay, as extrac32 leaves them; removed here between runs)
+  for _ in $(seq "$runs"); do
+    rm -rf "$drive_c/bx"
+    t_ours+=("$(timed wine "$drive_c/bench/bench_extract.exe" --mode ours --cab "$cab" --out "C:\\bx" --runs 1 --keep)")
+    rm -rf "$drive_c/bx"
+    t_min+=("$(timed wine "$drive_c/bench/bench_extract.exe" --mode minimal --cab "$cab" --out "C:\\bx" --runs 1 --keep)")
+    rm -rf "$drive_c/bx"
+    mkdir -p "$drive_c/bx/x32"
+    t_x32+=("$(timed wine extrac32 /y /e /l "C:\\bx\\x32" "$cab")")
+    n=$(count_files "$drive_c/bx/x32")
+    [ "$n" = "$((expected + 1))" ] || { echo "extrac32 extracted $n files, expected $((expected + 1))" >&2; exit 1; }
+  done
+  rm -rf "$drive_c/bx"
+  result[$p,proc_ours]=$(minimum "${t_ours[@]}")
+  result[$p,proc_minimal]=$(minimum "${t_min[@]}")
+  result[$p,proc_extrac32]=$(minimum "${t_x32[@]}")
+
+  # ---- whole installation
+  ours_dir="$drive_c/Program Files/Bench Product"
+  nsis_dir="$drive_c/Program Files/NSIS Bench"
+  declare -a t_setup=() t_zlib=() t_lzma=()
+  for _ in $(seq "$runs"); do
+    rm -rf "$ours_dir" "$drive_c/windows/Installer/$product_code"
+    t_setup+=("$(cd "$pkg" && timed wine setup.exe)")
+    n=$(count_files "$ours_dir")
+    [ "$n" = "$expected" ] || { echo "setup.exe installed $n files, expected $expected" >&2; exit 1; }
+    for kind in zlib lzma; do
+      rm -rf "$nsis_dir"
+      t=$(timed wine "$drive_c/bench/nsis-$kind-$p.exe" /S)
+      n=$(count_files "$nsis_dir")
+      [ "$n" = "$((expected + 1))" ] || { echo "nsis $kind installed $n files, expected $((expected + 1))" >&2; exit 1; }
+      if [ "$kind" = zlib ]; then t_zlib+=("$t"); else t_lzma+=("$t"); fi
+    done
+  done
+  rm -rf "$ours_dir" "$nsis_dir"
+  result[$p,install_ours]=$(minimum "${t_setup[@]}")
+  result[$p,install_zlib]=$(minimum "${t_zlib[@]}")
+  result[$p,install_lzma]=$(minimum "${t_lzma[@]}")
+  rm -rf "$src" "$auth" "$nsis" "$pkg" "$drive_c/bench/nsis-"*"-$p.exe"
+done
+
+echo
+echo "== results: minimum of $runs runs, seconds; $(wine --version), $(nproc) cores, files on $base"
+for p in $payloads; do
+  echo
+  echo "payload $p"
+  printf '  extraction in-process  ours %-8s startup %-8s minimal %-8s  ours/minimal %s  startup/minimal %s\n' \
+    "${result[$p,extract_ours]}" "${result[$p,extract_startup]}" "${result[$p,extract_minimal]}" \
+    "$(ratio "${result[$p,extract_ours]}" "${result[$p,extract_minimal]}")" \
+    "$(ratio "${result[$p,extract_startup]}" "${result[$p,extract_minimal]}")"
+  printf '  extraction processes   ours %-8s minimal %-8s extrac32 %-8s  ours/minimal %s  ours/extrac32 %s\n' \
+    "${result[$p,proc_ours]}" "${result[$p,proc_minimal]}" "${result[$p,proc_extrac32]}" \
+    "$(ratio "${result[$p,proc_ours]}" "${result[$p,proc_minimal]}")" \
+    "$(ratio "${result[$p,proc_ours]}" "${result[$p,proc_extrac32]}")"
+  printf '  installation           setup.exe %-8s nsis-zlib %-8s nsis-lzma %-8s  ours/zlib %s  ours/lzma %s\n' \
+    "${result[$p,install_ours]}" "${result[$p,install_zlib]}" "${result[$p,install_lzma]}" \
+    "$(ratio "${result[$p,install_ours]}" "${result[$p,install_zlib]}")" \
+    "$(ratio "${result[$p,install_ours]}" "${result[$p,install_lzma]}")"
+done

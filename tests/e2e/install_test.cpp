@@ -1,0 +1,754 @@
+// The installation as a user sees it under Wine: what a silent setup puts on
+// the machine (files, their attributes and contents, the uninstall log line
+// by line, the Uninstall key, the maintenance files) from a cabinet and from
+// a disk image, a preview run that only makes folders, the operating-system
+// masks of files, a must-install file whose packed source is missing, a
+// cancel confirmed while files are being copied, and cabinets whose stored
+// names try to leave the working folder.
+//
+// The package is tests/e2e/packages/install with the default theme of
+// sample/theme and the maintenance runner kqexec.exe as a support file; its
+// file list is written here from InstallFiles(), so that table is the one
+// description of what the package holds.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "package.h"
+#include "wine_session.h"
+
+namespace kq::e2e {
+namespace {
+
+constexpr char kProductName[] = "Merrowin Install Test";
+constexpr char kProductCode[] = "{5A0C7E21-93B4-4F6D-8E1A-2C3B4D5E6F70}";
+constexpr char kInstallDir[] = "C:\\Program Files\\Install Test Product\\";
+constexpr char kUninstallRoot[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr char kPageTitle[] = "Merrowin Install Test Setup";
+constexpr char kDialogTitle[] = "Calvarr Merrowin";
+// From the package's language.lan, [ProductName] expanded.
+constexpr char kConfirmCancel[] = "Stop now";
+constexpr char kErrorStatus[] =
+    "Merrowin Install Test was not installed: the installation stopped before its end.";
+
+// The option bits of the file list.
+enum FileOption : int {
+    kReadOnly1 = 1,
+    kReadOnly2 = 2,
+    kHidden = 4,
+    kSystem = 8,
+    kMustInstall = 16,
+    kKeepExisting = 32,
+    kNotLogged = 64,
+    kRegister = 128,
+    kExpandContent = 256,
+};
+
+// One file of the package.
+struct PackageFile {
+    std::string source;  // first line of the pair, as the author's machine named it
+    std::string folder;  // destination after "<InstallDir>", as written ("bin\", "bin" or "")
+    int options = 0;
+    int mask = 0;
+
+    // The name after the last backslash.
+    std::string Name() const { return source.substr(source.find_last_of('\\') + 1); }
+    // Relative to the authoring folder, as kqbuild reads it.
+    fs::path AuthoringPath() const {
+        std::string relative = source.size() > 2 && source[1] == ':' ? source.substr(3) : source;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        return relative;
+    }
+    // Where it is installed (the install folder ends with a backslash).
+    std::string Destination() const {
+        std::string dir = kInstallDir + folder;
+        if (dir.back() != '\\') dir += '\\';
+        return dir + Name();
+    }
+};
+
+const std::vector<PackageFile>& InstallFiles() {
+    static const std::vector<PackageFile> files = [] {
+        std::vector<PackageFile> list = {
+            {"files\\readme.txt", "", 0, 0},
+            {"C:\\files\\bin\\app.exe", "bin\\", kMustInstall, 0},
+            {"C:\\files\\bin\\readonly1.dat", "bin\\", kReadOnly1, 0},
+            {"C:\\files\\bin\\readonly2.dat", "bin", kReadOnly2, 0},  // the same folder as "bin\"
+            {"C:\\files\\bin\\hidden.dat", "bin\\", kHidden, 0},
+            {"C:\\files\\bin\\system.dat", "bin\\", kSystem, 0},
+            {"C:\\files\\bin\\locked.dat", "bin\\", kReadOnly1 | kHidden | kSystem, 0},
+            {"C:\\files\\bin\\plain.dat", "bin\\", 0, 0},  // replaces a read-only file
+            {"C:\\files\\bin\\helper.dll", "bin\\", kRegister, 0},
+            {"files\\conf\\settings.ini", "conf\\", kKeepExisting | kReadOnly1, 0},  // exists before
+            {"files\\conf\\defaults.ini", "conf\\", kKeepExisting, 0},               // does not
+            {"files\\conf\\cache.dat", "conf\\", kNotLogged, 0},
+            {"files\\docs\\about.txt", "docs\\", kExpandContent, 0},
+            {"files\\docs\\guide.txt", "docs\\", 0, 0},
+            {"files\\docs\\release notes.txt", "docs\\", 0, 0},
+            {"files\\os\\legacy98.txt", "os\\", 0, 2 | 4},  // 98 and 98 SE
+            {"files\\os\\xponly.txt", "os\\", 0, 64},       // XP
+            {"files\\os\\anyos.txt", "os\\", 0, 1},
+            {"files\\os\\all255.txt", "os\\", 0, 255},
+            {"files\\data\\a\\b\\c\\deep.dat", "data\\a\\b\\c\\", 0, 0},
+            {"files\\lib\\empty.dat", "lib\\", 0, 0},
+        };
+        for (int i = 1; i <= 16; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof(name), "part%02d.txt", i);
+            if (i <= 8) list.push_back({std::string("files\\lib\\") + name, "lib\\", 0, 0});
+            else list.push_back({std::string("files\\lib\\extra\\") + name, "lib\\extra\\", 0, 0});
+        }
+        return list;
+    }();
+    return files;
+}
+
+// The file mask bit of the system names Wine's versions report.
+enum SystemBit : int { kWin98SE = 4, kWinXp = 64 };
+
+bool MaskApplies(int mask, int systemBit) {
+    return mask == 0 || mask == 255 || (mask & 1) != 0 || (mask & systemBit) != 0;
+}
+
+std::string DataInf(const std::vector<PackageFile>& files) {
+    std::string text;
+    for (const PackageFile& file : files) {
+        text += file.source + "\r\n";
+        text += "Destination Computer\\<InstallDir>" + file.folder + "*" + std::to_string(file.options) + "*" +
+                std::to_string(file.mask) + "*0|\r\n";
+    }
+    return text;
+}
+
+// The uninstall log a complete run writes for `files` on the system with
+// `systemBit`: the total, the install folder, each distinct destination
+// folder once, the maintenance entries, then one FILE line per installed and
+// logged file. `fileCount` cuts the FILE lines (a run that stopped early).
+std::vector<std::string> ExpectedLog(const std::vector<PackageFile>& files, int systemBit,
+                                     const std::vector<std::string>& maintenance = {},
+                                     size_t fileCount = SIZE_MAX) {
+    std::vector<std::string> lines = {"TOTALFILE=" + std::to_string(files.size()),
+                                      std::string("DIR=") + kInstallDir};
+    std::vector<std::string> folders;
+    for (const PackageFile& file : files) {
+        std::string folder = file.folder;
+        if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    }
+    for (const std::string& folder : folders) lines.push_back("DIR=" + std::string(kInstallDir) + folder);
+    lines.insert(lines.end(), maintenance.begin(), maintenance.end());
+    for (size_t i = 0; i < files.size() && i < fileCount; ++i) {
+        if (!MaskApplies(files[i].mask, systemBit) || (files[i].options & kNotLogged) != 0) continue;
+        lines.push_back("FILE=" + files[i].Destination());
+    }
+    return lines;
+}
+
+// Sets KEY=VALUE in [SECTION] of an INI text with CR LF lines; a missing
+// key is added as the section's first line.
+bool SetIniValue(std::string& text, const std::string& section, const std::string& key, const std::string& value) {
+    const std::string header = "[" + section + "]\r\n";
+    size_t at = text.find(header);
+    if (at == std::string::npos) return false;
+    size_t end = text.find("\r\n[", at + 1);
+    std::string wanted = "\r\n" + key + "=";
+    size_t line = text.find(wanted, at);
+    if (line != std::string::npos && (end == std::string::npos || line < end)) {
+        size_t start = line + wanted.size();
+        text.replace(start, text.find("\r\n", start) - start, value);
+    } else {
+        text.insert(at + header.size(), key + "=" + value + "\r\n");
+    }
+    return true;
+}
+
+struct ScriptChange {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+std::vector<std::string> SplitCrLf(const std::string& text, bool* endsWithCrLf) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (;;) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) break;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    *endsWithCrLf = start == text.size();
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+// Every regular file below `root`, as paths relative to it with "/".
+std::set<std::string> FilesBelow(const fs::path& root) {
+    std::set<std::string> found;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        if (it->is_regular_file()) found.insert(it->path().lexically_relative(root).generic_string());
+    }
+    return found;
+}
+
+// The same, one name a line in sorted order.
+std::string Listing(const fs::path& root) {
+    std::set<std::string> found = FilesBelow(root);
+    return Joined({found.begin(), found.end()});
+}
+
+// "bin/app.exe" for a destination below the install folder.
+std::string RelativeToInstallDir(const std::string& destination) {
+    std::string relative = destination.substr(std::char_traits<char>::length(kInstallDir));
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    return relative;
+}
+
+struct RegistryValue {
+    std::string type;
+    std::string data;
+};
+
+class InstallTest : public WineTest {
+protected:
+    void SetUp() override {
+        std::string problem = SetupProblem();
+        if (!problem.empty()) GTEST_SKIP() << problem;
+        if (!fs::exists(Kqexec())) GTEST_SKIP() << "kqexec.exe is not built: " << Kqexec();
+        WineTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(fs::exists(Theme() / "complete.lcd")) << "no default theme in " << Theme();
+    }
+
+    static fs::path Kqexec() { return HarnessPaths::WinBuildDir() / "tools" / "kqexec" / "kqexec.exe"; }
+    // The copy of kqexec.exe the packages carry, taken once per case so a
+    // build running beside the test cannot change it half-way.
+    fs::path PackedKqexec() {
+        fs::path copy = Session().ScratchDir() / "kqexec.exe";
+        if (!fs::exists(copy)) fs::copy_file(Kqexec(), copy);
+        return copy;
+    }
+    static fs::path Theme() { return HarnessPaths::SourceDir() / "sample" / "theme"; }
+
+    // The package folder with the theme, `files` as its file list and
+    // `changes` made to its setup script, assembled in the scratch folder as
+    // `name`.
+    fs::path MakeAuthoring(const std::string& name, const std::vector<PackageFile>& files,
+                           const std::vector<ScriptChange>& changes = {}) {
+        fs::path authoring = Session().ScratchDir() / name;
+        fs::create_directories(authoring);
+        fs::copy(AuthoringDir("install"), authoring, fs::copy_options::recursive);
+        fs::copy(Theme(), authoring / "theme", fs::copy_options::recursive);
+        WriteFile(authoring / "data.inf", DataInf(files));
+        std::string script = ReadFile(authoring / "setup.inf");
+        for (const ScriptChange& change : changes)
+            EXPECT_TRUE(SetIniValue(script, change.section, change.key, change.value)) << "no [" << change.section << "]";
+        WriteFile(authoring / "setup.inf", script);
+        return authoring;
+    }
+
+    // Builds `authoring` into C:\<name> with kqexec.exe as a support file;
+    // an empty path when the builder fails.
+    fs::path Build(const fs::path& authoring, const std::string& name, const std::string& layout = "cab") {
+        fs::path out = Session().DriveC() / name;
+        ProcessResult built = BuildPackage(authoring, out, layout, {"--support", PackedKqexec().string()});
+        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
+        return built.exitCode == 0 ? out : fs::path();
+    }
+
+    // Starts the package's setup.exe from the package folder, as Explorer does.
+    int StartSetup(const fs::path& package) {
+        return Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(90000));
+    }
+
+    // Runs a silent package to its end; false (with a failure) when it does
+    // not end by itself or ends with another exit code.
+    bool RunSilent(const fs::path& package, int expectedExit = 0) {
+        int setup = StartSetup(package);
+        ProcessResult ended = Session().Wait(Millis(60000), setup);
+        if (ended.timedOut) {
+            ADD_FAILURE() << "the silent setup did not end; on the screen:\n" << Session().Driver({"list"}).output;
+            return false;
+        }
+        EXPECT_EQ(ended.exitCode, expectedExit) << ended.errors;
+        return ended.exitCode == expectedExit;
+    }
+
+    fs::path Host(const std::string& winPath) { return Session().HostPath(winPath); }
+    fs::path InstallDirHost() { return Host(kInstallDir); }
+    fs::path MaintenanceFolder(const std::string& code = kProductCode) {
+        return Host(std::string("C:\\windows\\Installer\\") + code);
+    }
+
+    // The uninstall log's lines; every line must end with CR LF.
+    std::vector<std::string> LogLines(const std::string& code = kProductCode) {
+        fs::path log = MaintenanceFolder(code) / "uninstall.log";
+        EXPECT_TRUE(fs::exists(log)) << "no uninstall log at " << log;
+        bool endsWithCrLf = false;
+        std::vector<std::string> lines = SplitCrLf(ReadFile(log), &endsWithCrLf);
+        EXPECT_TRUE(endsWithCrLf) << "the log's last line has no CR LF";
+        return lines;
+    }
+
+    // Every value of the product's Uninstall key by name, or nothing when
+    // the key does not exist.
+    std::optional<std::map<std::string, RegistryValue>> UninstallValues(const std::string& code = kProductCode) {
+        ProcessResult query = Session().Run("reg", {"query", kUninstallRoot + code});
+        if (query.exitCode != 0) return std::nullopt;
+        std::map<std::string, RegistryValue> values;
+        std::istringstream lines(query.output);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            size_t type = line.find("    REG_");
+            if (line.compare(0, 4, "    ") != 0 || type == std::string::npos) continue;
+            std::string name = line.substr(4, type - 4);
+            size_t typeEnd = line.find("    ", type + 4);
+            RegistryValue value;
+            value.type = line.substr(type + 4, typeEnd == std::string::npos ? std::string::npos : typeEnd - type - 4);
+            if (typeEnd != std::string::npos) value.data = line.substr(typeEnd + 4);
+            values[name] = value;
+        }
+        return values;
+    }
+
+    // The read-only, hidden and system attributes ("R", "H", "S" in that
+    // order) of every file below `winFolder`, as Windows reports them: Wine
+    // keeps hidden and system beside the file, where only a Windows program
+    // sees them.
+    std::map<std::string, std::string> Attributes(const std::string& winFolder) {
+        ProcessResult listed = Session().Run("attrib", {"/s", winFolder + "*"});
+        EXPECT_EQ(listed.exitCode, 0) << listed.errors;
+        std::map<std::string, std::string> attributes;
+        std::istringstream lines(listed.output);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            size_t path = line.find(":\\");
+            if (path == std::string::npos || path == 0) continue;
+            std::string flags = line.substr(0, path - 1);
+            std::string found;
+            for (char flag : {'R', 'H', 'S'})
+                if (flags.find(flag) != std::string::npos) found += flag;
+            attributes[line.substr(path - 1)] = found;
+        }
+        return attributes;
+    }
+
+    // The working folders ("kq" and six digits) in the user's temp folder.
+    std::vector<fs::path> WorkFolders() {
+        std::vector<fs::path> found;
+        static const std::regex name("kq[0-9]{6}");
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
+            if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
+                found.push_back(entry.path());
+        return found;
+    }
+
+    // Checks the files of a complete silent run against `files` on the
+    // system with `systemBit`: the installed set exactly, each file's
+    // content, the expanded text, the kept file.
+    void ExpectInstalledFiles(const fs::path& authoring, const std::vector<PackageFile>& files, int systemBit,
+                              const std::string& keptContent) {
+        std::set<std::string> expected;
+        for (const PackageFile& file : files)
+            if (MaskApplies(file.mask, systemBit)) expected.insert(RelativeToInstallDir(file.Destination()));
+        EXPECT_EQ(Joined({expected.begin(), expected.end()}), Listing(InstallDirHost()))
+            << "the files below the install folder";
+
+        for (const PackageFile& file : files) {
+            if (!MaskApplies(file.mask, systemBit)) continue;
+            fs::path installed = Host(file.Destination());
+            std::string packed = ReadFile(authoring / file.AuthoringPath());
+            if (file.Name() == "settings.ini") {
+                EXPECT_EQ(ReadFile(installed), keptContent) << "keep existing replaced " << file.Destination();
+            } else if ((file.options & kExpandContent) != 0) {
+                EXPECT_EQ(ReadFile(installed),
+                          "Installed in C:\\Program Files\\Install Test Product\\ for Merrowin Install Test 3.1.4.\r\n"
+                          "Left alone: [ProductName], <NoSuchPlaceholder>.\r\n"
+                          "The share \\server\\files loses one backslash.\r\n");
+                EXPECT_NE(ReadFile(installed), packed);
+            } else {
+                EXPECT_EQ(ReadFile(installed), packed) << file.Destination();
+            }
+        }
+    }
+
+    // The read-only, hidden and system attributes the options ask for.
+    void ExpectAttributes(const std::vector<PackageFile>& files, int systemBit) {
+        std::map<std::string, std::string> attributes = Attributes(kInstallDir);
+        for (const PackageFile& file : files) {
+            if (!MaskApplies(file.mask, systemBit)) continue;
+            std::string wanted;
+            if (file.options & (kReadOnly1 | kReadOnly2)) wanted += 'R';
+            if (file.options & kHidden) wanted += 'H';
+            if (file.options & kSystem) wanted += 'S';
+            auto it = attributes.find(file.Destination());
+            ASSERT_NE(it, attributes.end()) << "attrib does not list " << file.Destination();
+            EXPECT_EQ(it->second, wanted) << file.Destination();
+        }
+    }
+};
+
+// A silent setup from the cabinet installs exactly the files whose masks
+// take XP, each with its content, attributes and log line; keeps the file
+// that was there; expands the text that asks for it; registers the product
+// with the values the script fills; leaves the maintenance runner and the
+// language file; and removes its working folder.
+TEST_F(InstallTest, SilentInstallFromTheCabinet) {
+    const std::vector<PackageFile>& files = InstallFiles();
+    fs::path authoring = MakeAuthoring("install", files);
+    fs::path package = Build(authoring, "pkg");
+    ASSERT_FALSE(package.empty());
+    ASSERT_TRUE(fs::exists(package / "file1.cab"));
+
+    // What the machine holds before: the file to keep, a read-only file that
+    // the package replaces, and the log of an earlier run that must not
+    // survive into this one.
+    const std::string kept = "[Settings]\r\nSource=user\r\n";
+    WriteFile(Host(std::string(kInstallDir) + "conf\\settings.ini"), kept);
+    fs::path plain = Host(std::string(kInstallDir) + "bin\\plain.dat");
+    WriteFile(plain, "old read-only content\r\n");
+    ProcessResult readOnly = Session().Run("attrib", {"+r", Session().WinPath(plain)});
+    ASSERT_EQ(readOnly.exitCode, 0) << readOnly.errors;
+    WriteFile(MaintenanceFolder() / "uninstall.log", "FILE=C:\\left\\by\\an\\earlier\\run.txt\r\n");
+
+    ASSERT_TRUE(RunSilent(package));
+
+    ExpectInstalledFiles(authoring, files, kWinXp, kept);
+    ExpectAttributes(files, kWinXp);
+    EXPECT_EQ(Joined(LogLines()), Joined(ExpectedLog(files, kWinXp)));
+
+    std::optional<std::map<std::string, RegistryValue>> values = UninstallValues();
+    ASSERT_TRUE(values.has_value()) << "no Uninstall key for " << kProductCode;
+    const std::map<std::string, std::string> expected = {
+        {"DisplayName", kProductName},
+        {"DisplayVersion", "3.1.4"},
+        {"Publisher", "Install Test Team"},
+        {"URLInfoAbout", "http://example.invalid/about"},
+        {"HelpLink", "http://example.invalid/help"},
+        {"HelpTelephone", "555-0100"},
+        {"LastInstallationPath", kInstallDir},
+        {"ModifyPath", std::string("kqexec.exe /M ") + kProductCode},
+        {"UninstallString", std::string("kqexec.exe /R ") + kProductCode},
+        {"InstallSource", "C:\\pkg"},
+    };
+    for (const auto& [name, data] : expected) {
+        auto it = values->find(name);
+        ASSERT_NE(it, values->end()) << "no value " << name;
+        EXPECT_EQ(it->second.type, "REG_SZ") << name;
+        EXPECT_EQ(it->second.data, data) << name;
+    }
+    ASSERT_EQ(values->count("NoModify"), 1u) << "a15=Yes writes NoModify";
+    EXPECT_EQ(values->at("NoModify").type, "REG_DWORD");
+    EXPECT_EQ(values->at("NoModify").data, "0x1");
+    // Empty or "No" in the script: no value at all. Nothing else either.
+    EXPECT_EQ(values->size(), expected.size() + 1) << [&] {
+        std::string names;
+        for (const auto& [name, value] : *values) names += name + " ";
+        return "values: " + names;
+    }();
+    for (const char* absent : {"Comments", "URLUpdateInfo", "NoRemove", "NoRepair", "DisplayIcon",
+                               "UninstallRemoveAll", "UninstallExecute", "LVmode"})
+        EXPECT_EQ(values->count(absent), 0u) << absent;
+
+    EXPECT_EQ(ReadFile(Host("C:\\windows\\kqexec.exe")), ReadFile(PackedKqexec())) << "the maintenance runner";
+    EXPECT_EQ(ReadFile(MaintenanceFolder() / "language.lan"), ReadFile(package / "language.lan"));
+    EXPECT_TRUE(WorkFolders().empty()) << "the working folder is still there";
+}
+
+// The same package laid out as DiskImage1 installs from there: the cabinet
+// beside it is not even a cabinet. The prefix says Windows 98 (Wine's
+// version is 98 SE), so the masks choose the other system's files. The
+// registration leaves out Publisher when "a19" is empty and writes NoRemove
+// and NoRepair when asked. A second product that asks not to be listed
+// ("a14" No) gets its key without DisplayName and UninstallString, with
+// UninstallRemoveAll and the REMOVEALL entry for "a13" No, and the theme in
+// its maintenance folder.
+class DiskImageInstallTest : public InstallTest {
+protected:
+    WindowsVersion Version() const override { return WindowsVersion::Win98; }
+};
+
+TEST_F(DiskImageInstallTest, InstallsTheSameFromTheDiskImage) {
+    const std::vector<PackageFile>& files = InstallFiles();
+    fs::path authoring = MakeAuthoring("install", files,
+                                       {{"APPINFO", "a19", ""}, {"APPINFO", "a15", "No"},
+                                        {"APPINFO", "a16", "Yes"}, {"APPINFO", "a17", "Yes"}});
+    fs::path package = Build(authoring, "pkg", "diskimage");
+    ASSERT_FALSE(package.empty());
+    ASSERT_TRUE(fs::is_directory(package / "DiskImage1"));
+    ASSERT_FALSE(fs::exists(package / "file1.cab"));
+    WriteFile(package / "file1.cab", "not a cabinet\r\n");
+    // A read-only packed file: the copy carries the attribute, options 0 take it away.
+    ASSERT_EQ(files[7].Name(), "plain.dat");
+    ProcessResult readOnly = Session().Run("attrib", {"+r", Session().WinPath(package / "DiskImage1" / "F7_plain.dat")});
+    ASSERT_EQ(readOnly.exitCode, 0) << readOnly.errors;
+
+    ASSERT_TRUE(RunSilent(package));
+    // Nothing was there to keep: the package's settings.ini is installed.
+    ExpectInstalledFiles(authoring, files, kWin98SE, ReadFile(authoring / "files" / "conf" / "settings.ini"));
+    ExpectAttributes(files, kWin98SE);
+    EXPECT_EQ(Joined(LogLines()), Joined(ExpectedLog(files, kWin98SE)));
+    // Files are copied out of the disk image, never moved: the package stays whole.
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::string packed = "F" + std::to_string(i) + "_" + files[i].Name();
+        EXPECT_TRUE(fs::exists(package / "DiskImage1" / packed)) << "the disk image lost " << packed;
+    }
+    EXPECT_EQ(ReadFile(MaintenanceFolder() / "language.lan"), ReadFile(package / "language.lan"));
+    EXPECT_TRUE(WorkFolders().empty()) << "the working folder is still there";
+
+    std::optional<std::map<std::string, RegistryValue>> values = UninstallValues();
+    ASSERT_TRUE(values.has_value()) << "no Uninstall key for " << kProductCode;
+    for (const char* present : {"DisplayName", "DisplayVersion", "UninstallString", "ModifyPath", "InstallSource"})
+        EXPECT_EQ(values->count(present), 1u) << present;
+    EXPECT_EQ(values->count("Publisher"), 0u) << "an empty a19 still wrote Publisher";
+    EXPECT_EQ(values->count("NoModify"), 0u);
+    for (const char* flag : {"NoRemove", "NoRepair"}) {
+        ASSERT_EQ(values->count(flag), 1u) << flag;
+        EXPECT_EQ(values->at(flag).data, "0x1") << flag;
+    }
+    EXPECT_EQ(values->at("InstallSource").data, "C:\\pkg");
+
+    // The unlisted product.
+    const std::string hiddenCode = "{5A0C7E21-93B4-4F6D-8E1A-2C3B4D5E6F71}";
+    fs::path hiddenAuthoring = MakeAuthoring("unlisted", files,
+                                             {{"APPINFO", "a3", hiddenCode}, {"APPINFO", "a14", "No"},
+                                              {"APPINFO", "a10", "Yes"}, {"APPINFO", "a13", "No"}});
+    fs::path hiddenPackage = Build(hiddenAuthoring, "unlisted", "diskimage");
+    ASSERT_FALSE(hiddenPackage.empty());
+    ASSERT_TRUE(RunSilent(hiddenPackage));
+    std::optional<std::map<std::string, RegistryValue>> hidden = UninstallValues(hiddenCode);
+    ASSERT_TRUE(hidden.has_value()) << "a14=No still makes the Uninstall key";
+    ASSERT_EQ(hidden->count("UninstallRemoveAll"), 1u);
+    EXPECT_EQ(hidden->at("UninstallRemoveAll").data, "No");
+    EXPECT_EQ(hidden->size(), 1u) << "a14=No writes no listing values";
+    EXPECT_EQ(Joined(LogLines(hiddenCode)), Joined(ExpectedLog(files, kWin98SE, {"REMOVEALL=Yes"})));
+    EXPECT_EQ(ReadFile(MaintenanceFolder(hiddenCode) / "theme" / "progress.lcd"),
+              ReadFile(hiddenPackage / "theme" / "progress.lcd"))
+        << "a10=Yes copies the theme into the maintenance folder";
+}
+
+// A preview run makes the folders and writes the log's first entries, and
+// nothing else: no file, no registration, no maintenance runner; its working
+// folder stays with the extracted files.
+TEST_F(InstallTest, PreviewMakesOnlyTheFolders) {
+    const std::vector<PackageFile>& files = InstallFiles();
+    fs::path authoring = MakeAuthoring("install", files, {{"APPINFO", "PREVIEW", "255"}});
+    fs::path package = Build(authoring, "pkg");
+    ASSERT_FALSE(package.empty());
+
+    ASSERT_TRUE(RunSilent(package));
+
+    std::vector<std::string> expected = ExpectedLog(files, kWinXp);
+    expected.erase(std::remove_if(expected.begin(), expected.end(),
+                                  [](const std::string& line) { return line.compare(0, 5, "FILE=") == 0; }),
+                   expected.end());
+    EXPECT_EQ(Joined(LogLines()), Joined(expected));
+    for (const std::string& line : expected) {
+        if (line.compare(0, 4, "DIR=") != 0) continue;
+        EXPECT_TRUE(fs::is_directory(Host(line.substr(4)))) << "not created: " << line.substr(4);
+    }
+    EXPECT_TRUE(fs::is_directory(MaintenanceFolder())) << "no maintenance folder";
+    EXPECT_TRUE(FilesBelow(InstallDirHost()).empty()) << "a preview installed files";
+    EXPECT_FALSE(UninstallValues().has_value()) << "a preview registered the product";
+    EXPECT_FALSE(fs::exists(Host("C:\\windows\\kqexec.exe")));
+    EXPECT_FALSE(fs::exists(MaintenanceFolder() / "language.lan"));
+
+    std::vector<fs::path> work = WorkFolders();
+    ASSERT_EQ(work.size(), 1u) << "the preview's working folder is gone";
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::string packed = "F" + std::to_string(i) + "_" + files[i].Name();
+        EXPECT_EQ(ReadFile(work[0] / packed), ReadFile(authoring / files[i].AuthoringPath())) << packed;
+    }
+    EXPECT_TRUE(fs::exists(work[0] / "kqexec.exe"));
+}
+
+// A must-install file whose packed source is missing stops the installation
+// with the fatal file dialog; after it the completion page shows the error
+// ending, the file before it stays installed, nothing after it is copied and
+// the product is not registered.
+TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
+    const std::vector<PackageFile>& files = InstallFiles();
+    ASSERT_EQ(files[1].Name(), "app.exe");
+    ASSERT_EQ(files[1].options & kMustInstall, kMustInstall);
+    fs::path authoring = MakeAuthoring("install", files, {{"BUILDING", "2", "No"}});
+    fs::path package = Build(authoring, "pkg", "diskimage");
+    ASSERT_FALSE(package.empty());
+    ASSERT_TRUE(fs::remove(package / "DiskImage1" / "F1_app.exe"));
+
+    int setup = StartSetup(package);
+    std::optional<WindowInfo> ready =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
+    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
+    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
+    ASSERT_EQ(install.exitCode, 0) << install.errors;
+
+    std::optional<WindowInfo> fatal =
+        Session().WaitWindow({"--title", kDialogTitle, "--exact", "--contains", "Can't be installed."}, Millis(30000));
+    ASSERT_TRUE(fatal) << "no fatal file dialog; on the screen:\n" << Session().Driver({"list"}).output;
+    const std::string message = std::string("Merrowin will abort installation, the file:\r\n") + kInstallDir +
+                                "bin\\app.exe\r\nCan't be installed.";
+    EXPECT_NE(fatal->FindByText(message), nullptr) << fatal->AllText();
+    for (const char* hidden : {"Retry", "Ignore"}) {
+        const ControlInfo* button = fatal->FindByText(hidden);
+        EXPECT_TRUE(button == nullptr || !button->visible) << hidden << " is offered in the fatal dialog";
+    }
+    const ControlInfo* cancel = fatal->FindByText("Cancel");
+    ASSERT_NE(cancel, nullptr) << fatal->AllText();
+    EXPECT_TRUE(cancel->visible);
+    ProcessResult closed = Session().Driver({"click", "--title", kDialogTitle, "--exact", "--text", "Cancel"});
+    ASSERT_EQ(closed.exitCode, 0) << closed.errors;
+
+    std::optional<WindowInfo> complete =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(30000));
+    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_EQ(complete->FindByText("Setup has installed Merrowin Install Test successfully. Click Finish to exit "
+                                   "the wizard."),
+              nullptr);
+
+    EXPECT_EQ(Listing(InstallDirHost()), "readme.txt\n")
+        << "only the file before the missing one is installed";
+    EXPECT_EQ(Joined(LogLines()), Joined(ExpectedLog(files, kWinXp, {}, 1)));
+    EXPECT_FALSE(UninstallValues().has_value()) << "an aborted installation registered the product";
+    EXPECT_FALSE(fs::exists(MaintenanceFolder() / "language.lan"));
+    EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the abort";
+
+    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
+    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ProcessResult ended = Session().Wait(Millis(15000), setup);
+    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+}
+
+// A cancel confirmed while the files are copied stops before the next file:
+// the installed files are the first ones of the list, each complete, the
+// log names exactly those, the completion page shows the error ending, the
+// product is not registered and the working folder is gone. The package has
+// many small files in a disk image, so the copy lasts long enough to be
+// interrupted.
+TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
+    constexpr int kCount = 3000;
+    std::vector<PackageFile> files;
+    for (int i = 0; i < kCount; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "file%04d.dat", i);
+        char folder[16];
+        std::snprintf(folder, sizeof(folder), "d%02d\\", i % 60);
+        files.push_back({std::string("files\\") + name, folder, 0, 0});
+    }
+    fs::path authoring = MakeAuthoring("many", files, {{"BUILDING", "2", "No"}});
+    for (int i = 0; i < kCount; ++i)
+        WriteFile(authoring / files[i].AuthoringPath(), "file " + std::to_string(i) + " of the many\r\n");
+    fs::path package = Build(authoring, "pkg", "diskimage");
+    ASSERT_FALSE(package.empty());
+
+    int setup = StartSetup(package);
+    std::optional<WindowInfo> ready =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
+    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
+    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
+    ASSERT_EQ(install.exitCode, 0) << install.errors;
+
+    // Cancel only once the copy runs; the question's confirming button is
+    // pressed by a driver waiting for it, so the answer comes at once.
+    fs::path first = Host(files[0].Destination());
+    ASSERT_TRUE(WaitUntil(Millis(30000), [&] { return fs::exists(first); })) << "the copy did not start";
+    int confirm = Session().Start(HarnessPaths::Uidriver().string(),
+                                  {"click", "--title", kDialogTitle, "--exact", "--text", kConfirmCancel, "--timeout",
+                                   "20000"},
+                                  {}, Millis(40000));
+    ProcessResult cancel = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
+    ASSERT_EQ(cancel.exitCode, 0) << cancel.errors;
+    ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
+    ASSERT_EQ(confirmed.exitCode, 0) << "the cancel question was not answered: " << confirmed.errors;
+
+    std::optional<WindowInfo> complete =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
+    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+
+    size_t installed = 0;
+    while (installed < files.size() && fs::exists(Host(files[installed].Destination()))) ++installed;
+    EXPECT_GT(installed, 0u);
+    EXPECT_LT(installed, files.size()) << "the copy ended before the cancel was confirmed; nothing to stop";
+    EXPECT_EQ(FilesBelow(InstallDirHost()).size(), installed) << "files after the first missing one were installed";
+    if (installed > 0) {
+        const PackageFile& last = files[installed - 1];
+        EXPECT_EQ(ReadFile(Host(last.Destination())), ReadFile(authoring / last.AuthoringPath()))
+            << "the file in progress was not completed";
+    }
+    EXPECT_EQ(Joined(LogLines()), Joined(ExpectedLog(files, kWinXp, {}, installed)));
+    EXPECT_FALSE(UninstallValues().has_value()) << "a cancelled installation registered the product";
+    EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the cancel";
+    RecordProperty("files_copied_before_cancel", static_cast<int>(installed));
+
+    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
+    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ProcessResult ended = Session().Wait(Millis(15000), setup);
+    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+}
+
+// Stored names that climb out of the working folder, name a drive, a root or
+// a share are written under their last component inside the working folder
+// and nowhere else; a name with no usable last component ends the start-up
+// quietly before anything is installed.
+TEST_F(InstallTest, HostileCabinetNamesStayInTheWorkingFolder) {
+    const fs::path data = HarnessPaths::SourceDir() / "tests" / "win" / "data";
+    ASSERT_TRUE(fs::exists(data / "hostile_paths.cab"));
+    const std::vector<PackageFile>& files = InstallFiles();
+
+    // A preview keeps the working folder to look into.
+    fs::path authoring = MakeAuthoring("hostile", files, {{"APPINFO", "PREVIEW", "255"}});
+    fs::path package = Build(authoring, "pkg");
+    ASSERT_FALSE(package.empty());
+    fs::copy_file(data / "hostile_paths.cab", package / "file1.cab", fs::copy_options::overwrite_existing);
+    EXPECT_TRUE(RunSilent(package));
+
+    std::vector<fs::path> work = WorkFolders();
+    ASSERT_EQ(work.size(), 1u);
+    // Nowhere else in the prefix, nor where "/tmp/..." leads on the host.
+    std::vector<std::string> escaped;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(Session().Prefix(), error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it->path().filename().string().rfind("kq_evil_", 0) == 0 && it->path().parent_path() != work[0])
+            escaped.push_back(it->path().string());
+    }
+    EXPECT_TRUE(escaped.empty()) << "written outside the working folder:\n" << Joined(escaped);
+    EXPECT_FALSE(fs::exists("/tmp/kq_evil_3.txt"));
+    const char* const contents[] = {"one", "two", "three", "four", "five", "six", "seven"};
+    for (int i = 1; i <= 7; ++i) {
+        std::string name = "kq_evil_" + std::to_string(i) + ".txt";
+        EXPECT_EQ(ReadFile(work[0] / name), std::string(contents[i - 1]) + "\r\n") << name;
+    }
+
+    // A refused name: the files before it are extracted, the start-up ends
+    // with the extraction's result code and nothing is installed.
+    fs::path refusedAuthoring = MakeAuthoring("refused", files, {{"APPINFO", "a4", "<ProgramFilesFolder>\\Refused"}});
+    fs::path refused = Build(refusedAuthoring, "refused");
+    ASSERT_FALSE(refused.empty());
+    fs::copy_file(data / "refused_dotdot.cab", refused / "file1.cab", fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(RunSilent(refused, 4));
+    EXPECT_FALSE(fs::exists(Host("C:\\Program Files\\Refused"))) << "the installation ran after the failed extraction";
+    std::vector<fs::path> after = WorkFolders();
+    after.erase(std::remove(after.begin(), after.end(), work[0]), after.end());
+    ASSERT_EQ(after.size(), 1u) << "no working folder of the second run";
+    EXPECT_EQ(ReadFile(after[0] / "ok.txt"), "fine\r\n");
+    EXPECT_FALSE(fs::exists(after[0] / "after.txt")) << "extraction went on after the refused name";
+}
+
+}  // namespace
+}  // namespace kq::e2e
