@@ -25,11 +25,17 @@ namespace {
 struct Win32File {
     mspack_file base;
     HANDLE handle;
+    bool stampOnClose;
+    FILETIME stamp;
 };
 
 struct ExtractSystem {
     mspack_system sys;
     bool outputOpened;
+    // The stored time of the file being extracted, set on its still open
+    // handle when it is closed: opening it again costs more than the write.
+    bool hasStamp;
+    FILETIME stamp;
 };
 
 HANDLE HandleOf(mspack_file* file) { return reinterpret_cast<Win32File*>(file)->handle; }
@@ -41,15 +47,20 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
         handle = CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                              nullptr);
     } else if (mode == MSPACK_SYS_OPEN_WRITE) {
-        // A read-only, hidden or system file of the same name (left by an
-        // earlier run in a reused working folder, or by an earlier entry)
-        // would make the create fail.
-        DWORD attributes = GetFileAttributesA(filename);
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
-            SetFileAttributesA(filename, FILE_ATTRIBUTE_NORMAL);
-        }
         handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+            // A read-only, hidden or system file of the same name (left by an
+            // earlier run in a reused working folder, or by an earlier entry)
+            // makes the create fail. Looked at only then: a look-up of a name
+            // not yet there is slow in a large folder.
+            DWORD attributes = GetFileAttributesA(filename);
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+                SetFileAttributesA(filename, FILE_ATTRIBUTE_NORMAL);
+                handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr);
+            }
+        }
         if (handle != INVALID_HANDLE_VALUE) system->outputOpened = true;
     }
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -59,11 +70,15 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
         return nullptr;
     }
     file->handle = handle;
+    file->stampOnClose = mode == MSPACK_SYS_OPEN_WRITE && system->hasStamp;
+    file->stamp = system->stamp;
     return &file->base;
 }
 
 void SysClose(mspack_file* file) {
     if (file == nullptr) return;
+    Win32File* win = reinterpret_cast<Win32File*>(file);
+    if (win->stampOnClose) SetFileTime(win->handle, &win->stamp, nullptr, &win->stamp);
     CloseHandle(HandleOf(file));
     std::free(file);
 }
@@ -179,7 +194,7 @@ bool ExtractedName(const mscabd_file& file, std::string* name) {
 
 // The cabinet keeps the local date and time of the author's machine; the
 // file system keeps system time.
-void RestoreTimes(const std::string& path, const mscabd_file& file) {
+bool StoredFileTime(const mscabd_file& file, FILETIME* system) {
     SYSTEMTIME stored = {};
     stored.wYear = WORD(file.date_y);
     stored.wMonth = WORD(file.date_m);
@@ -188,14 +203,9 @@ void RestoreTimes(const std::string& path, const mscabd_file& file) {
     stored.wMinute = WORD(file.time_m);
     stored.wSecond = WORD(file.time_s);
     FILETIME local;
-    FILETIME system;
     // A date the cabinet got wrong (month 0, day 31 of February) leaves the
     // time of extraction on the file.
-    if (!SystemTimeToFileTime(&stored, &local) || !LocalFileTimeToFileTime(&local, &system)) return;
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return;
-    SetFileTime(handle, &system, nullptr, &system);
-    CloseHandle(handle);
+    return SystemTimeToFileTime(&stored, &local) && LocalFileTimeToFileTime(&local, system);
 }
 
 int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* cabinetPath,
@@ -228,6 +238,7 @@ int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* c
         ++started;
         if (progress.setPosition) progress.setPosition(started);
         system->outputOpened = false;
+        system->hasStamp = StoredFileTime(*file, &system->stamp);
         if (decoder->extract(decoder, file, target.c_str()) != MSPACK_ERR_OK) {
             if (system->outputOpened) {
                 SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -236,9 +247,11 @@ int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* c
             result = kCabinetExtractFailed;
             break;
         }
-        RestoreTimes(target, *file);
+        // A new file carries the archive attribute alone; only another set
+        // needs a call.
         DWORD attributes = RestoredAttributes(file->attribs);
-        SetFileAttributesA(target.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+        if (attributes != FILE_ATTRIBUTE_ARCHIVE)
+            SetFileAttributesA(target.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
     }
     decoder->close(decoder, cabinet);
     return result;

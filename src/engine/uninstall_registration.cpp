@@ -113,6 +113,10 @@ Status RegisterForUninstall(const Script& script, const ExpandFunction& expand, 
     }
 
     std::string runner = expand("<TempFolder>\\" + paths.workFolderName + "\\" + kMaintenanceRunnerName);
+    // A disk-image package never extracts into the working folder: its runner
+    // lies among the packed files, and a product without its runner could
+    // not be removed.
+    if (!machine.IsFile(runner)) runner = paths.packedFileFolder + kMaintenanceRunnerName;
     if (machine.IsFile(runner)) {
         machine.CopyFileTo(runner, expand(std::string("<WindowsFolder>\\") + kMaintenanceRunnerName));
     }

@@ -9,6 +9,7 @@
 #include "app/run_flags.h"
 #include "engine/directories_win.h"
 #include "engine/install_engine_win.h"
+#include "engine/progress_throttle.h"
 #include "layout/dialogs_win.h"
 #include "wizard/standard_pages_win.h"
 
@@ -49,9 +50,13 @@ public:
         if (m_bar == nullptr) return;
         int upper = total < 0 ? 0 : (total > 0xFFFF ? 0xFFFF : total);
         ::SendMessageA(m_bar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+        RECT client = {};
+        ::GetClientRect(m_bar, &client);
+        m_throttle.Reset(upper, client.right - client.left);
     }
     void SetProgressPosition(int32_t position) override {
-        if (m_bar != nullptr) ::SendMessageA(m_bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+        if (m_bar != nullptr && m_throttle.ShouldSend(position))
+            ::SendMessageA(m_bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
     }
 
     void DownloadStarted() override {
@@ -76,6 +81,7 @@ private:
     HWND m_detail;
     HWND m_bar;
     HWND m_downloadBar;
+    ProgressThrottle m_throttle;
 };
 
 bool FileExists(const std::string& path) {
@@ -278,6 +284,10 @@ void CWizard::SetUpProgressPage(CPage& page) {
 
 void CWizard::OnPageTimer(CPage& page, UINT_PTR timerId) {
     if (timerId != kInstallTimer || page.FileName() != kProgressPage) return;
+    // The timer also fires inside the cancel question's own message loop;
+    // starting the installation there would run all of it before the answer
+    // could count. Wait for the answer instead.
+    if (m_questionOpen) return;
     ::KillTimer(page.Handle(), timerId);
     RunInstallation(page);
     ContinueAfterInstallation();
@@ -333,11 +343,14 @@ void CWizard::SetUpCompletePage(CPage& page) {
     }
 }
 
-bool CWizard::AskQuestion(HWND owner, int mode, const std::string& message) const {
+bool CWizard::AskQuestion(HWND owner, int mode, const std::string& message) {
     // The language file is read afresh each time: its texts are not cached.
     ProfileFile language(m_frame.LanguageFile().c_str());
     CQuestionDialog dialog(language, [this](const std::string& t) { return m_frame.Expand(t); });
-    return dialog.Run(owner, mode, message) == IDOK;
+    m_questionOpen = true;
+    bool confirmed = dialog.Run(owner, mode, message) == IDOK;
+    m_questionOpen = false;
+    return confirmed;
 }
 
 std::string CWizard::LanguageText(const char* section, const char* key) const {

@@ -63,7 +63,7 @@ private:
     void ContinueAfterInstallation();
     void Cancel(CPage& page);
     void RemoveWorkFolder();
-    bool AskQuestion(HWND owner, int mode, const std::string& message) const;
+    bool AskQuestion(HWND owner, int mode, const std::string& message);
     std::string LanguageText(const char* section, const char* key) const;
     void LaunchChoices();
     void OfferRestart();
@@ -76,6 +76,7 @@ private:
     bool m_stopped = false;
     bool m_busy = false;
     bool m_cancelPending = false;
+    bool m_questionOpen = false;
     bool m_launchFile = false;
     bool m_launchReadme = false;
     // License, readme, customer, destination, setup-type, custom-setup and

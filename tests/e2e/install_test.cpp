@@ -12,6 +12,9 @@
 // description of what the package holds.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -741,6 +744,9 @@ TEST_F(InstallTest, HostileCabinetNamesStayInTheWorkingFolder) {
     fs::path refused = Build(refusedAuthoring, "refused");
     ASSERT_FALSE(refused.empty());
     fs::copy_file(data / "refused_dotdot.cab", refused / "file1.cab", fs::copy_options::overwrite_existing);
+    // Working folders are named after the second a run starts; a second run
+    // within the same second would reuse the first one's.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     ASSERT_TRUE(RunSilent(refused, 4));
     EXPECT_FALSE(fs::exists(Host("C:\\Program Files\\Refused"))) << "the installation ran after the failed extraction";
     std::vector<fs::path> after = WorkFolders();

@@ -308,6 +308,15 @@ TEST_F(Registration, IconAlreadyInTheInstallFolderIsNotCopiedOntoItself) {
     EXPECT_EQ(LogLines(), lines);
 }
 
+TEST_F(Registration, DiskImageRunnerIsTakenFromThePackedFiles) {
+    FakeMachine machine;
+    machine.files = {"C:\\pkg\\DiskImage1\\kqexec.exe"};
+    RegistrationPaths paths = SamplePaths();
+    paths.packedFileFolder = "C:\\pkg\\DiskImage1\\";
+    ASSERT_TRUE(Register("[APPINFO]\r\na3={6B1C-77}\r\n", machine, paths).ok());
+    EXPECT_TRUE(machine.files.count("C:\\WINDOWS\\kqexec.exe"));
+}
+
 TEST_F(Registration, InstallSourceIsTheCurrentDirectoryCutTo255) {
     FakeMachine machine;
     machine.currentDirectory = "C:\\" + std::string(300, 'd');
