@@ -197,9 +197,8 @@ int ExtractAsStartup(const std::string& cab, const std::string& folder) {
     InitCommonControls();
     HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 200, 20, nullptr, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
-    kq::CabinetProgress progress;
-    progress.setRange = [bar](int count) { SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, count)); };
-    progress.setPosition = [bar](int done) { SendMessageA(bar, PBM_SETPOS, WPARAM(done), 0); };
+    kq::ProgressThrottle throttle;
+    kq::CabinetProgress progress = kq::ProgressBarFeedback(bar, throttle);
     // The cabinet folder is what ExtractCabinet takes: the file is file1.cab in it.
     std::string source = cab.substr(0, cab.find_last_of('\\') + 1);
     int result = kq::ExtractCabinetOnThread(source.c_str(), folder.c_str(), progress,

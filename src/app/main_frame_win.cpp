@@ -10,7 +10,6 @@
 #include "checks/system_name_win.h"
 #include "crypt/file_crypt.h"
 #include "engine/cabinet_win.h"
-#include "engine/progress_throttle.h"
 #include "layout/page_win.h"
 #include "wizard/wizard_win.h"
 
@@ -229,22 +228,8 @@ void CMainFrame::StartPageAndCabinet() {
 
     CPage* startPage = m_wizard->OpenStartPage();
     HWND bar = startPage != nullptr ? startPage->ControlWindow("IDC_PROGRESS1") : nullptr;
-    // Sent from the extraction thread; delivered while this thread pumps.
-    // Only positions that move the bar are sent: each message holds the
-    // extraction until it has been handled.
     ProgressThrottle throttle;
-    CabinetProgress progress;
-    progress.setRange = [bar, &throttle](int count) {
-        if (bar == nullptr) return;
-        int upper = count > 0xFFFF ? 0xFFFF : count;
-        ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
-        RECT client = {};
-        ::GetClientRect(bar, &client);
-        throttle.Reset(upper, client.right - client.left);
-    };
-    progress.setPosition = [bar, &throttle](int done) {
-        if (bar != nullptr && throttle.ShouldSend(done)) ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(done), 0);
-    };
+    CabinetProgress progress = ProgressBarFeedback(bar, throttle);
 
     int result = kCabinetNoDecoder;
     {

@@ -5,6 +5,7 @@
 
 #include "engine/cabinet_win.h"
 
+#include <commctrl.h>
 #include <mspack.h>
 #include <process.h>
 
@@ -332,6 +333,22 @@ int ExtractCabinetOnThread(const char* sourceFolder, const char* workingFolder, 
     // is only there once the thread has ended.
     WaitForSingleObject(extraction.Thread(), INFINITE);
     return extraction.Result();
+}
+
+CabinetProgress ProgressBarFeedback(HWND bar, ProgressThrottle& throttle) {
+    CabinetProgress progress;
+    progress.setRange = [bar, &throttle](int count) {
+        if (bar == nullptr) return;
+        int upper = count > 0xFFFF ? 0xFFFF : count;
+        SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+        RECT client = {};
+        GetClientRect(bar, &client);
+        throttle.Reset(upper, client.right - client.left);
+    };
+    progress.setPosition = [bar, &throttle](int done) {
+        if (bar != nullptr && throttle.ShouldSend(done)) SendMessageA(bar, PBM_SETPOS, WPARAM(done), 0);
+    };
+    return progress;
 }
 
 }  // namespace kq

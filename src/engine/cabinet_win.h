@@ -18,6 +18,7 @@
 #include <string>
 
 #include "engine/cabinet.h"
+#include "engine/progress_throttle.h"
 
 namespace kq {
 
@@ -27,6 +28,13 @@ int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const
 
 // Extracts "file1.cab" of `sourceFolder` into `workingFolder` on the calling
 // thread.
+// Progress shown on the progress bar `bar` (may be null) of the thread that
+// waits for the extraction. The callbacks run on the extraction thread and
+// send only the positions that move the bar: each message holds the
+// extraction until the waiting thread has handled it. `throttle` must
+// outlive the extraction.
+CabinetProgress ProgressBarFeedback(HWND bar, ProgressThrottle& throttle);
+
 int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress);
 
 // True when `sourceFolder` holds the "DiskImage1" folder: the package's files
