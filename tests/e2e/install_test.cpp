@@ -102,7 +102,7 @@ const std::vector<PackageFile>& InstallFiles() {
         };
         for (int i = 1; i <= 16; ++i) {
             char name[32];
-            std::snprintf(name, sizeof(name), "part%02d.txt", i);
+            std::snprintf(name, sizeof(name), "chunk%02d.txt", i);
             if (i <= 8) list.push_back({std::string("files\\lib\\") + name, "lib\\", 0, 0});
             else list.push_back({std::string("files\\lib\\extra\\") + name, "lib\\extra\\", 0, 0});
         }
