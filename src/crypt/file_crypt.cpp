@@ -151,13 +151,22 @@ kq::Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const
     return kq::Status::Ok();
 }
 
-kq::Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
+kq::Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, std::ifstream& in,
+                                 std::ofstream& out) const {
     kq::Status st = CheckFiles(inPath, outPath);
     if (!st) return st;
-    std::ifstream in(inPath, std::ios::binary);
+    in.open(inPath, std::ios::binary);
     if (!in.is_open()) return kq::Status::Error(CannotOpen(inPath));
-    std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
+    out.open(outPath, std::ios::binary | std::ios::trunc);
     if (!out.is_open()) return kq::Status::Error(CannotOpen(outPath));
+    return kq::Status::Ok();
+}
+
+kq::Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
+    std::ifstream in;
+    std::ofstream out;
+    kq::Status st = OpenFiles(inPath, outPath, in, out);
+    if (!st) return st;
 
     uint8_t signature[kSignatureSize];
     st = Signature(signature);
@@ -194,12 +203,10 @@ kq::Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
 }
 
 kq::Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
-    kq::Status st = CheckFiles(inPath, outPath);
+    std::ifstream in;
+    std::ofstream out;
+    kq::Status st = OpenFiles(inPath, outPath, in, out);
     if (!st) return st;
-    std::ifstream in(inPath, std::ios::binary);
-    if (!in.is_open()) return kq::Status::Error(CannotOpen(inPath));
-    std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) return kq::Status::Error(CannotOpen(outPath));
 
     uint8_t expected[kSignatureSize];
     st = Signature(expected);

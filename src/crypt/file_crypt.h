@@ -14,6 +14,7 @@
 // so memory use does not grow with the file size.
 #pragma once
 #include <cstdint>
+#include <fstream>
 
 #include "base/status.h"
 #include "crypt/rijndael.h"
@@ -54,6 +55,9 @@ public:
 
 private:
     kq::Status CheckFiles(const char* inPath, const char* outPath) const;
+    // The checks every file operation starts with, then both files opened
+    // (the output truncated).
+    kq::Status OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out) const;
 
     bool initialized_ = false;
     int blockSize_ = 0;
