@@ -19,12 +19,16 @@
 #   installation, process start to exit
 #     setup.exe of our package (silent) against the NSIS installers with /S
 #
-# Everything runs in a private Wine prefix (a full copy of the test template)
+# Everything runs on the host's route (scripts/wine-route: the i686 build under
+# 32-bit Wine, or the x86_64 build under wine64 with 64-bit NSIS installers
+# where the host cannot run 32-bit programs), in a private Wine prefix (a full
+# copy of the test template)
 # on a private Xvfb; the script stops its own wineserver and its own Xvfb (by
 # process id) and removes its folder at the end unless --keep is given.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/wine-route" || exit 2
 runs=3
 payloads="A B"
 keep=0
@@ -44,19 +48,22 @@ prefix="$work/prefix"
 xvfb_pid=""
 
 cleanup() {
-  if [ -d "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; fi
+  if [ -d "$prefix" ]; then WINEPREFIX="$prefix" "$KQ_WINESERVER" -k 2>/dev/null || true; fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   if [ "$keep" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 
 echo "== building (setup.exe, kqexec.exe, bench_extract.exe, kqbuild)"
-ninja -C "$root/build/win" -j2 setup kqexec bench_extract >/dev/null
+echo "$("$root/scripts/wine-route" --describe)"
+ninja -C "$KQ_WIN_BUILD_DIR" -j2 setup kqexec bench_extract >/dev/null
 ninja -C "$root/build/host" -j2 kqbuild >/dev/null
 kqbuild="$root/build/host/tools/builder/kqbuild"
-setup_exe="$root/build/win/setup.exe"
-kqexec="$root/build/win/tools/kqexec/kqexec.exe"
-bench_extract="$root/build/win/bench/bench_extract.exe"
+setup_exe="$KQ_WIN_BUILD_DIR/setup.exe"
+kqexec="$KQ_WIN_BUILD_DIR/tools/kqexec/kqexec.exe"
+bench_extract="$KQ_WIN_BUILD_DIR/bench/bench_extract.exe"
+# NSIS builds installers of the same bitness as ours, for a fair comparison.
+if [ "$KQ_WINE_ARCH" = win64 ]; then nsis_target="Target amd64-unicode"; else nsis_target=""; fi
 
 echo "== prefix in $work (a full copy of the template: hard links cannot leave its file system)"
 template=$("$root/scripts/wine-template" | tail -n1)
@@ -71,11 +78,11 @@ xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
 [ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
 
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX="$prefix" WINEARCH="$KQ_WINE_ARCH" WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="
 export DISPLAY=":$(head -n1 "$display_file")"
-wineserver -p  # stays up between runs: no run pays for its start
-wine cmd /c exit 0 >/dev/null 2>&1
+"$KQ_WINESERVER" -p  # stays up between runs: no run pays for its start
+"$KQ_WINE" cmd /c exit 0 >/dev/null 2>&1
 
 now() { date +%s.%N; }
 # min over a list of numbers
@@ -117,6 +124,7 @@ for p in $payloads; do
   for kind in zlib lzma; do
     if [ "$kind" = zlib ]; then compressor="SetCompressor zlib"; else compressor="SetCompressor /SOLID lzma"; fi
     cat >"$nsis/$kind.nsi" <<EOF
+$nsis_target
 $compressor
 Name "NSIS Bench"
 OutFile "nsis-$kind.exe"
@@ -145,7 +153,7 @@ EOF
   cab="C:\\bench\\pkg-$p\\file1.cab"
   # ---- extraction, in-process
   for mode in ours startup minimal; do
-    out=$(wine "$drive_c/bench/bench_extract.exe" --mode "$mode" --cab "$cab" --out "C:\\bx" --runs "$runs" | tr -d '\r')
+    out=$("$KQ_WINE" "$drive_c/bench/bench_extract.exe" --mode "$mode" --cab "$cab" --out "C:\\bx" --runs "$runs" | tr -d '\r')
     files=$(awk '/^min/ { print $4 }' <<<"$out")
     [ "$files" = "$((expected + 1))" ] || { echo "$mode extracted $files files, expected $((expected + 1))" >&2; exit 1; }
     result[$p,extract_$mode]=$(awk '/^min/ { print $2 }' <<<"$out")
@@ -155,12 +163,12 @@ EOF
   # (--keep: the extracted files stay, as extrac32 leaves them; removed here between runs)
   for _ in $(seq "$runs"); do
     rm -rf "$drive_c/bx"
-    t_ours+=("$(timed wine "$drive_c/bench/bench_extract.exe" --mode ours --cab "$cab" --out "C:\\bx" --runs 1 --keep)")
+    t_ours+=("$(timed "$KQ_WINE" "$drive_c/bench/bench_extract.exe" --mode ours --cab "$cab" --out "C:\\bx" --runs 1 --keep)")
     rm -rf "$drive_c/bx"
-    t_min+=("$(timed wine "$drive_c/bench/bench_extract.exe" --mode minimal --cab "$cab" --out "C:\\bx" --runs 1 --keep)")
+    t_min+=("$(timed "$KQ_WINE" "$drive_c/bench/bench_extract.exe" --mode minimal --cab "$cab" --out "C:\\bx" --runs 1 --keep)")
     rm -rf "$drive_c/bx"
     mkdir -p "$drive_c/bx/x32"
-    t_x32+=("$(timed wine extrac32 /y /e /l "C:\\bx\\x32" "$cab")")
+    t_x32+=("$(timed "$KQ_WINE" extrac32 /y /e /l "C:\\bx\\x32" "$cab")")
     n=$(count_files "$drive_c/bx/x32")
     [ "$n" = "$((expected + 1))" ] || { echo "extrac32 extracted $n files, expected $((expected + 1))" >&2; exit 1; }
   done
@@ -175,12 +183,12 @@ EOF
   declare -a t_setup=() t_zlib=() t_lzma=()
   for _ in $(seq "$runs"); do
     rm -rf "$ours_dir" "$drive_c/windows/Installer/$product_code"
-    t_setup+=("$(cd "$pkg" && timed wine setup.exe)")
+    t_setup+=("$(cd "$pkg" && timed "$KQ_WINE" setup.exe)")
     n=$(count_files "$ours_dir")
     [ "$n" = "$expected" ] || { echo "setup.exe installed $n files, expected $expected" >&2; exit 1; }
     for kind in zlib lzma; do
       rm -rf "$nsis_dir"
-      t=$(timed wine "$drive_c/bench/nsis-$kind-$p.exe" /S)
+      t=$(timed "$KQ_WINE" "$drive_c/bench/nsis-$kind-$p.exe" /S)
       n=$(count_files "$nsis_dir")
       [ "$n" = "$((expected + 1))" ] || { echo "nsis $kind installed $n files, expected $((expected + 1))" >&2; exit 1; }
       if [ "$kind" = zlib ]; then t_zlib+=("$t"); else t_lzma+=("$t"); fi
@@ -194,7 +202,7 @@ EOF
 done
 
 echo
-echo "== results: minimum of $runs runs, seconds; $(wine --version), $(nproc) cores, files on $base"
+echo "== results: minimum of $runs runs, seconds; $("$KQ_WINE" --version) $KQ_WINE_ARCH, $(nproc) cores, files on $base"
 for p in $payloads; do
   echo
   echo "payload $p"

@@ -1,7 +1,6 @@
 # Host build: platform-free core, its tests, the package builder and tools.
 option(KQ_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
 option(KQ_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
-set(KQ_WIN_BUILD_DIR "" CACHE PATH "Windows build tree whose setup.exe the end-to-end tests run")
 
 if(KQ_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g -O1)

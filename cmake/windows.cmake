@@ -1,5 +1,14 @@
 # Windows build: setup.exe, the Windows tools and the Win32 tests (run under Wine).
-set(KQ_MINGW_DEPS "${CMAKE_SOURCE_DIR}/.deps/mingw-i686" CACHE PATH "Prefix of the libraries cross-built for mingw")
+# i686 is the product; x86_64 is the same sources built for hosts whose Wine
+# can only run 64-bit programs.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(KQ_WINE_ARCH win64)
+  set(KQ_MINGW_TRIPLET x86_64)
+else()
+  set(KQ_WINE_ARCH win32)
+  set(KQ_MINGW_TRIPLET i686)
+endif()
+set(KQ_MINGW_DEPS "${CMAKE_SOURCE_DIR}/.deps/mingw-${KQ_MINGW_TRIPLET}" CACHE PATH "Prefix of the libraries cross-built for mingw")
 
 find_path(MSPACK_INCLUDE_DIR mspack.h PATHS ${KQ_MINGW_DEPS}/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 find_library(MSPACK_LIBRARY NAMES libmspack.a mspack PATHS ${KQ_MINGW_DEPS}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
@@ -17,10 +26,13 @@ target_link_libraries(kqcore PUBLIC mspack comctl32 comdlg32 ole32 oleaut32 uuid
   advapi32 gdi32 user32 wininet ws2_32 version winmm msimg32)
 
 add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win.cpp ${CMAKE_SOURCE_DIR}/src/app/resources.rc)
+# windres reports no dependencies: name the files the script pulls in.
+file(GLOB KQ_APP_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/res/*)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/resources.rc PROPERTIES OBJECT_DEPENDS "${KQ_APP_RESOURCE_FILES}")
 target_link_libraries(setup PRIVATE kqcore)
 
 # Win32 tests run under Wine through CTest's emulator hook.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run --arch ${KQ_WINE_ARCH})
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds both trees: build/win (setup.exe and
-# the Windows tools) and build/host (core, tests, package builder).
+# Installs what is missing, then builds the trees: build/win (setup.exe and the
+# Windows tools, i686: the product), build/win64 (the same sources for x86_64,
+# tested on hosts that cannot run 32-bit programs; built everywhere so both
+# targets stay correct) and build/host (core, tests, package builder).
 # With --fuzz also build/fuzz (libFuzzer targets, clang).
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,7 +19,8 @@ build() {  # dir, cmake args...
 }
 
 build build/win -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release || exit 1
-build build/host -DKQ_WIN_BUILD_DIR="$top/build/win" || exit 1
+build build/win64 -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release || exit 1
+build build/host || exit 1
 if [ "${1:-}" = "--fuzz" ]; then
   CC=clang CXX=clang++ build build/fuzz -DKQ_FUZZ=ON || exit 1
 fi

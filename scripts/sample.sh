@@ -7,23 +7,25 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
+. scripts/wine-route || exit 1
+scripts/wine-route --describe
 bash scripts/build.sh || exit 1
-scripts/wine-template "$top/build/wine/template" || exit 1
+scripts/wine-template >/dev/null || exit 1
 
 out="$top/out"
 pkg="$out/sample-package"
 mkdir -p "$out"
-build/host/tools/builder/kqbuild --setup-exe build/win/setup.exe \
-  $( [ -f build/win/tools/kqexec/kqexec.exe ] && echo --support build/win/tools/kqexec/kqexec.exe ) \
+build/host/tools/builder/kqbuild --setup-exe "$KQ_WIN_BUILD_DIR/setup.exe" \
+  $( [ -f "$KQ_WIN_BUILD_DIR/tools/kqexec/kqexec.exe" ] && echo --support "$KQ_WIN_BUILD_DIR/tools/kqexec/kqexec.exe" ) \
   sample "$pkg" || exit 1
 echo "sample package: $pkg"
 
-export WINEPREFIX="$out/wine" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="
+export WINEPREFIX="$out/wine" WINEARCH="$KQ_WINE_ARCH" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="
 rm -rf "$WINEPREFIX" && scripts/wine-template --clone "$WINEPREFIX" >/dev/null || exit 1
 
 xvfb_pid=""
 cleanup() {
-  wineserver -k 2>/dev/null
+  "$KQ_WINESERVER" -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT
@@ -42,7 +44,7 @@ fi
 
 screens="$out/screens"
 rm -rf "$screens" && mkdir -p "$screens"
-(cd "$pkg" && timeout 300 wine "$pkg/setup.exe") &
+(cd "$pkg" && timeout 300 "$KQ_WINE" "$pkg/setup.exe") &
 setup_pid=$!
 if [ "$headless" = 1 ] && [ -x scripts/walk-wizard ]; then
   scripts/walk-wizard "$screens"

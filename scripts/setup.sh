@@ -6,7 +6,10 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 deps="$top/.deps"
 
-packages=(wine wine32:i386 g++-mingw-w64-i686-posix mingw-w64-i686-dev cmake ninja-build
+# wine64 and the x86_64 compiler serve hosts that cannot run 32-bit programs
+# (scripts/wine-route); wine32 is installed everywhere, and used where it runs.
+packages=(wine wine32:i386 wine64 g++-mingw-w64-i686-posix mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev cmake ninja-build
   xvfb xauth x11-utils imagemagick libgcab-dev gcab libmspack-dev googletest
   cabextract dpkg-dev pkg-config clang libclang-rt-14-dev nsis)
 
@@ -23,12 +26,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# libmspack for mingw, built from Debian's own source package. apt-get source
-# runs on a private sources list and state folder so the system's apt
-# configuration is left as it is.
-prefix="$deps/mingw-i686"
-if [ ! -f "$prefix/lib/libmspack.a" ]; then
+# libmspack for mingw, built from Debian's own source package for both
+# Windows targets. apt-get source runs on a private sources list and state
+# folder so the system's apt configuration is left as it is.
+fetch_mspack_source() {
   apt_dir="$deps/apt"
+  srcdir=$(find "$apt_dir/src" -maxdepth 1 -type d -name 'libmspack-*' 2>/dev/null | head -n1 || true)
+  [ -n "$srcdir" ] && [ -x "$srcdir/configure" ] && return 0
   mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/src"
   uri=$(grep -hE '^(URIs:|deb )' /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list 2>/dev/null \
         | grep -o "http[^ ]*debian/\?$" | head -n1 || true)
@@ -39,13 +43,19 @@ if [ ! -f "$prefix/lib/libmspack.a" ]; then
            -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
            -o "Dir::State::status=/var/lib/dpkg/status" -o "APT::Sandbox::User=root")
   apt-get "${aptopts[@]}" update -qq
-  rm -rf "$apt_dir/src"/*
+  rm -rf "${apt_dir:?}/src"/*
   (cd "$apt_dir/src" && apt-get "${aptopts[@]}" source -qq libmspack >/dev/null)
   srcdir=$(find "$apt_dir/src" -maxdepth 1 -type d -name 'libmspack-*' | head -n1)
-  bdir="$deps/mspack-build"
+}
+
+for triplet in i686 x86_64; do
+  prefix="$deps/mingw-$triplet"
+  [ -f "$prefix/lib/libmspack.a" ] && continue
+  fetch_mspack_source
+  bdir="$deps/mspack-build-$triplet"
   rm -rf "$bdir" && mkdir -p "$bdir"
-  (cd "$bdir" && "$srcdir/configure" --host=i686-w64-mingw32 --prefix="$prefix" \
-      --disable-shared --enable-static CC=i686-w64-mingw32-gcc-posix CFLAGS="-O2" >/dev/null \
+  (cd "$bdir" && "$srcdir/configure" --host=$triplet-w64-mingw32 --prefix="$prefix" \
+      --disable-shared --enable-static CC=$triplet-w64-mingw32-gcc-posix CFLAGS="-O2" >/dev/null \
    && make -j"$(nproc)" >/dev/null && make install >/dev/null)
   echo "setup: libmspack cross-built into $prefix"
-fi
+done

@@ -2,14 +2,20 @@
 # Runs every test: host unit tests (ASan/UBSan), fuzzers for a bounded time,
 # Win32 unit tests under Wine, and the end-to-end tests that build packages
 # and run setup.exe under Wine. Installs what is missing first.
+# The Windows build under test is the route's (scripts/wine-route): i686 under
+# 32-bit Wine where the host runs 32-bit programs, x86_64 under wine64
+# elsewhere; KQ_WINE_ARCH=win32|win64 forces one.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=${KQ_JOBS:-2}
 
+. scripts/wine-route || exit 1
+scripts/wine-route --describe
+
 bash scripts/build.sh --fuzz || exit 1
 
-scripts/wine-template "$top/build/wine/template" || exit 1
+scripts/wine-template >/dev/null || exit 1
 
 passed=0; failed=0
 run_suite() {  # name, build dir
@@ -30,8 +36,9 @@ run_suite() {  # name, build dir
 
 run_suite "host unit tests and end-to-end tests" build/host
 run_suite "fuzzers" build/fuzz
-run_suite "Win32 unit tests under Wine" build/win
+run_suite "Win32 unit tests under Wine ($KQ_WINE_ARCH)" "$KQ_WIN_BUILD_DIR"
 
 echo
+scripts/wine-route --describe
 echo "total: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -45,6 +46,19 @@ std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
+
+// The Windows build and the Wine that run it, as scripts/wine-route chose them
+// (once per test process): the one place that decides between 32-bit Wine and
+// wine64 for this host.
+struct WineRoute {
+    std::string arch = "win32";
+    std::string wine = "wine";
+    std::string wineserver = "wineserver";
+    std::string winBuildDir;
+    std::string templateDir;
+};
+
+const WineRoute& Route();
 
 std::string g_display;
 std::string g_templateProblem = "the end-to-end environment was not set up";
@@ -109,11 +123,11 @@ fs::path HarnessPaths::SourceDir() {
 }
 
 fs::path HarnessPaths::WinBuildDir() {
-    return EnvOr("KQ_WIN_BUILD_DIR", KQ_E2E_WIN_BUILD_DIR);
+    return Route().winBuildDir;
 }
 
 fs::path HarnessPaths::Template() {
-    return EnvOr("KQ_WINE_TEMPLATE", (SourceDir() / "build" / "wine" / "template").string());
+    return Route().templateDir;
 }
 
 fs::path HarnessPaths::Kqbuild() {
@@ -175,6 +189,33 @@ ProcessResult RunHost(const std::vector<std::string>& argv, const fs::path& cwd,
     fs::remove_all(dir, error);
     return result;
 }
+
+namespace {
+
+const WineRoute& Route() {
+    static const WineRoute route = [] {
+        WineRoute r;
+        ProcessResult asked = RunHost({(HarnessPaths::SourceDir() / "scripts" / "wine-route").string()}, {},
+                                      Millis(30000));
+        std::istringstream lines(asked.output);
+        std::string line;
+        while (std::getline(lines, line)) {
+            size_t eq = line.find('=');
+            if (eq == std::string::npos) continue;
+            std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+            if (key == "KQ_WINE_ARCH") r.arch = value;
+            if (key == "KQ_WINE") r.wine = value;
+            if (key == "KQ_WINESERVER") r.wineserver = value;
+            if (key == "KQ_WIN_BUILD_DIR") r.winBuildDir = value;
+            if (key == "KQ_WINE_TEMPLATE") r.templateDir = value;
+        }
+        if (asked.exitCode != 0) std::fprintf(stderr, "scripts/wine-route failed: %s\n", asked.errors.c_str());
+        return r;
+    }();
+    return route;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------- environment
 
@@ -303,7 +344,7 @@ bool WineSession::SetVersion(WindowsVersion version) {
 std::vector<std::string> WineSession::Environment() const {
     std::vector<std::string> env = CurrentEnvironment();
     SetVariable(env, "WINEPREFIX", m_prefix.string());
-    SetVariable(env, "WINEARCH", "win32");
+    SetVariable(env, "WINEARCH", Route().arch);
     SetVariable(env, "WINEDEBUG", "-all");
     SetVariable(env, "WINEDLLOVERRIDES", kDllOverrides);
     std::string display = E2eEnvironment::Display();
@@ -317,7 +358,7 @@ int WineSession::Spawn(const std::string& exe, const std::vector<std::string>& a
     size_t index = m_children.size();
     child.out = m_dir / ("out-" + std::to_string(index) + ".txt");
     child.err = m_dir / ("err-" + std::to_string(index) + ".txt");
-    std::vector<std::string> argv = {"timeout", "-k", kKillAfter, Seconds(limit), "wine", exe};
+    std::vector<std::string> argv = {"timeout", "-k", kKillAfter, Seconds(limit), Route().wine, exe};
     argv.insert(argv.end(), args.begin(), args.end());
     child.pid = SpawnProcess(argv, Environment(), cwd.empty() ? DriveC() : cwd, child.out, child.err);
     child.startedAt = std::chrono::steady_clock::now();
@@ -396,7 +437,7 @@ ProcessResult WineSession::RunWineserver(const std::vector<std::string>& args, M
     Child child;
     child.out = m_dir / "wineserver-out.txt";
     child.err = m_dir / "wineserver-err.txt";
-    std::vector<std::string> argv = {"timeout", "-k", kKillAfter, Seconds(limit), "wineserver"};
+    std::vector<std::string> argv = {"timeout", "-k", kKillAfter, Seconds(limit), Route().wineserver};
     argv.insert(argv.end(), args.begin(), args.end());
     child.pid = SpawnProcess(argv, Environment(), m_dir, child.out, child.err);
     if (child.pid > 0) Reap(child, true);

@@ -14,8 +14,9 @@
 // Every process the harness starts runs under coreutils `timeout`, so nothing
 // outlives its limit even if a test forgets to wait for it.
 //
-// Environment: KQ_WIN_BUILD_DIR, KQ_KQBUILD and KQ_WINE_TEMPLATE replace the
-// paths the build gave (see HarnessPaths); KQ_E2E_KEEP=1 keeps each case's
+// Environment: the Windows build under test, its Wine and the template come
+// from scripts/wine-route (KQ_WINE_ARCH forces a route; KQ_WIN_BUILD_DIR and
+// KQ_WINE_TEMPLATE replace its paths); KQ_KQBUILD replaces the builder; KQ_E2E_KEEP=1 keeps each case's
 // folder (/tmp/kq-e2e.XXXXXX: prefix/, out-N.txt and err-N.txt of every
 // program run) for a look after the run.
 #pragma once
@@ -39,12 +40,12 @@ namespace kq::e2e {
 namespace fs = std::filesystem;
 using Millis = std::chrono::milliseconds;
 
-// Where the harness finds its programs. Each value comes from the build
-// (compile definitions) and can be replaced by an environment variable of the
-// same name: KQ_WIN_BUILD_DIR, KQ_KQBUILD, KQ_WINE_TEMPLATE.
+// Where the harness finds its programs: the Windows build and the template
+// from scripts/wine-route, the rest from the build (compile definitions, which
+// KQ_SOURCE_DIR and KQ_KQBUILD replace).
 struct HarnessPaths {
     static fs::path SourceDir();
-    static fs::path WinBuildDir();  // empty when not configured
+    static fs::path WinBuildDir();  // the route's build tree
     static fs::path Template();
     static fs::path Kqbuild();      // empty when the builder is not part of the build
     static fs::path SetupExe();     // <win build>/setup.exe

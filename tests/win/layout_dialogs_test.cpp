@@ -45,6 +45,9 @@ DWORD HoldMs() {
 void CALLBACK Answer(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND dialog = ::GetActiveWindow();
     if (dialog == nullptr || ::GetDlgItem(dialog, IDC_KQ_DIALOG_TEXT) == nullptr) return;
+    // A modal dialog is shown only once its loop first finds the queue empty;
+    // on a busy machine the timer can come first. Answer what a user sees.
+    if (!::IsWindowVisible(dialog)) return;
     if (g_seen.openedAt == 0) g_seen.openedAt = ::GetTickCount();
     if (::GetTickCount() - g_seen.openedAt < HoldMs()) return;
     ::KillTimer(nullptr, timer);

@@ -448,14 +448,14 @@ TEST_F(LayoutPageTest, ClicksAreRoutedByName) {
     EXPECT_EQ(CPage::FromWindow(page->ControlWindow("IDC_NEXT")), page);
     EXPECT_EQ(CPage::FromWindow(hwnd), page);
     EXPECT_EQ(CPage::FromWindow(::GetDesktopWindow()), nullptr);
-    MSG key = {page->ControlWindow("IDC_NEXT"), WM_KEYDOWN, VK_ESCAPE, 0};
+    MSG key = {page->ControlWindow("IDC_NEXT"), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
     EXPECT_TRUE(CPage::PreTranslate(&key));
     EXPECT_EQ(m_host.cancels, 3);
     key.wParam = VK_RETURN;
     EXPECT_TRUE(CPage::PreTranslate(&key));
     EXPECT_EQ(m_host.commands.size(), 2u);
     EXPECT_EQ(m_host.cancels, 3);
-    MSG elsewhere = {::GetDesktopWindow(), WM_KEYDOWN, VK_ESCAPE, 0};
+    MSG elsewhere = {::GetDesktopWindow(), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
     EXPECT_FALSE(CPage::PreTranslate(&elsewhere));
     EXPECT_EQ(m_host.cancels, 3);
 

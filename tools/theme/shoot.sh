@@ -9,10 +9,12 @@
 # Defaults: sample/theme and docs/theme. With --pack the pages are shot after
 # the language pack has been applied to a copy of the theme (apply_pack.py).
 # SHOOT_ONLY=PATTERN shoots only the pages whose picture name contains it.
-# Needs the Windows build (build/win/libkqcore.a, from scripts/build.sh), Wine,
-# Xvfb and ImageMagick.
+# Needs the Windows build of the host's route (scripts/wine-route; its
+# libkqcore.a, from scripts/build.sh), Wine, Xvfb and ImageMagick.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/scripts/wine-route" || exit 2
+if [ "$KQ_WINE_ARCH" = win64 ]; then triplet=x86_64; else triplet=i686; fi
 pack=""
 if [ "${1:-}" = "--pack" ]; then pack=$(realpath "$2"); shift 2; fi
 theme=$(cd "${1:-$top/sample/theme}" && pwd)
@@ -27,26 +29,26 @@ if [ -n "$pack" ]; then
 fi
 xvfb_pid=""
 cleanup() {
-  WINEPREFIX="$work/pfx" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$work/pfx" "$KQ_WINESERVER" -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 # The probe: this folder's source against the core library of the Windows build.
-lib="$top/build/win/libkqcore.a"
+lib="$KQ_WIN_BUILD_DIR/libkqcore.a"
 [ -f "$lib" ] || { echo "shoot.sh: $lib missing; run scripts/build.sh first" >&2; exit 1; }
-mspack=$(ls "$top"/.deps/mingw-i686/lib/libmspack.a 2>/dev/null || true)
-i686-w64-mingw32-windres -I "$top/src" -I "$top/src/app" "$top/tools/theme/page_probe.rc" \
+mspack=$(ls "$top/.deps/mingw-$triplet/lib/libmspack.a" 2>/dev/null || true)
+$triplet-w64-mingw32-windres -I "$top/src" -I "$top/src/app" "$top/tools/theme/page_probe.rc" \
   -O coff -o "$work/probe_res.o"
-i686-w64-mingw32-g++-posix -std=c++17 -O1 -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0501 \
+$triplet-w64-mingw32-g++-posix -std=c++17 -O1 -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0501 \
   -DWINVER=0x0501 -D_WIN32_IE=0x0600 -I "$top/src" "$top/tools/theme/page_probe_win.cpp" \
   "$work/probe_res.o" "$lib" $mspack -mwindows -static -static-libgcc -static-libstdc++ \
   -lcomctl32 -lcomdlg32 -lole32 -loleaut32 -luuid -lshell32 -lshlwapi -ladvapi32 -lgdi32 \
   -luser32 -lwininet -lws2_32 -lversion -lwinmm -lmsimg32 -o "$work/page_probe.exe"
 
 "$top/scripts/wine-template" --clone "$work/pfx" >/dev/null
-export WINEPREFIX="$work/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="
+export WINEPREFIX="$work/pfx" WINEARCH="$KQ_WINE_ARCH" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="
 
 # Black root (-br) so that -trim cuts the screenshot down to the window.
 dfile=$(mktemp)
@@ -67,7 +69,7 @@ DIR='C:\Program Files\Northwind Notes\'
 shoot() {  # name, lcd, probe options...
   local name=$1 lcd=$2; shift 2
   if [ -n "${SHOOT_ONLY:-}" ] && [[ "$name" != *"$SHOOT_ONLY"* ]]; then return 0; fi
-  wine "$work/page_probe.exe" "$wtheme" "$lcd" --ms 6000 "$@" &
+  "$KQ_WINE" "$work/page_probe.exe" "$wtheme" "$lcd" --ms 6000 "$@" &
   local pid=$!
   sleep 3.5
   import -window root "$work/raw.png"

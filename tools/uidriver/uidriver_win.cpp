@@ -100,6 +100,8 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
+// Window handles carry 32 significant bits on 64-bit Windows too (they are
+// shared with 32-bit processes), so the printed form is the same on both.
 unsigned long Handle(HWND hwnd) {
     return static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(hwnd));
 }
