@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "base/file_win.h"
+
 namespace kq {
 namespace {
 
@@ -121,11 +123,6 @@ std::string WorkFolderNameNow() {
 
 std::string ReadCompanyName() {
     return ReadMachineString("Software\\Microsoft\\Windows NT\\CurrentVersion", "RegisteredOrganization");
-}
-
-bool DirectoryExists(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool HasDiskImage(const std::string& sourceFolder) {

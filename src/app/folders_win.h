@@ -33,7 +33,6 @@ std::string WorkFolderNameNow();
 // opened with full access; empty when that fails or the value is missing.
 std::string ReadCompanyName();
 
-bool DirectoryExists(const std::string& path);
 
 // True when the package keeps its files in "DiskImage1" instead of a cabinet.
 bool HasDiskImage(const std::string& sourceFolder);

@@ -4,9 +4,11 @@
 #include <commctrl.h>
 
 #include "app/folders_win.h"
-#include "app/profile_file_win.h"
 #include "app/resource_ids.h"
 #include "app/run_flags.h"
+#include "base/file_win.h"
+#include "base/product.h"
+#include "base/profile_file_win.h"
 #include "checks/system_name_win.h"
 #include "crypt/file_crypt.h"
 #include "engine/cabinet_win.h"
@@ -28,11 +30,6 @@ enum : UINT_PTR {
     kTimerSplashDiskImage = 3,
 };
 
-bool FileExists(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
 CMainFrame::CMainFrame() = default;
@@ -48,7 +45,7 @@ CMainFrame* CMainFrame::CreateMainFrame() {
     // creation handler refuses the window.
     CMainFrame* frame = new CMainFrame();
     HMENU menu = ::LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME));
-    if (!frame->Create(kFrameClass, "Merrowin", WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT, CW_USEDEFAULT,
+    if (!frame->Create(kFrameClass, kProductName, WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT, CW_USEDEFAULT,
                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu)) {
         if (menu != nullptr) ::DestroyMenu(menu);
         return nullptr;
@@ -92,13 +89,13 @@ int CMainFrame::OnCreate() {
     case PrepareResult::Ready:
         break;
     case PrepareResult::MissingFiles:
-        ::MessageBoxA(nullptr, kMissingFilesMessage, kAppCaption, MB_OK);
+        ::MessageBoxA(nullptr, kMissingFilesMessage, kProductName, MB_OK);
         ::PostQuitMessage(0);
         return -1;
     case PrepareResult::DecryptFailed:
         // A package that cannot be read correctly must not run on: what the
         // decryption left behind is not a script.
-        ::MessageBoxA(nullptr, error.c_str(), kAppCaption, MB_OK | MB_ICONSTOP);
+        ::MessageBoxA(nullptr, error.c_str(), kProductName, MB_OK | MB_ICONSTOP);
         ::PostQuitMessage(1);
         return -1;
     }
@@ -122,7 +119,7 @@ void CMainFrame::DiscoverPackageFolders() {
 CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
     std::string path = m_folders.temp + m_workFolderName;
     ::CreateDirectoryA(path.c_str(), nullptr);  // an existing folder is reused
-    m_workFolder = path + "\\";
+    m_workFolder = WithTrailingBackslash(path);
 
     if (!m_cipher) {
         m_cipher = std::make_unique<CFileCrypt>();

@@ -7,6 +7,7 @@
 
 #include "app/folders.h"
 #include "app/settings.h"
+#include "base/product.h"
 #include "engine/install_engine_win.h"
 #include "win/window_win.h"
 #include "wizard/features.h"
@@ -18,7 +19,7 @@ namespace kq {
 class CWizard;
 
 // Caption of the program's own message boxes.
-constexpr const char kAppCaption[] = "Merrowin";
+constexpr const char* kAppCaption = kProductName;
 
 class CMainFrame : public CWnd {
 public:

@@ -3,6 +3,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "base/text.h"
 #include "engine/safe_name.h"
 
 namespace kq {
@@ -48,12 +49,6 @@ FileRecord ParseRecord(std::string_view first, std::string_view second) {
 std::string_view WithoutTrailingBackslashes(std::string_view dir) {
     while (!dir.empty() && dir.back() == '\\') dir.remove_suffix(1);
     return dir;
-}
-
-std::string WithTrailingBackslash(std::string_view dir) {
-    std::string out(dir);
-    if (out.empty() || out.back() != '\\') out.push_back('\\');
-    return out;
 }
 
 }  // namespace

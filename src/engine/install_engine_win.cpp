@@ -4,12 +4,13 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
-#include "app/profile_file_win.h"
 #include "app/run_flags.h"
 #include "app/script.h"
+#include "base/file.h"
+#include "base/file_win.h"
+#include "base/product.h"
+#include "base/profile_file_win.h"
 #include "checks/system_name.h"
 #include "checks/system_name_win.h"
 #include "engine/directories_win.h"
@@ -34,23 +35,6 @@ constexpr char kFatalCopyFormat[] = "Merrowin will abort installation, the file:
 constexpr char kCopyFailedFormat[] = "Merrowin can't copy the file:\r\n%s\r\nWhat you would like to do ?";
 
 enum FileErrorChoice { kRetry = 1, kIgnore = 2, kCancel = 3 };
-
-bool Exists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return static_cast<bool>(out);
-}
 
 struct FileErrorArgs {
     const char* text;
@@ -108,7 +92,7 @@ std::string Format(const char* format, const std::string& value) {
 void ShowInstallError(int number, const char* message) {
     char text[1024];
     std::snprintf(text, sizeof(text), "Error Number: %i\r\nMessage: %s", number, message);
-    ::MessageBoxA(nullptr, text, "Merrowin", MB_OK);
+    ::MessageBoxA(nullptr, text, kProductName, MB_OK);
 }
 
 CInstallEngine::CInstallEngine(InstallSnapshot snapshot, IInstallReporter& reporter)
@@ -222,7 +206,7 @@ bool CInstallEngine::CopyFiles() {
         if (!FileMaskApplies(record.fileMask, m_systemName.c_str())) continue;
 
         FileOptions options = DecodeFileOptions(record.options);
-        bool skip = options.keepExisting && Exists(destination);
+        bool skip = options.keepExisting && PathExists(destination);
         if (!skip && !record.feature.empty() && m_snapshot.featureDeselected &&
             m_snapshot.featureDeselected(record.feature))
             skip = true;
@@ -255,7 +239,7 @@ bool CInstallEngine::CopyFiles() {
 
 bool CInstallEngine::CopyWithRetry(const std::string& source, const std::string& destination, bool mustInstall,
                                    bool mayMove, bool versioned) {
-    if (versioned && Exists(destination) &&
+    if (versioned && PathExists(destination) &&
         !PackagedVersionWins(FileVersionText(source.c_str()).c_str(), FileVersionText(destination.c_str()).c_str()))
         return true;
 

@@ -1,8 +1,7 @@
 #include "wizard/standard_pages.h"
 
-#include <cctype>
-
 #include "app/script.h"
+#include "base/text.h"
 
 namespace kq {
 
@@ -12,9 +11,7 @@ std::string FileNamePart(const std::string& value) {
 }
 
 bool IsRichTextPath(const std::string& path) {
-    std::string lower = path;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower.find(".rtf") != std::string::npos;
+    return ContainsIgnoreCase(path, ".rtf");
 }
 
 PageTextFile LocatePageText(const Script& script, const char* fileKey, const char* controlKey,

@@ -7,9 +7,9 @@
 
 #include "app/folders.h"
 #include "app/main_frame_win.h"
-#include "app/profile_file_win.h"
 #include "app/run_flags.h"
 #include "app/script.h"
+#include "base/profile_file_win.h"
 #include "layout/folder_browser.h"
 #include "layout/folder_browser_win.h"
 #include "win/registry_win.h"

@@ -5,8 +5,10 @@
 #include <shellapi.h>
 
 #include "app/main_frame_win.h"
-#include "app/profile_file_win.h"
 #include "app/run_flags.h"
+#include "base/file_win.h"
+#include "base/product.h"
+#include "base/profile_file_win.h"
 #include "engine/directories_win.h"
 #include "engine/install_engine_win.h"
 #include "engine/progress_throttle.h"
@@ -83,11 +85,6 @@ private:
     HWND m_downloadBar;
     ProgressThrottle m_throttle;
 };
-
-bool FileExists(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool EnableShutdownPrivilege() {
     HANDLE token;
@@ -354,7 +351,7 @@ bool CWizard::AskQuestion(HWND owner, int mode, const std::string& message) {
 }
 
 std::string CWizard::LanguageText(const char* section, const char* key) const {
-    return ProfileFile(m_frame.LanguageFile().c_str()).Read(section, key, 255);
+    return ProfileFile(m_frame.LanguageFile().c_str()).Read(section, key, kProfileValueSize);
 }
 
 void CWizard::Finish() {
@@ -380,7 +377,7 @@ void CWizard::OfferRestart() {
     HWND owner = m_current != nullptr ? m_current->Handle() : nullptr;
     if (!AskQuestion(owner, kQuestionModeRestart, m_frame.Expand(kRestartQuestion))) return;
     if (!EnableShutdownPrivilege() || !::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))
-        ::MessageBoxA(owner, kRestartFailed, kAppCaption, MB_OK);
+        ::MessageBoxA(owner, kRestartFailed, kProductName, MB_OK);
 }
 
 LRESULT CWizard::OnPageNotify(CPage& page, NMHDR* header, bool* handled) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_text.h"
 #include "app/script.h"
+#include "base/ini_text.h"
 
 namespace kq {
 namespace {

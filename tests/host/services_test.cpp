@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_text.h"
 #include "app/run_flags.h"
+#include "base/ini_text.h"
 #include "install_step_test_util.h"
 
 namespace kq {

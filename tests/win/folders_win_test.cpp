@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/folders_win.h"
+#include "base/file_win.h"
 
 namespace kq {
 namespace {

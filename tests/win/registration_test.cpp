@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "app/placeholders.h"
-#include "app/profile_file_win.h"
 #include "app/script.h"
+#include "base/profile_file_win.h"
 #include "engine/uninstall_log.h"
 #include "engine/uninstall_registration.h"
 #include "engine/uninstall_registration_win.h"
