@@ -5,8 +5,6 @@
 
 #include <cstdio>
 
-#include "app/run_flags.h"
-#include "app/script.h"
 #include "base/file.h"
 #include "base/file_win.h"
 #include "base/product.h"
@@ -22,6 +20,7 @@
 #include "engine/uninstall_registration_win.h"
 #include "engine/version_rule.h"
 #include "engine/version_rule_win.h"
+#include "run/script.h"
 #include "win/window_win.h"
 
 namespace kq {
@@ -106,7 +105,7 @@ std::string CInstallEngine::Expand(const std::string& text) const {
 
 void CInstallEngine::Start() {
     m_packedFolder = PackedFileFolder(m_snapshot.folders.temp.c_str(), m_snapshot.workFolderName.c_str(),
-                                      m_snapshot.folders.source.c_str(), Flags().diskImage == kFlagSet);
+                                      m_snapshot.folders.source.c_str(), m_snapshot.diskImage);
     m_maintenanceFolder = Expand("<WindowsFolder>\\Installer\\<ProductCode>\\");
     m_log.SetPath(Expand("<WindowsFolder>\\Installer\\<ProductCode>\\uninstall.log"));
     // Every run describes itself alone.
@@ -137,7 +136,7 @@ void CInstallEngine::Work() {
     struct ComScope { ~ComScope() { ::CoUninitialize(); } } com;
 
     m_systemName = SystemName();
-    const bool preview = Flags().preview == kFlagSet;
+    const bool preview = m_snapshot.preview;
 
     Status(status::kLoadingData);
     if (!LoadFilesAndCreateDirectories()) {
@@ -189,8 +188,7 @@ bool CInstallEngine::WorkFolderIsDisposable() const {
     // The extracted files may be moved into place instead of copied only when
     // nothing will look for them again: the working folder goes at the end of
     // this run and no merge module will read from it.
-    return Flags().diskImage != kFlagSet && Flags().mergeModulesPending != kFlagSet &&
-           Flags().preview != kFlagSet;
+    return !m_snapshot.diskImage && !m_snapshot.mergeModulesPending && !m_snapshot.preview;
 }
 
 bool CInstallEngine::CopyFiles() {
@@ -202,7 +200,7 @@ bool CInstallEngine::CopyFiles() {
         m_reporter.SetProgressPosition(index);
 
         std::string destination = DestinationPath(record, expand);
-        if (Flags().cancelRequest != 0) return false;
+        if (m_snapshot.signals->CancelRequested()) return false;
         if (!FileMaskApplies(record.fileMask, m_systemName.c_str())) continue;
 
         FileOptions options = DecodeFileOptions(record.options);
@@ -260,7 +258,7 @@ bool CInstallEngine::CopyWithRetry(const std::string& source, const std::string&
         if (mustInstall) {
             ShowFileError(Format(kFatalCopyFormat, destination), true);
             RemoveTemporaryFiles();
-            Flags().abort = kFlagSet;
+            m_snapshot.signals->Abort();
             return false;
         }
         switch (ShowFileError(Format(kCopyFailedFormat, destination), false)) {
@@ -270,7 +268,7 @@ bool CInstallEngine::CopyWithRetry(const std::string& source, const std::string&
             return true;
         default:
             RemoveTemporaryFiles();
-            Flags().abort = kFlagSet;
+            m_snapshot.signals->Abort();
             return false;
         }
     }
@@ -304,7 +302,7 @@ void CInstallEngine::RegisterServer(const std::string& path) {
 
 void CInstallEngine::RemoveTemporaryFiles() {
     Status(status::kRemovingTemporary);
-    if (Flags().mergeModulesPending == kFlagSet) return;
+    if (m_snapshot.mergeModulesPending) return;
     DeleteFolderTree(Expand("<TempFolder>\\" + m_snapshot.workFolderName), m_snapshot.folders.temp);
 }
 
@@ -366,6 +364,8 @@ void CInstallEngine::InstallServices() {
         return static_cast<FailureChoice>(ShowFileError(text, false));
     };
     hooks.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
+    hooks.abort = [this] { m_snapshot.signals->Abort(); };
+    hooks.preview = m_snapshot.preview;
     CWinServiceMachine machine;
     kq::InstallServices(Script(profile), [this](const std::string& t) { return Expand(t); }, m_systemName, machine,
                         hooks, m_log);

@@ -28,9 +28,9 @@
 #include <string>
 #include <vector>
 
-#include "app/script.h"
-#include "app/settings.h"
 #include "engine/uninstall_log.h"
+#include "run/script.h"
+#include "run/settings.h"
 
 namespace kq {
 
@@ -102,6 +102,10 @@ struct ServiceStepHooks {
     std::function<FailureChoice(const std::string&)> askAfterFailure;
     // Removes the working folder (the worker's temporary files).
     std::function<void()> removeTemporaryFiles;
+    // Ends the run on the failure page.
+    std::function<void()> abort;
+    // A preview run: show the status, change nothing.
+    bool preview = false;
 };
 
 // Worker step "Services". With items to install it shows the status

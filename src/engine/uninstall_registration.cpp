@@ -1,7 +1,7 @@
 #include "engine/uninstall_registration.h"
 
+#include "base/registry_path.h"
 #include "base/text.h"
-#include "engine/registry_path.h"
 #include "engine/safe_name.h"
 
 namespace kq {

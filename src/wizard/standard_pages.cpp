@@ -1,7 +1,7 @@
 #include "wizard/standard_pages.h"
 
-#include "app/script.h"
 #include "base/text.h"
+#include "run/script.h"
 
 namespace kq {
 

@@ -12,8 +12,8 @@
 
 #include <unistd.h>
 
-#include "app/placeholders.h"
 #include "base/ini_text.h"
+#include "run/placeholders.h"
 
 namespace kq {
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "base/file.h"
-#include "engine/registry_path.h"
+#include "base/registry_path.h"
 #include "engine/removal_plan.h"
 #include "engine/uninstall_log.h"
 #include "remover_win.h"

@@ -1,4 +1,4 @@
-#include "app/folders_win.h"
+#include "run/folders_win.h"
 
 #include <windows.h>
 #include <objbase.h>

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "app/folders.h"
+#include "run/folders.h"
 
 namespace kq {
 

@@ -1,8 +1,8 @@
-#include "app/folders.h"
+#include "run/folders.h"
 
 #include <cstdio>
 
-#include "app/placeholders.h"
+#include "run/placeholders.h"
 
 namespace kq {
 
