@@ -31,15 +31,8 @@ private:
     void Work();
 
     bool LoadFilesAndCreateDirectories();
+    // Step 7, the files (file_step.h).
     bool CopyFiles();
-    bool InstallLocalFile(const FileRecord& record, int32_t index, const std::string& destination,
-                          bool mustInstall);
-    // `versioned`: a component whose installed copy is replaced only by a
-    // newer version.
-    bool CopyWithRetry(const std::string& source, const std::string& destination, bool mustInstall,
-                       bool mayMove, bool versioned);
-    void ApplyAttributes(const std::string& path, const FileOptions& options);
-    void RegisterServer(const std::string& path);
     void RemoveTemporaryFiles();
     bool WorkFolderIsDisposable() const;
 
