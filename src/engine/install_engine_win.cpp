@@ -7,7 +7,6 @@
 #include "base/file.h"
 #include "base/product.h"
 #include "base/profile_file_win.h"
-#include "checks/system_name_win.h"
 #include "engine/directories_win.h"
 #include "engine/file_step_win.h"
 #include "engine/services_win.h"
@@ -75,7 +74,6 @@ void CInstallEngine::Work() {
     }
     struct ComScope { ~ComScope() { ::CoUninitialize(); } } com;
 
-    m_systemName = SystemName();
     const bool preview = m_snapshot.preview;
 
     Status(status::kLoadingData);
@@ -134,7 +132,7 @@ bool CInstallEngine::WorkFolderIsDisposable() const {
 bool CInstallEngine::CopyFiles() {
     FileStepContext context;
     context.packedFolder = m_packedFolder;
-    context.systemName = m_systemName;
+    context.systemName = m_snapshot.systemName;
     context.mayMove = WorkFolderIsDisposable();
     context.featureDeselected = m_snapshot.featureDeselected;
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
@@ -211,8 +209,8 @@ void CInstallEngine::InstallServices() {
     hooks.abort = [this] { m_snapshot.signals->Abort(); };
     hooks.preview = m_snapshot.preview;
     CWinServiceMachine machine;
-    kq::InstallServices(Script(profile), [this](const std::string& t) { return Expand(t); }, m_systemName, machine,
-                        hooks, m_log);
+    kq::InstallServices(Script(profile), [this](const std::string& t) { return Expand(t); }, m_snapshot.systemName,
+                        machine, hooks, m_log);
 }
 
 // ---- end of steps 8 to 10

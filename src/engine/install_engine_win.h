@@ -51,7 +51,6 @@ private:
     InstallSnapshot m_snapshot;
     PlaceholderValues m_values;
     IInstallReporter& m_reporter;
-    std::string m_systemName;
     std::string m_packedFolder;
     std::string m_maintenanceFolder;
     FileList m_files;

@@ -21,6 +21,7 @@ InstallSnapshot SetupRun::MakeInstallSnapshot() const {
     snapshot.workFolderName = m_paths.workFolderName;
     snapshot.setupScriptPath = m_paths.setupScriptPath;
     snapshot.dataScriptPath = m_paths.dataScriptPath;
+    snapshot.systemName = m_systemName;
     // A copy: the choices are frozen when the installation starts.
     snapshot.featureDeselected = [features = m_features](const std::string& name) {
         return features.IsDeselected(name);

@@ -69,6 +69,7 @@ struct InstallSnapshot {
     std::string workFolderName;
     std::string setupScriptPath;
     std::string dataScriptPath;
+    std::string systemName;  // as the start-up found it ("XP", "98", ...)
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;
     bool preview = false;

@@ -303,7 +303,8 @@ void CWizard::RunInstallation(CPage& progressPage) {
 }
 
 void CWizard::ContinueAfterInstallation() {
-    const AfterInstallStep step = DecideAfterInstall(m_cancelPending, m_run.Signals().Aborted(), m_run.Modes().silent);
+    const AfterInstallStep step =
+        DecideAfterInstall(m_cancelPending, m_run.Signals().Aborted(), m_run.Modes().silent);
     // The merge-module page comes with the merge-module runner; until then
     // the run ends as a normal one.
     if (step != AfterInstallStep::kCompleteCancel && step != AfterInstallStep::kFinalPage)

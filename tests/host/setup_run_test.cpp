@@ -69,6 +69,7 @@ TEST(SetupRun, SnapshotFreezesChoicesAndSharesTheSignals) {
     run.Features().SetState("Tools", kFeatureNotInstalled);
     run.SetInstallFolder("D:\\Notes\\");
     run.Modes().diskImage = true;
+    run.SetSystemName("98SE");
 
     const InstallSnapshot snapshot = run.MakeInstallSnapshot();
     run.Features().SetState("Help", kFeatureNotInstalled);
@@ -79,6 +80,7 @@ TEST(SetupRun, SnapshotFreezesChoicesAndSharesTheSignals) {
     EXPECT_TRUE(snapshot.featureDeselected("Tools"));
     EXPECT_EQ(snapshot.settings.installDir, "D:\\Notes\\");
     EXPECT_TRUE(snapshot.diskImage);
+    EXPECT_EQ(snapshot.systemName, "98SE");
     // What the worker records, the run sees; the user's cancel reaches the worker.
     snapshot.signals->Abort();
     EXPECT_TRUE(run.Signals().Aborted());

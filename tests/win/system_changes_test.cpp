@@ -301,6 +301,7 @@ protected:
         snapshot_.workFolderName = work_;
         snapshot_.setupScriptPath = workFolder + "\\setup.inf";
         snapshot_.dataScriptPath = workFolder + "\\data.inf";
+        snapshot_.systemName = SystemName();
         DiscoverBaseFolders(snapshot_.folders);
         snapshot_.folders.programsMenu = root_ + "\\Programs";
         snapshot_.folders.desktop = root_ + "\\Desktop";
