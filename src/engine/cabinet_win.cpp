@@ -282,12 +282,6 @@ int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const Ca
     return ExtractCabinetFile(CabinetPath(sourceFolder).c_str(), workingFolder, progress);
 }
 
-bool DiskImagePresent(const char* sourceFolder) {
-    std::string path = EndWithBackslash(sourceFolder) + kDiskImageFolder;
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 CCabinetExtraction::~CCabinetExtraction() {
     if (thread_ != nullptr) {
         WaitForSingleObject(thread_, INFINITE);

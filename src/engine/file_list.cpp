@@ -3,6 +3,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "base/product.h"
 #include "base/text.h"
 #include "engine/safe_name.h"
 
@@ -181,7 +182,7 @@ std::string WebDestinationPath(const FileRecord& record, const ExpandFn& expand)
 
 std::string PackedFileFolder(const char* tempFolder, const char* workingFolderName, const char* sourceFolder,
                              bool diskImage) {
-    if (diskImage) return WithTrailingBackslash(sourceFolder) + "DiskImage1\\";
+    if (diskImage) return WithTrailingBackslash(sourceFolder) + kDiskImageFolder + "\\";
     return WithTrailingBackslash(tempFolder) + workingFolderName + "\\";
 }
 

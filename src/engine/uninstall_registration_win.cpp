@@ -31,8 +31,7 @@ bool CWinRegistrationMachine::CopyFileTo(const std::string& from, const std::str
 }
 
 bool CWinRegistrationMachine::CopyFolderInto(const std::string& folder, const std::string& destination) {
-    DWORD attributes = ::GetFileAttributesA(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    if (!DirectoryExists(folder)) return false;
     std::vector<char> from = DoubleTerminated(folder);
     std::vector<char> to = DoubleTerminated(destination);
     SHFILEOPSTRUCTA operation = {};

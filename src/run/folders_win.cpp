@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "base/file_win.h"
+#include "base/product.h"
+#include "base/text.h"
 
 namespace kq {
 namespace {
@@ -126,7 +128,7 @@ std::string ReadCompanyName() {
 }
 
 bool HasDiskImage(const std::string& sourceFolder) {
-    return DirectoryExists(sourceFolder + "DiskImage1");
+    return DirectoryExists(EndWithBackslash(sourceFolder) + kDiskImageFolder);
 }
 
 }  // namespace kq

@@ -34,7 +34,8 @@ std::string WorkFolderNameNow();
 std::string ReadCompanyName();
 
 
-// True when the package keeps its files in "DiskImage1" instead of a cabinet.
+// True when the package keeps its files in "DiskImage1" instead of a cabinet
+// (with or without the source folder's trailing backslash).
 bool HasDiskImage(const std::string& sourceFolder);
 
 }  // namespace kq

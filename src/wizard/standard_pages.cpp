@@ -1,5 +1,6 @@
 #include "wizard/standard_pages.h"
 
+#include "base/product.h"
 #include "base/text.h"
 #include "run/script.h"
 
@@ -20,7 +21,7 @@ PageTextFile LocatePageText(const Script& script, const char* fileKey, const cha
     file.control = script.Value("DIALOGLIST", controlKey);
     const std::string name = FileNamePart(script.Value("DIALOGLIST", fileKey));
     if (name.empty()) return file;
-    file.path = packed.diskImage ? packed.sourceFolder + "DiskImage1\\" + name : packed.workFolder + name;
+    file.path = packed.diskImage ? packed.sourceFolder + kDiskImageFolder + "\\" + name : packed.workFolder + name;
     file.richText = IsRichTextPath(file.path);
     return file;
 }

@@ -16,6 +16,7 @@
 #include <libgcab.h>
 
 #include "base/file.h"
+#include "base/product.h"
 #include "base/text.h"
 #include "crypt/file_crypt.h"
 #include "payload_list.h"
@@ -261,7 +262,7 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
     }
 
     if (options.layout == PackageLayout::kDiskImage) {
-        const fs::path image = out / "DiskImage1";
+        const fs::path image = out / kDiskImageFolder;
         fs::create_directory(image, ec);
         if (ec) return Fail("cannot create " + Quoted(image) + ": " + ec.message());
         for (const PackedFile& f : packed) {
