@@ -60,6 +60,13 @@ struct RunPaths {
     std::string dataScriptPath;   // the decrypted file list
 };
 
+// The pages' answers that placeholders do not read (those that they read are
+// kept with the folders and settings: see SetupRun's setters).
+struct PageAnswers {
+    SetupType setupType = SetupType::Unset;
+    int installFor = 0;  // the customer page's install-for choice: 0 anyone, 1 only for me
+};
+
 // The values the install worker reads, frozen when the installation starts;
 // only the signals are shared with the run.
 struct InstallSnapshot {
@@ -108,6 +115,8 @@ public:
     // The feature table; the custom-setup page's tree changes it.
     FeatureTable& Features() { return m_features; }
     const FeatureTable& Features() const { return m_features; }
+    PageAnswers& Answers() { return m_answers; }
+    const PageAnswers& Answers() const { return m_answers; }
 
     InstallSnapshot MakeInstallSnapshot() const;
 
@@ -118,6 +127,7 @@ private:
     RunModes m_modes;
     std::string m_systemName;
     FeatureTable m_features;
+    PageAnswers m_answers;
     std::shared_ptr<RunSignals> m_signals = std::make_shared<RunSignals>();
 };
 

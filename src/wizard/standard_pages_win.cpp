@@ -165,7 +165,7 @@ void CStandardPages::OpenCustomer(CPage& page) {
 void CStandardPages::RestoreCustomer(CPage& page) {
     page.SetText("IDC_USERNAME", m_run.Folders().userName);
     page.SetText("IDC_ORGANIZATION", m_run.Settings().companyName);
-    SelectInstallFor(page, m_installFor);
+    SelectInstallFor(page, m_run.Answers().installFor);
 }
 
 void CStandardPages::SelectInstallFor(CPage& page, int choice) {
@@ -260,8 +260,8 @@ bool CStandardPages::OnCommand(CPage& page, const PageCommand& command, SetupTyp
         SelectLicense(page, command.target.choice == 1);
         return true;
     case CommandRoute::InstallFor:
-        m_installFor = command.target.choice == 1 ? 1 : 0;
-        SelectInstallFor(page, m_installFor);
+        m_run.Answers().installFor = command.target.choice == 1 ? 1 : 0;
+        SelectInstallFor(page, m_run.Answers().installFor);
         return true;
     case CommandRoute::SetupType:
         setupType = SetupTypeFromChoice(command.target.choice);

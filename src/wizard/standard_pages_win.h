@@ -41,9 +41,6 @@ public:
     LRESULT OnNotify(CPage& page, NMHDR* header, bool* handled);
     void OnPageClosed(CPage& page);
 
-    // The install-for choice: 0 anyone, 1 only for me.
-    int InstallFor() const { return m_installFor; }
-
 private:
     void OpenLicense(CPage& page);
     void OpenCustomer(CPage& page);
@@ -62,7 +59,6 @@ private:
     void ShowFeatureInfo(CPage& page, const std::string& text);
 
     SetupRun& m_run;
-    int m_installFor = 0;
     // The feature behaviour of the custom-setup page while it is open.
     std::shared_ptr<CFeatureTree> m_tree;
     CPage* m_treePage = nullptr;

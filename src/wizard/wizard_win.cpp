@@ -151,7 +151,7 @@ void CWizard::SetUpPage(CPage& page) {
     m_standardPages->OnOpen(page);
     if (page.FileName() == kProgressPage) SetUpProgressPage(page);
     else if (page.FileName() == kCompletePage) SetUpCompletePage(page);
-    m_standardPages->Restore(page, m_setupType);
+    m_standardPages->Restore(page, m_run.Answers().setupType);
 }
 
 void CWizard::RunEnteringActions(const std::string& fileName) {
@@ -162,7 +162,7 @@ void CWizard::RunEnteringActions(const std::string& fileName) {
 
 void CWizard::Next() {
     if (m_stopped || m_run.Signals().Aborted()) return;
-    m_index = NextPageIndex(m_pages, m_index, m_setupType);
+    m_index = NextPageIndex(m_pages, m_index, m_run.Answers().setupType);
     RunEnteringActions(m_index < 0 ? kStartPage : m_pages.FileAt(m_index));
 
     RunModes& modes = m_run.Modes();
@@ -184,7 +184,7 @@ void CWizard::Next() {
 }
 
 void CWizard::Back() {
-    m_index = BackPageIndex(m_pages, m_index, m_setupType);
+    m_index = BackPageIndex(m_pages, m_index, m_run.Answers().setupType);
     OpenPage(m_pages.FileAt(m_index), m_index, m_pages.Count(), true);
 }
 
@@ -207,7 +207,7 @@ void CWizard::FinalPageStep() {
 void CWizard::OnPageCommand(CPage& page, const PageCommand& command) {
     // The pages' own choices; the customer page also stores its fields here
     // before any wizard command.
-    if (m_standardPages->OnCommand(page, command, m_setupType)) return;
+    if (m_standardPages->OnCommand(page, command, m_run.Answers().setupType)) return;
     switch (command.target.route) {
     case CommandRoute::Launch:
         if (command.target.choice == 0) {

@@ -72,7 +72,6 @@ private:
     PageList m_pages;
     int m_index = -1;
     CPage* m_current = nullptr;
-    SetupType m_setupType = SetupType::Unset;
     bool m_stopped = false;
     bool m_busy = false;
     bool m_cancelPending = false;
