@@ -28,7 +28,7 @@
 #include <string>
 
 #include "engine/file_list.h"
-#include "engine/services.h"
+#include "engine/install_reporter.h"
 #include "engine/uninstall_log.h"
 #include "run/setup_run.h"
 

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/install_reporter.h"
 #include "engine/uninstall_log.h"
 #include "run/script.h"
 #include "run/settings.h"
@@ -91,9 +92,6 @@ public:
     // not be opened.
     virtual ServiceCreation Install(const ServiceSpec& spec) = 0;
 };
-
-// The answers of the file error dialog (and their results).
-enum class FailureChoice { kRetry = 1, kIgnore = 2, kCancel = 3 };
 
 // What the step needs from the worker.
 struct ServiceStepHooks {
