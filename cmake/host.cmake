@@ -10,8 +10,7 @@ elseif(KQ_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-add_library(kqcore STATIC ${KQ_PORTABLE_SOURCES})
-target_include_directories(kqcore PUBLIC ${CMAKE_SOURCE_DIR}/src)
+include(${CMAKE_SOURCE_DIR}/cmake/layers.cmake)
 
 if(KQ_FUZZ)
   add_subdirectory(fuzz)

@@ -16,20 +16,18 @@ add_library(mspack STATIC IMPORTED)
 set_target_properties(mspack PROPERTIES IMPORTED_LOCATION ${MSPACK_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${MSPACK_INCLUDE_DIR})
 
-# The program's entry point stays out of the library so the Win32 tests can
-# link the whole core with GoogleTest's main.
-set(KQ_WIN_SOURCES ${KQ_ALL_SOURCES})
-list(FILTER KQ_WIN_SOURCES EXCLUDE REGEX "/src/app/main_win\\.cpp$")
-add_library(kqcore STATIC ${KQ_WIN_SOURCES})
-target_include_directories(kqcore PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(kqcore PUBLIC mspack comctl32 comdlg32 ole32 oleaut32 uuid shell32 shlwapi
+include(${CMAKE_SOURCE_DIR}/cmake/layers.cmake)
+# The system's libraries come with the lowest layer, the cabinet decoder with
+# the engine that extracts cabinets.
+target_link_libraries(kq_base PUBLIC comctl32 comdlg32 ole32 oleaut32 uuid shell32 shlwapi
   advapi32 gdi32 user32 wininet ws2_32 version winmm msimg32)
+target_link_libraries(kq_engine PUBLIC mspack)
 
 add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win.cpp ${CMAKE_SOURCE_DIR}/src/app/resources.rc)
 # windres reports no dependencies: name the files the script pulls in.
 file(GLOB KQ_APP_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/res/*)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/resources.rc PROPERTIES OBJECT_DEPENDS "${KQ_APP_RESOURCE_FILES}")
-target_link_libraries(setup PRIVATE kqcore)
+target_link_libraries(setup PRIVATE kq_app)
 
 # Win32 tests run under Wine through CTest's emulator hook.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run --arch ${KQ_WINE_ARCH})

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "layout/layout_file.h"
 #include "layout/property_plan.h"
 

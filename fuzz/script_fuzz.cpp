@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ini_text.h"
-#include "app/settings.h"
+#include "base/ini_text.h"
+#include "run/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kq::IniText ini(std::string(reinterpret_cast<const char*>(data), size));

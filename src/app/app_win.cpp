@@ -6,7 +6,6 @@
 #include <ole2.h>
 
 #include "app/main_frame_win.h"
-#include "app/run_flags.h"
 
 namespace kq {
 
@@ -29,8 +28,6 @@ bool CSetupApp::InitInstance() {
     // the class; a missing library only disables them.
     if (::LoadLibraryA("RICHED32.DLL") == nullptr)
         ::MessageBoxA(nullptr, "Can't load RICHTEXT library.", kAppCaption, MB_OK | MB_ICONEXCLAMATION);
-
-    Flags().Reset();
 
     // Control hosting and picture loading go through OLE; the common controls
     // give the progress bar, tree view and combo box classes.

@@ -3,14 +3,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/folders_win.h"
-#include "app/profile_file_win.h"
 #include "app/resource_ids.h"
-#include "app/run_flags.h"
+#include "base/file_win.h"
+#include "base/product.h"
+#include "base/profile_file_win.h"
 #include "checks/system_name_win.h"
 #include "crypt/file_crypt.h"
 #include "engine/cabinet_win.h"
 #include "layout/page_win.h"
+#include "run/folders_win.h"
 #include "wizard/wizard_win.h"
 
 namespace kq {
@@ -28,11 +29,6 @@ enum : UINT_PTR {
     kTimerSplashDiskImage = 3,
 };
 
-bool FileExists(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
 CMainFrame::CMainFrame() = default;
@@ -48,7 +44,7 @@ CMainFrame* CMainFrame::CreateMainFrame() {
     // creation handler refuses the window.
     CMainFrame* frame = new CMainFrame();
     HMENU menu = ::LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME));
-    if (!frame->Create(kFrameClass, "Merrowin", WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT, CW_USEDEFAULT,
+    if (!frame->Create(kFrameClass, kProductName, WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT, CW_USEDEFAULT,
                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu)) {
         if (menu != nullptr) ::DestroyMenu(menu);
         return nullptr;
@@ -81,9 +77,9 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 int CMainFrame::OnCreate() {
-    m_splashActive = 0;
+    m_run.Modes().splashActive = false;
     m_fileActionCount = 0;
-    m_wizard = std::make_unique<CWizard>(*this);
+    m_wizard = std::make_unique<CWizard>(m_run);
 
     DiscoverPackageFolders();
 
@@ -92,13 +88,13 @@ int CMainFrame::OnCreate() {
     case PrepareResult::Ready:
         break;
     case PrepareResult::MissingFiles:
-        ::MessageBoxA(nullptr, kMissingFilesMessage, kAppCaption, MB_OK);
+        ::MessageBoxA(nullptr, kMissingFilesMessage, kProductName, MB_OK);
         ::PostQuitMessage(0);
         return -1;
     case PrepareResult::DecryptFailed:
         // A package that cannot be read correctly must not run on: what the
         // decryption left behind is not a script.
-        ::MessageBoxA(nullptr, error.c_str(), kAppCaption, MB_OK | MB_ICONSTOP);
+        ::MessageBoxA(nullptr, error.c_str(), kProductName, MB_OK | MB_ICONSTOP);
         ::PostQuitMessage(1);
         return -1;
     }
@@ -112,17 +108,20 @@ int CMainFrame::OnCreate() {
 }
 
 void CMainFrame::DiscoverPackageFolders() {
-    DiscoverBaseFolders(m_folders);
-    m_languageFile = m_folders.source + "language.lan";
-    m_themeFolder = m_folders.source + "theme\\";
-    PrepareThemeFolder(m_folders.source, m_themeFolder);
-    m_workFolderName = WorkFolderNameNow();
+    FolderValues& folders = m_run.Folders();
+    RunPaths& paths = m_run.Paths();
+    DiscoverBaseFolders(folders);
+    paths.languageFile = folders.source + "language.lan";
+    paths.themeFolder = folders.source + "theme\\";
+    PrepareThemeFolder(folders.source, paths.themeFolder);
+    paths.workFolderName = WorkFolderNameNow();
 }
 
 CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
-    std::string path = m_folders.temp + m_workFolderName;
+    RunPaths& paths = m_run.Paths();
+    std::string path = m_run.Folders().temp + paths.workFolderName;
     ::CreateDirectoryA(path.c_str(), nullptr);  // an existing folder is reused
-    m_workFolder = path + "\\";
+    paths.workFolder = WithTrailingBackslash(path);
 
     if (!m_cipher) {
         m_cipher = std::make_unique<CFileCrypt>();
@@ -135,12 +134,12 @@ CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
 
     struct Script { const char* packed; const char* plain; std::string* path; };
     const Script scripts[] = {
-        {"setup.nsx", "setup.inf", &m_setupScriptPath},
-        {"data.nsx", "data.inf", &m_dataScriptPath},
+        {"setup.nsx", "setup.inf", &paths.setupScriptPath},
+        {"data.nsx", "data.inf", &paths.dataScriptPath},
     };
     for (const Script& script : scripts) {
-        *script.path = m_workFolder + script.plain;
-        std::string packed = m_folders.source + script.packed;
+        *script.path = paths.workFolder + script.plain;
+        std::string packed = m_run.Folders().source + script.packed;
         if (!FileExists(packed)) return PrepareResult::MissingFiles;
         Status decrypted = m_cipher->DecryptFile(packed.c_str(), script.path->c_str());
         if (!decrypted) {
@@ -156,28 +155,19 @@ void CMainFrame::DiscoverShellFolders() {
     // The shell folders depend on the all-users choice, which the product
     // settings hold; read it here because the settings themselves expand
     // placeholders that need these folders.
-    ProfileFile script(m_setupScriptPath.c_str());
+    ProfileFile script(m_run.Paths().setupScriptPath.c_str());
     bool allUsers = ReadAllUsersFlag(Script(script));
-    DiscoverUserFolders(allUsers, m_folders);
-    Flags().diskImage = HasDiskImage(m_folders.source) ? kFlagSet : kFlagClear;
+    DiscoverUserFolders(allUsers, m_run.Folders());
+    m_run.Modes().diskImage = HasDiskImage(m_run.Folders().source);
 }
 
 void CMainFrame::LoadSettings() {
-    ProfileFile profile(m_setupScriptPath.c_str());
-    Script script(profile);
-    LoadProductSettings(script, ReadCompanyName(), [this](const std::string& text) { return Expand(text); },
-                        m_settings);
-    Flags().preview = m_settings.preview ? kFlagSet : Flags().preview.load();
-    if (m_settings.silent) Flags().silent = kFlagSet;
-}
-
-std::string CMainFrame::Expand(const std::string& text) const {
-    PlaceholderValues values = MakePlaceholderValues(m_folders, m_settings);
-    return ExpandFrame(text, values);
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
+    m_run.LoadSettings(Script(profile), ReadCompanyName());
 }
 
 void CMainFrame::ComputeSystemName() {
-    m_osName = SystemName();
+    m_run.SetSystemName(SystemName());
 }
 
 bool CMainFrame::RunLanguageStage() {
@@ -199,8 +189,8 @@ int CMainFrame::ContinueStartup() {
     StartBillboards();
     LoadVariables();
     CheckMergeModules();
-    if (m_splashActive == 0) OpenFirstPage();
-    if (m_splashActive == kFlagSet && Flags().diskImage == kFlagSet)
+    if (!m_run.Modes().splashActive) OpenFirstPage();
+    if (m_run.Modes().splashActive && m_run.Modes().diskImage)
         ::SetTimer(m_hWnd, kTimerSplashDiskImage, 1000, nullptr);
     return 0;
 }
@@ -220,11 +210,11 @@ void CMainFrame::LoadPageList() {
 }
 void CMainFrame::LoadFileActions() {}
 void CMainFrame::LoadSetupTypes() {
-    ProfileFile profile(m_setupScriptPath.c_str());
-    m_features = LoadFeatureTable(Script(profile));
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
+    m_run.Features() = LoadFeatureTable(Script(profile));
 }
 void CMainFrame::StartPageAndCabinet() {
-    if (Flags().diskImage == kFlagSet) return;
+    if (m_run.Modes().diskImage) return;
 
     CPage* startPage = m_wizard->OpenStartPage();
     HWND bar = startPage != nullptr ? startPage->ControlWindow("IDC_PROGRESS1") : nullptr;
@@ -234,7 +224,7 @@ void CMainFrame::StartPageAndCabinet() {
     int result = kCabinetNoDecoder;
     {
         CCabinetExtraction extraction;
-        if (extraction.Start(m_folders.source.c_str(), m_workFolder.c_str(), progress)) {
+        if (extraction.Start(m_run.Folders().source.c_str(), m_run.Paths().workFolder.c_str(), progress)) {
             m_wizard->SetBusy(true);
             PumpWait(extraction.Thread());
             m_wizard->SetBusy(false);
@@ -249,8 +239,8 @@ void CMainFrame::StartPageAndCabinet() {
         m_wizard->CompletePendingCancel();
         return;
     }
-    if (m_splashActive == kFlagSet) {
-        Flags().startupWorkDone = kFlagSet;
+    if (m_run.Modes().splashActive) {
+        m_run.Modes().startupWorkDone = true;
         ::SetTimer(m_hWnd, kTimerSplashAfterCabinet, 1000, nullptr);
         return;
     }
@@ -261,39 +251,25 @@ void CMainFrame::StartBillboards() {}
 void CMainFrame::LoadVariables() {}
 
 void CMainFrame::CheckMergeModules() {
-    ProfileFile profile(m_setupScriptPath.c_str());
-    if (Script(profile).Total("MERGEMODULES") != 0) Flags().mergeModulesPending = kFlagSet;
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
+    if (Script(profile).Total("MERGEMODULES") != 0) m_run.Modes().mergeModulesPending = true;
 }
 
 void CMainFrame::OpenFirstPage() {
     m_wizard->Next();
 }
 
-InstallSnapshot CMainFrame::MakeInstallSnapshot() const {
-    InstallSnapshot snapshot;
-    snapshot.folders = m_folders;
-    snapshot.settings = m_settings;
-    snapshot.workFolderName = m_workFolderName;
-    snapshot.setupScriptPath = m_setupScriptPath;
-    snapshot.dataScriptPath = m_dataScriptPath;
-    // A copy: the choices are frozen when the installation starts.
-    snapshot.featureDeselected = [features = m_features](const std::string& name) {
-        return features.IsDeselected(name);
-    };
-    return snapshot;
-}
-
 void CMainFrame::OnTimer(UINT_PTR id) {
     switch (id) {
     case kTimerSplashAfterCabinet:
-        if (Flags().splashFinished == kFlagSet) {
+        if (m_run.Modes().splashFinished) {
             ::KillTimer(m_hWnd, id);
             m_wizard->CloseCurrentPage();
             OpenFirstPage();
         }
         break;
     case kTimerSplashDiskImage:
-        if (Flags().splashFinished == kFlagSet) {
+        if (m_run.Modes().splashFinished) {
             ::KillTimer(m_hWnd, id);
             OpenFirstPage();
         }

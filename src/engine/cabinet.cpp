@@ -1,11 +1,11 @@
 #include "engine/cabinet.h"
 
+#include "base/text.h"
+
 namespace kq {
 
 std::string CabinetPath(const char* sourceFolder) {
-    std::string path(sourceFolder);
-    if (!path.empty() && path.back() != '\\') path.push_back('\\');
-    return path + kCabinetName;
+    return EndWithBackslash(sourceFolder) + kCabinetName;
 }
 
 uint32_t RestoredAttributes(int storedAttributes) {

@@ -5,12 +5,12 @@
 #include <functional>
 #include <string>
 
+#include "base/product.h"
+
 namespace kq {
 
 // The package's cabinet, in the source folder.
 constexpr char kCabinetName[] = "file1.cab";
-// The folder that replaces the cabinet in a disk-image package.
-constexpr char kDiskImageFolder[] = "DiskImage1";
 
 // Result codes of an extraction; anything but kCabinetOk ends the start-up.
 enum CabinetResult : int {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "engine/safe_name.h"
 
 namespace kq {
@@ -224,8 +225,7 @@ int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* c
     for (const mscabd_file* file = cabinet->files; file != nullptr; file = file->next) ++count;
     if (progress.setRange) progress.setRange(count);
 
-    std::string folder(workingFolder);
-    if (!folder.empty() && folder.back() != '\\') folder.push_back('\\');
+    const std::string folder = EndWithBackslash(workingFolder);
 
     int result = kCabinetOk;
     int started = 0;
@@ -280,14 +280,6 @@ int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const
 
 int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress) {
     return ExtractCabinetFile(CabinetPath(sourceFolder).c_str(), workingFolder, progress);
-}
-
-bool DiskImagePresent(const char* sourceFolder) {
-    std::string path(sourceFolder);
-    if (!path.empty() && path.back() != '\\') path.push_back('\\');
-    path += kDiskImageFolder;
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 CCabinetExtraction::~CCabinetExtraction() {

@@ -37,10 +37,6 @@ CabinetProgress ProgressBarFeedback(HWND bar, ProgressThrottle& throttle);
 
 int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress);
 
-// True when `sourceFolder` holds the "DiskImage1" folder: the package's files
-// lie there unpacked and there is nothing to extract.
-bool DiskImagePresent(const char* sourceFolder);
-
 // One extraction of the package's cabinet on a thread of its own. The
 // user-interface thread starts it, waits for Thread() with its
 // message-pumping wait (the progress callbacks typically send messages to a

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "base/file_win.h"
+
 namespace kq {
 
 CreateDirResult CreateOneDirectory(const std::string& path) {
@@ -22,7 +24,7 @@ bool CreateDirectoryPath(const std::string& path) {
 }
 
 void DeleteFolderTree(const std::string& folder, const std::string& stepOutTo) {
-    if (folder.empty() || ::GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (!PathExists(folder)) return;
 
     char current[MAX_PATH];
     DWORD n = ::GetCurrentDirectoryA(sizeof(current), current);

@@ -3,6 +3,8 @@
 #include <limits>
 #include <unordered_set>
 
+#include "base/product.h"
+#include "base/text.h"
 #include "engine/safe_name.h"
 
 namespace kq {
@@ -48,12 +50,6 @@ FileRecord ParseRecord(std::string_view first, std::string_view second) {
 std::string_view WithoutTrailingBackslashes(std::string_view dir) {
     while (!dir.empty() && dir.back() == '\\') dir.remove_suffix(1);
     return dir;
-}
-
-std::string WithTrailingBackslash(std::string_view dir) {
-    std::string out(dir);
-    if (out.empty() || out.back() != '\\') out.push_back('\\');
-    return out;
 }
 
 }  // namespace
@@ -186,7 +182,7 @@ std::string WebDestinationPath(const FileRecord& record, const ExpandFn& expand)
 
 std::string PackedFileFolder(const char* tempFolder, const char* workingFolderName, const char* sourceFolder,
                              bool diskImage) {
-    if (diskImage) return WithTrailingBackslash(sourceFolder) + "DiskImage1\\";
+    if (diskImage) return WithTrailingBackslash(sourceFolder) + kDiskImageFolder + "\\";
     return WithTrailingBackslash(tempFolder) + workingFolderName + "\\";
 }
 

@@ -7,27 +7,14 @@
 #include <functional>
 #include <string>
 
-#include "app/folders.h"
-#include "app/placeholders.h"
-#include "app/settings.h"
 #include "engine/file_list.h"
 #include "engine/install_reporter.h"
 #include "engine/uninstall_log.h"
 #include "engine/uninstall_registration.h"
+#include "run/placeholders.h"
+#include "run/setup_run.h"
 
 namespace kq {
-
-// The values the worker reads, frozen when the installation starts.
-struct InstallSnapshot {
-    FolderValues folders;
-    ProductSettings settings;
-    UserVariableTable variables;
-    std::string workFolderName;
-    std::string setupScriptPath;
-    std::string dataScriptPath;
-    // True when the named feature is known and not to be installed.
-    std::function<bool(const std::string&)> featureDeselected;
-};
 
 class CInstallEngine {
 public:
@@ -36,7 +23,7 @@ public:
     CInstallEngine& operator=(const CInstallEngine&) = delete;
 
     // Runs the whole installation; returns when the worker has ended. The
-    // outcome is in the process-wide abort and cancel flags.
+    // outcome is in the snapshot's signals (an abort), which the run shares.
     void Start();
 
 private:
@@ -44,15 +31,8 @@ private:
     void Work();
 
     bool LoadFilesAndCreateDirectories();
+    // Step 7, the files (file_step.h).
     bool CopyFiles();
-    bool InstallLocalFile(const FileRecord& record, int32_t index, const std::string& destination,
-                          bool mustInstall);
-    // `versioned`: a component whose installed copy is replaced only by a
-    // newer version.
-    bool CopyWithRetry(const std::string& source, const std::string& destination, bool mustInstall,
-                       bool mayMove, bool versioned);
-    void ApplyAttributes(const std::string& path, const FileOptions& options);
-    void RegisterServer(const std::string& path);
     void RemoveTemporaryFiles();
     bool WorkFolderIsDisposable() const;
 
@@ -71,7 +51,6 @@ private:
     InstallSnapshot m_snapshot;
     PlaceholderValues m_values;
     IInstallReporter& m_reporter;
-    std::string m_systemName;
     std::string m_packedFolder;
     std::string m_maintenanceFolder;
     FileList m_files;

@@ -1,6 +1,6 @@
 #include "engine/install_reporter.h"
 
-#include "app/script.h"
+#include "run/script.h"
 
 namespace kq {
 

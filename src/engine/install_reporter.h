@@ -22,6 +22,10 @@ public:
     virtual void DownloadFinished() = 0;
 };
 
+// The answers of the file error dialog, which the file and service steps
+// show after a failure (and their results).
+enum class FailureChoice { kRetry = 1, kIgnore = 2, kCancel = 3 };
+
 // A download report as the transfer writes it with "%i,%s,%s": percent done,
 // estimated time left and a detail. The detail is everything after the
 // second comma, so it may hold commas itself.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 
+#include "base/text.h"
 #include "engine/safe_name.h"
 #include "engine/uninstall_log.h"
 
@@ -12,14 +13,6 @@ namespace kq {
 namespace {
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    }
-    return true;
-}
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -71,7 +64,7 @@ std::string PathKey(std::string_view path) {
     bool unc = path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
     if (unc) key = "\\\\";
     for (std::string_view part : Components(path)) {
-        if (!key.empty() && key.back() != '\\') key += '\\';
+        key = EndWithBackslash(std::move(key));
         for (char c : part) key += Upper(c);
     }
     return key;

@@ -33,7 +33,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/registry_path.h"
+#include "base/registry_path.h"
 
 namespace kq {
 

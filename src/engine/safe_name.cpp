@@ -2,18 +2,10 @@
 
 #include <cstring>
 
+#include "base/text.h"
+
 namespace kq {
 namespace {
-
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoreCase(std::string_view a, const char* b) {
-    if (a.size() != std::strlen(b)) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiUpper(a[i]) != b[i]) return false;
-    }
-    return true;
-}
 
 // Windows opens a device instead of a file for these names in any folder,
 // whatever extension follows them ("nul.txt" is NUL).

@@ -1,7 +1,5 @@
 #include "engine/services.h"
 
-#include "app/run_flags.h"
-
 namespace kq {
 namespace {
 
@@ -85,7 +83,7 @@ void InstallServices(const Script& script, const ExpandFunction& expand, const s
     if (items.empty()) return;
     if (hooks.status) hooks.status(kInstallingServiceStatus);
     // A preview changes nothing on the machine; it only shows the steps.
-    if (Flags().preview == kFlagSet || SystemLacksServices(systemName)) return;
+    if (hooks.preview || SystemLacksServices(systemName)) return;
 
     for (const ServiceItem& item : items) {
         for (;;) {
@@ -108,7 +106,7 @@ void InstallServices(const Script& script, const ExpandFunction& expand, const s
             if (choice == FailureChoice::kRetry) continue;
             if (choice == FailureChoice::kCancel) {
                 if (hooks.removeTemporaryFiles) hooks.removeTemporaryFiles();
-                Flags().abort = kFlagSet;
+                if (hooks.abort) hooks.abort();
             }
             break;
         }

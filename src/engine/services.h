@@ -28,9 +28,10 @@
 #include <string>
 #include <vector>
 
-#include "app/script.h"
-#include "app/settings.h"
+#include "engine/install_reporter.h"
 #include "engine/uninstall_log.h"
+#include "run/script.h"
+#include "run/settings.h"
 
 namespace kq {
 
@@ -92,9 +93,6 @@ public:
     virtual ServiceCreation Install(const ServiceSpec& spec) = 0;
 };
 
-// The answers of the file error dialog (and their results).
-enum class FailureChoice { kRetry = 1, kIgnore = 2, kCancel = 3 };
-
 // What the step needs from the worker.
 struct ServiceStepHooks {
     std::function<void(const std::string&)> status;
@@ -102,6 +100,10 @@ struct ServiceStepHooks {
     std::function<FailureChoice(const std::string&)> askAfterFailure;
     // Removes the working folder (the worker's temporary files).
     std::function<void()> removeTemporaryFiles;
+    // Ends the run on the failure page.
+    std::function<void()> abort;
+    // A preview run: show the status, change nothing.
+    bool preview = false;
 };
 
 // Worker step "Services". With items to install it shows the status

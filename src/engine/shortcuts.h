@@ -42,10 +42,10 @@
 #include <string>
 #include <vector>
 
-#include "app/folders.h"
-#include "app/script.h"
-#include "app/settings.h"
 #include "engine/uninstall_log.h"
+#include "run/folders.h"
+#include "run/script.h"
+#include "run/settings.h"
 
 namespace kq {
 

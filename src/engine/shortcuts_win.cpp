@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "base/file_win.h"
 #include "engine/directories_win.h"
 
 namespace kq {
@@ -63,8 +64,7 @@ bool WriteUrlFile(const std::string& address, const std::string& path) {
 }  // namespace
 
 bool CWinShortcutMachine::IsFile(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return FileExists(path);
 }
 
 bool CWinShortcutMachine::CopyFileTo(const std::string& from, const std::string& to) {

@@ -1,7 +1,7 @@
 #include "engine/system_settings.h"
 
-#include "app/placeholders.h"
 #include "engine/safe_name.h"
+#include "run/placeholders.h"
 
 namespace kq {
 namespace {

@@ -40,10 +40,10 @@
 #include <string>
 #include <vector>
 
-#include "app/script.h"
-#include "app/settings.h"
-#include "engine/registry_path.h"
+#include "base/registry_path.h"
 #include "engine/uninstall_log.h"
+#include "run/script.h"
+#include "run/settings.h"
 
 namespace kq {
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/file_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
@@ -14,8 +15,7 @@ constexpr UINT kBroadcastTimeoutMs = 2000;
 }  // namespace
 
 bool CWinSettingsMachine::IsFile(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return FileExists(path);
 }
 
 bool CWinSettingsMachine::CopyFileTo(const std::string& from, const std::string& to) {

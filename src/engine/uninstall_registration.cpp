@@ -1,6 +1,7 @@
 #include "engine/uninstall_registration.h"
 
-#include "engine/registry_path.h"
+#include "base/registry_path.h"
+#include "base/text.h"
 #include "engine/safe_name.h"
 
 namespace kq {
@@ -24,11 +25,6 @@ std::string LeafOf(const std::string& path) {
     std::string leaf;
     SafeLeafName(path, &leaf);
     return leaf;
-}
-
-std::string EndWithBackslash(std::string folder) {
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    return folder;
 }
 
 // Copies unless source and target are one file (an icon the file step

@@ -30,11 +30,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/script.h"
-#include "app/settings.h"
 #include "base/status.h"
 #include "engine/removal_plan.h"
 #include "engine/uninstall_log.h"
+#include "run/script.h"
+#include "run/settings.h"
 
 namespace kq {
 

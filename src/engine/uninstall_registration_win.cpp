@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "base/file_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
@@ -22,8 +23,7 @@ std::vector<char> DoubleTerminated(std::string path) {
 }  // namespace
 
 bool CWinRegistrationMachine::IsFile(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return FileExists(path);
 }
 
 bool CWinRegistrationMachine::CopyFileTo(const std::string& from, const std::string& to) {
@@ -31,8 +31,7 @@ bool CWinRegistrationMachine::CopyFileTo(const std::string& from, const std::str
 }
 
 bool CWinRegistrationMachine::CopyFolderInto(const std::string& folder, const std::string& destination) {
-    DWORD attributes = ::GetFileAttributesA(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    if (!DirectoryExists(folder)) return false;
     std::vector<char> from = DoubleTerminated(folder);
     std::vector<char> to = DoubleTerminated(destination);
     SHFILEOPSTRUCTA operation = {};

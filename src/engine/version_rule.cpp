@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "base/text.h"
 #include "engine/file_list.h"
 
 namespace kq {
@@ -18,17 +19,6 @@ int32_t Digits(const char* text) {
         if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
     }
     return int32_t(value);
-}
-
-bool EndsWithIgnoreCase(const std::string& text, const char* suffix) {
-    size_t n = std::strlen(suffix);
-    if (text.size() < n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        char c = text[text.size() - n + i];
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "layout/dialogs_win.h"
 
-#include "app/profile.h"
+#include "base/profile.h"
 #include "layout/layout_resource_ids.h"
 
 namespace kq {

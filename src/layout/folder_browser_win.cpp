@@ -1,22 +1,18 @@
 #include "layout/folder_browser_win.h"
 
+#include "base/file_win.h"
+#include "base/product.h"
 #include "layout/folder_browser.h"
 
 namespace kq {
 namespace {
 
 // Caption of the browser's own messages.
-constexpr char kMessageCaption[] = "Merrowin";
 
 // The edit box sits above the folder tree, from this far above its top...
 constexpr int kEditAboveTree = 27;
 // ...down to this far above it.
 constexpr int kEditGapToTree = 4;
-
-bool FolderExists(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 void FreeItemList(LPITEMIDLIST list) {
     if (list == nullptr) return;
@@ -152,16 +148,16 @@ std::string CFolderBrowser::EditText(HWND dialog) const {
 
 bool CFolderBrowser::AcceptFolder(HWND owner, const std::string& path) {
     if (!IsValidFolderSyntax(path)) {
-        ::MessageBoxA(owner, FolderInvalidMessage(path).c_str(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
+        ::MessageBoxA(owner, FolderInvalidMessage(path).c_str(), kProductName, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (FolderExists(path)) return true;
-    if (::MessageBoxA(owner, FolderMissingQuestion(path).c_str(), kMessageCaption, MB_YESNO | MB_ICONQUESTION) !=
+    if (DirectoryExists(path)) return true;
+    if (::MessageBoxA(owner, FolderMissingQuestion(path).c_str(), kProductName, MB_YESNO | MB_ICONQUESTION) !=
         IDYES) {
         return false;
     }
     if (!CreateFolderLevels(path)) {
-        ::MessageBoxA(owner, FolderNotCreatedMessage(path).c_str(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
+        ::MessageBoxA(owner, FolderNotCreatedMessage(path).c_str(), kProductName, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     return true;
@@ -169,11 +165,11 @@ bool CFolderBrowser::AcceptFolder(HWND owner, const std::string& path) {
 
 bool CFolderBrowser::CreateFolderLevels(const std::string& path) {
     std::vector<std::string> levels = FolderLevels(path);
-    if (levels.empty() || !FolderExists(levels.front())) return false;
+    if (levels.empty() || !DirectoryExists(levels.front())) return false;
     for (size_t i = 1; i < levels.size(); ++i) {
-        if (FolderExists(levels[i])) continue;
+        if (DirectoryExists(levels[i])) continue;
         ::CreateDirectoryA(levels[i].c_str(), nullptr);
-        if (!FolderExists(levels[i])) return false;
+        if (!DirectoryExists(levels[i])) return false;
     }
     return true;
 }

@@ -4,7 +4,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/profile.h"
+#include "base/profile.h"
 #include "layout/layout_values.h"
 
 namespace kq {
@@ -18,7 +18,7 @@ int ClampCoordinate(int v) {
 }
 
 std::string ReadValue(const IProfileReader& reader, const char* section, const char* key) {
-    return reader.Read(section, key, kValueBufferSize);
+    return reader.Read(section, key, kProfileValueSize);
 }
 
 }  // namespace

@@ -39,7 +39,6 @@ constexpr int kMaxControlsPerType = 15;
 constexpr int kMaxProperties = 20;
 constexpr int kMaxRecordFields = 20;
 constexpr int kFirstWindowId = 3000;
-constexpr size_t kValueBufferSize = 255;
 constexpr size_t kTotalBufferSize = 100;
 constexpr int kMaxCoordinate = 32767;
 

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/profile_file_win.h"
+#include "base/profile_file_win.h"
 #include "layout/layout_values.h"
 
 namespace kq {

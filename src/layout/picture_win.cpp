@@ -5,11 +5,6 @@
 
 namespace kq {
 
-bool FileExists(const char* path) {
-    DWORD attributes = ::GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 bool CPicture::Load(const char* path) {
     HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;

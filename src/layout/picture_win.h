@@ -7,6 +7,8 @@
 #include <ole2.h>
 #include <olectl.h>
 
+#include "base/file_win.h"
+
 namespace kq {
 
 class CPicture {
@@ -35,7 +37,5 @@ private:
     IPicture* m_picture = nullptr;
     SIZE m_pixels = {0, 0};
 };
-
-bool FileExists(const char* path);
 
 }  // namespace kq

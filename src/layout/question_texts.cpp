@@ -1,6 +1,6 @@
 #include "layout/question_texts.h"
 
-#include "app/profile.h"
+#include "base/profile.h"
 #include "layout/layout_file.h"
 
 namespace kq {
@@ -24,15 +24,15 @@ QuestionTexts ResolveQuestionTexts(int mode, const std::string& message, const I
     if (mode == kQuestionModeError) {
         t.body = message;
         t.showOk = false;
-        t.cancelText = substituted(language.Read("SetupError", "3", kValueBufferSize));
+        t.cancelText = substituted(language.Read("SetupError", "3", kProfileValueSize));
         return t;
     }
-    t.okText = language.Read("CancelSetup", "2", kValueBufferSize);
-    t.cancelText = language.Read("CancelSetup", "1", kValueBufferSize);
+    t.okText = language.Read("CancelSetup", "2", kProfileValueSize);
+    t.cancelText = language.Read("CancelSetup", "1", kProfileValueSize);
     if (mode == kQuestionModeRestart) {
         t.body = message;
     } else {
-        t.body = substituted(language.Read("CancelSetup", "0", kValueBufferSize));
+        t.body = substituted(language.Read("CancelSetup", "0", kProfileValueSize));
     }
     return t;
 }

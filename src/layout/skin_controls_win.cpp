@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/file_win.h"
+#include "base/product.h"
 #include "layout/layout_resource_ids.h"
 
 namespace kq {
@@ -306,7 +308,7 @@ void CSkinPicture::SetBackColour(const std::string& value) {
 bool CSkinPicture::LoadPicture(const char* path) {
     if (!FileExists(path)) {
         std::string message = std::string("File not found: (") + path + ")";
-        ::MessageBoxA(::GetParent(m_hWnd), message.c_str(), "Merrowin", MB_OK | MB_ICONEXCLAMATION);
+        ::MessageBoxA(::GetParent(m_hWnd), message.c_str(), kProductName, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     if (!m_picture.Load(path)) return false;

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/registry_path.h"
+#include "base/registry_path.h"
 
 namespace kq {
 

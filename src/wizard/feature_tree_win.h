@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "wizard/features.h"
+#include "run/features.h"
 
 namespace kq {
 

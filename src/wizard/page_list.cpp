@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/script.h"
+#include "run/script.h"
 
 namespace kq {
 namespace {

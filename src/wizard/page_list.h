@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "run/features.h"
+
 namespace kq {
 
 class Script;
 
 constexpr int kMaxPages = 20;
-
-enum class SetupType { Unset = -1, Typical = 0, Minimal = 1, Custom = 2 };
 
 struct PageList {
     std::vector<std::string> files;

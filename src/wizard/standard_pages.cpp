@@ -1,8 +1,8 @@
 #include "wizard/standard_pages.h"
 
-#include <cctype>
-
-#include "app/script.h"
+#include "base/product.h"
+#include "base/text.h"
+#include "run/script.h"
 
 namespace kq {
 
@@ -12,9 +12,7 @@ std::string FileNamePart(const std::string& value) {
 }
 
 bool IsRichTextPath(const std::string& path) {
-    std::string lower = path;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower.find(".rtf") != std::string::npos;
+    return ContainsIgnoreCase(path, ".rtf");
 }
 
 PageTextFile LocatePageText(const Script& script, const char* fileKey, const char* controlKey,
@@ -23,7 +21,7 @@ PageTextFile LocatePageText(const Script& script, const char* fileKey, const cha
     file.control = script.Value("DIALOGLIST", controlKey);
     const std::string name = FileNamePart(script.Value("DIALOGLIST", fileKey));
     if (name.empty()) return file;
-    file.path = packed.diskImage ? packed.sourceFolder + "DiskImage1\\" + name : packed.workFolder + name;
+    file.path = packed.diskImage ? packed.sourceFolder + kDiskImageFolder + "\\" + name : packed.workFolder + name;
     file.richText = IsRichTextPath(file.path);
     return file;
 }

@@ -13,7 +13,7 @@
 #pragma once
 #include <string>
 
-#include "engine/registry_path.h"
+#include "base/registry_path.h"
 #include "layout/control_catalogue.h"
 #include "wizard/page_list.h"
 

@@ -5,13 +5,11 @@
 
 #include <cstring>
 
-#include "app/folders.h"
-#include "app/main_frame_win.h"
-#include "app/profile_file_win.h"
-#include "app/run_flags.h"
-#include "app/script.h"
+#include "base/profile_file_win.h"
 #include "layout/folder_browser.h"
 #include "layout/folder_browser_win.h"
+#include "run/folders.h"
+#include "run/script.h"
 #include "win/registry_win.h"
 #include "wizard/feature_tree_win.h"
 
@@ -92,7 +90,7 @@ void RepaintControl(CPage& page, const char* name) {
 
 }  // namespace
 
-CStandardPages::CStandardPages(CMainFrame& frame) : m_frame(frame) {}
+CStandardPages::CStandardPages(SetupRun& run) : m_run(run) {}
 
 CStandardPages::~CStandardPages() = default;
 
@@ -105,7 +103,7 @@ void CStandardPages::OnOpen(CPage& page) {
     } else if (name == kCustomerPage) {
         OpenCustomer(page);
     } else if (name == kDestinationPage) {
-        page.SetText("IDC_INSTALLDIR", m_frame.Settings().installDir);
+        page.SetText("IDC_INSTALLDIR", m_run.Settings().installDir);
     } else if (name == kCustomSetupPage) {
         OpenCustomSetup(page);
     }
@@ -127,11 +125,11 @@ void CStandardPages::OpenLicense(CPage& page) {
 }
 
 void CStandardPages::LoadText(CPage& page, const char* fileKey, const char* controlKey) {
-    ProfileFile profile(m_frame.SetupScriptPath().c_str());
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     PackedFiles packed;
-    packed.workFolder = m_frame.WorkFolder();
-    packed.sourceFolder = m_frame.Folders().source;
-    packed.diskImage = Flags().diskImage == kFlagSet;
+    packed.workFolder = m_run.Paths().workFolder;
+    packed.sourceFolder = m_run.Folders().source;
+    packed.diskImage = m_run.Modes().diskImage;
     const PageTextFile file = LocatePageText(Script(profile), fileKey, controlKey, packed);
     if (file.path.empty()) return;
     HWND control = page.ControlWindow(file.control.c_str());
@@ -165,9 +163,9 @@ void CStandardPages::OpenCustomer(CPage& page) {
 }
 
 void CStandardPages::RestoreCustomer(CPage& page) {
-    page.SetText("IDC_USERNAME", m_frame.Folders().userName);
-    page.SetText("IDC_ORGANIZATION", m_frame.Settings().companyName);
-    SelectInstallFor(page, m_installFor);
+    page.SetText("IDC_USERNAME", m_run.Folders().userName);
+    page.SetText("IDC_ORGANIZATION", m_run.Settings().companyName);
+    SelectInstallFor(page, m_run.Answers().installFor);
 }
 
 void CStandardPages::SelectInstallFor(CPage& page, int choice) {
@@ -176,17 +174,17 @@ void CStandardPages::SelectInstallFor(CPage& page, int choice) {
 }
 
 void CStandardPages::StoreCustomerFields(CPage& page) {
-    if (page.FindControl("IDC_USERNAME") >= 0) m_frame.SetUserName(page.GetText("IDC_USERNAME"));
-    if (page.FindControl("IDC_ORGANIZATION") >= 0) m_frame.SetCompanyName(page.GetText("IDC_ORGANIZATION"));
+    if (page.FindControl("IDC_USERNAME") >= 0) m_run.SetUserName(page.GetText("IDC_USERNAME"));
+    if (page.FindControl("IDC_ORGANIZATION") >= 0) m_run.SetCompanyName(page.GetText("IDC_ORGANIZATION"));
 
-    const ProductSettings& settings = m_frame.Settings();
+    const ProductSettings& settings = m_run.Settings();
     if (settings.customerKey.empty()) return;
-    const RegistryKeyPath key = CustomerDataKey(settings.customerRoot, m_frame.Expand(settings.customerKey));
+    const RegistryKeyPath key = CustomerDataKey(settings.customerRoot, m_run.Expand(settings.customerKey));
     HKEY root = RootKeyHandle(key.root);
     if (root == nullptr) return;
     // Failures are not the user's concern here: the installation goes on.
     reg::CreateKey(root, key.subKey.c_str());
-    reg::WriteString(root, key.subKey.c_str(), kCustomerNameValue, m_frame.Folders().userName.c_str());
+    reg::WriteString(root, key.subKey.c_str(), kCustomerNameValue, m_run.Folders().userName.c_str());
     reg::WriteString(root, key.subKey.c_str(), kCustomerCompanyValue, settings.companyName.c_str());
 }
 
@@ -203,8 +201,8 @@ void CStandardPages::SelectSetupType(CPage& page, SetupType type) {
 }
 
 void CStandardPages::RestoreReady(CPage& page, SetupType setupType) {
-    const std::string summary = ReadySummary(setupType, m_frame.Settings().installDir, m_frame.Folders().userName,
-                                             m_frame.Settings().companyName);
+    const std::string summary = ReadySummary(setupType, m_run.Settings().installDir, m_run.Folders().userName,
+                                             m_run.Settings().companyName);
     page.SetText("IDC_SETTINGS", summary);
     HWND settings = page.ControlWindow("IDC_SETTINGS");
     if (settings == nullptr) return;
@@ -219,13 +217,13 @@ void CStandardPages::Browse(CPage& page) {
     CFolderBrowser browser(kBrowserTitle, kBrowserPrompt, kBrowserFlags, std::string(), page.Handle());
     if (browser.Run() != kFolderChosen) return;
     const std::string folder = WithTrailingBackslash(browser.Result());
-    m_frame.SetInstallFolder(folder);
+    m_run.SetInstallFolder(folder);
     page.SetText("IDC_INSTALLDIR", folder);
     ::InvalidateRect(page.Handle(), nullptr, TRUE);
 }
 
 void CStandardPages::OpenCustomSetup(CPage& page) {
-    page.SetText("IDC_INSTALLDIR", m_frame.Settings().installDir);
+    page.SetText("IDC_INSTALLDIR", m_run.Settings().installDir);
     page.SetText("IDC_FEATUREINFO", "");
 
     m_tree.reset();
@@ -233,14 +231,14 @@ void CStandardPages::OpenCustomSetup(CPage& page) {
     CSkinControl* tree = page.Control(page.FirstOfType(ControlType::TreeView));
     if (tree == nullptr || tree->Handle() == nullptr) return;
 
-    const std::string scriptPath = m_frame.SetupScriptPath();
+    const std::string scriptPath = m_run.Paths().setupScriptPath;
     auto lookup = [scriptPath](const std::string& text) {
         ProfileFile profile(scriptPath.c_str());
         return FeatureDescriptions(Script(profile), text);
     };
     CPage* owner = &page;
     auto show = [this, owner](const std::string& description) { ShowFeatureInfo(*owner, description); };
-    m_tree = std::make_shared<CFeatureTree>(tree->Handle(), m_frame.Features(), lookup, show);
+    m_tree = std::make_shared<CFeatureTree>(tree->Handle(), m_run.Features(), lookup, show);
     m_treePage = &page;
 
     ProfileFile profile(scriptPath.c_str());
@@ -262,8 +260,8 @@ bool CStandardPages::OnCommand(CPage& page, const PageCommand& command, SetupTyp
         SelectLicense(page, command.target.choice == 1);
         return true;
     case CommandRoute::InstallFor:
-        m_installFor = command.target.choice == 1 ? 1 : 0;
-        SelectInstallFor(page, m_installFor);
+        m_run.Answers().installFor = command.target.choice == 1 ? 1 : 0;
+        SelectInstallFor(page, m_run.Answers().installFor);
         return true;
     case CommandRoute::SetupType:
         setupType = SetupTypeFromChoice(command.target.choice);

@@ -3,7 +3,7 @@
 // their copy in the registry), the destination folder and its browser, the
 // setup type, the feature tree of the custom-setup page and the ready page's
 // summary. Each page window lives for one visit; what must outlive it is
-// kept here or in the main frame's run values.
+// kept here or in the run (SetupRun).
 #pragma once
 #include <windows.h>
 
@@ -11,17 +11,17 @@
 #include <string>
 
 #include "layout/page_win.h"
+#include "run/setup_run.h"
 #include "wizard/page_list.h"
 #include "wizard/standard_pages.h"
 
 namespace kq {
 
-class CMainFrame;
 class CFeatureTree;
 
 class CStandardPages {
 public:
-    explicit CStandardPages(CMainFrame& frame);
+    explicit CStandardPages(SetupRun& run);
     ~CStandardPages();
     CStandardPages(const CStandardPages&) = delete;
     CStandardPages& operator=(const CStandardPages&) = delete;
@@ -41,9 +41,6 @@ public:
     LRESULT OnNotify(CPage& page, NMHDR* header, bool* handled);
     void OnPageClosed(CPage& page);
 
-    // The install-for choice: 0 anyone, 1 only for me.
-    int InstallFor() const { return m_installFor; }
-
 private:
     void OpenLicense(CPage& page);
     void OpenCustomer(CPage& page);
@@ -61,8 +58,7 @@ private:
     void Browse(CPage& page);
     void ShowFeatureInfo(CPage& page, const std::string& text);
 
-    CMainFrame& m_frame;
-    int m_installFor = 0;
+    SetupRun& m_run;
     // The feature behaviour of the custom-setup page while it is open.
     std::shared_ptr<CFeatureTree> m_tree;
     CPage* m_treePage = nullptr;

@@ -4,14 +4,15 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/main_frame_win.h"
-#include "app/profile_file_win.h"
-#include "app/run_flags.h"
+#include "base/file_win.h"
+#include "base/product.h"
+#include "base/profile_file_win.h"
 #include "engine/directories_win.h"
 #include "engine/install_engine_win.h"
 #include "engine/progress_throttle.h"
 #include "layout/dialogs_win.h"
 #include "wizard/standard_pages_win.h"
+#include "wizard/wizard_flow.h"
 
 namespace kq {
 namespace {
@@ -84,11 +85,6 @@ private:
     ProgressThrottle m_throttle;
 };
 
-bool FileExists(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool EnableShutdownPrivilege() {
     HANDLE token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
@@ -104,26 +100,26 @@ bool EnableShutdownPrivilege() {
 
 }  // namespace
 
-CWizard::CWizard(CMainFrame& frame) : m_frame(frame), m_standardPages(std::make_unique<CStandardPages>(frame)) {}
+CWizard::CWizard(SetupRun& run) : m_run(run), m_standardPages(std::make_unique<CStandardPages>(run)) {}
 
 CWizard::~CWizard() {
     if (m_current != nullptr) m_current->Close();
 }
 
 void CWizard::LoadPages() {
-    ProfileFile profile(m_frame.SetupScriptPath().c_str());
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_pages = LoadPageList(Script(profile));
     m_index = -1;
 }
 
 CPage* CWizard::OpenPage(const std::string& fileName, int index, int count, bool show) {
     PageOptions options;
-    options.themeFolder = m_frame.ThemeFolder();
+    options.themeFolder = m_run.Paths().themeFolder;
     options.fileName = fileName;
     options.pageIndex = index;
     options.pageCount = count;
     options.owner = nullptr;
-    options.expand = [this](const std::string& text) { return m_frame.Expand(text); };
+    options.expand = [this](const std::string& text) { return m_run.Expand(text); };
     options.host = this;
 
     CPage* previous = m_current;
@@ -146,7 +142,7 @@ void CWizard::CloseCurrentPage() {
 }
 
 CPage* CWizard::OpenStartPage() {
-    return OpenPage(kStartPage, -1, kOutsideListCount, Flags().silent == kFlagClear);
+    return OpenPage(kStartPage, -1, kOutsideListCount, ShowsPages(m_run.Modes().silent));
 }
 
 void CWizard::SetUpPage(CPage& page) {
@@ -155,7 +151,7 @@ void CWizard::SetUpPage(CPage& page) {
     m_standardPages->OnOpen(page);
     if (page.FileName() == kProgressPage) SetUpProgressPage(page);
     else if (page.FileName() == kCompletePage) SetUpCompletePage(page);
-    m_standardPages->Restore(page, m_setupType);
+    m_standardPages->Restore(page, m_run.Answers().setupType);
 }
 
 void CWizard::RunEnteringActions(const std::string& fileName) {
@@ -165,32 +161,36 @@ void CWizard::RunEnteringActions(const std::string& fileName) {
 }
 
 void CWizard::Next() {
-    if (m_stopped || Flags().abort == kFlagSet) return;
-    m_index = NextPageIndex(m_pages, m_index, m_setupType);
+    if (m_stopped || m_run.Signals().Aborted()) return;
+    m_index = NextPageIndex(m_pages, m_index, m_run.Answers().setupType);
     RunEnteringActions(m_index < 0 ? kStartPage : m_pages.FileAt(m_index));
-    if (Flags().abort == kFlagSet) return;
 
-    if (Flags().silent == kFlagSet) {
-        Flags().silent = kSilentAfterProgress;
+    RunModes& modes = m_run.Modes();
+    switch (DecideNextStep(m_run.Signals().Aborted(), modes.silent, m_index, m_pages.Count())) {
+    case NextStep::kNone:
+        return;
+    case NextStep::kSilentProgress:
+        modes.silent = SilentAfterNext(modes.silent);
         OpenPage(kProgressPage, -1, kOutsideListCount, false);
         return;
-    }
-    if (m_index >= m_pages.Count()) {
+    case NextStep::kFinish:
         // Next on the last list page: there is nowhere to go but the end.
         Finish();
         return;
+    case NextStep::kListPage:
+        OpenPage(m_pages.FileAt(m_index), m_index, m_pages.Count(), true);
+        return;
     }
-    OpenPage(m_pages.FileAt(m_index), m_index, m_pages.Count(), true);
 }
 
 void CWizard::Back() {
-    m_index = BackPageIndex(m_pages, m_index, m_setupType);
+    m_index = BackPageIndex(m_pages, m_index, m_run.Answers().setupType);
     OpenPage(m_pages.FileAt(m_index), m_index, m_pages.Count(), true);
 }
 
 void CWizard::Stop() {
     m_stopped = true;
-    Flags().abort = kFlagSet;
+    m_run.Signals().Abort();
     CloseCurrentPage();
     FinalPageStep();
 }
@@ -198,15 +198,16 @@ void CWizard::Stop() {
 void CWizard::FinalPageStep() {
     ++m_index;
     RunEnteringActions(kCompletePage);
-    OpenPage(kCompletePage, m_pages.Count(), m_pages.Count(), Flags().silent == kFlagClear);
+    const bool shown = ShowsPages(m_run.Modes().silent);
+    OpenPage(kCompletePage, m_pages.Count(), m_pages.Count(), shown);
     // Silent runs have nobody to press Finish.
-    if (Flags().silent != kFlagClear) Finish();
+    if (!shown) Finish();
 }
 
 void CWizard::OnPageCommand(CPage& page, const PageCommand& command) {
     // The pages' own choices; the customer page also stores its fields here
     // before any wizard command.
-    if (m_standardPages->OnCommand(page, command, m_setupType)) return;
+    if (m_standardPages->OnCommand(page, command, m_run.Answers().setupType)) return;
     switch (command.target.route) {
     case CommandRoute::Launch:
         if (command.target.choice == 0) {
@@ -231,7 +232,7 @@ void CWizard::OnPageCommand(CPage& page, const PageCommand& command) {
         Back();
         break;
     case WizardAction::Next:
-        if (Flags().abort == kFlagSet) FinalPageStep();
+        if (m_run.Signals().Aborted()) FinalPageStep();
         else Next();
         break;
     case WizardAction::None:
@@ -251,10 +252,10 @@ void CWizard::OnPageCancel(CPage& page) {
 void CWizard::Cancel(CPage& page) {
     if (!AskQuestion(page.Handle(), kQuestionModeCancel, std::string())) return;
 
-    Flags().cancelRequest = 1;
+    m_run.Signals().RequestCancel();
     page.Enable("IDCANCEL", false);
-    Flags().abort = kFlagSet;
-    if (m_busy) {
+    m_run.Signals().Abort();
+    if (DecideCancel(m_busy) == CancelStep::kDefer) {
         m_cancelPending = true;
         return;
     }
@@ -270,7 +271,7 @@ void CWizard::CompletePendingCancel() {
 }
 
 void CWizard::RemoveWorkFolder() {
-    DeleteFolderTree(m_frame.Expand("<TempFolder>\\" + m_frame.WorkFolderName()), m_frame.Folders().temp);
+    DeleteFolderTree(m_run.Expand("<TempFolder>\\" + m_run.Paths().workFolderName), m_run.Folders().temp);
 }
 
 void CWizard::SetUpProgressPage(CPage& page) {
@@ -295,42 +296,44 @@ void CWizard::OnPageTimer(CPage& page, UINT_PTR timerId) {
 
 void CWizard::RunInstallation(CPage& progressPage) {
     CProgressReporter reporter(progressPage);
-    CInstallEngine engine(m_frame.MakeInstallSnapshot(), reporter);
+    CInstallEngine engine(m_run.MakeInstallSnapshot(), reporter);
     m_busy = true;
     engine.Start();
     m_busy = false;
 }
 
 void CWizard::ContinueAfterInstallation() {
-    if (m_cancelPending) {
+    const AfterInstallStep step =
+        DecideAfterInstall(m_cancelPending, m_run.Signals().Aborted(), m_run.Modes().silent);
+    // The merge-module page comes with the merge-module runner; until then
+    // the run ends as a normal one.
+    if (step != AfterInstallStep::kCompleteCancel && step != AfterInstallStep::kFinalPage)
+        m_run.Modes().mergeModulesPending = false;
+    switch (step) {
+    case AfterInstallStep::kCompleteCancel:
         CompletePendingCancel();
         return;
-    }
-    if (Flags().abort == kFlagSet) {
+    case AfterInstallStep::kFinalPage:
         FinalPageStep();
         return;
-    }
-    if (Flags().mergeModulesPending == kFlagSet) {
-        // The merge-module page comes with the merge-module runner; until
-        // then the run ends as a normal one.
-        Flags().mergeModulesPending = kFlagClear;
-    }
-    if (Flags().silent == kSilentAfterProgress) {
+    case AfterInstallStep::kFinish:
         Finish();
         return;
+    case AfterInstallStep::kNext:
+        Next();
+        return;
     }
-    Next();
 }
 
 void CWizard::SetUpCompletePage(CPage& page) {
     page.ShowControl("IDC_LAUNCHREADME", false);
     page.ShowControl("IDC_LAUNCHFILE", false);
-    if (Flags().abort == kFlagSet) {
+    if (m_run.Signals().Aborted()) {
         page.SetText("IDC_INSTALLSTATUS",
-                     m_frame.Expand(BracketsToAngles(LanguageText("SetupCompleteError", "3"))));
+                     m_run.Expand(BracketsToAngles(LanguageText("SetupCompleteError", "3"))));
         return;
     }
-    const ProductSettings& settings = m_frame.Settings();
+    const ProductSettings& settings = m_run.Settings();
     if (settings.launchOffer != 0 && page.FindControl("IDC_LAUNCHFILE") >= 0) {
         page.ShowControl("IDC_LAUNCHFILE", true);
         page.SetCheck("IDC_LAUNCHFILE", true);
@@ -345,8 +348,8 @@ void CWizard::SetUpCompletePage(CPage& page) {
 
 bool CWizard::AskQuestion(HWND owner, int mode, const std::string& message) {
     // The language file is read afresh each time: its texts are not cached.
-    ProfileFile language(m_frame.LanguageFile().c_str());
-    CQuestionDialog dialog(language, [this](const std::string& t) { return m_frame.Expand(t); });
+    ProfileFile language(m_run.Paths().languageFile.c_str());
+    CQuestionDialog dialog(language, [this](const std::string& t) { return m_run.Expand(t); });
     m_questionOpen = true;
     bool confirmed = dialog.Run(owner, mode, message) == IDOK;
     m_questionOpen = false;
@@ -354,18 +357,18 @@ bool CWizard::AskQuestion(HWND owner, int mode, const std::string& message) {
 }
 
 std::string CWizard::LanguageText(const char* section, const char* key) const {
-    return ProfileFile(m_frame.LanguageFile().c_str()).Read(section, key, 255);
+    return ProfileFile(m_run.Paths().languageFile.c_str()).Read(section, key, kProfileValueSize);
 }
 
 void CWizard::Finish() {
     RunEnteringActions("After Click Finish Button");
     LaunchChoices();
-    if (Flags().abort != kFlagSet && m_frame.Settings().restart == kFlagSet) OfferRestart();
+    if (!m_run.Signals().Aborted() && m_run.Settings().restart != 0) OfferRestart();
     ::PostQuitMessage(0);
 }
 
 void CWizard::LaunchChoices() {
-    const ProductSettings& settings = m_frame.Settings();
+    const ProductSettings& settings = m_run.Settings();
     if (m_launchFile && FileExists(settings.launchProgram)) {
         std::string folder = settings.launchProgram.substr(0, settings.launchProgram.find_last_of('\\') + 1);
         if (!folder.empty()) ::SetCurrentDirectoryA(folder.c_str());
@@ -378,9 +381,9 @@ void CWizard::LaunchChoices() {
 
 void CWizard::OfferRestart() {
     HWND owner = m_current != nullptr ? m_current->Handle() : nullptr;
-    if (!AskQuestion(owner, kQuestionModeRestart, m_frame.Expand(kRestartQuestion))) return;
+    if (!AskQuestion(owner, kQuestionModeRestart, m_run.Expand(kRestartQuestion))) return;
     if (!EnableShutdownPrivilege() || !::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))
-        ::MessageBoxA(owner, kRestartFailed, kAppCaption, MB_OK);
+        ::MessageBoxA(owner, kRestartFailed, kProductName, MB_OK);
 }
 
 LRESULT CWizard::OnPageNotify(CPage& page, NMHDR* header, bool* handled) {

@@ -9,16 +9,16 @@
 #include <string>
 
 #include "layout/page_win.h"
+#include "run/setup_run.h"
 #include "wizard/page_list.h"
 
 namespace kq {
 
-class CMainFrame;
 class CStandardPages;
 
 class CWizard : public IPageHost {
 public:
-    explicit CWizard(CMainFrame& frame);
+    explicit CWizard(SetupRun& run);
     ~CWizard() override;
 
     void LoadPages();
@@ -68,11 +68,10 @@ private:
     void LaunchChoices();
     void OfferRestart();
 
-    CMainFrame& m_frame;
+    SetupRun& m_run;
     PageList m_pages;
     int m_index = -1;
     CPage* m_current = nullptr;
-    SetupType m_setupType = SetupType::Unset;
     bool m_stopped = false;
     bool m_busy = false;
     bool m_cancelPending = false;

@@ -1,12 +1,12 @@
-#include "wizard/features.h"
+#include "run/features.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/ini_text.h"
-#include "app/script.h"
+#include "base/ini_text.h"
+#include "run/script.h"
 
 namespace kq {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/folders.h"
+#include "run/folders.h"
 
 namespace kq {
 namespace {

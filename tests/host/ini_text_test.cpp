@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 
 namespace kq {
 namespace {

@@ -12,9 +12,9 @@
 
 #include <unistd.h>
 
-#include "app/placeholders.h"
-#include "app/settings.h"
 #include "engine/uninstall_log.h"
+#include "run/placeholders.h"
+#include "run/settings.h"
 
 namespace kq::steptest {
 

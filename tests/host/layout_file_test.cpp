@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "layout/layout_values.h"
 
 namespace kq {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "layout/question_texts.h"
 
 namespace kq {

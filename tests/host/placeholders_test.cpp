@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/placeholders.h"
+#include "run/placeholders.h"
 
 namespace kq {
 namespace {

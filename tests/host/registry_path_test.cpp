@@ -1,4 +1,4 @@
-#include "engine/registry_path.h"
+#include "base/registry_path.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ini_text.h"
-#include "app/script.h"
+#include "base/ini_text.h"
+#include "run/script.h"
 
 namespace kq {
 namespace {

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_text.h"
-#include "app/run_flags.h"
+#include "base/ini_text.h"
 #include "install_step_test_util.h"
 
 namespace kq {
@@ -85,7 +84,6 @@ const char kTwoServices[] =
 class ServiceStep : public ::testing::Test {
 protected:
     void SetUp() override {
-        Flags().Reset();
         values_ = SampleRunValues();
         hooks_.status = [this](const std::string& text) { statuses_.push_back(text); };
         hooks_.askAfterFailure = [this](const std::string& text) {
@@ -96,8 +94,8 @@ protected:
             return answer;
         };
         hooks_.removeTemporaryFiles = [this] { ++removals_; };
+        hooks_.abort = [this] { ++aborts_; };
     }
-    void TearDown() override { Flags().Reset(); }
 
     void Run(const std::string& script, const std::string& systemName = "XP") {
         IniText ini(script);
@@ -113,6 +111,7 @@ protected:
     std::vector<std::string> questions_;
     std::vector<FailureChoice> answers_;
     int removals_ = 0;
+    int aborts_ = 0;
 };
 
 TEST_F(ServiceStep, InstallsEachServiceAndLogsIt) {
@@ -135,7 +134,7 @@ TEST_F(ServiceStep, InstallsEachServiceAndLogsIt) {
     const std::vector<std::string> lines = {"NTSERVICE=NotesSync", "NTSERVICE=NotesIndex"};
     EXPECT_EQ(log_.Lines(), lines);
     EXPECT_TRUE(questions_.empty());
-    EXPECT_EQ(Flags().abort, -1);
+    EXPECT_EQ(aborts_, 0);
 }
 
 TEST_F(ServiceStep, FailureRetriedTwiceThenIgnored) {
@@ -149,7 +148,7 @@ TEST_F(ServiceStep, FailureRetriedTwiceThenIgnored) {
     const std::vector<std::string> lines = {"NTSERVICE=NotesIndex"};
     EXPECT_EQ(log_.Lines(), lines);
     EXPECT_EQ(removals_, 0);
-    EXPECT_EQ(Flags().abort, -1);
+    EXPECT_EQ(aborts_, 0);
 }
 
 TEST_F(ServiceStep, RetrySucceedsAfterATransientFailure) {
@@ -167,7 +166,7 @@ TEST_F(ServiceStep, CancelRemovesTemporaryFilesSetsAbortAndGoesOn) {
     Run(kTwoServices);
     EXPECT_EQ(questions_.size(), 1u);
     EXPECT_EQ(removals_, 1);
-    EXPECT_EQ(Flags().abort, kFlagSet);
+    EXPECT_EQ(aborts_, 1);
     ASSERT_EQ(machine_.attempts.size(), 2u);
     EXPECT_EQ(machine_.attempts[1].name, "NotesIndex");
     const std::vector<std::string> lines = {"NTSERVICE=NotesIndex"};
@@ -186,13 +185,13 @@ TEST_F(ServiceStep, NineteenNinetyEightFamilyShowsTheStatusOnly) {
 }
 
 TEST_F(ServiceStep, PreviewShowsTheStatusAndChangesNothing) {
-    Flags().preview = kFlagSet;
+    hooks_.preview = true;
     Run(kTwoServices);
     const std::vector<std::string> statuses = {"Installing Service..."};
     EXPECT_EQ(statuses_, statuses);
     EXPECT_TRUE(machine_.attempts.empty());
     EXPECT_TRUE(log_.Lines().empty());
-    EXPECT_EQ(Flags().abort, -1);
+    EXPECT_EQ(aborts_, 0);
 }
 
 TEST_F(ServiceStep, UnreachableManagerIsSilent) {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ini_text.h"
-#include "app/settings.h"
+#include "base/ini_text.h"
+#include "run/settings.h"
 
 namespace kq {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "install_step_test_util.h"
 
 namespace kq {

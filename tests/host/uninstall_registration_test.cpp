@@ -2,18 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-#include "app/ini_text.h"
-#include "app/placeholders.h"
+#include "base/ini_text.h"
+#include "install_step_test_util.h"
+#include "run/placeholders.h"
 
 namespace kq {
 namespace {
@@ -84,45 +80,22 @@ PlaceholderValues SampleValues() {
 class Registration : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kq_registration_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        log_.SetPath(dir_ + "/uninstall.log");
         values_ = SampleValues();
         expand_ = [this](const std::string& text) { return ExpandWorker(text, values_); };
     }
-    void TearDown() override {
-        log_.Close();
-        std::remove((dir_ + "/uninstall.log").c_str());
-        ::rmdir(dir_.c_str());
-    }
 
-    std::vector<std::string> LogLines() {
-        log_.Close();
-        std::ifstream in(dir_ + "/uninstall.log", std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        std::vector<std::string> lines;
-        std::string all = text.str();
-        size_t start = 0;
-        for (size_t end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2) {
-            lines.push_back(all.substr(start, end - start));
-        }
-        EXPECT_EQ(start, all.size()) << "text after the last line break";
-        return lines;
-    }
+    std::vector<std::string> LogLines() { return log_.Lines(); }
 
     Status Register(const std::string& script, FakeMachine& machine, const RegistrationPaths& paths = SamplePaths()) {
         IniText ini(script);
-        return RegisterForUninstall(Script(ini), expand_, paths, machine, log_);
+        return RegisterForUninstall(Script(ini), expand_, paths, machine, log_.Log());
     }
     bool Prepare(const std::string& script, FakeMachine& machine) {
         IniText ini(script);
-        return PrepareMaintenanceProgram(Script(ini), expand_, SamplePaths(), machine, log_);
+        return PrepareMaintenanceProgram(Script(ini), expand_, SamplePaths(), machine, log_.Log());
     }
 
-    std::string dir_;
-    UninstallLog log_;
+    steptest::TempLog log_;
     PlaceholderValues values_;
     ExpandFunction expand_;
 };
@@ -390,7 +363,7 @@ TEST_F(Registration, RemoveAllOnlyForExactlyNo) {
     for (const Case& c : cases) {
         FakeMachine machine;
         machine.files = {"C:\\TEMP\\kq142305\\maint.exe"};
-        log_.RemoveLeftover();
+        log_.Log().RemoveLeftover();
         EXPECT_EQ(Prepare(std::string("[APPINFO]\r\na11=") + c.a11 + "\r\na13=" + c.a13 + "\r\n", machine), c.copied)
             << c.a11 << " " << c.a13;
         EXPECT_EQ(LogLines(), c.lines) << c.a11 << " " << c.a13;

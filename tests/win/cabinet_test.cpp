@@ -17,6 +17,7 @@
 
 #include "crypt/sha256.h"
 #include "engine/cabinet_win.h"
+#include "run/folders_win.h"
 
 namespace {
 
@@ -492,15 +493,15 @@ TEST(CabinetTest, ExtractionObjectReportsItsResultAndCanRunAgain) {
 
 TEST(CabinetTest, DiskImageFolderIsRecognised) {
     Sandbox box;
-    EXPECT_FALSE(kq::DiskImagePresent(box.Source().c_str()));
+    EXPECT_FALSE(kq::HasDiskImage(box.Source().c_str()));
     WriteAll(box.Source() + "DiskImage1", "a file, not the folder");
-    EXPECT_FALSE(kq::DiskImagePresent(box.Source().c_str()));
+    EXPECT_FALSE(kq::HasDiskImage(box.Source().c_str()));
     DeleteFileA((box.Source() + "DiskImage1").c_str());
     ASSERT_TRUE(CreateDirectoryA((box.Source() + "DiskImage1").c_str(), nullptr));
-    EXPECT_TRUE(kq::DiskImagePresent(box.Source().c_str()));
+    EXPECT_TRUE(kq::HasDiskImage(box.Source().c_str()));
     std::string noSlash = box.Source();
     noSlash.pop_back();
-    EXPECT_TRUE(kq::DiskImagePresent(noSlash.c_str()));
+    EXPECT_TRUE(kq::HasDiskImage(noSlash.c_str()));
     RemoveDirectoryA((box.Source() + "DiskImage1").c_str());
 }
 

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/folders_win.h"
+#include "base/file_win.h"
+#include "run/folders_win.h"
 
 namespace kq {
 namespace {

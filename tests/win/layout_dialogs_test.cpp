@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "layout/dialogs_win.h"
 #include "layout/layout_resource_ids.h"
 

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ini_text.h"
-#include "app/profile_file_win.h"
+#include "base/ini_text.h"
+#include "base/profile_file_win.h"
 
 namespace kq {
 namespace {

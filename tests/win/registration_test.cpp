@@ -11,12 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/placeholders.h"
-#include "app/profile_file_win.h"
-#include "app/script.h"
+#include "base/profile_file_win.h"
 #include "engine/uninstall_log.h"
 #include "engine/uninstall_registration.h"
 #include "engine/uninstall_registration_win.h"
+#include "run/placeholders.h"
+#include "run/script.h"
 #include "win/registry_win.h"
 
 namespace kq {

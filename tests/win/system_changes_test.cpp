@@ -15,13 +15,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/folders_win.h"
-#include "app/run_flags.h"
 #include "checks/system_name_win.h"
 #include "engine/install_engine_win.h"
 #include "engine/services.h"
 #include "engine/services_win.h"
 #include "engine/system_settings_win.h"
+#include "run/folders_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
@@ -278,7 +277,6 @@ const char kRunKey[] = "Software\\KqEngineRunTest";
 class SystemChangesRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        Flags().Reset();
         root_ = TempFolder() + "kq_engine_run";
         RemoveTree(root_);
         ::CreateDirectoryA(root_.c_str(), nullptr);
@@ -303,6 +301,7 @@ protected:
         snapshot_.workFolderName = work_;
         snapshot_.setupScriptPath = workFolder + "\\setup.inf";
         snapshot_.dataScriptPath = workFolder + "\\data.inf";
+        snapshot_.systemName = SystemName();
         DiscoverBaseFolders(snapshot_.folders);
         snapshot_.folders.programsMenu = root_ + "\\Programs";
         snapshot_.folders.desktop = root_ + "\\Desktop";
@@ -318,7 +317,6 @@ protected:
         Clean();
         RemoveTree(root_);
         RemoveTree(TempFolder() + work_);
-        Flags().Reset();
     }
     void Clean() {
         DeleteServiceNamed(kRunService);
@@ -405,11 +403,11 @@ TEST_F(SystemChangesRun, StepsRunInTheirPlaceAndLogWhatTheyDid) {
     };
     if (!noServices) lines.push_back(std::string("NTSERVICE=") + kRunService);
     EXPECT_EQ(SystemLines(), lines);
-    EXPECT_NE(Flags().abort, kFlagSet);
+    EXPECT_FALSE(snapshot_.signals->Aborted());
 }
 
 TEST_F(SystemChangesRun, PreviewShowsEveryStepAndChangesNothing) {
-    Flags().preview = kFlagSet;
+    snapshot_.preview = true;
     Run();
     const std::vector<std::string> order = {"Please Wait, Creating Shortcuts...", "Please Wait, Setting system...",
                                             "Installing Service...", "Finishing settings..."};

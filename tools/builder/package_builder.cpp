@@ -15,6 +15,9 @@
 
 #include <libgcab.h>
 
+#include "base/file.h"
+#include "base/product.h"
+#include "base/text.h"
 #include "crypt/file_crypt.h"
 #include "payload_list.h"
 
@@ -35,16 +38,8 @@ Status Fail(const std::string& text) { return Status::Error(text); }
 
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 Status ReadWhole(const fs::path& path, const char* what, std::string* text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) return Fail(std::string("cannot read ") + what + " " + Quoted(path));
-    text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) return Fail(std::string("cannot read ") + what + " " + Quoted(path));
+    if (!ReadWholeFile(path.string(), *text)) return Fail(std::string("cannot read ") + what + " " + Quoted(path));
     return Status::Ok();
 }
 
@@ -193,7 +188,7 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
     std::vector<PackedFile> packed;
     std::map<std::string, std::string> taken;  // lower-cased name -> origin, Windows names ignore case
     auto add = [&](const std::string& name, const fs::path& source, const std::string& origin) -> Status {
-        auto [it, fresh] = taken.emplace(Lower(name), origin);
+        auto [it, fresh] = taken.emplace(AsciiLower(name), origin);
         if (!fresh) return Fail("two files would be packed as \"" + name + "\": " + it->second + " and " + origin);
         Status s = CheckRegularFile(source, "payload file");
         if (!s) return Fail(s.message() + " (" + origin + ")");
@@ -246,7 +241,7 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
             continue;  // files/ and support/ travel packed; other folders are the author's
         }
         if (!it->is_regular_file(ec)) continue;
-        const std::string lower = Lower(name);
+        const std::string lower = AsciiLower(name);
         if (std::find(std::begin(kReserved), std::end(kReserved), lower) != std::end(kReserved)) {
             if (lower == "setup.inf" || lower == "data.inf") continue;
             return Fail(Quoted(it->path()) + " would overwrite a file the builder makes");
@@ -267,7 +262,7 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
     }
 
     if (options.layout == PackageLayout::kDiskImage) {
-        const fs::path image = out / "DiskImage1";
+        const fs::path image = out / kDiskImageFolder;
         fs::create_directory(image, ec);
         if (ec) return Fail("cannot create " + Quoted(image) + ": " + ec.message());
         for (const PackedFile& f : packed) {

@@ -16,11 +16,10 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include "engine/registry_path.h"
+#include "base/file.h"
+#include "base/registry_path.h"
 #include "engine/removal_plan.h"
 #include "engine/uninstall_log.h"
 #include "remover_win.h"
@@ -47,15 +46,6 @@ std::string WindowsFolder() {
     return folder;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream out;
-    out << in.rdbuf();
-    *text = out.str();
-    return true;
-}
-
 int Remove(const RunnerCommand& command) {
     const std::string& code = command.productCode;
     const std::string windows = WindowsFolder();
@@ -66,7 +56,7 @@ int Remove(const RunnerCommand& command) {
     if (name.empty()) name = code;
 
     std::string text;
-    if (windows.empty() || !ReadWholeFile(logPath, &text)) {
+    if (windows.empty() || !ReadWholeFile(logPath, text)) {
         if (!command.silent) {
             Tell("The removal information of " + name + " was not found:\r\n" + logPath, name, MB_ICONERROR);
         }

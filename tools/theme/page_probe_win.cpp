@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "layout/page_win.h"
 
 namespace {
@@ -86,8 +87,7 @@ int main(int argc, char** argv) {
 
     CProbeHost host;
     kq::PageOptions options;
-    options.themeFolder = argv[1];
-    if (!options.themeFolder.empty() && options.themeFolder.back() != '\\') options.themeFolder += '\\';
+    options.themeFolder = kq::EndWithBackslash(argv[1]);
     options.fileName = argv[2];
     options.pageIndex = 1;
     options.pageCount = 10;

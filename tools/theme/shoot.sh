@@ -9,8 +9,8 @@
 # Defaults: sample/theme and docs/theme. With --pack the pages are shot after
 # the language pack has been applied to a copy of the theme (apply_pack.py).
 # SHOOT_ONLY=PATTERN shoots only the pages whose picture name contains it.
-# Needs the Windows build of the host's route (scripts/wine-route; its
-# libkqcore.a, from scripts/build.sh), Wine, Xvfb and ImageMagick.
+# Needs the Windows build of the host's route (scripts/wine-route; its layer
+# libraries, from scripts/build.sh), Wine, Xvfb and ImageMagick.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 . "$top/scripts/wine-route" || exit 2
@@ -35,15 +35,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The probe: this folder's source against the core library of the Windows build.
-lib="$KQ_WIN_BUILD_DIR/libkqcore.a"
-[ -f "$lib" ] || { echo "shoot.sh: $lib missing; run scripts/build.sh first" >&2; exit 1; }
+# The probe: this folder's source against the libraries of the Windows build
+# its row in cmake/layers.cmake names, highest first.
+libs=()
+for layer in layout run win base; do
+  lib="$KQ_WIN_BUILD_DIR/libkq_$layer.a"
+  [ -f "$lib" ] || { echo "shoot.sh: $lib missing; run scripts/build.sh first" >&2; exit 1; }
+  libs+=("$lib")
+done
 mspack=$(ls "$top/.deps/mingw-$triplet/lib/libmspack.a" 2>/dev/null || true)
 $triplet-w64-mingw32-windres -I "$top/src" -I "$top/src/app" "$top/tools/theme/page_probe.rc" \
   -O coff -o "$work/probe_res.o"
 $triplet-w64-mingw32-g++-posix -std=c++17 -O1 -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0501 \
   -DWINVER=0x0501 -D_WIN32_IE=0x0600 -I "$top/src" "$top/tools/theme/page_probe_win.cpp" \
-  "$work/probe_res.o" "$lib" $mspack -mwindows -static -static-libgcc -static-libstdc++ \
+  "$work/probe_res.o" "${libs[@]}" $mspack -mwindows -static -static-libgcc -static-libstdc++ \
   -lcomctl32 -lcomdlg32 -lole32 -loleaut32 -luuid -lshell32 -lshlwapi -ladvapi32 -lgdi32 \
   -luser32 -lwininet -lws2_32 -lversion -lwinmm -lmsimg32 -o "$work/page_probe.exe"
 

@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "app/profile.h"
+#include "base/profile.h"
 
 namespace kq {
 

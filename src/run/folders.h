@@ -9,6 +9,8 @@
 #pragma once
 #include <string>
 
+#include "base/text.h"
+
 namespace kq {
 
 struct FolderValues {
@@ -50,14 +52,6 @@ extern const ShellFolderRow kShellFolders[12];
 inline int ShellFolderId(const ShellFolderRow& row, bool allUsers) {
     return allUsers ? row.allUsersId : row.currentUserId;
 }
-
-// `path` with a backslash appended unless it already ends in one; an empty
-// path becomes a lone backslash, as the system folders do when a query fails.
-std::string WithTrailingBackslash(const std::string& path);
-
-// `path` without a trailing backslash, except for a drive's root ("C:\\") or
-// a lone backslash, which need theirs.
-std::string WithoutTrailingBackslash(const std::string& path);
 
 // The first two characters of the Windows folder: its drive ("C:").
 std::string VolumeOf(const std::string& windowsFolder);

@@ -1,4 +1,4 @@
-#include "app/script.h"
+#include "run/script.h"
 
 #include <climits>
 

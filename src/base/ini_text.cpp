@@ -1,4 +1,4 @@
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "run/settings.h"
 
 namespace kq {
 namespace {

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "app/profile.h"
+#include "base/profile.h"
 
 namespace kq {
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "app/folders.h"
+#include "run/folders.h"
 
 namespace kq {
 
@@ -33,9 +33,9 @@ std::string WorkFolderNameNow();
 // opened with full access; empty when that fails or the value is missing.
 std::string ReadCompanyName();
 
-bool DirectoryExists(const std::string& path);
 
-// True when the package keeps its files in "DiskImage1" instead of a cabinet.
+// True when the package keeps its files in "DiskImage1" instead of a cabinet
+// (with or without the source folder's trailing backslash).
 bool HasDiskImage(const std::string& sourceFolder);
 
 }  // namespace kq

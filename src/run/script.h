@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/profile.h"
+#include "base/profile.h"
 
 namespace kq {
 
@@ -22,7 +22,7 @@ namespace kq {
 class Script {
 public:
     // Buffer sizes of the two kinds of value, terminating NUL included.
-    static constexpr size_t kValueSize = 255;
+    static constexpr size_t kValueSize = kProfileValueSize;
     static constexpr size_t kShortSize = 100;
     // No list of a real script comes near this; a damaged one may claim more.
     static constexpr int kMaxListItems = 10000;

@@ -1,4 +1,4 @@
-#include "app/placeholders.h"
+#include "run/placeholders.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "wizard/features.h"
+#include "run/features.h"
 
 #include <cstdio>
 
-#include "app/script.h"
+#include "run/script.h"
 
 namespace kq {
 namespace {

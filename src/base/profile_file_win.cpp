@@ -1,4 +1,4 @@
-#include "app/profile_file_win.h"
+#include "base/profile_file_win.h"
 
 #include <windows.h>
 

@@ -71,6 +71,10 @@ std::vector<std::string> LoadFeatureTexts(const Script& script);
 // exactly, in key order. Empty for an empty text.
 std::vector<std::string> FeatureDescriptions(const Script& script, const std::string& text);
 
+// The setup-type page's choice: Typical and Minimal skip the custom-setup
+// page, whose tree changes the table.
+enum class SetupType { Unset = -1, Typical = 0, Minimal = 1, Custom = 2 };
+
 // The two choices of the feature menu, by their command ids.
 enum class FeatureChoice { None, Install, DoNotInstall };
 constexpr int kFeatureCommandInstall = 32773;

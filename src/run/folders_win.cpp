@@ -1,10 +1,14 @@
-#include "app/folders_win.h"
+#include "run/folders_win.h"
 
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 
 #include <vector>
+
+#include "base/file_win.h"
+#include "base/product.h"
+#include "base/text.h"
 
 namespace kq {
 namespace {
@@ -123,13 +127,8 @@ std::string ReadCompanyName() {
     return ReadMachineString("Software\\Microsoft\\Windows NT\\CurrentVersion", "RegisteredOrganization");
 }
 
-bool DirectoryExists(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 bool HasDiskImage(const std::string& sourceFolder) {
-    return DirectoryExists(sourceFolder + "DiskImage1");
+    return DirectoryExists(EndWithBackslash(sourceFolder) + kDiskImageFolder);
 }
 
 }  // namespace kq

@@ -1,8 +1,8 @@
-#include "app/folders.h"
+#include "run/folders.h"
 
 #include <cstdio>
 
-#include "app/placeholders.h"
+#include "run/placeholders.h"
 
 namespace kq {
 
@@ -22,17 +22,6 @@ const ShellFolderRow kShellFolders[12] = {
     {&FolderValues::startMenu, 22, 11},        // common start menu / start menu
     {&FolderValues::desktop, 25, 16},          // common desktop directory / desktop directory
 };
-
-std::string WithTrailingBackslash(const std::string& path) {
-    if (!path.empty() && path.back() == '\\') return path;
-    return path + "\\";
-}
-
-std::string WithoutTrailingBackslash(const std::string& path) {
-    if (path.size() < 2 || path.back() != '\\') return path;
-    if (path.size() == 3 && path[1] == ':') return path;
-    return path.substr(0, path.size() - 1);
-}
 
 std::string VolumeOf(const std::string& windowsFolder) {
     return windowsFolder.substr(0, 2);

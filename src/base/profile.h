@@ -7,6 +7,10 @@
 
 namespace kq {
 
+// The buffer the program reads an ordinary value into, terminating NUL
+// included: a value is cut to kProfileValueSize - 1 (254) characters.
+constexpr size_t kProfileValueSize = 255;
+
 class IProfileReader {
 public:
     virtual ~IProfileReader();

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "app/folders.h"
-#include "app/placeholders.h"
-#include "app/script.h"
+#include "run/folders.h"
+#include "run/placeholders.h"
+#include "run/script.h"
 
 namespace kq {
 

@@ -1,0 +1,49 @@
+#include "base/text.h"
+
+namespace kq {
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text) c = AsciiLower(c);
+    return text;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    }
+    return true;
+}
+
+bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+bool ContainsIgnoreCase(std::string_view text, std::string_view part) {
+    if (part.size() > text.size()) return false;
+    for (size_t at = 0; at + part.size() <= text.size(); ++at) {
+        if (EqualsIgnoreCase(text.substr(at, part.size()), part)) return true;
+    }
+    return false;
+}
+
+std::string WithTrailingBackslash(std::string_view path) {
+    std::string out(path);
+    if (out.empty() || out.back() != '\\') out += '\\';
+    return out;
+}
+
+std::string EndWithBackslash(std::string path) {
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    return path;
+}
+
+std::string WithoutTrailingBackslash(const std::string& path) {
+    if (path.size() < 2 || path.back() != '\\') return path;
+    if (path.size() == 3 && path[1] == ':') return path;
+    return path.substr(0, path.size() - 1);
+}
+
+}  // namespace kq

@@ -1,0 +1,26 @@
+// Small text rules shared by every layer: ASCII case folding (the system's
+// names of files, keys and devices compare without regard to ASCII case)
+// and the trailing backslash of folder paths.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace kq {
+
+char AsciiLower(char c);
+std::string AsciiLower(std::string text);
+// Equal without regard to ASCII case; other bytes compare exactly.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix);
+bool ContainsIgnoreCase(std::string_view text, std::string_view part);
+
+// `path` with a backslash appended unless it already ends in one; an empty
+// path becomes a lone backslash, as the system folders do when a query fails.
+std::string WithTrailingBackslash(std::string_view path);
+// The same, except that an empty path stays empty (nothing to end).
+std::string EndWithBackslash(std::string path);
+// `path` without a trailing backslash, except for a drive's root ("C:\\") or
+// a lone backslash, which need theirs.
+std::string WithoutTrailingBackslash(const std::string& path);
+
+}  // namespace kq

@@ -1,0 +1,114 @@
+#include "engine/file_step_win.h"
+
+#include <windows.h>
+
+#include "base/file.h"
+#include "base/file_win.h"
+#include "engine/engine_resources.h"
+#include "engine/version_rule_win.h"
+
+namespace kq {
+namespace {
+
+struct FileErrorArgs {
+    const char* text;
+    bool fatal;
+};
+
+INT_PTR CALLBACK FileErrorProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_INITDIALOG: {
+        const FileErrorArgs* args = reinterpret_cast<const FileErrorArgs*>(lParam);
+        ::SetDlgItemTextA(dialog, IDC_FILE_ERROR_TEXT, args->text);
+        if (args->fatal) {
+            ::ShowWindow(::GetDlgItem(dialog, IDC_FILE_ERROR_RETRY), SW_HIDE);
+            ::ShowWindow(::GetDlgItem(dialog, IDC_FILE_ERROR_IGNORE), SW_HIDE);
+        }
+        ::SetForegroundWindow(dialog);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_FILE_ERROR_RETRY:
+            ::EndDialog(dialog, static_cast<INT_PTR>(FailureChoice::kRetry));
+            return TRUE;
+        case IDC_FILE_ERROR_IGNORE:
+            ::EndDialog(dialog, static_cast<INT_PTR>(FailureChoice::kIgnore));
+            return TRUE;
+        case IDC_FILE_ERROR_CANCEL:
+        case IDCANCEL:
+            ::EndDialog(dialog, static_cast<INT_PTR>(FailureChoice::kCancel));
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+FailureChoice ShowFileError(const std::string& text, bool fatal) {
+    FileErrorArgs args = {text.c_str(), fatal};
+    INT_PTR r = ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FILE_ERROR), nullptr,
+                                  &FileErrorProc, reinterpret_cast<LPARAM>(&args));
+    return r <= 0 ? FailureChoice::kCancel : static_cast<FailureChoice>(r);
+}
+
+bool CWinFileMachine::Exists(const std::string& path) {
+    return PathExists(path);
+}
+
+bool CWinFileMachine::ReadText(const std::string& path, std::string& text) {
+    return ReadWholeFile(path, text);
+}
+
+bool CWinFileMachine::WriteText(const std::string& path, const std::string& text) {
+    return WriteWholeFile(path, text);
+}
+
+std::string CWinFileMachine::VersionText(const std::string& path) {
+    return FileVersionText(path.c_str());
+}
+
+bool CWinFileMachine::GetAttributes(const std::string& path, uint32_t& attributes) {
+    DWORD found = ::GetFileAttributesA(path.c_str());
+    if (found == INVALID_FILE_ATTRIBUTES) return false;
+    attributes = found;
+    return true;
+}
+
+void CWinFileMachine::SetAttributes(const std::string& path, uint32_t attributes) {
+    ::SetFileAttributesA(path.c_str(), attributes);
+}
+
+bool CWinFileMachine::Move(const std::string& from, const std::string& to) {
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+bool CWinFileMachine::Copy(const std::string& from, const std::string& to) {
+    return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+void CWinFileMachine::RegisterServer(const std::string& path) {
+    std::string command = "regsvr32.exe /s \"" + path + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION pi = {};
+    if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                         &si, &pi)) {
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+    }
+}
+
+FailureChoice CWinFileMachine::AskAfterCopyFailure(const std::string& text) {
+    return ShowFileError(text, false);
+}
+
+void CWinFileMachine::TellFatalCopyFailure(const std::string& text) {
+    ShowFileError(text, true);
+}
+
+}  // namespace kq

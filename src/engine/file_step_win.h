@@ -1,0 +1,27 @@
+// The file step's machine: the Win32 file system and the file error dialog.
+#pragma once
+#include "engine/file_step.h"
+
+namespace kq {
+
+// The file error dialog, shown from the worker thread; it has no owner and
+// stays on top so the user sees it above the progress page. `fatal` shows
+// Cancel only.
+FailureChoice ShowFileError(const std::string& text, bool fatal);
+
+class CWinFileMachine : public FileMachine {
+public:
+    bool Exists(const std::string& path) override;
+    bool ReadText(const std::string& path, std::string& text) override;
+    bool WriteText(const std::string& path, const std::string& text) override;
+    std::string VersionText(const std::string& path) override;
+    bool GetAttributes(const std::string& path, uint32_t& attributes) override;
+    void SetAttributes(const std::string& path, uint32_t attributes) override;
+    bool Move(const std::string& from, const std::string& to) override;
+    bool Copy(const std::string& from, const std::string& to) override;
+    void RegisterServer(const std::string& path) override;
+    FailureChoice AskAfterCopyFailure(const std::string& text) override;
+    void TellFatalCopyFailure(const std::string& text) override;
+};
+
+}  // namespace kq

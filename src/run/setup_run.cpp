@@ -1,0 +1,36 @@
+#include "run/setup_run.h"
+
+#include "run/script.h"
+
+namespace kq {
+
+void SetupRun::LoadSettings(const Script& script, const std::string& companyName) {
+    LoadProductSettings(script, companyName, [this](const std::string& text) { return Expand(text); }, m_settings);
+    if (m_settings.preview) m_modes.preview = true;
+    if (m_settings.silent) m_modes.silent = SilentMode::kOn;
+}
+
+std::string SetupRun::Expand(const std::string& text) const {
+    return ExpandFrame(text, MakePlaceholderValues(m_folders, m_settings));
+}
+
+InstallSnapshot SetupRun::MakeInstallSnapshot() const {
+    InstallSnapshot snapshot;
+    snapshot.folders = m_folders;
+    snapshot.settings = m_settings;
+    snapshot.workFolderName = m_paths.workFolderName;
+    snapshot.setupScriptPath = m_paths.setupScriptPath;
+    snapshot.dataScriptPath = m_paths.dataScriptPath;
+    snapshot.systemName = m_systemName;
+    // A copy: the choices are frozen when the installation starts.
+    snapshot.featureDeselected = [features = m_features](const std::string& name) {
+        return features.IsDeselected(name);
+    };
+    snapshot.preview = m_modes.preview;
+    snapshot.diskImage = m_modes.diskImage;
+    snapshot.mergeModulesPending = m_modes.mergeModulesPending;
+    snapshot.signals = m_signals;
+    return snapshot;
+}
+
+}  // namespace kq

@@ -1,0 +1,134 @@
+// SetupRun: every value of one run of the setup program in one place - the
+// package's and the machine's folders, the product settings, the files the
+// run works with, the system's name, the feature choices, the answers of the
+// pages and the states the run passes through. The main frame fills it at
+// start-up; the wizard, the pages and the install worker read it (the
+// worker through a snapshot taken when the installation starts).
+#pragma once
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "run/features.h"
+#include "run/folders.h"
+#include "run/placeholders.h"
+#include "run/settings.h"
+
+namespace kq {
+
+class Script;
+
+// How a silent run goes on: not silent; silent and the progress page not yet
+// opened; silent and past the progress page (the end is next).
+enum class SilentMode { kOff, kOn, kAfterProgress };
+
+// What the user-interface thread and the install worker tell each other
+// while the worker runs: the user's cancel request and the run's abort.
+class RunSignals {
+public:
+    void RequestCancel() { m_cancel = true; }
+    bool CancelRequested() const { return m_cancel; }
+    // The run ends on the failure page (cancelled, or a file could not be
+    // installed).
+    void Abort() { m_aborted = true; }
+    bool Aborted() const { return m_aborted; }
+
+private:
+    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_aborted{false};
+};
+
+// The states of the run the user-interface thread keeps.
+struct RunModes {
+    bool preview = false;              // show every step, change nothing
+    SilentMode silent = SilentMode::kOff;
+    bool diskImage = false;            // the package keeps its files in DiskImage1
+    bool mergeModulesPending = false;  // merge modules still read the working folder
+    bool splashActive = false;
+    bool startupWorkDone = false;
+    bool splashFinished = false;
+};
+
+// The files and folders of the run.
+struct RunPaths {
+    std::string languageFile;     // language.lan of the package folder
+    std::string themeFolder;      // trailing backslash
+    std::string workFolderName;   // "kq" + HHMMSS
+    std::string workFolder;       // in the temporary folder; trailing backslash
+    std::string setupScriptPath;  // the decrypted setup script
+    std::string dataScriptPath;   // the decrypted file list
+};
+
+// The pages' answers that placeholders do not read (those that they read are
+// kept with the folders and settings: see SetupRun's setters).
+struct PageAnswers {
+    SetupType setupType = SetupType::Unset;
+    int installFor = 0;  // the customer page's install-for choice: 0 anyone, 1 only for me
+};
+
+// The values the install worker reads, frozen when the installation starts;
+// only the signals are shared with the run.
+struct InstallSnapshot {
+    FolderValues folders;
+    ProductSettings settings;
+    UserVariableTable variables;
+    std::string workFolderName;
+    std::string setupScriptPath;
+    std::string dataScriptPath;
+    std::string systemName;  // as the start-up found it ("XP", "98", ...)
+    // True when the named feature is known and not to be installed.
+    std::function<bool(const std::string&)> featureDeselected;
+    bool preview = false;
+    bool diskImage = false;
+    bool mergeModulesPending = false;
+    std::shared_ptr<RunSignals> signals = std::make_shared<RunSignals>();
+};
+
+class SetupRun {
+public:
+    FolderValues& Folders() { return m_folders; }
+    const FolderValues& Folders() const { return m_folders; }
+    const ProductSettings& Settings() const { return m_settings; }
+    RunPaths& Paths() { return m_paths; }
+    const RunPaths& Paths() const { return m_paths; }
+    RunModes& Modes() { return m_modes; }
+    const RunModes& Modes() const { return m_modes; }
+    RunSignals& Signals() { return *m_signals; }
+    const RunSignals& Signals() const { return *m_signals; }
+
+    const std::string& SystemName() const { return m_systemName; }
+    void SetSystemName(const std::string& name) { m_systemName = name; }
+
+    // Reads the product settings (expanding with this run's values as they
+    // fill) and takes the preview and silent switches from them.
+    void LoadSettings(const Script& script, const std::string& companyName);
+    // Placeholder expansion with the run's current values.
+    std::string Expand(const std::string& text) const;
+
+    // The pages' answers. Placeholders see them from now on: the customer
+    // page's name and company, the folder chosen on the destination page
+    // (ending in a backslash).
+    void SetUserName(const std::string& name) { m_folders.userName = name; }
+    void SetCompanyName(const std::string& name) { m_settings.companyName = name; }
+    void SetInstallFolder(const std::string& folder) { m_settings.installDir = folder; }
+    // The feature table; the custom-setup page's tree changes it.
+    FeatureTable& Features() { return m_features; }
+    const FeatureTable& Features() const { return m_features; }
+    PageAnswers& Answers() { return m_answers; }
+    const PageAnswers& Answers() const { return m_answers; }
+
+    InstallSnapshot MakeInstallSnapshot() const;
+
+private:
+    FolderValues m_folders;
+    ProductSettings m_settings;
+    RunPaths m_paths;
+    RunModes m_modes;
+    std::string m_systemName;
+    FeatureTable m_features;
+    PageAnswers m_answers;
+    std::shared_ptr<RunSignals> m_signals = std::make_shared<RunSignals>();
+};
+
+}  // namespace kq

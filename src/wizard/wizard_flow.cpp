@@ -1,0 +1,23 @@
+#include "wizard/wizard_flow.h"
+
+namespace kq {
+
+NextStep DecideNextStep(bool aborted, SilentMode silent, int index, int pageCount) {
+    if (aborted) return NextStep::kNone;
+    if (silent == SilentMode::kOn) return NextStep::kSilentProgress;
+    if (index >= pageCount) return NextStep::kFinish;
+    return NextStep::kListPage;
+}
+
+SilentMode SilentAfterNext(SilentMode silent) {
+    return silent == SilentMode::kOn ? SilentMode::kAfterProgress : silent;
+}
+
+AfterInstallStep DecideAfterInstall(bool cancelPending, bool aborted, SilentMode silent) {
+    if (cancelPending) return AfterInstallStep::kCompleteCancel;
+    if (aborted) return AfterInstallStep::kFinalPage;
+    if (silent == SilentMode::kAfterProgress) return AfterInstallStep::kFinish;
+    return AfterInstallStep::kNext;
+}
+
+}  // namespace kq

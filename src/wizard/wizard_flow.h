@@ -1,0 +1,36 @@
+// The wizard's decisions that need no window: where Next leads, what a
+// silent run shows, and how the run goes on after the installation.
+#pragma once
+#include "run/setup_run.h"
+
+namespace kq {
+
+// A silent run opens no page the user could see.
+inline bool ShowsPages(SilentMode silent) { return silent == SilentMode::kOff; }
+
+// Next, once the index has moved and the entering actions have run.
+enum class NextStep {
+    kNone,            // the run was aborted meanwhile: nothing opens
+    kSilentProgress,  // a silent run goes straight to the (hidden) progress page
+    kFinish,          // past the last list page
+    kListPage,        // the page at the new index
+};
+NextStep DecideNextStep(bool aborted, SilentMode silent, int index, int pageCount);
+// The silent mode after that step: past the progress page once it opens.
+SilentMode SilentAfterNext(SilentMode silent);
+
+// After the installation has ended.
+enum class AfterInstallStep {
+    kCompleteCancel,  // a cancel confirmed while the worker ran is carried out
+    kFinalPage,       // the run was aborted: the failure ending
+    kFinish,          // a silent run ends without the remaining pages
+    kNext,            // on to the page after the progress page
+};
+AfterInstallStep DecideAfterInstall(bool cancelPending, bool aborted, SilentMode silent);
+
+// A confirmed cancel: while the user-interface thread waits for a worker it
+// is only recorded (no file is pulled from under the worker).
+enum class CancelStep { kDefer, kEndNow };
+inline CancelStep DecideCancel(bool busy) { return busy ? CancelStep::kDefer : CancelStep::kEndNow; }
+
+}  // namespace kq

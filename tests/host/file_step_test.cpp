@@ -1,0 +1,260 @@
+// The file step over an in-memory file system: which files are skipped,
+// moved or copied, the version rule, must-install files, the answers to the
+// file error question, logging and attributes.
+#include "engine/file_step.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/version_rule.h"
+#include "install_step_test_util.h"
+
+namespace kq {
+namespace {
+
+using steptest::TempLog;
+
+// What the system gives a file that has just been written.
+constexpr uint32_t kAttributeArchive = 0x20;
+
+struct FakeFile {
+    std::string content;
+    std::string version = kNoFileVersion;
+    uint32_t attributes = kAttributeArchive;
+};
+
+// Files in a map; copies and moves fail while failures are left.
+class FakeFileMachine : public FileMachine {
+public:
+    bool Exists(const std::string& path) override { return files.count(path) != 0; }
+    bool ReadText(const std::string& path, std::string& text) override {
+        if (!Exists(path)) return false;
+        text = files[path].content;
+        return true;
+    }
+    bool WriteText(const std::string& path, const std::string& text) override {
+        files[path].content = text;
+        return true;
+    }
+    std::string VersionText(const std::string& path) override {
+        return Exists(path) ? files[path].version : kNoFileVersion;
+    }
+    bool GetAttributes(const std::string& path, uint32_t& attributes) override {
+        if (!Exists(path)) return false;
+        attributes = files[path].attributes;
+        return true;
+    }
+    void SetAttributes(const std::string& path, uint32_t attributes) override { files[path].attributes = attributes; }
+    bool Move(const std::string& from, const std::string& to) override {
+        if (movesFail || !Transfer(from, to, "move")) return false;
+        files.erase(from);
+        return true;
+    }
+    bool Copy(const std::string& from, const std::string& to) override { return Transfer(from, to, "copy"); }
+    void RegisterServer(const std::string& path) override { operations.push_back("register " + path); }
+    FailureChoice AskAfterCopyFailure(const std::string& text) override {
+        questions.push_back(text);
+        if (answers.empty()) return FailureChoice::kIgnore;
+        FailureChoice answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+    void TellFatalCopyFailure(const std::string& text) override { fatal.push_back(text); }
+
+    std::map<std::string, FakeFile> files;
+    int failures = 0;
+    bool movesFail = false;
+    std::vector<FailureChoice> answers;
+    std::vector<std::string> questions, fatal, operations;
+
+private:
+    bool Transfer(const std::string& from, const std::string& to, const char* what) {
+        if (failures > 0) {
+            --failures;
+            return false;
+        }
+        if (!Exists(from) || (files.count(to) && (files[to].attributes & kAttributeReadOnly))) return false;
+        FakeFile copy = files[from];
+        copy.attributes = kAttributeArchive;
+        files[to] = copy;
+        operations.push_back(std::string(what) + " " + from);
+        return true;
+    }
+};
+
+constexpr char kPacked[] = "C:\\TEMP\\kq1\\";
+constexpr char kTarget[] = "C:\\App\\";
+
+// One file, a.txt or a.dll, packed as file 0 with "packaged" as content.
+struct Scenario {
+    Scenario() {
+        record.fileName = "a.txt";
+        record.sourcePath = "D:\\work\\a.txt";
+        record.destinationDir = std::string(kDestinationComputer) + "C:\\App";
+        context.packedFolder = kPacked;
+        context.systemName = "XP";
+        context.removeTemporaryFiles = [this] { ++removals; };
+    }
+    std::string Source() const { return kPacked + ("F0_" + record.fileName); }
+    std::string Target() const { return kTarget + record.fileName; }
+    void Packed(const std::string& content, const std::string& version = kNoFileVersion) {
+        machine.files[Source()] = {content, version, kAttributeArchive};
+    }
+    void Installed(const std::string& content, const std::string& version = kNoFileVersion,
+                   uint32_t attributes = kAttributeArchive) {
+        machine.files[Target()] = {content, version, attributes};
+    }
+
+    FileRecord record;
+    FileStepContext context;
+    FakeFileMachine machine;
+    RunSignals signals;
+    int removals = 0;
+};
+
+struct Expected {
+    bool result = true;
+    std::string content;              // at the destination; "" for nothing there
+    std::vector<std::string> operations;
+    size_t questions = 0;
+    bool fatal = false;
+    bool aborted = false;
+    bool logged = true;
+    uint32_t attributes = kAttributeArchive;
+};
+
+struct Case {
+    const char* name;
+    std::function<void(Scenario&)> arrange;
+    Expected expected;
+};
+
+const std::string kCopy = std::string("copy ") + kPacked + "F0_a.txt";
+const std::string kMove = std::string("move ") + kPacked + "F0_a.txt";
+const std::string kCopyDll = std::string("copy ") + kPacked + "F0_a.dll";
+
+void Dll(Scenario& s, const char* packaged, const char* installed) {
+    s.record.fileName = "a.dll";
+    s.Packed("packaged", packaged);
+    if (installed != nullptr) s.Installed("installed", installed);
+}
+
+TEST(FileStep, DecisionsForOneFile) {
+    const Case cases[] = {
+        {"copied", [](Scenario& s) { s.Packed("packaged"); }, {true, "packaged", {kCopy}}},
+        {"moved when the working folder is disposable",
+         [](Scenario& s) { s.Packed("packaged"); s.context.mayMove = true; }, {true, "packaged", {kMove}}},
+        {"copied when the move fails",
+         [](Scenario& s) { s.Packed("packaged"); s.context.mayMove = true; s.machine.movesFail = true; },
+         {true, "packaged", {kCopy}}},
+        {"keep-existing skips a file that is there",
+         [](Scenario& s) { s.Packed("packaged"); s.Installed("installed"); s.record.options = 32; },
+         {true, "installed", {}}},
+        {"a kept file asking for no attributes ends normal",
+         [](Scenario& s) { s.Installed("installed", kNoFileVersion, kAttributeReadOnly); s.record.options = 32; },
+         {true, "installed", {}, 0, false, false, true, kAttributeNormal}},
+        {"keep-existing copies a file that is not there",
+         [](Scenario& s) { s.Packed("packaged"); s.record.options = 32; }, {true, "packaged", {kCopy}}},
+        {"deselected feature skipped but logged",
+         [](Scenario& s) {
+             s.Packed("packaged");
+             s.record.feature = "Help";
+             s.context.featureDeselected = [](const std::string& f) { return f == "Help"; };
+         },
+         {true, "", {}}},
+        {"other system's file passed over entirely",
+         [](Scenario& s) { s.Packed("packaged"); s.record.fileMask = 2; }, {true, "", {}, 0, false, false, false}},
+        {"lower packaged version keeps the installed one", [](Scenario& s) { Dll(s, "2.0", "3.0"); },
+         {true, "installed", {}}},
+        {"equal version is not copied again", [](Scenario& s) { Dll(s, "5, 1, 2600", "5.1"); },
+         {true, "installed", {}}},
+        {"higher packaged version replaces", [](Scenario& s) { Dll(s, "5.10", "5.9"); },
+         {true, "packaged", {kCopyDll}}},
+        {"version rule needs an installed file", [](Scenario& s) { Dll(s, "1.0", nullptr); },
+         {true, "packaged", {kCopyDll}}},
+        {"must-install failure tells, aborts and ends",
+         [](Scenario& s) { s.record.options = 16; }, {false, "", {}, 0, true, true, false}},
+        {"retry after a failure",
+         [](Scenario& s) {
+             s.Packed("packaged");
+             s.machine.failures = 1;
+             s.machine.answers = {FailureChoice::kRetry};
+         },
+         {true, "packaged", {kCopy}, 1}},
+        {"ignore goes on as if installed",
+         [](Scenario& s) { s.machine.answers = {FailureChoice::kIgnore}; }, {true, "", {}, 1}},
+        {"cancel aborts and ends",
+         [](Scenario& s) { s.machine.answers = {FailureChoice::kCancel}; }, {false, "", {}, 1, false, true, false}},
+        {"read-only destination is replaced and left writable",
+         [](Scenario& s) { s.Packed("packaged"); s.Installed("installed", kNoFileVersion, kAttributeReadOnly); },
+         {true, "packaged", {kCopy}}},
+        {"read-only, hidden and system set as asked",
+         [](Scenario& s) { s.Packed("packaged"); s.record.options = 1 | 4 | 8; },
+         {true, "packaged", {kCopy}, 0, false, false, true,
+          kAttributeArchive | kAttributeReadOnly | kAttributeHidden | kAttributeSystem}},
+        {"not logged, server registered",
+         [](Scenario& s) { s.Packed("packaged"); s.record.options = 64 | 128; },
+         {true, "packaged", {kCopy, "register C:\\App\\a.txt"}, 0, false, false, false}},
+        {"content expanded into its own copy, never moved",
+         [](Scenario& s) {
+             s.Packed("<Name> here");
+             s.record.options = 256;
+             s.context.mayMove = true;
+         },
+         {true, "Notes here", {kCopy + "2"}}},
+        {"web source asks like a failed copy",
+         [](Scenario& s) {
+             s.record.sourcePath = "http://example.com/a.txt";
+             s.machine.answers = {FailureChoice::kIgnore};
+         },
+         {true, "", {}, 1}},
+        {"cancel request ends before the file", [](Scenario& s) { s.Packed("packaged"); s.signals.RequestCancel(); },
+         {false, "", {}, 0, false, false, false}},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        c.arrange(s);
+        TempLog log;
+        FileList files;
+        files.files.push_back(s.record);
+        const ExpandFn expand = [](const std::string& text) {
+            std::string out = text;
+            size_t at = out.find("<Name>");
+            if (at != std::string::npos) out.replace(at, 6, "Notes");
+            return out;
+        };
+        const bool result = CopyFiles(files, expand, s.context, s.machine, s.signals, log.Log());
+
+        const Expected& e = c.expected;
+        EXPECT_EQ(result, e.result) << c.name;
+        auto target = s.machine.files.find(s.Target());
+        EXPECT_EQ(target == s.machine.files.end() ? "" : target->second.content, e.content) << c.name;
+        EXPECT_EQ(s.machine.operations, e.operations) << c.name;
+        EXPECT_EQ(s.machine.questions.size(), e.questions) << c.name;
+        EXPECT_EQ(s.machine.fatal.size(), e.fatal ? 1u : 0u) << c.name;
+        EXPECT_EQ(s.signals.Aborted(), e.aborted) << c.name;
+        EXPECT_EQ(s.removals, e.aborted ? 1 : 0) << c.name;
+        const std::vector<std::string> logged = {"FILE=" + s.Target()};
+        EXPECT_EQ(log.Lines(), e.logged ? logged : std::vector<std::string>{}) << c.name;
+        if (target != s.machine.files.end()) EXPECT_EQ(target->second.attributes, e.attributes) << c.name;
+    }
+}
+
+TEST(FileStep, QuestionsNameTheDestination) {
+    Scenario s;
+    s.record.options = 16;
+    TempLog log;
+    FileList files;
+    files.files.push_back(s.record);
+    CopyFiles(files, [](const std::string& t) { return t; }, s.context, s.machine, s.signals, log.Log());
+    const std::vector<std::string> fatal = {
+        "Merrowin will abort installation, the file:\r\nC:\\App\\a.txt\r\nCan't be installed."};
+    EXPECT_EQ(s.machine.fatal, fatal);
+}
+
+}  // namespace
+}  // namespace kq
