@@ -13,8 +13,12 @@ set(KQ_WIN_SOURCES ${KQ_ALL_SOURCES})
 list(FILTER KQ_WIN_SOURCES EXCLUDE REGEX "/src/app/main_win\\.cpp$")
 add_library(kqcore STATIC ${KQ_WIN_SOURCES})
 target_include_directories(kqcore PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(kqcore PUBLIC mspack comctl32 comdlg32 ole32 oleaut32 uuid shell32 shlwapi
-  advapi32 gdi32 user32 wininet ws2_32 version winmm msimg32)
+# Only DLLs that every supported Windows protects as known DLLs are linked;
+# the others (common controls, sockets, version information, ...) are bound
+# at run time from the system folder by win/system_library_win.h, so that a
+# DLL planted beside setup.exe under their name is never loaded.
+# tests/e2e/import_table_test.cpp checks the built programs' import tables.
+target_link_libraries(kqcore PUBLIC mspack comdlg32 ole32 oleaut32 uuid shell32 advapi32 gdi32 user32)
 
 add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win.cpp ${CMAKE_SOURCE_DIR}/src/app/resources.rc)
 target_link_libraries(setup PRIVATE kqcore)

@@ -95,9 +95,10 @@ int CMainFrame::OnCreate() {
         ::MessageBoxA(nullptr, kMissingFilesMessage, kAppCaption, MB_OK);
         ::PostQuitMessage(0);
         return -1;
-    case PrepareResult::DecryptFailed:
-        // A package that cannot be read correctly must not run on: what the
-        // decryption left behind is not a script.
+    case PrepareResult::Failed:
+        // A package that cannot be read correctly must not run on (what the
+        // decryption left behind is not a script), nor one without a working
+        // folder of its own.
         ::MessageBoxA(nullptr, error.c_str(), kAppCaption, MB_OK | MB_ICONSTOP);
         ::PostQuitMessage(1);
         return -1;
@@ -116,20 +117,26 @@ void CMainFrame::DiscoverPackageFolders() {
     m_languageFile = m_folders.source + "language.lan";
     m_themeFolder = m_folders.source + "theme\\";
     PrepareThemeFolder(m_folders.source, m_themeFolder);
-    m_workFolderName = WorkFolderNameNow();
 }
 
 CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
-    std::string path = m_folders.temp + m_workFolderName;
-    ::CreateDirectoryA(path.c_str(), nullptr);  // an existing folder is reused
-    m_workFolder = path + "\\";
+    // The working folder must be one this run created empty: files found in
+    // an existing one (a maintenance runner, a script) would be used as ours.
+    if (m_workFolderName.empty()) {
+        m_workFolderName = CreateWorkFolderNow(m_folders.temp);
+        if (m_workFolderName.empty()) {
+            error = "Can't create a working folder in " + m_folders.temp;
+            return PrepareResult::Failed;
+        }
+    }
+    m_workFolder = m_folders.temp + m_workFolderName + "\\";
 
     if (!m_cipher) {
         m_cipher = std::make_unique<CFileCrypt>();
         Status keyed = KeyForPackage(*m_cipher);
         if (!keyed) {
             error = keyed.message();
-            return PrepareResult::DecryptFailed;
+            return PrepareResult::Failed;
         }
     }
 
@@ -146,7 +153,7 @@ CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
         if (!decrypted) {
             ::DeleteFileA(script.path->c_str());
             error = decrypted.message();
-            return PrepareResult::DecryptFailed;
+            return PrepareResult::Failed;
         }
     }
     return PrepareResult::Ready;
