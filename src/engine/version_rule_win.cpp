@@ -13,7 +13,8 @@ namespace kq {
 std::string FileVersionText(const char* path) {
     // VERSION.DLL is not protected as a known DLL everywhere, so it is bound
     // at run time from the system folder instead of through the import table.
-    static const auto infoSize = SystemProc<decltype(&::GetFileVersionInfoSizeA)>("version.dll", "GetFileVersionInfoSizeA");
+    static const auto infoSize =
+        SystemProc<decltype(&::GetFileVersionInfoSizeA)>("version.dll", "GetFileVersionInfoSizeA");
     static const auto info = SystemProc<decltype(&::GetFileVersionInfoA)>("version.dll", "GetFileVersionInfoA");
     static const auto queryValue = SystemProc<decltype(&::VerQueryValueA)>("version.dll", "VerQueryValueA");
     if (infoSize == nullptr || info == nullptr || queryValue == nullptr) return kNoFileVersion;

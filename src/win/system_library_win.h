@@ -9,14 +9,19 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 namespace kq {
 
-// `name` ("comctl32.dll") loaded from the system folder by its full path, or
-// from the side-by-side assembly the program's manifest binds the name to
-// (the common controls 6 on XP and later), which the loader resolves without
-// looking at the program's folder. Null when it cannot be loaded; a name
-// with a path in it is refused.
+// `name` ("comctl32.dll") loaded by its full path: from the folder of the
+// system's side-by-side assembly the program's manifest binds the name to
+// (the common controls 6 on XP and later), else from the system folder.
+// Null when it cannot be loaded; a name with a path in it is refused.
 HMODULE LoadSystemLibrary(const char* name);
+
+// The full path LoadSystemLibrary loads `name` from; empty when it refuses
+// the name.
+std::string SystemLibraryPath(const char* name);
 
 // `procedure` of the system DLL `library`, loaded once with
 // LoadSystemLibrary and kept loaded; null when either is missing.

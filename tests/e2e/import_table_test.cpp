@@ -37,7 +37,8 @@ TEST(ImportTable, ShippedProgramsImportOnlyKnownDlls) {
     // The check does find a DLL that is not allowed: the Win32 tests, which
     // are not shipped, import the common controls directly.
     fs::path tests = build / "tests" / "win" / "win_tests.exe";
-    if (fs::exists(tests)) EXPECT_NE(Lower(Unprotected(ReadPeImports(ReadFile(tests)))).find("comctl32"), std::string::npos);
+    if (fs::exists(tests))
+        EXPECT_NE(Lower(Unprotected(ReadPeImports(ReadFile(tests)))).find("comctl32"), std::string::npos);
 }
 
 // Damaged or foreign files give a reason, never a crash or a made-up list.
@@ -66,8 +67,8 @@ TEST(ImportTable, DamagedFilesAreReported) {
 // names ending in ".dll".
 TEST(ImportTable, DllNamesInText) {
     std::string text;
-    for (const char* piece : {"RICHED32.DLL", "x comctl32.dll ", "ws2_32.dll", ".dll", "notes.dllx", "libgcc_s_dw2-1.dll",
-                              "ws2_32.dll"})
+    for (const char* piece :
+         {"RICHED32.DLL", "x comctl32.dll ", "ws2_32.dll", ".dll", "notes.dllx", "libgcc_s_dw2-1.dll", "ws2_32.dll"})
         text += std::string(piece) + '\0';
     std::vector<std::string> expected = {"comctl32.dll", "libgcc_s_dw2-1.dll", "riched32.dll", "ws2_32.dll"};
     EXPECT_EQ(DllNamesIn(text), expected);

@@ -784,7 +784,8 @@ std::vector<std::string> PlantableDlls(const std::vector<fs::path>& programs, co
         std::string name = pending.back();
         pending.pop_back();
         if (!loadedBySystem.insert(name).second) continue;
-        for (const std::string& next : ReadPeImports(ReadFile(system32 / name)).imported) pending.push_back(Lower(next));
+        for (const std::string& next : ReadPeImports(ReadFile(system32 / name)).imported)
+            pending.push_back(Lower(next));
     }
     for (const std::string& known : AllowedImports()) names.erase(known);
     for (const std::string& name : loadedBySystem)
@@ -823,7 +824,8 @@ TEST_F(InstallTest, PlantedDllsBesideSetupNeverRun) {
     ASSERT_TRUE(RunSilent(package));
     EXPECT_TRUE(UninstallValues().has_value()) << "the product was not registered";
     fs::copy_file(Host("C:\\windows\\kqexec.exe"), package / "kqexec.exe");
-    ProcessResult removed = Session().Run(Session().WinPath(package / "kqexec.exe"), {"/S", "/R", kProductCode}, package);
+    ProcessResult removed =
+        Session().Run(Session().WinPath(package / "kqexec.exe"), {"/S", "/R", kProductCode}, package);
     EXPECT_EQ(removed.exitCode, 0) << removed.errors;
     EXPECT_FALSE(UninstallValues().has_value()) << "the removal did not run to its end";
     EXPECT_EQ(Listing(markers), "") << "planted DLLs that ran, from: " << Joined(planted);

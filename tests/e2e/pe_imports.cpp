@@ -38,7 +38,8 @@ struct Section {
 uint64_t FileOffset(const std::vector<Section>& sections, uint64_t rva) {
     for (const Section& s : sections) {
         uint64_t span = std::max(s.size, s.rawSize);
-        if (rva >= s.address && rva < s.address + span && rva - s.address < s.rawSize) return s.rawOffset + rva - s.address;
+        if (rva >= s.address && rva < s.address + span && rva - s.address < s.rawSize)
+            return s.rawOffset + rva - s.address;
     }
     return 0;
 }
@@ -74,7 +75,8 @@ PeImports ReadPeImports(const std::string& file) {
     uint64_t imageBase = wide ? in.Read(optional + 24, 8) : in.Read(optional + 28, 4);
     uint64_t directoryCount = in.Read(optional + (wide ? 108 : 92), 4);
     uint64_t directories = optional + (wide ? 112 : 96);
-    if (!in.Has(optional, optionalSize) || directories + 8 * std::min<uint64_t>(directoryCount, 16) > optional + optionalSize) {
+    uint64_t directoriesEnd = directories + 8 * std::min<uint64_t>(directoryCount, 16);
+    if (!in.Has(optional, optionalSize) || directoriesEnd > optional + optionalSize) {
         result.problem = "optional header cut short";
         return result;
     }
@@ -116,7 +118,9 @@ PeImports ReadPeImports(const std::string& file) {
 }
 
 std::vector<std::string> DllNamesIn(const std::string& file) {
-    auto nameChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.'; };
+    auto nameChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+    };
     std::set<std::string> found;
     for (size_t at = file.find('.'); at != std::string::npos; at = file.find('.', at + 1)) {
         if (at + 4 > file.size() || Lower(file.substr(at, 4)) != ".dll") continue;

@@ -64,7 +64,11 @@ TEST(Folders, NewFolderNameSkipsTakenNames) {
         EXPECT_EQ(tried.back(), made.empty() ? c.failing : made);
     }
     int attempts = 0;
-    EXPECT_EQ(MakeNewFolderName("kq000000", [&](const std::string&) { ++attempts; return NewFolderResult::Taken; }), "");
+    auto allTaken = [&](const std::string&) {
+        ++attempts;
+        return NewFolderResult::Taken;
+    };
+    EXPECT_EQ(MakeNewFolderName("kq000000", allTaken), "");
     EXPECT_EQ(attempts, kMaxWorkFolderAttempts) << "every name taken ends the search";
 }
 
