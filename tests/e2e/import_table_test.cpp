@@ -37,8 +37,9 @@ TEST(ImportTable, ShippedProgramsImportOnlyKnownDlls) {
     // The check does find a DLL that is not allowed: the Win32 tests, which
     // are not shipped, import the common controls directly.
     fs::path tests = build / "tests" / "win" / "win_tests.exe";
-    if (fs::exists(tests))
+    if (fs::exists(tests)) {
         EXPECT_NE(Lower(Unprotected(ReadPeImports(ReadFile(tests)))).find("comctl32"), std::string::npos);
+    }
 }
 
 // Damaged or foreign files give a reason, never a crash or a made-up list.
