@@ -17,10 +17,14 @@ set_target_properties(mspack PROPERTIES IMPORTED_LOCATION ${MSPACK_LIBRARY}
   INTERFACE_INCLUDE_DIRECTORIES ${MSPACK_INCLUDE_DIR})
 
 include(${CMAKE_SOURCE_DIR}/cmake/layers.cmake)
-# The system's libraries come with the lowest layer, the cabinet decoder with
-# the engine that extracts cabinets.
-target_link_libraries(kq_base PUBLIC comctl32 comdlg32 ole32 oleaut32 uuid shell32 shlwapi
-  advapi32 gdi32 user32 wininet ws2_32 version winmm msimg32)
+# Only DLLs that every supported Windows protects as known DLLs are linked;
+# the others (common controls, sockets, version information, ...) are bound
+# at run time from the system folder by win/system_library_win.h, so that a
+# DLL planted beside setup.exe under their name is never loaded.
+# tests/e2e/import_table_test.cpp checks the built programs' import tables.
+# They come with the lowest layer, the cabinet decoder with the engine that
+# extracts cabinets.
+target_link_libraries(kq_base PUBLIC comdlg32 ole32 oleaut32 uuid shell32 advapi32 gdi32 user32)
 target_link_libraries(kq_engine PUBLIC mspack)
 
 add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win.cpp ${CMAKE_SOURCE_DIR}/src/app/resources.rc)

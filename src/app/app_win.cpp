@@ -6,19 +6,28 @@
 #include <ole2.h>
 
 #include "app/main_frame_win.h"
+#include "win/system_library_win.h"
 
 namespace kq {
 
 CSetupApp::CSetupApp() = default;
 
+// WS2_32 and COMCTL32 are not protected as known DLLs on every supported
+// Windows, so they are bound at run time from the system folder (see
+// system_library_win.h) rather than through the import table.
+
 CSetupApp::~CSetupApp() {
     if (m_oleUp) ::OleUninitialize();
-    if (m_socketsUp) ::WSACleanup();
+    if (m_socketsUp) {
+        auto cleanup = SystemProc<decltype(&::WSACleanup)>("ws2_32.dll", "WSACleanup");
+        if (cleanup != nullptr) cleanup();
+    }
 }
 
 bool CSetupApp::InitInstance() {
     WSADATA wsa;
-    if (::WSAStartup(MAKEWORD(1, 1), &wsa) != 0) {
+    auto startup = SystemProc<decltype(&::WSAStartup)>("ws2_32.dll", "WSAStartup");
+    if (startup == nullptr || startup(MAKEWORD(1, 1), &wsa) != 0) {
         ::MessageBoxA(nullptr, "Windows sockets initialization failed.", kAppCaption, MB_OK);
         return false;
     }
@@ -26,14 +35,15 @@ bool CSetupApp::InitInstance() {
 
     // Rich-text controls need their library loaded before any page asks for
     // the class; a missing library only disables them.
-    if (::LoadLibraryA("RICHED32.DLL") == nullptr)
+    if (LoadSystemLibrary("riched32.dll") == nullptr)
         ::MessageBoxA(nullptr, "Can't load RICHTEXT library.", kAppCaption, MB_OK | MB_ICONEXCLAMATION);
 
     // Control hosting and picture loading go through OLE; the common controls
     // give the progress bar, tree view and combo box classes.
     m_oleUp = SUCCEEDED(::OleInitialize(nullptr));
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    auto init = SystemProc<decltype(&::InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
+    if (init != nullptr) init(&icc);
 
     m_mainWindow = CMainFrame::CreateMainFrame();
     return m_mainWindow != nullptr;

@@ -91,9 +91,10 @@ int CMainFrame::OnCreate() {
         ::MessageBoxA(nullptr, kMissingFilesMessage, kProductName, MB_OK);
         ::PostQuitMessage(0);
         return -1;
-    case PrepareResult::DecryptFailed:
-        // A package that cannot be read correctly must not run on: what the
-        // decryption left behind is not a script.
+    case PrepareResult::Failed:
+        // A package that cannot be read correctly must not run on (what the
+        // decryption left behind is not a script), nor one without a working
+        // folder of its own.
         ::MessageBoxA(nullptr, error.c_str(), kProductName, MB_OK | MB_ICONSTOP);
         ::PostQuitMessage(1);
         return -1;
@@ -114,21 +115,27 @@ void CMainFrame::DiscoverPackageFolders() {
     paths.languageFile = folders.source + "language.lan";
     paths.themeFolder = folders.source + "theme\\";
     PrepareThemeFolder(folders.source, paths.themeFolder);
-    paths.workFolderName = WorkFolderNameNow();
 }
 
 CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
     RunPaths& paths = m_run.Paths();
-    std::string path = m_run.Folders().temp + paths.workFolderName;
-    ::CreateDirectoryA(path.c_str(), nullptr);  // an existing folder is reused
-    paths.workFolder = WithTrailingBackslash(path);
+    // The working folder must be one this run created empty: files found in
+    // an existing one (a maintenance runner, a script) would be used as ours.
+    if (paths.workFolderName.empty()) {
+        paths.workFolderName = CreateWorkFolderNow(m_run.Folders().temp);
+        if (paths.workFolderName.empty()) {
+            error = "Can't create a working folder in " + m_run.Folders().temp;
+            return PrepareResult::Failed;
+        }
+    }
+    paths.workFolder = m_run.Folders().temp + paths.workFolderName + "\\";
 
     if (!m_cipher) {
         m_cipher = std::make_unique<CFileCrypt>();
         Status keyed = KeyForPackage(*m_cipher);
         if (!keyed) {
             error = keyed.message();
-            return PrepareResult::DecryptFailed;
+            return PrepareResult::Failed;
         }
     }
 
@@ -145,7 +152,7 @@ CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
         if (!decrypted) {
             ::DeleteFileA(script.path->c_str());
             error = decrypted.message();
-            return PrepareResult::DecryptFailed;
+            return PrepareResult::Failed;
         }
     }
     return PrepareResult::Ready;

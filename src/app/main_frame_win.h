@@ -35,7 +35,7 @@ protected:
     void OnFinalMessage() override { delete this; }
 
 private:
-    enum class PrepareResult { Ready, MissingFiles, DecryptFailed };
+    enum class PrepareResult { Ready, MissingFiles, Failed };
 
     CMainFrame();
     ~CMainFrame() override;

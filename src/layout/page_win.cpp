@@ -4,6 +4,7 @@
 
 #include "base/profile_file_win.h"
 #include "layout/layout_values.h"
+#include "win/system_library_win.h"
 
 namespace kq {
 
@@ -18,9 +19,10 @@ void LoadControlLibraries() {
     if (loaded) return;
     loaded = true;
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    static const auto init = SystemProc<decltype(&::InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
+    if (init != nullptr) init(&icc);
     // The RICHTEXT control is the rich-edit 1.0 window class.
-    ::LoadLibraryA("RICHED32.DLL");
+    LoadSystemLibrary("riched32.dll");
 }
 
 const char* WindowClassOf(ControlClass cls) {

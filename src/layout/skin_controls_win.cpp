@@ -8,6 +8,7 @@
 #include "base/file_win.h"
 #include "base/product.h"
 #include "layout/layout_resource_ids.h"
+#include "win/system_library_win.h"
 
 namespace kq {
 
@@ -415,19 +416,25 @@ void CSkinProgress::SetPosition(int position) const { Send(PBM_SETPOS, static_ca
 
 // ---------------------------------------------------------------------------
 
+// The image-list calls come from COMCTL32, which is bound at run time (see
+// system_library_win.h).
 CSkinTree::~CSkinTree() {
-    if (m_images != nullptr) ::ImageList_Destroy(m_images);
+    static const auto destroy = SystemProc<decltype(&::ImageList_Destroy)>("comctl32.dll", "ImageList_Destroy");
+    if (m_images != nullptr && destroy != nullptr) destroy(m_images);
 }
 
 void CSkinTree::SetFeatureImages() {
-    if (m_images != nullptr) return;
-    m_images = ::ImageList_Create(32, 16, ILC_COLOR32 | ILC_MASK, 2, 4);
+    static const auto create = SystemProc<decltype(&::ImageList_Create)>("comctl32.dll", "ImageList_Create");
+    static const auto replaceIcon =
+        SystemProc<decltype(&::ImageList_ReplaceIcon)>("comctl32.dll", "ImageList_ReplaceIcon");
+    if (m_images != nullptr || create == nullptr || replaceIcon == nullptr) return;
+    m_images = create(32, 16, ILC_COLOR32 | ILC_MASK, 2, 4);
     if (m_images == nullptr) return;
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
     for (int id : {IDI_KQ_FEATURE_ON, IDI_KQ_FEATURE_OFF}) {
         HICON icon = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 16, 0));
         if (icon != nullptr) {
-            ::ImageList_AddIcon(m_images, icon);
+            replaceIcon(m_images, -1, icon);  // -1 adds it
             ::DestroyIcon(icon);
         }
     }

@@ -34,6 +34,19 @@ std::string WorkFolderName(int hour, int minute, int second) {
     return name;
 }
 
+std::string MakeNewFolderName(const std::string& baseName,
+                              const std::function<NewFolderResult(const std::string&)>& create) {
+    for (int attempt = 0; attempt < kMaxWorkFolderAttempts; ++attempt) {
+        std::string name = attempt == 0 ? baseName : baseName + "_" + std::to_string(attempt);
+        switch (create(name)) {
+        case NewFolderResult::Created: return name;
+        case NewFolderResult::Taken: continue;
+        case NewFolderResult::Failed: return std::string();
+        }
+    }
+    return std::string();
+}
+
 std::string ThemeTargetPath(const std::string& themeFolder, const std::string& fileName) {
     std::string target = themeFolder + fileName;
     ReplaceAll(target, "^!", "");

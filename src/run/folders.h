@@ -5,8 +5,11 @@
 // with a trailing backslash. Its "theme\" subfolder holds the page layouts;
 // files named "^!..." beside setup.exe are theme files not yet moved there.
 // The working folder lives in the temporary folder and is named "kq" plus
-// the local time as HHMMSS.
+// the local time as HHMMSS; when that name is taken (an earlier run, another
+// run started in the same second) a suffix makes a new one, because a folder
+// this run did not create empty may hold files someone else put there.
 #pragma once
+#include <functional>
 #include <string>
 
 #include "base/text.h"
@@ -59,6 +62,19 @@ std::string VolumeOf(const std::string& windowsFolder);
 // "kq" followed by the time as two-digit hours, minutes and seconds
 // (kq142305). Values outside a clock's range are clamped into it.
 std::string WorkFolderName(int hour, int minute, int second);
+
+// Outcome of one attempt to create a folder that must be new.
+enum class NewFolderResult { Created, Taken, Failed };
+
+// The most names MakeNewFolderName tries before giving up.
+constexpr int kMaxWorkFolderAttempts = 1000;
+
+// Creates a folder that did not exist, trying `baseName`, then "<base>_1",
+// "<base>_2"... with `create`, which must report Taken for any existing
+// entry of that name. Returns the name actually created; empty when `create`
+// fails for another reason or every name is taken.
+std::string MakeNewFolderName(const std::string& baseName,
+                              const std::function<NewFolderResult(const std::string&)>& create);
 
 // Where a "^!" file of the package folder goes in the theme folder: the theme
 // folder followed by the file's name, with every "^!" of that whole path

@@ -117,10 +117,15 @@ void PrepareThemeFolder(const std::string& sourceFolder, const std::string& them
         ::MoveFileA((sourceFolder + name).c_str(), ThemeTargetPath(themeFolder, name).c_str());
 }
 
-std::string WorkFolderNameNow() {
+std::string CreateWorkFolderNow(const std::string& tempFolder) {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    return WorkFolderName(now.wHour, now.wMinute, now.wSecond);
+    return MakeNewFolderName(WorkFolderName(now.wHour, now.wMinute, now.wSecond), [&](const std::string& name) {
+        if (::CreateDirectoryA((tempFolder + name).c_str(), nullptr)) return NewFolderResult::Created;
+        // A file of that name is "taken" as well: CreateDirectory says
+        // ERROR_ALREADY_EXISTS for both.
+        return ::GetLastError() == ERROR_ALREADY_EXISTS ? NewFolderResult::Taken : NewFolderResult::Failed;
+    });
 }
 
 std::string ReadCompanyName() {

@@ -26,8 +26,11 @@ void DiscoverUserFolders(bool allUsers, FolderValues& out);
 // when the theme folder exists; failures are ignored (read-only media).
 void PrepareThemeFolder(const std::string& sourceFolder, const std::string& themeFolder);
 
-// The working folder name for the current local time ("kq" + HHMMSS).
-std::string WorkFolderNameNow();
+// Creates a new, empty working folder in `tempFolder` (trailing backslash)
+// named for the current local time, with a suffix when that name is taken,
+// and returns its name ("kq142305", "kq142305_1"); empty when none could be
+// created.
+std::string CreateWorkFolderNow(const std::string& tempFolder);
 
 // "RegisteredOrganization" of the local machine's Windows NT version key,
 // opened with full access; empty when that fails or the value is missing.

@@ -17,12 +17,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
 #include "package.h"
+#include "pe_imports.h"
 #include "wine_session.h"
 
 namespace kq::e2e {
@@ -354,7 +356,7 @@ protected:
     // The working folders ("kq" and six digits) in the user's temp folder.
     std::vector<fs::path> WorkFolders() {
         std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}");
+        static const std::regex name("kq[0-9]{6}(_[0-9]+)?");
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
             if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
@@ -744,9 +746,6 @@ TEST_F(InstallTest, HostileCabinetNamesStayInTheWorkingFolder) {
     fs::path refused = Build(refusedAuthoring, "refused");
     ASSERT_FALSE(refused.empty());
     fs::copy_file(data / "refused_dotdot.cab", refused / "file1.cab", fs::copy_options::overwrite_existing);
-    // Working folders are named after the second a run starts; a second run
-    // within the same second would reuse the first one's.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     ASSERT_TRUE(RunSilent(refused, 4));
     EXPECT_FALSE(fs::exists(Host("C:\\Program Files\\Refused"))) << "the installation ran after the failed extraction";
     std::vector<fs::path> after = WorkFolders();
@@ -754,6 +753,121 @@ TEST_F(InstallTest, HostileCabinetNamesStayInTheWorkingFolder) {
     ASSERT_EQ(after.size(), 1u) << "no working folder of the second run";
     EXPECT_EQ(ReadFile(after[0] / "ok.txt"), "fine\r\n");
     EXPECT_FALSE(fs::exists(after[0] / "after.txt")) << "extraction went on after the refused name";
+}
+
+// The programs of the Windows build that plant DLLs and load them unsafely.
+fs::path PlantMarkerDll() { return HarnessPaths::WinBuildDir() / "tests" / "win" / "plant_marker.dll"; }
+fs::path BareLoadExe() { return HarnessPaths::WinBuildDir() / "tests" / "win" / "bare_load.exe"; }
+
+// Every DLL that setup.exe or kqexec.exe names, from their import tables and
+// from the names written in them for run-time loads, leaving out the known
+// DLLs that the system itself protects (Wine does not model that protection,
+// and a planted kernel32 would only stop the program from starting) and the
+// DLLs those load in turn, which Windows NT protects with them but Wine
+// looks up beside the program like any other (Wine's user32 imports
+// version.dll, which the real one does not). The names left out for the
+// second reason are added to `dependents`.
+std::vector<std::string> PlantableDlls(const std::vector<fs::path>& programs, const fs::path& system32,
+                                       std::vector<std::string>& dependents) {
+    std::set<std::string> names;
+    std::vector<std::string> pending;
+    for (const fs::path& program : programs) {
+        std::string bytes = ReadFile(program);
+        PeImports imports = ReadPeImports(bytes);
+        EXPECT_EQ(imports.problem, "") << program;
+        for (const std::string& name : imports.imported) pending.push_back(Lower(name));
+        for (const std::string& name : imports.delayed) names.insert(Lower(name));
+        for (const std::string& name : DllNamesIn(bytes)) names.insert(name);
+    }
+    std::set<std::string> loadedBySystem;
+    while (!pending.empty()) {
+        std::string name = pending.back();
+        pending.pop_back();
+        if (!loadedBySystem.insert(name).second) continue;
+        for (const std::string& next : ReadPeImports(ReadFile(system32 / name)).imported)
+            pending.push_back(Lower(next));
+    }
+    for (const std::string& known : AllowedImports()) names.erase(known);
+    for (const std::string& name : loadedBySystem)
+        if (names.erase(name) != 0) dependents.push_back(name);
+    return {names.begin(), names.end()};
+}
+
+// A DLL planted beside setup.exe under the name of any DLL setup.exe or
+// kqexec.exe loads, with Wine told to prefer such a copy (as Windows does
+// for a name that is not a known DLL), never runs: not through a silent
+// installation, not through the removal by kqexec.exe started from that same
+// folder. The same plants do run for a program that loads them by bare
+// name, which shows that the plants and the markers work.
+TEST_F(InstallTest, PlantedDllsBesideSetupNeverRun) {
+    for (const fs::path& tool : {PlantMarkerDll(), BareLoadExe()})
+        ASSERT_TRUE(fs::exists(tool)) << "not built: " << tool;
+    std::vector<std::string> dependents;
+    std::vector<std::string> planted =
+        PlantableDlls({HarnessPaths::SetupExe(), Kqexec()}, Session().DriveC() / "windows" / "system32", dependents);
+    ASSERT_FALSE(planted.empty());
+    if (!dependents.empty()) std::printf("not planted, loaded by Wine's system DLLs: %s", Joined(dependents).c_str());
+
+    const std::vector<PackageFile>& files = InstallFiles();
+    fs::path package = Build(MakeAuthoring("install", files), "pkg");
+    ASSERT_FALSE(package.empty());
+    std::string overrides;
+    for (const std::string& name : planted) {
+        fs::copy_file(PlantMarkerDll(), package / name);
+        overrides += (overrides.empty() ? "" : ",") + name.substr(0, name.size() - 4);
+    }
+    fs::path markers = Session().DriveC() / "markers";
+    fs::create_directories(markers);
+    Session().SetEnvironment("KQ_PLANT_MARKERS", "C:\\markers");
+    Session().SetEnvironment("WINEDLLOVERRIDES", overrides + "=n,b");
+
+    ASSERT_TRUE(RunSilent(package));
+    EXPECT_TRUE(UninstallValues().has_value()) << "the product was not registered";
+    fs::copy_file(Host("C:\\windows\\kqexec.exe"), package / "kqexec.exe");
+    ProcessResult removed =
+        Session().Run(Session().WinPath(package / "kqexec.exe"), {"/S", "/R", kProductCode}, package);
+    EXPECT_EQ(removed.exitCode, 0) << removed.errors;
+    EXPECT_FALSE(UninstallValues().has_value()) << "the removal did not run to its end";
+    EXPECT_EQ(Listing(markers), "") << "planted DLLs that ran, from: " << Joined(planted);
+
+    fs::copy_file(BareLoadExe(), package / "bare_load.exe");
+    ProcessResult loaded = Session().Run(Session().WinPath(package / "bare_load.exe"), planted, package);
+    EXPECT_EQ(loaded.exitCode, 0) << loaded.errors;
+    for (const std::string& name : planted) {
+        std::string marker = ReadFile(markers / (name + ".marker"));
+        EXPECT_EQ(Lower(marker.substr(0, marker.find('\r'))), Lower(Session().WinPath(package / name)))
+            << name << " did not run for a bare-name load: " << loaded.output;
+    }
+}
+
+// Folders named like the working folder of every second around the run,
+// each already holding a maintenance runner, are left exactly as they were:
+// the run makes a new folder of its own, and the runner it installs is the
+// package's.
+TEST_F(InstallTest, PreMadeWorkingFoldersAreLeftAlone) {
+    const std::vector<PackageFile>& files = InstallFiles();
+    fs::path package = Build(MakeAuthoring("install", files), "pkg");
+    ASSERT_FALSE(package.empty());
+
+    const std::string planted = "MZ planted maintenance runner";
+    std::vector<fs::path> premade;
+    std::time_t now = std::time(nullptr);
+    for (std::time_t t = now - 5; t <= now + 120; ++t) {
+        std::tm local = *std::localtime(&t);
+        char name[16];
+        std::snprintf(name, sizeof(name), "kq%02d%02d%02d", local.tm_hour, local.tm_min, local.tm_sec);
+        premade.push_back(Session().TempDir() / name);
+        fs::create_directories(premade.back());
+        WriteFile(premade.back() / "kqexec.exe", planted);
+    }
+
+    ASSERT_TRUE(RunSilent(package));
+    EXPECT_EQ(ReadFile(Host("C:\\windows\\kqexec.exe")), ReadFile(PackedKqexec())) << "the maintenance runner";
+    for (const fs::path& folder : premade)
+        EXPECT_EQ(Listing(folder), "kqexec.exe\n") << folder;
+    for (const fs::path& folder : premade)
+        EXPECT_EQ(ReadFile(folder / "kqexec.exe"), planted) << folder;
+    EXPECT_EQ(WorkFolders().size(), premade.size()) << "the run's own working folder is still there";
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ protected:
     // The working folders ("kq" and six digits) in the user's temp folder.
     std::vector<fs::path> WorkFolders() {
         std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}");
+        static const std::regex name("kq[0-9]{6}(_[0-9]+)?");
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
             if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
@@ -137,6 +137,30 @@ TEST_F(SetupStartTest, WorkingFolderHoldsTheDecryptedScripts) {
     int from = SecondOfDay(before - 1);
     int span = static_cast<int>(after - before) + 2;
     EXPECT_LE((stamp - from + 86400) % 86400, span) << name << " is not a time during the start";
+}
+
+// Two runs started together (nearly always in the same second, so with the
+// same time-based name) each decrypt into a folder of their own.
+TEST_F(SetupStartTest, TwoRunsStartedTogetherUseTwoWorkingFolders) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    std::string setupInf = Padded(ReadFile(AuthoringDir("basic") / "setup.inf"));
+    std::string dataInf = Padded(ReadFile(AuthoringDir("basic") / "data.inf"));
+
+    StartSetup(package);
+    StartSetup(package);
+    std::vector<fs::path> done;
+    bool both = WaitUntil(Millis(20000), [&] {
+        done.clear();
+        for (const fs::path& folder : WorkFolders())
+            if (ReadFile(folder / "setup.inf") == setupInf && ReadFile(folder / "data.inf") == dataInf)
+                done.push_back(folder);
+        return done.size() == 2;
+    });
+    std::string names;
+    for (const fs::path& folder : WorkFolders()) names += folder.filename().string() + " ";
+    EXPECT_TRUE(both) << "working folders with both scripts: " << names;
+    EXPECT_EQ(WorkFolders().size(), 2u) << names;
 }
 
 TEST_F(SetupStartTest, MissingDataFileShowsTheMessageAndEnds) {

@@ -347,9 +347,15 @@ std::vector<std::string> WineSession::Environment() const {
     SetVariable(env, "WINEARCH", Route().arch);
     SetVariable(env, "WINEDEBUG", "-all");
     SetVariable(env, "WINEDLLOVERRIDES", kDllOverrides);
+    for (const auto& [name, value] : m_environment)
+        SetVariable(env, name, name == "WINEDLLOVERRIDES" ? std::string(kDllOverrides) + ";" + value : value);
     std::string display = E2eEnvironment::Display();
     if (!display.empty()) SetVariable(env, "DISPLAY", display);
     return env;
+}
+
+void WineSession::SetEnvironment(const std::string& name, const std::string& value) {
+    m_environment.emplace_back(name, value);
 }
 
 int WineSession::Spawn(const std::string& exe, const std::vector<std::string>& args, const fs::path& cwd,

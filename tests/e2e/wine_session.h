@@ -31,6 +31,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "driver_output.h"
@@ -100,6 +101,11 @@ public:
     // A scratch folder of the case outside the prefix.
     fs::path ScratchDir() const { return m_dir / "scratch"; }
 
+    // For the programs started from now on: `name`=`value` in their
+    // environment; for WINEDLLOVERRIDES the value is added to the harness's
+    // own overrides ("riched32,comctl32=n,b" prefers planted DLLs).
+    void SetEnvironment(const std::string& name, const std::string& value);
+
     // Runs `exe` (a host path or a Windows path) with `args` in the prefix
     // and waits for it; cwd empty means drive C's root.
     ProcessResult Run(const std::string& exe, const std::vector<std::string>& args, const fs::path& cwd = {},
@@ -162,6 +168,7 @@ private:
     bool m_ready = false;
     std::string m_problem;
     double m_prepareSeconds = 0;
+    std::vector<std::pair<std::string, std::string>> m_environment;  // SetEnvironment's
 };
 
 // Fixture base: each case gets a fresh session; override Version() for

@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,40 @@ TEST(Folders, WorkFolderName) {
         {9, 5, 1, "kq090501"},   {-1, 60, 1000, "kq005959"},
     };
     for (const auto& c : cases) EXPECT_EQ(WorkFolderName(c.h, c.m, c.s), c.expected);
+}
+
+TEST(Folders, NewFolderNameSkipsTakenNames) {
+    const struct {
+        std::vector<std::string> taken;
+        std::string failing;  // creating this name fails outright
+        const char* expected;
+    } cases[] = {
+        {{}, "", "kq142305"},
+        {{"kq142305"}, "", "kq142305_1"},
+        {{"kq142305", "kq142305_1", "kq142305_2"}, "", "kq142305_3"},
+        {{"kq142305_1"}, "", "kq142305"},  // only the names tried in order matter
+        {{}, "kq142305", ""},               // a real failure is not retried under another name
+        {{"kq142305"}, "kq142305_1", ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> tried;
+        std::string made = MakeNewFolderName("kq142305", [&](const std::string& name) {
+            tried.push_back(name);
+            if (name == c.failing) return NewFolderResult::Failed;
+            for (const std::string& t : c.taken)
+                if (t == name) return NewFolderResult::Taken;
+            return NewFolderResult::Created;
+        });
+        EXPECT_EQ(made, c.expected) << c.taken.size();
+        EXPECT_EQ(tried.back(), made.empty() ? c.failing : made);
+    }
+    int attempts = 0;
+    auto allTaken = [&](const std::string&) {
+        ++attempts;
+        return NewFolderResult::Taken;
+    };
+    EXPECT_EQ(MakeNewFolderName("kq000000", allTaken), "");
+    EXPECT_EQ(attempts, kMaxWorkFolderAttempts) << "every name taken ends the search";
 }
 
 TEST(Folders, ThemeTargetDropsEveryMarker) {

@@ -129,15 +129,25 @@ TEST_F(PackageFolder, DiskImageIsAFolder) {
     EXPECT_FALSE(HasDiskImage(plain));
 }
 
-TEST(Folders, WorkFolderNameFollowsTheClock) {
+// Each call creates a folder of its own named for the clock, the second one
+// with a suffix when both fall in the same second; a file already holding a
+// name counts as taken.
+TEST_F(PackageFolder, WorkFolderIsNewAndFollowsTheClock) {
+    std::string temp = Make("temp");
     SYSTEMTIME before;
     ::GetLocalTime(&before);
-    std::string name = WorkFolderNameNow();
+    std::string first = CreateWorkFolderNow(temp);
+    std::string second = CreateWorkFolderNow(temp);
     SYSTEMTIME after;
     ::GetLocalTime(&after);
-    EXPECT_TRUE(name == WorkFolderName(before.wHour, before.wMinute, before.wSecond) ||
-                name == WorkFolderName(after.wHour, after.wMinute, after.wSecond))
-        << name;
+    for (const std::string& name : {first, second}) {
+        std::string base = name.substr(0, name.find('_'));
+        EXPECT_TRUE(base == WorkFolderName(before.wHour, before.wMinute, before.wSecond) ||
+                    base == WorkFolderName(after.wHour, after.wMinute, after.wSecond))
+            << name;
+        EXPECT_TRUE(DirectoryExists(temp + name)) << name;
+    }
+    EXPECT_NE(first, second);
 }
 
 std::string SystemShellFolder(int id) {

@@ -25,6 +25,7 @@
 
 #include "base/text.h"
 #include "layout/page_win.h"
+#include "win/system_library_win.h"
 
 namespace {
 
@@ -81,9 +82,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     ::OleInitialize(nullptr);
-    ::LoadLibraryA("RICHED32.DLL");
+    kq::LoadSystemLibrary("riched32.dll");
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    auto init = kq::SystemProc<decltype(&::InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
+    if (init != nullptr) init(&icc);
 
     CProbeHost host;
     kq::PageOptions options;

@@ -49,8 +49,7 @@ $triplet-w64-mingw32-windres -I "$top/src" -I "$top/src/app" "$top/tools/theme/p
 $triplet-w64-mingw32-g++-posix -std=c++17 -O1 -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0501 \
   -DWINVER=0x0501 -D_WIN32_IE=0x0600 -I "$top/src" "$top/tools/theme/page_probe_win.cpp" \
   "$work/probe_res.o" "${libs[@]}" $mspack -mwindows -static -static-libgcc -static-libstdc++ \
-  -lcomctl32 -lcomdlg32 -lole32 -loleaut32 -luuid -lshell32 -lshlwapi -ladvapi32 -lgdi32 \
-  -luser32 -lwininet -lws2_32 -lversion -lwinmm -lmsimg32 -o "$work/page_probe.exe"
+  -lcomdlg32 -lole32 -loleaut32 -luuid -lshell32 -ladvapi32 -lgdi32 -luser32 -o "$work/page_probe.exe"
 
 "$top/scripts/wine-template" --clone "$work/pfx" >/dev/null
 export WINEPREFIX="$work/pfx" WINEARCH="$KQ_WINE_ARCH" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="

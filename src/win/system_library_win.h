@@ -1,0 +1,36 @@
+// Loading system DLLs at run time without ever searching the package folder.
+//
+// setup.exe runs from wherever the user downloaded it, and that folder may
+// hold a DLL planted under a system DLL's name. A bare name given to
+// LoadLibrary is looked up in the program's own folder first (unless the
+// system protects the name as one of its known DLLs), so every run-time load
+// goes through LoadSystemLibrary, and the import table names only DLLs that
+// every supported Windows protects (tests/e2e/pe_imports.h keeps that list).
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace kq {
+
+// `name` ("comctl32.dll") loaded by its full path: from the folder of the
+// system's side-by-side assembly the program's manifest binds the name to
+// (the common controls 6 on XP and later), else from the system folder.
+// Null when it cannot be loaded; a name with a path in it is refused.
+HMODULE LoadSystemLibrary(const char* name);
+
+// The full path LoadSystemLibrary loads `name` from; empty when it refuses
+// the name.
+std::string SystemLibraryPath(const char* name);
+
+// `procedure` of the system DLL `library`, loaded once with
+// LoadSystemLibrary and kept loaded; null when either is missing.
+FARPROC SystemProcAddress(const char* library, const char* procedure);
+
+// The same, typed: SystemProc<decltype(&::ImageList_Create)>("comctl32.dll", "ImageList_Create").
+template <typename Function>
+Function SystemProc(const char* library, const char* procedure) {
+    return reinterpret_cast<Function>(SystemProcAddress(library, procedure));
+}
+
+}  // namespace kq
