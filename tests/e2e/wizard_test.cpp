@@ -500,7 +500,9 @@ TEST_F(WizardTest, EnterDoesNothingAndNoLaunchOffers) {
         std::string focused = PressKey("enter");
         // On the welcome page the focus is on a push button, which the
         // dialog manager would press.
-        if (std::string(expected) == "welcome") EXPECT_EQ(focused, "Button") << "Enter went to a " << focused;
+        if (std::string(expected) == "welcome") {
+            EXPECT_EQ(focused, "Button") << "Enter went to a " << focused;
+        }
         std::this_thread::sleep_for(Millis(800));
         std::vector<WindowInfo> shown = ParseWindows(Session().Driver({"list"}).output);
         ASSERT_EQ(shown.size(), 1u) << "Enter on " << expected << " (focus on a " << focused << ") opened something";

@@ -51,7 +51,9 @@ TEST(CreateDirectoryPath, DepthLimit) {
         fs.existing = {"C:"};
         EXPECT_EQ(row.created, fs.Run(row.path)) << row.path;
         EXPECT_LE(fs.attempts.size(), static_cast<size_t>(kMaxCreateAttempts)) << row.path;
-        if (!row.created) EXPECT_FALSE(fs.existing.count(row.path)) << row.path;
+        if (!row.created) {
+            EXPECT_FALSE(fs.existing.count(row.path)) << row.path;
+        }
     }
 }
 

@@ -240,7 +240,9 @@ TEST(FileStep, DecisionsForOneFile) {
         EXPECT_EQ(s.removals, e.aborted ? 1 : 0) << c.name;
         const std::vector<std::string> logged = {"FILE=" + s.Target()};
         EXPECT_EQ(log.Lines(), e.logged ? logged : std::vector<std::string>{}) << c.name;
-        if (target != s.machine.files.end()) EXPECT_EQ(target->second.attributes, e.attributes) << c.name;
+        if (target != s.machine.files.end()) {
+            EXPECT_EQ(target->second.attributes, e.attributes) << c.name;
+        }
     }
 }
 

@@ -54,7 +54,9 @@ TEST(SystemLibrary, LoadsFromTheSystemFolderOnly) {
     for (const auto& c : cases) {
         HMODULE module = LoadSystemLibrary(c.name);
         EXPECT_EQ(module != nullptr, c.loads) << (c.name ? c.name : "(null)");
-        if (module != nullptr) EXPECT_EQ(ModulePath(module), SystemFolder() + Lower(c.name));
+        if (module != nullptr) {
+            EXPECT_EQ(ModulePath(module), SystemFolder() + Lower(c.name));
+        }
     }
     EXPECT_NE(SystemProc<decltype(&::GetFileVersionInfoSizeA)>("version.dll", "GetFileVersionInfoSizeA"), nullptr);
     EXPECT_EQ(SystemProcAddress("version.dll", "NoSuchProcedure"), nullptr);
