@@ -34,9 +34,12 @@ void DropTrailingBackslashes(std::string& text) {
     while (!text.empty() && text.back() == '\\') text.pop_back();
 }
 
+// Capped like every other list's count: a damaged count would otherwise
+// have the step read empty items for hours while its list grows.
 int RegistryTotal(const Script& script, const char* section) {
     int total = LeadingNumber(script.Reader().Read(section, "TOTAL", kRegistryTotalSize));
-    return total > 0 ? total : 0;
+    if (total < 0) return 0;
+    return total > Script::kMaxListItems ? Script::kMaxListItems : total;
 }
 
 // A key path as the registry helper will use it: cut to its limit, without

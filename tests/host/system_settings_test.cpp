@@ -327,6 +327,22 @@ TEST_F(SettingsStep, RegistryCountsUseTheirSmallBuffer) {
     EXPECT_TRUE(log_.Lines().empty());
 }
 
+TEST(SettingsItems, RegistryCountsAreCappedLikeEveryList) {
+    const struct { const char* section; const char* total; size_t keys; size_t values; } cases[] = {
+        {"REGISTRYKEYS", "9999999999", Script::kMaxListItems, 0},
+        {"REGISTRY", "99999999999999999999", 0, Script::kMaxListItems},
+        {"REGISTRYKEYS", "10001", Script::kMaxListItems, 0},
+        {"REGISTRY", "-5", 0, 0},
+        {"REGISTRYKEYS", "3", 3, 0},
+    };
+    for (const auto& c : cases) {
+        IniText ini(std::string("[") + c.section + "]\r\nTOTAL=" + c.total + "\r\n");
+        Script script(ini);
+        EXPECT_EQ(LoadRegistryKeyItems(script).size(), c.keys) << c.section << " " << c.total;
+        EXPECT_EQ(LoadRegistryValueItems(script).size(), c.values) << c.section << " " << c.total;
+    }
+}
+
 TEST_F(SettingsStep, OverLongKeyIsCutAndLoggedAsCreated) {
     std::string longName;
     for (int i = 0; i < 10; ++i) longName += "<ProductName><InstallDir>";  // 410 characters expanded
