@@ -34,6 +34,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
+
 namespace kq {
 
 constexpr size_t kMaxFileFieldLength = 454;
@@ -130,5 +132,12 @@ std::string PackedFileFolder(const char* tempFolder, const char* workingFolderNa
 // The packed name of file `index`: folder, "F", the index, "_", the name
 // (F4_app.exe for the fifth file app.exe).
 std::string PackedSourcePath(const char* packedFolder, int32_t index, const char* fileName);
+
+// A packed file is read from the packed-file folder and placed in its
+// destination folder under the record's file name, so that name must be one
+// plain file name (safe_name.h): a '/', a ':' or a ".." would reach outside
+// both folders. An error naming the first record whose name is not; web
+// files are not checked here (their name comes from the address).
+Status CheckPackedFileNames(const FileList& list);
 
 }  // namespace kq

@@ -157,7 +157,9 @@ void CInstallEngine::Work() {
 
     Status(status::kLoadingData);
     if (!LoadFilesAndCreateDirectories()) {
-        ShowInstallError(1, kLoadFileDataMessage);
+        ShowInstallError(1, m_refusal.empty() ? kLoadFileDataMessage : m_refusal.c_str());
+        Flags().abort = kFlagSet;
+        RemoveTemporaryFiles();
         return;
     }
     PrepareMaintenanceProgram();
@@ -184,6 +186,12 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
     std::string text;
     if (!ReadWholeFile(m_snapshot.dataScriptPath, text)) return false;
     m_files = LoadFileList(text);
+    // A damaged name could reach outside the working and install folders.
+    Status names = CheckPackedFileNames(m_files);
+    if (!names) {
+        m_refusal = names.message();
+        return false;
+    }
     m_log.Append(logkind::kTotalFile, std::to_string(m_files.Total()));
 
     Status(status::kCreatingDirectories);

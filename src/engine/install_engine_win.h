@@ -76,6 +76,7 @@ private:
     std::string m_maintenanceFolder;
     FileList m_files;
     UninstallLog m_log;
+    std::string m_refusal;  // why the file list was refused, when it was
 };
 
 // "Error Number: %i\r\nMessage: %s" in a message box.
