@@ -307,11 +307,11 @@ void WriteEnvironmentVariables(const Script& script, const ExpandFunction& expan
             bool expandable = false;
             bool existed = machine.ReadString(root, subKey, name, &current, &expandable);
             userValueKept = existed && !current.empty();
-            std::string combined = current + ";" + value;
-            if (combined.size() > kMaxRegistryText) continue;
-            done = machine.WriteString(root, subKey, name, combined, expandable);
+            // Nothing to append to: the value alone, not ";value".
+            std::string combined = userValueKept ? current + ";" + value : value;
+            done = machine.WriteEnvironmentValue(root, subKey, name, combined, expandable);
         } else {
-            done = machine.WriteString(root, subKey, name, value, false);
+            done = machine.WriteEnvironmentValue(root, subKey, name, value, false);
         }
         changed = changed || done;
 

@@ -65,6 +65,10 @@ public:
     }
     bool WriteString(RegistryRoot root, const std::string& subKey, const std::string& name, const std::string& value,
                      bool expandable) override {
+        return Set(root, subKey, name, {expandable ? "expand" : "sz", CutRegistryText(value)});
+    }
+    bool WriteEnvironmentValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                               const std::string& value, bool expandable) override {
         return Set(root, subKey, name, {expandable ? "expand" : "sz", value});
     }
     bool WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name, uint32_t value) override {
@@ -440,7 +444,8 @@ TEST_F(EnvironmentStep, AppendSetAndRemove) {
                 "A4=OLD_NOTES\r\nD4=Remove\r\nG4=User\r\n"
                 "A5=NOWHERE\r\nC5=x\r\nG5=Machine\r\n");
     EXPECT_EQ(User("PATH"), std::string("sz:C:\\Tools;") + kInstallDir + "bin");
-    EXPECT_EQ(User("NOTES_PATH"), std::string("sz:;") + kInstallDir + "lib");
+    // Nothing to append to: the value alone, no leading separator.
+    EXPECT_EQ(User("NOTES_PATH"), std::string("sz:") + kInstallDir + "lib");
     EXPECT_EQ(System("NOTES_HOME"), std::string("sz:") + kInstallDir);
     EXPECT_EQ(User("NOTES_KEEP"), "sz:kept");
     EXPECT_EQ(User("OLD_NOTES"), "(none)");
@@ -456,17 +461,27 @@ TEST_F(EnvironmentStep, AppendSetAndRemove) {
     EXPECT_EQ(machine_.announcements, 1);
 }
 
-TEST_F(EnvironmentStep, AppendKeepsTheStoredTypeAndNeverCutsTheUsersValue) {
+TEST_F(EnvironmentStep, AppendKeepsTheStoredTypeAndLongValuesWhole) {
     SetUser("PATH", "expand", "%SystemRoot%\\bin");
     const std::string nearlyFull(250, 'p');
+    const std::string typicalPath = "C:\\WINDOWS\\system32;" + std::string(1000, 'q');
     SetUser("LONGPATH", "sz", nearlyFull);
-    Environment("[ENVIRKQ]\r\nTOTAL=3\r\n"
+    SetUser("MACHINEPATH", "sz", typicalPath);
+    Environment("[ENVIRKQ]\r\nTOTAL=5\r\n"
                 "A0=PATH\r\nC0=<InstallDir>bin\r\nE0=Append\r\nG0=User\r\n"
                 "A1=LONGPATH\r\nC1=<InstallDir>bin\r\nE1=Append\r\nF1=Remove\r\nG1=User\r\n"
-                "A2=\r\nC2=nameless\r\nG2=User\r\n");
+                "A2=MACHINEPATH\r\nC2=<InstallDir>bin\r\nE2=Append\r\nG2=User\r\n"
+                "A3=\r\nC3=nameless\r\nG3=User\r\n"
+                "A4=NOTES_LONG\r\nC4=<InstallDir><InstallDir><InstallDir><InstallDir><InstallDir><InstallDir><InstallDir><InstallDir>\r\n"
+                "G4=User\r\n");
     EXPECT_EQ(User("PATH"), std::string("expand:%SystemRoot%\\bin;") + kInstallDir + "bin");
-    EXPECT_EQ(User("LONGPATH"), "sz:" + nearlyFull);
+    EXPECT_EQ(User("LONGPATH"), "sz:" + nearlyFull + ";" + kInstallDir + "bin");
+    EXPECT_EQ(User("MACHINEPATH"), "sz:" + typicalPath + ";" + kInstallDir + "bin");
     EXPECT_EQ(User(""), "(none)");
+    std::string eight;
+    for (int i = 0; i < 8; ++i) eight += kInstallDir;
+    EXPECT_GT(eight.size(), kMaxRegistryText);
+    EXPECT_EQ(User("NOTES_LONG"), "sz:" + eight);
     EXPECT_TRUE(log_.Lines().empty());
 }
 
