@@ -187,7 +187,7 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
     if (!ReadWholeFile(m_snapshot.dataScriptPath, text)) return false;
     m_files = LoadFileList(text);
     // A damaged name could reach outside the working and install folders.
-    Status names = CheckPackedFileNames(m_files);
+    kq::Status names = CheckPackedFileNames(m_files);
     if (!names) {
         m_refusal = names.message();
         return false;
