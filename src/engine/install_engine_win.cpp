@@ -264,7 +264,8 @@ bool CInstallEngine::CopyFiles() {
 bool CInstallEngine::CopyWithRetry(const std::string& source, const std::string& destination, bool mustInstall,
                                    bool mayMove, bool versioned) {
     if (versioned && Exists(destination) &&
-        !PackagedVersionWins(FileVersionText(source.c_str()).c_str(), FileVersionText(destination.c_str()).c_str()))
+        InstalledFileKept(Exists(source), FileVersionText(source.c_str()).c_str(),
+                          FileVersionText(destination.c_str()).c_str()))
         return true;
 
     for (;;) {
