@@ -203,4 +203,11 @@ Status CheckPackedFileNames(const FileList& list) {
     return Status::Ok();
 }
 
+std::string PackageSupportFile(const std::string& inWorkingFolder, const std::string& packedFileFolder,
+                               const std::function<bool(const std::string&)>& isFile) {
+    if (inWorkingFolder.empty() || isFile(inWorkingFolder)) return inWorkingFolder;
+    std::string packed = packedFileFolder + std::string(LastPathComponent(inWorkingFolder));
+    return isFile(packed) ? packed : inWorkingFolder;
+}
+
 }  // namespace kq

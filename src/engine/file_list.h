@@ -140,4 +140,12 @@ std::string PackedSourcePath(const char* packedFolder, int32_t index, const char
 // files are not checked here (their name comes from the address).
 Status CheckPackedFileNames(const FileList& list);
 
+// A file the package carries for setup itself (an icon, the maintenance
+// program), given its path in the working folder: that path when the file is
+// there, otherwise the same name in the packed-file folder, where a
+// disk-image package keeps everything (it extracts nothing into the working
+// folder). "" stays "".
+std::string PackageSupportFile(const std::string& inWorkingFolder, const std::string& packedFileFolder,
+                               const std::function<bool(const std::string&)>& isFile);
+
 }  // namespace kq

@@ -377,6 +377,7 @@ void CInstallEngine::ApplySystemSettings() {
     SettingsContext context;
     context.installDir = m_snapshot.settings.installDir;
     context.workFolderName = m_snapshot.workFolderName;
+    context.packedFileFolder = m_packedFolder;
     context.featureDeselected = m_snapshot.featureDeselected;
     CWinSettingsMachine machine;
     kq::ApplySystemSettings(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine,

@@ -1,6 +1,7 @@
 #include "engine/system_settings.h"
 
 #include "app/placeholders.h"
+#include "engine/file_list.h"
 #include "engine/safe_name.h"
 
 namespace kq {
@@ -279,7 +280,10 @@ void WriteFileAssociations(const Script& script, const ExpandFunction& expand, c
         machine.WriteString(classes, commandKey, "", "\"" + expand(item.program) + "\" " + item.arguments, false);
 
         if (hasIcon) {
-            std::string packedIcon = expand("<TempFolder>" + context.workFolderName + "\\" + iconName);
+            std::string packedIcon =
+                PackageSupportFile(expand("<TempFolder>" + context.workFolderName + "\\" + iconName),
+                                   context.packedFileFolder,
+                                   [&machine](const std::string& path) { return machine.IsFile(path); });
             if (machine.CopyFileTo(packedIcon, installedIcon)) log.Append(logkind::kFile, installedIcon);
         }
     }

@@ -158,6 +158,7 @@ public:
 struct SettingsContext {
     std::string installDir;      // the chosen install folder, trailing backslash
     std::string workFolderName;  // the working folder's name ("kq142305")
+    std::string packedFileFolder;  // where the packed files are read; trailing backslash
     // True when the named feature is known and not to be installed; may be
     // empty (every feature is installed).
     std::function<bool(const std::string&)> featureDeselected;
@@ -189,7 +190,8 @@ void WriteRegistryEntries(const Script& script, const ExpandFunction& expand, Se
 // "DefaultIcon" and "shell\Open\Command" keys, the extension's default value
 // (the class), the class's (the description), the icon's (the installed
 // icon, when the item names one) and the command's ("\"program\" arguments").
-// The icon is copied from the working folder into the install folder and
+// The icon is copied from the working folder (or, for a disk image, the
+// packed files: PackageSupportFile) into the install folder and
 // logged as "FILE". An item whose class or extension is empty or not one key
 // name is skipped, as it would write into the classes root itself.
 void WriteFileAssociations(const Script& script, const ExpandFunction& expand, const SettingsContext& context,

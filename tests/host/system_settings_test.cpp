@@ -404,6 +404,17 @@ TEST_F(SettingsStep, AssociationsThatWouldTouchTheClassesRootAreSkipped) {
     EXPECT_EQ(log_.Lines(), lines);
 }
 
+TEST_F(SettingsStep, AssociationIconOfADiskImageIsTakenFromThePackedFiles) {
+    context_.packedFileFolder = "D:\\pkg\\DiskImage1\\";
+    machine_.files.insert(Upper("D:\\pkg\\DiskImage1\\note.ico"));
+    Associations("[EXTKQ]\r\nTOTAL=1\r\nB0=<InstallDir>notes.exe\r\nC0=.nwn\r\nD0=Notes.Doc\r\nE0=note\r\n"
+                 "H0=note.ico\r\n");
+    const std::string icon = std::string(kInstallDir) + "note.ico";
+    const std::vector<std::string> copies = {"copy D:\\pkg\\DiskImage1\\note.ico > " + icon};
+    EXPECT_EQ(OpsStartingWith("copy "), copies);
+    EXPECT_EQ(log_.Lines().back(), "FILE=" + icon);
+}
+
 TEST_F(SettingsStep, AssociationIconMissingFromThePackageIsNotLogged) {
     Associations("[EXTKQ]\r\nTOTAL=1\r\nB0=<InstallDir>notes.exe\r\nC0=.nwn\r\nD0=Notes.Doc\r\nE0=note\r\n"
                  "H0=note.ico\r\n");
