@@ -125,8 +125,14 @@ void CInstallEngine::Start() {
                                       m_snapshot.folders.source.c_str(), Flags().diskImage == kFlagSet);
     m_maintenanceFolder = Expand("<WindowsFolder>\\Installer\\<ProductCode>\\");
     m_log.SetPath(Expand("<WindowsFolder>\\Installer\\<ProductCode>\\uninstall.log"));
-    // Every run describes itself alone.
-    m_log.RemoveLeftover();
+    // Every run describes itself alone: a log that cannot be deleted ends the
+    // run before anything is changed, as it would mix two runs.
+    if (!m_log.RemoveLeftover()) {
+        ShowInstallError(2, LeftoverLogMessage(m_log.Path()).c_str());
+        Flags().abort = kFlagSet;
+        RemoveTemporaryFiles();
+        return;
+    }
 
     DWORD id = 0;
     HANDLE worker = ::CreateThread(nullptr, 0, &CInstallEngine::WorkerProc, this, 0, &id);
