@@ -36,7 +36,13 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 CMainFrame::CMainFrame() = default;
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The decrypted scripts never outlive the run, whichever way it ended
+    // (a preview keeps its extracted files, but not these).
+    if (!m_setupScriptPath.empty()) ::DeleteFileA(m_setupScriptPath.c_str());
+    if (!m_dataScriptPath.empty()) ::DeleteFileA(m_dataScriptPath.c_str());
+    if (!m_workFolder.empty()) ::RemoveDirectoryA(m_workFolder.c_str());  // only when nothing else is left
+}
 
 CMainFrame* CMainFrame::CreateMainFrame() {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);

@@ -154,6 +154,7 @@ DWORD WINAPI CInstallEngine::WorkerProc(void* self) {
 void CInstallEngine::Work() {
     if (FAILED(::CoInitialize(nullptr))) {
         ShowInstallError(0, kCoInitializeMessage);
+        Flags().abort = kFlagSet;
         return;
     }
     struct ComScope { ~ComScope() { ::CoUninitialize(); } } com;
@@ -184,7 +185,13 @@ void CInstallEngine::Work() {
 
     Status(status::kFinishing);
     if (preview) return;
-    if (!RegisterForUninstall()) return;
+    // A product that cannot be removed is not installed: the run ends as a
+    // failed one, and the working folder with the decrypted scripts goes.
+    kq::Status registered = RegisterForUninstall();
+    if (!registered) {
+        ShowInstallError(3, registered.message().c_str());
+        Flags().abort = kFlagSet;
+    }
     RemoveTemporaryFiles();
 }
 
@@ -357,12 +364,11 @@ void CInstallEngine::PrepareMaintenanceProgram() {
                                   MakeRegistrationPaths(), machine, m_log);
 }
 
-bool CInstallEngine::RegisterForUninstall() {
+kq::Status CInstallEngine::RegisterForUninstall() {
     ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     CWinRegistrationMachine machine;
     return kq::RegisterForUninstall(Script(profile), [this](const std::string& t) { return Expand(t); },
-                                    MakeRegistrationPaths(), machine, m_log)
-        .ok();
+                                    MakeRegistrationPaths(), machine, m_log);
 }
 
 // ---- steps 8 to 10: shortcuts, system settings, services

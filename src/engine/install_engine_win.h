@@ -58,7 +58,7 @@ private:
 
     RegistrationPaths MakeRegistrationPaths() const;
     void PrepareMaintenanceProgram();
-    bool RegisterForUninstall();
+    kq::Status RegisterForUninstall();
 
     // Steps 8 to 10: shortcuts, system settings, services.
     void CreateShortcuts();
