@@ -288,9 +288,7 @@ bool CInstallEngine::CopyWithRetry(const std::string& source, const std::string&
 
         bool done = false;
         if (!source.empty()) {
-            if (mayMove)
-                done = ::MoveFileExA(source.c_str(), destination.c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+            if (mayMove) done = MoveIntoPlace(source, destination);
             if (!done) done = ::CopyFileA(source.c_str(), destination.c_str(), FALSE) != 0;
         }
         if (done) return true;
