@@ -32,7 +32,14 @@ enum : UINT_PTR {
 }  // namespace
 
 CMainFrame::CMainFrame() = default;
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The decrypted scripts never outlive the run, whichever way it ended
+    // (a preview keeps its extracted files, but not these).
+    const RunPaths& paths = m_run.Paths();
+    if (!paths.setupScriptPath.empty()) ::DeleteFileA(paths.setupScriptPath.c_str());
+    if (!paths.dataScriptPath.empty()) ::DeleteFileA(paths.dataScriptPath.c_str());
+    if (!paths.workFolder.empty()) ::RemoveDirectoryA(paths.workFolder.c_str());  // only when nothing else is left
+}
 
 CMainFrame* CMainFrame::CreateMainFrame() {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);

@@ -17,4 +17,14 @@ bool CreateDirectoryPath(const std::string& path);
 // it moves to `stepOutTo` first. Failures are not reported.
 void DeleteFolderTree(const std::string& folder, const std::string& stepOutTo);
 
+// Moves a file into place (replacing the target, copying across volumes) so
+// that it ends with the permissions a copy would have had. A move within a
+// volume keeps the file's own security, that of the temporary folder, which
+// other users of the machine may not read; so on Windows 2000 and later the
+// moved file's DACL is reset to inherit from its new folder. Where that
+// cannot be done (NT 4, which has no inheritance to reset to) nothing is
+// moved and false is returned, so the caller copies; Windows 9x keeps no
+// permissions and moves as it is. False when the move fails.
+bool MoveIntoPlace(const std::string& from, const std::string& to);
+
 }  // namespace kq

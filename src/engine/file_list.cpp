@@ -190,4 +190,20 @@ std::string PackedSourcePath(const char* packedFolder, int32_t index, const char
     return std::string(packedFolder) + "F" + std::to_string(index) + "_" + fileName;
 }
 
+Status CheckPackedFileNames(const FileList& list) {
+    for (const FileRecord& record : list.files) {
+        if (IsWebSource(record.sourcePath) || IsSafeLeafName(record.fileName)) continue;
+        return Status::Error("The file list of this package is damaged: \"" + record.sourcePath +
+                             "\" does not end in a plain file name. Nothing was installed.");
+    }
+    return Status::Ok();
+}
+
+std::string PackageSupportFile(const std::string& inWorkingFolder, const std::string& packedFileFolder,
+                               const std::function<bool(const std::string&)>& isFile) {
+    if (inWorkingFolder.empty() || isFile(inWorkingFolder)) return inWorkingFolder;
+    std::string packed = packedFileFolder + std::string(LastPathComponent(inWorkingFolder));
+    return isFile(packed) ? packed : inWorkingFolder;
+}
+
 }  // namespace kq

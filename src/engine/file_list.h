@@ -34,6 +34,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
+
 namespace kq {
 
 constexpr size_t kMaxFileFieldLength = 454;
@@ -130,5 +132,20 @@ std::string PackedFileFolder(const char* tempFolder, const char* workingFolderNa
 // The packed name of file `index`: folder, "F", the index, "_", the name
 // (F4_app.exe for the fifth file app.exe).
 std::string PackedSourcePath(const char* packedFolder, int32_t index, const char* fileName);
+
+// A packed file is read from the packed-file folder and placed in its
+// destination folder under the record's file name, so that name must be one
+// plain file name (safe_name.h): a '/', a ':' or a ".." would reach outside
+// both folders. An error naming the first record whose name is not; web
+// files are not checked here (their name comes from the address).
+Status CheckPackedFileNames(const FileList& list);
+
+// A file the package carries for setup itself (an icon, the maintenance
+// program), given its path in the working folder: that path when the file is
+// there, otherwise the same name in the packed-file folder, where a
+// disk-image package keeps everything (it extracts nothing into the working
+// folder). "" stays "".
+std::string PackageSupportFile(const std::string& inWorkingFolder, const std::string& packedFileFolder,
+                               const std::function<bool(const std::string&)>& isFile);
 
 }  // namespace kq

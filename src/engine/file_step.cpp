@@ -21,7 +21,8 @@ public:
     bool Install(const std::string& source, const std::string& destination, bool mustInstall, bool mayMove,
                  bool versioned) {
         if (versioned && m_machine.Exists(destination) &&
-            !PackagedVersionWins(m_machine.VersionText(source).c_str(), m_machine.VersionText(destination).c_str()))
+            InstalledFileKept(m_machine.Exists(source), m_machine.VersionText(source).c_str(),
+                              m_machine.VersionText(destination).c_str()))
             return true;
 
         for (;;) {

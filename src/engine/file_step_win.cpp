@@ -4,6 +4,7 @@
 
 #include "base/file.h"
 #include "base/file_win.h"
+#include "engine/directories_win.h"
 #include "engine/engine_resources.h"
 #include "engine/version_rule_win.h"
 
@@ -82,7 +83,7 @@ void CWinFileMachine::SetAttributes(const std::string& path, uint32_t attributes
 }
 
 bool CWinFileMachine::Move(const std::string& from, const std::string& to) {
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+    return MoveIntoPlace(from, to);
 }
 
 bool CWinFileMachine::Copy(const std::string& from, const std::string& to) {

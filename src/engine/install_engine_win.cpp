@@ -47,8 +47,14 @@ void CInstallEngine::Start() {
                                       m_snapshot.folders.source.c_str(), m_snapshot.diskImage);
     m_maintenanceFolder = Expand("<WindowsFolder>\\Installer\\<ProductCode>\\");
     m_log.SetPath(Expand("<WindowsFolder>\\Installer\\<ProductCode>\\uninstall.log"));
-    // Every run describes itself alone.
-    m_log.RemoveLeftover();
+    // Every run describes itself alone: a log that cannot be deleted ends the
+    // run before anything is changed, as it would mix two runs.
+    if (!m_log.RemoveLeftover()) {
+        ShowInstallError(2, LeftoverLogMessage(m_log.Path()).c_str());
+        m_snapshot.signals->Abort();
+        RemoveTemporaryFiles();
+        return;
+    }
 
     DWORD id = 0;
     HANDLE worker = ::CreateThread(nullptr, 0, &CInstallEngine::WorkerProc, this, 0, &id);
@@ -70,6 +76,7 @@ DWORD WINAPI CInstallEngine::WorkerProc(void* self) {
 void CInstallEngine::Work() {
     if (FAILED(::CoInitialize(nullptr))) {
         ShowInstallError(0, kCoInitializeMessage);
+        m_snapshot.signals->Abort();
         return;
     }
     struct ComScope { ~ComScope() { ::CoUninitialize(); } } com;
@@ -78,7 +85,9 @@ void CInstallEngine::Work() {
 
     Status(status::kLoadingData);
     if (!LoadFilesAndCreateDirectories()) {
-        ShowInstallError(1, kLoadFileDataMessage);
+        ShowInstallError(1, m_refusal.empty() ? kLoadFileDataMessage : m_refusal.c_str());
+        m_snapshot.signals->Abort();
+        RemoveTemporaryFiles();
         return;
     }
     PrepareMaintenanceProgram();
@@ -97,7 +106,13 @@ void CInstallEngine::Work() {
 
     Status(status::kFinishing);
     if (preview) return;
-    if (!RegisterForUninstall()) return;
+    // A product that cannot be removed is not installed: the run ends as a
+    // failed one, and the working folder with the decrypted scripts goes.
+    kq::Status registered = RegisterForUninstall();
+    if (!registered) {
+        ShowInstallError(3, registered.message().c_str());
+        m_snapshot.signals->Abort();
+    }
     RemoveTemporaryFiles();
 }
 
@@ -105,6 +120,12 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
     std::string text;
     if (!ReadWholeFile(m_snapshot.dataScriptPath, text)) return false;
     m_files = LoadFileList(text);
+    // A damaged name could reach outside the working and install folders.
+    kq::Status names = CheckPackedFileNames(m_files);
+    if (!names) {
+        m_refusal = names.message();
+        return false;
+    }
     m_log.Append(logkind::kTotalFile, std::to_string(m_files.Total()));
 
     Status(status::kCreatingDirectories);
@@ -166,12 +187,11 @@ void CInstallEngine::PrepareMaintenanceProgram() {
                                   MakeRegistrationPaths(), machine, m_log);
 }
 
-bool CInstallEngine::RegisterForUninstall() {
+kq::Status CInstallEngine::RegisterForUninstall() {
     ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     CWinRegistrationMachine machine;
     return kq::RegisterForUninstall(Script(profile), [this](const std::string& t) { return Expand(t); },
-                                    MakeRegistrationPaths(), machine, m_log)
-        .ok();
+                                    MakeRegistrationPaths(), machine, m_log);
 }
 
 // ---- steps 8 to 10: shortcuts, system settings, services
@@ -192,6 +212,7 @@ void CInstallEngine::ApplySystemSettings() {
     SettingsContext context;
     context.installDir = m_snapshot.settings.installDir;
     context.workFolderName = m_snapshot.workFolderName;
+    context.packedFileFolder = m_packedFolder;
     context.featureDeselected = m_snapshot.featureDeselected;
     CWinSettingsMachine machine;
     kq::ApplySystemSettings(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine,

@@ -38,7 +38,7 @@ private:
 
     RegistrationPaths MakeRegistrationPaths() const;
     void PrepareMaintenanceProgram();
-    bool RegisterForUninstall();
+    kq::Status RegisterForUninstall();
 
     // Steps 8 to 10: shortcuts, system settings, services.
     void CreateShortcuts();
@@ -55,6 +55,7 @@ private:
     std::string m_maintenanceFolder;
     FileList m_files;
     UninstallLog m_log;
+    std::string m_refusal;  // why the file list was refused, when it was
 };
 
 // "Error Number: %i\r\nMessage: %s" in a message box.

@@ -1,5 +1,6 @@
 #include "engine/system_settings.h"
 
+#include "engine/file_list.h"
 #include "engine/safe_name.h"
 #include "run/placeholders.h"
 
@@ -34,9 +35,12 @@ void DropTrailingBackslashes(std::string& text) {
     while (!text.empty() && text.back() == '\\') text.pop_back();
 }
 
+// Capped like every other list's count: a damaged count would otherwise
+// have the step read empty items for hours while its list grows.
 int RegistryTotal(const Script& script, const char* section) {
     int total = LeadingNumber(script.Reader().Read(section, "TOTAL", kRegistryTotalSize));
-    return total > 0 ? total : 0;
+    if (total < 0) return 0;
+    return total > Script::kMaxListItems ? Script::kMaxListItems : total;
 }
 
 // A key path as the registry helper will use it: cut to its limit, without
@@ -276,7 +280,10 @@ void WriteFileAssociations(const Script& script, const ExpandFunction& expand, c
         machine.WriteString(classes, commandKey, "", "\"" + expand(item.program) + "\" " + item.arguments, false);
 
         if (hasIcon) {
-            std::string packedIcon = expand("<TempFolder>" + context.workFolderName + "\\" + iconName);
+            std::string packedIcon =
+                PackageSupportFile(expand("<TempFolder>" + context.workFolderName + "\\" + iconName),
+                                   context.packedFileFolder,
+                                   [&machine](const std::string& path) { return machine.IsFile(path); });
             if (machine.CopyFileTo(packedIcon, installedIcon)) log.Append(logkind::kFile, installedIcon);
         }
     }
@@ -304,11 +311,11 @@ void WriteEnvironmentVariables(const Script& script, const ExpandFunction& expan
             bool expandable = false;
             bool existed = machine.ReadString(root, subKey, name, &current, &expandable);
             userValueKept = existed && !current.empty();
-            std::string combined = current + ";" + value;
-            if (combined.size() > kMaxRegistryText) continue;
-            done = machine.WriteString(root, subKey, name, combined, expandable);
+            // Nothing to append to: the value alone, not ";value".
+            std::string combined = userValueKept ? current + ";" + value : value;
+            done = machine.WriteEnvironmentValue(root, subKey, name, combined, expandable);
         } else {
-            done = machine.WriteString(root, subKey, name, value, false);
+            done = machine.WriteEnvironmentValue(root, subKey, name, value, false);
         }
         changed = changed || done;
 

@@ -12,7 +12,8 @@
 //   INIDATA       "TOTAL" (short); "A%i" "INI Files\<file>\<section>\<key>"
 //                 (the key may itself hold backslashes); "C%i" the value,
 //                 written as it is
-//   REGISTRYKEYS  "TOTAL" (read into 20 characters); "%i" (the bare index)
+//   REGISTRYKEYS  "TOTAL" (read into 20 characters, at most
+//                 Script::kMaxListItems); "%i" (the bare index)
 //                 a key: a root's full name, a backslash, the key path, an
 //                 optional trailing backslash; placeholders allowed
 //   REGISTRY      "TOTAL" (20 characters); "A%i" the key as root name and
@@ -28,11 +29,13 @@
 //   ENVIRKQ       "TOTAL" (short); "A%i" name, "B%i" feature, "C%i" value
 //                 (placeholders allowed), "D%i" "Remove" deletes the
 //                 variable, anything else sets it; "E%i" "Append" adds
-//                 ";value" to the present value; "F%i" "Remove" has the
+//                 ";value" to the present value (just "value" when the
+//                 variable is missing or empty); "F%i" "Remove" has the
 //                 uninstaller delete the variable; "G%i" "User" or "System"
 //
 // Every key path, value name and string value reaching the registry is cut
-// to kMaxRegistryText characters (registry_path.h); the log names the key
+// to kMaxRegistryText characters (registry_path.h), environment values
+// excepted; the log names the key
 // or value as it was cut, so the uninstaller finds what was written.
 #pragma once
 #include <cstdint>
@@ -140,6 +143,10 @@ public:
                                  const std::string& text) = 0;
     // The string value; false when the key or the value is missing (or is
     // no string). `expandable` tells whether it is stored as one.
+    // An environment variable's value, written whole (never cut to
+    // kMaxRegistryText): a PATH is routinely longer.
+    virtual bool WriteEnvironmentValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                       const std::string& value, bool expandable) = 0;
     virtual bool ReadString(RegistryRoot root, const std::string& subKey, const std::string& name,
                             std::string* value, bool* expandable) = 0;
     virtual bool DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) = 0;
@@ -151,6 +158,7 @@ public:
 struct SettingsContext {
     std::string installDir;      // the chosen install folder, trailing backslash
     std::string workFolderName;  // the working folder's name ("kq142305")
+    std::string packedFileFolder;  // where the packed files are read; trailing backslash
     // True when the named feature is known and not to be installed; may be
     // empty (every feature is installed).
     std::function<bool(const std::string&)> featureDeselected;
@@ -182,7 +190,8 @@ void WriteRegistryEntries(const Script& script, const ExpandFunction& expand, Se
 // "DefaultIcon" and "shell\Open\Command" keys, the extension's default value
 // (the class), the class's (the description), the icon's (the installed
 // icon, when the item names one) and the command's ("\"program\" arguments").
-// The icon is copied from the working folder into the install folder and
+// The icon is copied from the working folder (or, for a disk image, the
+// packed files: PackageSupportFile) into the install folder and
 // logged as "FILE". An item whose class or extension is empty or not one key
 // name is skipped, as it would write into the classes root itself.
 void WriteFileAssociations(const Script& script, const ExpandFunction& expand, const SettingsContext& context,
@@ -190,9 +199,9 @@ void WriteFileAssociations(const Script& script, const ExpandFunction& expand, c
 
 // Environment variables of the user ("Environment" under the current user)
 // or the system (the session manager's "Environment" key under the local
-// machine). "Append" keeps the present value first and its stored type; an
-// appended value that would pass kMaxRegistryText is not written at all,
-// since cutting it would cut the user's own part. "REGVAL" is logged for an
+// machine). "Append" keeps the present value first and its stored type.
+// Environment values are written whole, never cut to kMaxRegistryText: a
+// PATH is routinely longer, and cutting it would cut the user's own part. "REGVAL" is logged for an
 // uninstall action "Remove", except for an append to a variable that
 // already had a value: removing that would take the user's value along.
 void WriteEnvironmentVariables(const Script& script, const ExpandFunction& expand, const SettingsContext& context,

@@ -47,6 +47,16 @@ bool CWinSettingsMachine::WriteString(RegistryRoot root, const std::string& subK
                             static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
 }
 
+bool CWinSettingsMachine::WriteEnvironmentValue(RegistryRoot root, const std::string& subKey,
+                                                const std::string& name, const std::string& value, bool expandable) {
+    CKey key;
+    if (key.Open(RootKeyHandle(root), subKey.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS) return false;
+    std::string valueName = CutRegistryText(name);
+    return ::RegSetValueExA(key, valueName.c_str(), 0, expandable ? REG_EXPAND_SZ : REG_SZ,
+                            reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
 bool CWinSettingsMachine::WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name,
                                       uint32_t value) {
     return reg::WriteNumber(RootKeyHandle(root), subKey.c_str(), name.c_str(), value);

@@ -20,6 +20,8 @@ public:
     bool WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name, uint32_t value) override;
     bool WriteBinaryText(RegistryRoot root, const std::string& subKey, const std::string& name,
                          const std::string& text) override;
+    bool WriteEnvironmentValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                               const std::string& value, bool expandable) override;
     bool ReadString(RegistryRoot root, const std::string& subKey, const std::string& name, std::string* value,
                     bool* expandable) override;
     bool DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) override;

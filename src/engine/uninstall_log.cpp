@@ -23,16 +23,25 @@ void UninstallLog::SetPath(std::string path) {
         file_ = nullptr;
     }
     path_ = std::move(path);
+    refused_ = false;
+}
+
+std::string LeftoverLogMessage(const std::string& path) {
+    return "The uninstall log of an earlier installation, " + path +
+           ", cannot be deleted. Close the program that uses it (or delete it yourself) and run setup again.";
 }
 
 bool UninstallLog::RemoveLeftover() {
     Close();
     held_.clear();
+    refused_ = false;
     if (path_.empty()) return true;
     if (std::remove(path_.c_str()) == 0) return true;
     std::FILE* probe = std::fopen(path_.c_str(), "rb");
     if (probe == nullptr) return true;
     std::fclose(probe);
+    // Lines of this run added to it would mix two runs in one log.
+    refused_ = true;
     return false;
 }
 
@@ -55,7 +64,7 @@ bool UninstallLog::WriteLine(const std::string& line) {
 
 bool UninstallLog::Append(const char* kind, const char* value) {
     std::string line = FormatLogLine(kind, value);
-    if (line.empty()) return false;
+    if (line.empty() || refused_) return false;
     if (!TryOpen()) {
         held_.push_back(std::move(line));
         return true;

@@ -6,7 +6,7 @@
 // value may contain '=' (only the first one separates). Lines are only
 // appended, in the order the install steps run, and the same kind repeats.
 // The log is deleted at the start of every install run, so it describes
-// exactly one run.
+// exactly one run; when it cannot be deleted nothing is added to it.
 //
 // A line break inside a value would turn the rest of it into an entry of
 // its own (a value name ending in "\r\nFILE=C:\..." would have the
@@ -37,6 +37,10 @@ constexpr char kNtService[] = "NTSERVICE";  // an installed service
 // The file name of the log inside the maintenance folder.
 constexpr char kUninstallLogName[] = "uninstall.log";
 
+// What the user is told when the log of an earlier run at `path` cannot be
+// deleted (RemoveLeftover false).
+std::string LeftoverLogMessage(const std::string& path);
+
 // "kind=value\r\n", or "" when the pair would not make exactly one line.
 std::string FormatLogLine(const char* kind, const char* value);
 
@@ -60,7 +64,9 @@ public:
     const std::string& Path() const { return path_; }
 
     // Closes the file, drops held lines and deletes the log at the path, so
-    // a run starts with an empty log. True when no log is left there.
+    // a run starts with an empty log. True when no log is left there; when
+    // one is, every Append is refused until a later RemoveLeftover succeeds
+    // or SetPath names another file, so that two runs never share a log.
     bool RemoveLeftover();
 
     // True when the line was written or is held for writing; false when it
@@ -81,6 +87,7 @@ private:
     std::string path_;
     std::FILE* file_ = nullptr;
     std::vector<std::string> held_;
+    bool refused_ = false;  // a leftover log could not be removed
 };
 
 }  // namespace kq

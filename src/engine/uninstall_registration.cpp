@@ -2,6 +2,7 @@
 
 #include "base/registry_path.h"
 #include "base/text.h"
+#include "engine/file_list.h"
 #include "engine/safe_name.h"
 
 namespace kq {
@@ -108,11 +109,12 @@ Status RegisterForUninstall(const Script& script, const ExpandFunction& expand, 
         return Status::Error("The product code \"" + code + "\" is not a plain name; the product was not registered.");
     }
 
-    std::string runner = expand("<TempFolder>\\" + paths.workFolderName + "\\" + kMaintenanceRunnerName);
-    // A disk-image package never extracts into the working folder: its runner
-    // lies among the packed files, and a product without its runner could
-    // not be removed.
-    if (!machine.IsFile(runner)) runner = paths.packedFileFolder + kMaintenanceRunnerName;
+    // A disk-image package never extracts into the working folder: its
+    // runner, maintenance program and icon lie among the packed files, and a
+    // product without its runner could not be removed.
+    const auto isFile = [&machine](const std::string& path) { return machine.IsFile(path); };
+    std::string runner = PackageSupportFile(
+        expand("<TempFolder>\\" + paths.workFolderName + "\\" + kMaintenanceRunnerName), paths.packedFileFolder, isFile);
     if (machine.IsFile(runner)) {
         machine.CopyFileTo(runner, expand(std::string("<WindowsFolder>\\") + kMaintenanceRunnerName));
     }
@@ -138,7 +140,9 @@ Status RegisterForUninstall(const Script& script, const ExpandFunction& expand, 
 
     if (Script::IsYes(script.Value(kAppInfo, "a10"))) {
         machine.CopyFolderInto(paths.sourceFolder + "theme", paths.maintenanceFolder);
-        std::string program = WorkingFolderFilePath(script.Value(kAppInfo, "a11"), paths.workFolderName, expand);
+        std::string program = PackageSupportFile(
+            WorkingFolderFilePath(script.Value(kAppInfo, "a11"), paths.workFolderName, expand), paths.packedFileFolder,
+            isFile);
         if (!program.empty() && machine.IsFile(program)) {
             std::string target = InstalledCopyPath(program, expand);
             if (!target.empty() && PlaceCopy(machine, program, target)) {
@@ -178,7 +182,9 @@ Status RegisterForUninstall(const Script& script, const ExpandFunction& expand, 
 
     std::string iconValue = script.Value(kAppInfo, "a18");
     if (!iconValue.empty()) {
-        std::string icon = WorkingFolderFilePath(iconValue, paths.workFolderName, expand);
+        std::string icon =
+            PackageSupportFile(WorkingFolderFilePath(iconValue, paths.workFolderName, expand), paths.packedFileFolder,
+                               isFile);
         if (!icon.empty() && machine.IsFile(icon)) {
             std::string target = InstalledCopyPath(icon, expand);
             if (!target.empty() && PlaceCopy(machine, icon, target)) {

@@ -113,7 +113,9 @@ bool PrepareMaintenanceProgram(const Script& script, const ExpandFunction& expan
 // language file to the maintenance folder, creates the Uninstall key and
 // writes its values (with the live-update files, the theme copy, the
 // maintenance program and the display icon, each logged as FILE where it is
-// a file setup placed). Fails, writing nothing to the registry, for a
+// a file setup placed). The runner, the maintenance program and the icon are
+// taken from the working folder or, for a disk image, the packed files
+// (PackageSupportFile in file_list.h). Fails, writing nothing to the registry, for a
 // product code that IsUsableProductCode refuses (values would land in the
 // list of all products, which the runner would then delete), and when the
 // Uninstall key cannot be created.

@@ -581,6 +581,8 @@ TEST_F(InstallTest, PreviewMakesOnlyTheFolders) {
         EXPECT_EQ(ReadFile(work[0] / packed), ReadFile(authoring / files[i].AuthoringPath())) << packed;
     }
     EXPECT_TRUE(fs::exists(work[0] / "kqexec.exe"));
+    // The extracted files stay for the preview; the decrypted scripts never do.
+    for (const char* script : {"setup.inf", "data.inf"}) EXPECT_FALSE(fs::exists(work[0] / script)) << script;
 }
 
 // A must-install file whose packed source is missing stops the installation
@@ -632,6 +634,41 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     EXPECT_FALSE(UninstallValues().has_value()) << "an aborted installation registered the product";
     EXPECT_FALSE(fs::exists(MaintenanceFolder() / "language.lan"));
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the abort";
+
+    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
+    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ProcessResult ended = Session().Wait(Millis(15000), setup);
+    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+}
+
+// A product code that is no plain name cannot be registered for removal:
+// the user is told why, the run ends with the error ending (not the normal
+// completion page) and the working folder with the decrypted scripts is
+// gone.
+TEST_F(InstallTest, FailedRegistrationEndsAsAFailedInstallation) {
+    const char kBadCode[] = "Acme/Notes";
+    fs::path authoring = MakeAuthoring("install", InstallFiles(), {{"BUILDING", "2", "No"}, {"APPINFO", "a3", kBadCode}});
+    fs::path package = Build(authoring, "pkg");
+    ASSERT_FALSE(package.empty());
+
+    int setup = StartSetup(package);
+    std::optional<WindowInfo> ready =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
+    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
+    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
+    ASSERT_EQ(install.exitCode, 0) << install.errors;
+
+    std::optional<WindowInfo> told =
+        Session().WaitWindow({"--title", "Merrowin", "--exact", "--contains", "not a plain name"}, Millis(30000));
+    ASSERT_TRUE(told) << "no message about the registration; on the screen:\n" << Session().Driver({"list"}).output;
+    ProcessResult ok = Session().Driver({"click", "--title", "Merrowin", "--exact", "--text", "OK"});
+    ASSERT_EQ(ok.exitCode, 0) << ok.errors;
+
+    std::optional<WindowInfo> complete =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(30000));
+    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_FALSE(UninstallValues(kBadCode).has_value());
+    EXPECT_TRUE(WorkFolders().empty()) << "the working folder with the decrypted scripts stays";
 
     ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
     ASSERT_EQ(finish.exitCode, 0) << finish.errors;

@@ -169,11 +169,9 @@ TEST_F(SetupStartTest, MissingDataFileShowsTheMessageAndEnds) {
     fs::remove(package / "data.nsx");
     int setup = StartSetup(package);
     ExpectMessageThenEnd(setup, "can't find data files", kMissingFilesMessage);
-    // The setup script was decrypted before the file list was missed.
-    std::vector<fs::path> work = WorkFolders();
-    ASSERT_EQ(work.size(), 1u);
-    EXPECT_EQ(ReadFile(work[0] / "setup.inf"), Padded(ReadFile(AuthoringDir("basic") / "setup.inf")));
-    EXPECT_FALSE(fs::exists(work[0] / "data.inf"));
+    // The setup script was decrypted before the file list was missed; it
+    // does not outlive the run, nor does the folder made for it.
+    EXPECT_TRUE(WorkFolders().empty()) << "the decrypted setup script stays in the temporary folder";
 }
 
 TEST_F(SetupStartTest, MissingBothScriptsShowsTheSameMessage) {

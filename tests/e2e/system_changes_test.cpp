@@ -267,7 +267,7 @@ TEST_F(SystemChangesTest, SilentInstallMakesEveryChangeAndLogsIt) {
     // The user's environment: appended to PATH, and a new variable.
     std::map<std::string, std::string> environment = RegValues("HKCU\\Environment");
     EXPECT_EQ(environment["PATH"], "C:\\Tools;" + install + "bin");
-    EXPECT_EQ(environment["NOTES_HOME"], ";" + install);
+    EXPECT_EQ(environment["NOTES_HOME"], install) << "an append to a missing variable starts with ';'";
 
     // Services: the one installed with the mild defaults for its unknown
     // keywords, the other left as it was.

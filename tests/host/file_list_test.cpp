@@ -409,4 +409,28 @@ TEST(PackedNamesTest, FolderFollowsTheDiskImageFlag) {
     EXPECT_EQ(kq::PackedSourcePath("W\\", 12345, ""), "W\\F12345_");
 }
 
+TEST(PackedNamesTest, NamesThatAreNoPlainFileNameAreRefused) {
+    const struct { const char* firstLine; bool accepted; } cases[] = {
+        {"files\\bin\\app.exe", true},
+        {"C:\\files\\read me.txt", true},
+        {"files\\a/../../acme_outside.txt", false},
+        {"files\\sub/app.exe", false},
+        {"files\\..", false},
+        {"files\\", false},
+        {"files\\c:app.exe", false},
+        {"files\\nul.txt", false},
+        {"http://example.com/a/../b.zip", true},  // web files take their name from the address
+    };
+    for (const auto& c : cases) {
+        FileList list = LoadFileList(Pair("files\\ok.txt", "Destination Computer\\<InstallDir>*0*0*0|") +
+                                     Pair(c.firstLine, "Destination Computer\\<InstallDir>*0*0*0|"));
+        ASSERT_EQ(list.files.size(), 2u) << c.firstLine;
+        kq::Status checked = kq::CheckPackedFileNames(list);
+        EXPECT_EQ(checked.ok(), c.accepted) << c.firstLine;
+        if (!c.accepted) {
+            EXPECT_NE(checked.message().find(c.firstLine), std::string::npos) << checked.message();
+        }
+    }
+}
+
 }  // namespace

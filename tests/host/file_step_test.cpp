@@ -170,8 +170,16 @@ TEST(FileStep, DecisionsForOneFile) {
          [](Scenario& s) { s.Packed("packaged"); s.record.fileMask = 2; }, {true, "", {}, 0, false, false, false}},
         {"lower packaged version keeps the installed one", [](Scenario& s) { Dll(s, "2.0", "3.0"); },
          {true, "installed", {}}},
-        {"equal version is not copied again", [](Scenario& s) { Dll(s, "5, 1, 2600", "5.1"); },
+        {"equal version is not copied again", [](Scenario& s) { Dll(s, "5, 1, 2600, 0", "5.1.2600"); },
          {true, "installed", {}}},
+        {"a later build replaces", [](Scenario& s) { Dll(s, "1.2.4", "1.2.3"); }, {true, "packaged", {kCopyDll}}},
+        {"a missing packed library fails even beside an installed one",
+         [](Scenario& s) {
+             s.record.fileName = "a.dll";
+             s.Installed("installed", "9.0");
+             s.record.options = 16;
+         },
+         {false, "installed", {}, 0, true, true, false}},
         {"higher packaged version replaces", [](Scenario& s) { Dll(s, "5.10", "5.9"); },
          {true, "packaged", {kCopyDll}}},
         {"version rule needs an installed file", [](Scenario& s) { Dll(s, "1.0", nullptr); },

@@ -65,6 +65,10 @@ public:
     }
     bool WriteString(RegistryRoot root, const std::string& subKey, const std::string& name, const std::string& value,
                      bool expandable) override {
+        return Set(root, subKey, name, {expandable ? "expand" : "sz", CutRegistryText(value)});
+    }
+    bool WriteEnvironmentValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                               const std::string& value, bool expandable) override {
         return Set(root, subKey, name, {expandable ? "expand" : "sz", value});
     }
     bool WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name, uint32_t value) override {
@@ -327,6 +331,22 @@ TEST_F(SettingsStep, RegistryCountsUseTheirSmallBuffer) {
     EXPECT_TRUE(log_.Lines().empty());
 }
 
+TEST(SettingsItems, RegistryCountsAreCappedLikeEveryList) {
+    const struct { const char* section; const char* total; size_t keys; size_t values; } cases[] = {
+        {"REGISTRYKEYS", "9999999999", Script::kMaxListItems, 0},
+        {"REGISTRY", "99999999999999999999", 0, Script::kMaxListItems},
+        {"REGISTRYKEYS", "10001", Script::kMaxListItems, 0},
+        {"REGISTRY", "-5", 0, 0},
+        {"REGISTRYKEYS", "3", 3, 0},
+    };
+    for (const auto& c : cases) {
+        IniText ini(std::string("[") + c.section + "]\r\nTOTAL=" + c.total + "\r\n");
+        Script script(ini);
+        EXPECT_EQ(LoadRegistryKeyItems(script).size(), c.keys) << c.section << " " << c.total;
+        EXPECT_EQ(LoadRegistryValueItems(script).size(), c.values) << c.section << " " << c.total;
+    }
+}
+
 TEST_F(SettingsStep, OverLongKeyIsCutAndLoggedAsCreated) {
     std::string longName;
     for (int i = 0; i < 10; ++i) longName += "<ProductName><InstallDir>";  // 410 characters expanded
@@ -384,6 +404,17 @@ TEST_F(SettingsStep, AssociationsThatWouldTouchTheClassesRootAreSkipped) {
     EXPECT_EQ(log_.Lines(), lines);
 }
 
+TEST_F(SettingsStep, AssociationIconOfADiskImageIsTakenFromThePackedFiles) {
+    context_.packedFileFolder = "D:\\pkg\\DiskImage1\\";
+    machine_.files.insert(Upper("D:\\pkg\\DiskImage1\\note.ico"));
+    Associations("[EXTKQ]\r\nTOTAL=1\r\nB0=<InstallDir>notes.exe\r\nC0=.nwn\r\nD0=Notes.Doc\r\nE0=note\r\n"
+                 "H0=note.ico\r\n");
+    const std::string icon = std::string(kInstallDir) + "note.ico";
+    const std::vector<std::string> copies = {"copy D:\\pkg\\DiskImage1\\note.ico > " + icon};
+    EXPECT_EQ(OpsStartingWith("copy "), copies);
+    EXPECT_EQ(log_.Lines().back(), "FILE=" + icon);
+}
+
 TEST_F(SettingsStep, AssociationIconMissingFromThePackageIsNotLogged) {
     Associations("[EXTKQ]\r\nTOTAL=1\r\nB0=<InstallDir>notes.exe\r\nC0=.nwn\r\nD0=Notes.Doc\r\nE0=note\r\n"
                  "H0=note.ico\r\n");
@@ -424,7 +455,8 @@ TEST_F(EnvironmentStep, AppendSetAndRemove) {
                 "A4=OLD_NOTES\r\nD4=Remove\r\nG4=User\r\n"
                 "A5=NOWHERE\r\nC5=x\r\nG5=Machine\r\n");
     EXPECT_EQ(User("PATH"), std::string("sz:C:\\Tools;") + kInstallDir + "bin");
-    EXPECT_EQ(User("NOTES_PATH"), std::string("sz:;") + kInstallDir + "lib");
+    // Nothing to append to: the value alone, no leading separator.
+    EXPECT_EQ(User("NOTES_PATH"), std::string("sz:") + kInstallDir + "lib");
     EXPECT_EQ(System("NOTES_HOME"), std::string("sz:") + kInstallDir);
     EXPECT_EQ(User("NOTES_KEEP"), "sz:kept");
     EXPECT_EQ(User("OLD_NOTES"), "(none)");
@@ -440,17 +472,27 @@ TEST_F(EnvironmentStep, AppendSetAndRemove) {
     EXPECT_EQ(machine_.announcements, 1);
 }
 
-TEST_F(EnvironmentStep, AppendKeepsTheStoredTypeAndNeverCutsTheUsersValue) {
+TEST_F(EnvironmentStep, AppendKeepsTheStoredTypeAndLongValuesWhole) {
     SetUser("PATH", "expand", "%SystemRoot%\\bin");
     const std::string nearlyFull(250, 'p');
+    const std::string typicalPath = "C:\\WINDOWS\\system32;" + std::string(1000, 'q');
     SetUser("LONGPATH", "sz", nearlyFull);
-    Environment("[ENVIRKQ]\r\nTOTAL=3\r\n"
+    SetUser("MACHINEPATH", "sz", typicalPath);
+    Environment("[ENVIRKQ]\r\nTOTAL=5\r\n"
                 "A0=PATH\r\nC0=<InstallDir>bin\r\nE0=Append\r\nG0=User\r\n"
                 "A1=LONGPATH\r\nC1=<InstallDir>bin\r\nE1=Append\r\nF1=Remove\r\nG1=User\r\n"
-                "A2=\r\nC2=nameless\r\nG2=User\r\n");
+                "A2=MACHINEPATH\r\nC2=<InstallDir>bin\r\nE2=Append\r\nG2=User\r\n"
+                "A3=\r\nC3=nameless\r\nG3=User\r\n"
+                "A4=NOTES_LONG\r\nC4=<InstallDir><InstallDir><InstallDir><InstallDir><InstallDir><InstallDir><InstallDir><InstallDir>\r\n"
+                "G4=User\r\n");
     EXPECT_EQ(User("PATH"), std::string("expand:%SystemRoot%\\bin;") + kInstallDir + "bin");
-    EXPECT_EQ(User("LONGPATH"), "sz:" + nearlyFull);
+    EXPECT_EQ(User("LONGPATH"), "sz:" + nearlyFull + ";" + kInstallDir + "bin");
+    EXPECT_EQ(User("MACHINEPATH"), "sz:" + typicalPath + ";" + kInstallDir + "bin");
     EXPECT_EQ(User(""), "(none)");
+    std::string eight;
+    for (int i = 0; i < 8; ++i) eight += kInstallDir;
+    EXPECT_GT(eight.size(), kMaxRegistryText);
+    EXPECT_EQ(User("NOTES_LONG"), "sz:" + eight);
     EXPECT_TRUE(log_.Lines().empty());
 }
 

@@ -121,6 +121,27 @@ TEST_F(UninstallLogTest, RemoveLeftoverStartsAFreshLog) {
     EXPECT_TRUE(second.RemoveLeftover());  // nothing there is fine
 }
 
+TEST_F(UninstallLogTest, LeftoverThatCannotBeRemovedIsNeverAddedTo) {
+    // A folder in the log's place cannot be removed as a file.
+    ASSERT_EQ(::mkdir(path_.c_str(), 0755), 0);
+    { std::ofstream(path_ + "/earlier", std::ios::binary) << "FILE=old\r\n"; }
+    UninstallLog log(path_);
+    EXPECT_FALSE(log.RemoveLeftover());
+    EXPECT_FALSE(log.Append(logkind::kFile, "new"));
+    EXPECT_EQ(log.HeldLines(), 0u);
+    log.Close();
+    EXPECT_EQ(ReadAll(path_ + "/earlier"), "FILE=old\r\n");
+    const std::string message = kq::LeftoverLogMessage(path_);
+    EXPECT_NE(message.find(path_), std::string::npos) << message;
+    std::remove((path_ + "/earlier").c_str());
+    ::rmdir(path_.c_str());
+    // Once the leftover is gone the next run logs as usual.
+    EXPECT_TRUE(log.RemoveLeftover());
+    EXPECT_TRUE(log.Append(logkind::kFile, "new"));
+    log.Close();
+    EXPECT_EQ(ReadAll(path_), "FILE=new\r\n");
+}
+
 TEST_F(UninstallLogTest, WithoutRemoveLeftoverAnExistingLogIsAppendedTo) {
     { std::ofstream(path_, std::ios::binary) << "FILE=kept\r\n"; }
     UninstallLog log(path_);

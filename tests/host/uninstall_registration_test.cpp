@@ -290,6 +290,32 @@ TEST_F(Registration, DiskImageRunnerIsTakenFromThePackedFiles) {
     EXPECT_TRUE(machine.files.count("C:\\WINDOWS\\kqexec.exe"));
 }
 
+TEST_F(Registration, DiskImageSupportFilesAreTakenFromThePackedFiles) {
+    const struct { const char* packedFolder; const char* program; const char* icon; } cases[] = {
+        // A disk image extracts nothing: program and icon lie among the packed files.
+        {"C:\\pkg\\DiskImage1\\", "C:\\pkg\\DiskImage1\\maint.exe", "C:\\pkg\\DiskImage1\\notes.ico"},
+        // The working folder comes first when both hold them.
+        {"C:\\pkg\\DiskImage1\\", "C:\\TEMP\\kq142305\\maint.exe", "C:\\TEMP\\kq142305\\notes.ico"},
+    };
+    for (const auto& c : cases) {
+        FakeMachine machine;
+        machine.files = {c.program, c.icon, "C:\\pkg\\DiskImage1\\maint.exe", "C:\\pkg\\DiskImage1\\notes.ico"};
+        RegistrationPaths paths = SamplePaths();
+        paths.packedFileFolder = c.packedFolder;
+        ASSERT_TRUE(Register("[APPINFO]\r\na10=Yes\r\na11=maint.exe\r\na18=notes.ico\r\n", machine, paths).ok());
+        EXPECT_EQ(machine.values["UninstallExecute"], "C:\\Program Files\\Acme\\Notes\\maint.exe") << c.program;
+        EXPECT_EQ(machine.values["DisplayIcon"], "C:\\Program Files\\Acme\\Notes\\notes.ico") << c.icon;
+        std::vector<std::string> copies;
+        for (const std::string& op : machine.ops)
+            if (op.compare(0, 5, "copy ") == 0 && op.find("Acme") != std::string::npos) copies.push_back(op);
+        const std::vector<std::string> expected = {
+            std::string("copy ") + c.program + " > C:\\Program Files\\Acme\\Notes\\maint.exe",
+            std::string("copy ") + c.icon + " > C:\\Program Files\\Acme\\Notes\\notes.ico",
+        };
+        EXPECT_EQ(copies, expected);
+    }
+}
+
 TEST_F(Registration, InstallSourceIsTheCurrentDirectoryCutTo255) {
     FakeMachine machine;
     machine.currentDirectory = "C:\\" + std::string(300, 'd');

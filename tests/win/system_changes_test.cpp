@@ -141,6 +141,9 @@ TEST_F(WinSettings, ValuesOfEachTypeReadBack) {
     ASSERT_TRUE(machine_.WriteNumber(user, kSettingsKey, "Build", 12));
     ASSERT_TRUE(machine_.WriteBinaryText(user, kSettingsKey, "Magic", "AB"));
     ASSERT_TRUE(machine_.WriteBinaryText(user, kSettingsKey, "Empty", ""));
+    ASSERT_TRUE(machine_.WriteEnvironmentValue(user, kSettingsKey, "EnvLong", std::string(1000, 'e'), false));
+    ASSERT_TRUE(machine_.WriteEnvironmentValue(user, kSettingsKey, "EnvExpand", "%SystemRoot%;" + std::string(300, 'x'),
+                                               true));
     const Case cases[] = {
         {"Text", REG_SZ, std::string("Northwind") + '\0'},
         {"Long", REG_SZ, std::string(255, 'l') + '\0'},
@@ -148,6 +151,8 @@ TEST_F(WinSettings, ValuesOfEachTypeReadBack) {
         {"Build", REG_DWORD, std::string("\x0c\0\0\0", 4)},
         {"Magic", REG_BINARY, std::string("\x41\x42\x00", 3)},
         {"Empty", REG_BINARY, std::string(1, '\0')},
+        {"EnvLong", REG_SZ, std::string(1000, 'e') + '\0'},
+        {"EnvExpand", REG_EXPAND_SZ, "%SystemRoot%;" + std::string(300, 'x') + '\0'},
     };
     for (const Case& c : cases) {
         DWORD type = 0;

@@ -1,0 +1,95 @@
+#include <windows.h>
+#include <aclapi.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "engine/directories_win.h"
+
+namespace kq {
+namespace {
+
+// A DACL of one entry for Everyone with `mask` and `inheritance`, protected
+// from what the folder above passes down.
+bool SetOnlyEveryone(const std::string& path, DWORD mask, DWORD inheritance) {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (!::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) return false;
+    EXPLICIT_ACCESSA access = {};
+    access.grfAccessPermissions = mask;
+    access.grfAccessMode = SET_ACCESS;
+    access.grfInheritance = inheritance;
+    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    access.Trustee.ptstrName = static_cast<LPSTR>(everyone);
+    PACL acl = nullptr;
+    bool ok = ::SetEntriesInAclA(1, &access, nullptr, &acl) == ERROR_SUCCESS;
+    std::string name = path;
+    ok = ok && ::SetNamedSecurityInfoA(&name[0], SE_FILE_OBJECT,
+                                       DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                       nullptr, acl, nullptr) == ERROR_SUCCESS;
+    if (acl != nullptr) ::LocalFree(acl);
+    ::FreeSid(everyone);
+    return ok;
+}
+
+// The rights the file's DACL allows Everyone, from its allow entries.
+DWORD EveryoneRights(const std::string& path) {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (!::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) return 0;
+    DWORD rights = 0;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::string name = path;
+    if (::GetNamedSecurityInfoA(&name[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &descriptor) == ERROR_SUCCESS) {
+        for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+            void* ace = nullptr;
+            if (!::GetAce(dacl, i, &ace) || static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+            ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+            if (::EqualSid(&allowed->SidStart, everyone)) rights |= allowed->Mask;
+        }
+        ::LocalFree(descriptor);
+    }
+    ::FreeSid(everyone);
+    return rights;
+}
+
+// A file that everyone may only read where it lies gets, once moved into
+// place, what its new folder passes down (everyone may write there), as a
+// copy would.
+TEST(MoveIntoPlace, MovedFileInheritsFromItsNewFolder) {
+    char temp[MAX_PATH];
+    ASSERT_GT(::GetTempPathA(sizeof(temp), temp), 0u);
+    const std::string base = std::string(temp) + "kq_move_" + std::to_string(::GetCurrentProcessId()) + "\\";
+    const std::string work = base + "work\\";
+    const std::string dest = base + "dest\\";
+    ASSERT_TRUE(::CreateDirectoryA(base.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(work.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(dest.c_str(), nullptr));
+    const std::string from = work + "F0_app.exe";
+    const std::string to = dest + "app.exe";
+    HANDLE file = ::CreateFileA(from.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::CloseHandle(file);
+
+    ASSERT_TRUE(SetOnlyEveryone(dest, GENERIC_ALL, SUB_CONTAINERS_AND_OBJECTS_INHERIT));
+    ASSERT_TRUE(SetOnlyEveryone(from, FILE_GENERIC_READ, NO_INHERITANCE));
+    // Read-only for everyone where it lies; the new folder lets everyone write.
+    ASSERT_EQ(EveryoneRights(from) & FILE_WRITE_DATA, 0u);
+
+    EXPECT_TRUE(MoveIntoPlace(from, to));
+    EXPECT_EQ(::GetFileAttributesA(from.c_str()), INVALID_FILE_ATTRIBUTES) << "the file was copied, not moved";
+    EXPECT_EQ(EveryoneRights(to) & FILE_WRITE_DATA, DWORD(FILE_WRITE_DATA))
+        << "the moved file kept the permissions of the folder it came from";
+
+    ::DeleteFileA(to.c_str());
+    ::RemoveDirectoryA(dest.c_str());
+    ::RemoveDirectoryA(work.c_str());
+    ::RemoveDirectoryA(base.c_str());
+}
+
+}  // namespace
+}  // namespace kq
