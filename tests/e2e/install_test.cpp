@@ -923,7 +923,7 @@ TEST_F(DownloadTest, WebFilesAndAWebVariable) {
            {"/files/unsized.bin", {200, unsized, false, 0}}});
     const std::vector<PackageFile> files = {
         {"files\\readme.txt", "<Served>\\", 0, 0},
-        {"files\\guide.txt", "<Missing>\\", 0, 0},
+        {"files\\docs\\guide.txt", "<Missing>\\", 0, 0},
         {"http://127.0.0.21/files/sized.bin", "web\\", 0, 0},
         {"http://127.0.0.21/files/unsized.bin", "web\\", 0, 0},
     };
