@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/resource_ids.h"
+#include "app/variables_win.h"
 #include "base/file_win.h"
 #include "base/product.h"
 #include "base/profile_file_win.h"
@@ -262,7 +263,10 @@ void CMainFrame::StartPageAndCabinet() {
 }
 void CMainFrame::ShowBackground() {}
 void CMainFrame::StartBillboards() {}
-void CMainFrame::LoadVariables() {}
+void CMainFrame::LoadVariables() {
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
+    LoadRunVariables(m_run, Script(profile));
+}
 
 void CMainFrame::CheckMergeModules() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());

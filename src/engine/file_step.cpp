@@ -66,8 +66,26 @@ public:
                        VersionRuleApplies(record.fileName.c_str()));
     }
 
+    // False when the installation ends. A web file whose condition is not
+    // met is passed over like a skipped one.
+    bool InstallWeb(const FileRecord& record, const std::string& destination, const FileOptions& options) {
+        const WebSource web = SplitWebSource(record.sourcePath);
+        if (!web.condition.empty() && m_context.conditionMet && !m_context.conditionMet(web.condition)) return true;
+        // No usable file name: the copy-failure question, as for a file that
+        // cannot be written.
+        if (destination.empty()) return Install(std::string(), destination, options.mustInstall, false, false);
+
+        const DownloadResult result = m_machine.Download(web.address, destination);
+        if (result == DownloadResult::kCancelled || m_signals.CancelRequested()) return false;
+        if (result == DownloadResult::kFailed && options.mustInstall) {
+            m_machine.TellFatalCopyFailure(FileMessage(kFatalCopyFormat, destination));
+            return Abort();
+        }
+        return true;
+    }
+
     void Finish(const std::string& destination, const FileOptions& options, UninstallLog& log) {
-        if (!options.notLogged) log.Append(logkind::kFile, destination);
+        if (!options.notLogged && !destination.empty()) log.Append(logkind::kFile, destination);
         if (options.registerServer) m_machine.RegisterServer(destination);
         uint32_t attributes = 0;
         if (!m_machine.GetAttributes(destination, attributes)) return;
@@ -121,7 +139,7 @@ bool CopyFiles(const FileList& files, const ExpandFn& expand, const FileStepCont
         if (!step.Skipped(record, options, destination)) {
             if (IsWebSource(record.sourcePath)) {
                 destination = WebDestinationPath(record, expand);
-                if (!step.Install(std::string(), destination, options.mustInstall, false, false)) return false;
+                if (!step.InstallWeb(record, destination, options)) return false;
             } else if (!step.InstallPacked(record, index, destination, options)) {
                 return false;
             }

@@ -5,8 +5,11 @@
 // a file whose mask does not fit this system is passed over entirely.
 // Otherwise the file is skipped (not copied, but logged and given its
 // attributes like any other) when it keeps an existing destination that is
-// there, or when its feature is deselected. A web source is reported like a
-// file that cannot be copied (downloads come with the web transfer). A file
+// there, or when its feature is deselected. A web source is downloaded
+// into its destination instead, unless the condition named after its
+// address ("{name}") is not met; a cancel during the transfer ends the step
+// with nothing logged for that file, a failed must-install download ends
+// the installation, any other failed download goes on. A file
 // with content expansion is expanded into "<packed name>2" first and that
 // copy is installed, never moved. A .dll or .ocx already at its destination
 // is replaced only by a higher version (version_rule.h).
@@ -37,6 +40,9 @@ namespace kq {
 constexpr char kFatalCopyFormat[] = "Merrowin will abort installation, the file:\r\n%s\r\nCan't be installed.";
 constexpr char kCopyFailedFormat[] = "Merrowin can't copy the file:\r\n%s\r\nWhat you would like to do ?";
 
+// How a download ended. A cancelled one has left no file behind.
+enum class DownloadResult { kDone, kFailed, kCancelled };
+
 // The system's file attribute bits the step reads and sets.
 constexpr uint32_t kAttributeReadOnly = 0x01;
 constexpr uint32_t kAttributeHidden = 0x02;
@@ -64,6 +70,8 @@ public:
     virtual bool Copy(const std::string& from, const std::string& to) = 0;
     // Starts the server's self-registration; the result is not awaited.
     virtual void RegisterServer(const std::string& path) = 0;
+    // Fetches `address` into `destination` with the download panel shown.
+    virtual DownloadResult Download(const std::string& address, const std::string& destination) = 0;
     // The file error dialog: with Retry, Ignore and Cancel, or (fatal) with
     // Cancel only, whose answer does not matter.
     virtual FailureChoice AskAfterCopyFailure(const std::string& text) = 0;
@@ -77,6 +85,8 @@ struct FileStepContext {
     bool mayMove = false;
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;
+    // Whether the named condition holds; none means every condition does.
+    std::function<bool(const std::string&)> conditionMet;
     std::function<void(int32_t)> progress;
     // Removes the working folder (the worker's temporary files).
     std::function<void()> removeTemporaryFiles;

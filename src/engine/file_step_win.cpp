@@ -7,6 +7,7 @@
 #include "engine/directories_win.h"
 #include "engine/engine_resources.h"
 #include "engine/version_rule_win.h"
+#include "net/http_win.h"
 
 namespace kq {
 namespace {
@@ -110,6 +111,23 @@ FailureChoice CWinFileMachine::AskAfterCopyFailure(const std::string& text) {
 
 void CWinFileMachine::TellFatalCopyFailure(const std::string& text) {
     ShowFileError(text, true);
+}
+
+DownloadResult CWinFileMachine::Download(const std::string& address, const std::string& destination) {
+    DownloadHooks hooks;
+    if (m_signals != nullptr) hooks.cancelRequested = [this] { return m_signals->CancelRequested(); };
+    if (m_reporter != nullptr) hooks.report = [this](const std::string& report) { m_reporter->DownloadProgress(report); };
+    if (m_reporter != nullptr) m_reporter->DownloadStarted();
+    const TransferResult result = DownloadFile(address, destination, hooks);
+    if (m_reporter != nullptr) m_reporter->DownloadFinished();
+    switch (result) {
+    case TransferResult::kDone:
+        return DownloadResult::kDone;
+    case TransferResult::kCancelled:
+        return DownloadResult::kCancelled;
+    default:
+        return DownloadResult::kFailed;
+    }
 }
 
 }  // namespace kq

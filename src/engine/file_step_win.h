@@ -11,6 +11,11 @@ FailureChoice ShowFileError(const std::string& text, bool fatal);
 
 class CWinFileMachine : public FileMachine {
 public:
+    // Downloads report to `reporter`'s download panel and stop on a cancel
+    // request of `signals`; either may be null.
+    explicit CWinFileMachine(IInstallReporter* reporter = nullptr, const RunSignals* signals = nullptr)
+        : m_reporter(reporter), m_signals(signals) {}
+
     bool Exists(const std::string& path) override;
     bool ReadText(const std::string& path, std::string& text) override;
     bool WriteText(const std::string& path, const std::string& text) override;
@@ -22,6 +27,11 @@ public:
     void RegisterServer(const std::string& path) override;
     FailureChoice AskAfterCopyFailure(const std::string& text) override;
     void TellFatalCopyFailure(const std::string& text) override;
+    DownloadResult Download(const std::string& address, const std::string& destination) override;
+
+private:
+    IInstallReporter* m_reporter;
+    const RunSignals* m_signals;
 };
 
 }  // namespace kq

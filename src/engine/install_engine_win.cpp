@@ -156,9 +156,10 @@ bool CInstallEngine::CopyFiles() {
     context.systemName = m_snapshot.systemName;
     context.mayMove = WorkFolderIsDisposable();
     context.featureDeselected = m_snapshot.featureDeselected;
+    context.conditionMet = m_snapshot.conditionMet;
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
-    CWinFileMachine machine;
+    CWinFileMachine machine(&m_reporter, m_snapshot.signals.get());
     return kq::CopyFiles(m_files, [this](const std::string& t) { return Expand(t); }, context, machine,
                          *m_snapshot.signals, m_log);
 }

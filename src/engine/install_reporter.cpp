@@ -8,7 +8,10 @@ DownloadReport ParseDownloadReport(const std::string& report) {
     DownloadReport parsed;
     size_t first = report.find(',');
     parsed.percent = LeadingNumber(report.substr(0, first));
-    if (parsed.percent < 0) parsed.percent = 0;
+    if (parsed.percent < 0) {
+        parsed.totalKnown = false;
+        parsed.percent = 0;
+    }
     if (parsed.percent > 100) parsed.percent = 100;
     if (first == std::string::npos) return parsed;
     size_t second = report.find(',', first + 1);
@@ -18,6 +21,7 @@ DownloadReport ParseDownloadReport(const std::string& report) {
 }
 
 std::string DownloadStatusLine(const DownloadReport& report) {
+    if (!report.totalKnown) return report.timeLeft + " - " + report.detail;
     return "Estimated time left: " + report.timeLeft + " - " + report.detail;
 }
 

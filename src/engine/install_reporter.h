@@ -28,16 +28,20 @@ enum class FailureChoice { kRetry = 1, kIgnore = 2, kCancel = 3 };
 
 // A download report as the transfer writes it with "%i,%s,%s": percent done,
 // estimated time left and a detail. The detail is everything after the
-// second comma, so it may hold commas itself.
+// second comma, so it may hold commas itself. A negative percent says the
+// total is unknown (no Content-Length): the second field is then the amount
+// received, and there is neither a percentage nor a time left to show.
 struct DownloadReport {
     int percent = 0;       // clamped to 0..100
-    std::string timeLeft;
+    bool totalKnown = true;
+    std::string timeLeft;  // the amount received when the total is unknown
     std::string detail;
 };
 
 DownloadReport ParseDownloadReport(const std::string& report);
 
-// The main status line while a download runs.
+// The main status line while a download runs: "Estimated time left: <time
+// left> - <rate>", or "<amount received> - <rate>" without a total.
 std::string DownloadStatusLine(const DownloadReport& report);
 
 // Status texts of the install worker, in the order they appear.

@@ -48,6 +48,10 @@ using ExpandFunction = std::function<std::string(const std::string&)>;
 void LoadProductSettings(const Script& script, const std::string& companyName, const ExpandFunction& expand,
                          ProductSettings& out);
 
+// The launch offers ("CT10", "CT11", "CT13") expanded from the script again,
+// once the author's variables are known.
+void ExpandLaunchOffers(const Script& script, const ExpandFunction& expand, ProductSettings& out);
+
 // The all-users choice on its own ("a8" exactly "Per-User"), for the shell
 // folders, which are read before the other settings.
 bool ReadAllUsersFlag(const Script& script);

@@ -11,13 +11,20 @@ void SetupRun::LoadSettings(const Script& script, const std::string& companyName
 }
 
 std::string SetupRun::Expand(const std::string& text) const {
-    return ExpandFrame(text, MakePlaceholderValues(m_folders, m_settings));
+    return ExpandFrame(text, MakePlaceholderValues(m_folders, m_settings, &m_variables));
+}
+
+void SetupRun::SetVariables(UserVariableTable variables, const Script& script) {
+    m_variables = std::move(variables);
+    ExpandLaunchOffers(script, [this](const std::string& text) { return Expand(text); }, m_settings);
 }
 
 InstallSnapshot SetupRun::MakeInstallSnapshot() const {
     InstallSnapshot snapshot;
     snapshot.folders = m_folders;
     snapshot.settings = m_settings;
+    snapshot.variables = m_variables;
+    snapshot.conditionMet = m_conditionMet;
     snapshot.workFolderName = m_paths.workFolderName;
     snapshot.setupScriptPath = m_paths.setupScriptPath;
     snapshot.dataScriptPath = m_paths.dataScriptPath;

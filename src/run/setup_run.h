@@ -79,6 +79,9 @@ struct InstallSnapshot {
     std::string systemName;  // as the start-up found it ("XP", "98", ...)
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;
+    // Whether the named condition holds (web sources name one); none means
+    // every condition does.
+    std::function<bool(const std::string&)> conditionMet;
     bool preview = false;
     bool diskImage = false;
     bool mergeModulesPending = false;
@@ -118,6 +121,15 @@ public:
     PageAnswers& Answers() { return m_answers; }
     const PageAnswers& Answers() const { return m_answers; }
 
+    // The author's variables, computed once at start-up. Both expansions see
+    // them from now on; the launch offers, read before, are expanded again
+    // from `script`.
+    void SetVariables(UserVariableTable variables, const Script& script);
+    const UserVariableTable& Variables() const { return m_variables; }
+    // Whether a named condition holds, for the install worker's web sources;
+    // until one is set every condition holds.
+    void SetConditionHook(std::function<bool(const std::string&)> met) { m_conditionMet = std::move(met); }
+
     InstallSnapshot MakeInstallSnapshot() const;
 
 private:
@@ -128,6 +140,8 @@ private:
     std::string m_systemName;
     FeatureTable m_features;
     PageAnswers m_answers;
+    UserVariableTable m_variables;
+    std::function<bool(const std::string&)> m_conditionMet;
     std::shared_ptr<RunSignals> m_signals = std::make_shared<RunSignals>();
 };
 

@@ -17,12 +17,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
+#include "http_server.h"
 #include "package.h"
 #include "pe_imports.h"
 #include "wine_session.h"
@@ -905,6 +907,164 @@ TEST_F(InstallTest, PreMadeWorkingFoldersAreLeftAlone) {
     for (const fs::path& folder : premade)
         EXPECT_EQ(ReadFile(folder / "kqexec.exe"), planted) << folder;
     EXPECT_EQ(WorkFolders().size(), premade.size()) << "the run's own working folder is still there";
+}
+
+// ---- files and variables from the web
+
+// Downloads from a server of the case's own on a loopback address of its
+// own (cases run side by side). A proxy setting of the machine running the
+// tests must not send Wine's requests elsewhere, so the cases drop it.
+class DownloadTest : public InstallTest {
+protected:
+    void SetUp() override {
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+            ::unsetenv(name);
+        InstallTest::SetUp();
+    }
+
+    void Serve(const std::string& address, int port, std::map<std::string, HttpReply> replies) {
+        std::string problem = m_server.Start(address, port, std::move(replies));
+        ASSERT_TRUE(problem.empty()) << "the test server cannot listen: " << problem;
+    }
+
+    // The package with `files` and, when given, a [VARIABLES] section.
+    fs::path MakePackage(const std::vector<PackageFile>& files, const std::vector<ScriptChange>& changes = {},
+                         const std::string& variables = {}) {
+        fs::path authoring = MakeAuthoring("web", files, changes);
+        if (!variables.empty()) WriteFile(authoring / "setup.inf", ReadFile(authoring / "setup.inf") + variables);
+        return Build(authoring, "pkg");
+    }
+
+    bool Logged(const std::string& destination) {
+        std::vector<std::string> lines = LogLines();
+        return std::find(lines.begin(), lines.end(), "FILE=" + destination) != lines.end();
+    }
+
+    TestHttpServer m_server;
+};
+
+std::string Pattern(size_t size) {
+    std::string text(size, '\0');
+    for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + (i * 7) % 26);
+    return text;
+}
+
+// A file with a Content-Length and one without arrive whole; a web
+// variable's text names a folder, another variable whose address answers
+// 404 falls back to its default.
+TEST_F(DownloadTest, WebFilesAndAWebVariable) {
+    const std::string sized = Pattern(20000), unsized = Pattern(5000);
+    Serve("127.0.0.21", 80,
+          {{"/name.txt", {200, "served", true, 0}},
+           {"/files/sized.bin", {200, sized, true, 0}},
+           {"/files/unsized.bin", {200, unsized, false, 0}}});
+    const std::vector<PackageFile> files = {
+        {"files\\readme.txt", "<Served>\\", 0, 0},
+        {"files\\docs\\guide.txt", "<Missing>\\", 0, 0},
+        {"http://127.0.0.21/files/sized.bin", "web\\", 0, 0},
+        {"http://127.0.0.21/files/unsized.bin", "web\\", 0, 0},
+    };
+    fs::path package = MakePackage(files, {},
+                                   "\r\n[VARIABLES]\r\nTOTAL=2\r\n"
+                                   "A0=<Served>\r\nB0=default\r\nD0=Retrive from Web\r\nO0=http://127.0.0.21/name.txt\r\n"
+                                   "A1=<Missing>\r\nB1=fallback\r\nD1=Retrive from Web\r\nO1=http://127.0.0.21/none.txt\r\n");
+    ASSERT_FALSE(package.empty());
+    ASSERT_TRUE(RunSilent(package));
+
+    const std::string web = std::string(kInstallDir) + "web\\";
+    EXPECT_EQ(ReadFile(Host(web + "sized.bin")), sized);
+    EXPECT_EQ(ReadFile(Host(web + "unsized.bin")), unsized) << "a body without a length is cut";
+    EXPECT_TRUE(fs::exists(Host(std::string(kInstallDir) + "served\\readme.txt")));
+    EXPECT_TRUE(fs::exists(Host(std::string(kInstallDir) + "fallback\\guide.txt")));
+    EXPECT_TRUE(Logged(web + "sized.bin"));
+    EXPECT_TRUE(Logged(web + "unsized.bin"));
+    const std::vector<std::string> asked = {"/name.txt", "/none.txt", "/files/sized.bin", "/files/unsized.bin"};
+    EXPECT_EQ(Joined(m_server.Requests()), Joined(asked));
+}
+
+// "host:port/path" is asked on that port, not taken as a host name.
+TEST_F(DownloadTest, ExplicitPort) {
+    const std::string body = Pattern(3000);
+    Serve("127.0.0.22", 8080, {{"/port/p.bin", {200, body, true, 0}}});
+    fs::path package = MakePackage({{"http://127.0.0.22:8080/port/p.bin", "web\\", 0, 0}});
+    ASSERT_FALSE(package.empty());
+    ASSERT_TRUE(RunSilent(package));
+    EXPECT_EQ(ReadFile(Host(std::string(kInstallDir) + "web\\p.bin")), body);
+    EXPECT_EQ(Joined(m_server.Requests()), "/port/p.bin\n");
+}
+
+// 404 and 401 are failures with the status-code message; the file the
+// transfer created stays empty and the installation goes on.
+TEST_F(DownloadTest, RefusedDownloadsTellTheStatus) {
+    Serve("127.0.0.23", 80, {{"/secret.bin", {401, "credentials, please", true, 0}}});
+    fs::path package = MakePackage({{"http://127.0.0.23/missing.bin", "web\\", 0, 0},
+                                    {"http://127.0.0.23/secret.bin", "web\\", 0, 0}});
+    ASSERT_FALSE(package.empty());
+    int setup = StartSetup(package);
+    for (int code : {404, 401}) {
+        const std::string text = "Failed to retrieve a HTTP 200 status, Status Code:" + std::to_string(code) +
+                                 "\r\nTry later or download using your browser and add this file to Merrowin Folder.";
+        std::optional<WindowInfo> box = Session().WaitWindow(
+            {"--title", "Merrowin", "--exact", "--contains", "Status Code:" + std::to_string(code)}, Millis(30000));
+        ASSERT_TRUE(box) << "no message for " << code << "; on the screen:\n" << Session().Driver({"list"}).output;
+        EXPECT_NE(box->FindByText(text), nullptr) << box->AllText();
+        ProcessResult ok = Session().Driver({"click", "--title", "Merrowin", "--exact", "--text", "OK"});
+        ASSERT_EQ(ok.exitCode, 0) << ok.errors;
+    }
+    ProcessResult ended = Session().Wait(Millis(60000), setup);
+    ASSERT_FALSE(ended.timedOut) << Session().Driver({"list"}).output;
+    EXPECT_EQ(ended.exitCode, 0);
+    for (const char* name : {"missing.bin", "secret.bin"}) {
+        const std::string destination = std::string(kInstallDir) + "web\\" + name;
+        EXPECT_TRUE(fs::exists(Host(destination))) << name;
+        EXPECT_EQ(ReadFile(Host(destination)), "") << name;
+        EXPECT_TRUE(Logged(destination)) << name;
+    }
+}
+
+// A cancel confirmed while a slow body arrives stops the transfer, deletes
+// the part written and logs nothing for it; the run ends as cancelled.
+TEST_F(DownloadTest, CancelDuringASlowBody) {
+    HttpReply slow;
+    slow.slowChunk = 1024;
+    Serve("127.0.0.24", 80, {{"/slow.bin", slow}});
+    fs::path package =
+        MakePackage({{"files\\readme.txt", "", 0, 0}, {"http://127.0.0.24/slow.bin", "web\\", 0, 0}},
+                    {{"BUILDING", "2", "No"}});
+    ASSERT_FALSE(package.empty());
+    int setup = StartSetup(package);
+    std::optional<WindowInfo> ready =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
+    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
+    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
+    ASSERT_EQ(install.exitCode, 0) << install.errors;
+
+    const fs::path partial = Host(std::string(kInstallDir) + "web\\slow.bin");
+    ASSERT_TRUE(WaitUntil(Millis(30000), [&] {
+        std::error_code error;
+        return fs::file_size(partial, error) > 0 && !error;
+    })) << "the transfer did not start";
+    int confirm = Session().Start(HarnessPaths::Uidriver().string(),
+                                  {"click", "--title", kDialogTitle, "--exact", "--text", kConfirmCancel, "--timeout",
+                                   "20000"},
+                                  {}, Millis(40000));
+    ProcessResult cancel = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
+    ASSERT_EQ(cancel.exitCode, 0) << cancel.errors;
+    ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
+    ASSERT_EQ(confirmed.exitCode, 0) << "the cancel question was not answered: " << confirmed.errors;
+
+    std::optional<WindowInfo> complete =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
+    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_FALSE(fs::exists(partial)) << "the partial download stays";
+    EXPECT_TRUE(Logged(std::string(kInstallDir) + "readme.txt"));
+    EXPECT_FALSE(Logged(std::string(kInstallDir) + "web\\slow.bin"));
+    EXPECT_FALSE(UninstallValues().has_value()) << "a cancelled installation registered the product";
+
+    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
+    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ProcessResult ended = Session().Wait(Millis(15000), setup);
+    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
 }
 
 }  // namespace

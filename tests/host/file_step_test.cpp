@@ -64,10 +64,19 @@ public:
         return answer;
     }
     void TellFatalCopyFailure(const std::string& text) override { fatal.push_back(text); }
+    // A failed transfer leaves an empty file (the server's refusal came after
+    // it was created); a cancelled one leaves nothing.
+    DownloadResult Download(const std::string& address, const std::string& destination) override {
+        operations.push_back("download " + address);
+        if (downloadResult == DownloadResult::kDone) files[destination].content = "fetched";
+        if (downloadResult == DownloadResult::kFailed) files[destination].content = "";
+        return downloadResult;
+    }
 
     std::map<std::string, FakeFile> files;
     int failures = 0;
     bool movesFail = false;
+    DownloadResult downloadResult = DownloadResult::kDone;
     std::vector<FailureChoice> answers;
     std::vector<std::string> questions, fatal, operations;
 
@@ -135,6 +144,7 @@ struct Case {
 
 const std::string kCopy = std::string("copy ") + kPacked + "F0_a.txt";
 const std::string kMove = std::string("move ") + kPacked + "F0_a.txt";
+const std::string kDownload = "download http://example.com/a.txt";
 const std::string kCopyDll = std::string("copy ") + kPacked + "F0_a.dll";
 
 void Dll(Scenario& s, const char* packaged, const char* installed) {
@@ -214,12 +224,46 @@ TEST(FileStep, DecisionsForOneFile) {
              s.context.mayMove = true;
          },
          {true, "Notes here", {kCopy + "2"}}},
-        {"web source asks like a failed copy",
+        {"web source downloaded into its destination",
+         [](Scenario& s) { s.record.sourcePath = "http://example.com/a.txt"; },
+         {true, "fetched", {kDownload}}},
+        {"web source whose condition holds is downloaded without the condition's name",
+         [](Scenario& s) {
+             s.record.sourcePath = "http://example.com/a.txt{Online}";
+             s.context.conditionMet = [](const std::string& name) { return name == "Online"; };
+         },
+         {true, "fetched", {kDownload}}},
+        {"web source whose condition fails is not fetched but logged",
+         [](Scenario& s) {
+             s.record.sourcePath = "http://example.com/a.txt{Offline}";
+             s.context.conditionMet = [](const std::string& name) { return name == "Online"; };
+         },
+         {true, "", {}}},
+        {"failed download goes on with the file the transfer left",
          [](Scenario& s) {
              s.record.sourcePath = "http://example.com/a.txt";
+             s.machine.downloadResult = DownloadResult::kFailed;
+         },
+         {true, "", {kDownload}}},
+        {"failed must-install download tells, aborts and ends",
+         [](Scenario& s) {
+             s.record.sourcePath = "http://example.com/a.txt";
+             s.record.options = 16;
+             s.machine.downloadResult = DownloadResult::kFailed;
+         },
+         {false, "", {kDownload}, 0, true, true, false}},
+        {"cancelled download ends with nothing logged",
+         [](Scenario& s) {
+             s.record.sourcePath = "http://example.com/a.txt";
+             s.machine.downloadResult = DownloadResult::kCancelled;
+         },
+         {false, "", {kDownload}, 0, false, false, false}},
+        {"web source without a file name asks like a failed copy",
+         [](Scenario& s) {
+             s.record.sourcePath = "http://example.com/";
              s.machine.answers = {FailureChoice::kIgnore};
          },
-         {true, "", {}, 1}},
+         {true, "", {}, 1, false, false, false}},
         {"cancel request ends before the file", [](Scenario& s) { s.Packed("packaged"); s.signals.RequestCancel(); },
          {false, "", {}, 0, false, false, false}},
     };

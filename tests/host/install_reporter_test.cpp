@@ -25,9 +25,17 @@ TEST(DownloadReport, SplitsPercentTimeAndDetail) {
     }
 }
 
-TEST(DownloadReport, StatusLineIsTimeLeftDashDetail) {
-    EXPECT_EQ("Estimated time left: 2 min - readme.txt",
-              DownloadStatusLine(ParseDownloadReport("42,2 min,readme.txt")));
+TEST(DownloadReport, StatusLineShowsTimeLeftOnlyWithATotal) {
+    struct Row { const char* report; bool totalKnown; const char* line; } rows[] = {
+        {"42,2 min,readme.txt", true, "Estimated time left: 2 min - readme.txt"},
+        // No Content-Length: the amount received and the rate, no estimate.
+        {"-1,1.5 KB received,2.50 KB/Sec", false, "1.5 KB received - 2.50 KB/Sec"},
+    };
+    for (const Row& row : rows) {
+        DownloadReport parsed = ParseDownloadReport(row.report);
+        EXPECT_EQ(row.totalKnown, parsed.totalKnown) << row.report;
+        EXPECT_EQ(row.line, DownloadStatusLine(parsed)) << row.report;
+    }
 }
 
 }  // namespace

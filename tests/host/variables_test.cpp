@@ -1,0 +1,154 @@
+// The author's variables: reading the section, each source kind with its
+// fallbacks, the wait window, and the run's expansions seeing the values.
+#include "run/variables.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/ini_text.h"
+#include "run/script.h"
+#include "run/setup_run.h"
+
+namespace kq {
+namespace {
+
+// A machine of maps; every call is recorded in order.
+class FakeVariableMachine : public VariableMachine {
+public:
+    std::string ReadRegistry(RegistryRoot root, const std::string& key, const std::string& value) override {
+        calls.push_back("registry " + std::string(RegistryRootName(root)) + "\\" + key + ":" + value);
+        auto found = registry.find(key + ":" + value);
+        return found == registry.end() ? "" : found->second;
+    }
+    bool Exists(const std::string& path) override {
+        calls.push_back("exists " + path);
+        return paths.count(path) != 0;
+    }
+    std::string ReadIni(const std::string& file, const std::string& section, const std::string& key) override {
+        calls.push_back("ini " + file + "[" + section + "]" + key);
+        auto found = ini.find(key);
+        return found == ini.end() ? "" : found->second;
+    }
+    std::string FetchText(const std::string& address) override {
+        calls.push_back("fetch " + address);
+        auto found = web.find(address);
+        return found == web.end() ? "" : found->second;
+    }
+    bool WindowExists(const std::string& windowClass, const std::string& title) override {
+        calls.push_back("window " + windowClass + "|" + title);
+        return windowClass == "Shell_TrayWnd";
+    }
+    void ShowWaitWindow() override { calls.push_back("wait shown"); }
+    void CloseWaitWindow() override { calls.push_back("wait closed"); }
+
+    std::map<std::string, std::string> registry, ini, web;
+    std::set<std::string> paths;
+    std::vector<std::string> calls;
+};
+
+// One variable "<V>" with default "dflt" and the given columns.
+std::string Section(const std::string& columns) {
+    return "[VARIABLES]\nTOTAL=1\nA0=<V>\nB0=dflt\nC0=about\n" + columns;
+}
+
+const VariableExpand kExpand = [](const std::string& text) {
+    std::string out = text;
+    size_t at = out.find("<Win>");
+    if (at != std::string::npos) out.replace(at, 5, "C:\\WINDOWS");
+    return out;
+};
+
+TEST(Variables, EachSourceAndItsFallback) {
+    struct Row { const char* name; std::string columns; const char* value; std::vector<std::string> calls; } rows[] = {
+        {"nowhere gives the default", "D0=Nowhere\n", "dflt", {}},
+        {"registry value", "D0=Registry\nE0=HKEY_LOCAL_MACHINE\nF0=Software\\Acme\nG0=Path\n", "C:\\Acme",
+         {"registry HKEY_LOCAL_MACHINE\\Software\\Acme:Path"}},
+        {"empty registry value falls back", "D0=Registry\nE0=HKEY_CURRENT_USER\nF0=Software\\None\nG0=x\n", "dflt",
+         {"registry HKEY_CURRENT_USER\\Software\\None:x"}},
+        {"lower-case root reads nothing", "D0=Registry\nE0=hkey_local_machine\nF0=Software\\Acme\nG0=Path\n", "dflt",
+         {}},
+        {"ini value of an existing file, expanded path", "D0=INI Files\nH0=<Win>\\app.ini\nI0=S\nJ0=k\n", "ini-value",
+         {"exists C:\\WINDOWS\\app.ini", "ini C:\\WINDOWS\\app.ini[S]k"}},
+        {"empty ini value falls back", "D0=INI Files\nH0=<Win>\\app.ini\nI0=S\nJ0=empty\n", "dflt",
+         {"exists C:\\WINDOWS\\app.ini", "ini C:\\WINDOWS\\app.ini[S]empty"}},
+        {"missing ini file is not read", "D0=INI Files\nH0=C:\\none.ini\nI0=S\nJ0=k\n", "dflt",
+         {"exists C:\\none.ini"}},
+        {"found folder, with the wait window", "D0=Find File/Folder\nL0=<Win>\nB0=unused\n", "TRUE",
+         {"wait shown", "exists C:\\WINDOWS", "wait closed"}},
+        {"missing file", "D0=Find File/Folder\nL0=C:\\nothing\n", "FALSE",
+         {"wait shown", "exists C:\\nothing", "wait closed"}},
+        {"web text", "D0=Retrive from Web\nO0=http://h/<Win>\n", "from web",
+         {"wait shown", "fetch http://h/C:\\WINDOWS", "wait closed"}},
+        {"empty web answer falls back", "D0=Retrive from Web\nO0=http://h/none\n", "dflt",
+         {"wait shown", "fetch http://h/none", "wait closed"}},
+        {"window found by class, empty title passed as is", "D0=Find Window\nP0=Shell_TrayWnd\n", "TRUE",
+         {"window Shell_TrayWnd|"}},
+        {"window not found", "D0=Find Window\nP0=None\nQ0=<Win>\n", "FALSE", {"window None|C:\\WINDOWS"}},
+        {"kind in another letter case gives nothing", "D0=registry\nE0=HKEY_LOCAL_MACHINE\nF0=Software\\Acme\nG0=Path\n",
+         "", {}},
+        {"no kind gives nothing", "", "", {}},
+    };
+    for (const Row& row : rows) {
+        IniText ini(Section(row.columns));
+        FakeVariableMachine machine;
+        machine.registry["Software\\Acme:Path"] = "C:\\Acme";
+        machine.paths = {"C:\\WINDOWS\\app.ini", "C:\\WINDOWS"};
+        machine.ini = {{"k", "ini-value"}, {"empty", ""}};
+        machine.web["http://h/C:\\WINDOWS"] = "from web";
+        UserVariableTable table = ComputeVariables(ReadVariableSpecs(Script(ini)), kExpand, machine);
+        ASSERT_EQ(1u, table.size()) << row.name;
+        EXPECT_EQ("<V>", table[0].name) << row.name;
+        EXPECT_EQ("about", table[0].description) << row.name;
+        EXPECT_EQ(row.value, table[0].value) << row.name;
+        EXPECT_EQ(row.calls, machine.calls) << row.name;
+    }
+}
+
+TEST(Variables, SectionLimits) {
+    struct Row { const char* name; std::string script; size_t count; } rows[] = {
+        {"no section", "", 0},
+        {"TOTAL 0", "[VARIABLES]\nTOTAL=0\nA0=<V>\n", 0},
+        {"negative TOTAL", "[VARIABLES]\nTOTAL=-4\n", 0},
+        {"TOTAL beyond the table", "[VARIABLES]\nTOTAL=999999\n", kMaxUserVariables},
+    };
+    for (const Row& row : rows) {
+        IniText ini(row.script);
+        EXPECT_EQ(row.count, ReadVariableSpecs(Script(ini)).size()) << row.name;
+    }
+    IniText ini("[VARIABLES]\nTOTAL=1\nA0=" + std::string(150, 'n') + "\n");
+    EXPECT_EQ(std::string(99, 'n'), ReadVariableSpecs(Script(ini))[0].name);
+}
+
+// The slow sources share one wait window, shown at the first of them.
+TEST(Variables, OneWaitWindowForAllSlowSources) {
+    IniText ini("[VARIABLES]\nTOTAL=3\nD0=Nowhere\nD1=Find File/Folder\nL1=x\nD2=Retrive from Web\nO2=y\n");
+    FakeVariableMachine machine;
+    ComputeVariables(ReadVariableSpecs(Script(ini)), kExpand, machine);
+    const std::vector<std::string> calls = {"wait shown", "exists x", "fetch y", "wait closed"};
+    EXPECT_EQ(calls, machine.calls);
+}
+
+// Page texts, questions and the launch offers all expand through the run:
+// after the variables are set they see them, the first of equal names wins.
+TEST(Variables, RunExpansionsSeeThem) {
+    IniText ini("[DIALOGLIST]\nCT10=<Tools>\\run.exe\n");
+    SetupRun run;
+    run.LoadSettings(Script(ini), "");
+    EXPECT_EQ("<Tools>\\run.exe", run.Settings().launchProgram);
+    run.SetVariables({{"<Tools>", "", "C:\\T"}, {"<Tools>", "", "C:\\Later"}}, Script(ini));
+    EXPECT_EQ("C:\\T\\run.exe", run.Settings().launchProgram);
+    EXPECT_EQ("at C:\\T", run.Expand("at <Tools>"));
+    InstallSnapshot snapshot = run.MakeInstallSnapshot();
+    ASSERT_EQ(2u, snapshot.variables.size());
+    EXPECT_EQ("C:\\T", snapshot.variables[0].value);
+    EXPECT_EQ(nullptr, snapshot.conditionMet);
+    run.SetConditionHook([](const std::string& name) { return name == "Online"; });
+    EXPECT_TRUE(run.MakeInstallSnapshot().conditionMet("Online"));
+}
+
+}  // namespace
+}  // namespace kq
