@@ -22,6 +22,7 @@ InstallSnapshot SetupRun::MakeInstallSnapshot() const {
     snapshot.setupScriptPath = m_paths.setupScriptPath;
     snapshot.dataScriptPath = m_paths.dataScriptPath;
     snapshot.systemName = m_systemName;
+    snapshot.conditions = m_conditions;
     // A copy: the choices are frozen when the installation starts.
     snapshot.featureDeselected = [features = m_features](const std::string& name) {
         return features.IsDeselected(name);

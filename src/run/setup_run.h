@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "checks/conditions.h"
 #include "run/features.h"
 #include "run/folders.h"
 #include "run/placeholders.h"
@@ -77,6 +78,9 @@ struct InstallSnapshot {
     std::string setupScriptPath;
     std::string dataScriptPath;
     std::string systemName;  // as the start-up found it ("XP", "98", ...)
+    // The worker's own copy; it evaluates with the worker's expansion and
+    // runs no actions (it opens no windows).
+    ConditionList conditions;
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;
     bool preview = false;
@@ -98,6 +102,9 @@ public:
     const RunSignals& Signals() const { return *m_signals; }
 
     const std::string& SystemName() const { return m_systemName; }
+    // The author's conditions, read once at start-up.
+    ConditionList& Conditions() { return m_conditions; }
+    const ConditionList& Conditions() const { return m_conditions; }
     void SetSystemName(const std::string& name) { m_systemName = name; }
 
     // Reads the product settings (expanding with this run's values as they
@@ -126,6 +133,7 @@ private:
     RunPaths m_paths;
     RunModes m_modes;
     std::string m_systemName;
+    ConditionList m_conditions;
     FeatureTable m_features;
     PageAnswers m_answers;
     std::shared_ptr<RunSignals> m_signals = std::make_shared<RunSignals>();
