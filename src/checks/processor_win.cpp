@@ -4,7 +4,6 @@
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
-#include <x86intrin.h>
 #define KQ_HAS_CPUID 1
 #else
 #define KQ_HAS_CPUID 0
@@ -14,29 +13,24 @@ namespace kq {
 namespace {
 
 #if KQ_HAS_CPUID
-// __get_cpuid_max tests the identification flag of EFLAGS before it executes
-// the instruction (on i686; every x86_64 processor has it), so a processor
-// without it answers 0 instead of faulting.
+// __get_cpuid tests the identification flag of EFLAGS (on i686; every x86_64
+// processor has the instruction) and the highest leaf before it executes the
+// instruction, so a processor without it answers false instead of faulting.
 bool ReadCpuid(CpuidAnswers& answers) {
     unsigned int a = 0, b = 0, c = 0, d = 0;
-    if (__get_cpuid_max(0, nullptr) == 0) return false;
-    __cpuid(0, a, b, c, d);
+    if (!__get_cpuid(0, &a, &b, &c, &d)) return false;
     answers.vendor[0] = b;
     answers.vendor[1] = d;
     answers.vendor[2] = c;
-    if (a >= 1) {
-        __cpuid(1, a, b, c, d);
+    if (__get_cpuid(1, &a, &b, &c, &d)) {
         answers.signature = a;
         answers.features = d;
     }
-    if (__get_cpuid_max(0x80000000u, nullptr) >= 0x80000001u) {
-        __cpuid(0x80000001u, a, b, c, d);
-        answers.extendedFeatures = d;
-    }
+    if (__get_cpuid(0x80000001u, &a, &b, &c, &d)) answers.extendedFeatures = d;
     return true;
 }
 
-uint64_t TimeStamp() { return __rdtsc(); }
+uint64_t TimeStamp() { return __builtin_ia32_rdtsc(); }
 #else
 bool ReadCpuid(CpuidAnswers&) { return false; }
 uint64_t TimeStamp() { return 0; }

@@ -32,7 +32,7 @@ const char* const kDefaultMessages[] = {
 bool OperatingSystemPasses(const SystemRequirements& requirements, const OsVersion& version) {
     bool all = true;
     for (bool allowed : requirements.os) all = all && allowed;
-    if (all) return true;
+    if (all || !requirements.osWritten) return true;
     for (int flag = 0; flag < kOsFlagCount; ++flag) {
         if (requirements.os[flag] && OsFlagMatches(flag, version)) return true;
     }
@@ -49,7 +49,9 @@ SystemRequirements ReadSystemRequirements(const IProfileReader& script) {
     requirements.colors = script.Read(kSection, "4", kRequirementSize);
     for (int flag = 0; flag < kOsFlagCount; ++flag) {
         std::string key = "os" + std::to_string(flag);
-        requirements.os[flag] = script.Read(kSection, key.c_str(), kRequirementSize) == "Yes";
+        std::string value = script.Read(kSection, key.c_str(), kRequirementSize);
+        requirements.os[flag] = value == "Yes";
+        if (!value.empty()) requirements.osWritten = true;
     }
     return requirements;
 }
@@ -111,7 +113,9 @@ Requirement FirstFailedRequirement(const SystemRequirements& requirements, const
     if (requirements.colors != "Any colors" && machine.BitsPerPixel() < RequiredBitsPerPixel(requirements.colors))
         return Requirement::kColors;
 
-    if (requirements.processor != "All Processors") {
+    // Every name contains the empty text: no need to spend the second that
+    // identification takes.
+    if (requirements.processor != "All Processors" && !requirements.processor.empty()) {
         std::string name;
         if (machine.ProcessorName(name) && name.find(requirements.processor) == std::string::npos)
             return Requirement::kProcessor;

@@ -14,7 +14,8 @@
 //            and any other word never fail
 //   os0-os6  "Yes" for each Windows version the product runs on: 98, 98 SE,
 //            ME, NT 4, 2000, XP, Server 2003; all seven "Yes" means any
-//            Windows, even one newer than the list
+//            Windows, even one newer than the list, and so does a script
+//            that writes none of the seven
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -34,6 +35,10 @@ struct SystemRequirements {
     std::string resolution;
     std::string colors;
     bool os[kOsFlagCount] = {};
+    // False when none of the seven flags is written at all (a script without
+    // a SYSTEM section): that restricts nothing, where seven written flags
+    // none of which is "Yes" refuse every Windows.
+    bool osWritten = false;
 };
 
 SystemRequirements ReadSystemRequirements(const IProfileReader& script);

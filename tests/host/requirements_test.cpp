@@ -105,7 +105,7 @@ TEST(RequirementsTest, ChecksInOrder) {
         {"ME only on ME", OnlyOs("2"), With([](FakeMachine& m) { m.version = kWinMe; }), Requirement::kNone},
         {"NT 4 only on NT 4", OnlyOs("3"), With([](FakeMachine& m) { m.version = kNt4; }), Requirement::kNone},
         {"NT 4 only on xp", OnlyOs("3"), FakeMachine(), Requirement::kOperatingSystem},
-        {"no flag at all", OnlyOs(""), FakeMachine(), Requirement::kOperatingSystem},
+        {"seven flags, none Yes", OnlyOs(""), FakeMachine(), Requirement::kOperatingSystem},
         // Memory: whole MiB plus one.
         {"256 MB on 256 MiB less a page", "2=256 MB\n",
          With([](FakeMachine& m) { m.memory = (256ull << 20) - 4096; }), Requirement::kNone},
@@ -147,6 +147,30 @@ TEST(RequirementsTest, ChecksInOrder) {
     for (const CheckCase& c : cases) {
         kq::SystemRequirements requirements = kq::ReadSystemRequirements(IniText(System(c.extra)));
         EXPECT_EQ(kq::FirstFailedRequirement(requirements, c.machine), c.expected) << c.label;
+    }
+}
+
+// A script without a SYSTEM section restricts nothing; one whose flags are
+// written but none "Yes" runs nowhere.
+TEST(RequirementsTest, UnwrittenSectionChecksNothing) {
+    struct Case {
+        const char* script;
+        OsVersion version;
+        Requirement expected;
+    };
+    const Case cases[] = {
+        {"", kVista, Requirement::kNone},
+        {"", kWin98, Requirement::kNone},
+        {"[SYSTEM]\nos3=No\n", kNt4, Requirement::kOperatingSystem},
+        {"[SYSTEM]\nos3=yes\n", kNt4, Requirement::kOperatingSystem},
+        {"[SYSTEM]\nos3=Yes\n", kNt4, Requirement::kNone},
+    };
+    for (const Case& c : cases) {
+        FakeMachine machine;
+        machine.version = c.version;
+        EXPECT_EQ(kq::FirstFailedRequirement(kq::ReadSystemRequirements(IniText(c.script)), machine), c.expected)
+            << c.script;
+        EXPECT_EQ(machine.processorQueries, 0) << c.script;
     }
 }
 
