@@ -147,6 +147,25 @@ TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
     EXPECT_FALSE(fs::exists(Session().HostPath("C:\\Program Files\\Wizard Test Product")));
 }
 
+// Conditions bound to the start window fire at start-up, before the first
+// page: a message, then a cancel that goes straight to the failure page
+// (nothing is extracted, no list page opens).
+TEST_F(ChecksTest, StartWindowConditionsFireBeforeTheFirstPage) {
+    fs::path package = MakePackage(
+        "\r\n[CONDITIONS]\r\nTOTAL=1\r\n"
+        "A0=Early\r\nB0=a\r\nC0===\r\nD0=a\r\nE0=start.lcd\r\nF0=2\r\n"
+        "00=ShowMessage(Before anything else);\r\n01=CancelInstall();\r\n",
+        "");
+    ASSERT_FALSE(HasFailure());
+    StartSetup(package);
+    ExpectMessage("Before anything else");
+    std::optional<WindowInfo> failure = Page(kErrorStatus, Millis(15000));
+    ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_FALSE(Page(kWelcome, Millis(1000)).has_value());
+    ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
+    ExpectQuits();
+}
+
 // One case of the requirement check: the Windows version Wine reports, the
 // SYSTEM lines and REQ texts of the package, and the message expected (empty:
 // the check passes and the welcome page opens).
