@@ -8,9 +8,11 @@
 #include "base/file_win.h"
 #include "base/product.h"
 #include "base/profile_file_win.h"
+#include "checks/requirements_win.h"
 #include "checks/system_name_win.h"
 #include "crypt/file_crypt.h"
 #include "engine/cabinet_win.h"
+#include "layout/dialogs_win.h"
 #include "layout/page_win.h"
 #include "run/folders_win.h"
 #include "wizard/wizard_win.h"
@@ -216,9 +218,19 @@ int CMainFrame::QuitStartup() {
 }
 
 void CMainFrame::ShowSplash() {}
-bool CMainFrame::CheckSystemRequirements() { return true; }
+bool CMainFrame::CheckSystemRequirements() {
+    ProfileFile script(m_run.Paths().setupScriptPath.c_str());
+    Requirement failed = FirstFailedRequirement(ReadSystemRequirements(script), CMachineFacts());
+    if (failed == Requirement::kNone) return true;
+    ProfileFile language(m_run.Paths().languageFile.c_str());
+    auto expand = [this](const std::string& text) { return m_run.Expand(text); };
+    CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, RequirementMessage(failed, language, expand));
+    return false;
+}
 bool CMainFrame::CheckEligibility() { return true; }
-void CMainFrame::EvaluateConditions() {}
+void CMainFrame::EvaluateConditions() {
+    m_run.Conditions().Load(ProfileFile(m_run.Paths().setupScriptPath.c_str()));
+}
 void CMainFrame::HandlePreviousInstallation() {}
 void CMainFrame::LoadPageList() {
     m_wizard->LoadPages();
@@ -229,6 +241,9 @@ void CMainFrame::LoadSetupTypes() {
     m_run.Features() = LoadFeatureTable(Script(profile));
 }
 void CMainFrame::StartPageAndCabinet() {
+    m_wizard->RunEnteringActions("start.lcd");
+    // A condition cancelled the setup: the failure page is up, nothing to extract.
+    if (m_run.Signals().Aborted()) return;
     if (m_run.Modes().diskImage) return;
 
     CPage* startPage = m_wizard->OpenStartPage();

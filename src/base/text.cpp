@@ -1,5 +1,7 @@
 #include "base/text.h"
 
+#include <climits>
+
 namespace kq {
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
@@ -44,6 +46,27 @@ std::string WithoutTrailingBackslash(const std::string& path) {
     if (path.size() < 2 || path.back() != '\\') return path;
     if (path.size() == 3 && path[1] == ':') return path;
     return path.substr(0, path.size() - 1);
+}
+
+int LeadingNumber(const char* text) {
+    if (text == nullptr) return 0;
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    // Accumulate as a negative number so INT_MIN is reachable without
+    // overflow, then stop at the bound.
+    int value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        int digit = *p - '0';
+        if (value < (INT_MIN + digit) / 10) return negative ? INT_MIN : INT_MAX;
+        value = value * 10 - digit;
+    }
+    if (negative) return value;
+    return value == INT_MIN ? INT_MAX : -value;
 }
 
 }  // namespace kq

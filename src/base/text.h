@@ -1,6 +1,7 @@
 // Small text rules shared by every layer: ASCII case folding (the system's
 // names of files, keys and devices compare without regard to ASCII case)
-// and the trailing backslash of folder paths.
+// the trailing backslash of folder paths, and the C library's decimal
+// conversion that every number of the scripts goes through.
 #pragma once
 #include <string>
 #include <string_view>
@@ -22,5 +23,12 @@ std::string EndWithBackslash(std::string path);
 // `path` without a trailing backslash, except for a drive's root ("C:\\") or
 // a lone backslash, which need theirs.
 std::string WithoutTrailingBackslash(const std::string& path);
+
+// The C library's decimal conversion: leading blanks, an optional sign, then
+// digits up to the first non-digit; 0 when there are none. Out-of-range
+// numbers give INT_MAX or INT_MIN, as the Windows C library does, instead of
+// undefined behaviour.
+int LeadingNumber(const char* text);
+inline int LeadingNumber(const std::string& text) { return LeadingNumber(text.c_str()); }
 
 }  // namespace kq

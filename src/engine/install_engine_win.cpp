@@ -156,7 +156,13 @@ bool CInstallEngine::CopyFiles() {
     context.systemName = m_snapshot.systemName;
     context.mayMove = WorkFolderIsDisposable();
     context.featureDeselected = m_snapshot.featureDeselected;
-    context.conditionMet = m_snapshot.conditionMet;
+    // A web file named with a condition is fetched only when the worker's copy
+    // of the conditions holds (its actions do not run on the worker).
+    context.conditionMet = [this](const std::string& name) {
+        ConditionContext conditions;
+        conditions.expand = [this](const std::string& text) { return Expand(text); };
+        return m_snapshot.conditions.IsConditionMet(name, conditions);
+    };
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     CWinFileMachine machine(&m_reporter, m_snapshot.signals.get());

@@ -1,7 +1,5 @@
 #include "run/script.h"
 
-#include <climits>
-
 namespace kq {
 
 std::string Script::Value(const char* section, const char* key) const {
@@ -38,27 +36,6 @@ bool Script::IsYes(const std::string& value) {
 
 bool Script::IsNotNo(const std::string& value) {
     return value != "No";
-}
-
-int LeadingNumber(const char* text) {
-    if (text == nullptr) return 0;
-    const char* p = text;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
-    // Accumulate as a negative number so INT_MIN is reachable without
-    // overflow, then stop at the bound.
-    int value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        int digit = *p - '0';
-        if (value < (INT_MIN + digit) / 10) return negative ? INT_MIN : INT_MAX;
-        value = value * 10 - digit;
-    }
-    if (negative) return value;
-    return value == INT_MIN ? INT_MAX : -value;
 }
 
 }  // namespace kq

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "base/profile.h"
+#include "base/text.h"  // LeadingNumber, which the script's numbers use
 
 namespace kq {
 
@@ -53,12 +54,5 @@ private:
 
 // "A0", "B12": the key of column `column` of item `index`.
 std::string ItemKey(char column, int index);
-
-// The C library's decimal conversion: leading blanks, an optional sign, then
-// digits up to the first non-digit; 0 when there are none. Out-of-range
-// numbers give INT_MAX or INT_MIN, as the Windows C library does, instead of
-// undefined behaviour.
-int LeadingNumber(const char* text);
-inline int LeadingNumber(const std::string& text) { return LeadingNumber(text.c_str()); }
 
 }  // namespace kq

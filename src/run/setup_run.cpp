@@ -24,11 +24,11 @@ InstallSnapshot SetupRun::MakeInstallSnapshot() const {
     snapshot.folders = m_folders;
     snapshot.settings = m_settings;
     snapshot.variables = m_variables;
-    snapshot.conditionMet = m_conditionMet;
     snapshot.workFolderName = m_paths.workFolderName;
     snapshot.setupScriptPath = m_paths.setupScriptPath;
     snapshot.dataScriptPath = m_paths.dataScriptPath;
     snapshot.systemName = m_systemName;
+    snapshot.conditions = m_conditions;
     // A copy: the choices are frozen when the installation starts.
     snapshot.featureDeselected = [features = m_features](const std::string& name) {
         return features.IsDeselected(name);

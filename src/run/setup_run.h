@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "checks/conditions.h"
 #include "run/features.h"
 #include "run/folders.h"
 #include "run/placeholders.h"
@@ -77,11 +78,11 @@ struct InstallSnapshot {
     std::string setupScriptPath;
     std::string dataScriptPath;
     std::string systemName;  // as the start-up found it ("XP", "98", ...)
+    // The worker's own copy; it evaluates with the worker's expansion and
+    // runs no actions (it opens no windows).
+    ConditionList conditions;
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;
-    // Whether the named condition holds (web sources name one); none means
-    // every condition does.
-    std::function<bool(const std::string&)> conditionMet;
     bool preview = false;
     bool diskImage = false;
     bool mergeModulesPending = false;
@@ -101,6 +102,9 @@ public:
     const RunSignals& Signals() const { return *m_signals; }
 
     const std::string& SystemName() const { return m_systemName; }
+    // The author's conditions, read once at start-up.
+    ConditionList& Conditions() { return m_conditions; }
+    const ConditionList& Conditions() const { return m_conditions; }
     void SetSystemName(const std::string& name) { m_systemName = name; }
 
     // Reads the product settings (expanding with this run's values as they
@@ -128,7 +132,6 @@ public:
     const UserVariableTable& Variables() const { return m_variables; }
     // Whether a named condition holds, for the install worker's web sources;
     // until one is set every condition holds.
-    void SetConditionHook(std::function<bool(const std::string&)> met) { m_conditionMet = std::move(met); }
 
     InstallSnapshot MakeInstallSnapshot() const;
 
@@ -138,10 +141,10 @@ private:
     RunPaths m_paths;
     RunModes m_modes;
     std::string m_systemName;
+    ConditionList m_conditions;
     FeatureTable m_features;
     PageAnswers m_answers;
     UserVariableTable m_variables;
-    std::function<bool(const std::string&)> m_conditionMet;
     std::shared_ptr<RunSignals> m_signals = std::make_shared<RunSignals>();
 };
 

@@ -7,6 +7,7 @@
 #include "base/file_win.h"
 #include "base/product.h"
 #include "base/profile_file_win.h"
+#include "checks/conditions.h"
 #include "engine/directories_win.h"
 #include "engine/install_engine_win.h"
 #include "engine/progress_throttle.h"
@@ -85,6 +86,20 @@ private:
     ProgressThrottle m_throttle;
 };
 
+// What a condition that holds asks the wizard for.
+class CConditionActions : public IConditionActions {
+public:
+    explicit CConditionActions(CWizard& wizard) : m_wizard(wizard) {}
+    void CancelInstall() override { m_wizard.CancelFromCondition(); }
+    void ShowMessage(const std::string& text) override {
+        CPage* page = m_wizard.CurrentPage();
+        CMessageDialog().Run(page != nullptr ? page->Handle() : nullptr, text);
+    }
+
+private:
+    CWizard& m_wizard;
+};
+
 bool EnableShutdownPrivilege() {
     HANDLE token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
@@ -155,9 +170,20 @@ void CWizard::SetUpPage(CPage& page) {
 }
 
 void CWizard::RunEnteringActions(const std::string& fileName) {
-    // File actions and conditions bound to a page name run here once those
-    // subsystems exist.
-    (void)fileName;
+    CConditionActions actions(*this);
+    m_run.Conditions().Fire(fileName, ConditionContext{[this](const std::string& t) { return m_run.Expand(t); },
+                                                      &actions});
+}
+
+void CWizard::CancelFromCondition() {
+    // At Finish, or once stopped, the run is ending anyway: the abort only
+    // keeps the restart offer away (and a silent run's final page, which
+    // finishes by itself, from starting over).
+    if (m_finishing || m_stopped) {
+        m_run.Signals().Abort();
+        return;
+    }
+    Stop();
 }
 
 void CWizard::Next() {
@@ -361,7 +387,8 @@ std::string CWizard::LanguageText(const char* section, const char* key) const {
 }
 
 void CWizard::Finish() {
-    RunEnteringActions("After Click Finish Button");
+    m_finishing = true;
+    RunEnteringActions(kFinishTrigger);
     LaunchChoices();
     if (!m_run.Signals().Aborted() && m_run.Settings().restart != 0) OfferRestart();
     ::PostQuitMessage(0);

@@ -37,6 +37,12 @@ public:
     void FinalPageStep();
     void Finish();
 
+    // The script items bound to entering page `fileName` ("start.lcd" at
+    // start-up): its conditions fire (the file actions come first, once they
+    // exist). A condition's CancelInstall ends the run on the failure page.
+    void RunEnteringActions(const std::string& fileName);
+    void CancelFromCondition();
+
     // The user-interface thread is waiting for a worker (cabinet extraction,
     // installation): a confirmed cancel is recorded and carried out when the
     // work has ended, so no file is pulled from under the worker.
@@ -57,7 +63,6 @@ private:
     void SetUpPage(CPage& page);
     void SetUpProgressPage(CPage& page);
     void SetUpCompletePage(CPage& page);
-    void RunEnteringActions(const std::string& fileName);
 
     void RunInstallation(CPage& progressPage);
     void ContinueAfterInstallation();
@@ -78,6 +83,7 @@ private:
     bool m_questionOpen = false;
     bool m_launchFile = false;
     bool m_launchReadme = false;
+    bool m_finishing = false;  // Finish's own conditions are running
     // License, readme, customer, destination, setup-type, custom-setup and
     // ready pages.
     std::unique_ptr<CStandardPages> m_standardPages;
