@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -331,6 +332,285 @@ TEST(InstallRecordTest, RemovalUndoesARecordedInstall) {
     }
     EXPECT_EQ(order, (std::vector<std::string>{"unregister C:\\Program Files\\Acme\\Notes\\notes.exe",
                                                "delete C:\\Program Files\\Acme\\Notes\\notes.exe"}));
+}
+
+RecordEntry Entry(RecordKind kind, const std::string& path) {
+    RecordEntry entry;
+    entry.kind = kind;
+    entry.path = path;
+    return entry;
+}
+
+RecordEntry NewFile(const std::string& path, const std::string& content) {
+    RecordEntry entry = Entry(RecordKind::kFile, path);
+    entry.fingerprint = FingerprintOf(content);
+    return entry;
+}
+
+RecordEntry Key(RegistryRoot root, const std::string& subKey) {
+    RecordEntry entry = Entry(RecordKind::kKey, "");
+    entry.root = root;
+    entry.subKey = subKey;
+    return entry;
+}
+
+RecordEntry Value(RegistryRoot root, const std::string& subKey, const std::string& name, ValueState before,
+                  ValueState after) {
+    RecordEntry entry = Key(root, subKey);
+    entry.kind = RecordKind::kValue;
+    entry.name = name;
+    entry.before = before;
+    entry.after = after;
+    return entry;
+}
+
+TEST(InstallRecordFormat, EveryKindSurvivesItsText) {
+    RecordEntry replaced = NewFile("C:\\W\\a%b\tc.dll", "x");
+    replaced.origin = FileOrigin::kReplaced;
+    RecordEntry kept = Entry(RecordKind::kFile, "C:\\W\\k.dll");
+    kept.origin = FileOrigin::kKept;
+    RecordEntry append = Key(RegistryRoot::kCurrentUser, "Environment");
+    append.kind = RecordKind::kAppend;
+    append.name = "PATH";
+    append.text = "C:\\Notes";
+    append.existed = true;
+    RecordEntry ini = Entry(RecordKind::kIni, "C:\\W\\win.ini");
+    ini.subKey = "Sec\r\ntion";
+    ini.name = "Key";
+    ini.existed = true;
+    ini.previous = "";
+    ini.text = "=v=";
+    RecordEntry iniNew = ini;
+    iniNew.existed = false;
+    ValueState binary;
+    binary.present = true;
+    binary.type = kValueBinary;
+    binary.data = std::string("\0\xff\x01", 3);
+    const std::vector<RecordEntry> entries = {
+        NewFile("C:\\P\\a.exe", ""), replaced, kept, Entry(RecordKind::kShared, "C:\\W\\c.dll"),
+        Entry(RecordKind::kServer, "C:\\P\\s.ocx"), Entry(RecordKind::kDir, "C:\\P\\d"),
+        Key(RegistryRoot::kClassesRoot, ".nwn\\ShellNew"),
+        Value(RegistryRoot::kLocalMachine, "Software\\A", "", ValueState(), StringState("x", true)),
+        Value(RegistryRoot::kUsers, ".DEFAULT\\A", "n\\m", NumberState(7), binary), append, ini, iniNew,
+        Entry(RecordKind::kService, "Notes Sync"),
+    };
+    const std::string text = FormatRecord(entries);
+    ParsedRecord parsed = ParseRecord(text);
+    ASSERT_TRUE(parsed.valid);
+    ASSERT_TRUE(parsed.refused.empty()) << parsed.refused[0];
+    EXPECT_EQ(FormatRecord(parsed.entries), text);
+    ASSERT_EQ(parsed.entries.size(), entries.size());
+    EXPECT_EQ(parsed.entries[1].path, "C:\\W\\a%b\tc.dll");
+    EXPECT_EQ(parsed.entries[10].subKey, "Sec\r\ntion");
+    EXPECT_TRUE(parsed.entries[8].after == binary);
+    EXPECT_EQ(parsed.entries[0].fingerprint.sha256, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(FingerprintOf("abc").sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+TEST(InstallRecordFormat, BadLinesAreRefusedAndTheRestRead) {
+    const std::string sha(64, 'a');
+    struct Case {
+        std::string line;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"FILE\tnew\tC:\\a\t" + sha, "FILE needs 4 fields"},
+        {"FILE\told\tC:\\a\t" + sha + "\t1", "unknown file origin"},
+        {"FILE\tnew\tC:\\a\t" + std::string(64, 'A') + "\t1", "no SHA-256"},
+        {"FILE\tnew\tC:\\a\tabc\t1", "no SHA-256"},
+        {"FILE\tnew\tC:\\a\t" + sha + "\t-1", "no size"},
+        {"FILE\tnew\tC:\\a\t" + sha + "\t99999999999999999999", "no size"},
+        {"FILE\tnew\tC:\\a%2\t" + sha + "\t1", "bad % escape"},
+        {"FILE\tnew\tC:\\a%zz\t" + sha + "\t1", "bad % escape"},
+        {"DIR", "needs 1 field"},
+        {"DIR\ta\tb", "needs 1 field"},
+        {"KEY\tHKLM\\Software", "no registry key below a root"},
+        {"KEY\tHKEY_LOCAL_MACHINE", "no registry key below a root"},
+        {"VALUE\tHKEY_CURRENT_USER\\A\tn\t-\t9:00", "bad value state"},
+        {"VALUE\tHKEY_CURRENT_USER\\A\tn\t-\t4:0102", "bad value state"},
+        {"VALUE\tHKEY_CURRENT_USER\\A\tn\t1:0\t-", "bad value state"},
+        {"VALUE\tHKEY_CURRENT_USER\\A\tn\tx\t-", "bad value state"},
+        {"APPEND\tHKEY_CURRENT_USER\\Environment\tPATH\tx\t2", "existed must be 0 or 1"},
+        {"APPEND\tHKEY_CURRENT_USER\\Environment\tPATH\t\t1", "empty appended part"},
+        {"INI\tC:\\a.ini\ts\tk\tv\tw", "bad previous INI value"},
+        {"INI\tC:\\a.ini\t\tk\t-\tw", "empty INI section or key"},
+        {"RUN\tC:\\x.exe", "unknown kind"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        ParsedRecord parsed = ParseRecord("KQR\t1\r\n" + c.line + "\r\nDIR\tC:\\P\r\n");
+        EXPECT_TRUE(parsed.valid);
+        ASSERT_EQ(parsed.entries.size(), 1u) << c.line;
+        EXPECT_EQ(parsed.entries[0].path, "C:\\P");
+        if (c.reason[0] == '\0') {
+            EXPECT_TRUE(parsed.refused.empty()) << c.line;
+        } else {
+            ASSERT_EQ(parsed.refused.size(), 1u) << c.line;
+            EXPECT_EQ(parsed.refused[0], std::string("line 2: ") + c.reason);
+        }
+    }
+    // Not a record at all, or one cut short.
+    EXPECT_FALSE(ParseRecord("KQR\t2\r\nDIR\tC:\\P\r\n").valid);
+    EXPECT_TRUE(ParseRecord("DIR\tC:\\P\r\n").entries.empty());
+    ParsedRecord cut = ParseRecord("KQR\t1\nDIR\tC:\\P\nDIR\tC:\\Q");
+    EXPECT_EQ(cut.entries.size(), 1u);
+    EXPECT_EQ(cut.refused, std::vector<std::string>{"line 3: cut short"});
+}
+
+// One rule of removal per row: the machine before, one or two entries, the
+// machine after and what the user is told.
+TEST(RecordRemovalTest, Rules) {
+    const std::string exe = std::string(kInstallDir) + "a.exe";
+    const std::string sharedValue = AsciiLower(FormatRegistryKeyPath(RegistryRoot::kLocalMachine, kSharedDllsKey)) + "|" + kSystemDll;
+    struct Case {
+        const char* name;
+        std::function<void(FakeMachine&)> seed;
+        std::vector<RecordEntry> entries;
+        std::function<void(FakeMachine&)> check;
+        size_t left, kept;
+        bool registrationRemoved;
+    };
+    RecordEntry replaced = NewFile(exe, "old");
+    replaced.origin = FileOrigin::kReplaced;
+    RecordEntry keptDll = Entry(RecordKind::kFile, kSystemDll);
+    keptDll.origin = FileOrigin::kKept;
+    auto count = [](uint32_t n) { return NumberState(n); };
+    const Case cases[] = {
+        {"unchanged file goes", [&](FakeMachine& m) { m.s.files[exe] = "x"; }, {NewFile(exe, "x")},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(exe), 0u); }, 0, 0, true},
+        {"changed file stays", [&](FakeMachine& m) { m.s.files[exe] = "mine"; }, {NewFile(exe, "x")},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files[exe], "mine"); }, 0, 1, true},
+        {"replaced file stays", [&](FakeMachine& m) { m.s.files[exe] = "old"; }, {replaced},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(exe), 1u); }, 0, 0, true},
+        {"locked file keeps the registration", [&](FakeMachine& m) { m.s.files[exe] = "x"; m.locked.insert(exe); },
+         {NewFile(exe, "x")}, [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(exe), 1u); }, 1, 0, false},
+        {"last count of a shared file: it goes",
+         [&](FakeMachine& m) { m.s.files[kSystemDll] = "x"; m.s.values[sharedValue] = count(1); },
+         {NewFile(kSystemDll, "x"), Entry(RecordKind::kShared, kSystemDll)},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(kSystemDll), 0u); EXPECT_EQ(m.s.values.count(sharedValue), 0u); },
+         0, 0, true},
+        {"shared file still counted by others stays",
+         [&](FakeMachine& m) { m.s.files[kSystemDll] = "x"; m.s.values[sharedValue] = count(3); },
+         {NewFile(kSystemDll, "x"), Entry(RecordKind::kShared, kSystemDll)},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(kSystemDll), 1u); EXPECT_TRUE(m.s.values[sharedValue] == count(2)); },
+         0, 1, true},
+        {"a system file without a count is never deleted", [&](FakeMachine& m) { m.s.files[kSystemDll] = "x"; },
+         {NewFile(kSystemDll, "x")}, [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(kSystemDll), 1u); }, 0, 1, true},
+        {"a kept system DLL only gives its count back",
+         [&](FakeMachine& m) { m.s.files[kSystemDll] = "newer"; m.s.values[sharedValue] = count(2); },
+         {keptDll, Entry(RecordKind::kShared, kSystemDll)},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files[kSystemDll], "newer"); EXPECT_TRUE(m.s.values[sharedValue] == count(1)); },
+         0, 0, true},
+        {"value changed since stays",
+         [&](FakeMachine& m) { m.WriteValue(RegistryRoot::kCurrentUser, "Software\\A", "v", StringState("user")); },
+         {Value(RegistryRoot::kCurrentUser, "Software\\A", "v", StringState("old"), StringState("ours"))},
+         [&](FakeMachine& m) { EXPECT_TRUE(m.ReadValue(RegistryRoot::kCurrentUser, "Software\\A", "v") == StringState("user")); },
+         0, 1, true},
+        {"folder with a foreign file stays", [&](FakeMachine& m) { m.s.folders.insert("C:\\Program Files\\Acme"); m.s.files["C:\\Program Files\\Acme\\u.txt"] = ""; },
+         {Entry(RecordKind::kDir, "C:\\Program Files\\Acme")},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.folders.count("C:\\Program Files\\Acme"), 1u); }, 0, 1, true},
+        {"key with a foreign value stays",
+         [&](FakeMachine& m) { m.WriteValue(RegistryRoot::kCurrentUser, "Software\\A", "v", NumberState(1)); },
+         {Key(RegistryRoot::kCurrentUser, "Software\\A")},
+         [&](FakeMachine& m) { EXPECT_TRUE(m.KeyExists(RegistryRoot::kCurrentUser, "Software\\A")); }, 0, 1, true},
+        {"a service running a program elsewhere is not ours",
+         [&](FakeMachine& m) { m.s.services["EventLog"] = "C:\\WINDOWS\\system32\\services.exe"; },
+         {Entry(RecordKind::kService, "EventLog")},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.services.count("EventLog"), 1u); }, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        FakeMachine m;
+        c.seed(m);
+        m.CreateKey(RegistryRoot::kLocalMachine, UninstallKeyPath("{P}"));
+        RecordRemovalReport report = RemoveRecorded(c.entries, Scope(), m);
+        SCOPED_TRACE(c.name);
+        c.check(m);
+        EXPECT_EQ(report.left.size(), c.left);
+        EXPECT_EQ(report.kept.size(), c.kept);
+        EXPECT_EQ(report.registrationRemoved, c.registrationRemoved);
+        EXPECT_EQ(m.KeyExists(RegistryRoot::kLocalMachine, UninstallKeyPath("{P}")), !c.registrationRemoved);
+        // A second attempt works from what is left, which includes the
+        // file still in use.
+        EXPECT_EQ(report.remaining.size() >= c.left, true);
+    }
+}
+
+// Entries a hostile record might hold: each is refused, and removal leaves
+// the machine as it was.
+TEST(RecordRemovalTest, HostileEntriesChangeNothing) {
+    struct Case {
+        RecordEntry entry;
+        const char* reason;
+    };
+    auto file = [](const std::string& path) { return NewFile(path, "x"); };
+    const Case cases[] = {
+        {file("C:\\Program Files\\Acme\\Notes\\..\\..\\Other\\a.exe"), "relative part in path"},
+        {file("Notes\\a.exe"), "not an absolute path"},
+        {file("\\\\?\\C:\\Program Files\\Acme\\Notes\\a.exe"), "device path"},
+        {file("C:\\Program Files\\Acme\\Notes\\CON"), "device name"},
+        {file("\\\\server\\share\\a.exe"), "a network path"},
+        {file("D:\\data\\a.exe"), "outside every folder the install could reach"},
+        {file("C:\\boot.ini"), "outside every folder the install could reach"},
+        {file("C:\\Program Files\\Other\\o.exe"), "inside another product's folder"},
+        {file("C:\\WINDOWS\\Installer\\{OTHER}\\uninstall.log"), "inside another product's folder"},
+        {Entry(RecordKind::kDir, "C:\\WINDOWS"), "a folder of the system"},
+        {Entry(RecordKind::kDir, "C:\\Program Files"), "a folder of the system"},
+        {Key(RegistryRoot::kLocalMachine, "Software"), "a key of the system"},
+        {Key(RegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"), "a key of the system"},
+        {Key(RegistryRoot::kClassesRoot, "CLSID"), "a key of the system"},
+        {Key(RegistryRoot::kCurrentConfig, "Software\\A"), "a registry root setup does not write"},
+        {Key(RegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{OTHER}"),
+         "another product's registration"},
+        {Value(RegistryRoot::kLocalMachine, std::string(kSharedDllsKey), "C:\\WINDOWS\\system32\\x.dll", ValueState(), NumberState(1)),
+         "the shared-file counts"},
+        {Value(RegistryRoot::kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\EventLog", "Start", NumberState(2), NumberState(4)),
+         "the service database"},
+        {Value(RegistryRoot::kLocalMachine, "Software\\..\\x", "v", ValueState(), NumberState(1)), "relative part in key"},
+        {[] { RecordEntry e = Key(RegistryRoot::kCurrentUser, "Software\\A"); e.kind = RecordKind::kAppend; e.name = "v"; e.text = "x"; return e; }(),
+         "not an environment key"},
+        {Entry(RecordKind::kService, "..\\x"), "not a service name"},
+        {Entry(RecordKind::kService, ""), "not a service name"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(RecordEntryProblem(c.entry, Scope()), c.reason) << FormatRecordLine(c.entry);
+        FakeMachine m;
+        SeedSystem(m);
+        for (const char* path : {"C:\\Program Files\\Other\\o.exe", "C:\\WINDOWS\\Installer\\{OTHER}\\uninstall.log",
+                                 "C:\\boot.ini", "D:\\data\\a.exe", "C:\\Program Files\\Other\\a.exe"})
+            m.s.files[path] = "x";
+        m.WriteValue(RegistryRoot::kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\EventLog", "Start", NumberState(4));
+        m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, "C:\\WINDOWS\\system32\\x.dll", NumberState(1));
+        const MachineState before = m.s;
+        RecordRemovalReport report = RemoveRecorded({c.entry}, Scope(), m);
+        EXPECT_TRUE(m.s == before) << FormatRecordLine(c.entry);
+        EXPECT_EQ(report.refused.size(), 1u);
+    }
+}
+
+TEST(RecordRemovalTest, SharedFilesAreCountedOutsideTheProductsFolders) {
+    struct Case {
+        const char* path;
+        FileOrigin origin;
+        int countBefore;  // -1: none
+        int countAfter;   // -1: none
+    };
+    const Case cases[] = {
+        {"C:\\WINDOWS\\system32\\new.dll", FileOrigin::kNew, -1, 1},
+        {"C:\\WINDOWS\\system32\\old.dll", FileOrigin::kReplaced, -1, 2},
+        {"C:\\WINDOWS\\system32\\kept.dll", FileOrigin::kKept, 2, 3},
+        {"C:\\Program Files\\Acme\\Notes\\own.dll", FileOrigin::kNew, -1, -1},
+        {"C:\\WINDOWS\\Installer\\{P}\\language.lan", FileOrigin::kNew, -1, -1},
+    };
+    for (const Case& c : cases) {
+        FakeMachine m;
+        if (c.countBefore >= 0) m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, c.path, NumberState(c.countBefore));
+        InstallRecord record;
+        record.File(c.origin, c.path, FingerprintOf("x"));
+        CountSharedFiles(record, {kInstallDir, kMaintenance}, m);
+        ValueState after = m.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, c.path);
+        EXPECT_TRUE(after == (c.countAfter < 0 ? ValueState() : NumberState(c.countAfter))) << c.path;
+        EXPECT_EQ(record.Entries().size(), c.countAfter < 0 ? 1u : 2u) << c.path;
+    }
 }
 
 }  // namespace
