@@ -295,17 +295,17 @@ RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, cons
         }
         if (!IsInsideFolder(e.path, scope.installDir) && !IsShortcutFile(e.path)) {
             std::string why;
-            if (!isShared) {
+            if (!isShared && !scope.rollback) {
                 kept(i, "outside the install folder and not counted as shared");
                 return;
             }
-            if (!releaseShared(e.path, &why)) {
+            if (isShared && !releaseShared(e.path, &why)) {
                 kept(i, why);
                 return;
             }
         }
         if (servers.count(key) != 0) machine.UnregisterServer(e.path);
-        if (!machine.DeleteFile(e.path)) left(i, "in use or access denied");
+        if (!machine.RemoveFile(e.path)) left(i, "in use or access denied");
     });
 
     each(RecordKind::kIni, [&](size_t i, const RecordEntry& e) {

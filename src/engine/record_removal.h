@@ -47,7 +47,7 @@ public:
     // False when no file is at `path`.
     virtual bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) = 0;
     virtual bool FolderExists(const std::string& path) = 0;
-    virtual bool DeleteFile(const std::string& path) = 0;
+    virtual bool RemoveFile(const std::string& path) = 0;
     // False when the folder holds something or cannot be removed; true also
     // when it is not there.
     virtual bool RemoveEmptyFolder(const std::string& path) = 0;
@@ -89,6 +89,10 @@ struct RemovalScope {
     // Removal: the Uninstall key and the maintenance folder go at the end
     // when nothing is left. Rollback: the same.
     bool removeRegistration = true;
+    // The rollback of this very run: the record never left memory, so a
+    // file setup made outside the install folder goes without a shared
+    // count (the counts are only taken at the end of a run).
+    bool rollback = false;
 };
 
 // Why a record entry may not be acted on, or nullptr.

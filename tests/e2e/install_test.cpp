@@ -450,6 +450,7 @@ TEST_F(InstallTest, SilentInstallFromTheCabinet) {
         {"LastInstallationPath", kInstallDir},
         {"ModifyPath", std::string("kqexec.exe /M ") + kProductCode},
         {"UninstallString", std::string("kqexec.exe /R ") + kProductCode},
+        {"QuietUninstallString", std::string("kqexec.exe /R ") + kProductCode + " /S"},
         {"InstallSource", "C:\\pkg"},
     };
     for (const auto& [name, data] : expected) {

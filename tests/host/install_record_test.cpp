@@ -60,7 +60,7 @@ public:
         return true;
     }
     bool FolderExists(const std::string& path) override { return s.folders.count(path) != 0; }
-    bool DeleteFile(const std::string& path) override {
+    bool RemoveFile(const std::string& path) override {
         if (locked.count(path) != 0) return false;
         events.push_back("delete " + path);
         s.files.erase(path);
