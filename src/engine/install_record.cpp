@@ -168,12 +168,17 @@ const char* ReadEntry(const std::vector<std::string>& f, RecordEntry* entry) {
         }
         return nullptr;
     }
-    if (kind == "SHARED" || kind == "SERVER" || kind == "DIR" || kind == "SERVICE") {
+    if (kind == "SHARED") {
+        if (!need(3)) return "SHARED needs 2 fields";
+        if (f[2] != "0" && f[2] != "1") return "counted before must be 0 or 1";
+        entry->kind = RecordKind::kShared;
+        entry->path = f[1];
+        entry->existed = f[2] == "1";
+        return nullptr;
+    }
+    if (kind == "SERVER" || kind == "DIR" || kind == "SERVICE") {
         if (!need(2)) return "needs 1 field";
-        entry->kind = kind == "SHARED" ? RecordKind::kShared
-                      : kind == "SERVER" ? RecordKind::kServer
-                      : kind == "DIR"    ? RecordKind::kDir
-                                         : RecordKind::kService;
+        entry->kind = kind == "SERVER" ? RecordKind::kServer : kind == "DIR" ? RecordKind::kDir : RecordKind::kService;
         entry->path = f[1];
         return nullptr;
     }
@@ -268,7 +273,7 @@ std::string FormatRecordLine(const RecordEntry& e) {
             f = {"FILE", OriginName(e.origin), e.path, e.origin == FileOrigin::kKept ? "" : e.fingerprint.sha256,
                  e.origin == FileOrigin::kKept ? "" : std::to_string(e.fingerprint.size)};
             break;
-        case RecordKind::kShared: f = {"SHARED", e.path}; break;
+        case RecordKind::kShared: f = {"SHARED", e.path, e.existed ? "1" : "0"}; break;
         case RecordKind::kServer: f = {"SERVER", e.path}; break;
         case RecordKind::kDir: f = {"DIR", e.path}; break;
         case RecordKind::kService: f = {"SERVICE", e.path}; break;

@@ -17,8 +17,9 @@
 //            a file setup put where none was (new), over an existing one
 //            (replaced), or left as it was (kept); hash and size are those
 //            of setup's copy, empty for kept
-//   SHARED   <path>             setup added one to the file's count under
-//                               SharedDLLs
+//   SHARED   <path>  <counted before: 1|0>
+//            setup added one to the file's count under SharedDLLs (and
+//            counted the earlier owner of a file it found without a count)
 //   SERVER   <path>             setup registered the file as a COM server
 //   DIR      <path>             a folder setup created (each level)
 //   KEY      <root\key>         a registry key setup created (each level)
@@ -87,7 +88,7 @@ struct RecordEntry {
     std::string name;         // VALUE, APPEND: value name; INI: the key
     ValueState before, after; // VALUE
     std::string text;         // APPEND: the part; INI: the value written
-    bool existed = false;     // APPEND: the value existed; INI: the entry existed
+    bool existed = false;     // APPEND: the value existed; INI: the entry existed; SHARED: it had a count
     std::string previous;     // INI: the value before
 };
 

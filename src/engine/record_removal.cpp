@@ -1,6 +1,7 @@
 #include "engine/record_removal.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "base/text.h"
@@ -204,7 +205,8 @@ RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, cons
     const size_t count = entries.size();
     std::vector<bool> usable(count, false);
     std::vector<bool> keep(count, false);  // into `remaining`
-    std::set<std::string> shared, servers;
+    std::set<std::string> servers;
+    std::map<std::string, bool> shared;  // path -> it had a count before
     const std::string ownKey = UninstallKeyPath(scope.productCode);
 
     auto ownRegistration = [&](const RecordEntry& entry) {
@@ -222,7 +224,7 @@ RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, cons
             continue;
         }
         usable[i] = true;
-        if (entries[i].kind == RecordKind::kShared) shared.insert(AsciiLower(entries[i].path));
+        if (entries[i].kind == RecordKind::kShared) shared[AsciiLower(entries[i].path)] = entries[i].existed;
         if (entries[i].kind == RecordKind::kServer) servers.insert(AsciiLower(entries[i].path));
     }
     auto left = [&](size_t i, const char* why) {
@@ -253,7 +255,7 @@ RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, cons
     });
 
     // One less count for a shared file; true when nobody counts on it now.
-    auto releaseShared = [&](const std::string& path, std::string* why) {
+    auto releaseShared = [&](const std::string& path, FileOrigin origin, std::string* why) {
         ValueState current = machine.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path);
         if (!current.present || current.type != kValueNumber || current.data.size() != 4) {
             *why = "no shared-file count for it";
@@ -261,7 +263,10 @@ RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, cons
         }
         uint32_t n = 0;
         for (int b = 3; b >= 0; --b) n = (n << 8) | static_cast<unsigned char>(current.data[b]);
-        if (n > 1) {
+        // A file setup found without a count was counted once for its
+        // earlier owner: that count goes too when it is the last.
+        const uint32_t last = !shared[AsciiLower(path)] && origin != FileOrigin::kNew ? 2 : 1;
+        if (n > last) {
             machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path, NumberState(n - 1));
             *why = "still used by other programs";
             return false;
@@ -278,14 +283,14 @@ RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, cons
         if (e.origin != FileOrigin::kNew) {
             // Not setup's file: only its count is given back.
             std::string why;
-            if (isShared) releaseShared(e.path, &why);
+            if (isShared) releaseShared(e.path, e.origin, &why);
             return;
         }
         FileFingerprint now;
         if (!machine.Fingerprint(e.path, &now)) {
             if (isShared) {
                 std::string why;
-                releaseShared(e.path, &why);
+                releaseShared(e.path, e.origin, &why);
             }
             return;
         }
@@ -299,7 +304,7 @@ RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, cons
                 kept(i, "outside the install folder and not counted as shared");
                 return;
             }
-            if (isShared && !releaseShared(e.path, &why)) {
+            if (isShared && !releaseShared(e.path, e.origin, &why)) {
                 kept(i, why);
                 return;
             }
@@ -405,10 +410,12 @@ void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& own
         } else if (e.origin != FileOrigin::kNew) {
             n = 1;  // the program that put it there first
         }
+        const bool hadCount = current.present;
         if (!machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, e.path, NumberState(n + 1))) continue;
         RecordEntry entry;
         entry.kind = RecordKind::kShared;
         entry.path = e.path;
+        entry.existed = hadCount;
         record.Add(std::move(entry));
     }
 }
