@@ -92,7 +92,10 @@ const char* RegistryProblem(const RecordEntry& entry, const RemovalScope& scope)
         std::vector<std::string> parts = Parts(entry.subKey);
         if (parts.size() > 5 && parts[5] != AsciiLower(scope.productCode)) return "another product's registration";
     }
-    if (machine && KeyInside(entry.subKey, kSharedDllsKey)) return "the shared-file counts";
+    // The key itself may be setup's (the first shared file of a machine);
+    // its values are kept by removal alone.
+    const bool sharedKeyItself = entry.kind == RecordKind::kKey && Parts(entry.subKey) == Parts(kSharedDllsKey);
+    if (machine && KeyInside(entry.subKey, kSharedDllsKey) && !sharedKeyItself) return "the shared-file counts";
     if (machine && KeyInside(entry.subKey, kServicesKey)) return "the service database";
     return nullptr;
 }
@@ -411,7 +414,10 @@ void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& own
             n = 1;  // the program that put it there first
         }
         const bool hadCount = current.present;
+        const bool keyExisted = machine.KeyExists(RegistryRoot::kLocalMachine, kSharedDllsKey);
         if (!machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, e.path, NumberState(n + 1))) continue;
+        // A fresh system has no count at all yet: the key is setup's then.
+        if (!keyExisted) record.Key(RegistryRoot::kLocalMachine, kSharedDllsKey);
         RecordEntry entry;
         entry.kind = RecordKind::kShared;
         entry.path = e.path;

@@ -6,10 +6,14 @@
 // Left out of the comparison, because Wine itself changes them whenever a
 // program runs (kVolatileKeys and kVolatileFiles below): the registry
 // files' time stamps, Wine's own keys of the running session (the device
-// map, the performance counters, the fonts cache and the dynamic DNS of its
-// network stack, which Wine rewrites at each start), the temporary folders
-// of the users (setup's working folder lives there and goes by itself) and
-// the Wine-created "wineprefix" files.
+// map, the performance counters, the fonts cache, its network stack and the
+// device classes its display driver registers at each start with a new
+// driver date), and the users' profile folders but their desktops (setup's
+// working folder lives in the temporary folder and goes by itself). One
+// trace is left on purpose and allowed for: when the last product that
+// counts on kqexec.exe goes, the running kqexec.exe cannot delete itself
+// and is deleted at the next start of the system (its
+// PendingFileRenameOperations entry; the file is still there until then).
 //
 // kqexec is started through a batch file: Wine's own quoting of a command
 // line turns "/S" into \"/S\".
@@ -32,15 +36,18 @@ const char kInstallDir[] = "C:\\Program Files\\Northwind Notes\\";
 const char kUninstallKey[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{5D1E7A20-4C3B-4F6E-8A90-1B2C3D4E5F60}";
 
-// Registry keys (lower case, as a prefix) and files (lower case, relative to
-// drive C, as a prefix) that Wine changes by itself.
+// Registry places (lower case, as they are written in Wine's registry
+// files, with doubled backslashes) and files (lower case, relative to drive
+// C, as a prefix) that Wine changes by itself, and the one trace removal
+// leaves on purpose: the runner's own deletion at the next start of the
+// system (PendingFileRenameOperations).
 const char* const kVolatileKeys[] = {
-    "hkey_local_machine\\hardware\\devicemap",
-    "hkey_local_machine\\software\\microsoft\\windows nt\\currentversion\\perflib",
-    "hkey_local_machine\\system\\currentcontrolset\\services\\tcpip",
-    "hkey_local_machine\\software\\wine\\fonts",
-    "hkey_current_user\\software\\wine\\fonts",
-    "hkey_local_machine\\system\\currentcontrolset\\control\\session manager\\pendingfilerenameoperations",
+    "hardware\\\\devicemap",
+    "currentversion\\\\perflib",
+    "services\\\\tcpip",
+    "software\\\\wine\\\\fonts",
+    "currentcontrolset\\\\control\\\\class\\\\",
+    "\"pendingfilerenameoperations\"",
 };
 const char* const kVolatileFiles[] = {
     "users/",  // the profiles' temporary folders and Wine's caches (the desktop is a folder of its own, below)
@@ -247,18 +254,13 @@ protected:
                     snapshot.registry.insert(key);
                     continue;
                 }
-                snapshot.registry.insert(key + "|" + line);
+                snapshot.registry.insert(key + "|" + Lower(line));
             }
         }
-        // The volatile keys, whichever file they are kept in.
+        // The volatile places, whichever file they are kept in.
         for (auto it = snapshot.registry.begin(); it != snapshot.registry.end();) {
-            std::string path = it->substr(it->find(':') + 1);
             bool isVolatile = false;
-            for (const char* volatileKey : kVolatileKeys) {
-                std::string rest = std::string(volatileKey).substr(std::string(volatileKey).find('\\') + 1);
-                isVolatile = isVolatile || path.compare(0, rest.size(), rest) == 0 ||
-                             path.find("\\\\" + rest.substr(rest.find('\\') + 1)) != std::string::npos;
-            }
+            for (const char* place : kVolatileKeys) isVolatile = isVolatile || it->find(place) != std::string::npos;
             it = isVolatile ? snapshot.registry.erase(it) : std::next(it);
         }
         return snapshot;

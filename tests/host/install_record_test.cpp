@@ -605,23 +605,27 @@ TEST(RecordRemovalTest, SharedFilesAreCountedOutsideTheProductsFolders) {
         FileOrigin origin;
         int countBefore;  // -1: none
         int countAfter;   // -1: none
+        bool keyBefore;   // SharedDLLs is there: else setup makes it, and records it
     };
     const Case cases[] = {
-        {"C:\\WINDOWS\\system32\\new.dll", FileOrigin::kNew, -1, 1},
-        {"C:\\WINDOWS\\system32\\old.dll", FileOrigin::kReplaced, -1, 2},
-        {"C:\\WINDOWS\\system32\\kept.dll", FileOrigin::kKept, 2, 3},
-        {"C:\\Program Files\\Acme\\Notes\\own.dll", FileOrigin::kNew, -1, -1},
-        {"C:\\WINDOWS\\Installer\\{P}\\language.lan", FileOrigin::kNew, -1, -1},
+        {"C:\\WINDOWS\\system32\\new.dll", FileOrigin::kNew, -1, 1, true},
+        {"C:\\WINDOWS\\system32\\old.dll", FileOrigin::kReplaced, -1, 2, true},
+        {"C:\\WINDOWS\\system32\\kept.dll", FileOrigin::kKept, 2, 3, true},
+        {"C:\\Program Files\\Acme\\Notes\\own.dll", FileOrigin::kNew, -1, -1, true},
+        {"C:\\WINDOWS\\Installer\\{P}\\language.lan", FileOrigin::kNew, -1, -1, true},
+        {"C:\\WINDOWS\\first.dll", FileOrigin::kNew, -1, 1, false},
     };
     for (const Case& c : cases) {
         FakeMachine m;
+        if (c.keyBefore) m.CreateKey(RegistryRoot::kLocalMachine, kSharedDllsKey);
         if (c.countBefore >= 0) m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, c.path, NumberState(c.countBefore));
         InstallRecord record;
         record.File(c.origin, c.path, FingerprintOf("x"));
         CountSharedFiles(record, {kInstallDir, kMaintenance}, m);
         ValueState after = m.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, c.path);
         EXPECT_TRUE(after == (c.countAfter < 0 ? ValueState() : NumberState(c.countAfter))) << c.path;
-        EXPECT_EQ(record.Entries().size(), c.countAfter < 0 ? 1u : 2u) << c.path;
+        EXPECT_EQ(record.Entries().size(), (c.countAfter < 0 ? 1u : 2u) + (c.keyBefore ? 0u : 1u)) << c.path;
+        if (!c.keyBefore) EXPECT_EQ(record.Entries()[1].kind, RecordKind::kKey);
     }
 }
 
