@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "engine/install_record.h"
 #include "engine/record_removal.h"
+#include "engine/removal_plan.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ private:
     bool Path(const std::string& path) {
         bool inScope = false;
         for (const std::string& folder : m_scope.folders) inScope = inScope || kq::IsInsideFolder(path, folder);
-        if (!inScope || path.find("..") != std::string::npos) std::abort();
+        if (!inScope || kq::AbsolutePathProblem(path) != nullptr) std::abort();
         if (kq::IsInsideFolder(path, kOther)) std::abort();
         return true;
     }
