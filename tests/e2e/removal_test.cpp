@@ -210,6 +210,20 @@ protected:
         return result.exitCode;
     }
 
+    // The same, started without waiting: the case answers its windows.
+    int StartKqexec(const std::string& arguments) {
+        WriteFile(Session().DriveC() / "maintain.bat",
+                  "@echo off\r\nstart \"\" /wait C:\\windows\\kqexec.exe " + arguments + "\r\nexit %ERRORLEVEL%\r\n");
+        return Session().Start("cmd", {"/c", "C:\\maintain.bat"}, {}, Millis(120000));
+    }
+
+    void Answer(const char* contains, const char* button) {
+        ASSERT_TRUE(Session().WaitWindow({"--contains", contains}, Millis(20000)).has_value())
+            << "no window with " << contains << "; on the screen:\n" << Session().Driver({"list"}).output;
+        ProcessResult click = Session().Driver({"click", "--contains", contains, "--text", button});
+        ASSERT_EQ(click.exitCode, 0) << click.errors;
+    }
+
     Snapshot Take() {
         Session().StopAll();  // the registry files are written when the wineserver ends
         Snapshot snapshot;
@@ -223,7 +237,7 @@ protected:
             }
             bool desktop = relative.find("/desktop") != std::string::npos;
             if (!desktop && StartsWithAny(relative, kVolatileFiles, std::size(kVolatileFiles))) continue;
-            if (relative == "remove.bat") continue;
+            if (relative == "remove.bat" || relative == "maintain.bat") continue;
             if (it->is_directory()) {
                 snapshot.files[relative] = "dir";
             } else {
@@ -401,6 +415,35 @@ TEST_F(RemovalTest, HostileRecordsChangeNothingOutsideTheProduct) {
     }
     EXPECT_EQ(ReadFile(Session().DriveC() / "outside.txt"), "x");
     EXPECT_EQ(ReadFile(Session().DriveC() / "Other" / "other.exe"), "x");
+}
+
+// "/M": the maintenance window repairs by running the package's setup
+// again from InstallSource, or removes.
+TEST_F(RemovalTest, MaintenanceWindowRepairsOrRemoves) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    Install(package);
+    ASSERT_FALSE(HasFailure());
+    const fs::path readme = Session().HostPath(std::string(kInstallDir) + "readme.txt");
+    ASSERT_TRUE(fs::remove(readme));
+
+    int repair = StartKqexec(std::string("/M ") + kProductCode);
+    Answer("repair it", "Yes");
+    EXPECT_EQ(Session().Wait(Millis(30000), repair).exitCode, 0);
+    EXPECT_TRUE(WaitUntil(Millis(90000), [&] { return fs::exists(readme); })) << "the repair did not install again";
+    ASSERT_TRUE(WaitUntil(Millis(60000), [&] {
+        return Session().Run("cmd", {"/c", "tasklist"}).output.find("setup.exe") == std::string::npos;
+    }));
+
+    int remove = StartKqexec(std::string("/M ") + kProductCode);
+    Answer("repair it", "No");
+    Answer("Are you sure", "Yes");
+    Answer("was removed", "OK");
+    EXPECT_EQ(Session().Wait(Millis(30000), remove).exitCode, 0);
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(fs::exists(readme));
 }
 
 }  // namespace
