@@ -148,7 +148,7 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
     // Every level a path needed is recorded, so removal takes "Vendor" of
     // "Program Files\Vendor\Product" too.
     auto createDir = [this](const std::string& path) {
-        if (!m_snapshot.preview) CreateRecordedDirectoryPath(path, &CreateOneDirectory, m_record);
+        CreateRecordedDirectoryPath(path, &CreateOneDirectory, m_record);
     };
     createDir(m_maintenanceFolder);
     const std::string& installDir = m_snapshot.settings.installDir;
