@@ -85,7 +85,8 @@ void AddShellFolders(HKEY root, std::vector<std::string>& folders) {
 
 // What this product's install could have reached, and what belongs to the
 // other products registered on the machine.
-RemovalScope MakeScope(const std::string& code, const std::string& windows, const std::string& maintenanceFolder) {
+RemovalScope MakeScope(const std::string& code, const std::string& windows, const std::string& maintenanceFolder,
+                       const std::vector<LogEntry>& log) {
     RemovalScope scope;
     scope.productCode = code;
     scope.maintenanceFolder = maintenanceFolder;
@@ -93,7 +94,6 @@ RemovalScope MakeScope(const std::string& code, const std::string& windows, cons
     std::string installDir = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "LastInstallationPath");
     if (!installDir.empty() && AbsolutePathProblem(installDir) == nullptr)
         scope.installDir = WithTrailingBackslash(installDir);
-    if (!scope.installDir.empty()) scope.folders.push_back(scope.installDir);
     scope.folders.push_back(windows + "\\");
     const char kVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
     for (const char* name : {"ProgramFilesDir", "CommonFilesDir"}) {
@@ -102,6 +102,19 @@ RemovalScope MakeScope(const std::string& code, const std::string& windows, cons
     }
     AddShellFolders(HKEY_CURRENT_USER, scope.folders);
     AddShellFolders(HKEY_LOCAL_MACHINE, scope.folders);
+    // A product kept out of the list of programs ("a14" No) has no
+    // LastInstallationPath: its log's first folder is the install folder,
+    // taken only when it is no folder of the system itself.
+    if (scope.installDir.empty()) {
+        for (const LogEntry& entry : log) {
+            if (entry.kind != logkind::kDir) continue;
+            bool system = AbsolutePathProblem(entry.value) != nullptr;
+            for (const std::string& folder : scope.folders) system = system || IsInsideFolder(folder, entry.value);
+            if (!system) scope.installDir = WithTrailingBackslash(entry.value);
+            break;
+        }
+    }
+    if (!scope.installDir.empty()) scope.folders.push_back(scope.installDir);
 
     CKey products;
     if (products.Open(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", KEY_READ) ==
@@ -173,12 +186,13 @@ int Remove(const RunnerCommand& command) {
     // Out of every folder that is about to go.
     ::SetCurrentDirectoryA((windows + "\\").c_str());
 
-    RemovalScope scope = MakeScope(code, windows, maintenanceFolder);
+    const std::vector<LogEntry> log = ParseUninstallLog(text);
+    RemovalScope scope = MakeScope(code, windows, maintenanceFolder, log);
     RemovalContext context;
     context.maintenanceFolder = maintenanceFolder;
     context.registeredProgram = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "UninstallExecute");
     context.installDir = scope.installDir;
-    RemovalPlan plan = PlanRemoval(ParseUninstallLog(text), context);
+    RemovalPlan plan = PlanRemoval(log, context);
 
     std::vector<std::string> left, kept, refused = plan.refused;
     bool finished = false;
