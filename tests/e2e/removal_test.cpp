@@ -36,6 +36,9 @@ const char kInstallDir[] = "C:\\Program Files\\Northwind Notes\\";
 const char kUninstallKey[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{5D1E7A20-4C3B-4F6E-8A90-1B2C3D4E5F60}";
 
+// The class key comprobe.dll registers.
+const char kProbeClass[] = "HKCR\\CLSID\\{8C0D4A52-6E1B-4F7A-9D3C-2B5E7F9A1C44}";
+
 // Registry places (lower case, as they are written in Wine's registry
 // files, with doubled backslashes) and files (lower case, relative to drive
 // C, as a prefix) that Wine changes by itself, and the one trace removal
@@ -107,7 +110,9 @@ protected:
     void SetUp() override {
         std::string problem = SetupProblem();
         if (!problem.empty()) GTEST_SKIP() << problem;
-        if (!fs::exists(WinBuildFile("tools/kqexec/kqexec.exe"))) GTEST_SKIP() << "kqexec.exe is not built";
+        for (const char* tool : {"tools/kqexec/kqexec.exe", "tools/comprobe/comprobe.dll"}) {
+            if (!fs::exists(WinBuildFile(tool))) GTEST_SKIP() << tool << " is not built";
+        }
         if (!fs::exists(HarnessPaths::SourceDir() / "sample" / "theme" / "progress.lcd"))
             GTEST_SKIP() << "no sample theme to lay out the pages";
         WineTest::SetUp();
@@ -118,7 +123,7 @@ protected:
     // The package of the system-changes cases with every kind of change
     // this case needs on top: a shared file and a kept one in the system
     // folder, a value over an existing one, an association of an existing
-    // extension and class.
+    // extension and class, a self-registering server.
     fs::path MakePackage() {
         fs::path authoring = Session().ScratchDir() / "authoring";
         fs::remove_all(authoring);
@@ -127,6 +132,7 @@ protected:
         fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
         fs::create_directories(authoring / "files" / "bin");
         fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), authoring / "files" / "bin" / "notes.exe");
+        fs::copy_file(WinBuildFile("tools/comprobe/comprobe.dll"), authoring / "files" / "bin" / "comprobe.dll");
         fs::create_directories(authoring / "files" / "sys");
         WriteFile(authoring / "files" / "sys" / "nwcommon.dll", "shared by Northwind programs");
         WriteFile(authoring / "files" / "sys" / "nwkept.dll", "the package's older copy");
@@ -135,6 +141,7 @@ protected:
         fs::copy_file(HarnessPaths::SourceDir() / "src" / "layout" / "res" / "info.ico", authoring / "support" / "note.ico");
 
         std::string list = ReadFile(authoring / "data.inf");
+        list += "files\\bin\\comprobe.dll\r\nDestination Computer\\<InstallDir>bin\\*128*0*0|\r\n";  // registered
         list += "files\\sys\\nwcommon.dll\r\nDestination Computer\\<SystemFolder>\\*0*0*0|\r\n";
         list += "files\\sys\\nwkept.dll\r\nDestination Computer\\<SystemFolder>\\*32*0*0|\r\n";
         WriteFile(authoring / "data.inf", list);
@@ -306,6 +313,9 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     EXPECT_EQ(ReadFile(SystemFolder() / "nwkept.dll"), "the machine's newer copy");
     EXPECT_EQ(ReadFile(SystemFolder() / "nwcommon.dll"), "shared by Northwind programs");
     ASSERT_TRUE(fs::exists(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.kqr"));
+    // Setup starts regsvr32 without waiting for it.
+    EXPECT_TRUE(WaitUntil(Millis(30000), [&] { return Session().Run("reg", {"query", kProbeClass}).exitCode == 0; }))
+        << "the server did not register";
     const fs::path today = Session().HostPath(std::string(kInstallDir) + "data\\today.txt");
     WriteFile(today, "the user's own notes");
 
