@@ -246,6 +246,12 @@ ValueState NumberState(uint32_t number) {
     return state;
 }
 
+std::string TextOfState(const ValueState& state) {
+    std::string text = state.data;
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}
+
 FileFingerprint FingerprintOf(std::string_view bytes) {
     FileFingerprint fingerprint;
     fingerprint.size = bytes.size();

@@ -64,6 +64,8 @@ struct ValueState {
 
 ValueState StringState(const std::string& text, bool expandable = false);
 ValueState NumberState(uint32_t number);
+// A string state's text, without its terminating zeros.
+std::string TextOfState(const ValueState& state);
 
 struct FileFingerprint {
     std::string sha256;  // 64 lower-case hex digits

@@ -14,12 +14,6 @@ bool IsEnvironmentKey(RegistryRoot root, const std::string& subKey) {
     return false;
 }
 
-std::string TextOf(const ValueState& state) {
-    std::string text = state.data;
-    while (!text.empty() && text.back() == '\0') text.pop_back();
-    return text;
-}
-
 // The levels of a key path, shortest first: "A", "A\B", "A\B\C".
 std::vector<std::string> KeyLevels(const std::string& subKey) {
     std::vector<std::string> levels;
@@ -154,8 +148,8 @@ bool RecordingSettingsMachine::RecordValue(RegistryRoot root, const std::string&
     const ValueState before = m_state.ReadValue(root, subKey, name);
     if (!write()) return false;
     const ValueState after = m_state.ReadValue(root, subKey, name);
-    const std::string oldText = TextOf(before);
-    const std::string newText = TextOf(after);
+    const std::string oldText = TextOfState(before);
+    const std::string newText = TextOfState(after);
     // The environment step appends ";part" to what is there: removal takes
     // that part out of whatever the value holds then.
     if (IsEnvironmentKey(root, subKey) && after.present && newText.size() > oldText.size() + 1 &&

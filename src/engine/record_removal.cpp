@@ -108,9 +108,9 @@ std::string Describe(const RecordEntry& entry) {
         case RecordKind::kDir: return "folder " + entry.path;
         case RecordKind::kService: return "service " + entry.path;
         case RecordKind::kKey: return "key " + FormatRegistryKeyPath(entry.root, entry.subKey);
-        case RecordKind::kValue: return "value " + FormatRegistryValuePath(entry.root, entry.subKey + "\\", entry.name);
+        case RecordKind::kValue: return "value " + FormatRegistryValuePath(entry.root, entry.subKey, entry.name);
         case RecordKind::kAppend:
-            return "appended " + FormatRegistryValuePath(entry.root, entry.subKey + "\\", entry.name);
+            return "appended " + FormatRegistryValuePath(entry.root, entry.subKey, entry.name);
         case RecordKind::kIni: return "INI entry " + entry.path + " [" + entry.subKey + "] " + entry.name;
     }
     return std::string();
@@ -124,12 +124,6 @@ std::string ProgramOf(const std::string& commandLine) {
         return commandLine.substr(1, close == std::string::npos ? std::string::npos : close - 1);
     }
     return commandLine.substr(0, commandLine.find(' '));
-}
-
-std::string TextOf(const ValueState& state) {
-    std::string text = state.data;
-    while (!text.empty() && text.back() == '\0') text.pop_back();
-    return text;
 }
 
 // `text` without the appended ";part" (the last one that is a whole
@@ -331,7 +325,7 @@ RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, cons
         ValueState current = machine.ReadValue(e.root, e.subKey, e.name);
         if (!current.present || (current.type != kValueString && current.type != kValueExpandString)) return;
         std::string rest;
-        if (!WithoutAppended(TextOf(current), e.text, &rest)) return;
+        if (!WithoutAppended(TextOfState(current), e.text, &rest)) return;
         ValueState next;
         if (!rest.empty() || e.existed) next = StringState(rest, current.type == kValueExpandString);
         if (!machine.WriteValue(e.root, e.subKey, e.name, next)) left(i, "could not be written");
