@@ -219,6 +219,7 @@ int Remove(const RunnerCommand& command) {
     } else {
         RemovalOutcome outcome = CarryOutRemoval(plan);
         left = outcome.left;
+        kept = outcome.kept;
         finished = left.empty();
         if (finished) {
             reg::DeleteKeyTree(HKEY_LOCAL_MACHINE, key.c_str());
