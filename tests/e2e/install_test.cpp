@@ -25,6 +25,7 @@
 
 #include "package.h"
 #include "pe_imports.h"
+#include "prefix_snapshot.h"
 #include "wine_session.h"
 
 namespace kq::e2e {
@@ -646,8 +647,9 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
 
 // A cancel confirmed while the files are copied stops before the next file
 // and undoes what the copy had done: no installed file, folder or log
-// stays, the completion page shows the error ending and says so, the
-// product is not registered and the working folder is gone. The package has
+// stays (the prefix equals its snapshot from before the run), the
+// completion page shows the error ending and says so, the product is not
+// registered and the working folder is gone. The package has
 // many small files in a disk image, so the copy lasts long enough to be
 // interrupted.
 TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
@@ -665,6 +667,7 @@ TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
         WriteFile(authoring / files[i].AuthoringPath(), "file " + std::to_string(i) + " of the many\r\n");
     fs::path package = Build(authoring, "pkg", "diskimage");
     ASSERT_FALSE(package.empty());
+    const Snapshot before = TakeSnapshot(Session());
 
     int setup = StartSetup(package);
     std::optional<WindowInfo> ready =
@@ -702,6 +705,8 @@ TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
     ASSERT_EQ(finish.exitCode, 0) << finish.errors;
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+    const std::vector<std::string> diff = Diff(before, TakeSnapshot(Session()));
+    EXPECT_TRUE(diff.empty()) << "the cancelled run left changes:\n" << Lines(diff);
 }
 
 // Stored names that climb out of the working folder, name a drive, a root or

@@ -1,19 +1,6 @@
-// Removal and rollback leave the machine as it was. Each case snapshots the
-// prefix (every file of drive C with a hash of its content, and the
-// registry as Wine keeps it in system.reg, user.reg and userdef.reg) before
-// the install and after the removal or the failed run, and compares the two.
-//
-// Left out of the comparison, because Wine itself changes them whenever a
-// program runs (kVolatileKeys and kVolatileFiles below): the registry
-// files' time stamps, Wine's own keys of the running session (the device
-// map, the performance counters, the fonts cache, its network stack and the
-// device classes its display driver registers at each start with a new
-// driver date), and the users' profile folders but their desktops (setup's
-// working folder lives in the temporary folder and goes by itself). One
-// trace is left on purpose and allowed for: when the last product that
-// counts on kqexec.exe goes, the running kqexec.exe cannot delete itself
-// and is deleted at the next start of the system (its
-// PendingFileRenameOperations entry; the file is still there until then).
+// Removal and rollback leave the machine as it was: each case compares
+// snapshots of the prefix (prefix_snapshot.h) from before the install and
+// after the removal or the failed run.
 //
 // kqexec is started through a batch file: Wine's own quoting of a command
 // line turns "/S" into \"/S\".
@@ -26,6 +13,8 @@
 #include <sstream>
 
 #include "package.h"
+#include "pe_imports.h"
+#include "prefix_snapshot.h"
 #include "wine_session.h"
 
 namespace kq::e2e {
@@ -38,72 +27,6 @@ const char kUninstallKey[] =
 
 // The class key comprobe.dll registers.
 const char kProbeClass[] = "HKCR\\CLSID\\{8C0D4A52-6E1B-4F7A-9D3C-2B5E7F9A1C44}";
-
-// Registry places (lower case, as they are written in Wine's registry
-// files, with doubled backslashes) and files (lower case, relative to drive
-// C, as a prefix) that Wine changes by itself, and the one trace removal
-// leaves on purpose: the runner's own deletion at the next start of the
-// system (PendingFileRenameOperations).
-const char* const kVolatileKeys[] = {
-    "hardware\\\\devicemap",
-    "currentversion\\\\perflib",
-    "services\\\\tcpip",
-    "software\\\\wine\\\\fonts",
-    "currentcontrolset\\\\control\\\\class\\\\",
-    "\"pendingfilerenameoperations\"",
-};
-const char* const kVolatileFiles[] = {
-    "users/",  // the profiles' temporary folders and Wine's caches (the desktop is a folder of its own, below)
-    "windows/temp/",
-    "windows/system32/wbem/",
-};
-
-bool StartsWithAny(const std::string& text, const char* const* prefixes, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        if (text.compare(0, std::char_traits<char>::length(prefixes[i]), prefixes[i]) == 0) return true;
-    }
-    return false;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-uint64_t Fnv1a(const std::string& bytes) {
-    uint64_t hash = 1469598103934665603ull;
-    for (unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
-// "path" -> "size:hash" for files, "dir" for folders; and "KEY|value line".
-struct Snapshot {
-    std::map<std::string, std::string> files;
-    std::set<std::string> registry;
-};
-
-// Differences as readable lines: "- was only before", "+ is only after".
-std::vector<std::string> Diff(const Snapshot& before, const Snapshot& after) {
-    std::vector<std::string> lines;
-    for (const auto& [path, state] : before.files) {
-        auto it = after.files.find(path);
-        if (it == after.files.end()) lines.push_back("- file " + path);
-        else if (it->second != state) lines.push_back("~ file " + path);
-    }
-    for (const auto& [path, state] : after.files) {
-        if (before.files.count(path) == 0) lines.push_back("+ file " + path);
-    }
-    for (const std::string& line : before.registry) {
-        if (after.registry.count(line) == 0) lines.push_back("- reg " + line);
-    }
-    for (const std::string& line : after.registry) {
-        if (before.registry.count(line) == 0) lines.push_back("+ reg " + line);
-    }
-    return lines;
-}
 
 class RemovalTest : public WineTest {
 protected:
@@ -231,70 +154,10 @@ protected:
         ASSERT_EQ(click.exitCode, 0) << click.errors;
     }
 
-    Snapshot Take() {
-        Session().StopAll();  // the registry files are written when the wineserver ends
-        Snapshot snapshot;
-        const fs::path drive = Session().DriveC();
-        for (auto it = fs::recursive_directory_iterator(drive, fs::directory_options::skip_permission_denied);
-             it != fs::recursive_directory_iterator(); ++it) {
-            std::string relative = Lower(fs::relative(it->path(), drive).generic_string());
-            if (it->is_symlink()) {
-                if (it->is_directory()) it.disable_recursion_pending();
-                continue;
-            }
-            bool desktop = relative.find("/desktop") != std::string::npos;
-            if (!desktop && StartsWithAny(relative, kVolatileFiles, std::size(kVolatileFiles))) continue;
-            if (relative == "remove.bat" || relative == "maintain.bat") continue;
-            if (it->is_directory()) {
-                snapshot.files[relative] = "dir";
-            } else {
-                std::string content = ReadFile(it->path());
-                snapshot.files[relative] = std::to_string(content.size()) + ":" + std::to_string(Fnv1a(content));
-            }
-        }
-        for (const char* file : {"system.reg", "user.reg", "userdef.reg"}) {
-            std::istringstream lines(ReadFile(Session().Prefix() / file));
-            std::string key;
-            std::string pending;
-            for (std::string line; std::getline(lines, line);) {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                if (!pending.empty()) {
-                    pending += line;
-                } else {
-                    pending = line;
-                }
-                if (!pending.empty() && pending.back() == '\\') {
-                    pending.pop_back();
-                    continue;
-                }
-                line = pending;
-                pending.clear();
-                if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-                if (line[0] == '[') {
-                    key = Lower(std::string(file) + ":" + line.substr(1, line.find(']') - 1));
-                    snapshot.registry.insert(key);
-                    continue;
-                }
-                snapshot.registry.insert(key + "|" + Lower(line));
-            }
-        }
-        // The volatile places, whichever file they are kept in.
-        for (auto it = snapshot.registry.begin(); it != snapshot.registry.end();) {
-            bool isVolatile = false;
-            for (const char* place : kVolatileKeys) isVolatile = isVolatile || it->find(place) != std::string::npos;
-            it = isVolatile ? snapshot.registry.erase(it) : std::next(it);
-        }
-        return snapshot;
-    }
+    Snapshot Take() { return TakeSnapshot(Session()); }
 
     bool UninstallKeyExists() { return Session().Run("reg", {"query", kUninstallKey}).exitCode == 0; }
 };
-
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
-    return text;
-}
 
 // Every kind of change, then a silent removal with "/S" after the code (as
 // Windows runs QuietUninstallString): everything setup made is gone,
@@ -329,10 +192,9 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
                                                                          ? after.files.at("program files/northwind notes/data/today.txt")
                                                                          : "missing";
     EXPECT_EQ(ReadFile(today), "the user's own notes");
-    std::vector<std::string> diff = Diff(expected, after);
     // The runner removes itself at the next start of the system when it
     // was the last product's.
-    diff.erase(std::remove(diff.begin(), diff.end(), "+ file windows/kqexec.exe"), diff.end());
+    std::vector<std::string> diff = DropRunnerTrace(Diff(expected, after));
     EXPECT_TRUE(diff.empty()) << Lines(diff);
     EXPECT_FALSE(UninstallKeyExists());
 }
@@ -349,8 +211,7 @@ TEST_F(RemovalTest, AFailedRunIsRolledBack) {
     Install(package, "Cancel");
     ASSERT_FALSE(HasFailure());
     const Snapshot after = Take();
-    std::vector<std::string> diff = Diff(before, after);
-    diff.erase(std::remove(diff.begin(), diff.end(), "+ file windows/kqexec.exe"), diff.end());
+    std::vector<std::string> diff = DropRunnerTrace(Diff(before, after));
     EXPECT_TRUE(diff.empty()) << Lines(diff);
     EXPECT_FALSE(UninstallKeyExists());
 }
