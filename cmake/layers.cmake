@@ -58,6 +58,7 @@ kq_layer(app      base win net run crypt checks engine layout wizard)
 kq_tool(builder   base crypt)
 kq_tool(kqexec    base win engine)
 kq_tool(lnkprobe)
+kq_tool(comprobe)
 kq_tool(theme     base win layout)
 kq_tool(uidriver)
 

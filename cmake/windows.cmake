@@ -40,7 +40,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-foreach(dir tools/uidriver tools/kqexec tools/lnkprobe tests/win bench)
+foreach(dir tools/uidriver tools/kqexec tools/lnkprobe tools/comprobe tests/win bench)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
   endif()

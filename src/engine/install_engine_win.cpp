@@ -9,6 +9,9 @@
 #include "base/profile_file_win.h"
 #include "engine/directories_win.h"
 #include "engine/file_step_win.h"
+#include "engine/install_recorders.h"
+#include "engine/record_machine_win.h"
+#include "engine/record_removal.h"
 #include "engine/services_win.h"
 #include "engine/shortcuts_win.h"
 #include "engine/system_settings_win.h"
@@ -55,6 +58,8 @@ void CInstallEngine::Start() {
         RemoveTemporaryFiles();
         return;
     }
+    m_recordPath = m_maintenanceFolder + kInstallRecordName;
+    ::DeleteFileA(m_recordPath.c_str());
 
     DWORD id = 0;
     HANDLE worker = ::CreateThread(nullptr, 0, &CInstallEngine::WorkerProc, this, 0, &id);
@@ -65,7 +70,27 @@ void CInstallEngine::Start() {
         ::CloseHandle(worker);
     }
     m_log.Close();
+    const RunSignals& signals = *m_snapshot.signals;
+    if (!m_snapshot.preview && (signals.Aborted() || signals.CancelRequested())) RollBack();
     m_reporter.SetProgressPosition(m_files.Total());
+}
+
+void CInstallEngine::SaveRecord() {
+    if (!m_snapshot.preview) WriteWholeFile(m_recordPath, m_record.Text());
+}
+
+void CInstallEngine::RollBack() {
+    RemovalScope scope;
+    scope.productCode = m_snapshot.settings.productCode;
+    scope.installDir = m_snapshot.settings.installDir;
+    scope.maintenanceFolder = m_maintenanceFolder;
+    // Every entry is this run's own: any local drive is in reach.
+    for (char drive = 'A'; drive <= 'Z'; ++drive) scope.folders.push_back(std::string(1, drive) + ":\\");
+    scope.rollback = true;
+    CWinRecordMachine machine;
+    RemoveRecorded(m_record.Entries(), scope, machine);
+    m_record.Clear();
+    m_snapshot.signals->MarkRolledBack();
 }
 
 DWORD WINAPI CInstallEngine::WorkerProc(void* self) {
@@ -93,22 +118,34 @@ void CInstallEngine::Work() {
     PrepareMaintenanceProgram();
     m_reporter.SetProgressRange(m_files.Total());
 
+    SaveRecord();
     Status(status::kCopyingFiles);
-    if (!preview && !CopyFiles()) return;
+    const bool copied = preview || CopyFiles();
+    SaveRecord();
+    if (!copied) return;
 
     Status(status::kCreatingShortcuts);
     if (!preview) CreateShortcuts();
+    SaveRecord();
     Status(status::kSettingSystem);
     if (!preview) ApplySystemSettings();
+    SaveRecord();
     // Not skipped in preview: the step shows its status and then changes
     // nothing itself.
     InstallServices();
+    SaveRecord();
 
     Status(status::kFinishing);
     if (preview) return;
     // A product that cannot be removed is not installed: the run ends as a
-    // failed one, and the working folder with the decrypted scripts goes.
+    // failed one (and is rolled back from its record), and the working
+    // folder with the decrypted scripts goes.
     kq::Status registered = RegisterForUninstall();
+    {
+        CWinRecordMachine state;
+        CountSharedFiles(m_record, {m_snapshot.settings.installDir, m_maintenanceFolder}, state);
+    }
+    SaveRecord();
     if (!registered) {
         ShowInstallError(3, registered.message().c_str());
         m_snapshot.signals->Abort();
@@ -129,15 +166,20 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
     m_log.Append(logkind::kTotalFile, std::to_string(m_files.Total()));
 
     Status(status::kCreatingDirectories);
-    CreateDirectoryPath(m_maintenanceFolder);
+    // Every level a path needed is recorded, so removal takes "Vendor" of
+    // "Program Files\Vendor\Product" too.
+    auto createDir = [this](const std::string& path) {
+        CreateRecordedDirectoryPath(path, &CreateOneDirectory, m_record);
+    };
+    createDir(m_maintenanceFolder);
     const std::string& installDir = m_snapshot.settings.installDir;
-    CreateDirectoryPath(installDir);
+    createDir(installDir);
     m_log.Append(logkind::kDir, installDir);
 
     ExpandFn expand = [this](const std::string& t) { return Expand(t); };
     for (const std::string& entry : m_files.directories) {
         std::string dir = DirectoryPath(entry, expand);
-        CreateDirectoryPath(dir);
+        createDir(dir);
         m_log.Append(logkind::kDir, dir);
     }
     return true;
@@ -165,9 +207,13 @@ bool CInstallEngine::CopyFiles() {
     };
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
-    CWinFileMachine machine(&m_reporter, m_snapshot.signals.get());
-    return kq::CopyFiles(m_files, [this](const std::string& t) { return Expand(t); }, context, machine,
-                         *m_snapshot.signals, m_log);
+    CWinFileMachine files(&m_reporter, m_snapshot.signals.get());
+    CWinRecordMachine state;
+    RecordingFileMachine machine(files, state, m_record);
+    ExpandFn expand = [this](const std::string& t) { return Expand(t); };
+    const bool done = kq::CopyFiles(m_files, expand, context, machine, *m_snapshot.signals, m_log);
+    RecordKeptFiles(m_files, expand, state, m_record);
+    return done;
 }
 
 void CInstallEngine::RemoveTemporaryFiles() {
@@ -189,14 +235,18 @@ RegistrationPaths CInstallEngine::MakeRegistrationPaths() const {
 
 void CInstallEngine::PrepareMaintenanceProgram() {
     ProfileFile profile(m_snapshot.setupScriptPath.c_str());
-    CWinRegistrationMachine machine;
+    CWinRegistrationMachine registration;
+    CWinRecordMachine state;
+    RecordingRegistrationMachine machine(registration, state, m_record);
     kq::PrepareMaintenanceProgram(Script(profile), [this](const std::string& t) { return Expand(t); },
                                   MakeRegistrationPaths(), machine, m_log);
 }
 
 kq::Status CInstallEngine::RegisterForUninstall() {
     ProfileFile profile(m_snapshot.setupScriptPath.c_str());
-    CWinRegistrationMachine machine;
+    CWinRegistrationMachine registration;
+    CWinRecordMachine state;
+    RecordingRegistrationMachine machine(registration, state, m_record);
     return kq::RegisterForUninstall(Script(profile), [this](const std::string& t) { return Expand(t); },
                                     MakeRegistrationPaths(), machine, m_log);
 }
@@ -210,7 +260,9 @@ void CInstallEngine::CreateShortcuts() {
     context.installDir = m_snapshot.settings.installDir;
     context.packedFolder = m_packedFolder;
     context.featureDeselected = m_snapshot.featureDeselected;
-    CWinShortcutMachine machine;
+    CWinShortcutMachine shortcuts;
+    CWinRecordMachine state;
+    RecordingShortcutMachine machine(shortcuts, state, m_record);
     kq::CreateShortcuts(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine, m_log);
 }
 
@@ -221,9 +273,12 @@ void CInstallEngine::ApplySystemSettings() {
     context.workFolderName = m_snapshot.workFolderName;
     context.packedFileFolder = m_packedFolder;
     context.featureDeselected = m_snapshot.featureDeselected;
-    CWinSettingsMachine machine;
+    CWinSettingsMachine settings;
+    CWinRecordMachine state;
+    RecordingSettingsMachine machine(settings, state, m_record);
     kq::ApplySystemSettings(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine,
                             m_log);
+    machine.Finish();
 }
 
 void CInstallEngine::InstallServices() {
@@ -236,7 +291,8 @@ void CInstallEngine::InstallServices() {
     hooks.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     hooks.abort = [this] { m_snapshot.signals->Abort(); };
     hooks.preview = m_snapshot.preview;
-    CWinServiceMachine machine;
+    CWinServiceMachine services;
+    RecordingServiceMachine machine(services, m_record);
     kq::InstallServices(Script(profile), [this](const std::string& t) { return Expand(t); }, m_snapshot.systemName,
                         machine, hooks, m_log);
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/file_list.h"
+#include "engine/install_record.h"
 #include "engine/install_reporter.h"
 #include "engine/uninstall_log.h"
 #include "engine/uninstall_registration.h"
@@ -45,6 +46,11 @@ private:
     void ApplySystemSettings();
     void InstallServices();
 
+    // The install record beside the log (install_record.h), written after
+    // each step; a cancelled or failed run is undone from it at once.
+    void SaveRecord();
+    void RollBack();
+
     std::string Expand(const std::string& text) const;
     void Status(const char* text) { m_reporter.SetStatus(text, 0); }
 
@@ -56,6 +62,8 @@ private:
     FileList m_files;
     UninstallLog m_log;
     std::string m_refusal;  // why the file list was refused, when it was
+    InstallRecord m_record;
+    std::string m_recordPath;
 };
 
 // "Error Number: %i\r\nMessage: %s" in a message box.

@@ -30,34 +30,6 @@ std::vector<std::string_view> Components(std::string_view path) {
     return parts;
 }
 
-// Why `path` may not be acted on, or nullptr when it may: it must start at
-// a drive ("C:\") or a share ("\\server\share\"), name something below
-// that, and hold no part that the system would read as another folder.
-const char* PathProblem(std::string_view path) {
-    if (path.empty()) return "empty path";
-    size_t rootParts = 0;
-    std::string_view rest;
-    if (path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
-        path[1] == ':' && IsSeparator(path[2])) {
-        rest = path.substr(3);
-    } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-        rest = path.substr(2);
-        rootParts = 2;  // server and share
-    } else {
-        return "not an absolute path";
-    }
-    for (char c : rest) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || std::strchr("*?<>|\":", c) != nullptr) return "wildcard or reserved character";
-    }
-    std::vector<std::string_view> parts = Components(rest);
-    for (std::string_view part : parts) {
-        if (part.find_first_not_of(". ") == std::string_view::npos) return "relative part in path";
-    }
-    if (parts.size() <= rootParts) return "a drive or share itself";
-    return nullptr;
-}
-
 // The form in which two spellings of one path compare equal.
 std::string PathKey(std::string_view path) {
     std::string key;
@@ -68,6 +40,24 @@ std::string PathKey(std::string_view path) {
         for (char c : part) key += Upper(c);
     }
     return key;
+}
+
+// CON, NUL, COM1 and the like name a device in any folder, with any
+// extension.
+bool IsDeviceName(std::string_view part) {
+    std::string base;
+    for (char c : part.substr(0, part.find('.'))) base += Upper(c);
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
+           base[3] <= '9';
+}
+
+bool StartsWithFolder(const std::string& pathKey, const std::string& folderKey) {
+    if (folderKey.empty()) return false;
+    return pathKey.size() > folderKey.size() && pathKey.compare(0, folderKey.size(), folderKey) == 0 &&
+           pathKey[folderKey.size()] == '\\';
 }
 
 size_t Depth(std::string_view path) { return Components(path).size(); }
@@ -108,6 +98,35 @@ struct Collected {
 
 }  // namespace
 
+const char* AbsolutePathProblem(std::string_view path) {
+    if (path.empty()) return "empty path";
+    size_t rootParts = 0;
+    std::string_view rest;
+    if (path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+        path[1] == ':' && IsSeparator(path[2])) {
+        rest = path.substr(3);
+    } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        // "\\?\" and "\\.\" reach devices and bypass the system's path
+        // checks; only a share's path is taken.
+        if (path.size() >= 3 && (path[2] == '?' || path[2] == '.')) return "device path";
+        rest = path.substr(2);
+        rootParts = 2;  // server and share
+    } else {
+        return "not an absolute path";
+    }
+    for (char c : rest) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || std::strchr("*?<>|\":", c) != nullptr) return "wildcard or reserved character";
+    }
+    std::vector<std::string_view> parts = Components(rest);
+    for (std::string_view part : parts) {
+        if (part.find_first_not_of(". ") == std::string_view::npos) return "relative part in path";
+        if (IsDeviceName(part)) return "device name";
+    }
+    if (parts.size() <= rootParts) return "a drive or share itself";
+    return nullptr;
+}
+
 bool IsUsableProductCode(std::string_view productCode) {
     return IsSafeLeafName(productCode);
 }
@@ -147,8 +166,14 @@ RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalConte
         RemovalStep step;
         step.target = value;
         if (kind == logkind::kFile || kind == logkind::kShortcut) {
-            const char* problem = PathProblem(value);
+            const char* problem = AbsolutePathProblem(value);
             if (problem == nullptr && IsSeparator(value.back())) problem = "names a folder";
+            // Without a record nothing proves that setup made a file outside
+            // the install folder (a kept or skipped system DLL was logged
+            // too); a shortcut is always made anew.
+            if (problem == nullptr && kind == logkind::kFile && !context.installDir.empty() &&
+                !StartsWithFolder(PathKey(value), PathKey(context.installDir)))
+                problem = "outside the install folder, not proved to be setup's";
             if (problem != nullptr) {
                 refuse(entry, problem);
             } else if (first("F", PathKey(value))) {
@@ -156,7 +181,7 @@ RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalConte
                 c.files.push_back(step);
             }
         } else if (kind == logkind::kDir) {
-            const char* problem = PathProblem(value);
+            const char* problem = AbsolutePathProblem(value);
             if (problem != nullptr) {
                 refuse(entry, problem);
             } else if (first("D", PathKey(value))) {
@@ -220,7 +245,7 @@ RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalConte
 
     if (!context.registeredProgram.empty()) {
         LogEntry entry{"UninstallExecute", context.registeredProgram};
-        const char* problem = PathProblem(context.registeredProgram);
+        const char* problem = AbsolutePathProblem(context.registeredProgram);
         if (problem != nullptr) {
             refuse(entry, problem);
         } else if (first("F", PathKey(context.registeredProgram))) {
@@ -238,15 +263,17 @@ RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalConte
     std::stable_sort(c.directories.begin(), c.directories.end(), deeperPath);
     std::stable_sort(c.keys.begin(), c.keys.end(), deeperKey);
 
-    for (auto* group : {&c.services, &c.files, &c.values, &c.keys, &c.trees, &c.directories}) {
-        plan.steps.insert(plan.steps.end(), group->begin(), group->end());
-    }
+    // The author's program first, while the product it cleans up after is
+    // still there.
     if (!program.empty()) {
         RemovalStep step;
         step.action = RemovalAction::kRunProgram;
         step.target = context.maintenanceFolder + program;
         step.arguments = arguments;
         plan.steps.push_back(step);
+    }
+    for (auto* group : {&c.services, &c.files, &c.values, &c.keys, &c.trees, &c.directories}) {
+        plan.steps.insert(plan.steps.end(), group->begin(), group->end());
     }
     return plan;
 }
@@ -305,6 +332,26 @@ RunnerCommand ParseRunnerCommandLine(std::string_view arguments) {
             break;
         }
         rest = TrimBlanks(token.substr(after));
+    }
+    // Switches after the code too: the registered UninstallString followed
+    // by " /S" removes silently.
+    for (;;) {
+        size_t blank = rest.find_last_of(" \t");
+        if (blank == std::string_view::npos) break;
+        std::string_view token = rest.substr(blank + 1);
+        if (token.size() == 4 && token.front() == '"' && token.back() == '"') token = token.substr(1, 2);
+        if (token.size() != 2 || (token[0] != '/' && token[0] != '-')) break;
+        char letter = Upper(token[1]);
+        if (letter == 'R') {
+            remove = true;
+        } else if (letter == 'M') {
+            modify = true;
+        } else if (letter == 'S') {
+            command.silent = true;
+        } else {
+            break;
+        }
+        rest = TrimBlanks(rest.substr(0, blank));
     }
     if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = TrimBlanks(rest.substr(1, rest.size() - 2));
     command.productCode.assign(rest);

@@ -6,6 +6,8 @@
 // be cut short (a path cut short names another file). Unknown kinds are
 // reported and otherwise ignored.
 //
+// This is the removal of an installation that left no install record
+// (install_record.h); with a record, record_removal.h decides instead.
 // Removal undoes the log in reverse, one kind of change at a time, so that
 // nothing is removed while something still depends on it:
 //   1. services (NTSERVICE) are stopped and deleted: they may hold files;
@@ -16,15 +18,19 @@
 //   4. registry keys (REGKEY), each only when it is empty, deepest first;
 //   5. class and extension keys (REMKEY) with everything below them;
 //   6. directories (DIR), each only when it is empty, deepest first;
-//   7. the author's maintenance program (RUN3RD with RUN3RDCMD), which lives
-//      in the maintenance folder.
+// The author's maintenance program (RUN3RD with RUN3RDCMD), which lives in
+// the maintenance folder, runs before all of them, while the product is
+// still whole.
 // The runner then deletes the Uninstall key, the log and the maintenance
 // folder. Within a kind, later lines go first; a target named twice is
 // acted on once.
 //
 // The log is a file on disk and its lines decide what is deleted, so every
 // target is checked first: paths must be absolute and plain (no wildcards,
-// no "." or ".." parts, not a drive's root), registry paths must name a key
+// no "." or ".." parts, no device names or "\\?\" forms, not a drive's
+// root), a FILE outside the install folder is kept (only a record can prove
+// that setup made it: a system DLL kept by the version rule is logged too),
+// registry paths must name a key
 // below a root, REMKEY only a key directly below the classes root and never
 // one the system itself depends on, and RUN3RD a plain file name. A line
 // that fails is listed in `refused` and not acted on.
@@ -41,6 +47,12 @@ namespace kq {
 // whole, so it must be one plain name: not empty, no path separators, no
 // ".." and nothing else a file name cannot hold.
 bool IsUsableProductCode(std::string_view productCode);
+
+// Why `path` may not be acted on, or nullptr when it may: it must start at
+// a drive ("C:\") or a share ("\\server\share\"), name something below
+// that, and hold no part that the system would read as another folder or
+// as a device.
+const char* AbsolutePathProblem(std::string_view path);
 
 struct LogEntry {
     std::string kind;
@@ -81,6 +93,9 @@ struct RemovalContext {
     // UninstallExecute of the Uninstall key: the maintenance program copied
     // into the install folder, which the log does not name. "" for none.
     std::string registeredProgram;
+    // LastInstallationPath of the Uninstall key; "" when unknown, which
+    // leaves FILE lines outside it unchecked.
+    std::string installDir;
 };
 
 RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalContext& context);
@@ -89,10 +104,10 @@ RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalConte
 // the runner's report.
 std::string DescribeStep(const RemovalStep& step);
 
-// The runner's command line. Switches come first, in any order and case,
-// with '/' or '-', each alone or in double quotes: /R removes, /M modifies,
-// /S is silent. The rest of the line, blanks trimmed and one pair of
-// enclosing quotes dropped, is the product code. A code without /R or /M
+// The runner's command line. Switches come first or last (after a blank),
+// in any order and case, with '/' or '-', each alone or in double quotes:
+// /R removes, /M modifies, /S is silent. The rest of the line, blanks
+// trimmed and one pair of enclosing quotes dropped, is the product code. A code without /R or /M
 // means removal, which is how setup starts an earlier version's runner
 // ("/S" <code>).
 struct RunnerCommand {

@@ -141,12 +141,12 @@ public:
     // The text's bytes and its terminating zero, as binary data.
     virtual bool WriteBinaryText(RegistryRoot root, const std::string& subKey, const std::string& name,
                                  const std::string& text) = 0;
-    // The string value; false when the key or the value is missing (or is
-    // no string). `expandable` tells whether it is stored as one.
     // An environment variable's value, written whole (never cut to
     // kMaxRegistryText): a PATH is routinely longer.
     virtual bool WriteEnvironmentValue(RegistryRoot root, const std::string& subKey, const std::string& name,
                                        const std::string& value, bool expandable) = 0;
+    // The string value; false when the key or the value is missing (or is
+    // no string). `expandable` tells whether it is stored as one.
     virtual bool ReadString(RegistryRoot root, const std::string& subKey, const std::string& name,
                             std::string* value, bool* expandable) = 0;
     virtual bool DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) = 0;

@@ -171,6 +171,8 @@ Status RegisterForUninstall(const Script& script, const ExpandFunction& expand, 
     WriteString(machine, key, "LastInstallationPath", paths.installDir);
     WriteString(machine, key, "ModifyPath", std::string(kMaintenanceRunnerName) + " /M " + code);
     WriteString(machine, key, "UninstallString", std::string(kMaintenanceRunnerName) + " /R " + code);
+    // What Windows' list of programs runs for a removal without questions.
+    WriteString(machine, key, "QuietUninstallString", std::string(kMaintenanceRunnerName) + " /R " + code + " /S");
     WriteString(machine, key, "InstallSource", CutRegistryText(machine.CurrentDirectory()));
     static const struct {
         const char* key;

@@ -18,6 +18,7 @@
 //   URLUpdateInfo, HelpLink, HelpTelephone "a24", "a25"; each only when set
 //   LastInstallationPath                   the install folder
 //   ModifyPath, UninstallString            "kqexec.exe /M <code>", "/R <code>"
+//   QuietUninstallString                   "kqexec.exe /R <code> /S"
 //   InstallSource                          the current directory
 //   NoModify, NoRemove, NoRepair           number 1; "a15", "a16", "a17" "Yes"
 //   DisplayIcon                            installed "a18" icon, when found

@@ -34,10 +34,14 @@ public:
     // installed).
     void Abort() { m_aborted = true; }
     bool Aborted() const { return m_aborted; }
+    // The changes of an ended run were undone: the machine is as it was.
+    void MarkRolledBack() { m_rolledBack = true; }
+    bool RolledBack() const { return m_rolledBack; }
 
 private:
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_aborted{false};
+    std::atomic<bool> m_rolledBack{false};
 };
 
 // The states of the run the user-interface thread keeps.

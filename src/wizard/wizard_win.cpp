@@ -29,6 +29,8 @@ constexpr UINT kInstallDelayMs = 300;
 constexpr char kRestartQuestion[] =
     "You must restart your system for the configuration changes made to <ProductName> to take effect. Click Yes "
     "to restart now or No if you plan to restart later.";
+constexpr char kRolledBackNote[] =
+    "\r\nEverything this installation had changed was undone: your computer is as it was before.";
 constexpr char kRestartFailed[] = "Can't restart! Please restart manually your computer!";
 
 // The progress page as the install worker sees it. Every call is a message
@@ -355,8 +357,10 @@ void CWizard::SetUpCompletePage(CPage& page) {
     page.ShowControl("IDC_LAUNCHREADME", false);
     page.ShowControl("IDC_LAUNCHFILE", false);
     if (m_run.Signals().Aborted()) {
-        page.SetText("IDC_INSTALLSTATUS",
-                     m_run.Expand(BracketsToAngles(LanguageText("SetupCompleteError", "3"))));
+        std::string status = m_run.Expand(BracketsToAngles(LanguageText("SetupCompleteError", "3")));
+        // The run undid its changes: say that the machine is as it was.
+        if (m_run.Signals().RolledBack()) status += kRolledBackNote;
+        page.SetText("IDC_INSTALLSTATUS", status);
         return;
     }
     const ProductSettings& settings = m_run.Settings();

@@ -74,6 +74,7 @@ TEST(RemovalPlanTest, WholeRunInRemovalOrder) {
         "FILE=C:\\Program Files\\Acme\\Notes\\liveupdate.exe\r\n";
     RemovalPlan plan = PlanText(log, "C:\\Program Files\\Acme\\Notes\\cleanup.exe");
     const std::vector<std::string> expected = {
+        "run C:\\WINDOWS\\Installer\\{P}\\cleanup.exe /quiet {P}",
         "service NotesSync",
         "file C:\\Program Files\\Acme\\Notes\\liveupdate.exe",
         "file C:\\Program Files\\Acme\\Notes\\note.ico",
@@ -93,7 +94,6 @@ TEST(RemovalPlanTest, WholeRunInRemovalOrder) {
         "dir C:\\Program Files\\Acme\\Notes\\docs\\en",
         "dir C:\\Program Files\\Acme\\Notes\\docs",
         "dir C:\\Program Files\\Acme\\Notes",
-        "run C:\\WINDOWS\\Installer\\{P}\\cleanup.exe /quiet {P}",
     };
     EXPECT_EQ(Describe(plan), expected);
     EXPECT_TRUE(plan.refused.empty());
@@ -118,8 +118,8 @@ TEST(RemovalPlanTest, EachTargetOnce) {
         "REGKEY=HKEY_CURRENT_USER\\S\\A\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\\\r\nNTSERVICE=svc\r\nNTSERVICE=SVC\r\n"
         "RUN3RD=one.exe\r\nRUN3RDCMD=1\r\nRUN3RD=two.exe\r\nRUN3RDCMD=2\r\n");
     const std::vector<std::string> expected = {
-        "service SVC", "file C:\\p\\\\a.txt", "key HKEY_CURRENT_USER\\S\\A", "dir C:\\p",
         "run C:\\WINDOWS\\Installer\\{P}\\two.exe 2",
+        "service SVC", "file C:\\p\\\\a.txt", "key HKEY_CURRENT_USER\\S\\A", "dir C:\\p",
     };
     EXPECT_EQ(Describe(plan), expected);
 }
@@ -167,6 +167,11 @@ TEST(RemovalPlanTest, RefusesTargetsThatAreNotTheProducts) {
         {"RUN3RD=..\\..\\cmd.exe", "not a plain file name"},
         {"RUN3RD=C:\\WINDOWS\\system32\\cmd.exe", "not a plain file name"},
         {"RUN3RD=", "not a plain file name"},
+        {"FILE=C:\\p\\CON", "device name"},
+        {"FILE=C:\\p\\nul.txt", "device name"},
+        {"DIR=C:\\p\\com1", "device name"},
+        {"FILE=\\\\?\\C:\\p\\x.dll", "device path"},
+        {"FILE=\\\\.\\PhysicalDrive0", "device path"},
         {"DELETE=C:\\x", "unknown entry"},
         {"file=C:\\x", "unknown entry"},
     };
@@ -201,6 +206,29 @@ TEST(RemovalPlanTest, AcceptedTargets) {
         ASSERT_EQ(plan.steps.size(), 1u) << c.line;
         EXPECT_EQ(DescribeStep(plan.steps[0]), c.step);
         EXPECT_TRUE(plan.refused.empty()) << c.line;
+    }
+}
+
+// Without a record, a FILE line outside the install folder may name a file
+// that was there before (a kept system DLL is logged too): it stays.
+TEST(RemovalPlanTest, WithoutRecordOnlyFilesInTheInstallFolderGo) {
+    struct Case {
+        const char* line;
+        bool removed;
+    };
+    const Case cases[] = {
+        {"FILE=C:\\Program Files\\Acme\\a.exe", true},
+        {"FILE=c:\\program files\\acme\\sub\\b.dll", true},
+        {"FILE=C:\\Program Files\\Acme2\\a.exe", false},
+        {"FILE=C:\\WINDOWS\\system32\\common.dll", false},
+        {"SHORTCUT=C:\\Start Menu\\Programs\\Acme\\Acme.lnk", true},
+    };
+    for (const Case& c : cases) {
+        RemovalContext context;
+        context.installDir = "C:\\Program Files\\Acme\\";
+        RemovalPlan plan = PlanRemoval(ParseUninstallLog(std::string(c.line) + "\r\n"), context);
+        EXPECT_EQ(plan.steps.size(), c.removed ? 1u : 0u) << c.line;
+        EXPECT_EQ(plan.refused.size(), c.removed ? 0u : 1u) << c.line;
     }
 }
 
@@ -241,6 +269,11 @@ TEST(RunnerCommandLine, SwitchesAndProductCode) {
         {"/X {6B1C}", Action::kRemove, false, "/X {6B1C}"},
         {"/Rx", Action::kRemove, false, "/Rx"},
         {"\"/S {6B1C}\"", Action::kRemove, false, "/S {6B1C}"},
+        {"/R {6B1C} /S", Action::kRemove, true, "{6B1C}"},
+        {"/R {6B1C} \"/S\"", Action::kRemove, true, "{6B1C}"},
+        {"{6B1C} /s", Action::kRemove, true, "{6B1C}"},
+        {"/M Notes 1.2 /S", Action::kModify, true, "Notes 1.2"},
+        {"/R {6B1C}/S", Action::kRemove, false, "{6B1C}/S"},
     };
     for (const Case& c : cases) {
         RunnerCommand command = ParseRunnerCommandLine(c.arguments);

@@ -145,6 +145,7 @@ TEST_F(Registration, EverythingInOrder) {
         "set LastInstallationPath=C:\\Program Files\\Acme\\Notes\\",
         "set ModifyPath=kqexec.exe /M {6B1C-77}",
         "set UninstallString=kqexec.exe /R {6B1C-77}",
+        "set QuietUninstallString=kqexec.exe /R {6B1C-77} /S",
         "set InstallSource=C:\\pkg",
         "set NoModify=#1",
         "set NoRepair=#1",

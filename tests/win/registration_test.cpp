@@ -324,6 +324,7 @@ TEST_F(Registration, WritesEveryValueCopiesTheFilesAndLogsInOrder) {
         {"LastInstallationPath", install_},
         {"ModifyPath", "kqexec.exe /M " + code},
         {"UninstallString", "kqexec.exe /R " + code},
+        {"QuietUninstallString", "kqexec.exe /R " + code + " /S"},
         {"InstallSource", current},
         {"NoModify", "#1"},
         {"NoRepair", "#1"},
@@ -685,18 +686,21 @@ TEST_F(Runner, AsksFirstAndReportsWhatIsLeft) {
     EXPECT_EQ(DriveRunner("/R " + code_, {IDYES, IDOK}, &texts), 0);
     const std::vector<std::string> shown = {
         asked[0],
-        "Northwind Notes was removed from your computer.\r\n\r\nSome items could not be removed. You may remove "
-        "them yourself:\r\n" + notes,
+        "Northwind Notes was removed from your computer.\r\n\r\nKept on purpose:\r\n" + notes +
+            ": holds files setup did not create",
     };
     EXPECT_EQ(texts, shown);
     EXPECT_FALSE(Exists(notes + "\\notes.exe"));
     EXPECT_TRUE(Exists(notes + "\\user.txt"));
     EXPECT_FALSE(reg::KeyExists(HKEY_LOCAL_MACHINE, key.c_str()));
 
+    // Without its setup folder the product can only be removed; No keeps it.
+    ASSERT_TRUE(reg::CreateKey(HKEY_LOCAL_MACHINE, key.c_str()));
+    ASSERT_TRUE(reg::WriteString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName", "Northwind Notes"));
     texts.clear();
-    EXPECT_EQ(DriveRunner("/M " + code_, {IDOK}, &texts), 0);
+    EXPECT_EQ(DriveRunner("/M " + code_, {IDNO}, &texts), 1);
     const std::vector<std::string> modify = {
-        "To change which parts of " + code_ + " are installed, run its setup program again."};
+        "Maintenance of Northwind Notes:\r\n\r\nIts setup folder is gone, so it cannot be repaired. Remove it?"};
     EXPECT_EQ(texts, modify);
 }
 
@@ -715,7 +719,7 @@ TEST_F(Runner, RefusesBadCommandsAndMissingLogs) {
         {"/S /R ..", 2},
         {"/S /R ..\\..\\WINDOWS", 2},
         {"/S /R /M " + code_, 2},
-        {"/S /M " + code_, 0},
+        {"/S /M " + code_, 2},  // the maintenance window needs the user
     };
     for (const Case& c : cases) EXPECT_EQ(RunRunner(c.arguments), c.exitCode) << c.arguments;
     EXPECT_TRUE(reg::KeyExists(HKEY_LOCAL_MACHINE, key.c_str()));

@@ -3,23 +3,39 @@
 //   kqexec.exe [/S] /R <product code>   remove the product
 //   kqexec.exe "/S" <product code>      the same, silently (how setup removes
 //                                       an earlier version before installing)
-//   kqexec.exe /M <product code>        modify: tells the user to run the
-//                                       product's setup again
+//   kqexec.exe /M <product code>        maintenance: repair (runs the
+//                                       package's setup.exe again from
+//                                       InstallSource while it is there) or
+//                                       remove
 //
 // Everything to remove is in "<Windows folder>\Installer\<code>\uninstall.log";
 // removal_plan.h says in what order and with which checks. Afterwards the
 // product's Uninstall key, the log and the maintenance folder are deleted.
+// /S may also come last ("kqexec.exe /R <code> /S", the registered
+// QuietUninstallString).
 // Without /S the user confirms first and sees what could not be removed.
 //
+// With an install record beside the log (install_record.h) removal works
+// from the record (record_removal.h); an earlier install without one is
+// removed from the log alone (removal_plan.h). When something remains
+// that a second attempt could remove, the log, the record and the
+// Uninstall key stay, and the record keeps only what is left.
+//
 // Exit codes: 0 removed (or the modify note shown), 1 the user said No,
-// 2 bad command line or product code, 3 no uninstall log for the product.
+// 2 bad command line or product code, 3 no uninstall log for the product,
+// 4 something remains for a second attempt.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/file.h"
 #include "base/registry_path.h"
+#include "base/text.h"
+#include "engine/install_record.h"
+#include "engine/record_machine_win.h"
+#include "engine/record_removal.h"
 #include "engine/removal_plan.h"
 #include "engine/uninstall_log.h"
 #include "remover_win.h"
@@ -28,7 +44,7 @@
 namespace kq {
 namespace {
 
-enum ExitCode { kRemoved = 0, kDeclined = 1, kBadCommand = 2, kNoLog = 3 };
+enum ExitCode { kRemoved = 0, kDeclined = 1, kBadCommand = 2, kNoLog = 3, kLeftBehind = 4 };
 
 // The most not-removed items listed in the final message.
 constexpr size_t kMaxListed = 10;
@@ -46,11 +62,108 @@ std::string WindowsFolder() {
     return folder;
 }
 
+// Every value of a "Shell Folders" key: the folders the shell gives
+// programs, where setup may have put shortcuts and files.
+void AddShellFolders(HKEY root, std::vector<std::string>& folders) {
+    CKey key;
+    if (key.Open(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", KEY_READ) !=
+        ERROR_SUCCESS)
+        return;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD nameSize = sizeof(name);
+        BYTE data[MAX_PATH + 1];
+        DWORD dataSize = sizeof(data) - 1;
+        DWORD type = 0;
+        LONG result = ::RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS || type != REG_SZ || dataSize < 4) continue;
+        data[dataSize] = 0;
+        folders.push_back(WithTrailingBackslash(reinterpret_cast<const char*>(data)));
+    }
+}
+
+// What this product's install could have reached, and what belongs to the
+// other products registered on the machine.
+RemovalScope MakeScope(const std::string& code, const std::string& windows, const std::string& maintenanceFolder,
+                       const std::vector<LogEntry>& log) {
+    RemovalScope scope;
+    scope.productCode = code;
+    scope.maintenanceFolder = maintenanceFolder;
+    const std::string key = UninstallKeyPath(code);
+    std::string installDir = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "LastInstallationPath");
+    if (!installDir.empty() && AbsolutePathProblem(installDir) == nullptr)
+        scope.installDir = WithTrailingBackslash(installDir);
+    scope.folders.push_back(windows + "\\");
+    const char kVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+    for (const char* name : {"ProgramFilesDir", "CommonFilesDir"}) {
+        std::string folder = reg::ReadString(HKEY_LOCAL_MACHINE, kVersionKey, name);
+        if (!folder.empty()) scope.folders.push_back(WithTrailingBackslash(folder));
+    }
+    AddShellFolders(HKEY_CURRENT_USER, scope.folders);
+    AddShellFolders(HKEY_LOCAL_MACHINE, scope.folders);
+    // A product kept out of the list of programs ("a14" No) has no
+    // LastInstallationPath: its log's first folder is the install folder,
+    // taken only when it is no folder of the system itself.
+    if (scope.installDir.empty()) {
+        for (const LogEntry& entry : log) {
+            if (entry.kind != logkind::kDir) continue;
+            bool system = AbsolutePathProblem(entry.value) != nullptr;
+            for (const std::string& folder : scope.folders) system = system || IsInsideFolder(folder, entry.value);
+            if (!system) scope.installDir = WithTrailingBackslash(entry.value);
+            break;
+        }
+    }
+    if (!scope.installDir.empty()) scope.folders.push_back(scope.installDir);
+
+    CKey products;
+    if (products.Open(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", KEY_READ) ==
+        ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            char name[256];
+            DWORD nameSize = sizeof(name);
+            LONG result = ::RegEnumKeyExA(products, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+            if (result == ERROR_NO_MORE_ITEMS) break;
+            if (result != ERROR_SUCCESS || EqualsIgnoreCase(name, code)) continue;
+            std::vector<std::string> theirs = {windows + "\\Installer\\" + name + "\\"};
+            std::string other = UninstallKeyPath(name);
+            for (const char* value : {"LastInstallationPath", "InstallLocation"}) {
+                std::string folder = reg::ReadString(HKEY_LOCAL_MACHINE, other.c_str(), value);
+                if (!folder.empty() && AbsolutePathProblem(folder) == nullptr)
+                    theirs.push_back(WithTrailingBackslash(folder));
+            }
+            for (const std::string& folder : theirs) {
+                // A product "installed" into a folder of the system does not
+                // own that folder.
+                bool system = false;
+                for (const std::string& ours : scope.folders) {
+                    if (ours != scope.installDir && IsInsideFolder(ours, folder)) system = true;
+                }
+                if (!system) scope.foreignFolders.push_back(folder);
+            }
+        }
+    }
+    return scope;
+}
+
+void AddLines(std::string& message, const char* heading, const std::vector<std::string>& lines, size_t& listed) {
+    if (lines.empty()) return;
+    message += std::string("\r\n\r\n") + heading;
+    for (const std::string& line : lines) {
+        if (listed++ >= kMaxListed) {
+            message += "\r\n...";
+            return;
+        }
+        message += "\r\n" + line;
+    }
+}
+
 int Remove(const RunnerCommand& command) {
     const std::string& code = command.productCode;
     const std::string windows = WindowsFolder();
     const std::string maintenanceFolder = windows + "\\Installer\\" + code + "\\";
     const std::string logPath = maintenanceFolder + kUninstallLogName;
+    const std::string recordPath = maintenanceFolder + kInstallRecordName;
     const std::string key = UninstallKeyPath(code);
     std::string name = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName");
     if (name.empty()) name = code;
@@ -73,25 +186,101 @@ int Remove(const RunnerCommand& command) {
     // Out of every folder that is about to go.
     ::SetCurrentDirectoryA((windows + "\\").c_str());
 
+    const std::vector<LogEntry> log = ParseUninstallLog(text);
+    RemovalScope scope = MakeScope(code, windows, maintenanceFolder, log);
     RemovalContext context;
     context.maintenanceFolder = maintenanceFolder;
     context.registeredProgram = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "UninstallExecute");
-    RemovalPlan plan = PlanRemoval(ParseUninstallLog(text), context);
-    RemovalOutcome outcome = CarryOutRemoval(plan);
+    context.installDir = scope.installDir;
+    RemovalPlan plan = PlanRemoval(log, context);
 
-    reg::DeleteKeyTree(HKEY_LOCAL_MACHINE, key.c_str());
-    ::DeleteFileA(logPath.c_str());
-    DeleteFolderTree(maintenanceFolder);
+    std::vector<std::string> left, kept, refused = plan.refused;
+    bool finished = false;
+    std::string recordText;
+    ParsedRecord record;
+    if (ReadWholeFile(recordPath, recordText)) record = ParseRecord(recordText);
+    if (record.valid) {
+        // The author's program first, while the product is whole; then
+        // everything from the record, which knows what was there before.
+        RemovalPlan first;
+        for (const RemovalStep& step : plan.steps) {
+            if (step.action == RemovalAction::kRunProgram) first.steps.push_back(step);
+        }
+        CarryOutRemoval(first);
+        for (const std::string& line : record.refused) refused.push_back(kInstallRecordName + std::string(" ") + line);
+        CWinRecordMachine machine;
+        RecordRemovalReport report = RemoveRecorded(record.entries, scope, machine);
+        left = report.left;
+        kept = report.kept;
+        refused.insert(refused.end(), report.refused.begin(), report.refused.end());
+        finished = report.registrationRemoved;
+        // A second attempt starts where this one stopped.
+        if (!finished) WriteWholeFile(recordPath, FormatRecord(report.remaining));
+    } else {
+        RemovalOutcome outcome = CarryOutRemoval(plan);
+        left = outcome.left;
+        kept = outcome.kept;
+        finished = left.empty();
+        if (finished) {
+            reg::DeleteKeyTree(HKEY_LOCAL_MACHINE, key.c_str());
+            ::DeleteFileA(logPath.c_str());
+            DeleteFolderTree(maintenanceFolder);
+        }
+    }
 
     if (!command.silent) {
-        std::string message = name + " was removed from your computer.";
-        if (!outcome.left.empty()) {
-            message += "\r\n\r\nSome items could not be removed. You may remove them yourself:";
-            for (size_t i = 0; i < outcome.left.size() && i < kMaxListed; ++i) message += "\r\n" + outcome.left[i];
-            if (outcome.left.size() > kMaxListed) message += "\r\n...";
-        }
-        Tell(message, name, MB_ICONINFORMATION);
+        std::string message = finished ? name + " was removed from your computer."
+                                       : name + " could not be removed completely. Close the programs that use it "
+                                                "and remove it again to finish.";
+        size_t listed = 0;
+        AddLines(message, "Still there, to be removed by the next attempt:", left, listed);
+        AddLines(message, "Kept on purpose:", kept, listed);
+        AddLines(message, "Not touched (not this product's):", refused, listed);
+        Tell(message, name, finished ? MB_ICONINFORMATION : MB_ICONWARNING);
     }
+    return finished ? kRemoved : kLeftBehind;
+}
+
+// The small maintenance window: repair by running the package's setup
+// again while its folder is still there, or remove.
+int Modify(const RunnerCommand& command) {
+    std::string key = UninstallKeyPath(command.productCode);
+    std::string name = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName");
+    if (name.empty()) name = command.productCode;
+    std::string source = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "InstallSource");
+    std::string setup = source.empty() ? std::string() : WithTrailingBackslash(source) + "setup.exe";
+    const bool canRepair = !setup.empty() && ::GetFileAttributesA(setup.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (command.silent) return kBadCommand;  // a choice needs the user
+    int answer = 0;
+    if (canRepair) {
+        std::string question = "Maintenance of " + name + ":\r\n\r\nYes: repair it (its setup runs again from " +
+                               source + ")\r\nNo: remove it\r\nCancel: leave it as it is";
+        answer = ::MessageBoxA(nullptr, question.c_str(), name.c_str(),
+                               MB_YESNOCANCEL | MB_ICONQUESTION | MB_SETFOREGROUND);
+    } else {
+        std::string question = "Maintenance of " + name +
+                               ":\r\n\r\nIts setup folder is gone, so it cannot be repaired. Remove it?";
+        answer = ::MessageBoxA(nullptr, question.c_str(), name.c_str(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
+        if (answer == IDYES) answer = IDNO;  // remove
+        else answer = IDCANCEL;
+    }
+    if (answer == IDNO) {
+        RunnerCommand remove = command;
+        remove.action = RunnerCommand::Action::kRemove;
+        return Remove(remove);
+    }
+    if (answer != IDYES) return kDeclined;
+    std::string commandLine = "\"" + setup + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(setup.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, source.c_str(),
+                          &startup, &process)) {
+        Tell("The setup program could not be started:\r\n" + setup, name, MB_ICONERROR);
+        return kNoLog;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
     return kRemoved;
 }
 
@@ -108,16 +297,7 @@ int Run() {
         if (!command.silent) Tell("\"" + command.productCode + "\" is not a product code.", "kqexec", MB_ICONERROR);
         return kBadCommand;
     }
-    if (command.action == RunnerCommand::Action::kModify) {
-        std::string key = UninstallKeyPath(command.productCode);
-        std::string name = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName");
-        if (name.empty()) name = command.productCode;
-        if (!command.silent) {
-            Tell("To change which parts of " + name + " are installed, run its setup program again.", name,
-                 MB_ICONINFORMATION);
-        }
-        return kRemoved;
-    }
+    if (command.action == RunnerCommand::Action::kModify) return Modify(command);
     return Remove(command);
 }
 

@@ -133,7 +133,7 @@ RemovalOutcome CarryOutRemoval(const RemovalPlan& plan) {
                 break;
             case RemovalAction::kRemoveDirectory:
                 if (PathExists(step.target) && !::RemoveDirectoryA(step.target.c_str())) {
-                    outcome.left.push_back(step.target);
+                    outcome.kept.push_back(step.target + ": holds files setup did not create");
                 }
                 break;
             case RemovalAction::kRunProgram:

@@ -8,9 +8,11 @@
 namespace kq {
 
 struct RemovalOutcome {
-    // Files and services that could not be removed, and folders that are
-    // not empty (they hold files that setup did not put there).
+    // Files and services that could not be removed: a second attempt may.
     std::vector<std::string> left;
+    // Folders that are not empty (they hold files that setup did not put
+    // there), "folder: why".
+    std::vector<std::string> kept;
 };
 
 // Runs every step in order. A missing target counts as removed; a failure

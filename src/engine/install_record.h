@@ -1,0 +1,132 @@
+// The install record: what setup knows about its changes beyond the
+// uninstall log, kept beside it as "uninstall.kqr" in the maintenance
+// folder. The log names what was touched; the record says what was there
+// before, so that removal (and the rollback of a cancelled or failed run)
+// undoes exactly what setup made and restores what it changed.
+//
+// Format (version 1). Single-byte text, one entry per line ending in LF (a
+// CR before it is ignored). The first line is "KQR<TAB>1". Each further line
+// is a kind and its fields, separated by TAB characters. In every field the
+// bytes '%', TAB, CR and LF, and every byte below 0x20, are written as '%'
+// and two upper-case hex digits; any other '%' sequence is refused. Registry
+// data is a state: "-" for "no such value", or "<type>:<hex bytes>" with
+// the system's type number (1 string, 2 expandable string, 3 binary, 4
+// 32-bit number) and the raw data bytes in hex.
+//
+//   FILE     new|replaced|kept  <path>  <sha-256 hex>  <size>
+//            a file setup put where none was (new), over an existing one
+//            (replaced), or left as it was (kept); hash and size are those
+//            of setup's copy, empty for kept
+//   SHARED   <path>  <counted before: 1|0>
+//            setup added one to the file's count under SharedDLLs (and
+//            counted the earlier owner of a file it found without a count)
+//   SERVER   <path>             setup registered the file as a COM server
+//   DIR      <path>             a folder setup created (each level)
+//   KEY      <root\key>         a registry key setup created (each level)
+//   VALUE    <root\key>  <name>  <state before>  <state written>
+//   APPEND   <root\key>  <name>  <appended part>  <existed: 1|0>
+//            an environment value setup appended ";part" to
+//   INI      <file>  <section>  <key>  <before: "-" or "=" value>  <value written>
+//   SERVICE  <name>             a service setup created
+//
+// Lines are appended in the order the changes were made; removal undoes
+// them in reverse. A line of an unknown kind, or with the wrong number of
+// fields, is refused with its reason and the rest is still read: the record
+// is a file on disk that anybody with rights to the folder may edit, so
+// nothing in it is trusted (record_removal.h checks every target).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/registry_path.h"
+
+namespace kq {
+
+constexpr char kInstallRecordName[] = "uninstall.kqr";
+
+// Registry value types the record knows.
+constexpr uint32_t kValueString = 1;
+constexpr uint32_t kValueExpandString = 2;
+constexpr uint32_t kValueBinary = 3;
+constexpr uint32_t kValueNumber = 4;
+
+struct ValueState {
+    bool present = false;
+    uint32_t type = 0;
+    std::string data;  // raw bytes (a string with its terminating zero)
+    bool operator==(const ValueState& other) const {
+        return present == other.present && (!present || (type == other.type && data == other.data));
+    }
+    bool operator!=(const ValueState& other) const { return !(*this == other); }
+};
+
+ValueState StringState(const std::string& text, bool expandable = false);
+ValueState NumberState(uint32_t number);
+// A string state's text, without its terminating zeros.
+std::string TextOfState(const ValueState& state);
+
+struct FileFingerprint {
+    std::string sha256;  // 64 lower-case hex digits
+    uint64_t size = 0;
+    bool operator==(const FileFingerprint& o) const { return sha256 == o.sha256 && size == o.size; }
+};
+
+// The fingerprint of bytes in memory.
+FileFingerprint FingerprintOf(std::string_view bytes);
+
+enum class RecordKind { kFile, kShared, kServer, kDir, kKey, kValue, kAppend, kIni, kService };
+
+enum class FileOrigin { kNew, kReplaced, kKept };
+
+struct RecordEntry {
+    RecordKind kind = RecordKind::kFile;
+    std::string path;         // FILE, SHARED, SERVER, DIR, INI (the file), SERVICE (the name)
+    FileOrigin origin = FileOrigin::kNew;
+    FileFingerprint fingerprint;
+    RegistryRoot root = RegistryRoot::kNone;  // KEY, VALUE, APPEND
+    std::string subKey;       // KEY, VALUE, APPEND; INI: the section
+    std::string name;         // VALUE, APPEND: value name; INI: the key
+    ValueState before, after; // VALUE
+    std::string text;         // APPEND: the part; INI: the value written
+    bool existed = false;     // APPEND: the value existed; INI: the entry existed; SHARED: it had a count
+    std::string previous;     // INI: the value before
+};
+
+struct ParsedRecord {
+    std::vector<RecordEntry> entries;
+    // "line N: reason" for every line not taken.
+    std::vector<std::string> refused;
+    bool valid = false;  // the header was right
+};
+
+std::string FormatRecordLine(const RecordEntry& entry);
+std::string FormatRecord(const std::vector<RecordEntry>& entries);
+ParsedRecord ParseRecord(std::string_view text);
+
+// The record as the install run builds it. Entries stay in memory (the
+// rollback of a cancelled run works from them) and the whole file is
+// rewritten by Save, which the run calls after each step.
+class InstallRecord {
+public:
+    void Add(RecordEntry entry) { entries_.push_back(std::move(entry)); }
+    const std::vector<RecordEntry>& Entries() const { return entries_; }
+    void Clear() { entries_.clear(); }
+    std::string Text() const { return FormatRecord(entries_); }
+
+    // Helpers for the usual entries.
+    void File(FileOrigin origin, const std::string& path, const FileFingerprint& fingerprint = FileFingerprint());
+    void Folder(const std::string& path);
+    void Key(RegistryRoot root, const std::string& subKey);
+    void Value(RegistryRoot root, const std::string& subKey, const std::string& name, const ValueState& before,
+               const ValueState& after);
+
+    // True when `path` was recorded as a file setup created or replaced.
+    bool Wrote(const std::string& path) const;
+
+private:
+    std::vector<RecordEntry> entries_;
+};
+
+}  // namespace kq

@@ -1,0 +1,271 @@
+#include "engine/install_recorders.h"
+
+#include "base/text.h"
+
+namespace kq {
+namespace {
+
+bool IsEnvironmentKey(RegistryRoot root, const std::string& subKey) {
+    RegistryRoot envRoot = RegistryRoot::kNone;
+    std::string envKey;
+    for (const char* scope : {"User", "System"}) {
+        if (EnvironmentKey(scope, &envRoot, &envKey) && envRoot == root && EqualsIgnoreCase(envKey, subKey)) return true;
+    }
+    return false;
+}
+
+// The levels of a key path, shortest first: "A", "A\B", "A\B\C".
+std::vector<std::string> KeyLevels(const std::string& subKey) {
+    std::vector<std::string> levels;
+    for (size_t at = 0; at <= subKey.size(); ++at) {
+        if (at == subKey.size() || subKey[at] == '\\') {
+            if (at > 0 && subKey[at - 1] != '\\') levels.push_back(subKey.substr(0, at));
+        }
+    }
+    return levels;
+}
+
+}  // namespace
+
+void RecordingBase::BeforeFile(const std::string& path) {
+    const std::string key = AsciiLower(path);
+    if (m_existed.count(key) != 0) return;
+    FileFingerprint ignored;
+    m_existed[key] = m_state.Fingerprint(path, &ignored);
+}
+
+void RecordingBase::AfterFile(const std::string& path) {
+    FileFingerprint fingerprint;
+    if (!m_state.Fingerprint(path, &fingerprint)) return;
+    const bool existed = m_existed[AsciiLower(path)];
+    m_record.File(existed ? FileOrigin::kReplaced : FileOrigin::kNew, path, fingerprint);
+}
+
+void RecordingBase::RecordFolders(const std::string& path, const std::function<void()>& create) {
+    std::vector<std::string> missing;
+    for (const std::string& level : KeyLevels(WithoutTrailingBackslash(path))) {
+        // "C:" alone is a drive, never made.
+        if (level.size() <= 2) continue;
+        if (!m_state.FolderExists(level)) missing.push_back(level);
+    }
+    create();
+    for (const std::string& level : missing) {
+        if (m_state.FolderExists(level)) m_record.Folder(level);
+    }
+}
+
+bool CreateRecordedDirectoryPath(const std::string& path,
+                                 const std::function<CreateDirResult(const std::string&)>& create,
+                                 InstallRecord& record) {
+    return CreateDirectoryPath(path, [&](const std::string& level) {
+        CreateDirResult result = create(level);
+        if (result == CreateDirResult::Created) record.Folder(level);
+        return result;
+    });
+}
+
+bool RecordingFileMachine::Move(const std::string& from, const std::string& to) {
+    BeforeFile(to);
+    if (!m_inner.Move(from, to)) return false;
+    AfterFile(to);
+    return true;
+}
+
+bool RecordingFileMachine::Copy(const std::string& from, const std::string& to) {
+    BeforeFile(to);
+    if (!m_inner.Copy(from, to)) return false;
+    AfterFile(to);
+    return true;
+}
+
+DownloadResult RecordingFileMachine::Download(const std::string& address, const std::string& destination) {
+    BeforeFile(destination);
+    DownloadResult result = m_inner.Download(address, destination);
+    if (result == DownloadResult::kDone) AfterFile(destination);
+    return result;
+}
+
+void RecordingFileMachine::RegisterServer(const std::string& path) {
+    RecordEntry entry;
+    entry.kind = RecordKind::kServer;
+    entry.path = path;
+    m_record.Add(std::move(entry));
+    m_inner.RegisterServer(path);
+}
+
+void RecordKeptFiles(const FileList& files, const ExpandFn& expand, RecordMachine& state, InstallRecord& record) {
+    for (const FileRecord& file : files.files) {
+        const std::string destination = DestinationPath(file, expand);
+        FileFingerprint ignored;
+        if (destination.empty() || record.Wrote(destination) || !state.Fingerprint(destination, &ignored)) continue;
+        record.File(FileOrigin::kKept, destination);
+    }
+}
+
+bool RecordingSettingsMachine::CopyFileTo(const std::string& from, const std::string& to) {
+    BeforeFile(to);
+    if (!m_inner.CopyFileTo(from, to)) return false;
+    AfterFile(to);
+    return true;
+}
+
+bool RecordingSettingsMachine::WriteIniValue(const std::string& file, const std::string& section,
+                                             const std::string& key, const std::string& value) {
+    FileFingerprint ignored;
+    const bool fileExisted = m_state.Fingerprint(file, &ignored);
+    RecordEntry entry;
+    entry.kind = RecordKind::kIni;
+    entry.path = file;
+    entry.subKey = section;
+    entry.name = key;
+    entry.text = value;
+    entry.existed = m_state.ReadIni(file, section, key, &entry.previous);
+    if (!m_inner.WriteIniValue(file, section, key, value)) return false;
+    if (!fileExisted) {
+        bool known = false;
+        for (const std::string& path : m_newIniFiles) known = known || EqualsIgnoreCase(path, file);
+        if (!known) m_newIniFiles.push_back(file);
+    }
+    m_record.Add(std::move(entry));
+    return true;
+}
+
+void RecordingSettingsMachine::Finish() {
+    for (const std::string& path : m_newIniFiles) {
+        FileFingerprint fingerprint;
+        if (m_state.Fingerprint(path, &fingerprint)) m_record.File(FileOrigin::kNew, path, fingerprint);
+    }
+    m_newIniFiles.clear();
+}
+
+bool RecordingSettingsMachine::CreateKey(RegistryRoot root, const std::string& subKey) {
+    std::vector<std::string> missing;
+    for (const std::string& level : KeyLevels(subKey)) {
+        if (!m_state.KeyExists(root, level)) missing.push_back(level);
+    }
+    const bool done = m_inner.CreateKey(root, subKey);
+    for (const std::string& level : missing) {
+        if (m_state.KeyExists(root, level)) m_record.Key(root, level);
+    }
+    return done;
+}
+
+bool RecordingSettingsMachine::RecordValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                           const std::function<bool()>& write) {
+    const ValueState before = m_state.ReadValue(root, subKey, name);
+    if (!write()) return false;
+    const ValueState after = m_state.ReadValue(root, subKey, name);
+    const std::string oldText = TextOfState(before);
+    const std::string newText = TextOfState(after);
+    // The environment step appends ";part" to what is there: removal takes
+    // that part out of whatever the value holds then.
+    if (IsEnvironmentKey(root, subKey) && after.present && newText.size() > oldText.size() + 1 &&
+        newText.compare(0, oldText.size(), oldText) == 0 && newText[oldText.size()] == ';' &&
+        (!before.present || before.type == after.type)) {
+        RecordEntry entry;
+        entry.kind = RecordKind::kAppend;
+        entry.root = root;
+        entry.subKey = subKey;
+        entry.name = name;
+        entry.text = newText.substr(oldText.size() + 1);
+        entry.existed = before.present;
+        m_record.Add(std::move(entry));
+        return true;
+    }
+    m_record.Value(root, subKey, name, before, after);
+    return true;
+}
+
+bool RecordingSettingsMachine::WriteEnvironmentValue(RegistryRoot root, const std::string& subKey,
+                                                     const std::string& name, const std::string& value,
+                                                     bool expandable) {
+    return RecordValue(root, subKey, name,
+                       [&] { return m_inner.WriteEnvironmentValue(root, subKey, name, value, expandable); });
+}
+
+bool RecordingSettingsMachine::WriteString(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                           const std::string& value, bool expandable) {
+    return RecordValue(root, subKey, name, [&] { return m_inner.WriteString(root, subKey, name, value, expandable); });
+}
+
+bool RecordingSettingsMachine::WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                           uint32_t value) {
+    return RecordValue(root, subKey, name, [&] { return m_inner.WriteNumber(root, subKey, name, value); });
+}
+
+bool RecordingSettingsMachine::WriteBinaryText(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                               const std::string& text) {
+    return RecordValue(root, subKey, name, [&] { return m_inner.WriteBinaryText(root, subKey, name, text); });
+}
+
+bool RecordingSettingsMachine::DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) {
+    const ValueState before = m_state.ReadValue(root, subKey, name);
+    if (!m_inner.DeleteValue(root, subKey, name)) return false;
+    if (before.present) m_record.Value(root, subKey, name, before, ValueState());
+    return true;
+}
+
+ServiceCreation RecordingServiceMachine::Install(const ServiceSpec& spec) {
+    ServiceCreation result = m_inner.Install(spec);
+    if (result == ServiceCreation::kCreated) {
+        RecordEntry entry;
+        entry.kind = RecordKind::kService;
+        entry.path = spec.name;
+        m_record.Add(std::move(entry));
+    }
+    return result;
+}
+
+bool RecordingShortcutMachine::CopyFileTo(const std::string& from, const std::string& to) {
+    BeforeFile(to);
+    if (!m_inner.CopyFileTo(from, to)) return false;
+    AfterFile(to);
+    return true;
+}
+
+void RecordingShortcutMachine::CreateFolderPath(const std::string& path) {
+    RecordFolders(path, [&] { m_inner.CreateFolderPath(path); });
+}
+
+bool RecordingShortcutMachine::CreateInternetShortcut(const std::string& address, const std::string& path) {
+    BeforeFile(path);
+    if (!m_inner.CreateInternetShortcut(address, path)) return false;
+    AfterFile(path);
+    return true;
+}
+
+bool RecordingShortcutMachine::CreateShellLink(const ShellLinkSpec& link) {
+    BeforeFile(link.linkPath);
+    if (!m_inner.CreateShellLink(link)) return false;
+    AfterFile(link.linkPath);
+    return true;
+}
+
+bool RecordingRegistrationMachine::CopyFileTo(const std::string& from, const std::string& to) {
+    BeforeFile(to);
+    if (!m_inner.CopyFileTo(from, to)) return false;
+    AfterFile(to);
+    return true;
+}
+
+bool RecordingRegistrationMachine::CreateMachineKey(const std::string& subKey) {
+    std::vector<std::string> missing;
+    for (const std::string& level : KeyLevels(subKey)) {
+        if (!m_state.KeyExists(RegistryRoot::kLocalMachine, level)) missing.push_back(level);
+    }
+    const bool done = m_inner.CreateMachineKey(subKey);
+    for (const std::string& level : missing) {
+        if (m_state.KeyExists(RegistryRoot::kLocalMachine, level)) m_record.Key(RegistryRoot::kLocalMachine, level);
+    }
+    return done;
+}
+
+bool RecordingRegistrationMachine::WriteMachineValue(const std::string& subKey, const UninstallValue& value) {
+    const ValueState before = m_state.ReadValue(RegistryRoot::kLocalMachine, subKey, value.name);
+    if (!m_inner.WriteMachineValue(subKey, value)) return false;
+    m_record.Value(RegistryRoot::kLocalMachine, subKey, value.name, before,
+                   m_state.ReadValue(RegistryRoot::kLocalMachine, subKey, value.name));
+    return true;
+}
+
+}  // namespace kq

@@ -1,0 +1,137 @@
+#include "prefix_snapshot.h"
+
+#include "pe_imports.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <iterator>
+#include <sstream>
+
+namespace kq::e2e {
+namespace {
+
+// The places left out (prefix_snapshot.h says why): registry places as
+// they are written in Wine's registry files (lower case, backslashes
+// doubled), files as a prefix of their path relative to drive C.
+const char* const kVolatileKeys[] = {
+    "hardware\\\\devicemap",
+    "currentversion\\\\perflib",
+    "services\\\\tcpip",
+    "currentversion\\\\networkcards",
+    "software\\\\wine\\\\fonts",
+    "currentcontrolset\\\\control\\\\class\\\\",
+    "\"pendingfilerenameoperations\"",
+};
+const char* const kVolatileFiles[] = {
+    "users/",  // the profiles' temporary folders and Wine's caches (the desktop is a folder of its own, below)
+    "windows/temp/",
+    "windows/system32/wbem/",
+};
+
+bool StartsWithAny(const std::string& text, const char* const* prefixes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (text.compare(0, std::char_traits<char>::length(prefixes[i]), prefixes[i]) == 0) return true;
+    }
+    return false;
+}
+
+uint64_t Fnv1a(const std::string& bytes) {
+    uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+}  // namespace
+
+
+std::vector<std::string> Diff(const Snapshot& before, const Snapshot& after) {
+    std::vector<std::string> lines;
+    for (const auto& [path, state] : before.files) {
+        auto it = after.files.find(path);
+        if (it == after.files.end()) lines.push_back("- file " + path);
+        else if (it->second != state) lines.push_back("~ file " + path);
+    }
+    for (const auto& [path, state] : after.files) {
+        if (before.files.count(path) == 0) lines.push_back("+ file " + path);
+    }
+    for (const std::string& line : before.registry) {
+        if (after.registry.count(line) == 0) lines.push_back("- reg " + line);
+    }
+    for (const std::string& line : after.registry) {
+        if (before.registry.count(line) == 0) lines.push_back("+ reg " + line);
+    }
+    return lines;
+}
+
+Snapshot TakeSnapshot(WineSession& session) {
+    session.StopAll();  // the registry files are written when the wineserver ends
+    Snapshot snapshot;
+    const fs::path drive = session.DriveC();
+    for (auto it = fs::recursive_directory_iterator(drive, fs::directory_options::skip_permission_denied);
+         it != fs::recursive_directory_iterator(); ++it) {
+        std::string relative = Lower(fs::relative(it->path(), drive).generic_string());
+        if (it->is_symlink()) {
+            if (it->is_directory()) it.disable_recursion_pending();
+            continue;
+        }
+        bool desktop = relative.find("/desktop") != std::string::npos;
+        if (!desktop && StartsWithAny(relative, kVolatileFiles, std::size(kVolatileFiles))) continue;
+        if (relative == "remove.bat" || relative == "maintain.bat") continue;
+        if (it->is_directory()) {
+            snapshot.files[relative] = "dir";
+        } else {
+            std::string content = ReadFile(it->path());
+            snapshot.files[relative] = std::to_string(content.size()) + ":" + std::to_string(Fnv1a(content));
+        }
+    }
+    for (const char* file : {"system.reg", "user.reg", "userdef.reg"}) {
+        std::istringstream lines(ReadFile(session.Prefix() / file));
+        std::string key;
+        std::string pending;
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!pending.empty()) {
+                pending += line;
+            } else {
+                pending = line;
+            }
+            if (!pending.empty() && pending.back() == '\\') {
+                pending.pop_back();
+                continue;
+            }
+            line = pending;
+            pending.clear();
+            if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+            if (line[0] == '[') {
+                key = Lower(std::string(file) + ":" + line.substr(1, line.find(']') - 1));
+                snapshot.registry.insert(key);
+                continue;
+            }
+            snapshot.registry.insert(key + "|" + Lower(line));
+        }
+    }
+    // The volatile places, whichever file they are kept in.
+    for (auto it = snapshot.registry.begin(); it != snapshot.registry.end();) {
+        bool isVolatile = false;
+        for (const char* place : kVolatileKeys) isVolatile = isVolatile || it->find(place) != std::string::npos;
+        it = isVolatile ? snapshot.registry.erase(it) : std::next(it);
+    }
+    return snapshot;
+}
+
+std::vector<std::string> DropRunnerTrace(std::vector<std::string> diff) {
+    diff.erase(std::remove(diff.begin(), diff.end(), "+ file windows/kqexec.exe"), diff.end());
+    return diff;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+}  // namespace kq::e2e

@@ -1,0 +1,321 @@
+// Removal and rollback leave the machine as it was: each case compares
+// snapshots of the prefix (prefix_snapshot.h) from before the install and
+// after the removal or the failed run.
+//
+// kqexec is started through a batch file: Wine's own quoting of a command
+// line turns "/S" into \"/S\".
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "package.h"
+#include "pe_imports.h"
+#include "prefix_snapshot.h"
+#include "wine_session.h"
+
+namespace kq::e2e {
+namespace {
+
+const char kProductCode[] = "{5D1E7A20-4C3B-4F6E-8A90-1B2C3D4E5F60}";
+const char kInstallDir[] = "C:\\Program Files\\Northwind Notes\\";
+const char kUninstallKey[] =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{5D1E7A20-4C3B-4F6E-8A90-1B2C3D4E5F60}";
+
+// The class key comprobe.dll registers.
+const char kProbeClass[] = "HKCR\\CLSID\\{8C0D4A52-6E1B-4F7A-9D3C-2B5E7F9A1C44}";
+
+class RemovalTest : public WineTest {
+protected:
+    void SetUp() override {
+        std::string problem = SetupProblem();
+        if (!problem.empty()) GTEST_SKIP() << problem;
+        for (const char* tool : {"tools/kqexec/kqexec.exe", "tools/comprobe/comprobe.dll"}) {
+            if (!fs::exists(WinBuildFile(tool))) GTEST_SKIP() << tool << " is not built";
+        }
+        if (!fs::exists(HarnessPaths::SourceDir() / "sample" / "theme" / "progress.lcd"))
+            GTEST_SKIP() << "no sample theme to lay out the pages";
+        WineTest::SetUp();
+    }
+
+    static fs::path WinBuildFile(const std::string& relative) { return HarnessPaths::WinBuildDir() / relative; }
+
+    // The package of the system-changes cases with every kind of change
+    // this case needs on top: a shared file and a kept one in the system
+    // folder, a value over an existing one, an association of an existing
+    // extension and class, a self-registering server.
+    fs::path MakePackage() {
+        fs::path authoring = Session().ScratchDir() / "authoring";
+        fs::remove_all(authoring);
+        fs::create_directories(authoring.parent_path());
+        fs::copy(AuthoringDir("system"), authoring, fs::copy_options::recursive);
+        fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
+        fs::create_directories(authoring / "files" / "bin");
+        fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), authoring / "files" / "bin" / "notes.exe");
+        fs::copy_file(WinBuildFile("tools/comprobe/comprobe.dll"), authoring / "files" / "bin" / "comprobe.dll");
+        fs::create_directories(authoring / "files" / "sys");
+        WriteFile(authoring / "files" / "sys" / "nwcommon.dll", "shared by Northwind programs");
+        WriteFile(authoring / "files" / "sys" / "nwkept.dll", "the package's older copy");
+        fs::create_directories(authoring / "support");
+        fs::copy_file(HarnessPaths::SourceDir() / "src" / "app" / "res" / "setup.ico", authoring / "support" / "editor.ico");
+        fs::copy_file(HarnessPaths::SourceDir() / "src" / "layout" / "res" / "info.ico", authoring / "support" / "note.ico");
+
+        std::string list = ReadFile(authoring / "data.inf");
+        list += "files\\bin\\comprobe.dll\r\nDestination Computer\\<InstallDir>bin\\*128*0*0|\r\n";  // registered
+        list += "files\\sys\\nwcommon.dll\r\nDestination Computer\\<SystemFolder>\\*0*0*0|\r\n";
+        list += "files\\sys\\nwkept.dll\r\nDestination Computer\\<SystemFolder>\\*32*0*0|\r\n";
+        WriteFile(authoring / "data.inf", list);
+
+        std::string script = ReadFile(authoring / "setup.inf");
+        auto replace = [&script](const std::string& from, const std::string& to) {
+            size_t at = script.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            script.replace(at, from.size(), to);
+        };
+        replace("[REGISTRYKEYS]\nTOTAL=2\n", "[REGISTRYKEYS]\nTOTAL=3\n2=HKEY_CURRENT_USER\\Software\\Northwind\\Shared\\\n");
+        replace("[REGISTRY]\nTOTAL=4\n",
+                "[REGISTRY]\nTOTAL=5\nA4=HKEY_CURRENT_USER\\Software\\Northwind\\Shared\\\nB4=Mode\nC4=installed\nD4=String\n");
+        replace("[EXTKQ]\nTOTAL=1\n",
+                "[EXTKQ]\nTOTAL=2\nB1=<InstallDir>bin\\notes.exe\nC1=.txt\nD1=txtfile\nE1=Northwind text\nG1=\"%1\"\nH1=\n");
+        WriteFile(authoring / "setup.inf", script);
+
+        fs::path out = Session().DriveC() / "pkg";
+        ProcessResult built =
+            BuildPackage(authoring, out, "cab", {"--support", WinBuildFile("tools/kqexec/kqexec.exe").string()});
+        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
+        return out;
+    }
+
+    // The machine before setup: a user PATH, a value the package overwrites,
+    // a newer copy of a system DLL the package keeps, a desktop inside the
+    // prefix.
+    void PrepareMachine(bool legacyService) {
+        fs::path desktop = Session().TempDir().parent_path() / "Desktop";
+        std::error_code error;
+        if (fs::is_symlink(desktop, error)) fs::remove(desktop);
+        fs::create_directories(desktop);
+        Reg({"add", "HKCU\\Environment", "/v", "PATH", "/d", "C:\\Tools", "/f"});
+        Reg({"add", "HKCU\\Software\\Northwind\\Shared", "/v", "Mode", "/d", "user", "/f"});
+        WriteFile(SystemFolder() / "nwkept.dll", "the machine's newer copy");
+        if (legacyService) {
+            ProcessResult legacy =
+                Session().Run("sc", {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"});
+            ASSERT_EQ(legacy.exitCode, 0) << legacy.output << legacy.errors;
+        }
+    }
+
+    void Reg(const std::vector<std::string>& args) {
+        ProcessResult result = Session().Run("reg", args);
+        ASSERT_EQ(result.exitCode, 0) << result.output << result.errors;
+    }
+
+    fs::path SystemFolder() { return Session().DriveC() / "windows" / "system32"; }
+
+    // Setup runs without questions and ends by itself; `answer` answers a
+    // service question when one comes.
+    void Install(const fs::path& package, const char* answer = nullptr) {
+        int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+        bool ended = WaitUntil(Millis(90000), [&] {
+            if (!Session().IsRunning(setup)) return true;
+            std::optional<WindowInfo> box = Session().WaitWindow({"--contains", "can't install"}, Millis(200));
+            if (box) {
+                if (answer == nullptr) ADD_FAILURE() << "unexpected question: " << box->AllText();
+                Session().Driver({"click", "--contains", "can't install", "--text", answer ? answer : "Ignore"});
+            }
+            return false;
+        });
+        ASSERT_TRUE(ended) << "setup.exe did not end";
+    }
+
+    // kqexec.exe with `arguments`, through a batch file; its exit code.
+    int RunKqexec(const std::string& arguments) {
+        WriteFile(Session().DriveC() / "remove.bat",
+                  "@echo off\r\nstart \"\" /wait C:\\windows\\kqexec.exe " + arguments + "\r\nexit %ERRORLEVEL%\r\n");
+        ProcessResult result = Session().Run("cmd", {"/c", "C:\\remove.bat"}, {}, Millis(90000));
+        EXPECT_FALSE(result.timedOut) << "kqexec did not end";
+        fs::remove(Session().DriveC() / "remove.bat");
+        return result.exitCode;
+    }
+
+    // The same, started without waiting: the case answers its windows.
+    int StartKqexec(const std::string& arguments) {
+        WriteFile(Session().DriveC() / "maintain.bat",
+                  "@echo off\r\nstart \"\" /wait C:\\windows\\kqexec.exe " + arguments + "\r\nexit %ERRORLEVEL%\r\n");
+        return Session().Start("cmd", {"/c", "C:\\maintain.bat"}, {}, Millis(120000));
+    }
+
+    void Answer(const char* contains, const char* button) {
+        ASSERT_TRUE(Session().WaitWindow({"--contains", contains}, Millis(20000)).has_value())
+            << "no window with " << contains << "; on the screen:\n" << Session().Driver({"list"}).output;
+        ProcessResult click = Session().Driver({"click", "--contains", contains, "--text", button});
+        ASSERT_EQ(click.exitCode, 0) << click.errors;
+    }
+
+    Snapshot Take() { return TakeSnapshot(Session()); }
+
+    bool UninstallKeyExists() { return Session().Run("reg", {"query", kUninstallKey}).exitCode == 0; }
+};
+
+// Every kind of change, then a silent removal with "/S" after the code (as
+// Windows runs QuietUninstallString): everything setup made is gone,
+// everything it changed is as it was, and the file the user changed stays
+// with its folders.
+TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    const Snapshot before = Take();
+
+    Install(package);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(UninstallKeyExists());
+    EXPECT_EQ(ReadFile(SystemFolder() / "nwkept.dll"), "the machine's newer copy");
+    EXPECT_EQ(ReadFile(SystemFolder() / "nwcommon.dll"), "shared by Northwind programs");
+    ASSERT_TRUE(fs::exists(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.kqr"));
+    // Setup starts regsvr32 without waiting for it.
+    EXPECT_TRUE(WaitUntil(Millis(30000), [&] { return Session().Run("reg", {"query", kProbeClass}).exitCode == 0; }))
+        << "the server did not register";
+    const fs::path today = Session().HostPath(std::string(kInstallDir) + "data\\today.txt");
+    WriteFile(today, "the user's own notes");
+
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    const Snapshot after = Take();
+
+    Snapshot expected = before;
+    expected.files["program files/northwind notes"] = "dir";
+    expected.files["program files/northwind notes/data"] = "dir";
+    expected.files["program files/northwind notes/data/today.txt"] = after.files.count("program files/northwind notes/data/today.txt")
+                                                                         ? after.files.at("program files/northwind notes/data/today.txt")
+                                                                         : "missing";
+    EXPECT_EQ(ReadFile(today), "the user's own notes");
+    // The runner removes itself at the next start of the system when it
+    // was the last product's.
+    std::vector<std::string> diff = DropRunnerTrace(Diff(expected, after));
+    EXPECT_TRUE(diff.empty()) << Lines(diff);
+    EXPECT_FALSE(UninstallKeyExists());
+}
+
+// A service the machine already has makes setup ask; Cancel fails the run
+// in its last steps. Everything done so far is undone at once.
+TEST_F(RemovalTest, AFailedRunIsRolledBack) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(true);
+    ASSERT_FALSE(HasFailure());
+    const Snapshot before = Take();
+
+    Install(package, "Cancel");
+    ASSERT_FALSE(HasFailure());
+    const Snapshot after = Take();
+    std::vector<std::string> diff = DropRunnerTrace(Diff(before, after));
+    EXPECT_TRUE(diff.empty()) << Lines(diff);
+    EXPECT_FALSE(UninstallKeyExists());
+}
+
+// A file in use cannot go: the Uninstall key, the log and the record stay,
+// and a second run, once the file is free, finishes.
+TEST_F(RemovalTest, ASecondRunFinishesWhatALockedFileStopped) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    Install(package);
+    ASSERT_FALSE(HasFailure());
+
+    // The product's program runs (it waits on its own message box).
+    const std::string program = std::string(kInstallDir) + "bin\\notes.exe";
+    int running = Session().Start(program, {}, {}, Millis(120000));
+    ASSERT_TRUE(Session().WaitWindow({"--contains", "Usage"}, Millis(20000)).has_value());
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 4);
+    EXPECT_TRUE(UninstallKeyExists());
+    EXPECT_TRUE(fs::exists(Session().HostPath(program)));
+    EXPECT_TRUE(fs::exists(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.log"));
+
+    Session().Driver({"click", "--contains", "Usage", "--text", "OK"});
+    Session().Wait(Millis(20000), running);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(fs::exists(Session().HostPath(program)));
+    EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
+}
+
+// Hand-made records that name what is not the product's: removal touches
+// none of it.
+TEST_F(RemovalTest, HostileRecordsChangeNothingOutsideTheProduct) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    Install(package);
+    ASSERT_FALSE(HasFailure());
+    Reg({"add", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{OTHER}", "/v",
+         "LastInstallationPath", "/d", "C:\\Other\\", "/f"});
+    WriteFile(Session().DriveC() / "Other" / "other.exe", "x");
+    WriteFile(Session().DriveC() / "outside.txt", "x");
+
+    // The hash of "x", so that "unchanged since installation" holds.
+    const std::string x = "2d711642b726b04401627ca9fbac32f5c8530fb1903cc4db02258717921a4881";
+    const std::string header = "KQR\t1\r\n";
+    const std::vector<std::string> records = {
+        "FILE\tnew\tC:\\outside.txt\t" + x + "\t1\r\n",
+        "FILE\tnew\tC:\\Program Files\\Northwind Notes\\..\\..\\outside.txt\t" + x + "\t1\r\n",
+        "FILE\tnew\tC:\\Other\\other.exe\t" + x + "\t1\r\n",
+        "FILE\tnew\t\\\\?\\C:\\outside.txt\t" + x + "\t1\r\n",
+        "DIR\tC:\\windows\r\nDIR\tC:\\Other\r\n",
+        "KEY\tHKEY_LOCAL_MACHINE\\Software\r\n",
+        "VALUE\tHKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{OTHER}\t"
+        "LastInstallationPath\t-\t1:433A5C4F746865725C00\r\n",
+        "SERVICE\tPlugPlay\r\n",
+    };
+    const fs::path recordPath = Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.kqr";
+    std::string all = header;
+    for (const std::string& record : records) all += record;
+    // The real record is replaced by the hostile one: nothing of the
+    // product's is named, so only the product's registration goes.
+    const Snapshot before = Take();
+    WriteFile(recordPath, all);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    const Snapshot after = Take();
+    for (const std::string& line : Diff(before, after)) {
+        bool product = line.find("northwind") != std::string::npos || line.find(Lower(kProductCode)) != std::string::npos;
+        EXPECT_TRUE(product) << line;
+    }
+    EXPECT_EQ(ReadFile(Session().DriveC() / "outside.txt"), "x");
+    EXPECT_EQ(ReadFile(Session().DriveC() / "Other" / "other.exe"), "x");
+}
+
+// "/M": the maintenance window repairs by running the package's setup
+// again from InstallSource, or removes.
+TEST_F(RemovalTest, MaintenanceWindowRepairsOrRemoves) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    Install(package);
+    ASSERT_FALSE(HasFailure());
+    const fs::path readme = Session().HostPath(std::string(kInstallDir) + "readme.txt");
+    ASSERT_TRUE(fs::remove(readme));
+
+    int repair = StartKqexec(std::string("/M ") + kProductCode);
+    Answer("repair it", "Yes");
+    EXPECT_EQ(Session().Wait(Millis(30000), repair).exitCode, 0);
+    EXPECT_TRUE(WaitUntil(Millis(90000), [&] { return fs::exists(readme); })) << "the repair did not install again";
+    ASSERT_TRUE(WaitUntil(Millis(60000), [&] {
+        return Session().Run("cmd", {"/c", "tasklist"}).output.find("setup.exe") == std::string::npos;
+    }));
+
+    int remove = StartKqexec(std::string("/M ") + kProductCode);
+    Answer("repair it", "No");
+    Answer("Are you sure", "Yes");
+    Answer("was removed", "OK");
+    EXPECT_EQ(Session().Wait(Millis(30000), remove).exitCode, 0);
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(fs::exists(readme));
+}
+
+}  // namespace
+}  // namespace kq::e2e

@@ -1,0 +1,639 @@
+#include "engine/install_record.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/install_recorders.h"
+#include "engine/record_removal.h"
+#include "base/text.h"
+
+namespace kq {
+namespace {
+
+constexpr char kInstallDir[] = "C:\\Program Files\\Acme\\Notes\\";
+constexpr char kMaintenance[] = "C:\\WINDOWS\\Installer\\{P}\\";
+constexpr char kSystemDll[] = "C:\\WINDOWS\\system32\\common.dll";
+
+// Files, folders, keys, values, INI entries and services in memory.
+struct MachineState {
+    std::map<std::string, std::string> files;
+    std::set<std::string> folders;
+    std::set<std::string> keys;  // "HKEY_...\sub"
+    std::map<std::string, ValueState> values;  // "HKEY_...\sub|name"
+    std::map<std::string, std::string> ini;    // "file|section|key"
+    std::map<std::string, std::string> services;
+    bool operator==(const MachineState& o) const {
+        return files == o.files && folders == o.folders && keys == o.keys && values == o.values && ini == o.ini &&
+               services == o.services;
+    }
+};
+
+// The registry ignores case.
+std::string KeyName(RegistryRoot root, const std::string& subKey) {
+    return AsciiLower(FormatRegistryKeyPath(root, subKey));
+}
+std::string ValueName(RegistryRoot root, const std::string& subKey, const std::string& name) {
+    return KeyName(root, subKey) + "|" + name;
+}
+std::string Parent(const std::string& path) {
+    size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+class FakeMachine : public RecordMachine, public SettingsMachine, public ServiceMachine {
+public:
+    MachineState s;
+    std::set<std::string> locked;
+    std::set<std::string> newIni;
+    std::vector<std::string> events;
+
+    // RecordMachine
+    bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) override {
+        auto it = s.files.find(path);
+        if (it == s.files.end()) return false;
+        *fingerprint = FingerprintOf(it->second);
+        return true;
+    }
+    bool FolderExists(const std::string& path) override { return s.folders.count(path) != 0; }
+    bool RemoveFile(const std::string& path) override {
+        if (locked.count(path) != 0) return false;
+        events.push_back("delete " + path);
+        s.files.erase(path);
+        return true;
+    }
+    bool Holds(const std::string& folder) const {
+        for (const auto& f : s.files) {
+            if (Parent(f.first) == folder) return true;
+        }
+        for (const std::string& d : s.folders) {
+            if (Parent(d) == folder) return true;
+        }
+        return false;
+    }
+    bool RemoveEmptyFolder(const std::string& path) override {
+        if (Holds(path)) return false;
+        s.folders.erase(path);
+        return true;
+    }
+    bool DeleteFolderTree(const std::string& path) override {
+        std::string folder = WithoutTrailingBackslash(path);
+        for (auto it = s.files.begin(); it != s.files.end();) {
+            it = it->first.compare(0, folder.size() + 1, folder + "\\") == 0 ? s.files.erase(it) : std::next(it);
+        }
+        s.folders.erase(folder);
+        return true;
+    }
+    bool KeyExists(RegistryRoot root, const std::string& subKey) override {
+        return s.keys.count(KeyName(root, subKey)) != 0;
+    }
+    bool DeleteEmptyKey(RegistryRoot root, const std::string& subKey) override {
+        const std::string key = KeyName(root, subKey);
+        for (const std::string& k : s.keys) {
+            if (k.size() > key.size() && k.compare(0, key.size() + 1, key + "\\") == 0) return false;
+        }
+        for (const auto& v : s.values) {
+            if (v.first.compare(0, key.size() + 1, key + "|") == 0) return false;
+        }
+        s.keys.erase(key);
+        return true;
+    }
+    bool DeleteKeyTree(RegistryRoot root, const std::string& subKey) override {
+        const std::string key = KeyName(root, subKey);
+        for (auto it = s.keys.begin(); it != s.keys.end();) {
+            it = (*it == key || it->compare(0, key.size() + 1, key + "\\") == 0) ? s.keys.erase(it) : std::next(it);
+        }
+        for (auto it = s.values.begin(); it != s.values.end();) {
+            it = it->first.compare(0, key.size() + 1, key + "|") == 0 ? s.values.erase(it) : std::next(it);
+        }
+        return true;
+    }
+    ValueState ReadValue(RegistryRoot root, const std::string& subKey, const std::string& name) override {
+        auto it = s.values.find(ValueName(root, subKey, name));
+        return it == s.values.end() ? ValueState() : it->second;
+    }
+    bool WriteValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                    const ValueState& state) override {
+        if (!state.present) {
+            s.values.erase(ValueName(root, subKey, name));
+            return true;
+        }
+        s.keys.insert(KeyName(root, subKey));
+        s.values[ValueName(root, subKey, name)] = state;
+        return true;
+    }
+    bool ReadIni(const std::string& file, const std::string& section, const std::string& key,
+                 std::string* value) override {
+        auto it = s.ini.find(file + "|" + section + "|" + key);
+        if (it == s.ini.end()) return false;
+        *value = it->second;
+        return true;
+    }
+    bool WriteIni(const std::string& file, const std::string& section, const std::string& key,
+                  const std::string* value) override {
+        if (value == nullptr) {
+            s.ini.erase(file + "|" + section + "|" + key);
+        } else {
+            s.ini[file + "|" + section + "|" + key] = *value;
+        }
+        return true;
+    }
+    bool ServiceProgram(const std::string& name, std::string* program) override {
+        auto it = s.services.find(name);
+        if (it == s.services.end()) return false;
+        *program = it->second;
+        return true;
+    }
+    bool DeleteService(const std::string& name) override {
+        events.push_back("service " + name);
+        s.services.erase(name);
+        return true;
+    }
+    bool UnregisterServer(const std::string& path) override {
+        events.push_back("unregister " + path);
+        return true;
+    }
+
+    // SettingsMachine
+    bool IsFile(const std::string& path) override { return s.files.count(path) != 0; }
+    bool CopyFileTo(const std::string& from, const std::string& to) override {
+        if (s.files.count(from) == 0 || s.folders.count(Parent(to)) == 0) return false;
+        s.files[to] = s.files[from];
+        return true;
+    }
+    bool WriteIniValue(const std::string& file, const std::string& section, const std::string& key,
+                       const std::string& value) override {
+        // A new file's content changes with each entry.
+        if (s.files.count(file) == 0 || newIni.count(file) != 0) {
+            s.files[file] += "[" + section + "]" + key + "=" + value + ";";
+            newIni.insert(file);
+        }
+        return WriteIni(file, section, key, &value);
+    }
+    bool CreateKey(RegistryRoot root, const std::string& subKey) override {
+        for (size_t at = 0; at <= subKey.size(); ++at) {
+            if (at == subKey.size() || subKey[at] == '\\') s.keys.insert(KeyName(root, subKey.substr(0, at)));
+        }
+        return true;
+    }
+    bool WriteString(RegistryRoot root, const std::string& subKey, const std::string& name, const std::string& value,
+                     bool expandable) override {
+        if (!KeyExists(root, subKey)) return false;
+        return WriteValue(root, subKey, name, StringState(value, expandable));
+    }
+    bool WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name, uint32_t value) override {
+        if (!KeyExists(root, subKey)) return false;
+        return WriteValue(root, subKey, name, NumberState(value));
+    }
+    bool WriteEnvironmentValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                               const std::string& value, bool expandable) override {
+        return WriteString(root, subKey, name, value, expandable);
+    }
+    bool WriteBinaryText(RegistryRoot root, const std::string& subKey, const std::string& name,
+                         const std::string& text) override {
+        ValueState state;
+        state.present = true;
+        state.type = kValueBinary;
+        state.data = text + '\0';
+        if (!KeyExists(root, subKey)) return false;
+        return WriteValue(root, subKey, name, state);
+    }
+    bool ReadString(RegistryRoot root, const std::string& subKey, const std::string& name, std::string* value,
+                    bool* expandable) override {
+        ValueState state = ReadValue(root, subKey, name);
+        if (!state.present) return false;
+        *value = state.data.substr(0, state.data.find('\0'));
+        *expandable = state.type == kValueExpandString;
+        return true;
+    }
+    bool DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) override {
+        return WriteValue(root, subKey, name, ValueState());
+    }
+    void AnnounceEnvironmentChange() override {}
+
+    // ServiceMachine
+    ServiceCreation Install(const ServiceSpec& spec) override {
+        if (s.services.count(spec.name) != 0) return ServiceCreation::kFailed;
+        s.services[spec.name] = spec.commandLine;
+        return ServiceCreation::kCreated;
+    }
+};
+
+RemovalScope Scope() {
+    RemovalScope scope;
+    scope.productCode = "{P}";
+    scope.installDir = kInstallDir;
+    scope.maintenanceFolder = kMaintenance;
+    scope.folders = {kInstallDir, "C:\\WINDOWS\\", "C:\\Program Files\\", "C:\\Documents and Settings\\"};
+    scope.foreignFolders = {"C:\\Program Files\\Other\\", "C:\\WINDOWS\\Installer\\{OTHER}\\"};
+    return scope;
+}
+
+// A machine as it was before the install: Windows, a system DLL, a win.ini
+// with an entry, a user PATH, the .txt association, a value of another
+// product.
+void SeedSystem(FakeMachine& m) {
+    for (const char* folder : {"C:\\WINDOWS", "C:\\WINDOWS\\system32", "C:\\Program Files", "C:\\WINDOWS\\Installer"})
+        m.s.folders.insert(folder);
+    m.s.files["C:\\WINDOWS\\win.ini"] = "[old]";
+    m.s.files["C:\\pkg\\notes.exe"] = "program";
+    m.s.files["C:\\pkg\\common.dll"] = "new dll";
+    m.s.files["C:\\pkg\\notes.ini"] = "x";
+    m.s.ini["C:\\WINDOWS\\win.ini|Fonts|Sans"] = "sans.ttf";
+    m.CreateKey(RegistryRoot::kClassesRoot, ".txt\\ShellNew");
+    m.WriteString(RegistryRoot::kClassesRoot, ".txt", "", "txtfile", false);
+    m.CreateKey(RegistryRoot::kCurrentUser, "Environment");
+    m.WriteString(RegistryRoot::kCurrentUser, "Environment", "PATH", "C:\\Tools", true);
+    m.CreateKey(RegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    m.CreateKey(RegistryRoot::kLocalMachine, kSharedDllsKey);
+}
+
+// Every kind of change through the recorders, then removal: the machine is
+// as it was, and only what the user made after the install stays.
+TEST(InstallRecordTest, RemovalUndoesARecordedInstall) {
+    FakeMachine m;
+    SeedSystem(m);
+    const MachineState before = m.s;
+
+    InstallRecord record;
+    auto create = [&m](const std::string& level) {
+        if (m.s.folders.count(level) != 0) return CreateDirResult::Exists;
+        if (m.s.folders.count(Parent(level)) == 0) return CreateDirResult::ParentMissing;
+        m.s.folders.insert(level);
+        return CreateDirResult::Created;
+    };
+    ASSERT_TRUE(CreateRecordedDirectoryPath("C:\\Program Files\\Acme\\Notes\\data\\a", create, record));
+    ASSERT_TRUE(CreateRecordedDirectoryPath("C:\\WINDOWS\\Installer\\{P}", create, record));
+    RecordingSettingsMachine settings(m, m, record);
+    ASSERT_TRUE(settings.CopyFileTo("C:\\pkg\\notes.exe", std::string(kInstallDir) + "notes.exe"));
+    ASSERT_TRUE(settings.CopyFileTo("C:\\pkg\\notes.exe", std::string(kInstallDir) + "data\\a\\user.txt"));
+    ASSERT_TRUE(settings.CopyFileTo("C:\\pkg\\common.dll", kSystemDll));
+    ASSERT_TRUE(settings.CopyFileTo("C:\\pkg\\notes.ini", std::string(kMaintenance) + "uninstall.log"));
+    settings.WriteIniValue("C:\\WINDOWS\\win.ini", "Fonts", "Sans", "notes.ttf");
+    settings.WriteIniValue("C:\\WINDOWS\\win.ini", "Notes", "Home", "C:\\Notes");
+    settings.WriteIniValue("C:\\WINDOWS\\notes.ini", "Main", "Run", "1");
+    settings.CreateKey(RegistryRoot::kLocalMachine, "Software\\Acme\\Notes");
+    settings.WriteNumber(RegistryRoot::kLocalMachine, "Software\\Acme\\Notes", "Build", 12);
+    settings.CreateKey(RegistryRoot::kClassesRoot, "Acme.Note\\shell\\Open\\Command");
+    settings.CreateKey(RegistryRoot::kClassesRoot, ".txt");
+    settings.WriteString(RegistryRoot::kClassesRoot, ".txt", "", "Acme.Note", false);
+    settings.WriteString(RegistryRoot::kClassesRoot, "Acme.Note\\shell\\Open\\Command", "", "notes %1", false);
+    settings.WriteString(RegistryRoot::kCurrentUser, "Environment", "PATH", "C:\\Tools;C:\\Notes", true);
+    settings.WriteString(RegistryRoot::kCurrentUser, "Environment", "NOTES", ";C:\\Notes", false);
+    settings.Finish();
+    CountSharedFiles(record, {kInstallDir, kMaintenance}, m);
+    RecordingServiceMachine services(m, record);
+    ServiceSpec spec;
+    spec.name = "NotesSync";
+    spec.commandLine = "\"C:\\Program Files\\Acme\\Notes\\notes.exe\" /service";
+    ASSERT_EQ(services.Install(spec), ServiceCreation::kCreated);
+    {
+        RecordEntry server;
+        server.kind = RecordKind::kServer;
+        server.path = std::string(kInstallDir) + "notes.exe";
+        record.Add(server);
+    }
+    m.CreateKey(RegistryRoot::kLocalMachine, UninstallKeyPath("{P}"));
+
+    // The record survives its own text.
+    ParsedRecord parsed = ParseRecord(record.Text());
+    ASSERT_TRUE(parsed.valid);
+    ASSERT_TRUE(parsed.refused.empty()) << parsed.refused[0];
+    ASSERT_EQ(parsed.entries.size(), record.Entries().size());
+
+    // The user changes a file, and adds to PATH after the install.
+    m.s.files[std::string(kInstallDir) + "data\\a\\user.txt"] = "my notes";
+    m.WriteString(RegistryRoot::kCurrentUser, "Environment", "PATH", "C:\\Tools;C:\\Notes;C:\\Mine", true);
+
+    RecordRemovalReport report = RemoveRecorded(parsed.entries, Scope(), m);
+    EXPECT_TRUE(report.left.empty()) << report.left[0];
+    EXPECT_TRUE(report.refused.empty()) << report.refused[0];
+    EXPECT_TRUE(report.registrationRemoved);
+
+    MachineState expected = before;
+    expected.files[std::string(kInstallDir) + "data\\a\\user.txt"] = "my notes";
+    for (const char* folder : {"C:\\Program Files\\Acme", "C:\\Program Files\\Acme\\Notes",
+                               "C:\\Program Files\\Acme\\Notes\\data", "C:\\Program Files\\Acme\\Notes\\data\\a"})
+        expected.folders.insert(folder);
+    expected.values[ValueName(RegistryRoot::kCurrentUser, "Environment", "PATH")] =
+        StringState("C:\\Tools;C:\\Mine", true);
+    EXPECT_EQ(m.s.files, expected.files);
+    EXPECT_EQ(m.s.folders, expected.folders);
+    EXPECT_EQ(m.s.keys, expected.keys);
+    EXPECT_EQ(m.s.ini, expected.ini);
+    EXPECT_EQ(m.s.services, expected.services);
+    EXPECT_TRUE(m.s.values == expected.values);
+    ASSERT_EQ(report.kept.size(), 5u);
+    EXPECT_EQ(report.kept[0], "file C:\\Program Files\\Acme\\Notes\\data\\a\\user.txt: changed since installation");
+    // The server is unregistered before its file goes.
+    std::vector<std::string> order;
+    for (const std::string& e : m.events) {
+        if (e.find("notes.exe") != std::string::npos) order.push_back(e);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"unregister C:\\Program Files\\Acme\\Notes\\notes.exe",
+                                               "delete C:\\Program Files\\Acme\\Notes\\notes.exe"}));
+}
+
+RecordEntry Entry(RecordKind kind, const std::string& path) {
+    RecordEntry entry;
+    entry.kind = kind;
+    entry.path = path;
+    return entry;
+}
+
+RecordEntry NewFile(const std::string& path, const std::string& content) {
+    RecordEntry entry = Entry(RecordKind::kFile, path);
+    entry.fingerprint = FingerprintOf(content);
+    return entry;
+}
+
+RecordEntry Key(RegistryRoot root, const std::string& subKey) {
+    RecordEntry entry = Entry(RecordKind::kKey, "");
+    entry.root = root;
+    entry.subKey = subKey;
+    return entry;
+}
+
+RecordEntry Value(RegistryRoot root, const std::string& subKey, const std::string& name, ValueState before,
+                  ValueState after) {
+    RecordEntry entry = Key(root, subKey);
+    entry.kind = RecordKind::kValue;
+    entry.name = name;
+    entry.before = before;
+    entry.after = after;
+    return entry;
+}
+
+TEST(InstallRecordFormat, EveryKindSurvivesItsText) {
+    RecordEntry replaced = NewFile("C:\\W\\a%b\tc.dll", "x");
+    replaced.origin = FileOrigin::kReplaced;
+    RecordEntry kept = Entry(RecordKind::kFile, "C:\\W\\k.dll");
+    kept.origin = FileOrigin::kKept;
+    RecordEntry append = Key(RegistryRoot::kCurrentUser, "Environment");
+    append.kind = RecordKind::kAppend;
+    append.name = "PATH";
+    append.text = "C:\\Notes";
+    append.existed = true;
+    RecordEntry ini = Entry(RecordKind::kIni, "C:\\W\\win.ini");
+    ini.subKey = "Sec\r\ntion";
+    ini.name = "Key";
+    ini.existed = true;
+    ini.previous = "";
+    ini.text = "=v=";
+    RecordEntry iniNew = ini;
+    iniNew.existed = false;
+    ValueState binary;
+    binary.present = true;
+    binary.type = kValueBinary;
+    binary.data = std::string("\0\xff\x01", 3);
+    const std::vector<RecordEntry> entries = {
+        NewFile("C:\\P\\a.exe", ""), replaced, kept, [] { RecordEntry e = Entry(RecordKind::kShared, "C:\\W\\c.dll"); e.existed = true; return e; }(),
+        Entry(RecordKind::kServer, "C:\\P\\s.ocx"), Entry(RecordKind::kDir, "C:\\P\\d"),
+        Key(RegistryRoot::kClassesRoot, ".nwn\\ShellNew"),
+        Value(RegistryRoot::kLocalMachine, "Software\\A", "", ValueState(), StringState("x", true)),
+        Value(RegistryRoot::kUsers, ".DEFAULT\\A", "n\\m", NumberState(7), binary), append, ini, iniNew,
+        Entry(RecordKind::kService, "Notes Sync"),
+    };
+    const std::string text = FormatRecord(entries);
+    ParsedRecord parsed = ParseRecord(text);
+    ASSERT_TRUE(parsed.valid);
+    ASSERT_TRUE(parsed.refused.empty()) << parsed.refused[0];
+    EXPECT_EQ(FormatRecord(parsed.entries), text);
+    ASSERT_EQ(parsed.entries.size(), entries.size());
+    EXPECT_EQ(parsed.entries[1].path, "C:\\W\\a%b\tc.dll");
+    EXPECT_EQ(parsed.entries[10].subKey, "Sec\r\ntion");
+    EXPECT_TRUE(parsed.entries[8].after == binary);
+    EXPECT_EQ(parsed.entries[0].fingerprint.sha256, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(FingerprintOf("abc").sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+TEST(InstallRecordFormat, BadLinesAreRefusedAndTheRestRead) {
+    const std::string sha(64, 'a');
+    struct Case {
+        std::string line;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"FILE\tnew\tC:\\a\t" + sha, "FILE needs 4 fields"},
+        {"FILE\told\tC:\\a\t" + sha + "\t1", "unknown file origin"},
+        {"FILE\tnew\tC:\\a\t" + std::string(64, 'A') + "\t1", "no SHA-256"},
+        {"FILE\tnew\tC:\\a\tabc\t1", "no SHA-256"},
+        {"FILE\tnew\tC:\\a\t" + sha + "\t-1", "no size"},
+        {"FILE\tnew\tC:\\a\t" + sha + "\t99999999999999999999", "no size"},
+        {"FILE\tnew\tC:\\a%2\t" + sha + "\t1", "bad % escape"},
+        {"FILE\tnew\tC:\\a%zz\t" + sha + "\t1", "bad % escape"},
+        {"DIR", "needs 1 field"},
+        {"SHARED\tC:\\a.dll", "SHARED needs 2 fields"},
+        {"SHARED\tC:\\a.dll\tyes", "counted before must be 0 or 1"},
+        {"DIR\ta\tb", "needs 1 field"},
+        {"KEY\tHKLM\\Software", "no registry key below a root"},
+        {"KEY\tHKEY_LOCAL_MACHINE", "no registry key below a root"},
+        {"VALUE\tHKEY_CURRENT_USER\\A\tn\t-\t9:00", "bad value state"},
+        {"VALUE\tHKEY_CURRENT_USER\\A\tn\t-\t4:0102", "bad value state"},
+        {"VALUE\tHKEY_CURRENT_USER\\A\tn\t1:0\t-", "bad value state"},
+        {"VALUE\tHKEY_CURRENT_USER\\A\tn\tx\t-", "bad value state"},
+        {"APPEND\tHKEY_CURRENT_USER\\Environment\tPATH\tx\t2", "existed must be 0 or 1"},
+        {"APPEND\tHKEY_CURRENT_USER\\Environment\tPATH\t\t1", "empty appended part"},
+        {"INI\tC:\\a.ini\ts\tk\tv\tw", "bad previous INI value"},
+        {"INI\tC:\\a.ini\t\tk\t-\tw", "empty INI section or key"},
+        {"RUN\tC:\\x.exe", "unknown kind"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        ParsedRecord parsed = ParseRecord("KQR\t1\r\n" + c.line + "\r\nDIR\tC:\\P\r\n");
+        EXPECT_TRUE(parsed.valid);
+        ASSERT_EQ(parsed.entries.size(), 1u) << c.line;
+        EXPECT_EQ(parsed.entries[0].path, "C:\\P");
+        if (c.reason[0] == '\0') {
+            EXPECT_TRUE(parsed.refused.empty()) << c.line;
+        } else {
+            ASSERT_EQ(parsed.refused.size(), 1u) << c.line;
+            EXPECT_EQ(parsed.refused[0], std::string("line 2: ") + c.reason);
+        }
+    }
+    // Not a record at all, or one cut short.
+    EXPECT_FALSE(ParseRecord("KQR\t2\r\nDIR\tC:\\P\r\n").valid);
+    EXPECT_TRUE(ParseRecord("DIR\tC:\\P\r\n").entries.empty());
+    ParsedRecord cut = ParseRecord("KQR\t1\nDIR\tC:\\P\nDIR\tC:\\Q");
+    EXPECT_EQ(cut.entries.size(), 1u);
+    EXPECT_EQ(cut.refused, std::vector<std::string>{"line 3: cut short"});
+}
+
+// One rule of removal per row: the machine before, one or two entries, the
+// machine after and what the user is told.
+TEST(RecordRemovalTest, Rules) {
+    const std::string exe = std::string(kInstallDir) + "a.exe";
+    const std::string sharedValue = AsciiLower(FormatRegistryKeyPath(RegistryRoot::kLocalMachine, kSharedDllsKey)) + "|" + kSystemDll;
+    struct Case {
+        const char* name;
+        std::function<void(FakeMachine&)> seed;
+        std::vector<RecordEntry> entries;
+        std::function<void(FakeMachine&)> check;
+        size_t left, kept;
+        bool registrationRemoved;
+    };
+    RecordEntry replaced = NewFile(exe, "old");
+    replaced.origin = FileOrigin::kReplaced;
+    RecordEntry keptDll = Entry(RecordKind::kFile, kSystemDll);
+    keptDll.origin = FileOrigin::kKept;
+    auto count = [](uint32_t n) { return NumberState(n); };
+    const Case cases[] = {
+        {"unchanged file goes", [&](FakeMachine& m) { m.s.files[exe] = "x"; }, {NewFile(exe, "x")},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(exe), 0u); }, 0, 0, true},
+        {"changed file stays", [&](FakeMachine& m) { m.s.files[exe] = "mine"; }, {NewFile(exe, "x")},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files[exe], "mine"); }, 0, 1, true},
+        {"replaced file stays", [&](FakeMachine& m) { m.s.files[exe] = "old"; }, {replaced},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(exe), 1u); }, 0, 0, true},
+        {"locked file keeps the registration", [&](FakeMachine& m) { m.s.files[exe] = "x"; m.locked.insert(exe); },
+         {NewFile(exe, "x")}, [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(exe), 1u); }, 1, 0, false},
+        {"last count of a shared file: it goes",
+         [&](FakeMachine& m) { m.s.files[kSystemDll] = "x"; m.s.values[sharedValue] = count(1); },
+         {NewFile(kSystemDll, "x"), Entry(RecordKind::kShared, kSystemDll)},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(kSystemDll), 0u); EXPECT_EQ(m.s.values.count(sharedValue), 0u); },
+         0, 0, true},
+        {"shared file still counted by others stays",
+         [&](FakeMachine& m) { m.s.files[kSystemDll] = "x"; m.s.values[sharedValue] = count(3); },
+         {NewFile(kSystemDll, "x"), Entry(RecordKind::kShared, kSystemDll)},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(kSystemDll), 1u); EXPECT_TRUE(m.s.values[sharedValue] == count(2)); },
+         0, 1, true},
+        {"a system file without a count is never deleted", [&](FakeMachine& m) { m.s.files[kSystemDll] = "x"; },
+         {NewFile(kSystemDll, "x")}, [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(kSystemDll), 1u); }, 0, 1, true},
+        {"a kept system DLL that had a count only gives its count back",
+         [&](FakeMachine& m) { m.s.files[kSystemDll] = "newer"; m.s.values[sharedValue] = count(2); },
+         {keptDll, [&] { RecordEntry e = Entry(RecordKind::kShared, kSystemDll); e.existed = true; return e; }()},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files[kSystemDll], "newer"); EXPECT_TRUE(m.s.values[sharedValue] == count(1)); },
+         0, 0, true},
+        {"a kept system DLL that had none leaves none",
+         [&](FakeMachine& m) { m.s.files[kSystemDll] = "newer"; m.s.values[sharedValue] = count(2); },
+         {keptDll, Entry(RecordKind::kShared, kSystemDll)},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files[kSystemDll], "newer"); EXPECT_EQ(m.s.values.count(sharedValue), 0u); },
+         0, 0, true},
+        {"a new shared file another product counts on stays",
+         [&](FakeMachine& m) { m.s.files[kSystemDll] = "x"; m.s.values[sharedValue] = count(2); },
+         {NewFile(kSystemDll, "x"), Entry(RecordKind::kShared, kSystemDll)},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(kSystemDll), 1u); EXPECT_TRUE(m.s.values[sharedValue] == count(1)); },
+         0, 1, true},
+        {"value changed since stays",
+         [&](FakeMachine& m) { m.WriteValue(RegistryRoot::kCurrentUser, "Software\\A", "v", StringState("user")); },
+         {Value(RegistryRoot::kCurrentUser, "Software\\A", "v", StringState("old"), StringState("ours"))},
+         [&](FakeMachine& m) { EXPECT_TRUE(m.ReadValue(RegistryRoot::kCurrentUser, "Software\\A", "v") == StringState("user")); },
+         0, 1, true},
+        {"folder with a foreign file stays", [&](FakeMachine& m) { m.s.folders.insert("C:\\Program Files\\Acme"); m.s.files["C:\\Program Files\\Acme\\u.txt"] = ""; },
+         {Entry(RecordKind::kDir, "C:\\Program Files\\Acme")},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.folders.count("C:\\Program Files\\Acme"), 1u); }, 0, 1, true},
+        {"key with a foreign value stays",
+         [&](FakeMachine& m) { m.WriteValue(RegistryRoot::kCurrentUser, "Software\\A", "v", NumberState(1)); },
+         {Key(RegistryRoot::kCurrentUser, "Software\\A")},
+         [&](FakeMachine& m) { EXPECT_TRUE(m.KeyExists(RegistryRoot::kCurrentUser, "Software\\A")); }, 0, 1, true},
+        {"a service running a program elsewhere is not ours",
+         [&](FakeMachine& m) { m.s.services["EventLog"] = "C:\\WINDOWS\\system32\\services.exe"; },
+         {Entry(RecordKind::kService, "EventLog")},
+         [&](FakeMachine& m) { EXPECT_EQ(m.s.services.count("EventLog"), 1u); }, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        FakeMachine m;
+        c.seed(m);
+        m.CreateKey(RegistryRoot::kLocalMachine, UninstallKeyPath("{P}"));
+        RecordRemovalReport report = RemoveRecorded(c.entries, Scope(), m);
+        SCOPED_TRACE(c.name);
+        c.check(m);
+        EXPECT_EQ(report.left.size(), c.left);
+        EXPECT_EQ(report.kept.size(), c.kept);
+        EXPECT_EQ(report.registrationRemoved, c.registrationRemoved);
+        EXPECT_EQ(m.KeyExists(RegistryRoot::kLocalMachine, UninstallKeyPath("{P}")), !c.registrationRemoved);
+        // A second attempt works from what is left, which includes the
+        // file still in use.
+        EXPECT_EQ(report.remaining.size() >= c.left, true);
+    }
+}
+
+// Entries a hostile record might hold: each is refused, and removal leaves
+// the machine as it was.
+TEST(RecordRemovalTest, HostileEntriesChangeNothing) {
+    struct Case {
+        RecordEntry entry;
+        const char* reason;
+    };
+    auto file = [](const std::string& path) { return NewFile(path, "x"); };
+    const Case cases[] = {
+        {file("C:\\Program Files\\Acme\\Notes\\..\\..\\Other\\a.exe"), "relative part in path"},
+        {file("Notes\\a.exe"), "not an absolute path"},
+        {file("\\\\?\\C:\\Program Files\\Acme\\Notes\\a.exe"), "device path"},
+        {file("C:\\Program Files\\Acme\\Notes\\CON"), "device name"},
+        {file("\\\\server\\share\\a.exe"), "a network path"},
+        {file("D:\\data\\a.exe"), "outside every folder the install could reach"},
+        {file("C:\\boot.ini"), "outside every folder the install could reach"},
+        {file("C:\\Program Files\\Other\\o.exe"), "inside another product's folder"},
+        {file("C:\\WINDOWS\\Installer\\{OTHER}\\uninstall.log"), "inside another product's folder"},
+        {Entry(RecordKind::kDir, "C:\\WINDOWS"), "a folder of the system"},
+        {Entry(RecordKind::kDir, "C:\\Program Files"), "a folder of the system"},
+        {Key(RegistryRoot::kLocalMachine, "Software"), "a key of the system"},
+        {Key(RegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"), "a key of the system"},
+        {Key(RegistryRoot::kClassesRoot, "CLSID"), "a key of the system"},
+        {Key(RegistryRoot::kCurrentConfig, "Software\\A"), "a registry root setup does not write"},
+        {Key(RegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{OTHER}"),
+         "another product's registration"},
+        {Value(RegistryRoot::kLocalMachine, std::string(kSharedDllsKey), "C:\\WINDOWS\\system32\\x.dll", ValueState(), NumberState(1)),
+         "the shared-file counts"},
+        {Value(RegistryRoot::kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\EventLog", "Start", NumberState(2), NumberState(4)),
+         "the service database"},
+        {Value(RegistryRoot::kLocalMachine, "Software\\..\\x", "v", ValueState(), NumberState(1)), "relative part in key"},
+        {[] { RecordEntry e = Key(RegistryRoot::kCurrentUser, "Software\\A"); e.kind = RecordKind::kAppend; e.name = "v"; e.text = "x"; return e; }(),
+         "not an environment key"},
+        {Entry(RecordKind::kService, "..\\x"), "not a service name"},
+        {Entry(RecordKind::kService, ""), "not a service name"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(RecordEntryProblem(c.entry, Scope()), c.reason) << FormatRecordLine(c.entry);
+        FakeMachine m;
+        SeedSystem(m);
+        for (const char* path : {"C:\\Program Files\\Other\\o.exe", "C:\\WINDOWS\\Installer\\{OTHER}\\uninstall.log",
+                                 "C:\\boot.ini", "D:\\data\\a.exe", "C:\\Program Files\\Other\\a.exe"})
+            m.s.files[path] = "x";
+        m.WriteValue(RegistryRoot::kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\EventLog", "Start", NumberState(4));
+        m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, "C:\\WINDOWS\\system32\\x.dll", NumberState(1));
+        const MachineState before = m.s;
+        RecordRemovalReport report = RemoveRecorded({c.entry}, Scope(), m);
+        EXPECT_TRUE(m.s == before) << FormatRecordLine(c.entry);
+        EXPECT_EQ(report.refused.size(), 1u);
+    }
+}
+
+TEST(RecordRemovalTest, SharedFilesAreCountedOutsideTheProductsFolders) {
+    struct Case {
+        const char* path;
+        FileOrigin origin;
+        int countBefore;  // -1: none
+        int countAfter;   // -1: none
+        bool keyBefore;   // SharedDLLs is there: else setup makes it, and records it
+    };
+    const Case cases[] = {
+        {"C:\\WINDOWS\\system32\\new.dll", FileOrigin::kNew, -1, 1, true},
+        {"C:\\WINDOWS\\system32\\old.dll", FileOrigin::kReplaced, -1, 2, true},
+        {"C:\\WINDOWS\\system32\\kept.dll", FileOrigin::kKept, 2, 3, true},
+        {"C:\\Program Files\\Acme\\Notes\\own.dll", FileOrigin::kNew, -1, -1, true},
+        {"C:\\WINDOWS\\Installer\\{P}\\language.lan", FileOrigin::kNew, -1, -1, true},
+        {"C:\\WINDOWS\\first.dll", FileOrigin::kNew, -1, 1, false},
+    };
+    for (const Case& c : cases) {
+        FakeMachine m;
+        if (c.keyBefore) m.CreateKey(RegistryRoot::kLocalMachine, kSharedDllsKey);
+        if (c.countBefore >= 0) m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, c.path, NumberState(c.countBefore));
+        InstallRecord record;
+        record.File(c.origin, c.path, FingerprintOf("x"));
+        CountSharedFiles(record, {kInstallDir, kMaintenance}, m);
+        ValueState after = m.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, c.path);
+        EXPECT_TRUE(after == (c.countAfter < 0 ? ValueState() : NumberState(c.countAfter))) << c.path;
+        EXPECT_EQ(record.Entries().size(), (c.countAfter < 0 ? 1u : 2u) + (c.keyBefore ? 0u : 1u)) << c.path;
+        if (!c.keyBefore) {
+            EXPECT_EQ(record.Entries()[1].kind, RecordKind::kKey);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kq
