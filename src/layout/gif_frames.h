@@ -20,7 +20,7 @@
 //                                         a local table like the global one),
 //                                         the local table, 1 code-size byte,
 //                                         then sub-blocks
-//       0x3B       trailer                1 byte
+//       0x3B       trailer                1 byte (the walk goes on after it)
 //   Any other byte (an extension with another label included) ends the walk.
 //   Sub-blocks are a length byte and that many bytes, repeated, ended by a
 //   zero length byte.
