@@ -11,10 +11,6 @@ namespace {
 constexpr DWORD kStopWaitMs = 5000;
 constexpr DWORD kLongestFrameMs = 10000;
 
-// The wait after a frame: delays up to 4 hundredths are too fast to show
-// and play at a tenth of a second.
-DWORD FrameWaitMs(int delay) { return delay > 4 ? static_cast<DWORD>(delay) * 10 : 100; }
-
 }  // namespace
 
 CAnimatedPicture::CAnimatedPicture() { m_stopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr); }
@@ -180,10 +176,10 @@ void CAnimatedPicture::Animate() {
         }
         if (m_stop) break;
 
-        // A frame without a graphic control extension does not wait.
-        if (info.delay >= 0) {
+        const unsigned waitMs = GifFrameWaitMs(info.delay);
+        if (waitMs > 0) {
             LARGE_INTEGER due;
-            due.QuadPart = -static_cast<LONGLONG>(FrameWaitMs(info.delay)) * 10000;  // relative, 100 ns units
+            due.QuadPart = -static_cast<LONGLONG>(waitMs) * 10000;  // relative, 100 ns units
             ::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
             HANDLE wakers[2] = {timer, m_stopEvent};
             ::WaitForMultipleObjects(2, wakers, FALSE, kLongestFrameMs);

@@ -120,6 +120,11 @@ GifLayout ReadGifLayout(const uint8_t* data, size_t size) {
     return layout;
 }
 
+unsigned GifFrameWaitMs(int delay) {
+    if (delay < 0) return 0;
+    return delay > 4 ? static_cast<unsigned>(delay) * 10 : 100;
+}
+
 size_t GifFrameFileSize(const GifLayout& layout, const GifFrame& frame) {
     return layout.headerLength + (frame.controlOffset != 0 ? kControlLength : 0) + frame.imageLength + 1;
 }

@@ -76,6 +76,11 @@ struct GifLayout {
 
 GifLayout ReadGifLayout(const uint8_t* data, size_t size);
 
+// How long a frame stays before the next, in milliseconds; 0 means the next
+// frame follows at once (a frame without a graphic control extension). Delays
+// of 0 to 4 hundredths are too fast to show and play at a tenth of a second.
+unsigned GifFrameWaitMs(int delay);
+
 // Size of the single-frame GIF of a frame: header and global table, the
 // frame's graphic control extension, its image and a trailer.
 size_t GifFrameFileSize(const GifLayout& layout, const GifFrame& frame);

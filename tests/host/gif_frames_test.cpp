@@ -139,6 +139,16 @@ TEST(GifFrames, WalkClassifiesAndSplits) {
     }
 }
 
+TEST(GifFrames, FrameWaitFollowsTheDelay) {
+    struct Case {
+        int delay;
+        unsigned ms;
+    } cases[] = {
+        {-1, 0}, {0, 100}, {4, 100}, {5, 50}, {300, 3000}, {65535, 655350},
+    };
+    for (const Case& c : cases) EXPECT_EQ(GifFrameWaitMs(c.delay), c.ms) << c.delay;
+}
+
 // Each frame file is the header and global table, the frame's control
 // extension and image, and a trailer: a still GIF of that one image.
 TEST(GifFrames, FrameFilesAreStillGifsOfTheirImage) {
