@@ -9,30 +9,37 @@ bool CPicture::Load(const char* path) {
     HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD size = ::GetFileSize(file, nullptr);
-    // Pictures of a page are small; a file this size is not one of them.
-    const DWORD kMaxPictureBytes = 64u * 1024 * 1024;
-    IPicture* picture = nullptr;
+    HGLOBAL memory = nullptr;
     if (size != INVALID_FILE_SIZE && size > 0 && size <= kMaxPictureBytes) {
-        HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
+        memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
         if (memory != nullptr) {
             void* bytes = ::GlobalLock(memory);
             DWORD read = 0;
             BOOL ok = bytes != nullptr && ::ReadFile(file, bytes, size, &read, nullptr) && read == size;
             if (bytes != nullptr) ::GlobalUnlock(memory);
-            IStream* stream = nullptr;
-            if (ok && SUCCEEDED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
-                // The stream now owns the memory.
+            if (!ok) {
+                ::GlobalFree(memory);
                 memory = nullptr;
-                if (FAILED(::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
-                                            reinterpret_cast<void**>(&picture)))) {
-                    picture = nullptr;
-                }
-                stream->Release();
             }
-            if (memory != nullptr) ::GlobalFree(memory);
         }
     }
     ::CloseHandle(file);
+    return memory != nullptr && LoadGlobal(memory, size);
+}
+
+bool CPicture::LoadGlobal(HGLOBAL memory, DWORD size) {
+    IPicture* picture = nullptr;
+    IStream* stream = nullptr;
+    if (SUCCEEDED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+        // The stream now owns the memory.
+        memory = nullptr;
+        if (FAILED(::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                                    reinterpret_cast<void**>(&picture)))) {
+            picture = nullptr;
+        }
+        stream->Release();
+    }
+    if (memory != nullptr) ::GlobalFree(memory);
     if (picture == nullptr) return false;
 
     Clear();
@@ -66,14 +73,20 @@ HPALETTE CPicture::Palette() const {
     return reinterpret_cast<HPALETTE>(static_cast<UINT_PTR>(palette));
 }
 
-void CPicture::Render(HDC dc, int x, int y, int width, int height) const {
-    if (m_picture == nullptr) return;
+bool CPicture::Render(HDC dc, int x, int y, int width, int height) const {
+    if (m_picture == nullptr) return false;
     OLE_XSIZE_HIMETRIC hmWidth = 0;
     OLE_YSIZE_HIMETRIC hmHeight = 0;
     m_picture->get_Width(&hmWidth);
     m_picture->get_Height(&hmHeight);
     // HIMETRIC runs upwards: start at the bottom and draw with a negative height.
-    m_picture->Render(dc, x, y, width, height, 0, hmHeight, hmWidth, -hmHeight, nullptr);
+    return SUCCEEDED(m_picture->Render(dc, x, y, width, height, 0, hmHeight, hmWidth, -hmHeight, nullptr));
+}
+
+HGDIOBJ CPicture::GdiHandle() const {
+    OLE_HANDLE handle = 0;
+    if (m_picture == nullptr || FAILED(m_picture->get_Handle(&handle))) return nullptr;
+    return reinterpret_cast<HGDIOBJ>(static_cast<UINT_PTR>(handle));
 }
 
 }  // namespace kq

@@ -11,6 +11,10 @@
 
 namespace kq {
 
+// Pictures of a page or a splash are small; a file past this size is not one
+// of them and is not read.
+constexpr DWORD kMaxPictureBytes = 64u * 1024 * 1024;
+
 class CPicture {
 public:
     CPicture() = default;
@@ -21,6 +25,9 @@ public:
     // False (and the previous picture kept) when the file cannot be read or
     // is not a picture.
     bool Load(const char* path);
+    // The same from a movable global memory block of `size` bytes, which this
+    // call takes over whatever the outcome.
+    bool LoadGlobal(HGLOBAL memory, DWORD size);
     void Clear();
     bool IsLoaded() const { return m_picture != nullptr; }
 
@@ -30,8 +37,11 @@ public:
     bool IsTransparent() const;
     HPALETTE Palette() const;
 
-    // Draws the whole picture into the rectangle (stretched to it).
-    void Render(HDC dc, int x, int y, int width, int height) const;
+    // Draws the whole picture into the rectangle (stretched to it); false
+    // when there is no picture or the loader's renderer fails.
+    bool Render(HDC dc, int x, int y, int width, int height) const;
+    // The GDI object behind the picture (a bitmap, icon or metafile), or null.
+    HGDIOBJ GdiHandle() const;
 
 private:
     IPicture* m_picture = nullptr;
