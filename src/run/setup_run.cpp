@@ -14,6 +14,10 @@ std::string SetupRun::Expand(const std::string& text) const {
     return ExpandFrame(text, MakePlaceholderValues(m_folders, m_settings));
 }
 
+LaunchTargets SetupRun::ExpandLaunchTargets() const {
+    return {Expand(m_settings.launchProgram), Expand(m_settings.launchArguments), Expand(m_settings.readmeFile)};
+}
+
 InstallSnapshot SetupRun::MakeInstallSnapshot() const {
     InstallSnapshot snapshot;
     snapshot.folders = m_folders;

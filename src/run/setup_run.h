@@ -85,6 +85,14 @@ struct InstallSnapshot {
     std::shared_ptr<RunSignals> signals = std::make_shared<RunSignals>();
 };
 
+// The completion page's launch offers with the run's values as they are when
+// Finish runs (CT10, CT11, CT13 expanded).
+struct LaunchTargets {
+    std::string program;
+    std::string arguments;
+    std::string readme;
+};
+
 class SetupRun {
 public:
     FolderValues& Folders() { return m_folders; }
@@ -105,6 +113,8 @@ public:
     void LoadSettings(const Script& script, const std::string& companyName);
     // Placeholder expansion with the run's current values.
     std::string Expand(const std::string& text) const;
+    // The launch offers in the folder the user chose, not the default one.
+    LaunchTargets ExpandLaunchTargets() const;
 
     // The pages' answers. Placeholders see them from now on: the customer
     // page's name and company, the folder chosen on the destination page

@@ -368,15 +368,15 @@ void CWizard::Finish() {
 }
 
 void CWizard::LaunchChoices() {
-    const ProductSettings& settings = m_run.Settings();
-    if (m_launchFile && FileExists(settings.launchProgram)) {
-        std::string folder = settings.launchProgram.substr(0, settings.launchProgram.find_last_of('\\') + 1);
+    // Expanded now: the user may have chosen another folder than the default.
+    const LaunchTargets targets = m_run.ExpandLaunchTargets();
+    if (m_launchFile && FileExists(targets.program)) {
+        std::string folder = targets.program.substr(0, targets.program.find_last_of('\\') + 1);
         if (!folder.empty()) ::SetCurrentDirectoryA(folder.c_str());
-        ::ShellExecuteA(nullptr, "open", settings.launchProgram.c_str(), settings.launchArguments.c_str(),
-                        nullptr, SW_SHOWNORMAL);
+        ::ShellExecuteA(nullptr, "open", targets.program.c_str(), targets.arguments.c_str(), nullptr, SW_SHOWNORMAL);
     }
-    if (m_launchReadme && FileExists(settings.readmeFile))
-        ::ShellExecuteA(nullptr, "open", settings.readmeFile.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (m_launchReadme && FileExists(targets.readme))
+        ::ShellExecuteA(nullptr, "open", targets.readme.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CWizard::OfferRestart() {

@@ -88,6 +88,33 @@ TEST(SetupRun, SnapshotFreezesChoicesAndSharesTheSignals) {
     EXPECT_TRUE(snapshot.signals->CancelRequested());
 }
 
+TEST(SetupRun, LaunchOffersFollowTheChosenFolder) {
+    // Expanded when Finish runs, not at start-up: a folder chosen on the
+    // destination page is where the program and the readme are.
+    struct Case {
+        const char* folder;  // the destination page's answer; nullptr: none
+        const char* program;
+        const char* arguments;
+        const char* readme;
+    };
+    const Case cases[] = {
+        {nullptr, "C:\\Program Files\\Notes\\notes.exe", "/dir C:\\Program Files\\Notes\\",
+         "C:\\Program Files\\Notes\\readme.txt"},
+        {"D:\\Apps\\Notes\\", "D:\\Apps\\Notes\\notes.exe", "/dir D:\\Apps\\Notes\\",
+         "D:\\Apps\\Notes\\readme.txt"},
+    };
+    for (const Case& c : cases) {
+        SetupRun run = SampleRun(
+            "[APPINFO]\r\na4=<ProgramFilesFolder>\\Notes\r\n[DIALOGLIST]\r\nCT10=<InstallDir>notes.exe\r\n"
+            "CT11=/dir <InstallDir>\r\nCT13=<InstallDir>readme.txt\r\n");
+        if (c.folder != nullptr) run.SetInstallFolder(c.folder);
+        const LaunchTargets targets = run.ExpandLaunchTargets();
+        EXPECT_EQ(targets.program, c.program);
+        EXPECT_EQ(targets.arguments, c.arguments);
+        EXPECT_EQ(targets.readme, c.readme);
+    }
+}
+
 TEST(WizardFlow, NextAndAfterInstallation) {
     using S = SilentMode;
     struct NextCase {
