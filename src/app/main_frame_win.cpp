@@ -240,7 +240,8 @@ void CMainFrame::StartPageAndCabinet() {
         CCabinetExtraction extraction;
         if (extraction.Start(m_run.Folders().source.c_str(), m_run.Paths().workFolder.c_str(), progress)) {
             m_wizard->SetBusy(true);
-            PumpWait(extraction.Thread());
+            // The start page's keyboard works during the wait: Escape asks to cancel.
+            PumpWait(extraction.Thread(), INFINITE, &CMainFrame::PreTranslate);
             m_wizard->SetBusy(false);
             result = extraction.Result();
         }

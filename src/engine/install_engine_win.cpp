@@ -42,7 +42,7 @@ std::string CInstallEngine::Expand(const std::string& text) const {
     return ExpandWorker(text, m_values);
 }
 
-void CInstallEngine::Start() {
+void CInstallEngine::Start(MessageFilter filter) {
     m_packedFolder = PackedFileFolder(m_snapshot.folders.temp.c_str(), m_snapshot.workFolderName.c_str(),
                                       m_snapshot.folders.source.c_str(), m_snapshot.diskImage);
     m_maintenanceFolder = Expand("<WindowsFolder>\\Installer\\<ProductCode>\\");
@@ -61,7 +61,7 @@ void CInstallEngine::Start() {
     if (worker == nullptr) {
         Work();  // no thread to be had: do the work here rather than not at all
     } else {
-        PumpWait(worker);
+        PumpWait(worker, INFINITE, filter);
         ::CloseHandle(worker);
     }
     m_log.Close();

@@ -13,6 +13,7 @@
 #include "engine/uninstall_registration.h"
 #include "run/placeholders.h"
 #include "run/setup_run.h"
+#include "win/window_win.h"
 
 namespace kq {
 
@@ -24,7 +25,8 @@ public:
 
     // Runs the whole installation; returns when the worker has ended. The
     // outcome is in the snapshot's signals (an abort), which the run shares.
-    void Start();
+    // `filter` is the message loop's, used while the wait lasts.
+    void Start(MessageFilter filter = nullptr);
 
 private:
     static DWORD WINAPI WorkerProc(void* self);

@@ -298,7 +298,8 @@ void CWizard::RunInstallation(CPage& progressPage) {
     CProgressReporter reporter(progressPage);
     CInstallEngine engine(m_run.MakeInstallSnapshot(), reporter);
     m_busy = true;
-    engine.Start();
+    // The page's keyboard works during the wait: Escape asks to cancel.
+    engine.Start(&CPage::PreTranslate);
     m_busy = false;
 }
 

@@ -681,8 +681,12 @@ TEST_F(InstallTest, FailedRegistrationEndsAsAFailedInstallation) {
 // log names exactly those, the completion page shows the error ending, the
 // product is not registered and the working folder is gone. The package has
 // many small files in a disk image, so the copy lasts long enough to be
-// interrupted.
-TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
+// interrupted. The user asks with
+// the Cancel button or with Escape, which the page hears while the program
+// waits for the installation as on every page.
+class CancelDuringTheCopyTest : public InstallTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFile) {
     constexpr int kCount = 3000;
     std::vector<PackageFile> files;
     for (int i = 0; i < kCount; ++i) {
@@ -713,7 +717,10 @@ TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
                                   {"click", "--title", kDialogTitle, "--exact", "--text", kConfirmCancel, "--timeout",
                                    "20000"},
                                   {}, Millis(40000));
-    ProcessResult cancel = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
+    ProcessResult cancel =
+        GetParam() == "EscapeKey"
+            ? Session().Driver({"key", "--title", kPageTitle, "--exact", "escape"})
+            : Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
     ASSERT_EQ(cancel.exitCode, 0) << cancel.errors;
     ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
     ASSERT_EQ(confirmed.exitCode, 0) << "the cancel question was not answered: " << confirmed.errors;
@@ -742,6 +749,9 @@ TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
 }
+
+INSTANTIATE_TEST_SUITE_P(ButtonAndKey, CancelDuringTheCopyTest, ::testing::Values("CancelButton", "EscapeKey"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 // Stored names that climb out of the working folder, name a drive, a root or
 // a share are written under their last component inside the working folder
