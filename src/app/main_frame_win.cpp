@@ -12,6 +12,7 @@
 #include "engine/cabinet_win.h"
 #include "layout/page_win.h"
 #include "run/folders_win.h"
+#include "wizard/wizard_flow.h"
 #include "wizard/wizard_win.h"
 
 namespace kq {
@@ -209,8 +210,8 @@ int CMainFrame::ContinueStartup() {
     return 0;
 }
 
-int CMainFrame::QuitStartup() {
-    ::PostQuitMessage(0);
+int CMainFrame::QuitStartup(int exitCode) {
+    ::PostQuitMessage(exitCode);
     return -1;
 }
 

@@ -67,7 +67,7 @@ private:
     void CheckMergeModules();
     void OpenFirstPage();
 
-    int QuitStartup();
+    int QuitStartup(int exitCode = 0);
 
     SetupRun m_run;
     int m_fileActionCount = 0;

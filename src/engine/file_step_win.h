@@ -11,6 +11,10 @@ FailureChoice ShowFileError(const std::string& text, bool fatal);
 
 class CWinFileMachine : public FileMachine {
 public:
+    // `unattended`: a silent run, where nobody answers the file error
+    // dialog; every failure is answered with Cancel without showing it.
+    explicit CWinFileMachine(bool unattended = false) : m_unattended(unattended) {}
+
     bool Exists(const std::string& path) override;
     bool ReadText(const std::string& path, std::string& text) override;
     bool WriteText(const std::string& path, const std::string& text) override;
@@ -22,6 +26,9 @@ public:
     void RegisterServer(const std::string& path) override;
     FailureChoice AskAfterCopyFailure(const std::string& text) override;
     void TellFatalCopyFailure(const std::string& text) override;
+
+private:
+    bool m_unattended;
 };
 
 }  // namespace kq

@@ -38,6 +38,11 @@ CInstallEngine::CInstallEngine(InstallSnapshot snapshot, IInstallReporter& repor
     m_values = MakePlaceholderValues(m_snapshot.folders, m_snapshot.settings, &m_snapshot.variables);
 }
 
+void CInstallEngine::TellError(int number, const char* message) const {
+    // A silent run has nobody to press OK: it ends as a failed run unasked.
+    if (!m_snapshot.silent) ShowInstallError(number, message);
+}
+
 std::string CInstallEngine::Expand(const std::string& text) const {
     return ExpandWorker(text, m_values);
 }
@@ -50,7 +55,7 @@ void CInstallEngine::Start(MessageFilter filter) {
     // Every run describes itself alone: a log that cannot be deleted ends the
     // run before anything is changed, as it would mix two runs.
     if (!m_log.RemoveLeftover()) {
-        ShowInstallError(2, LeftoverLogMessage(m_log.Path()).c_str());
+        TellError(2, LeftoverLogMessage(m_log.Path()).c_str());
         m_snapshot.signals->Abort();
         RemoveTemporaryFiles();
         return;
@@ -75,7 +80,7 @@ DWORD WINAPI CInstallEngine::WorkerProc(void* self) {
 
 void CInstallEngine::Work() {
     if (FAILED(::CoInitialize(nullptr))) {
-        ShowInstallError(0, kCoInitializeMessage);
+        TellError(0, kCoInitializeMessage);
         m_snapshot.signals->Abort();
         return;
     }
@@ -85,7 +90,7 @@ void CInstallEngine::Work() {
 
     Status(status::kLoadingData);
     if (!LoadFilesAndCreateDirectories()) {
-        ShowInstallError(1, m_refusal.empty() ? kLoadFileDataMessage : m_refusal.c_str());
+        TellError(1, m_refusal.empty() ? kLoadFileDataMessage : m_refusal.c_str());
         m_snapshot.signals->Abort();
         RemoveTemporaryFiles();
         return;
@@ -110,7 +115,7 @@ void CInstallEngine::Work() {
     // failed one, and the working folder with the decrypted scripts goes.
     kq::Status registered = RegisterForUninstall();
     if (!registered) {
-        ShowInstallError(3, registered.message().c_str());
+        TellError(3, registered.message().c_str());
         m_snapshot.signals->Abort();
     }
     RemoveTemporaryFiles();
@@ -158,7 +163,7 @@ bool CInstallEngine::CopyFiles() {
     context.featureDeselected = m_snapshot.featureDeselected;
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
-    CWinFileMachine machine;
+    CWinFileMachine machine(m_snapshot.silent);
     return kq::CopyFiles(m_files, [this](const std::string& t) { return Expand(t); }, context, machine,
                          *m_snapshot.signals, m_log);
 }
@@ -223,8 +228,8 @@ void CInstallEngine::InstallServices() {
     ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     ServiceStepHooks hooks;
     hooks.status = [this](const std::string& text) { m_reporter.SetStatus(text, 0); };
-    hooks.askAfterFailure = [](const std::string& text) {
-        return ShowFileError(text, false);
+    hooks.askAfterFailure = [this](const std::string& text) {
+        return m_snapshot.silent ? FailureChoice::kCancel : ShowFileError(text, false);
     };
     hooks.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     hooks.abort = [this] { m_snapshot.signals->Abort(); };

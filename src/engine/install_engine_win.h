@@ -48,6 +48,8 @@ private:
     void InstallServices();
 
     std::string Expand(const std::string& text) const;
+    // The error message box, unless the run is silent.
+    void TellError(int number, const char* message) const;
     void Status(const char* text) { m_reporter.SetStatus(text, 0); }
 
     InstallSnapshot m_snapshot;

@@ -31,6 +31,7 @@ InstallSnapshot SetupRun::MakeInstallSnapshot() const {
         return features.IsDeselected(name);
     };
     snapshot.preview = m_modes.preview;
+    snapshot.silent = m_modes.silent != SilentMode::kOff;
     snapshot.diskImage = m_modes.diskImage;
     snapshot.mergeModulesPending = m_modes.mergeModulesPending;
     snapshot.signals = m_signals;

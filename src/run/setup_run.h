@@ -45,6 +45,7 @@ struct RunModes {
     SilentMode silent = SilentMode::kOff;
     bool diskImage = false;            // the package keeps its files in DiskImage1
     bool mergeModulesPending = false;  // merge modules still read the working folder
+    bool installed = false;            // the installation ran to its end without an abort
     bool splashActive = false;
     bool startupWorkDone = false;
     bool splashFinished = false;
@@ -80,6 +81,8 @@ struct InstallSnapshot {
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;
     bool preview = false;
+    // Nobody is there to answer: failures take the failure path unasked.
+    bool silent = false;
     bool diskImage = false;
     bool mergeModulesPending = false;
     std::shared_ptr<RunSignals> signals = std::make_shared<RunSignals>();

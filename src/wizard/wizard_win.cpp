@@ -301,6 +301,7 @@ void CWizard::RunInstallation(CPage& progressPage) {
     // The page's keyboard works during the wait: Escape asks to cancel.
     engine.Start(&CPage::PreTranslate);
     m_busy = false;
+    m_run.Modes().installed = !m_run.Signals().Aborted();
 }
 
 void CWizard::ContinueAfterInstallation() {
@@ -364,8 +365,10 @@ std::string CWizard::LanguageText(const char* section, const char* key) const {
 void CWizard::Finish() {
     RunEnteringActions("After Click Finish Button");
     LaunchChoices();
-    if (!m_run.Signals().Aborted() && m_run.Settings().restart != 0) OfferRestart();
-    ::PostQuitMessage(0);
+    const bool installed = m_run.Modes().installed;
+    const bool aborted = m_run.Signals().Aborted();
+    if (!aborted && m_run.Settings().restart != 0) OfferRestart();
+    ::PostQuitMessage(RunExitCode(installed, m_run.Signals().CancelRequested(), aborted));
 }
 
 void CWizard::LaunchChoices() {

@@ -40,6 +40,9 @@ constexpr char kDialogTitle[] = "Calvarr Merrowin";
 constexpr char kConfirmCancel[] = "Stop now";
 constexpr char kErrorStatus[] =
     "Merrowin Install Test was not installed: the installation stopped before its end.";
+// setup.exe's exit codes besides 0 (installed).
+constexpr int kExitCancelled = 2;
+constexpr int kExitFailed = 3;
 
 // The option bits of the file list.
 enum FileOption : int {
@@ -639,6 +642,22 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     ASSERT_EQ(finish.exitCode, 0) << finish.errors;
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+    EXPECT_EQ(ended.exitCode, kExitFailed);
+}
+
+// The same package run silently: nobody is there to answer the fatal file
+// dialog, so it is not shown; the run takes the failure path by itself and
+// says so by its exit code, with the same result on the machine.
+TEST_F(InstallTest, SilentRunThatFailsEndsUnaskedWithItsExitCode) {
+    const std::vector<PackageFile>& files = InstallFiles();
+    fs::path package = Build(MakeAuthoring("install", files), "pkg", "diskimage");
+    ASSERT_FALSE(package.empty());
+    ASSERT_TRUE(fs::remove(package / "DiskImage1" / "F1_app.exe"));
+
+    ASSERT_TRUE(RunSilent(package, kExitFailed));
+    EXPECT_EQ(Listing(InstallDirHost()), "readme.txt\n") << "only the file before the missing one is installed";
+    EXPECT_FALSE(UninstallValues().has_value()) << "a failed installation registered the product";
+    EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the failure";
 }
 
 // A product code that is no plain name cannot be registered for removal:
@@ -674,14 +693,15 @@ TEST_F(InstallTest, FailedRegistrationEndsAsAFailedInstallation) {
     ASSERT_EQ(finish.exitCode, 0) << finish.errors;
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+    EXPECT_EQ(ended.exitCode, kExitFailed);
 }
 
 // A cancel confirmed while the files are copied stops before the next file:
 // the installed files are the first ones of the list, each complete, the
 // log names exactly those, the completion page shows the error ending, the
-// product is not registered and the working folder is gone. The package has
-// many small files in a disk image, so the copy lasts long enough to be
-// interrupted. The user asks with
+// product is not registered, the working folder is gone and the exit code
+// says the user cancelled. The package has many small files in a disk
+// image, so the copy lasts long enough to be interrupted. The user asks with
 // the Cancel button or with Escape, which the page hears while the program
 // waits for the installation as on every page.
 class CancelDuringTheCopyTest : public InstallTest, public ::testing::WithParamInterface<std::string> {};
@@ -748,6 +768,7 @@ TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFile) {
     ASSERT_EQ(finish.exitCode, 0) << finish.errors;
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+    EXPECT_EQ(ended.exitCode, kExitCancelled);
 }
 
 INSTANTIATE_TEST_SUITE_P(ButtonAndKey, CancelDuringTheCopyTest, ::testing::Values("CancelButton", "EscapeKey"),

@@ -115,6 +115,23 @@ TEST(SetupRun, LaunchOffersFollowTheChosenFolder) {
     }
 }
 
+TEST(WizardFlow, ExitCode) {
+    struct Case {
+        const char* name;
+        bool installed;
+        bool cancelled;
+        bool aborted;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"installed", true, false, false, kExitInstalled},
+        {"cancelled, on a page or during the copy", false, true, true, kExitCancelled},
+        {"failed: a file, the registration, the file list", false, false, true, kExitFailed},
+        {"an end without installing", false, false, false, kExitFailed},
+    };
+    for (const Case& c : cases) EXPECT_EQ(RunExitCode(c.installed, c.cancelled, c.aborted), c.exitCode) << c.name;
+}
+
 TEST(WizardFlow, NextAndAfterInstallation) {
     using S = SilentMode;
     struct NextCase {
