@@ -199,7 +199,7 @@ int CMainFrame::ContinueStartup() {
     LoadPageList();
     LoadFileActions();
     LoadSetupTypes();
-    StartPageAndCabinet();
+    if (!StartPageAndCabinet()) return QuitStartup(kExitFailed);
     ShowBackground();
     StartBillboards();
     LoadVariables();
@@ -215,6 +215,12 @@ int CMainFrame::QuitStartup(int exitCode) {
     return -1;
 }
 
+void CMainFrame::TellFailure(const std::string& message) const {
+    // A silent run has nobody to press OK; its exit code says it failed.
+    if (m_run.Modes().silent == SilentMode::kOff)
+        ::MessageBoxA(nullptr, message.c_str(), kProductName, MB_OK | MB_ICONSTOP);
+}
+
 void CMainFrame::ShowSplash() {}
 bool CMainFrame::CheckSystemRequirements() { return true; }
 bool CMainFrame::CheckEligibility() { return true; }
@@ -228,15 +234,16 @@ void CMainFrame::LoadSetupTypes() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.Features() = LoadFeatureTable(Script(profile));
 }
-void CMainFrame::StartPageAndCabinet() {
-    if (m_run.Modes().diskImage) return;
+bool CMainFrame::StartPageAndCabinet() {
+    if (m_run.Modes().diskImage) return true;
 
     CPage* startPage = m_wizard->OpenStartPage();
     HWND bar = startPage != nullptr ? startPage->ControlWindow("IDC_PROGRESS1") : nullptr;
     ProgressThrottle throttle;
     CabinetProgress progress = ProgressBarFeedback(bar, throttle);
 
-    int result = kCabinetNoDecoder;
+    CabinetFailure failure;
+    failure.result = kCabinetNoDecoder;  // when no thread can be started
     {
         CCabinetExtraction extraction;
         if (extraction.Start(m_run.Folders().source.c_str(), m_run.Paths().workFolder.c_str(), progress)) {
@@ -244,23 +251,26 @@ void CMainFrame::StartPageAndCabinet() {
             // The start page's keyboard works during the wait: Escape asks to cancel.
             PumpWait(extraction.Thread(), INFINITE, &CMainFrame::PreTranslate);
             m_wizard->SetBusy(false);
-            result = extraction.Result();
+            failure = extraction.Failure();
         }
     }
-    if (result != kCabinetOk) {
-        ::PostQuitMessage(result);
-        return;
+    if (failure.result != kCabinetOk) {
+        // The wizard must not open on a package whose files are not there.
+        m_wizard->CloseCurrentPage();
+        TellFailure(CabinetFailureMessage(failure, CabinetPath(m_run.Folders().source.c_str())));
+        return false;
     }
     if (m_wizard->CancelPending()) {
         m_wizard->CompletePendingCancel();
-        return;
+        return true;
     }
     if (m_run.Modes().splashActive) {
         m_run.Modes().startupWorkDone = true;
         ::SetTimer(m_hWnd, kTimerSplashAfterCabinet, 1000, nullptr);
-        return;
+        return true;
     }
     m_wizard->CloseCurrentPage();
+    return true;
 }
 void CMainFrame::ShowBackground() {}
 void CMainFrame::StartBillboards() {}

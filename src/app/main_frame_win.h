@@ -60,7 +60,7 @@ private:
     void LoadPageList();
     void LoadFileActions();
     void LoadSetupTypes();
-    void StartPageAndCabinet();
+    bool StartPageAndCabinet();
     void ShowBackground();
     void StartBillboards();
     void LoadVariables();
@@ -68,6 +68,8 @@ private:
     void OpenFirstPage();
 
     int QuitStartup(int exitCode = 0);
+    // A failure's message box; none in a silent run.
+    void TellFailure(const std::string& message) const;
 
     SetupRun m_run;
     int m_fileActionCount = 0;

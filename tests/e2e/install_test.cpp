@@ -809,12 +809,13 @@ TEST_F(InstallTest, HostileCabinetNamesStayInTheWorkingFolder) {
     }
 
     // A refused name: the files before it are extracted, the start-up ends
-    // with the extraction's result code and nothing is installed.
+    // as a failed run (silently: the package is silent) and nothing is
+    // installed.
     fs::path refusedAuthoring = MakeAuthoring("refused", files, {{"APPINFO", "a4", "<ProgramFilesFolder>\\Refused"}});
     fs::path refused = Build(refusedAuthoring, "refused");
     ASSERT_FALSE(refused.empty());
     fs::copy_file(data / "refused_dotdot.cab", refused / "file1.cab", fs::copy_options::overwrite_existing);
-    ASSERT_TRUE(RunSilent(refused, 4));
+    ASSERT_TRUE(RunSilent(refused, kExitFailed));
     EXPECT_FALSE(fs::exists(Host("C:\\Program Files\\Refused"))) << "the installation ran after the failed extraction";
     std::vector<fs::path> after = WorkFolders();
     after.erase(std::remove(after.begin(), after.end(), work[0]), after.end());
