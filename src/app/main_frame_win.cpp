@@ -196,7 +196,7 @@ int CMainFrame::ContinueStartup() {
     if (!CheckEligibility()) return QuitStartup();
     EvaluateConditions();
     HandlePreviousInstallation();
-    LoadPageList();
+    if (!LoadPageList()) return QuitStartup(kExitFailed);
     LoadFileActions();
     LoadSetupTypes();
     if (!StartPageAndCabinet()) return QuitStartup(kExitFailed);
@@ -226,8 +226,11 @@ bool CMainFrame::CheckSystemRequirements() { return true; }
 bool CMainFrame::CheckEligibility() { return true; }
 void CMainFrame::EvaluateConditions() {}
 void CMainFrame::HandlePreviousInstallation() {}
-void CMainFrame::LoadPageList() {
-    m_wizard->LoadPages();
+bool CMainFrame::LoadPageList() {
+    const std::string problem = m_wizard->LoadPages();
+    if (problem.empty()) return true;
+    TellFailure(problem);
+    return false;
 }
 void CMainFrame::LoadFileActions() {}
 void CMainFrame::LoadSetupTypes() {

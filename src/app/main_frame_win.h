@@ -57,7 +57,7 @@ private:
     bool CheckEligibility();
     void EvaluateConditions();
     void HandlePreviousInstallation();
-    void LoadPageList();
+    bool LoadPageList();
     void LoadFileActions();
     void LoadSetupTypes();
     bool StartPageAndCabinet();

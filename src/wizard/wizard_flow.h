@@ -36,6 +36,11 @@ enum ExitCode : int {
 };
 int RunExitCode(bool installed, bool cancelled, bool aborted);
 
+// Finish asks to restart only after an installation that ran to its end.
+inline bool OffersRestart(bool installed, bool aborted, bool restartWanted) {
+    return installed && !aborted && restartWanted;
+}
+
 // A confirmed cancel: while the user-interface thread waits for a worker it
 // is only recorded (no file is pulled from under the worker).
 enum class CancelStep { kDefer, kEndNow };

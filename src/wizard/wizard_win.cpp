@@ -106,10 +106,11 @@ CWizard::~CWizard() {
     if (m_current != nullptr) m_current->Close();
 }
 
-void CWizard::LoadPages() {
+std::string CWizard::LoadPages() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_pages = LoadPageList(Script(profile));
     m_index = -1;
+    return PageListProblem(m_pages);
 }
 
 CPage* CWizard::OpenPage(const std::string& fileName, int index, int count, bool show) {
@@ -365,9 +366,11 @@ std::string CWizard::LanguageText(const char* section, const char* key) const {
 void CWizard::Finish() {
     RunEnteringActions("After Click Finish Button");
     LaunchChoices();
+    // Next past the last page also ends here, with nothing installed when
+    // the list never reached the progress page: no restart is due then.
     const bool installed = m_run.Modes().installed;
     const bool aborted = m_run.Signals().Aborted();
-    if (!aborted && m_run.Settings().restart != 0) OfferRestart();
+    if (OffersRestart(installed, aborted, m_run.Settings().restart != 0)) OfferRestart();
     ::PostQuitMessage(RunExitCode(installed, m_run.Signals().CancelRequested(), aborted));
 }
 

@@ -223,7 +223,8 @@ TEST_F(SetupStartTest, DamagedSignatureStopsWithTheDecryptionError) {
 
 // Packages that cannot lead an installation end the start-up with a message
 // that says what is wrong, before any page opens, as a failed run (exit code
-// 3): a cabinet that cannot be unpacked, named with the reason.
+// 3): a setup script without a page list (the basic package has none), and
+// a cabinet that cannot be unpacked, named with the reason.
 TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
     const std::string pageList = "\r\n[DIALOGLIST]\r\nTOTAL1=1\r\nW0=welcome.lcd\r\n";
     struct Case {
@@ -233,6 +234,9 @@ TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
         const char* message;
     };
     const Case cases[] = {
+        {"no page list", "", false,
+         "This package is damaged: its setup script lists no wizard pages (section DIALOGLIST, key TOTAL1), so the "
+         "installation cannot be led. Please get a new copy of the package."},
         {"truncated cabinet", pageList, true,
          "Merrowin can't unpack the product's files.\r\nFile: C:\\pkg\\file1.cab\r\nReason: the cabinet is damaged."},
     };

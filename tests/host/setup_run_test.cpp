@@ -115,21 +115,26 @@ TEST(SetupRun, LaunchOffersFollowTheChosenFolder) {
     }
 }
 
-TEST(WizardFlow, ExitCode) {
+TEST(WizardFlow, ExitCodeAndRestart) {
     struct Case {
         const char* name;
         bool installed;
         bool cancelled;
         bool aborted;
         int exitCode;
+        bool restart;  // with CT14=Yes
     };
     const Case cases[] = {
-        {"installed", true, false, false, kExitInstalled},
-        {"cancelled, on a page or during the copy", false, true, true, kExitCancelled},
-        {"failed: a file, the registration, the file list", false, false, true, kExitFailed},
-        {"an end without installing", false, false, false, kExitFailed},
+        {"installed", true, false, false, kExitInstalled, true},
+        {"cancelled, on a page or during the copy", false, true, true, kExitCancelled, false},
+        {"failed: a file, the registration, the file list", false, false, true, kExitFailed, false},
+        {"walked past the last page, nothing installed", false, false, false, kExitFailed, false},
     };
-    for (const Case& c : cases) EXPECT_EQ(RunExitCode(c.installed, c.cancelled, c.aborted), c.exitCode) << c.name;
+    for (const Case& c : cases) {
+        EXPECT_EQ(RunExitCode(c.installed, c.cancelled, c.aborted), c.exitCode) << c.name;
+        EXPECT_EQ(OffersRestart(c.installed, c.aborted, true), c.restart) << c.name;
+        EXPECT_FALSE(OffersRestart(c.installed, c.aborted, false)) << c.name;
+    }
 }
 
 TEST(WizardFlow, NextAndAfterInstallation) {
