@@ -100,6 +100,10 @@ void CInstallEngine::Work() {
 
     Status(status::kCopyingFiles);
     if (!preview && !CopyFiles()) return;
+    // From here on a cancel would stop nothing: the page's Cancel goes, and
+    // a cancel confirmed before this point ends the run here.
+    if (!m_snapshot.signals->Commit()) return;
+    m_reporter.CopyStepOver();
 
     Status(status::kCreatingShortcuts);
     if (!preview) CreateShortcuts();

@@ -24,18 +24,33 @@ class Script;
 enum class SilentMode { kOff, kOn, kAfterProgress };
 
 // What the user-interface thread and the install worker tell each other
-// while the worker runs: the user's cancel request and the run's abort.
+// while the worker runs: the user's cancel request, the end of the copy step
+// and the run's abort.
 class RunSignals {
 public:
-    void RequestCancel() { m_cancel = true; }
-    bool CancelRequested() const { return m_cancel; }
+    // A cancel counts only until the copy step is over: after it the worker
+    // no longer looks, and nothing would be stopped. False when it came too
+    // late and was not recorded.
+    bool RequestCancel() {
+        int expected = kRunning;
+        return m_state.compare_exchange_strong(expected, kCancelRequested) || expected == kCancelRequested;
+    }
+    bool CancelRequested() const { return m_state == kCancelRequested; }
+    // The worker, once every file is in place: from here on the installation
+    // runs to its end. False when a cancel came first (the worker stops).
+    bool Commit() {
+        int expected = kRunning;
+        return m_state.compare_exchange_strong(expected, kCommitted) || expected == kCommitted;
+    }
+    bool Committed() const { return m_state == kCommitted; }
     // The run ends on the failure page (cancelled, or a file could not be
     // installed).
     void Abort() { m_aborted = true; }
     bool Aborted() const { return m_aborted; }
 
 private:
-    std::atomic<bool> m_cancel{false};
+    enum : int { kRunning, kCancelRequested, kCommitted };
+    std::atomic<int> m_state{kRunning};
     std::atomic<bool> m_aborted{false};
 };
 

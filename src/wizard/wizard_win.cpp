@@ -39,7 +39,8 @@ public:
         : m_info(page.ControlWindow("IDC_INFO")),
           m_detail(page.ControlWindow("IDC_INSTALLINFO")),
           m_bar(page.ControlWindow("IDC_PROGRESS1")),
-          m_downloadBar(page.ControlWindow("IDC_DOWNLOADPROGRESS")) {}
+          m_downloadBar(page.ControlWindow("IDC_DOWNLOADPROGRESS")),
+          m_cancel(page.ControlWindow("IDCANCEL")) {}
 
     void SetStatus(const std::string& text, int line) override {
         HWND label = line == 0 ? m_info : m_detail;
@@ -76,12 +77,18 @@ public:
         ::SendMessageA(m_downloadBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
         ::SendMessageA(m_downloadBar, PBM_SETPOS, 0, 0);
     }
+    void CopyStepOver() override {
+        // Nothing is left that a cancel could stop: offering it would only
+        // end on a page saying the product was not installed when it was.
+        if (m_cancel != nullptr) ::EnableWindow(m_cancel, FALSE);
+    }
 
 private:
     HWND m_info;
     HWND m_detail;
     HWND m_bar;
     HWND m_downloadBar;
+    HWND m_cancel;
     ProgressThrottle m_throttle;
 };
 
@@ -246,14 +253,15 @@ void CWizard::OnPageCancel(CPage& page) {
     // nothing to cancel.
     HWND cancel = page.ControlWindow("IDCANCEL");
     if (cancel != nullptr && !::IsWindowEnabled(cancel)) return;
-    if (m_stopped || m_cancelPending) return;
+    if (m_stopped || m_cancelPending || m_run.Signals().Committed()) return;
     Cancel(page);
 }
 
 void CWizard::Cancel(CPage& page) {
     if (!AskQuestion(page.Handle(), kQuestionModeCancel, std::string())) return;
-
-    m_run.Signals().RequestCancel();
+    // The copy step may have ended while the question was open: the
+    // installation then runs to its end and the answer changes nothing.
+    if (!m_run.Signals().RequestCancel()) return;
     page.Enable("IDCANCEL", false);
     m_run.Signals().Abort();
     if (DecideCancel(m_busy) == CancelStep::kDefer) {

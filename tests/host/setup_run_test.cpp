@@ -115,6 +115,37 @@ TEST(SetupRun, LaunchOffersFollowTheChosenFolder) {
     }
 }
 
+// The cancel request and the end of the copy step race: whichever comes
+// first wins, so a cancel either stops the installation or is refused as too
+// late, never both.
+TEST(RunSignals, CancelAndTheEndOfTheCopyStep) {
+    struct Case {
+        const char* name;
+        bool cancelFirst;
+        bool cancelTaken;
+        bool committed;
+    };
+    const Case cases[] = {
+        {"cancel while files are copied", true, true, false},
+        {"cancel once the copy step is over", false, false, true},
+    };
+    for (const Case& c : cases) {
+        RunSignals signals;
+        bool cancelTaken, committed;
+        if (c.cancelFirst) {
+            cancelTaken = signals.RequestCancel();
+            committed = signals.Commit();
+        } else {
+            committed = signals.Commit();
+            cancelTaken = signals.RequestCancel();
+        }
+        EXPECT_EQ(cancelTaken, c.cancelTaken) << c.name;
+        EXPECT_EQ(signals.CancelRequested(), c.cancelTaken) << c.name;
+        EXPECT_EQ(committed, c.committed) << c.name;
+        EXPECT_EQ(signals.Committed(), c.committed) << c.name;
+    }
+}
+
 TEST(WizardFlow, ExitCodeAndRestart) {
     struct Case {
         const char* name;
