@@ -15,6 +15,7 @@
 #include "layout/dialogs_win.h"
 #include "layout/page_win.h"
 #include "run/folders_win.h"
+#include "wizard/wizard_flow.h"
 #include "wizard/wizard_win.h"
 
 namespace kq {
@@ -194,14 +195,14 @@ bool CMainFrame::RunLanguageStage() {
 
 int CMainFrame::ContinueStartup() {
     ShowSplash();
-    if (!CheckSystemRequirements()) return QuitStartup();
+    if (!CheckSystemRequirements()) return QuitStartup(kExitFailed);
     if (!CheckEligibility()) return QuitStartup();
     EvaluateConditions();
     HandlePreviousInstallation();
-    LoadPageList();
+    if (!LoadPageList()) return QuitStartup(kExitFailed);
     LoadFileActions();
     LoadSetupTypes();
-    StartPageAndCabinet();
+    if (!StartPageAndCabinet()) return QuitStartup(kExitFailed);
     ShowBackground();
     StartBillboards();
     LoadVariables();
@@ -212,9 +213,15 @@ int CMainFrame::ContinueStartup() {
     return 0;
 }
 
-int CMainFrame::QuitStartup() {
-    ::PostQuitMessage(0);
+int CMainFrame::QuitStartup(int exitCode) {
+    ::PostQuitMessage(exitCode);
     return -1;
+}
+
+void CMainFrame::TellFailure(const std::string& message) const {
+    // A silent run has nobody to press OK; its exit code says it failed.
+    if (m_run.Modes().silent == SilentMode::kOff)
+        ::MessageBoxA(nullptr, message.c_str(), kProductName, MB_OK | MB_ICONSTOP);
 }
 
 void CMainFrame::ShowSplash() {}
@@ -232,49 +239,57 @@ void CMainFrame::EvaluateConditions() {
     m_run.Conditions().Load(ProfileFile(m_run.Paths().setupScriptPath.c_str()));
 }
 void CMainFrame::HandlePreviousInstallation() {}
-void CMainFrame::LoadPageList() {
-    m_wizard->LoadPages();
+bool CMainFrame::LoadPageList() {
+    const std::string problem = m_wizard->LoadPages();
+    if (problem.empty()) return true;
+    TellFailure(problem);
+    return false;
 }
 void CMainFrame::LoadFileActions() {}
 void CMainFrame::LoadSetupTypes() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.Features() = LoadFeatureTable(Script(profile));
 }
-void CMainFrame::StartPageAndCabinet() {
+bool CMainFrame::StartPageAndCabinet() {
     m_wizard->RunEnteringActions("start.lcd");
     // A condition cancelled the setup: the failure page is up, nothing to extract.
-    if (m_run.Signals().Aborted()) return;
-    if (m_run.Modes().diskImage) return;
+    if (m_run.Signals().Aborted()) return true;
+    if (m_run.Modes().diskImage) return true;
 
     CPage* startPage = m_wizard->OpenStartPage();
     HWND bar = startPage != nullptr ? startPage->ControlWindow("IDC_PROGRESS1") : nullptr;
     ProgressThrottle throttle;
     CabinetProgress progress = ProgressBarFeedback(bar, throttle);
 
-    int result = kCabinetNoDecoder;
+    CabinetFailure failure;
+    failure.result = kCabinetNoDecoder;  // when no thread can be started
     {
         CCabinetExtraction extraction;
         if (extraction.Start(m_run.Folders().source.c_str(), m_run.Paths().workFolder.c_str(), progress)) {
             m_wizard->SetBusy(true);
-            PumpWait(extraction.Thread());
+            // The start page's keyboard works during the wait: Escape asks to cancel.
+            PumpWait(extraction.Thread(), INFINITE, &CMainFrame::PreTranslate);
             m_wizard->SetBusy(false);
-            result = extraction.Result();
+            failure = extraction.Failure();
         }
     }
-    if (result != kCabinetOk) {
-        ::PostQuitMessage(result);
-        return;
+    if (failure.result != kCabinetOk) {
+        // The wizard must not open on a package whose files are not there.
+        m_wizard->CloseCurrentPage();
+        TellFailure(CabinetFailureMessage(failure, CabinetPath(m_run.Folders().source.c_str())));
+        return false;
     }
     if (m_wizard->CancelPending()) {
         m_wizard->CompletePendingCancel();
-        return;
+        return true;
     }
     if (m_run.Modes().splashActive) {
         m_run.Modes().startupWorkDone = true;
         ::SetTimer(m_hWnd, kTimerSplashAfterCabinet, 1000, nullptr);
-        return;
+        return true;
     }
     m_wizard->CloseCurrentPage();
+    return true;
 }
 void CMainFrame::ShowBackground() {}
 void CMainFrame::StartBillboards() {}

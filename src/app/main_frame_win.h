@@ -57,17 +57,19 @@ private:
     bool CheckEligibility();
     void EvaluateConditions();
     void HandlePreviousInstallation();
-    void LoadPageList();
+    bool LoadPageList();
     void LoadFileActions();
     void LoadSetupTypes();
-    void StartPageAndCabinet();
+    bool StartPageAndCabinet();
     void ShowBackground();
     void StartBillboards();
     void LoadVariables();
     void CheckMergeModules();
     void OpenFirstPage();
 
-    int QuitStartup();
+    int QuitStartup(int exitCode = 0);
+    // A failure's message box; none in a silent run.
+    void TellFailure(const std::string& message) const;
 
     SetupRun m_run;
     int m_fileActionCount = 0;

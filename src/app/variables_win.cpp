@@ -67,7 +67,7 @@ void LoadRunVariables(SetupRun& run, const Script& script) {
     UserVariableTable table =
         ComputeVariables(ReadVariableSpecs(script), [&run](const std::string& text) { return run.Expand(text); },
                          machine);
-    run.SetVariables(std::move(table), script);
+    run.SetVariables(std::move(table));
 }
 
 }  // namespace kq

@@ -30,6 +30,18 @@ struct CabinetProgress {
     std::function<void(int filesStarted)> setPosition;
 };
 
+// What a failed extraction tells the user: the result, and for a file that
+// failed inside the cabinet its stored name and why.
+struct CabinetFailure {
+    enum class Cause { kNone, kRefusedName, kDamaged, kCannotWrite };
+    int result = kCabinetOk;
+    Cause cause = Cause::kNone;
+    std::string entry;  // the stored name; empty when no file was reached
+};
+
+// "Merrowin can't unpack the product's files.\r\nFile: ...\r\nReason: ...".
+std::string CabinetFailureMessage(const CabinetFailure& failure, const std::string& cabinetPath);
+
 // The cabinet's path: the source folder (a backslash added when missing) and
 // kCabinetName.
 std::string CabinetPath(const char* sourceFolder);

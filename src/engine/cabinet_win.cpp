@@ -211,7 +211,7 @@ bool StoredFileTime(const mscabd_file& file, FILETIME* system) {
 }
 
 int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* cabinetPath,
-               const char* workingFolder, const CabinetProgress& progress) {
+               const char* workingFolder, const CabinetProgress& progress, CabinetFailure* failure) {
     mscabd_cabinet* cabinet = decoder->open(decoder, cabinetPath);
     if (cabinet == nullptr) {
         switch (decoder->last_error(decoder)) {
@@ -233,6 +233,8 @@ int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* c
         std::string name;
         if (!ExtractedName(*file, &name)) {
             result = kCabinetExtractFailed;
+            failure->cause = CabinetFailure::Cause::kRefusedName;
+            failure->entry = file->filename != nullptr ? file->filename : "";
             break;
         }
         const std::string target = folder + name;
@@ -241,6 +243,10 @@ int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* c
         system->outputOpened = false;
         system->hasStamp = StoredFileTime(*file, &system->stamp);
         if (decoder->extract(decoder, file, target.c_str()) != MSPACK_ERR_OK) {
+            const int error = decoder->last_error(decoder);
+            failure->cause = error == MSPACK_ERR_OPEN || error == MSPACK_ERR_WRITE ? CabinetFailure::Cause::kCannotWrite
+                                                                                 : CabinetFailure::Cause::kDamaged;
+            failure->entry = name;
             if (system->outputOpened) {
                 SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileA(target.c_str());
@@ -260,26 +266,31 @@ int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* c
 
 }  // namespace
 
-int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress) {
+int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,
+                       CabinetFailure* failure) {
+    CabinetFailure ignored;
+    if (failure == nullptr) failure = &ignored;
+    *failure = CabinetFailure();
     int selftest = MSPACK_ERR_OK;
     MSPACK_SYS_SELFTEST(selftest);
-    if (selftest != MSPACK_ERR_OK) return kCabinetNoDecoder;
+    if (selftest != MSPACK_ERR_OK) return failure->result = kCabinetNoDecoder;
 
     ExtractSystem system;
     InitSystem(&system);
     mscab_decompressor* decoder = mspack_create_cab_decompressor(&system.sys);
-    if (decoder == nullptr) return kCabinetNoDecoder;
+    if (decoder == nullptr) return failure->result = kCabinetNoDecoder;
 
     int result = CheckCabinetFile(cabinetPath);
-    if (result == kCabinetOk) result = ExtractAll(decoder, &system, cabinetPath, workingFolder, progress);
+    if (result == kCabinetOk) result = ExtractAll(decoder, &system, cabinetPath, workingFolder, progress, failure);
     // Releasing the decoder cannot fail with this library, so
     // kCabinetCannotRelease is never returned.
     mspack_destroy_cab_decompressor(decoder);
-    return result;
+    return failure->result = result;
 }
 
-int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress) {
-    return ExtractCabinetFile(CabinetPath(sourceFolder).c_str(), workingFolder, progress);
+int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress,
+                   CabinetFailure* failure) {
+    return ExtractCabinetFile(CabinetPath(sourceFolder).c_str(), workingFolder, progress, failure);
 }
 
 CCabinetExtraction::~CCabinetExtraction() {
@@ -309,8 +320,8 @@ bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFold
 
 unsigned __stdcall CCabinetExtraction::ThreadMain(void* self) {
     CCabinetExtraction* extraction = static_cast<CCabinetExtraction*>(self);
-    extraction->result_ =
-        ExtractCabinet(extraction->sourceFolder_.c_str(), extraction->workingFolder_.c_str(), extraction->progress_);
+    extraction->result_ = ExtractCabinet(extraction->sourceFolder_.c_str(), extraction->workingFolder_.c_str(),
+                                         extraction->progress_, &extraction->failure_);
     return 0;
 }
 

@@ -23,8 +23,9 @@
 namespace kq {
 
 // Extracts the cabinet at `cabinetPath` into `workingFolder` on the calling
-// thread; returns a CabinetResult.
-int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress);
+// thread; returns a CabinetResult. `failure`, when given, says what failed.
+int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,
+                       CabinetFailure* failure = nullptr);
 
 // Extracts "file1.cab" of `sourceFolder` into `workingFolder` on the calling
 // thread.
@@ -35,7 +36,8 @@ int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const
 // outlive the extraction.
 CabinetProgress ProgressBarFeedback(HWND bar, ProgressThrottle& throttle);
 
-int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress);
+int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress,
+                   CabinetFailure* failure = nullptr);
 
 // One extraction of the package's cabinet on a thread of its own. The
 // user-interface thread starts it, waits for Thread() with its
@@ -54,6 +56,8 @@ public:
     HANDLE Thread() const { return thread_; }
     // Valid once Thread() is signalled.
     int Result() const { return result_; }
+    // What failed, once Thread() is signalled.
+    const CabinetFailure& Failure() const { return failure_; }
 
 private:
     static unsigned __stdcall ThreadMain(void* self);
@@ -63,6 +67,7 @@ private:
     CabinetProgress progress_;
     HANDLE thread_ = nullptr;
     int result_ = kCabinetExtractFailed;
+    CabinetFailure failure_;
 };
 
 // Runs the extraction on a thread of its own and waits for it with `wait`

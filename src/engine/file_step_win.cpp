@@ -106,11 +106,11 @@ void CWinFileMachine::RegisterServer(const std::string& path) {
 }
 
 FailureChoice CWinFileMachine::AskAfterCopyFailure(const std::string& text) {
-    return ShowFileError(text, false);
+    return m_unattended ? FailureChoice::kCancel : ShowFileError(text, false);
 }
 
 void CWinFileMachine::TellFatalCopyFailure(const std::string& text) {
-    ShowFileError(text, true);
+    if (!m_unattended) ShowFileError(text, true);
 }
 
 DownloadResult CWinFileMachine::Download(const std::string& address, const std::string& destination) {

@@ -12,9 +12,12 @@ FailureChoice ShowFileError(const std::string& text, bool fatal);
 class CWinFileMachine : public FileMachine {
 public:
     // Downloads report to `reporter`'s download panel and stop on a cancel
-    // request of `signals`; either may be null.
-    explicit CWinFileMachine(IInstallReporter* reporter = nullptr, const RunSignals* signals = nullptr)
-        : m_reporter(reporter), m_signals(signals) {}
+    // request of `signals`; either may be null. `unattended`: a silent run,
+    // where nobody answers the file error dialog; every failure is answered
+    // with Cancel without showing it.
+    explicit CWinFileMachine(IInstallReporter* reporter = nullptr, const RunSignals* signals = nullptr,
+                             bool unattended = false)
+        : m_reporter(reporter), m_signals(signals), m_unattended(unattended) {}
 
     bool Exists(const std::string& path) override;
     bool ReadText(const std::string& path, std::string& text) override;
@@ -32,6 +35,7 @@ public:
 private:
     IInstallReporter* m_reporter;
     const RunSignals* m_signals;
+    bool m_unattended;
 };
 
 }  // namespace kq

@@ -41,11 +41,16 @@ CInstallEngine::CInstallEngine(InstallSnapshot snapshot, IInstallReporter& repor
     m_values = MakePlaceholderValues(m_snapshot.folders, m_snapshot.settings, &m_snapshot.variables);
 }
 
+void CInstallEngine::TellError(int number, const char* message) const {
+    // A silent run has nobody to press OK: it ends as a failed run unasked.
+    if (!m_snapshot.silent) ShowInstallError(number, message);
+}
+
 std::string CInstallEngine::Expand(const std::string& text) const {
     return ExpandWorker(text, m_values);
 }
 
-void CInstallEngine::Start() {
+void CInstallEngine::Start(MessageFilter filter) {
     m_packedFolder = PackedFileFolder(m_snapshot.folders.temp.c_str(), m_snapshot.workFolderName.c_str(),
                                       m_snapshot.folders.source.c_str(), m_snapshot.diskImage);
     m_maintenanceFolder = Expand("<WindowsFolder>\\Installer\\<ProductCode>\\");
@@ -53,7 +58,7 @@ void CInstallEngine::Start() {
     // Every run describes itself alone: a log that cannot be deleted ends the
     // run before anything is changed, as it would mix two runs.
     if (!m_log.RemoveLeftover()) {
-        ShowInstallError(2, LeftoverLogMessage(m_log.Path()).c_str());
+        TellError(2, LeftoverLogMessage(m_log.Path()).c_str());
         m_snapshot.signals->Abort();
         RemoveTemporaryFiles();
         return;
@@ -66,7 +71,7 @@ void CInstallEngine::Start() {
     if (worker == nullptr) {
         Work();  // no thread to be had: do the work here rather than not at all
     } else {
-        PumpWait(worker);
+        PumpWait(worker, INFINITE, filter);
         ::CloseHandle(worker);
     }
     m_log.Close();
@@ -100,7 +105,7 @@ DWORD WINAPI CInstallEngine::WorkerProc(void* self) {
 
 void CInstallEngine::Work() {
     if (FAILED(::CoInitialize(nullptr))) {
-        ShowInstallError(0, kCoInitializeMessage);
+        TellError(0, kCoInitializeMessage);
         m_snapshot.signals->Abort();
         return;
     }
@@ -110,7 +115,7 @@ void CInstallEngine::Work() {
 
     Status(status::kLoadingData);
     if (!LoadFilesAndCreateDirectories()) {
-        ShowInstallError(1, m_refusal.empty() ? kLoadFileDataMessage : m_refusal.c_str());
+        TellError(1, m_refusal.empty() ? kLoadFileDataMessage : m_refusal.c_str());
         m_snapshot.signals->Abort();
         RemoveTemporaryFiles();
         return;
@@ -123,6 +128,10 @@ void CInstallEngine::Work() {
     const bool copied = preview || CopyFiles();
     SaveRecord();
     if (!copied) return;
+    // From here on a cancel would stop nothing: the page's Cancel goes, and
+    // a cancel confirmed before this point ends the run here.
+    if (!m_snapshot.signals->Commit()) return;
+    m_reporter.CopyStepOver();
 
     Status(status::kCreatingShortcuts);
     if (!preview) CreateShortcuts();
@@ -147,7 +156,7 @@ void CInstallEngine::Work() {
     }
     SaveRecord();
     if (!registered) {
-        ShowInstallError(3, registered.message().c_str());
+        TellError(3, registered.message().c_str());
         m_snapshot.signals->Abort();
     }
     RemoveTemporaryFiles();
@@ -207,7 +216,7 @@ bool CInstallEngine::CopyFiles() {
     };
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
-    CWinFileMachine files(&m_reporter, m_snapshot.signals.get());
+    CWinFileMachine files(&m_reporter, m_snapshot.signals.get(), m_snapshot.silent);
     CWinRecordMachine state;
     RecordingFileMachine machine(files, state, m_record);
     ExpandFn expand = [this](const std::string& t) { return Expand(t); };
@@ -285,8 +294,8 @@ void CInstallEngine::InstallServices() {
     ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     ServiceStepHooks hooks;
     hooks.status = [this](const std::string& text) { m_reporter.SetStatus(text, 0); };
-    hooks.askAfterFailure = [](const std::string& text) {
-        return ShowFileError(text, false);
+    hooks.askAfterFailure = [this](const std::string& text) {
+        return m_snapshot.silent ? FailureChoice::kCancel : ShowFileError(text, false);
     };
     hooks.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     hooks.abort = [this] { m_snapshot.signals->Abort(); };

@@ -14,6 +14,7 @@
 #include "engine/uninstall_registration.h"
 #include "run/placeholders.h"
 #include "run/setup_run.h"
+#include "win/window_win.h"
 
 namespace kq {
 
@@ -25,7 +26,8 @@ public:
 
     // Runs the whole installation; returns when the worker has ended. The
     // outcome is in the snapshot's signals (an abort), which the run shares.
-    void Start();
+    // `filter` is the message loop's, used while the wait lasts.
+    void Start(MessageFilter filter = nullptr);
 
 private:
     static DWORD WINAPI WorkerProc(void* self);
@@ -52,6 +54,8 @@ private:
     void RollBack();
 
     std::string Expand(const std::string& text) const;
+    // The error message box, unless the run is silent.
+    void TellError(int number, const char* message) const;
     void Status(const char* text) { m_reporter.SetStatus(text, 0); }
 
     InstallSnapshot m_snapshot;

@@ -20,6 +20,9 @@ public:
     // `report` is "percent,time left,detail" (see ParseDownloadReport).
     virtual void DownloadProgress(const std::string& report) = 0;
     virtual void DownloadFinished() = 0;
+
+    // Every file is in place: a cancel can stop nothing from here on.
+    virtual void CopyStepOver() {}
 };
 
 // The answers of the file error dialog, which the file and service steps

@@ -33,7 +33,11 @@ void LoadProductSettings(const Script& script, const std::string& companyName, c
     out.languageName = script.Value(kAppInfo, "Language");
     out.productCode = script.Value(kAppInfo, "a3");
 
-    ExpandLaunchOffers(script, expand, out);
+    // As written: they name files of the chosen folder, which the user may
+    // still change (see SetupRun::ExpandLaunchTargets).
+    out.launchProgram = script.Value(kDialogList, "CT10");
+    out.launchArguments = script.Value(kDialogList, "CT11");
+    out.readmeFile = script.Value(kDialogList, "CT13");
 
     out.launchOffer = Script::IsNotNo(script.Short(kDialogList, "CT9")) ? kOn : kOff;
     out.readmeOffer = Script::IsNotNo(script.Short(kDialogList, "CT12")) ? kOn : kOff;
@@ -46,13 +50,6 @@ void LoadProductSettings(const Script& script, const std::string& companyName, c
     out.customerKey = script.Value(kDialogList, "CT18");
 
     out.restart = Script::IsYes(script.Short(kDialogList, "CT14")) ? kOn : kOff;
-}
-
-void ExpandLaunchOffers(const Script& script, const ExpandFunction& expand, ProductSettings& out) {
-    auto expanded = [&expand](const std::string& text) { return expand ? expand(text) : text; };
-    out.launchProgram = expanded(script.Value(kDialogList, "CT10"));
-    out.launchArguments = expanded(script.Value(kDialogList, "CT11"));
-    out.readmeFile = expanded(script.Value(kDialogList, "CT13"));
 }
 
 PlaceholderValues MakePlaceholderValues(const FolderValues& folders, const ProductSettings& settings,

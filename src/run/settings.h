@@ -22,9 +22,9 @@ struct ProductSettings {
     int32_t allUsers = 0;           // 255 when "a8" is exactly "Per-User"
     std::string languageName;       // APPINFO "Language"
     std::string productCode;        // APPINFO "a3"
-    std::string launchProgram;      // DIALOGLIST "CT10", expanded
-    std::string launchArguments;    // DIALOGLIST "CT11", expanded
-    std::string readmeFile;         // DIALOGLIST "CT13", expanded
+    std::string launchProgram;      // DIALOGLIST "CT10", as written
+    std::string launchArguments;    // DIALOGLIST "CT11", as written
+    std::string readmeFile;         // DIALOGLIST "CT13", as written
     int32_t launchOffer = 255;      // 0 when "CT9" is exactly "No"
     int32_t readmeOffer = 255;      // 0 when "CT12" is exactly "No"
     int32_t preview = 0;            // 255 when "PREVIEW" converts to 255
@@ -42,15 +42,11 @@ using ExpandFunction = std::function<std::string(const std::string&)>;
 
 // Reads the settings in this order: "a1", "a19", "a2"; the company name
 // given; "a4" expanded into the default and chosen install folders; "a8";
-// "Language"; "a3"; "CT10", "CT11", "CT13" expanded; "CT9", "CT12";
+// "Language"; "a3"; "CT10", "CT11", "CT13" as written; "CT9", "CT12";
 // "PREVIEW"; BUILDING "2"; "CT17", "CT18"; "CT14". Nothing is mandatory: a
 // missing key reads as "" and gives the default behaviour.
 void LoadProductSettings(const Script& script, const std::string& companyName, const ExpandFunction& expand,
                          ProductSettings& out);
-
-// The launch offers ("CT10", "CT11", "CT13") expanded from the script again,
-// once the author's variables are known.
-void ExpandLaunchOffers(const Script& script, const ExpandFunction& expand, ProductSettings& out);
 
 // The all-users choice on its own ("a8" exactly "Per-User"), for the shell
 // folders, which are read before the other settings.

@@ -14,9 +14,12 @@ std::string SetupRun::Expand(const std::string& text) const {
     return ExpandFrame(text, MakePlaceholderValues(m_folders, m_settings, &m_variables));
 }
 
-void SetupRun::SetVariables(UserVariableTable variables, const Script& script) {
+void SetupRun::SetVariables(UserVariableTable variables) {
     m_variables = std::move(variables);
-    ExpandLaunchOffers(script, [this](const std::string& text) { return Expand(text); }, m_settings);
+}
+
+LaunchTargets SetupRun::ExpandLaunchTargets() const {
+    return {Expand(m_settings.launchProgram), Expand(m_settings.launchArguments), Expand(m_settings.readmeFile)};
 }
 
 InstallSnapshot SetupRun::MakeInstallSnapshot() const {
@@ -34,6 +37,7 @@ InstallSnapshot SetupRun::MakeInstallSnapshot() const {
         return features.IsDeselected(name);
     };
     snapshot.preview = m_modes.preview;
+    snapshot.silent = m_modes.silent != SilentMode::kOff;
     snapshot.diskImage = m_modes.diskImage;
     snapshot.mergeModulesPending = m_modes.mergeModulesPending;
     snapshot.signals = m_signals;

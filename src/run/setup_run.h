@@ -25,11 +25,25 @@ class Script;
 enum class SilentMode { kOff, kOn, kAfterProgress };
 
 // What the user-interface thread and the install worker tell each other
-// while the worker runs: the user's cancel request and the run's abort.
+// while the worker runs: the user's cancel request, the end of the copy step
+// and the run's abort.
 class RunSignals {
 public:
-    void RequestCancel() { m_cancel = true; }
-    bool CancelRequested() const { return m_cancel; }
+    // A cancel counts only until the copy step is over: after it the worker
+    // no longer looks, and nothing would be stopped. False when it came too
+    // late and was not recorded.
+    bool RequestCancel() {
+        int expected = kRunning;
+        return m_state.compare_exchange_strong(expected, kCancelRequested) || expected == kCancelRequested;
+    }
+    bool CancelRequested() const { return m_state == kCancelRequested; }
+    // The worker, once every file is in place: from here on the installation
+    // runs to its end. False when a cancel came first (the worker stops).
+    bool Commit() {
+        int expected = kRunning;
+        return m_state.compare_exchange_strong(expected, kCommitted) || expected == kCommitted;
+    }
+    bool Committed() const { return m_state == kCommitted; }
     // The run ends on the failure page (cancelled, or a file could not be
     // installed).
     void Abort() { m_aborted = true; }
@@ -39,7 +53,8 @@ public:
     bool RolledBack() const { return m_rolledBack; }
 
 private:
-    std::atomic<bool> m_cancel{false};
+    enum : int { kRunning, kCancelRequested, kCommitted };
+    std::atomic<int> m_state{kRunning};
     std::atomic<bool> m_aborted{false};
     std::atomic<bool> m_rolledBack{false};
 };
@@ -50,6 +65,7 @@ struct RunModes {
     SilentMode silent = SilentMode::kOff;
     bool diskImage = false;            // the package keeps its files in DiskImage1
     bool mergeModulesPending = false;  // merge modules still read the working folder
+    bool installed = false;            // the installation ran to its end without an abort
     bool splashActive = false;
     bool startupWorkDone = false;
     bool splashFinished = false;
@@ -88,9 +104,19 @@ struct InstallSnapshot {
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;
     bool preview = false;
+    // Nobody is there to answer: failures take the failure path unasked.
+    bool silent = false;
     bool diskImage = false;
     bool mergeModulesPending = false;
     std::shared_ptr<RunSignals> signals = std::make_shared<RunSignals>();
+};
+
+// The completion page's launch offers with the run's values as they are when
+// Finish runs (CT10, CT11, CT13 expanded).
+struct LaunchTargets {
+    std::string program;
+    std::string arguments;
+    std::string readme;
 };
 
 class SetupRun {
@@ -116,6 +142,8 @@ public:
     void LoadSettings(const Script& script, const std::string& companyName);
     // Placeholder expansion with the run's current values.
     std::string Expand(const std::string& text) const;
+    // The launch offers in the folder the user chose, not the default one.
+    LaunchTargets ExpandLaunchTargets() const;
 
     // The pages' answers. Placeholders see them from now on: the customer
     // page's name and company, the folder chosen on the destination page
@@ -130,12 +158,9 @@ public:
     const PageAnswers& Answers() const { return m_answers; }
 
     // The author's variables, computed once at start-up. Both expansions see
-    // them from now on; the launch offers, read before, are expanded again
-    // from `script`.
-    void SetVariables(UserVariableTable variables, const Script& script);
+    // them from now on (the launch offers too: they are expanded at Finish).
+    void SetVariables(UserVariableTable variables);
     const UserVariableTable& Variables() const { return m_variables; }
-    // Whether a named condition holds, for the install worker's web sources;
-    // until one is set every condition holds.
 
     InstallSnapshot MakeInstallSnapshot() const;
 

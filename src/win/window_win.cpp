@@ -51,7 +51,7 @@ LRESULT CALLBACK CWnd::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     return result;
 }
 
-DWORD PumpWait(HANDLE handle, DWORD timeoutMs) {
+DWORD PumpWait(HANDLE handle, DWORD timeoutMs, MessageFilter filter) {
     DWORD start = ::GetTickCount();
     bool quit = false;
     int quitCode = 0;
@@ -71,6 +71,7 @@ DWORD PumpWait(HANDLE handle, DWORD timeoutMs) {
                 quitCode = static_cast<int>(msg.wParam);
                 continue;
             }
+            if (filter != nullptr && filter(&msg)) continue;
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }

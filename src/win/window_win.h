@@ -50,9 +50,15 @@ private:
     static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
+// The message loop's look at a message before it is dispatched (the pages'
+// keyboard: Escape asks to cancel); true when it used the message up.
+using MessageFilter = bool (*)(MSG* msg);
+
 // Waits for `handle` while dispatching every message that arrives, so windows
 // keep painting and messages sent from other threads are delivered. The only
-// way the user-interface thread waits for another thread.
-DWORD PumpWait(HANDLE handle, DWORD timeoutMs = INFINITE);
+// way the user-interface thread waits for another thread. `filter` sees each
+// message first, as the main loop's does, so the keyboard works the same
+// while the wait lasts.
+DWORD PumpWait(HANDLE handle, DWORD timeoutMs = INFINITE, MessageFilter filter = nullptr);
 
 }  // namespace kq

@@ -30,6 +30,12 @@ PageList LoadPageList(const Script& script) {
     return pages;
 }
 
+std::string PageListProblem(const PageList& pages) {
+    if (pages.Count() > 0) return std::string();
+    return "This package is damaged: its setup script lists no wizard pages (section DIALOGLIST, key TOTAL1), "
+           "so the installation cannot be led. Please get a new copy of the package.";
+}
+
 std::string PageFileFromDisplayName(const std::string& displayName) {
     static const struct { const char* display; const char* file; } kStandardPages[] = {
         {"Install Welcome", "welcome.lcd"},       {"License Agreement", "license.lcd"},

@@ -27,6 +27,9 @@ struct PageList {
 };
 
 PageList LoadPageList(const Script& script);
+// Why the list cannot lead a run, or empty: a list without pages (DIALOGLIST
+// missing or its count not a positive number) is a damaged package.
+std::string PageListProblem(const PageList& pages);
 
 // Layout file a script item means by a page's display name ("Setup Type" is
 // "setuptype.lcd"); any other name is a file name already.

@@ -20,4 +20,10 @@ AfterInstallStep DecideAfterInstall(bool cancelPending, bool aborted, SilentMode
     return AfterInstallStep::kNext;
 }
 
+int RunExitCode(bool installed, bool cancelled, bool aborted) {
+    if (cancelled) return kExitCancelled;
+    if (aborted || !installed) return kExitFailed;
+    return kExitInstalled;
+}
+
 }  // namespace kq

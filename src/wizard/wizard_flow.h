@@ -28,6 +28,19 @@ enum class AfterInstallStep {
 };
 AfterInstallStep DecideAfterInstall(bool cancelPending, bool aborted, SilentMode silent);
 
+// The process's exit code, for whoever started the run unattended.
+enum ExitCode : int {
+    kExitInstalled = 0,  // the installation ran to its end
+    kExitCancelled = 2,  // the user cancelled
+    kExitFailed = 3,     // a failure, a damaged package, or an end without installing
+};
+int RunExitCode(bool installed, bool cancelled, bool aborted);
+
+// Finish asks to restart only after an installation that ran to its end.
+inline bool OffersRestart(bool installed, bool aborted, bool restartWanted) {
+    return installed && !aborted && restartWanted;
+}
+
 // A confirmed cancel: while the user-interface thread waits for a worker it
 // is only recorded (no file is pulled from under the worker).
 enum class CancelStep { kDefer, kEndNow };

@@ -42,7 +42,8 @@ public:
         : m_info(page.ControlWindow("IDC_INFO")),
           m_detail(page.ControlWindow("IDC_INSTALLINFO")),
           m_bar(page.ControlWindow("IDC_PROGRESS1")),
-          m_downloadBar(page.ControlWindow("IDC_DOWNLOADPROGRESS")) {}
+          m_downloadBar(page.ControlWindow("IDC_DOWNLOADPROGRESS")),
+          m_cancel(page.ControlWindow("IDCANCEL")) {}
 
     void SetStatus(const std::string& text, int line) override {
         HWND label = line == 0 ? m_info : m_detail;
@@ -79,12 +80,18 @@ public:
         ::SendMessageA(m_downloadBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
         ::SendMessageA(m_downloadBar, PBM_SETPOS, 0, 0);
     }
+    void CopyStepOver() override {
+        // Nothing is left that a cancel could stop: offering it would only
+        // end on a page saying the product was not installed when it was.
+        if (m_cancel != nullptr) ::EnableWindow(m_cancel, FALSE);
+    }
 
 private:
     HWND m_info;
     HWND m_detail;
     HWND m_bar;
     HWND m_downloadBar;
+    HWND m_cancel;
     ProgressThrottle m_throttle;
 };
 
@@ -123,10 +130,11 @@ CWizard::~CWizard() {
     if (m_current != nullptr) m_current->Close();
 }
 
-void CWizard::LoadPages() {
+std::string CWizard::LoadPages() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_pages = LoadPageList(Script(profile));
     m_index = -1;
+    return PageListProblem(m_pages);
 }
 
 CPage* CWizard::OpenPage(const std::string& fileName, int index, int count, bool show) {
@@ -273,14 +281,15 @@ void CWizard::OnPageCancel(CPage& page) {
     // nothing to cancel.
     HWND cancel = page.ControlWindow("IDCANCEL");
     if (cancel != nullptr && !::IsWindowEnabled(cancel)) return;
-    if (m_stopped || m_cancelPending) return;
+    if (m_stopped || m_cancelPending || m_run.Signals().Committed()) return;
     Cancel(page);
 }
 
 void CWizard::Cancel(CPage& page) {
     if (!AskQuestion(page.Handle(), kQuestionModeCancel, std::string())) return;
-
-    m_run.Signals().RequestCancel();
+    // The copy step may have ended while the question was open: the
+    // installation then runs to its end and the answer changes nothing.
+    if (!m_run.Signals().RequestCancel()) return;
     page.Enable("IDCANCEL", false);
     m_run.Signals().Abort();
     if (DecideCancel(m_busy) == CancelStep::kDefer) {
@@ -326,8 +335,10 @@ void CWizard::RunInstallation(CPage& progressPage) {
     CProgressReporter reporter(progressPage);
     CInstallEngine engine(m_run.MakeInstallSnapshot(), reporter);
     m_busy = true;
-    engine.Start();
+    // The page's keyboard works during the wait: Escape asks to cancel.
+    engine.Start(&CPage::PreTranslate);
     m_busy = false;
+    m_run.Modes().installed = !m_run.Signals().Aborted();
 }
 
 void CWizard::ContinueAfterInstallation() {
@@ -394,20 +405,24 @@ void CWizard::Finish() {
     m_finishing = true;
     RunEnteringActions(kFinishTrigger);
     LaunchChoices();
-    if (!m_run.Signals().Aborted() && m_run.Settings().restart != 0) OfferRestart();
-    ::PostQuitMessage(0);
+    // Next past the last page also ends here, with nothing installed when
+    // the list never reached the progress page: no restart is due then.
+    const bool installed = m_run.Modes().installed;
+    const bool aborted = m_run.Signals().Aborted();
+    if (OffersRestart(installed, aborted, m_run.Settings().restart != 0)) OfferRestart();
+    ::PostQuitMessage(RunExitCode(installed, m_run.Signals().CancelRequested(), aborted));
 }
 
 void CWizard::LaunchChoices() {
-    const ProductSettings& settings = m_run.Settings();
-    if (m_launchFile && FileExists(settings.launchProgram)) {
-        std::string folder = settings.launchProgram.substr(0, settings.launchProgram.find_last_of('\\') + 1);
+    // Expanded now: the user may have chosen another folder than the default.
+    const LaunchTargets targets = m_run.ExpandLaunchTargets();
+    if (m_launchFile && FileExists(targets.program)) {
+        std::string folder = targets.program.substr(0, targets.program.find_last_of('\\') + 1);
         if (!folder.empty()) ::SetCurrentDirectoryA(folder.c_str());
-        ::ShellExecuteA(nullptr, "open", settings.launchProgram.c_str(), settings.launchArguments.c_str(),
-                        nullptr, SW_SHOWNORMAL);
+        ::ShellExecuteA(nullptr, "open", targets.program.c_str(), targets.arguments.c_str(), nullptr, SW_SHOWNORMAL);
     }
-    if (m_launchReadme && FileExists(settings.readmeFile))
-        ::ShellExecuteA(nullptr, "open", settings.readmeFile.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (m_launchReadme && FileExists(targets.readme))
+        ::ShellExecuteA(nullptr, "open", targets.readme.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CWizard::OfferRestart() {

@@ -21,7 +21,8 @@ public:
     explicit CWizard(SetupRun& run);
     ~CWizard() override;
 
-    void LoadPages();
+    // Reads the page list; why it cannot lead the run, or empty.
+    std::string LoadPages();
     const PageList& Pages() const { return m_pages; }
     int CurrentIndex() const { return m_index; }
     CPage* CurrentPage() const { return m_current; }

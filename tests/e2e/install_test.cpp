@@ -45,6 +45,9 @@ constexpr char kErrorStatus[] =
     "Merrowin Install Test was not installed: the installation stopped before its end.";
 // What the completion page adds when the run's changes were undone.
 constexpr char kRolledBack[] = "Everything this installation had changed was undone";
+// setup.exe's exit codes besides 0 (installed).
+constexpr int kExitCancelled = 2;
+constexpr int kExitFailed = 3;
 
 // The option bits of the file list.
 enum FileOption : int {
@@ -647,6 +650,22 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     ASSERT_EQ(finish.exitCode, 0) << finish.errors;
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+    EXPECT_EQ(ended.exitCode, kExitFailed);
+}
+
+// The same package run silently: nobody is there to answer the fatal file
+// dialog, so it is not shown; the run takes the failure path by itself, is
+// undone as an attended one is, and says so by its exit code.
+TEST_F(InstallTest, SilentRunThatFailsEndsUnaskedWithItsExitCode) {
+    const std::vector<PackageFile>& files = InstallFiles();
+    fs::path package = Build(MakeAuthoring("install", files), "pkg", "diskimage");
+    ASSERT_FALSE(package.empty());
+    ASSERT_TRUE(fs::remove(package / "DiskImage1" / "F1_app.exe"));
+
+    ASSERT_TRUE(RunSilent(package, kExitFailed));
+    EXPECT_FALSE(fs::exists(InstallDirHost())) << "the failed run was not undone: " << Listing(InstallDirHost());
+    EXPECT_FALSE(UninstallValues().has_value()) << "a failed installation registered the product";
+    EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the failure";
 }
 
 // A product code that is no plain name cannot be registered for removal:
@@ -682,16 +701,21 @@ TEST_F(InstallTest, FailedRegistrationEndsAsAFailedInstallation) {
     ASSERT_EQ(finish.exitCode, 0) << finish.errors;
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+    EXPECT_EQ(ended.exitCode, kExitFailed);
 }
 
 // A cancel confirmed while the files are copied stops before the next file
 // and undoes what the copy had done: no installed file, folder or log
 // stays (the prefix equals its snapshot from before the run), the
 // completion page shows the error ending and says so, the product is not
-// registered and the working folder is gone. The package has
-// many small files in a disk image, so the copy lasts long enough to be
-// interrupted.
-TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
+// registered, the working folder is gone and the exit code says the user
+// cancelled. The package has many small files in a disk image, so the copy
+// lasts long enough to be interrupted. The user asks with the Cancel button
+// or with Escape, which the page hears while the program waits for the
+// installation as on every page.
+class CancelDuringTheCopyTest : public InstallTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFileAndUndoesTheCopy) {
     constexpr int kCount = 3000;
     std::vector<PackageFile> files;
     for (int i = 0; i < kCount; ++i) {
@@ -723,7 +747,10 @@ TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
                                   {"click", "--title", kDialogTitle, "--exact", "--text", kConfirmCancel, "--timeout",
                                    "20000"},
                                   {}, Millis(40000));
-    ProcessResult cancel = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
+    ProcessResult cancel =
+        GetParam() == "EscapeKey"
+            ? Session().Driver({"key", "--title", kPageTitle, "--exact", "escape"})
+            : Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
     ASSERT_EQ(cancel.exitCode, 0) << cancel.errors;
     ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
     ASSERT_EQ(confirmed.exitCode, 0) << "the cancel question was not answered: " << confirmed.errors;
@@ -744,9 +771,13 @@ TEST_F(InstallTest, CancelDuringTheCopyStopsBeforeTheNextFile) {
     ASSERT_EQ(finish.exitCode, 0) << finish.errors;
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+    EXPECT_EQ(ended.exitCode, kExitCancelled);
     const std::vector<std::string> diff = Diff(before, TakeSnapshot(Session()));
     EXPECT_TRUE(diff.empty()) << "the cancelled run left changes:\n" << Lines(diff);
 }
+
+INSTANTIATE_TEST_SUITE_P(ButtonAndKey, CancelDuringTheCopyTest, ::testing::Values("CancelButton", "EscapeKey"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 // Stored names that climb out of the working folder, name a drive, a root or
 // a share are written under their last component inside the working folder
@@ -783,12 +814,13 @@ TEST_F(InstallTest, HostileCabinetNamesStayInTheWorkingFolder) {
     }
 
     // A refused name: the files before it are extracted, the start-up ends
-    // with the extraction's result code and nothing is installed.
+    // as a failed run (silently: the package is silent) and nothing is
+    // installed.
     fs::path refusedAuthoring = MakeAuthoring("refused", files, {{"APPINFO", "a4", "<ProgramFilesFolder>\\Refused"}});
     fs::path refused = Build(refusedAuthoring, "refused");
     ASSERT_FALSE(refused.empty());
     fs::copy_file(data / "refused_dotdot.cab", refused / "file1.cab", fs::copy_options::overwrite_existing);
-    ASSERT_TRUE(RunSilent(refused, 4));
+    ASSERT_TRUE(RunSilent(refused, kExitFailed));
     EXPECT_FALSE(fs::exists(Host("C:\\Program Files\\Refused"))) << "the installation ran after the failed extraction";
     std::vector<fs::path> after = WorkFolders();
     after.erase(std::remove(after.begin(), after.end(), work[0]), after.end());

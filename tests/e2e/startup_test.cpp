@@ -60,10 +60,18 @@ protected:
         ASSERT_TRUE(fs::exists(HarnessPaths::Kqbuild())) << "kqbuild missing: " << HarnessPaths::Kqbuild();
     }
 
-    // Builds tests/e2e/packages/basic into C:\pkg.
-    fs::path MakePackage() {
+    // Builds tests/e2e/packages/basic into C:\pkg; `scriptTail` is added
+    // to its setup script.
+    fs::path MakePackage(const std::string& scriptTail = "") {
         fs::path out = Session().DriveC() / "pkg";
-        ProcessResult built = BuildPackage(AuthoringDir("basic"), out);
+        fs::path authoring = AuthoringDir("basic");
+        if (!scriptTail.empty()) {
+            authoring = Session().ScratchDir() / "basic";
+            fs::create_directories(authoring);
+            fs::copy(AuthoringDir("basic"), authoring, fs::copy_options::recursive);
+            WriteFile(authoring / "setup.inf", ReadFile(authoring / "setup.inf") + scriptTail);
+        }
+        ProcessResult built = BuildPackage(authoring, out);
         EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
         EXPECT_TRUE(fs::exists(out / "setup.exe"));
         EXPECT_TRUE(fs::exists(out / "setup.nsx"));
@@ -90,8 +98,9 @@ protected:
     }
 
     // Waits for the message box that contains `text`, checks that it says
-    // `message` and offers OK, presses OK, and checks that setup.exe ends.
-    void ExpectMessageThenEnd(int setup, const std::string& text, const std::string& message) {
+    // `message` and offers OK, presses OK, and checks that setup.exe ends
+    // (with `exitCode` when one is given).
+    void ExpectMessageThenEnd(int setup, const std::string& text, const std::string& message, int exitCode = -1) {
         std::optional<WindowInfo> box = Session().WaitWindow({"--contains", text}, Millis(15000));
         ASSERT_TRUE(box.has_value()) << "no message containing \"" << text << "\"";
         bool said = false;
@@ -111,6 +120,9 @@ protected:
         ASSERT_TRUE(Session().Click({"--contains", text}, "OK"));
         ProcessResult ended = Session().Wait(Millis(10000), setup);
         EXPECT_FALSE(ended.timedOut) << "setup.exe still runs after OK";
+        if (exitCode >= 0) {
+            EXPECT_EQ(ended.exitCode, exitCode);
+        }
     }
 };
 
@@ -212,6 +224,44 @@ TEST_F(SetupStartTest, DamagedSignatureStopsWithTheDecryptionError) {
     ExpectMessageThenEnd(setup, "cannot be Correctly Decrypted", message);
     // The file list was never reached.
     for (const fs::path& folder : WorkFolders()) EXPECT_FALSE(fs::exists(folder / "data.inf")) << folder;
+}
+
+// Packages that cannot lead an installation end the start-up with a message
+// that says what is wrong, before any page opens, as a failed run (exit code
+// 3): a setup script without a page list (the basic package has none), and
+// a cabinet that cannot be unpacked, named with the reason.
+TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
+    const std::string pageList = "\r\n[DIALOGLIST]\r\nTOTAL1=1\r\nW0=welcome.lcd\r\n";
+    struct Case {
+        const char* name;
+        std::string scriptTail;
+        bool damageCabinet;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"no page list", "", false,
+         "This package is damaged: its setup script lists no wizard pages (section DIALOGLIST, key TOTAL1), so the "
+         "installation cannot be led. Please get a new copy of the package."},
+        {"truncated cabinet", pageList, true,
+         "Merrowin can't unpack the product's files.\r\nFile: C:\\pkg\\file1.cab\r\nReason: the cabinet is damaged."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Session().StopAll();
+        fs::remove_all(Session().DriveC() / "pkg");
+        fs::remove_all(Session().ScratchDir());
+        fs::path package = MakePackage(c.scriptTail);
+        ASSERT_FALSE(HasFailure());
+        if (c.damageCabinet) {
+            // The headers stay, the data is cut: the first file cannot be read.
+            std::string cabinet = ReadFile(package / "file1.cab");
+            ASSERT_GT(cabinet.size(), 200u);
+            WriteFile(package / "file1.cab", cabinet.substr(0, 100));
+        }
+        int setup = StartSetup(package);
+        std::string text = c.message;
+        ExpectMessageThenEnd(setup, text.substr(0, 30), c.message, 3);
+    }
 }
 
 TEST_F(SetupStartTest, ThemeFilesMoveOnTheFirstStartOnly) {

@@ -47,4 +47,41 @@ TEST(CabinetResultTest, CodesAreTheStartUpsNumbers) {
     EXPECT_EQ(kq::kCabinetCannotRelease, 5);
 }
 
+// A failed extraction names the file and the reason; a failure inside the
+// cabinet names the stored entry and the cabinet it is in.
+TEST(CabinetFailureTest, MessageNamesTheFileAndTheReason) {
+    using kq::CabinetFailure;
+    struct Case {
+        int result;
+        CabinetFailure::Cause cause;
+        const char* entry;
+        const char* file;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {kq::kCabinetNoDecoder, CabinetFailure::Cause::kNone, "", "C:\\pkg\\file1.cab",
+         "the cabinet decoder cannot be started"},
+        {kq::kCabinetCannotOpen, CabinetFailure::Cause::kNone, "", "C:\\pkg\\file1.cab",
+         "the file is missing or cannot be opened"},
+        {kq::kCabinetNotCabinet, CabinetFailure::Cause::kNone, "", "C:\\pkg\\file1.cab", "the file is no cabinet"},
+        {kq::kCabinetExtractFailed, CabinetFailure::Cause::kNone, "", "C:\\pkg\\file1.cab",
+         "the cabinet is damaged"},
+        {kq::kCabinetExtractFailed, CabinetFailure::Cause::kDamaged, "F3_app.exe", "F3_app.exe in C:\\pkg\\file1.cab",
+         "the cabinet is damaged"},
+        {kq::kCabinetExtractFailed, CabinetFailure::Cause::kRefusedName, "..\\x", "..\\x in C:\\pkg\\file1.cab",
+         "its stored name is not a plain file name"},
+        {kq::kCabinetExtractFailed, CabinetFailure::Cause::kCannotWrite, "F0_a.txt", "F0_a.txt in C:\\pkg\\file1.cab",
+         "it cannot be written to the working folder"},
+    };
+    for (const Case& c : cases) {
+        CabinetFailure failure;
+        failure.result = c.result;
+        failure.cause = c.cause;
+        failure.entry = c.entry;
+        const std::string message = kq::CabinetFailureMessage(failure, "C:\\pkg\\file1.cab");
+        EXPECT_NE(message.find(std::string("File: ") + c.file + "\r\n"), std::string::npos) << message;
+        EXPECT_NE(message.find(std::string("Reason: ") + c.reason), std::string::npos) << message;
+    }
+}
+
 }  // namespace

@@ -26,19 +26,26 @@ TEST(PageList, ReadsCountAndNamesInOrder) {
     EXPECT_EQ("", pages.FileAt(6));
 }
 
+// An empty list is a damaged package: no page would ever lead to the
+// installation.
 TEST(PageList, AwkwardCounts) {
-    struct Row { const char* list; int count; const char* second; } rows[] = {
-        {"", 0, ""},                                   // no section: empty list
-        {"TOTAL1=abc\r\nW0=a.lcd\r\n", 0, ""},         // not a number
-        {"TOTAL1=-3\r\nW0=a.lcd\r\n", 0, ""},          // negative
-        {"TOTAL1=3\r\nW0=a.lcd\r\nW2=c.lcd\r\n", 3, ""},  // a gap reads as an empty name
-        {"TOTAL1=2x\r\nW0=a.lcd\r\nW1=b.lcd\r\n", 2, "b.lcd"},
-        {"TOTAL=2\r\nW0=a.lcd\r\nW1=b.lcd\r\n", 0, ""},   // the key is TOTAL1
+    struct Row { const char* list; int count; const char* second; bool damaged; } rows[] = {
+        {"", 0, "", true},                                   // no section: empty list
+        {"TOTAL1=abc\r\nW0=a.lcd\r\n", 0, "", true},         // not a number
+        {"TOTAL1=-3\r\nW0=a.lcd\r\n", 0, "", true},          // negative
+        {"TOTAL1=3\r\nW0=a.lcd\r\nW2=c.lcd\r\n", 3, "", false},  // a gap reads as an empty name
+        {"TOTAL1=2x\r\nW0=a.lcd\r\nW1=b.lcd\r\n", 2, "b.lcd", false},
+        {"TOTAL=2\r\nW0=a.lcd\r\nW1=b.lcd\r\n", 0, "", true},   // the key is TOTAL1
     };
     for (const Row& row : rows) {
         PageList pages = Pages(row.list);
         EXPECT_EQ(row.count, pages.Count()) << row.list;
         EXPECT_EQ(row.second, pages.FileAt(1)) << row.list;
+        const std::string problem = PageListProblem(pages);
+        EXPECT_EQ(!problem.empty(), row.damaged) << row.list;
+        if (row.damaged) {
+            EXPECT_NE(problem.find("DIALOGLIST"), std::string::npos) << problem;
+        }
     }
 }
 

@@ -88,6 +88,86 @@ TEST(SetupRun, SnapshotFreezesChoicesAndSharesTheSignals) {
     EXPECT_TRUE(snapshot.signals->CancelRequested());
 }
 
+TEST(SetupRun, LaunchOffersFollowTheChosenFolder) {
+    // Expanded when Finish runs, not at start-up: a folder chosen on the
+    // destination page is where the program and the readme are.
+    struct Case {
+        const char* folder;  // the destination page's answer; nullptr: none
+        const char* program;
+        const char* arguments;
+        const char* readme;
+    };
+    const Case cases[] = {
+        {nullptr, "C:\\Program Files\\Notes\\notes.exe", "/dir C:\\Program Files\\Notes\\",
+         "C:\\Program Files\\Notes\\readme.txt"},
+        {"D:\\Apps\\Notes\\", "D:\\Apps\\Notes\\notes.exe", "/dir D:\\Apps\\Notes\\",
+         "D:\\Apps\\Notes\\readme.txt"},
+    };
+    for (const Case& c : cases) {
+        SetupRun run = SampleRun(
+            "[APPINFO]\r\na4=<ProgramFilesFolder>\\Notes\r\n[DIALOGLIST]\r\nCT10=<InstallDir>notes.exe\r\n"
+            "CT11=/dir <InstallDir>\r\nCT13=<InstallDir>readme.txt\r\n");
+        if (c.folder != nullptr) run.SetInstallFolder(c.folder);
+        const LaunchTargets targets = run.ExpandLaunchTargets();
+        EXPECT_EQ(targets.program, c.program);
+        EXPECT_EQ(targets.arguments, c.arguments);
+        EXPECT_EQ(targets.readme, c.readme);
+    }
+}
+
+// The cancel request and the end of the copy step race: whichever comes
+// first wins, so a cancel either stops the installation or is refused as too
+// late, never both.
+TEST(RunSignals, CancelAndTheEndOfTheCopyStep) {
+    struct Case {
+        const char* name;
+        bool cancelFirst;
+        bool cancelTaken;
+        bool committed;
+    };
+    const Case cases[] = {
+        {"cancel while files are copied", true, true, false},
+        {"cancel once the copy step is over", false, false, true},
+    };
+    for (const Case& c : cases) {
+        RunSignals signals;
+        bool cancelTaken, committed;
+        if (c.cancelFirst) {
+            cancelTaken = signals.RequestCancel();
+            committed = signals.Commit();
+        } else {
+            committed = signals.Commit();
+            cancelTaken = signals.RequestCancel();
+        }
+        EXPECT_EQ(cancelTaken, c.cancelTaken) << c.name;
+        EXPECT_EQ(signals.CancelRequested(), c.cancelTaken) << c.name;
+        EXPECT_EQ(committed, c.committed) << c.name;
+        EXPECT_EQ(signals.Committed(), c.committed) << c.name;
+    }
+}
+
+TEST(WizardFlow, ExitCodeAndRestart) {
+    struct Case {
+        const char* name;
+        bool installed;
+        bool cancelled;
+        bool aborted;
+        int exitCode;
+        bool restart;  // with CT14=Yes
+    };
+    const Case cases[] = {
+        {"installed", true, false, false, kExitInstalled, true},
+        {"cancelled, on a page or during the copy", false, true, true, kExitCancelled, false},
+        {"failed: a file, the registration, the file list", false, false, true, kExitFailed, false},
+        {"walked past the last page, nothing installed", false, false, false, kExitFailed, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RunExitCode(c.installed, c.cancelled, c.aborted), c.exitCode) << c.name;
+        EXPECT_EQ(OffersRestart(c.installed, c.aborted, true), c.restart) << c.name;
+        EXPECT_FALSE(OffersRestart(c.installed, c.aborted, false)) << c.name;
+    }
+}
+
 TEST(WizardFlow, NextAndAfterInstallation) {
     using S = SilentMode;
     struct NextCase {

@@ -139,8 +139,8 @@ TEST(Variables, RunExpansionsSeeThem) {
     SetupRun run;
     run.LoadSettings(Script(ini), "");
     EXPECT_EQ("<Tools>\\run.exe", run.Settings().launchProgram);
-    run.SetVariables({{"<Tools>", "", "C:\\T"}, {"<Tools>", "", "C:\\Later"}}, Script(ini));
-    EXPECT_EQ("C:\\T\\run.exe", run.Settings().launchProgram);
+    run.SetVariables({{"<Tools>", "", "C:\\T"}, {"<Tools>", "", "C:\\Later"}});
+    EXPECT_EQ("C:\\T\\run.exe", run.ExpandLaunchTargets().program);
     EXPECT_EQ("at C:\\T", run.Expand("at <Tools>"));
     InstallSnapshot snapshot = run.MakeInstallSnapshot();
     ASSERT_EQ(2u, snapshot.variables.size());

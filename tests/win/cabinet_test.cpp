@@ -320,8 +320,17 @@ TEST(CabinetTest, NamesWithoutAUsableLastComponentEndTheExtraction) {
     for (const char* fixture : fixtures) {
         Sandbox box;
         box.UseFixture(fixture);
-        EXPECT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), CabinetProgress()),
+        kq::CabinetFailure failure;
+        EXPECT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), CabinetProgress(), &failure),
                   kq::kCabinetExtractFailed)
+            << fixture;
+        // What the user is told: the name was refused (an empty stored name
+        // is already refused by the decoder as it reads the file table, so
+        // the cabinet is reported as damaged).
+        EXPECT_EQ(failure.result, kq::kCabinetExtractFailed) << fixture;
+        const bool emptyName = std::string(fixture) == "refused_empty.cab";
+        EXPECT_EQ(failure.cause,
+                  emptyName ? kq::CabinetFailure::Cause::kNone : kq::CabinetFailure::Cause::kRefusedName)
             << fixture;
         // Only the entry before the refused one may have been written.
         for (const std::string& name : box.WorkFiles()) {
@@ -336,8 +345,12 @@ TEST(CabinetTest, NamesWithoutAUsableLastComponentEndTheExtraction) {
 TEST(CabinetTest, DamagedBlockFailsAndDeletesThePartlyWrittenFile) {
     Sandbox box;
     box.UseFixture("damaged_block.cab");
-    EXPECT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), CabinetProgress()),
+    kq::CabinetFailure failure;
+    EXPECT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), CabinetProgress(), &failure),
               kq::kCabinetExtractFailed);
+    // The user is told which file and why.
+    EXPECT_EQ(failure.entry, "second.txt");
+    EXPECT_EQ(failure.cause, kq::CabinetFailure::Cause::kDamaged);
     EXPECT_EQ(box.WorkFiles(), std::set<std::string>{"first.txt"});
     EXPECT_EQ(ReadAll(box.Work() + "first.txt"), std::string(1000, 'a'));
 }
