@@ -294,11 +294,8 @@ void CInstallEngine::InstallServices() {
     ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     ServiceStepHooks hooks;
     hooks.status = [this](const std::string& text) { m_reporter.SetStatus(text, 0); };
-    // Unattended, a service that cannot be installed (one already there, as
-    // when a package repairs itself) is passed over like a failed setting:
-    // ending the run would roll back a product that works without it.
     hooks.askAfterFailure = [this](const std::string& text) {
-        return m_snapshot.silent ? FailureChoice::kIgnore : ShowFileError(text, false);
+        return m_snapshot.silent ? FailureChoice::kCancel : ShowFileError(text, false);
     };
     hooks.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     hooks.abort = [this] { m_snapshot.signals->Abort(); };

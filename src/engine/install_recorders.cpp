@@ -207,7 +207,7 @@ bool RecordingSettingsMachine::DeleteValue(RegistryRoot root, const std::string&
 
 ServiceCreation RecordingServiceMachine::Install(const ServiceSpec& spec) {
     ServiceCreation result = m_inner.Install(spec);
-    if (result == ServiceCreation::kCreated) {
+    if (result == ServiceCreation::kCreated || result == ServiceCreation::kAlreadyInPlace) {
         RecordEntry entry;
         entry.kind = RecordKind::kService;
         entry.path = spec.name;

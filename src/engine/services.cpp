@@ -97,7 +97,7 @@ void InstallServices(const Script& script, const ExpandFunction& expand, const s
 
             ServiceCreation created = machine.Install(spec);
             if (created == ServiceCreation::kNoManager) break;
-            if (created == ServiceCreation::kCreated) {
+            if (created == ServiceCreation::kCreated || created == ServiceCreation::kAlreadyInPlace) {
                 log.Append(logkind::kNtService, item.name);
                 break;
             }

@@ -80,7 +80,9 @@ struct ServiceSpec {
     std::string commandLine;
 };
 
-enum class ServiceCreation { kNoManager, kCreated, kFailed };
+// kAlreadyInPlace: a service of that name runs the same command line
+// already (the product's own, when a package repairs itself).
+enum class ServiceCreation { kNoManager, kCreated, kAlreadyInPlace, kFailed };
 
 // The machine as the service step sees it.
 class ServiceMachine {

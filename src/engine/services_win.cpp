@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "base/text.h"
+
 namespace kq {
 namespace {
 
@@ -30,7 +34,21 @@ ServiceCreation CWinServiceMachine::Install(const ServiceSpec& spec) {
     CServiceHandle service(::CreateServiceA(manager.Get(), spec.name.c_str(), spec.displayName.c_str(),
                                             SERVICE_ALL_ACCESS, spec.type, spec.start, spec.errorControl,
                                             spec.commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
-    return service.Get() != nullptr ? ServiceCreation::kCreated : ServiceCreation::kFailed;
+    if (service.Get() != nullptr) return ServiceCreation::kCreated;
+    if (::GetLastError() != ERROR_SERVICE_EXISTS) return ServiceCreation::kFailed;
+    // The same service again (a package repairing itself) is in place, not
+    // a failure; one of another program's under that name is.
+    CServiceHandle existing(::OpenServiceA(manager.Get(), spec.name.c_str(), SERVICE_QUERY_CONFIG));
+    if (existing.Get() == nullptr) return ServiceCreation::kFailed;
+    DWORD needed = 0;
+    ::QueryServiceConfigA(existing.Get(), nullptr, 0, &needed);
+    if (needed == 0) return ServiceCreation::kFailed;
+    std::vector<char> buffer(needed);
+    QUERY_SERVICE_CONFIGA* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    if (!::QueryServiceConfigA(existing.Get(), config, needed, &needed) || config->lpBinaryPathName == nullptr)
+        return ServiceCreation::kFailed;
+    return EqualsIgnoreCase(config->lpBinaryPathName, spec.commandLine) ? ServiceCreation::kAlreadyInPlace
+                                                                          : ServiceCreation::kFailed;
 }
 
 }  // namespace kq

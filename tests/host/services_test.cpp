@@ -64,6 +64,8 @@ public:
             --failing->second;
             return ServiceCreation::kFailed;
         }
+        auto same = inPlace.find(spec.name);
+        if (same != inPlace.end() && same->second == spec.commandLine) return ServiceCreation::kAlreadyInPlace;
         if (!installed.insert(spec.name).second) return ServiceCreation::kFailed;
         return ServiceCreation::kCreated;
     }
@@ -71,6 +73,7 @@ public:
     bool managerOpens = true;
     std::map<std::string, int> failures;  // name -> failures left
     std::set<std::string> installed;
+    std::map<std::string, std::string> inPlace;  // name -> command line of a service already there
     std::vector<ServiceSpec> attempts;
 };
 
@@ -156,6 +159,17 @@ TEST_F(ServiceStep, RetrySucceedsAfterATransientFailure) {
     answers_ = {FailureChoice::kRetry};
     Run(kTwoServices);
     EXPECT_EQ(questions_.size(), 1u);
+    const std::vector<std::string> lines = {"NTSERVICE=NotesSync", "NTSERVICE=NotesIndex"};
+    EXPECT_EQ(log_.Lines(), lines);
+}
+
+// A package installed again finds its own service there: nothing to ask,
+// and the log names it as the product's.
+TEST_F(ServiceStep, OwnServiceAlreadyThereIsNoFailure) {
+    machine_.inPlace["NotesSync"] = "\"C:\\Program Files\\Northwind\\Notes\\sync.exe\" /service";
+    Run(kTwoServices);
+    EXPECT_TRUE(questions_.empty());
+    EXPECT_EQ(aborts_, 0);
     const std::vector<std::string> lines = {"NTSERVICE=NotesSync", "NTSERVICE=NotesIndex"};
     EXPECT_EQ(log_.Lines(), lines);
 }
