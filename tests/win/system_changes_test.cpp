@@ -239,8 +239,13 @@ TEST(WinServices, CreatedAsSpecifiedAndRefusedTwice) {
     EXPECT_EQ(config.errorControl, static_cast<DWORD>(SERVICE_ERROR_IGNORE));
     EXPECT_EQ(config.binary, own.commandLine);
     EXPECT_EQ(config.displayName, own.displayName);
-    // An existing service makes creation fail: the step then asks the user.
-    EXPECT_EQ(machine.Install(own), ServiceCreation::kFailed);
+    // The same service again is in place (a package repairing itself); one
+    // of that name with another program makes creation fail, and the step
+    // then asks the user.
+    EXPECT_EQ(machine.Install(own), ServiceCreation::kAlreadyInPlace);
+    ServiceSpec other = own;
+    other.commandLine = "C:\\Other\\other.exe";
+    EXPECT_EQ(machine.Install(other), ServiceCreation::kFailed);
 
     // The interactive keyword stands for an own-process service that may
     // use the desktop; the system takes it.
