@@ -7,14 +7,14 @@
 #include "base/file.h"
 #include "base/text.h"
 #include "engine/directories_win.h"
+#include "engine/services_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
 namespace {
 
-// How long regsvr32 and a stopping service are waited for.
+// How long regsvr32 is waited for.
 constexpr DWORD kUnregisterWaitMs = 60000;
-constexpr DWORD kServiceStopMs = 30000;
 constexpr DWORD kIniBufferSize = 4096;
 // A default no INI entry holds, to tell a missing entry from an empty one.
 constexpr char kMissingEntry[] = "\x01\x02missing";
@@ -164,19 +164,7 @@ bool CWinRecordMachine::ServiceProgram(const std::string& name, std::string* pro
 }
 
 bool CWinRecordMachine::DeleteService(const std::string& name) {
-    CServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (manager == nullptr) return false;
-    CServiceHandle service(::OpenServiceA(manager, name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
-    if (service == nullptr) return ::GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
-    SERVICE_STATUS status = {};
-    if (::QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED) {
-        ::ControlService(service, SERVICE_CONTROL_STOP, &status);
-        for (DWORD waited = 0; waited < kServiceStopMs; waited += 250) {
-            if (!::QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) break;
-            ::Sleep(250);
-        }
-    }
-    return ::DeleteService(service) != 0 || ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+    return StopAndDeleteService(name);
 }
 
 bool CWinRecordMachine::UnregisterServer(const std::string& path) {

@@ -51,4 +51,22 @@ ServiceCreation CWinServiceMachine::Install(const ServiceSpec& spec) {
                                                                           : ServiceCreation::kFailed;
 }
 
+bool StopAndDeleteService(const std::string& name) {
+    constexpr DWORD kStopWaitMs = 30000;
+    CServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (manager.Get() == nullptr) return false;
+    CServiceHandle service(
+        ::OpenServiceA(manager.Get(), name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    if (service.Get() == nullptr) return ::GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
+    SERVICE_STATUS status = {};
+    if (::QueryServiceStatus(service.Get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {
+        ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
+        for (DWORD waited = 0; waited < kStopWaitMs; waited += 250) {
+            if (!::QueryServiceStatus(service.Get(), &status) || status.dwCurrentState == SERVICE_STOPPED) break;
+            ::Sleep(250);
+        }
+    }
+    return ::DeleteService(service.Get()) != 0 || ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
 }  // namespace kq

@@ -9,4 +9,8 @@ public:
     ServiceCreation Install(const ServiceSpec& spec) override;
 };
 
+// Stops the named service (waiting up to 30 s) and deletes it; true also
+// when it is gone already or marked for deletion.
+bool StopAndDeleteService(const std::string& name);
+
 }  // namespace kq

@@ -2,14 +2,12 @@
 
 #include <windows.h>
 
+#include "engine/services_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
 namespace {
 
-// How long a service is given to stop before it is deleted anyway (it is
-// then removed once it stops).
-constexpr DWORD kServiceStopMs = 30000;
 constexpr int kMaxFolderDepth = 64;
 
 bool PathExists(const std::string& path, DWORD* attributes = nullptr) {
@@ -22,36 +20,6 @@ bool DeleteOneFile(const std::string& path, DWORD attributes) {
     // Setup may have copied a file read-only from its medium.
     if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return ::DeleteFileA(path.c_str()) != 0;
-}
-
-class CServiceHandle {
-public:
-    explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
-    CServiceHandle(const CServiceHandle&) = delete;
-    CServiceHandle& operator=(const CServiceHandle&) = delete;
-    ~CServiceHandle() {
-        if (m_handle != nullptr) ::CloseServiceHandle(m_handle);
-    }
-    operator SC_HANDLE() const { return m_handle; }
-
-private:
-    SC_HANDLE m_handle;
-};
-
-bool RemoveService(const std::string& name) {
-    CServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (manager == nullptr) return false;
-    CServiceHandle service(::OpenServiceA(manager, name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
-    if (service == nullptr) return ::GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
-    SERVICE_STATUS status = {};
-    if (::QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED) {
-        ::ControlService(service, SERVICE_CONTROL_STOP, &status);
-        for (DWORD waited = 0; waited < kServiceStopMs; waited += 250) {
-            if (!::QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) break;
-            ::Sleep(250);
-        }
-    }
-    return ::DeleteService(service) != 0 || ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
 }
 
 void RunAndWait(const std::string& program, const std::string& arguments, const std::string& folder) {
@@ -111,7 +79,7 @@ RemovalOutcome CarryOutRemoval(const RemovalPlan& plan) {
         DWORD attributes = 0;
         switch (step.action) {
             case RemovalAction::kStopService:
-                if (!RemoveService(step.target)) outcome.left.push_back("service " + step.target);
+                if (!StopAndDeleteService(step.target)) outcome.left.push_back("service " + step.target);
                 break;
             case RemovalAction::kDeleteFile:
                 if (!PathExists(step.target, &attributes)) break;
