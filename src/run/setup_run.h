@@ -81,6 +81,16 @@ struct RunPaths {
     std::string dataScriptPath;   // the decrypted file list
 };
 
+// What the setup program's command line asked for; empty or false where it
+// said nothing. The start-up fills it before anything reads the package.
+struct CommandRequests {
+    bool silent = false;        // "/S": silent whatever the script says
+    bool plan = false;          // "/PLAN": report what would change, change nothing
+    std::string logPath;        // "/LOG=": the machine-readable log
+    std::string language;       // "/LANG=": the language pack to apply without asking
+    std::string installFolder;  // "/D=": the install folder
+};
+
 // The pages' answers that placeholders do not read (those that they read are
 // kept with the folders and settings: see SetupRun's setters).
 struct PageAnswers {
@@ -128,6 +138,8 @@ public:
     const RunPaths& Paths() const { return m_paths; }
     RunModes& Modes() { return m_modes; }
     const RunModes& Modes() const { return m_modes; }
+    CommandRequests& Requests() { return m_requests; }
+    const CommandRequests& Requests() const { return m_requests; }
     RunSignals& Signals() { return *m_signals; }
     const RunSignals& Signals() const { return *m_signals; }
 
@@ -169,6 +181,7 @@ private:
     ProductSettings m_settings;
     RunPaths m_paths;
     RunModes m_modes;
+    CommandRequests m_requests;
     std::string m_systemName;
     ConditionList m_conditions;
     FeatureTable m_features;
