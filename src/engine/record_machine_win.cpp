@@ -21,20 +21,6 @@ constexpr char kMissingEntry[] = "\x01\x02missing";
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
 
-class CServiceHandle {
-public:
-    explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
-    CServiceHandle(const CServiceHandle&) = delete;
-    CServiceHandle& operator=(const CServiceHandle&) = delete;
-    ~CServiceHandle() {
-        if (m_handle != nullptr) ::CloseServiceHandle(m_handle);
-    }
-    operator SC_HANDLE() const { return m_handle; }
-
-private:
-    SC_HANDLE m_handle;
-};
-
 std::string ThisProgram() {
     char buffer[MAX_PATH + 1] = "";
     DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
@@ -147,20 +133,7 @@ bool CWinRecordMachine::WriteIni(const std::string& file, const std::string& sec
 }
 
 bool CWinRecordMachine::ServiceProgram(const std::string& name, std::string* program) {
-    CServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (manager == nullptr) return false;
-    CServiceHandle service(::OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG));
-    if (service == nullptr) return false;
-    DWORD needed = 0;
-    ::QueryServiceConfigA(service, nullptr, 0, &needed);
-    std::vector<BYTE> buffer(needed + sizeof(QUERY_SERVICE_CONFIGA));
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-    if (!::QueryServiceConfigA(service, config, static_cast<DWORD>(buffer.size()), &needed)) {
-        program->clear();
-        return true;
-    }
-    *program = config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : "";
-    return true;
+    return QueryServiceCommandLine(name, program);
 }
 
 bool CWinRecordMachine::DeleteService(const std::string& name) {

@@ -308,6 +308,14 @@ RunnerCommand ParseRunnerCommandLine(std::string_view arguments) {
     RunnerCommand command;
     bool remove = false;
     bool modify = false;
+    auto takeSwitch = [&](char letter) {
+        switch (Upper(letter)) {
+        case 'R': remove = true; return true;
+        case 'M': modify = true; return true;
+        case 'S': command.silent = true; return true;
+        default: return false;
+        }
+    };
     std::string_view rest = TrimBlanks(arguments);
     for (;;) {
         // A switch is two characters, alone or in quotes, followed by a
@@ -321,16 +329,7 @@ RunnerCommand ParseRunnerCommandLine(std::string_view arguments) {
             after = 3;
         }
         if (token.size() > after && !IsBlank(token[after])) break;
-        char letter = Upper(token[1]);
-        if (letter == 'R') {
-            remove = true;
-        } else if (letter == 'M') {
-            modify = true;
-        } else if (letter == 'S') {
-            command.silent = true;
-        } else {
-            break;
-        }
+        if (!takeSwitch(token[1])) break;
         rest = TrimBlanks(token.substr(after));
     }
     // Switches after the code too: the registered UninstallString followed
@@ -341,16 +340,7 @@ RunnerCommand ParseRunnerCommandLine(std::string_view arguments) {
         std::string_view token = rest.substr(blank + 1);
         if (token.size() == 4 && token.front() == '"' && token.back() == '"') token = token.substr(1, 2);
         if (token.size() != 2 || (token[0] != '/' && token[0] != '-')) break;
-        char letter = Upper(token[1]);
-        if (letter == 'R') {
-            remove = true;
-        } else if (letter == 'M') {
-            modify = true;
-        } else if (letter == 'S') {
-            command.silent = true;
-        } else {
-            break;
-        }
+        if (!takeSwitch(token[1])) break;
         rest = TrimBlanks(rest.substr(0, blank));
     }
     if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = TrimBlanks(rest.substr(1, rest.size() - 2));

@@ -38,17 +38,25 @@ ServiceCreation CWinServiceMachine::Install(const ServiceSpec& spec) {
     if (::GetLastError() != ERROR_SERVICE_EXISTS) return ServiceCreation::kFailed;
     // The same service again (a package repairing itself) is in place, not
     // a failure; one of another program's under that name is.
-    CServiceHandle existing(::OpenServiceA(manager.Get(), spec.name.c_str(), SERVICE_QUERY_CONFIG));
-    if (existing.Get() == nullptr) return ServiceCreation::kFailed;
+    std::string existing;
+    if (!QueryServiceCommandLine(spec.name, &existing) || existing.empty()) return ServiceCreation::kFailed;
+    return EqualsIgnoreCase(existing, spec.commandLine) ? ServiceCreation::kAlreadyInPlace : ServiceCreation::kFailed;
+}
+
+bool QueryServiceCommandLine(const std::string& name, std::string* commandLine) {
+    commandLine->clear();
+    CServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (manager.Get() == nullptr) return false;
+    CServiceHandle service(::OpenServiceA(manager.Get(), name.c_str(), SERVICE_QUERY_CONFIG));
+    if (service.Get() == nullptr) return false;
     DWORD needed = 0;
-    ::QueryServiceConfigA(existing.Get(), nullptr, 0, &needed);
-    if (needed == 0) return ServiceCreation::kFailed;
-    std::vector<char> buffer(needed);
-    QUERY_SERVICE_CONFIGA* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-    if (!::QueryServiceConfigA(existing.Get(), config, needed, &needed) || config->lpBinaryPathName == nullptr)
-        return ServiceCreation::kFailed;
-    return EqualsIgnoreCase(config->lpBinaryPathName, spec.commandLine) ? ServiceCreation::kAlreadyInPlace
-                                                                          : ServiceCreation::kFailed;
+    ::QueryServiceConfigA(service.Get(), nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed + sizeof(QUERY_SERVICE_CONFIGA));
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    if (::QueryServiceConfigA(service.Get(), config, static_cast<DWORD>(buffer.size()), &needed) &&
+        config->lpBinaryPathName != nullptr)
+        *commandLine = config->lpBinaryPathName;
+    return true;
 }
 
 bool StopAndDeleteService(const std::string& name) {
