@@ -63,6 +63,14 @@ bool CLanguagePage::Open() {
     options.host = this;
     m_page = CPage::Open(options);
     if (m_page == nullptr) return false;
+    // A theme without the page (or without its OK button) would leave the
+    // user before a window that cannot go on: start in the author's language.
+    if (m_page->FindControl("IDC_SETLANGUAGE") < 0) {
+        CPage* page = m_page;
+        m_page = nullptr;
+        page->Close();
+        return false;
+    }
 
     const std::vector<std::string> names = PackNamesFromFiles(FindPackFiles(m_run.Folders().source));
     HWND list = m_page->ControlWindow("IDC_LANGUAGE");

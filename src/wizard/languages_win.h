@@ -35,7 +35,8 @@ public:
     CLanguagePage(SetupRun& run, std::function<void()> chosen);
     ~CLanguagePage() override;
 
-    // Opens the page, shown; false when the window cannot be created.
+    // Opens the page, shown; false when the window cannot be created or the
+    // theme's page has no IDC_SETLANGUAGE to go on with.
     bool Open();
 
     void OnPageCommand(CPage& page, const PageCommand& command) override;
