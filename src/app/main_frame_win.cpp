@@ -15,7 +15,6 @@
 #include "layout/dialogs_win.h"
 #include "layout/page_win.h"
 #include "run/folders_win.h"
-#include "wizard/languages.h"
 #include "wizard/languages_win.h"
 #include "wizard/wizard_flow.h"
 #include "wizard/wizard_win.h"
@@ -191,26 +190,9 @@ void CMainFrame::ComputeSystemName() {
 }
 
 bool CMainFrame::RunLanguageStage() {
-    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
-    LanguageFacts facts;
-    facts.method = Script(profile).Value("APPINFO", "METHOD");
-    facts.requested = m_run.Requests().language;
-    facts.systemLanguage = SystemLanguageId();
-    facts.pagesShown = ShowsPages(m_run.Modes().silent);
-    facts.packExists = [this](const std::string& name) { return FileExists(PackPath(m_run.Folders().source, name)); };
-    const LanguageDecision decision = DecideLanguage(facts);
-    switch (decision.step) {
-    case LanguageStep::kNothing:
-        return false;
-    case LanguageStep::kApply:
-        ApplyLanguagePack(m_run, PackPath(m_run.Folders().source, decision.packName));
-        return false;
-    case LanguageStep::kAskUser:
-        m_languagePage = std::make_unique<CLanguagePage>(m_run, [this] { ContinueStartup(); });
-        // Without its page the run goes on in the author's language.
-        return m_languagePage->Open();
-    }
-    return false;
+    // While the language page is open, start-up continues from it.
+    m_languagePage = ChooseLanguage(m_run, [this] { ContinueStartup(); });
+    return m_languagePage != nullptr;
 }
 
 int CMainFrame::ContinueStartup() {

@@ -176,7 +176,8 @@ bool FindPackKey(const std::string& layoutFile, const std::string& identifierNam
 
 std::vector<PackRow> TranslationRows() {
     std::vector<PackRow> rows;
-    for (const TableRow& row : kTable) rows.push_back(PackRow{row.layoutFile, row.identifierName, {row.section, row.key}});
+    for (const TableRow& row : kTable)
+        rows.push_back(PackRow{row.layoutFile, row.identifierName, {row.section, row.key}});
     return rows;
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/file_win.h"
 #include "base/profile_file_win.h"
+#include "run/script.h"
 #include "wizard/languages.h"
 #include "wizard/wizard_flow.h"
 #include "win/system_library_win.h"
@@ -45,6 +46,32 @@ std::vector<std::string> FindPackFiles(const std::string& sourceFolder) {
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
     return names;
+}
+
+std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, std::function<void()> chosen) {
+    ProfileFile profile(run.Paths().setupScriptPath.c_str());
+    LanguageFacts facts;
+    facts.method = Script(profile).Value("APPINFO", "METHOD");
+    facts.requested = run.Requests().language;
+    facts.systemLanguage = SystemLanguageId();
+    facts.pagesShown = ShowsPages(run.Modes().silent);
+    const std::string source = run.Folders().source;
+    facts.packExists = [&source](const std::string& name) { return FileExists(PackPath(source, name)); };
+    const LanguageDecision decision = DecideLanguage(facts);
+    switch (decision.step) {
+    case LanguageStep::kNothing:
+        break;
+    case LanguageStep::kApply:
+        ApplyLanguagePack(run, PackPath(source, decision.packName));
+        break;
+    case LanguageStep::kAskUser: {
+        auto page = std::make_unique<CLanguagePage>(run, std::move(chosen));
+        // Without its page the run goes on in the author's language.
+        if (page->Open()) return page;
+        break;
+    }
+    }
+    return nullptr;
 }
 
 CLanguagePage::CLanguagePage(SetupRun& run, std::function<void()> chosen) : m_run(run), m_chosen(std::move(chosen)) {}

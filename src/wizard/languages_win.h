@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,5 +49,11 @@ private:
     std::function<void()> m_chosen;
     CPage* m_page = nullptr;
 };
+
+// The language stage of start-up: applies the pack that the command line's
+// "/LANG=" or Auto-Detect names, or opens the language page for "Ask User".
+// Returns the open page (start-up then waits; the page calls `chosen` once the
+// user has chosen), or nullptr when start-up goes straight on.
+std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, std::function<void()> chosen);
 
 }  // namespace kq

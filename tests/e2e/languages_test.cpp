@@ -57,7 +57,8 @@ protected:
 
     std::optional<WindowInfo> Page(const std::string& text, Millis timeout = Millis(30000)) {
         std::optional<WindowInfo> page = Session().WaitWindow({"--contains", text}, timeout);
-        if (!page) ADD_FAILURE() << "no page with \"" << text << "\"; on the screen:\n" << Session().Driver({"list"}).output;
+        if (!page)
+            ADD_FAILURE() << "no page with \"" << text << "\"; on the screen:\n" << Session().Driver({"list"}).output;
         return page;
     }
 
@@ -89,8 +90,8 @@ TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
     const ControlInfo* list = chooser->FindById(kLanguageListId);
     ASSERT_NE(list, nullptr) << chooser->AllText();
     EXPECT_EQ(list->text, "English") << "the script's Language is preselected";
-    ProcessResult typed =
-        Session().Driver({"type", "--contains", kLanguagePageText, "--id", std::to_string(kLanguageListId), "--text", "German"});
+    ProcessResult typed = Session().Driver(
+        {"type", "--contains", kLanguagePageText, "--id", std::to_string(kLanguageListId), "--text", "German"});
     ASSERT_EQ(typed.exitCode, 0) << typed.errors;
     EXPECT_NE(typed.output.find("text=\"German\""), std::string::npos) << typed.output;
     ASSERT_TRUE(Click(kLanguagePageText, "OK"));
@@ -132,7 +133,8 @@ TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
         ASSERT_TRUE(page.has_value()) << "after the page before \"" << expected.marker << "\"";
         const std::string text = page->AllText();
         for (const char* caption : expected.captions)
-            EXPECT_NE(text.find(caption), std::string::npos) << expected.marker << ": no \"" << caption << "\" in\n" << text;
+            EXPECT_NE(text.find(caption), std::string::npos)
+                << expected.marker << ": no \"" << caption << "\" in\n" << text;
         // The English captions the pack replaces are gone.
         for (const char* english : {"Next >", "< Back", "Cancel"})
             EXPECT_EQ(page->FindByText(english), nullptr) << expected.marker << " still shows \"" << english << "\"";

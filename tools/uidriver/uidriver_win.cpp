@@ -356,7 +356,8 @@ int CommandType(const Options& options) {
     const bool list = ::lstrcmpiA(ClassOf(control).c_str(), "ComboBox") == 0 &&
                       (::GetWindowLongA(control, GWL_STYLE) & 3) == CBS_DROPDOWNLIST;
     ::SendMessageTimeoutA(control, list ? CB_SELECTSTRING : WM_SETTEXT, list ? static_cast<WPARAM>(-1) : 0,
-                          reinterpret_cast<LPARAM>(options.text.c_str()), SMTO_ABORTIFHUNG, options.timeoutMs, &ignored);
+                          reinterpret_cast<LPARAM>(options.text.c_str()), SMTO_ABORTIFHUNG, options.timeoutMs,
+                          &ignored);
     std::printf("typed hwnd=0x%08lx id=%d class=\"%s\" text=\"%s\"\n", Handle(control),
                 ::GetDlgCtrlID(control), Escape(ClassOf(control)).c_str(), Escape(TextOf(control)).c_str());
     return kExitDone;
