@@ -1,6 +1,7 @@
 // Language packs under Wine, with the default theme and its packs (the
-// sample package): the user picks German on the language page and every
-// standard page then speaks German, as does the cancel question; Auto-Detect follows the system language
+// sample package): Escape on the language page ends the run untouched; the
+// user picks German there and every standard page then speaks German, as
+// does the cancel question; Auto-Detect follows the system language
 // id that Wine takes from the process's locale (LC_ALL): de_DE is 0x407,
 // which the table names German, while de_CH is 0x807, which it does not, so
 // the pages keep the theme's English.
@@ -23,6 +24,8 @@ constexpr char kLanguagePageText[] = "Select the language to use during the inst
 // askuser.lcd has 8 records and the list is record 4: ids run from 3000 at
 // the last record.
 constexpr int kLanguageListId = 3003;
+// setup.exe's exit code for a run the user cancelled.
+constexpr int kExitCancelled = 2;
 constexpr char kEnglishWelcome[] = "Welcome to the Northwind Notes Setup Wizard";
 constexpr char kGermanWelcome[] = "Willkommen beim Installations-Assistenten f";
 
@@ -83,8 +86,19 @@ struct GermanPage {
 
 TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
     fs::path package = MakePackage("Ask User", "pkg");
-    Start(package);
+    const std::string welcomeLayout = ReadFile(package / "theme" / "welcome.lcd");
 
+    // Escape on the language page ends the run as cancelled, the layouts as they were.
+    Start(package);
+    ASSERT_TRUE(Page(kLanguagePageText).has_value());
+    ProcessResult escaped = Session().Driver({"key", "--contains", kLanguagePageText, "escape"});
+    EXPECT_EQ(escaped.exitCode, 0) << escaped.errors;
+    ProcessResult ended = Session().Wait(Millis(20000), m_setup);
+    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Escape on the language page";
+    EXPECT_EQ(ended.exitCode, kExitCancelled);
+    EXPECT_EQ(ReadFile(package / "theme" / "welcome.lcd"), welcomeLayout);
+
+    Start(package);
     std::optional<WindowInfo> chooser = Page(kLanguagePageText);
     ASSERT_TRUE(chooser.has_value());
     const ControlInfo* list = chooser->FindById(kLanguageListId);
