@@ -159,8 +159,8 @@ constexpr size_t kMaxPackName = 64;
 }  // namespace
 
 const char* const kStandardLayoutFiles[kStandardLayoutCount] = {
-    "welcome.lcd", "license.lcd",  "readme.lcd",     "customer.lcd",    "destination.lcd",
-    "setuptype.lcd", "customsetup.lcd", "ready.lcd", "progress.lcd",    "complete.lcd",
+    "welcome.lcd",    "license.lcd",     "readme.lcd",    "customer.lcd", "destination.lcd",
+    "setuptype.lcd",  "customsetup.lcd", "ready.lcd",     "progress.lcd", "complete.lcd",
     "setuperror.lcd", "cancelsetup.lcd", "uninstall.lcd", "start.lcd",
 };
 
@@ -194,8 +194,8 @@ std::string PackText(const IProfileReader& pack, const char* section, const char
 
 std::string RecordKey(int index, int property) {
     char key[32];
-    // The two forms give the same digits as 3000 + index below 100; they are
-    // kept apart because that is how the format's writers spell the keys.
+    // Both forms give 3000 + index for the 70 indexes a page can hold; past
+    // 99 the second would not, which the cut at 70 keeps out of reach.
     if (index <= 9) std::snprintf(key, sizeof key, "300%i,%i", index, property);
     else std::snprintf(key, sizeof key, "30%i,%i", index, property);
     return key;
