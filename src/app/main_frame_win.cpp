@@ -15,6 +15,7 @@
 #include "layout/dialogs_win.h"
 #include "layout/page_win.h"
 #include "run/folders_win.h"
+#include "wizard/languages_win.h"
 #include "wizard/wizard_flow.h"
 #include "wizard/wizard_win.h"
 
@@ -189,8 +190,9 @@ void CMainFrame::ComputeSystemName() {
 }
 
 bool CMainFrame::RunLanguageStage() {
-    // Language packs come with the languages subsystem; no page is opened yet.
-    return false;
+    // While the language page is open, start-up continues from it.
+    m_languagePage = ChooseLanguage(m_run, [this] { ContinueStartup(); });
+    return m_languagePage != nullptr;
 }
 
 int CMainFrame::ContinueStartup() {

@@ -14,6 +14,7 @@ class CFileCrypt;
 namespace kq {
 
 class CWizard;
+class CLanguagePage;
 
 // Caption of the program's own message boxes.
 constexpr const char* kAppCaption = kProductName;
@@ -77,6 +78,8 @@ private:
     std::unique_ptr<CFileCrypt> m_cipher;
     // Page list, current page and the wizard's choices.
     std::unique_ptr<CWizard> m_wizard;
+    // The language page while it waits for the user's choice.
+    std::unique_ptr<CLanguagePage> m_languagePage;
 };
 
 }  // namespace kq

@@ -27,8 +27,10 @@ QuestionTexts ResolveQuestionTexts(int mode, const std::string& message, const I
         t.cancelText = substituted(language.Read("SetupError", "3", kProfileValueSize));
         return t;
     }
-    t.okText = language.Read("CancelSetup", "2", kProfileValueSize);
-    t.cancelText = language.Read("CancelSetup", "1", kProfileValueSize);
+    // Every text of the language file writes placeholders in brackets, the
+    // button texts too.
+    t.okText = substituted(language.Read("CancelSetup", "2", kProfileValueSize));
+    t.cancelText = substituted(language.Read("CancelSetup", "1", kProfileValueSize));
     if (mode == kQuestionModeRestart) {
         t.body = message;
     } else {

@@ -189,7 +189,7 @@ TEST(LayoutPlan, LayoutFileToEffects) {
 
 TEST(QuestionTexts, ThreeModes) {
     IniText lang(
-        "[CancelSetup]\n0=Cancel [ProductName] setup?\n1=No\n2=Yes\n"
+        "[CancelSetup]\n0=Cancel [ProductName] setup?\n1=No\n2=Yes, leave [ProductName]\n"
         "[SetupError]\n3=Quit [ProductName]\n");
     Expander expand = [](const std::string& t) {
         std::string out = t;
@@ -199,13 +199,13 @@ TEST(QuestionTexts, ThreeModes) {
     };
     QuestionTexts cancel = ResolveQuestionTexts(kQuestionModeCancel, "ignored", lang, expand);
     EXPECT_EQ(cancel.body, "Cancel Widget setup?");
-    EXPECT_EQ(cancel.okText, "Yes");
+    EXPECT_EQ(cancel.okText, "Yes, leave Widget");  // button texts take placeholders too
     EXPECT_EQ(cancel.cancelText, "No");
     EXPECT_TRUE(cancel.showOk);
 
     QuestionTexts restart = ResolveQuestionTexts(kQuestionModeRestart, "Restart [now]", lang, expand);
     EXPECT_EQ(restart.body, "Restart [now]");
-    EXPECT_EQ(restart.okText, "Yes");
+    EXPECT_EQ(restart.okText, "Yes, leave Widget");
     EXPECT_EQ(restart.cancelText, "No");
 
     QuestionTexts error = ResolveQuestionTexts(kQuestionModeError, "Needs 64 MB", lang, expand);

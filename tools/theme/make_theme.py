@@ -587,8 +587,8 @@ GERMAN = {
     ("CustomSetup", 5): "Wählen Sie die Programmfunktionen, die installiert werden sollen.",
     ("CustomSetup", 6): "Benutzerdefinierte Installation",
     ("CustomSetup", 7): "< Zurück",
-    ("CustomSetup", 8): "Klicken Sie auf eine Funktion in der Liste, um festzulegen, ob sie "
-                        "installiert wird.",
+    ("CustomSetup", 8): "Klicken Sie auf eine Funktion, um festzulegen, ob sie installiert "
+                        "wird.",
     ("CustomSetup", 9): "Weiter >",
     ("CustomSetup", 11): "Ändern...",
     ("CustomSetup", 13): "Beschreibung",
@@ -598,9 +598,8 @@ GERMAN = {
     ("ReadyToInstall", 4): "Bereit zur Installation",
     ("ReadyToInstall", 5): "Installieren",
     ("ReadyToInstall", 6): "< Zurück",
-    ("ReadyToInstall", 9): "Klicken Sie auf Installieren, um die Installation zu starten. "
-                           "Mit Zurück können Sie Ihre Einstellungen prüfen oder ändern, mit "
-                           "Abbrechen beenden Sie den Assistenten.",
+    ("ReadyToInstall", 9): "Klicken Sie auf Installieren, um zu beginnen. Mit Zurück ändern "
+                           "Sie Ihre Einstellungen, mit Abbrechen beenden Sie den Assistenten.",
     ("ReadyToInstall", 16): "Aktuelle Einstellungen:",
     ("SetupProgress", 0): "Abbrechen",
     ("SetupProgress", 2): "[ProductName]",
@@ -629,6 +628,109 @@ GERMAN = {
     (tables.VALUE, 4): "Benutzerdefiniert",
     (tables.VALUE, 8): "Alle Benutzer dieses Computers",
     (tables.VALUE, 9): "Nur für mich ([UserName])",
+}
+
+# Portuguese (Brazil, the 0x416 of the system language table) texts, by
+# (section, key), like GERMAN.
+PORTUGUESE = {
+    ("InstallWelcome", 0): "Cancelar",
+    ("InstallWelcome", 1): "< Voltar",
+    ("InstallWelcome", 2): "Avançar >",
+    ("InstallWelcome", 3): "Bem-vindo ao Assistente de Instalação do [ProductName]",
+    ("InstallWelcome", 4): "O Assistente de Instalação vai instalar o [ProductName] no seu "
+                           "computador. Para continuar, clique em Avançar.",
+    ("InstallWelcome", 5): "Recomendamos que você feche todos os outros programas antes de "
+                           "continuar.",
+    ("LicenseAgreement", 0): "Cancelar",
+    ("LicenseAgreement", 2): "[ProductName]",
+    ("LicenseAgreement", 3): "Leia com atenção o contrato de licença a seguir.",
+    ("LicenseAgreement", 4): "Contrato de Licença",
+    ("LicenseAgreement", 5): "< Voltar",
+    ("LicenseAgreement", 6): "Avançar >",
+    ("ReadmeInformation", 0): "Cancelar",
+    ("ReadmeInformation", 2): "[ProductName]",
+    ("ReadmeInformation", 3): "Leia as informações a seguir sobre o [ProductName].",
+    ("ReadmeInformation", 4): "Leia-me",
+    ("ReadmeInformation", 5): "< Voltar",
+    ("ReadmeInformation", 6): "Avançar >",
+    ("CustomerInformation", 0): "Cancelar",
+    ("CustomerInformation", 2): "[ProductName]",
+    ("CustomerInformation", 3): "Informe os seus dados.",
+    ("CustomerInformation", 4): "Informações do Usuário",
+    ("CustomerInformation", 5): "< Voltar",
+    ("CustomerInformation", 6): "Avançar >",
+    ("CustomerInformation", 7): "Nome do usuário:",
+    ("CustomerInformation", 8): "Organização:",
+    ("CustomerInformation", 9): "Instalar este aplicativo para:",
+    ("DestinationFolder", 0): "Cancelar",
+    ("DestinationFolder", 2): "[ProductName]",
+    ("DestinationFolder", 3): "Clique em Avançar para instalar nesta pasta ou em Alterar para "
+                              "escolher outra pasta.",
+    ("DestinationFolder", 4): "Pasta de Destino",
+    ("DestinationFolder", 5): "< Voltar",
+    ("DestinationFolder", 6): "Avançar >",
+    ("DestinationFolder", 7): "Alterar...",
+    ("DestinationFolder", 8): "Instalar o [ProductName] em:",
+    ("SetupType", 0): "Cancelar",
+    ("SetupType", 2): "[ProductName]",
+    ("SetupType", 3): "Escolha o tipo de instalação que melhor atende às suas necessidades.",
+    ("SetupType", 4): "Tipo de Instalação",
+    ("SetupType", 5): "< Voltar",
+    ("SetupType", 6): "Selecione um tipo de instalação.",
+    ("SetupType", 7): "Avançar >",
+    ("SetupType", 8): "Os recursos mais usados do programa serão instalados. Recomendado "
+                      "para a maioria dos usuários.",
+    ("SetupType", 9): "Somente os recursos necessários para executar o programa serão "
+                      "instalados.",
+    ("SetupType", 10): "Você escolhe quais recursos do programa serão instalados. "
+                       "Recomendado para usuários avançados.",
+    ("CustomSetup", 2): "Cancelar",
+    ("CustomSetup", 4): "[ProductName]",
+    ("CustomSetup", 5): "Selecione os recursos do programa que deseja instalar.",
+    ("CustomSetup", 6): "Instalação Personalizada",
+    ("CustomSetup", 7): "< Voltar",
+    ("CustomSetup", 8): "Clique em um recurso da lista abaixo para escolher se ele será "
+                        "instalado.",
+    ("CustomSetup", 9): "Avançar >",
+    ("CustomSetup", 11): "Alterar...",
+    ("CustomSetup", 13): "Descrição do recurso",
+    ("ReadyToInstall", 0): "Cancelar",
+    ("ReadyToInstall", 2): "[ProductName]",
+    ("ReadyToInstall", 3): "O assistente está pronto para iniciar a instalação.",
+    ("ReadyToInstall", 4): "Pronto para Instalar o Programa",
+    ("ReadyToInstall", 5): "Instalar",
+    ("ReadyToInstall", 6): "< Voltar",
+    ("ReadyToInstall", 9): "Clique em Instalar para começar. Para rever ou alterar suas "
+                           "configurações, clique em Voltar; para sair do assistente, clique "
+                           "em Cancelar.",
+    ("ReadyToInstall", 16): "Configurações atuais:",
+    ("SetupProgress", 0): "Cancelar",
+    ("SetupProgress", 2): "[ProductName]",
+    ("SetupProgress", 3): "Os recursos do programa que você selecionou estão sendo instalados.",
+    ("SetupProgress", 4): "Instalando o [ProductName]",
+    ("SetupProgress", 5): "< Voltar",
+    ("SetupProgress", 6): "Aguarde enquanto o Assistente de Instalação instala o "
+                          "[ProductName]. Isso pode levar alguns minutos.",
+    ("SetupProgress", 7): "Avançar >",
+    ("SetupProgress", 11): "Status:",
+    ("SetupCompleteSuccess", 0): "Cancelar",
+    ("SetupCompleteSuccess", 2): "< Voltar",
+    # As in German: the Finish button keeps the layout's text, so the texts
+    # do not name it.
+    ("SetupCompleteSuccess", 4): "O [ProductName] foi instalado com sucesso. O assistente já "
+                                 "pode ser fechado.",
+    ("SetupCompleteSuccess", 6): "Mostrar o arquivo Leia-me",
+    ("SetupCompleteSuccess", 7): "Iniciar o programa agora",
+    ("SETUP", 0): "A instalação do [ProductName] está preparando o assistente que vai guiar "
+                  "você durante a instalação. Aguarde.",
+    ("SETUP", 1): "Cancelar",
+    (tables.VALUE, 0): "Não aceito os termos do contrato de licença",
+    (tables.VALUE, 1): "Aceito os termos do contrato de licença",
+    (tables.VALUE, 2): "Típica",
+    (tables.VALUE, 3): "Mínima",
+    (tables.VALUE, 4): "Personalizada",
+    (tables.VALUE, 8): "Todos os usuários deste computador",
+    (tables.VALUE, 9): "Somente para mim ([UserName])",
 }
 
 # Texts the program reads at run time from language.lan (and that a pack
@@ -664,6 +766,21 @@ RUNTIME_TEXTS = {
         ("SetupCompleteError", 3): "Die Installation von [ProductName] wurde unterbrochen. Ihr "
                                    "System wurde nicht verändert. Um das Programm später zu "
                                    "installieren, führen Sie die Installation erneut aus.",
+    },
+    "Portuguese": {
+        ("CancelSetup", 0): "Tem certeza de que deseja cancelar a instalação do [ProductName]?",
+        ("CancelSetup", 1): "Não",
+        ("CancelSetup", 2): "Sim",
+        ("SetupError", 0): "Sim",
+        ("SetupError", 1): "Não",
+        ("SetupError", 2): "Cancelar",
+        ("SetupError", 3): "OK",
+        ("SetupError", 4): "Anular",
+        ("SetupError", 5): "Ignorar",
+        ("SetupError", 6): "Repetir",
+        ("SetupCompleteError", 3): "A instalação do [ProductName] foi interrompida. O seu "
+                                   "sistema não foi modificado. Para instalar o programa mais "
+                                   "tarde, execute a instalação novamente.",
     },
 }
 RUNTIME_SECTIONS = ["CancelSetup", "SetupError", "SetupCompleteError"]
@@ -729,10 +846,12 @@ def write_languages(pages, lang_out):
     needed = set(english)
     german = dict(GERMAN)
     check_pack("German", german, needed)
+    portuguese = dict(PORTUGUESE)
+    check_pack("Portuguese", portuguese, needed)
     check_pack("English", english, needed)
     packs_dir = os.path.join(lang_out, "languages")
     os.makedirs(packs_dir, exist_ok=True)
-    for name, texts in (("English", english), ("German", german)):
+    for name, texts in (("English", english), ("German", german), ("Portuguese", portuguese)):
         full = dict(texts)
         full.update(RUNTIME_TEXTS[name])
         body = ini_text(pack_sections(full), [

@@ -22,7 +22,8 @@ constexpr char kUsage[] =
     "  gone  [MATCH] [--timeout MS]       wait until no such visible window is left\n"
     "  click  MATCH (--text T | --id N) [--mode post|send|mouse|command]\n"
     "                                     press a control of the window\n"
-    "  type   MATCH --id N --text STR     set the text of a control (edit box)\n"
+    "  type   MATCH --id N --text STR     set the text of a control (edit box); in a\n"
+    "                                     drop-down list, choose the entry starting with STR\n"
     "  key    MATCH enter|escape|tab|space\n"
     "                                     press a key in the window's focused control\n"
     "  version                            print what GetVersionExA reports\n"
@@ -351,8 +352,12 @@ int CommandType(const Options& options) {
     HWND control = nullptr;
     if (!FindTarget(options, window, control)) return ReportMissing(options, window);
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(options.text.c_str()), SMTO_ABORTIFHUNG,
-                          options.timeoutMs, &ignored);
+    // A drop-down list takes no text: the user picks the entry instead.
+    const bool list = ::lstrcmpiA(ClassOf(control).c_str(), "ComboBox") == 0 &&
+                      (::GetWindowLongA(control, GWL_STYLE) & 3) == CBS_DROPDOWNLIST;
+    ::SendMessageTimeoutA(control, list ? CB_SELECTSTRING : WM_SETTEXT, list ? static_cast<WPARAM>(-1) : 0,
+                          reinterpret_cast<LPARAM>(options.text.c_str()), SMTO_ABORTIFHUNG, options.timeoutMs,
+                          &ignored);
     std::printf("typed hwnd=0x%08lx id=%d class=\"%s\" text=\"%s\"\n", Handle(control),
                 ::GetDlgCtrlID(control), Escape(ClassOf(control)).c_str(), Escape(TextOf(control)).c_str());
     return kExitDone;

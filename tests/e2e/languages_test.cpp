@@ -1,0 +1,184 @@
+// Language packs under Wine, with the default theme and its packs (the
+// sample package): Escape on the language page ends the run untouched; the
+// user picks German there and every standard page then speaks German, as
+// does the cancel question; Auto-Detect follows the system language
+// id that Wine takes from the process's locale (LC_ALL): de_DE is 0x407,
+// which the table names German, while de_CH is 0x807, which it does not, so
+// the pages keep the theme's English.
+//
+// Texts are matched by ASCII parts: the driver reports window texts in the
+// system's code page.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "package.h"
+#include "wine_session.h"
+
+namespace kq::e2e {
+namespace {
+
+constexpr char kLanguagePageText[] = "Select the language to use during the installation.";
+// askuser.lcd has 8 records and the list is record 4: ids run from 3000 at
+// the last record.
+constexpr int kLanguageListId = 3003;
+// setup.exe's exit code for a run the user cancelled.
+constexpr int kExitCancelled = 2;
+constexpr char kEnglishWelcome[] = "Welcome to the Northwind Notes Setup Wizard";
+constexpr char kGermanWelcome[] = "Willkommen beim Installations-Assistenten f";
+
+class LanguagesTest : public WineTest {
+protected:
+    void SetUp() override {
+        std::string problem = SetupProblem();
+        if (!problem.empty()) GTEST_SKIP() << problem;
+        WineTest::SetUp();
+    }
+
+    // The sample package with APPINFO METHOD=`method`, built into C:\`folder`.
+    fs::path MakePackage(const std::string& method, const std::string& folder) {
+        fs::path authoring = Session().ScratchDir() / ("authoring-" + folder);
+        fs::create_directories(authoring);
+        fs::copy(HarnessPaths::SourceDir() / "sample", authoring, fs::copy_options::recursive);
+        std::string script = ReadFile(authoring / "setup.inf");
+        const std::string language = "Language=English\r\n";
+        size_t at = script.find(language);
+        EXPECT_NE(at, std::string::npos) << "the sample's script names no Language";
+        if (at != std::string::npos) script.insert(at + language.size(), "METHOD=" + method + "\r\n");
+        WriteFile(authoring / "setup.inf", script);
+        fs::path out = Session().DriveC() / folder;
+        ProcessResult built = BuildPackage(authoring, out);
+        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
+        return out;
+    }
+
+    void Start(const fs::path& package) {
+        m_setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+    }
+
+    std::optional<WindowInfo> Page(const std::string& text, Millis timeout = Millis(30000)) {
+        std::optional<WindowInfo> page = Session().WaitWindow({"--contains", text}, timeout);
+        if (!page)
+            ADD_FAILURE() << "no page with \"" << text << "\"; on the screen:\n" << Session().Driver({"list"}).output;
+        return page;
+    }
+
+    bool Click(const std::string& pageText, const std::string& label) {
+        ProcessResult click = Session().Driver({"click", "--contains", pageText, "--text", label});
+        EXPECT_EQ(click.exitCode, 0) << "cannot press \"" << label << "\": " << click.errors;
+        return click.exitCode == 0;
+    }
+
+    int m_setup = -1;
+};
+
+// Each standard page the sample walks through, by a text only it shows: the
+// German captions it must show and the button that leads on (after `choose`,
+// an option to pick first).
+struct GermanPage {
+    const char* marker;
+    std::vector<const char*> captions;
+    const char* choose;
+    const char* next;
+};
+
+TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
+    fs::path package = MakePackage("Ask User", "pkg");
+    const std::string welcomeLayout = ReadFile(package / "theme" / "welcome.lcd");
+
+    // Escape on the language page ends the run as cancelled, the layouts as they were.
+    Start(package);
+    ASSERT_TRUE(Page(kLanguagePageText).has_value());
+    ProcessResult escaped = Session().Driver({"key", "--contains", kLanguagePageText, "escape"});
+    EXPECT_EQ(escaped.exitCode, 0) << escaped.errors;
+    ProcessResult ended = Session().Wait(Millis(20000), m_setup);
+    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Escape on the language page";
+    EXPECT_EQ(ended.exitCode, kExitCancelled);
+    EXPECT_EQ(ReadFile(package / "theme" / "welcome.lcd"), welcomeLayout);
+
+    Start(package);
+    std::optional<WindowInfo> chooser = Page(kLanguagePageText);
+    ASSERT_TRUE(chooser.has_value());
+    const ControlInfo* list = chooser->FindById(kLanguageListId);
+    ASSERT_NE(list, nullptr) << chooser->AllText();
+    EXPECT_EQ(list->text, "English") << "the script's Language is preselected";
+    ProcessResult typed = Session().Driver(
+        {"type", "--contains", kLanguagePageText, "--id", std::to_string(kLanguageListId), "--text", "German"});
+    ASSERT_EQ(typed.exitCode, 0) << typed.errors;
+    EXPECT_NE(typed.output.find("text=\"German\""), std::string::npos) << typed.output;
+    ASSERT_TRUE(Click(kLanguagePageText, "OK"));
+
+    // The run-time texts come from the pack too: the cancel question asks
+    // in German, and "Nein" keeps the page.
+    ASSERT_TRUE(Page(kGermanWelcome).has_value());
+    ASSERT_TRUE(Click(kGermanWelcome, "Abbrechen"));
+    std::optional<WindowInfo> question = Page("Northwind Notes wirklich abbrechen?");
+    ASSERT_TRUE(question.has_value());
+    EXPECT_NE(question->FindByText("Ja"), nullptr) << question->AllText();
+    ASSERT_TRUE(Click("Northwind Notes wirklich abbrechen?", "Nein"));
+    ProcessResult gone = Session().Driver({"gone", "--contains", "wirklich abbrechen?", "--timeout", "5000"});
+    EXPECT_EQ(gone.exitCode, 0) << "the question stays after Nein";
+
+    const std::vector<GermanPage> pages = {
+        {kGermanWelcome, {"Abbrechen", "< Zur", "Weiter >", "installiert Northwind Notes auf Ihrem Computer",
+                          "alle anderen Programme zu schlie"}, nullptr, "Weiter >"},
+        {"Lizenzvertrag", {"Bitte lesen Sie den folgenden Lizenzvertrag", "Ich akzeptiere die Bedingungen",
+                           "Ich lehne die Bedingungen", "Abbrechen", "Weiter >"},
+         "Ich akzeptiere die Bedingungen des Lizenzvertrags", "Weiter >"},
+        {"Infodatei", {"Bitte lesen Sie die folgenden Informationen zu Northwind Notes.", "Abbrechen"}, nullptr,
+         "Weiter >"},
+        {"Benutzerinformationen", {"Bitte geben Sie Ihre Daten ein.", "Benutzername:", "Organisation:",
+                                   "Diese Anwendung installieren f", "Alle Benutzer dieses Computers", "Nur f"},
+         nullptr, "Weiter >"},
+        {"Zielordner", {"Northwind Notes installieren in:", "ndern...", "Abbrechen"}, nullptr, "Weiter >"},
+        {"Installationsart", {"Bitte w", "Standard", "Minimal", "Benutzerdefiniert", "Abbrechen"},
+         "Benutzerdefiniert", "Weiter >"},
+        {"Benutzerdefinierte Installation", {"Klicken Sie auf eine Funktion", "Beschreibung", "ndern...",
+                                             "Abbrechen"}, nullptr, "Weiter >"},
+        {"Bereit zur Installation", {"Klicken Sie auf Installieren", "Aktuelle Einstellungen:", "Installieren",
+                                     "Abbrechen"}, nullptr, "Installieren"},
+        {"wurde erfolgreich installiert", {"Northwind Notes wurde erfolgreich installiert",
+                                           "Programm jetzt starten", "Infodatei anzeigen"}, nullptr, nullptr},
+    };
+    for (const GermanPage& expected : pages) {
+        std::optional<WindowInfo> page = Page(expected.marker);
+        ASSERT_TRUE(page.has_value()) << "after the page before \"" << expected.marker << "\"";
+        const std::string text = page->AllText();
+        for (const char* caption : expected.captions)
+            EXPECT_NE(text.find(caption), std::string::npos)
+                << expected.marker << ": no \"" << caption << "\" in\n" << text;
+        // The English captions the pack replaces are gone.
+        for (const char* english : {"Next >", "< Back", "Cancel"})
+            EXPECT_EQ(page->FindByText(english), nullptr) << expected.marker << " still shows \"" << english << "\"";
+        if (expected.choose != nullptr) ASSERT_TRUE(Click(expected.marker, expected.choose));
+        if (expected.next != nullptr) ASSERT_TRUE(Click(expected.marker, expected.next));
+    }
+    // The pack rewrote the package's own layouts.
+    EXPECT_NE(ReadFile(package / "theme" / "welcome.lcd").find("Caption|Weiter >|0"), std::string::npos);
+}
+
+TEST_F(LanguagesTest, AutoDetectAppliesTheSystemLanguagesPackOnlyForAnIdInTheTable) {
+    struct Case {
+        const char* locale;
+        const char* folder;
+        const char* welcome;  // the welcome page's title
+        const char* next;     // and its Next button
+    } cases[] = {
+        {"de_DE.UTF-8", "pkg-de", kGermanWelcome, "Weiter >"},  // 0x407
+        {"de_CH.UTF-8", "pkg-ch", kEnglishWelcome, "Next >"},   // 0x807: not in the table
+    };
+    for (const Case& c : cases) {
+        fs::path package = MakePackage("Auto-Detect", c.folder);
+        Session().SetEnvironment("LC_ALL", c.locale);
+        Start(package);
+        std::optional<WindowInfo> welcome = Page(c.welcome);
+        ASSERT_TRUE(welcome.has_value()) << c.locale;
+        EXPECT_NE(welcome->FindByText(c.next), nullptr) << c.locale << ":\n" << welcome->AllText();
+        Session().StopAll();
+    }
+}
+
+}  // namespace
+}  // namespace kq::e2e
