@@ -14,6 +14,9 @@ class CFileCrypt;
 namespace kq {
 
 class CWizard;
+class CSplash;
+class CBackground;
+class CBillboards;
 
 // Caption of the program's own message boxes.
 constexpr const char* kAppCaption = kProductName;
@@ -77,6 +80,10 @@ private:
     std::unique_ptr<CFileCrypt> m_cipher;
     // Page list, current page and the wizard's choices.
     std::unique_ptr<CWizard> m_wizard;
+    // The presentation windows; each goes with the frame at the latest.
+    std::unique_ptr<CSplash> m_splash;
+    std::unique_ptr<CBackground> m_background;
+    std::unique_ptr<CBillboards> m_billboards;
 };
 
 }  // namespace kq
