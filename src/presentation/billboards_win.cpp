@@ -13,6 +13,9 @@ namespace {
 
 constexpr UINT_PTR kAdvanceTimer = 1;
 constexpr DWORD kStopWaitMs = 5000;
+// A class of its own: tools that look for the wizard's dialogs pass it by.
+constexpr char kBillboardClass[] = "MerrowinBillboard";
+constexpr wchar_t kBillboardClassW[] = L"MerrowinBillboard";
 
 // The window of the show. It lives on the show's thread only.
 class CBillboardWindow : public CDialog {
@@ -128,7 +131,8 @@ void CBillboards::Run() {
     {
         CBillboardWindow window(m_list, m_workFolder, m_currentFolder);
         // Borderless and never in the way of the wizard's keyboard.
-        static const DialogTemplate kTemplate(WS_POPUP, 188, 90, L"", 8, L"MS Shell Dlg");
+        RegisterDialogClass(kBillboardClass);
+        static const DialogTemplate kTemplate(WS_POPUP, 188, 90, L"", 8, L"MS Shell Dlg", kBillboardClassW);
         if (window.CreateIndirect(kTemplate.Get(), nullptr)) {
             // The window's own loop, which also listens for the owner's stop.
             while (window.IsWindow()) {

@@ -4,6 +4,13 @@
 #include "presentation/sound_win.h"
 
 namespace kq {
+namespace {
+
+// A class of its own: tools that look for the wizard's dialogs pass it by.
+constexpr char kSplashClass[] = "MerrowinSplash";
+constexpr wchar_t kSplashClassW[] = L"MerrowinSplash";
+
+}  // namespace
 
 CSplash::CSplash(RunModes& modes) : m_modes(modes) {}
 
@@ -16,7 +23,8 @@ bool CSplash::Create(const SplashSettings& settings, const std::string& sourceFo
     m_settings = settings;
     m_sourceFolder = sourceFolder;
     // No owner: the splash stands on its own while the frame is still hidden.
-    static const DialogTemplate kTemplate(WS_POPUP | WS_BORDER, 40, 20, L"", 8, L"MS Shell Dlg");
+    RegisterDialogClass(kSplashClass);
+    static const DialogTemplate kTemplate(WS_POPUP | WS_BORDER, 40, 20, L"", 8, L"MS Shell Dlg", kSplashClassW);
     return CreateIndirect(kTemplate.Get(), nullptr);
 }
 
