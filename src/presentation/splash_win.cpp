@@ -10,6 +10,15 @@ namespace {
 constexpr char kSplashClass[] = "MerrowinSplash";
 constexpr wchar_t kSplashClassW[] = L"MerrowinSplash";
 
+// Windows keeps the topmost splash above the start page that opens after it,
+// but a display without a window manager (Wine on a bare X server) raises
+// each newly activated window over it, and a window already first in the
+// system's order is not restacked again. So the splash steps out of the
+// topmost band and back this often while it shows (on Windows a no-op it
+// does not show). An id beyond the timers of the rules.
+constexpr UINT_PTR kKeepOnTopTimer = 100;
+constexpr UINT kKeepOnTopMs = 250;
+
 }  // namespace
 
 CSplash::CSplash(RunModes& modes) : m_modes(modes) {}
@@ -69,6 +78,7 @@ bool CSplash::OnInit() {
     m_picture.Draw();
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     ::UpdateWindow(m_hWnd);
+    ::SetTimer(m_hWnd, kKeepOnTopTimer, kKeepOnTopMs, nullptr);
     return true;
 }
 
@@ -89,6 +99,11 @@ INT_PTR CSplash::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled
 }
 
 void CSplash::OnTimer(UINT_PTR id) {
+    if (id == kKeepOnTopTimer) {
+        ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return;
+    }
     const SplashTickAction action =
         OnSplashTick(static_cast<unsigned>(id), m_settings, m_modes.diskImage, m_modes.startupWorkDone);
     if (action.stopTimer) ::KillTimer(m_hWnd, id);
