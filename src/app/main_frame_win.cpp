@@ -14,6 +14,10 @@
 #include "engine/cabinet_win.h"
 #include "layout/dialogs_win.h"
 #include "layout/page_win.h"
+#include "presentation/background_win.h"
+#include "presentation/billboards_win.h"
+#include "presentation/presentation_rules.h"
+#include "presentation/splash_win.h"
 #include "run/folders_win.h"
 #include "wizard/languages_win.h"
 #include "wizard/wizard_flow.h"
@@ -84,6 +88,18 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         ::PostQuitMessage(0);
         return 0;
+    case WM_ERASEBKGND:
+        if (m_background && m_background->Active()) {
+            m_background->Erase(m_hWnd, reinterpret_cast<HDC>(wParam));
+            return 1;
+        }
+        break;
+    case WM_PAINT:
+        if (m_background && m_background->Active()) {
+            m_background->Paint(m_hWnd);
+            return 0;
+        }
+        break;
     }
     return Default(msg, wParam, lParam);
 }
@@ -226,7 +242,15 @@ void CMainFrame::TellFailure(const std::string& message) const {
         ::MessageBoxA(nullptr, message.c_str(), kProductName, MB_OK | MB_ICONSTOP);
 }
 
-void CMainFrame::ShowSplash() {}
+void CMainFrame::ShowSplash() {
+    if (!ShowsPresentation(m_run.Modes(), m_run.Requests())) return;
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
+    m_splash = std::make_unique<CSplash>(m_run.Modes());
+    if (m_splash->Create(ReadSplashSettings(Script(profile)), m_run.Folders().source))
+        m_run.Modes().splashActive = true;
+    else
+        m_splash.reset();
+}
 bool CMainFrame::CheckSystemRequirements() {
     ProfileFile script(m_run.Paths().setupScriptPath.c_str());
     Requirement failed = FirstFailedRequirement(ReadSystemRequirements(script), CMachineFacts());
@@ -293,8 +317,25 @@ bool CMainFrame::StartPageAndCabinet() {
     m_wizard->CloseCurrentPage();
     return true;
 }
-void CMainFrame::ShowBackground() {}
-void CMainFrame::StartBillboards() {}
+void CMainFrame::ShowBackground() {
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
+    const BackgroundSettings settings =
+        ReadBackgroundSettings(Script(profile), !ShowsPresentation(m_run.Modes(), m_run.Requests()));
+    if (!settings.active) return;
+    m_background = std::make_unique<CBackground>();
+    const std::string picture =
+        settings.pictureName.empty() ? std::string() : m_run.Expand(m_run.Paths().workFolder + settings.pictureName);
+    m_background->SetUp(m_hWnd, settings, picture);
+}
+void CMainFrame::StartBillboards() {
+    if (!ShowsPresentation(m_run.Modes(), m_run.Requests())) return;
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
+    const std::vector<Billboard> list = ReadBillboards(Script(profile));
+    if (list.empty()) return;
+    m_billboards = std::make_unique<CBillboards>();
+    // The package folder is the current folder the show searches.
+    if (!m_billboards->Start(list, m_run.Paths().workFolder, m_run.Folders().source)) m_billboards.reset();
+}
 void CMainFrame::LoadVariables() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     LoadRunVariables(m_run, Script(profile));

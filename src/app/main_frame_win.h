@@ -15,6 +15,9 @@ namespace kq {
 
 class CWizard;
 class CLanguagePage;
+class CSplash;
+class CBackground;
+class CBillboards;
 
 // Caption of the program's own message boxes.
 constexpr const char* kAppCaption = kProductName;
@@ -80,6 +83,10 @@ private:
     std::unique_ptr<CWizard> m_wizard;
     // The language page while it waits for the user's choice.
     std::unique_ptr<CLanguagePage> m_languagePage;
+    // The presentation windows; each goes with the frame at the latest.
+    std::unique_ptr<CSplash> m_splash;
+    std::unique_ptr<CBackground> m_background;
+    std::unique_ptr<CBillboards> m_billboards;
 };
 
 }  // namespace kq

@@ -55,7 +55,7 @@ INT_PTR CALLBACK CDialog::StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 }
 
 DialogTemplate::DialogTemplate(DWORD style, short cx, short cy, const wchar_t* caption, WORD pointSize,
-                               const wchar_t* face) {
+                               const wchar_t* face, const wchar_t* windowClass) {
     auto* t = reinterpret_cast<DLGTEMPLATE*>(m_words);
     t->style = style | (face != nullptr ? DS_SETFONT : 0);
     t->cdit = 0;
@@ -64,17 +64,33 @@ DialogTemplate::DialogTemplate(DWORD style, short cx, short cy, const wchar_t* c
     WORD* p = reinterpret_cast<WORD*>(t + 1);
     WORD* end = reinterpret_cast<WORD*>(m_words + sizeof m_words / sizeof m_words[0]);
     *p++ = 0;  // no menu
-    *p++ = 0;  // the standard dialog class
     // Strings are cut to fit; the template always ends inside the buffer.
     auto put = [&p, end](const wchar_t* text) {
         while (*text != 0 && p < end - 8) *p++ = static_cast<WORD>(*text++);
         *p++ = 0;
     };
+    if (windowClass != nullptr)
+        put(windowClass);
+    else
+        *p++ = 0;  // the standard dialog class
     put(caption != nullptr ? caption : L"");
     if (face != nullptr) {
         *p++ = pointSize;
         put(face);
     }
+}
+
+bool RegisterDialogClass(const char* className) {
+    WNDCLASSA wc = {};
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    if (::GetClassInfoA(instance, className, &wc)) return true;
+    wc.lpfnWndProc = ::DefDlgProcA;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className;
+    return ::RegisterClassA(&wc) != 0;
 }
 
 }  // namespace kq

@@ -38,14 +38,21 @@ private:
 };
 
 // Empty dialog template in memory: style, size in dialog units, caption and
-// font. The buffer is DWORD-aligned as the system needs.
+// font, and the window class when it is not the standard dialog class (one
+// registered with RegisterDialogClass). The buffer is DWORD-aligned as the
+// system needs.
 class DialogTemplate {
 public:
-    DialogTemplate(DWORD style, short cx, short cy, const wchar_t* caption, WORD pointSize, const wchar_t* face);
+    DialogTemplate(DWORD style, short cx, short cy, const wchar_t* caption, WORD pointSize, const wchar_t* face,
+                   const wchar_t* windowClass = nullptr);
     const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words); }
 
 private:
     DWORD m_words[128] = {};
 };
+
+// Registers `className` once per process as a dialog class of its own, so
+// tools tell these dialogs from the standard ones (#32770).
+bool RegisterDialogClass(const char* className);
 
 }  // namespace kq

@@ -1,0 +1,57 @@
+// The splash window: a small bordered pop-up that shows the package's
+// setup.<ext> picture (an animated GIF plays) centred on the screen and plays
+// its setup.<ext> sound, while the start-up prepares the wizard. It paces the
+// start-up: the main frame opens the first page only once the splash has set
+// the run's splashFinished mark (presentation_rules.h says when).
+//
+// The main frame owns the object; the window closes itself (its picture's
+// animation thread and bitmaps go with it) and the object only goes with
+// its owner, so a late timer never reaches freed memory.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "layout/animated_picture_win.h"
+#include "presentation/presentation_rules.h"
+#include "run/setup_run.h"
+#include "win/dialog_win.h"
+
+namespace kq {
+
+// Window text of the splash, by which tools find it (it has no caption bar).
+constexpr char kSplashTitle[] = "Merrowin splash";
+constexpr int kSplashPictureId = 1003;
+
+class CSplash : public CDialog {
+public:
+    // `modes` is the run's: the splash reads startupWorkDone and diskImage
+    // and writes splashFinished (and startupWorkDone at its time limit).
+    explicit CSplash(RunModes& modes);
+    ~CSplash() override;
+
+    // Makes the splash when the settings ask for a picture or a sound; false
+    // when there is none (nothing to wait for). A silent run does not call
+    // this (ShowsPresentation).
+    bool Create(const SplashSettings& settings, const std::string& sourceFolder);
+
+    bool IsOpen() const { return m_hWnd != nullptr; }
+    const CAnimatedPicture& Picture() const { return m_picture; }
+
+protected:
+    bool OnInit() override;
+    INT_PTR OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) override;
+
+private:
+    void OnTimer(UINT_PTR id);
+    void Close();
+
+    RunModes& m_modes;
+    SplashSettings m_settings;
+    std::string m_sourceFolder;
+    std::string m_soundPath;  // empty when there is no sound to play
+    bool m_soundPending = false;
+    CAnimatedPicture m_picture;
+};
+
+}  // namespace kq
