@@ -152,8 +152,12 @@ TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
         // The English captions the pack replaces are gone.
         for (const char* english : {"Next >", "< Back", "Cancel"})
             EXPECT_EQ(page->FindByText(english), nullptr) << expected.marker << " still shows \"" << english << "\"";
-        if (expected.choose != nullptr) ASSERT_TRUE(Click(expected.marker, expected.choose));
-        if (expected.next != nullptr) ASSERT_TRUE(Click(expected.marker, expected.next));
+        if (expected.choose != nullptr) {
+            ASSERT_TRUE(Click(expected.marker, expected.choose));
+        }
+        if (expected.next != nullptr) {
+            ASSERT_TRUE(Click(expected.marker, expected.next));
+        }
     }
     // The pack rewrote the package's own layouts.
     EXPECT_NE(ReadFile(package / "theme" / "welcome.lcd").find("Caption|Weiter >|0"), std::string::npos);
