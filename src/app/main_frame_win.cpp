@@ -255,7 +255,7 @@ bool CMainFrame::CheckSystemRequirements() {
     ProfileFile script(m_run.Paths().setupScriptPath.c_str());
     Requirement failed = FirstFailedRequirement(ReadSystemRequirements(script), CMachineFacts());
     if (failed == Requirement::kNone) return true;
-    ProfileFile language(m_run.Paths().languageFile.c_str());
+    CRunTimeTexts language(m_run.Paths());
     auto expand = [this](const std::string& text) { return m_run.Expand(text); };
     CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, RequirementMessage(failed, language, expand));
     return false;

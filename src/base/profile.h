@@ -25,4 +25,26 @@ public:
     virtual std::string Read(const char* section, const char* key, size_t bufferSize) const = 0;
 };
 
+// Each value from `first` and, where it is empty or there is no `first`, from
+// `second`: an applied language pack's run-time texts over the package's own
+// language file, so texts only the author's file holds (the requirement
+// messages, say) stay as the author wrote them.
+class FallbackProfileReader : public IProfileReader {
+public:
+    FallbackProfileReader(const IProfileReader* first, const IProfileReader& second)
+        : m_first(first), m_second(second) {}
+
+    std::string Read(const char* section, const char* key, size_t bufferSize) const override {
+        if (m_first != nullptr) {
+            std::string value = m_first->Read(section, key, bufferSize);
+            if (!value.empty()) return value;
+        }
+        return m_second.Read(section, key, bufferSize);
+    }
+
+private:
+    const IProfileReader* m_first;
+    const IProfileReader& m_second;
+};
+
 }  // namespace kq

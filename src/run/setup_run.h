@@ -74,6 +74,7 @@ struct RunModes {
 // The files and folders of the run.
 struct RunPaths {
     std::string languageFile;     // language.lan of the package folder
+    std::string languagePack;     // the language pack applied, if any
     std::string themeFolder;      // trailing backslash
     std::string workFolderName;   // "kq" + HHMMSS
     std::string workFolder;       // in the temporary folder; trailing backslash

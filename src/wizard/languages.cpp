@@ -222,10 +222,6 @@ std::vector<CaptionWrite> PlanLayoutTranslation(const std::string& layoutFile, c
     return writes;
 }
 
-bool PackCarriesRunTimeTexts(const IProfileReader& pack) {
-    return !pack.Read("CancelSetup", "0", kProfileValueSize).empty();
-}
-
 const char* LanguageNameForId(uint32_t languageId) {
     for (const IdName& entry : kLanguageIds) {
         if (entry.id == languageId) return entry.name;

@@ -71,12 +71,6 @@ struct CaptionWrite {
 std::vector<CaptionWrite> PlanLayoutTranslation(const std::string& layoutFile, const IProfileReader& layout,
                                                 const IProfileReader& pack);
 
-// Whether an applied pack also serves the run-time texts of the cancel
-// question, the error dialog and the failure status (instead of
-// "language.lan", which speaks the author's language): when it holds the
-// cancel question. A pack without it leaves "language.lan" in charge.
-bool PackCarriesRunTimeTexts(const IProfileReader& pack);
-
 // System language ids (language and sublanguage, compared whole) and the pack
 // names they choose; nullptr for an id that is not in the table.
 const char* LanguageNameForId(uint32_t languageId);

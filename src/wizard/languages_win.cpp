@@ -25,7 +25,7 @@ uint32_t SystemLanguageId() {
 
 void ApplyLanguagePack(SetupRun& run, const std::string& packPath) {
     const ProfileFile pack(packPath.c_str());
-    if (PackCarriesRunTimeTexts(pack)) run.Paths().languageFile = packPath;
+    run.Paths().languagePack = packPath;
     for (const char* fileName : kStandardLayoutFiles) {
         const std::string path = run.Paths().themeFolder + fileName;
         // The profile writer would create a missing file; only existing pages change.

@@ -1,6 +1,6 @@
 // The language stage's effects: the system language, rewriting the theme's
-// layout files from a pack, and the language page "askuser.lcd". The
-// decisions are in wizard/languages.h.
+// layout files from a pack, the language page "askuser.lcd" and the run-time
+// texts. The decisions are in wizard/languages.h.
 #pragma once
 #include <windows.h>
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/profile_file_win.h"
 #include "layout/page_win.h"
 #include "run/setup_run.h"
 
@@ -21,9 +22,27 @@ uint32_t SystemLanguageId();
 
 // Rewrites the captions of the standard layout files of the run's theme
 // folder from the pack at `packPath`, in place (a layout file that is not
-// there is skipped), and makes the pack the run's source of run-time texts
-// when it carries them.
+// there is skipped), and puts the pack's run-time texts over the package's.
 void ApplyLanguagePack(SetupRun& run, const std::string& packPath);
+
+// The texts of the cancel question, the error dialog, the failure status and
+// the requirement messages: the applied pack's where it has them, else the
+// package's "language.lan". Read afresh each time (nothing is cached).
+class CRunTimeTexts : public IProfileReader {
+public:
+    explicit CRunTimeTexts(const RunPaths& paths)
+        : m_pack(paths.languagePack.c_str()), m_file(paths.languageFile.c_str()),
+          m_texts(paths.languagePack.empty() ? nullptr : &m_pack, m_file) {}
+
+    std::string Read(const char* section, const char* key, size_t bufferSize) const override {
+        return m_texts.Read(section, key, bufferSize);
+    }
+
+private:
+    ProfileFile m_pack;
+    ProfileFile m_file;
+    FallbackProfileReader m_texts;
+};
 
 // The file names the folder search returns for "<source>languages\*.lan".
 std::vector<std::string> FindPackFiles(const std::string& sourceFolder);

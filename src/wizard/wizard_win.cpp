@@ -12,6 +12,7 @@
 #include "engine/install_engine_win.h"
 #include "engine/progress_throttle.h"
 #include "layout/dialogs_win.h"
+#include "wizard/languages_win.h"
 #include "wizard/standard_pages_win.h"
 #include "wizard/wizard_flow.h"
 
@@ -389,7 +390,7 @@ void CWizard::SetUpCompletePage(CPage& page) {
 
 bool CWizard::AskQuestion(HWND owner, int mode, const std::string& message) {
     // The language file is read afresh each time: its texts are not cached.
-    ProfileFile language(m_run.Paths().languageFile.c_str());
+    CRunTimeTexts language(m_run.Paths());
     CQuestionDialog dialog(language, [this](const std::string& t) { return m_run.Expand(t); });
     m_questionOpen = true;
     bool confirmed = dialog.Run(owner, mode, message) == IDOK;
@@ -398,7 +399,7 @@ bool CWizard::AskQuestion(HWND owner, int mode, const std::string& message) {
 }
 
 std::string CWizard::LanguageText(const char* section, const char* key) const {
-    return ProfileFile(m_run.Paths().languageFile.c_str()).Read(section, key, kProfileValueSize);
+    return CRunTimeTexts(m_run.Paths()).Read(section, key, kProfileValueSize);
 }
 
 void CWizard::Finish() {

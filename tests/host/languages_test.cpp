@@ -164,17 +164,24 @@ TEST(Languages, LanguagePageListsThePacksAndPreselectsTheScriptsLanguage) {
     for (const Case& c : cases) EXPECT_EQ(PreselectedPack(names, c.language), c.selected) << c.language;
 }
 
-TEST(Languages, APackServesTheRunTimeTextsOnlyWhenItHoldsTheCancelQuestion) {
+TEST(Languages, APacksRunTimeTextsGoOverTheLanguageFileKeyByKey) {
+    const IniText file("[CancelSetup]\r\n0=Really cancel?\r\n1=No\r\n[REQ]\r\n1=Needs <ProductName> RAM\r\n");
+    const IniText pack("[CancelSetup]\r\n0=Wirklich abbrechen?\r\n1=\r\n[InstallWelcome]\r\n2=Weiter >\r\n");
     struct Case {
-        const char* pack;
-        bool carries;
+        const IProfileReader* pack;
+        const char* section;
+        const char* key;
+        const char* expected;
     } cases[] = {
-        {"[CancelSetup]\r\n0=Wirklich abbrechen?\r\n", true},
-        {"[CancelSetup]\r\n1=Nein\r\n2=Ja\r\n", false},
-        {"[InstallWelcome]\r\n2=Weiter >\r\n", false},
-        {"", false},
+        {&pack, "CancelSetup", "0", "Wirklich abbrechen?"},
+        {&pack, "CancelSetup", "1", "No"},  // empty in the pack
+        {&pack, "REQ", "1", "Needs <ProductName> RAM"},
+        {&pack, "SetupError", "3", ""},
+        {nullptr, "CancelSetup", "0", "Really cancel?"},
     };
-    for (const Case& c : cases) EXPECT_EQ(PackCarriesRunTimeTexts(IniText(c.pack)), c.carries) << c.pack;
+    for (const Case& c : cases)
+        EXPECT_EQ(FallbackProfileReader(c.pack, file).Read(c.section, c.key, kProfileValueSize), c.expected)
+            << c.section << "/" << c.key;
 }
 
 // ---------------------------------------------------------------------------
