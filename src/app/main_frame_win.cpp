@@ -94,6 +94,17 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 1;
         }
         break;
+    case WM_MOUSEACTIVATE:
+        // The backdrop stays behind the wizard's pages: a click on it
+        // neither activates it nor raises it over them.
+        if (m_background && m_background->Active()) return MA_NOACTIVATE;
+        break;
+    case WM_WINDOWPOSCHANGING:
+        if (m_background && m_background->Active()) {
+            reinterpret_cast<WINDOWPOS*>(lParam)->hwndInsertAfter = HWND_BOTTOM;
+            reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_NOZORDER;
+        }
+        break;
     case WM_PAINT:
         if (m_background && m_background->Active()) {
             m_background->Paint(m_hWnd);
