@@ -62,6 +62,15 @@ void CInstallEngine::Start(MessageFilter filter) {
     std::shared_ptr<RunJournal> journal = m_snapshot.journal;
     m_record.SetObserver([journal](const RecordEntry& entry) { JournalRecordEntry(*journal, entry); });
     m_log.SetObserver([journal](const char* kind, const std::string& value) { JournalLogLine(*journal, kind, value); });
+    // The uninstall log and the record are setup's own files; the record
+    // does not list itself, so the log of the run names them here.
+    for (const char* name : {kUninstallLogName, kInstallRecordName}) {
+        RecordEntry own;
+        own.path = m_maintenanceFolder + name;
+        FileFingerprint ignored;
+        own.origin = CWinRecordMachine().Fingerprint(own.path, &ignored) ? FileOrigin::kReplaced : FileOrigin::kNew;
+        JournalRecordEntry(*journal, own);
+    }
     if (m_snapshot.plan) {
         // A plan leaves an earlier run's log and record alone; its own
         // uninstall log has no file to go to.
@@ -173,9 +182,11 @@ void CInstallEngine::Work() {
     // failed one (and is rolled back from its record), and the working
     // folder with the decrypted scripts goes.
     kq::Status registered = RegisterForUninstall();
-    if (!m_snapshot.plan) {
+    {
         CWinRecordMachine state;
-        CountSharedFiles(m_record, {m_snapshot.settings.installDir, m_maintenanceFolder}, state);
+        PlanRecordMachine plan(state);
+        CountSharedFiles(m_record, {m_snapshot.settings.installDir, m_maintenanceFolder},
+                         m_snapshot.plan ? static_cast<RecordMachine&>(plan) : state);
     }
     SaveRecord();
     if (!registered) {

@@ -125,6 +125,43 @@ private:
     InstallRecord& m_plan;
 };
 
+// The machine as the shared-file count sees it: what is there comes from
+// the real one, every change is taken and not made (the count's own
+// entries in the record are the plan).
+class PlanRecordMachine : public RecordMachine {
+public:
+    explicit PlanRecordMachine(RecordMachine& real) : m_real(real) {}
+    bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) override {
+        return m_real.Fingerprint(path, fingerprint);
+    }
+    bool FolderExists(const std::string& path) override { return m_real.FolderExists(path); }
+    bool RemoveFile(const std::string&) override { return true; }
+    bool RemoveEmptyFolder(const std::string&) override { return true; }
+    bool DeleteFolderTree(const std::string&) override { return true; }
+    bool KeyExists(RegistryRoot root, const std::string& subKey) override { return m_real.KeyExists(root, subKey); }
+    bool DeleteEmptyKey(RegistryRoot, const std::string&) override { return true; }
+    bool DeleteKeyTree(RegistryRoot, const std::string&) override { return true; }
+    ValueState ReadValue(RegistryRoot root, const std::string& subKey, const std::string& name) override {
+        return m_real.ReadValue(root, subKey, name);
+    }
+    bool WriteValue(RegistryRoot, const std::string&, const std::string&, const ValueState&) override { return true; }
+    bool ReadIni(const std::string& file, const std::string& section, const std::string& key,
+                 std::string* value) override {
+        return m_real.ReadIni(file, section, key, value);
+    }
+    bool WriteIni(const std::string&, const std::string&, const std::string&, const std::string*) override {
+        return true;
+    }
+    bool ServiceProgram(const std::string& name, std::string* program) override {
+        return m_real.ServiceProgram(name, program);
+    }
+    bool DeleteService(const std::string&) override { return true; }
+    bool UnregisterServer(const std::string&) override { return true; }
+
+private:
+    RecordMachine& m_real;
+};
+
 class PlanRegistrationMachine : public RegistrationMachine, public PlanBase {
 public:
     PlanRegistrationMachine(RegistrationMachine& real, RecordMachine& state, InstallRecord& plan)

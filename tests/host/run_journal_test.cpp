@@ -9,6 +9,7 @@
 
 #include "base/json_line.h"
 #include "engine/install_journal.h"
+#include "engine/uninstall_log.h"
 #include "run/exit_codes.h"
 
 namespace kq {
