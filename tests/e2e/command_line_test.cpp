@@ -366,7 +366,7 @@ TEST_F(CommandLineTest, SilentRunShowsNothingAndInstallsWhereAsked) {
     EXPECT_TRUE(fs::exists(installed / "bin" / "app.exe"));
     EXPECT_FALSE(fs::exists(Session().HostPath("C:\\Program Files\\Install Test Product")));
     EXPECT_EQ(Session().RegQuery("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
-                                     std::string(kProductCode), "InstallLocation").value_or(""),
+                                     std::string(kProductCode), "LastInstallationPath").value_or(""),
               folder + "\\");
 
     std::vector<JsonLine> lines = ReadLog(log);
@@ -412,10 +412,21 @@ TEST_F(CommandLineTest, PlanNamesWhatTheInstallationCreatesAndChangesNothing) {
     EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(installLog)}), kInstalled);
     const Snapshot after = TakeSnapshot(Session());
     std::set<std::string> createdFiles, createdRegistry, other;
-    for (const std::string& line : Diff(planned, after)) {
+    const std::vector<std::string> diff = Diff(planned, after);
+    for (const std::string& line : diff) {
         if (line.rfind("+ file ", 0) == 0) createdFiles.insert(line.substr(7));
         else if (line.rfind("+ reg ", 0) == 0) createdRegistry.insert(line.substr(6));
         else other.insert(line);
+    }
+    // Wine's registry files name a key without values only while it has no
+    // subkeys: a key that got one "goes" from the snapshot.
+    for (auto it = other.begin(); it != other.end();) {
+        bool parent = false;
+        if (it->rfind("- reg ", 0) == 0 && it->find('|') == std::string::npos) {
+            const std::string below = it->substr(6) + "\\\\";
+            for (const std::string& added : createdRegistry) parent = parent || added.rfind(below, 0) == 0;
+        }
+        it = parent ? other.erase(it) : std::next(it);
     }
     EXPECT_TRUE(other.empty()) << "the installation changed what was there:\n"
                                << Lines(std::vector<std::string>(other.begin(), other.end()));
