@@ -270,7 +270,9 @@ bool CMainFrame::StartPageAndCabinet() {
     if (m_run.Modes().diskImage) return true;
 
     CPage* startPage = m_wizard->OpenStartPage();
-    HWND bar = startPage != nullptr ? startPage->ControlWindow("IDC_PROGRESS1") : nullptr;
+    // A silent run's start page is hidden: its bar is not fed.
+    HWND bar = startPage != nullptr && ShowsPages(m_run.Modes().silent) ? startPage->ControlWindow("IDC_PROGRESS1")
+                                                                        : nullptr;
     ProgressThrottle throttle;
     CabinetProgress progress = ProgressBarFeedback(bar, throttle);
 

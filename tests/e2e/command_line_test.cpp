@@ -343,6 +343,39 @@ TEST_F(CommandLineTest, EveryExitCodeFromARealPackage) {
     }
 }
 
+// Without /S, "/?" shows a window listing the options and exit codes, and a
+// bad line says its fault in a message box, both before the package is
+// read; OK ends the run with the code. With /S neither shows anything.
+TEST_F(CommandLineTest, HelpAndBadLinesSpeakOnlyWhenNotSilent) {
+    fs::path package = Package("pkg");
+    ASSERT_FALSE(package.empty());
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;  // "" when no window may appear
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{"/?"}, "Exit codes:", kInstalled},
+        {{"/D="}, "/D= needs a folder", kBadCommandLine},
+        {{"/S", "/?"}, "", kInstalled},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        int setup = Session().Start(Session().WinPath(package / "setup.exe"), c.args, package, Millis(60000));
+        if (c.says[0] != '\0') {
+            std::optional<WindowInfo> box = Session().WaitWindow({"--contains", c.says}, Millis(20000));
+            ASSERT_TRUE(box) << "no window saying \"" << c.says << "\"; on the screen:\n"
+                             << Session().Driver({"list"}).output;
+            for (const char* part : {"/PLAN", "/LOG=file", "/D=folder", "bad command line", "restart the computer"})
+                EXPECT_NE(box->AllText().find(part), std::string::npos) << part << " not in\n" << box->AllText();
+            ASSERT_TRUE(Session().Click({"--contains", c.says}, "OK"));
+        }
+        ProcessResult ended = Session().Wait(Millis(20000), setup);
+        ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
+        EXPECT_EQ(ended.exitCode, c.exitCode);
+    }
+}
+
 // A package that shows pages (the license first) and asks for a restart at
 // the end, run with /S and /D=: nothing appears on the screen, the run ends
 // with the restart code instead of asking, the files are in the folder /D=
