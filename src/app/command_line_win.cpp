@@ -78,6 +78,10 @@ bool TakeCommandLine(SetupRun& run) {
     run.Requests() = line.requests;
     const CommandRequests& requests = run.Requests();
     if (!requests.logPath.empty() || requests.plan) run.SetJournal(OpenRunJournal(requests.logPath));
+    // A log that was asked for and cannot be written would leave whoever
+    // reads it with nothing: the line is refused as a bad one.
+    if (!requests.logPath.empty() && !run.Journal().Active() && line.problem.empty())
+        line.problem = "the log file \"" + requests.logPath + "\" cannot be created";
 
     RunJournal& journal = run.Journal();
     journal.Write(journal.Entry("start")

@@ -12,7 +12,8 @@
 //
 // An option given twice, an unknown one, a word that is no option, an
 // empty value, or an install folder the path rules refuse makes the line
-// bad: the run ends with kExitBadCommandLine. The rest of the line is still
+// bad, as is a log file that cannot be created: the run ends with
+// kExitBadCommandLine. The rest of the line is still
 // read, so that a bad line with /S stays silent and one with /LOG= is
 // logged.
 #pragma once

@@ -26,6 +26,11 @@ int RunExitCode(bool installed, bool cancelled, bool aborted) {
     return kExitInstalled;
 }
 
+RestartStep DecideRestart(bool installed, bool aborted, bool restartWanted, SilentMode silent, bool plan) {
+    if (plan || !OffersRestart(installed, aborted, restartWanted)) return RestartStep::kNone;
+    return ShowsPages(silent) ? RestartStep::kAsk : RestartStep::kReport;
+}
+
 int RunExitCode(bool installed, bool cancelled, bool aborted, RunFailure failure, bool restartPending) {
     if (cancelled || failure == RunFailure::kCancelled) return kExitCancelled;
     if (aborted || !installed) {

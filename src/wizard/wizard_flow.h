@@ -42,6 +42,13 @@ inline bool OffersRestart(bool installed, bool aborted, bool restartWanted) {
     return installed && !aborted && restartWanted;
 }
 
+// Finish's restart, when OffersRestart says one is due: the question to a
+// user who is there, or only the exit code (kExitRestartNeeded) in a silent
+// run, which never restarts by itself; nothing after a plan, which installed
+// nothing.
+enum class RestartStep { kNone, kAsk, kReport };
+RestartStep DecideRestart(bool installed, bool aborted, bool restartWanted, SilentMode silent, bool plan);
+
 // A confirmed cancel: while the user-interface thread waits for a worker it
 // is only recorded (no file is pulled from under the worker).
 enum class CancelStep { kDefer, kEndNow };

@@ -426,13 +426,16 @@ void CWizard::Finish() {
     const bool aborted = m_run.Signals().Aborted();
     const bool plan = m_run.Requests().plan;
     bool restartPending = false;
-    if (OffersRestart(installed, aborted, m_run.Settings().restart != 0) && !plan) {
-        // Nobody is there to answer in a silent run: the exit code says a
-        // restart is needed, and whoever started the run decides.
-        if (ShowsPages(m_run.Modes().silent))
-            restartPending = !OfferRestart();
-        else
-            restartPending = true;
+    switch (DecideRestart(installed, aborted, m_run.Settings().restart != 0, m_run.Modes().silent, plan)) {
+    case RestartStep::kNone:
+        break;
+    case RestartStep::kAsk:
+        restartPending = !OfferRestart();
+        break;
+    case RestartStep::kReport:
+        // Nobody is there to answer: whoever started the run decides.
+        restartPending = true;
+        break;
     }
     const int exitCode =
         RunExitCode(installed, m_run.Signals().CancelRequested(), aborted, m_run.Signals().Failure(), restartPending);

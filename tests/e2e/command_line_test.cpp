@@ -345,7 +345,8 @@ TEST_F(CommandLineTest, EveryExitCodeFromARealPackage) {
 
 // Without /S, "/?" shows a window listing the options and exit codes, and a
 // bad line says its fault in a message box, both before the package is
-// read; OK ends the run with the code. With /S neither shows anything.
+// read; OK ends the run with the code. With /S neither shows anything (a
+// log that cannot be created makes a bad line too).
 TEST_F(CommandLineTest, HelpAndBadLinesSpeakOnlyWhenNotSilent) {
     fs::path package = Package("pkg");
     ASSERT_FALSE(package.empty());
@@ -358,6 +359,7 @@ TEST_F(CommandLineTest, HelpAndBadLinesSpeakOnlyWhenNotSilent) {
         {{"/?"}, "Exit codes:", kInstalled},
         {{"/D="}, "/D= needs a folder", kBadCommandLine},
         {{"/S", "/?"}, "", kInstalled},
+        {{"/S", "/LOG=C:\\no such folder\\run.json"}, "", kBadCommandLine},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());

@@ -124,6 +124,30 @@ TEST(CommandLineTest, ExitCodeNamesHowTheRunEnded) {
     }
 }
 
+// Finish asks for a restart only when a user is there; a silent run reports
+// it by its exit code, a plan not at all.
+TEST(CommandLineTest, RestartIsAskedOrReported) {
+    struct Case {
+        const char* name;
+        bool installed, aborted, wanted;
+        SilentMode silent;
+        bool plan;
+        RestartStep expected;
+    };
+    const Case cases[] = {
+        {"attended", true, false, true, SilentMode::kOff, false, RestartStep::kAsk},
+        {"silent", true, false, true, SilentMode::kAfterProgress, false, RestartStep::kReport},
+        {"plan", true, false, true, SilentMode::kAfterProgress, true, RestartStep::kNone},
+        {"not wanted", true, false, false, SilentMode::kOff, false, RestartStep::kNone},
+        {"aborted", true, true, true, SilentMode::kAfterProgress, false, RestartStep::kNone},
+        {"nothing installed", false, false, true, SilentMode::kOff, false, RestartStep::kNone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DecideRestart(c.installed, c.aborted, c.wanted, c.silent, c.plan), c.expected);
+    }
+}
+
 // The first cause given is the one the exit code tells.
 TEST(CommandLineTest, FirstFailureCounts) {
     RunSignals signals;
