@@ -443,6 +443,18 @@ TEST_F(CommandLineTest, PlanNamesWhatTheInstallationCreatesAndChangesNothing) {
     ASSERT_FALSE(plan.empty());
     EXPECT_EQ(plan.back()["outcome"], "planned");
 
+    // Without /LOG= the plan goes to standard output, the same lines.
+    int bare = Session().Start(Session().WinPath(package / "setup.exe"), {"/PLAN"}, package, Millis(60000));
+    ProcessResult printed = Session().Wait(Millis(60000), bare);
+    ASSERT_FALSE(printed.timedOut);
+    EXPECT_EQ(printed.exitCode, kInstalled);
+    size_t printedFiles = 0, planFiles = 0;
+    for (size_t at = 0; (at = printed.output.find("\"type\":\"file\"", at)) != std::string::npos; ++at) ++printedFiles;
+    for (JsonLine& line : plan) planFiles += line["type"] == "file" ? 1 : 0;
+    EXPECT_EQ(printedFiles, planFiles) << printed.output;
+    EXPECT_NE(printed.output.find("\"outcome\":\"planned\""), std::string::npos) << printed.output;
+    EXPECT_TRUE(Diff(before, TakeSnapshot(Session())).empty());
+
     fs::path installLog = LogFile("install.json");
     EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(installLog)}), kInstalled);
     const Snapshot after = TakeSnapshot(Session());
