@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
@@ -81,7 +82,9 @@ bool ParseJsonLine(const std::string& text, JsonLine& out, std::string& why) {
             case 't': value += '\t'; break;
             case 'u': {
                 if (at + 4 >= text.size()) return false;
-                unsigned long unit = std::stoul(text.substr(at + 1, 4), nullptr, 16);
+                const std::string hex = text.substr(at + 1, 4);
+                if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+                unsigned long unit = std::strtoul(hex.c_str(), nullptr, 16);
                 value += unit < 0x80 ? static_cast<char>(unit) : '?';
                 at += 4;
                 break;
