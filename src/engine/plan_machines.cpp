@@ -1,6 +1,7 @@
 #include "engine/plan_machines.h"
 
 #include "base/text.h"
+#include "engine/install_recorders.h"
 
 namespace kq {
 namespace {
@@ -67,7 +68,20 @@ void PlanBase::PlanKey(RegistryRoot root, const std::string& subKey) {
 void PlanBase::PlanValue(RegistryRoot root, const std::string& subKey, const std::string& name,
                          const ValueState& after) {
     PlanKey(root, subKey);
-    m_plan.Value(root, subKey, name, m_state.ReadValue(root, subKey, name), after);
+    const ValueState before = m_state.ReadValue(root, subKey, name);
+    std::string part;
+    if (EnvironmentAppend(root, subKey, before, after, &part)) {
+        RecordEntry entry;
+        entry.kind = RecordKind::kAppend;
+        entry.root = root;
+        entry.subKey = subKey;
+        entry.name = name;
+        entry.text = part;
+        entry.existed = before.present;
+        m_plan.Add(std::move(entry));
+        return;
+    }
+    m_plan.Value(root, subKey, name, before, after);
 }
 
 bool PlanFileMachine::Move(const std::string& from, const std::string& to) {

@@ -664,8 +664,10 @@ TEST(InstallRecordTest, PlanForeseesWhatTheRecordersRecord) {
         settings.WriteBinaryText(RegistryRoot::kLocalMachine, "Software\\Acme\\Notes", "Data", "AB");
         settings.CreateKey(RegistryRoot::kClassesRoot, ".txt");
         settings.WriteString(RegistryRoot::kClassesRoot, ".txt", "", "Acme.Note", false);
-        settings.DeleteValue(RegistryRoot::kCurrentUser, "Environment", "PATH");
-        settings.DeleteValue(RegistryRoot::kCurrentUser, "Environment", "NONE");
+        settings.WriteEnvironmentValue(RegistryRoot::kCurrentUser, "Environment", "PATH", "C:\\Tools;C:\\Notes", true);
+        settings.WriteString(RegistryRoot::kCurrentUser, "Environment", "NOTES", ";C:\\Notes", false);
+        settings.DeleteValue(RegistryRoot::kLocalMachine, "Software\\Old", "Gone");
+        settings.DeleteValue(RegistryRoot::kClassesRoot, ".txt\\ShellNew", "NONE");
         ServiceSpec spec;
         spec.name = "NotesSync";
         spec.commandLine = "notes.exe /service";
@@ -674,8 +676,13 @@ TEST(InstallRecordTest, PlanForeseesWhatTheRecordersRecord) {
         (void)record;
     };
 
+    auto seed = [](FakeMachine& m) {
+        SeedSystem(m);
+        m.CreateKey(RegistryRoot::kLocalMachine, "Software\\Old");
+        m.WriteString(RegistryRoot::kLocalMachine, "Software\\Old", "Gone", "x", false);
+    };
     FakeMachine real;
-    SeedSystem(real);
+    seed(real);
     InstallRecord record;
     auto create = [&real](const std::string& level) {
         if (real.s.folders.count(level) != 0) return CreateDirResult::Exists;
@@ -693,7 +700,7 @@ TEST(InstallRecordTest, PlanForeseesWhatTheRecordersRecord) {
     recording.Finish();
 
     FakeMachine planned;
-    SeedSystem(planned);
+    seed(planned);
     const MachineState before = planned.s;
     InstallRecord plan;
     PlanSettingsMachine settings(planned, planned, plan);
