@@ -8,7 +8,11 @@
 // what an installation would do on this machine now.
 //
 // A file's fingerprint in the plan is that of the package's copy it would
-// be installed from; a download or an Internet shortcut has none.
+// be installed from; a download or an Internet shortcut has none. The plan
+// reads the machine as it is: a step that asks about something the same run
+// would have made earlier (a value written twice, a file copied and then
+// looked for) sees it missing, and a second write of one value shows the
+// machine's data as its "before".
 #pragma once
 #include <set>
 #include <string>
