@@ -2,6 +2,7 @@
 # Installation benchmark under Wine, on tmpfs where there is one.
 #
 #   bench/run-install-bench.sh [--runs N] [--payloads "A B"] [--keep]
+#                              [--setup-exe PATH] [--setup-args "ARGS"]
 #
 # Payloads (bench/make_install_payload.py): A, 2,000 files in 50 folders,
 # about 100 MB, half of them compressible; B, 20 files of 5 MB.
@@ -18,6 +19,8 @@
 #     (bench_extract --runs 1) against Wine's extrac32 on the same cabinet
 #   installation, process start to exit
 #     setup.exe of our package (silent) against the NSIS installers with /S
+#     (--setup-args: options for setup.exe, e.g. "/S"; --setup-exe: another
+#     setup.exe to pack, e.g. an earlier build, for a before/after figure)
 #
 # Everything runs on the host's route (scripts/wine-route: the i686 build under
 # 32-bit Wine, or the x86_64 build under wine64 with 64-bit NSIS installers
@@ -32,12 +35,16 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 runs=3
 payloads="A B"
 keep=0
+setup_override=""
+setup_args=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
     --payloads) payloads=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    *) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    --setup-exe) setup_override=$2; shift 2 ;;
+    --setup-args) setup_args=$2; shift 2 ;;
+    *) sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 
@@ -59,7 +66,7 @@ echo "$("$root/scripts/wine-route" --describe)"
 ninja -C "$KQ_WIN_BUILD_DIR" -j2 setup kqexec bench_extract >/dev/null
 ninja -C "$root/build/host" -j2 kqbuild >/dev/null
 kqbuild="$root/build/host/tools/builder/kqbuild"
-setup_exe="$KQ_WIN_BUILD_DIR/setup.exe"
+setup_exe="${setup_override:-$KQ_WIN_BUILD_DIR/setup.exe}"
 kqexec="$KQ_WIN_BUILD_DIR/tools/kqexec/kqexec.exe"
 bench_extract="$KQ_WIN_BUILD_DIR/bench/bench_extract.exe"
 # NSIS builds installers of the same bitness as ours, for a fair comparison.
@@ -183,7 +190,8 @@ EOF
   declare -a t_setup=() t_zlib=() t_lzma=()
   for _ in $(seq "$runs"); do
     rm -rf "$ours_dir" "$drive_c/windows/Installer/$product_code"
-    t_setup+=("$(cd "$pkg" && timed "$KQ_WINE" setup.exe)")
+    # shellcheck disable=SC2086  # the options are words of their own
+    t_setup+=("$(cd "$pkg" && timed "$KQ_WINE" setup.exe $setup_args)")
     n=$(count_files "$ours_dir")
     [ "$n" = "$expected" ] || { echo "setup.exe installed $n files, expected $expected" >&2; exit 1; }
     for kind in zlib lzma; do

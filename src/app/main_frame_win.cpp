@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/command_line_win.h"
 #include "app/resource_ids.h"
 #include "app/variables_win.h"
 #include "base/file_win.h"
@@ -119,6 +120,9 @@ int CMainFrame::OnCreate() {
     m_run.Modes().splashActive = false;
     m_fileActionCount = 0;
     m_wizard = std::make_unique<CWizard>(m_run);
+    // "/?" or a bad command line ends the run here; the frame stays hidden
+    // until the quit message carries the exit code out.
+    if (!TakeCommandLine(m_run)) return 0;
 
     DiscoverPackageFolders();
 
@@ -127,16 +131,20 @@ int CMainFrame::OnCreate() {
     case PrepareResult::Ready:
         break;
     case PrepareResult::MissingFiles:
-        ::MessageBoxA(nullptr, kMissingFilesMessage, kProductName, MB_OK);
-        ::PostQuitMessage(0);
-        return -1;
+        TellFailure(kMissingFilesMessage);
+        QuitStartup(kExitCannotStart);
+        return 0;
+    case PrepareResult::Damaged:
+        // A package that cannot be read correctly must not run on: what the
+        // decryption left behind is not a script.
+        TellFailure(error);
+        QuitStartup(kExitDamaged);
+        return 0;
     case PrepareResult::Failed:
-        // A package that cannot be read correctly must not run on (what the
-        // decryption left behind is not a script), nor one without a working
-        // folder of its own.
-        ::MessageBoxA(nullptr, error.c_str(), kProductName, MB_OK | MB_ICONSTOP);
-        ::PostQuitMessage(1);
-        return -1;
+        // Nor one without a working folder of its own.
+        TellFailure(error);
+        QuitStartup(kExitCannotStart);
+        return 0;
     }
 
     DiscoverShellFolders();
@@ -174,7 +182,7 @@ CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
         Status keyed = KeyForPackage(*m_cipher);
         if (!keyed) {
             error = keyed.message();
-            return PrepareResult::Failed;
+            return PrepareResult::Damaged;
         }
     }
 
@@ -191,7 +199,7 @@ CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
         if (!decrypted) {
             ::DeleteFileA(script.path->c_str());
             error = decrypted.message();
-            return PrepareResult::Failed;
+            return PrepareResult::Damaged;
         }
     }
     return PrepareResult::Ready;
@@ -224,14 +232,14 @@ bool CMainFrame::RunLanguageStage() {
 
 int CMainFrame::ContinueStartup() {
     ShowSplash();
-    if (!CheckSystemRequirements()) return QuitStartup(kExitFailed);
+    if (!CheckSystemRequirements()) return QuitStartup(kExitRequirements);
     if (!CheckEligibility()) return QuitStartup();
     EvaluateConditions();
     HandlePreviousInstallation();
-    if (!LoadPageList()) return QuitStartup(kExitFailed);
+    if (!LoadPageList()) return QuitStartup(kExitDamaged);
     LoadFileActions();
     LoadSetupTypes();
-    if (!StartPageAndCabinet()) return QuitStartup(kExitFailed);
+    if (!StartPageAndCabinet()) return QuitStartup(kExitDamaged);
     ShowBackground();
     StartBillboards();
     LoadVariables();
@@ -243,13 +251,15 @@ int CMainFrame::ContinueStartup() {
 }
 
 int CMainFrame::QuitStartup(int exitCode) {
+    m_run.Journal().End(exitCode, m_run.Requests().plan);
     ::PostQuitMessage(exitCode);
     return -1;
 }
 
-void CMainFrame::TellFailure(const std::string& message) const {
+void CMainFrame::TellFailure(const std::string& message) {
+    m_run.Journal().Message(message);
     // A silent run has nobody to press OK; its exit code says it failed.
-    if (m_run.Modes().silent == SilentMode::kOff)
+    if (m_run.Modes().silent == SilentMode::kOff && !m_run.Requests().silent && !m_run.Requests().plan)
         ::MessageBoxA(nullptr, message.c_str(), kProductName, MB_OK | MB_ICONSTOP);
 }
 
@@ -268,7 +278,10 @@ bool CMainFrame::CheckSystemRequirements() {
     if (failed == Requirement::kNone) return true;
     CRunTimeTexts language(m_run.Paths());
     auto expand = [this](const std::string& text) { return m_run.Expand(text); };
-    CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, RequirementMessage(failed, language, expand));
+    const std::string message = RequirementMessage(failed, language, expand);
+    m_run.Journal().Message(message);
+    // A silent run's exit code says it; nobody would close the dialog.
+    if (m_run.Modes().silent == SilentMode::kOff) CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, message);
     return false;
 }
 bool CMainFrame::CheckEligibility() { return true; }
@@ -294,7 +307,9 @@ bool CMainFrame::StartPageAndCabinet() {
     if (m_run.Modes().diskImage) return true;
 
     CPage* startPage = m_wizard->OpenStartPage();
-    HWND bar = startPage != nullptr ? startPage->ControlWindow("IDC_PROGRESS1") : nullptr;
+    // A silent run's start page is hidden: its bar is not fed.
+    HWND bar = startPage != nullptr && ShowsPages(m_run.Modes().silent) ? startPage->ControlWindow("IDC_PROGRESS1")
+                                                                        : nullptr;
     ProgressThrottle throttle;
     CabinetProgress progress = ProgressBarFeedback(bar, throttle);
 

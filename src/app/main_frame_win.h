@@ -39,7 +39,7 @@ protected:
     void OnFinalMessage() override { delete this; }
 
 private:
-    enum class PrepareResult { Ready, MissingFiles, Failed };
+    enum class PrepareResult { Ready, MissingFiles, Damaged, Failed };
 
     CMainFrame();
     ~CMainFrame() override;
@@ -72,8 +72,8 @@ private:
     void OpenFirstPage();
 
     int QuitStartup(int exitCode = 0);
-    // A failure's message box; none in a silent run.
-    void TellFailure(const std::string& message) const;
+    // A failure's message box (none in a silent run); the log keeps it.
+    void TellFailure(const std::string& message);
 
     SetupRun m_run;
     int m_fileActionCount = 0;

@@ -106,10 +106,13 @@ void CWinFileMachine::RegisterServer(const std::string& path) {
 }
 
 FailureChoice CWinFileMachine::AskAfterCopyFailure(const std::string& text) {
-    return m_unattended ? FailureChoice::kCancel : ShowFileError(text, false);
+    const FailureChoice choice = m_unattended ? FailureChoice::kCancel : ShowFileError(text, false);
+    if (m_reporter != nullptr) m_reporter->Asked(text, FailureChoiceName(choice));
+    return choice;
 }
 
 void CWinFileMachine::TellFatalCopyFailure(const std::string& text) {
+    if (m_reporter != nullptr) m_reporter->Told(text);
     if (!m_unattended) ShowFileError(text, true);
 }
 

@@ -9,7 +9,9 @@
 #include "base/profile_file_win.h"
 #include "engine/directories_win.h"
 #include "engine/file_step_win.h"
+#include "engine/install_journal.h"
 #include "engine/install_recorders.h"
+#include "engine/plan_machines.h"
 #include "engine/record_machine_win.h"
 #include "engine/record_removal.h"
 #include "engine/services_win.h"
@@ -42,6 +44,7 @@ CInstallEngine::CInstallEngine(InstallSnapshot snapshot, IInstallReporter& repor
 }
 
 void CInstallEngine::TellError(int number, const char* message) const {
+    m_reporter.Told(message);
     // A silent run has nobody to press OK: it ends as a failed run unasked.
     if (!m_snapshot.silent) ShowInstallError(number, message);
 }
@@ -54,6 +57,26 @@ void CInstallEngine::Start(MessageFilter filter) {
     m_packedFolder = PackedFileFolder(m_snapshot.folders.temp.c_str(), m_snapshot.workFolderName.c_str(),
                                       m_snapshot.folders.source.c_str(), m_snapshot.diskImage);
     m_maintenanceFolder = Expand("<WindowsFolder>\\Installer\\<ProductCode>\\");
+    // The log of the run sees every change as the record and the uninstall
+    // log take it.
+    std::shared_ptr<RunJournal> journal = m_snapshot.journal;
+    m_record.SetObserver([journal](const RecordEntry& entry) { JournalRecordEntry(*journal, entry); });
+    m_log.SetObserver([journal](const char* kind, const std::string& value) { JournalLogLine(*journal, kind, value); });
+    // The uninstall log and the record are setup's own files; the record
+    // does not list itself, so the log of the run names them here.
+    for (const char* name : {kUninstallLogName, kInstallRecordName}) {
+        RecordEntry own;
+        own.path = m_maintenanceFolder + name;
+        FileFingerprint ignored;
+        own.origin = CWinRecordMachine().Fingerprint(own.path, &ignored) ? FileOrigin::kReplaced : FileOrigin::kNew;
+        JournalRecordEntry(*journal, own);
+    }
+    if (m_snapshot.plan) {
+        // A plan leaves an earlier run's log and record alone; its own
+        // uninstall log has no file to go to.
+        StartWorker(filter);
+        return;
+    }
     m_log.SetPath(Expand("<WindowsFolder>\\Installer\\<ProductCode>\\uninstall.log"));
     // Every run describes itself alone: a log that cannot be deleted ends the
     // run before anything is changed, as it would mix two runs.
@@ -65,7 +88,10 @@ void CInstallEngine::Start(MessageFilter filter) {
     }
     m_recordPath = m_maintenanceFolder + kInstallRecordName;
     ::DeleteFileA(m_recordPath.c_str());
+    StartWorker(filter);
+}
 
+void CInstallEngine::StartWorker(MessageFilter filter) {
     DWORD id = 0;
     HANDLE worker = ::CreateThread(nullptr, 0, &CInstallEngine::WorkerProc, this, 0, &id);
     if (worker == nullptr) {
@@ -76,12 +102,12 @@ void CInstallEngine::Start(MessageFilter filter) {
     }
     m_log.Close();
     const RunSignals& signals = *m_snapshot.signals;
-    if (!m_snapshot.preview && (signals.Aborted() || signals.CancelRequested())) RollBack();
+    if (!m_snapshot.preview && !m_snapshot.plan && (signals.Aborted() || signals.CancelRequested())) RollBack();
     m_reporter.SetProgressPosition(m_files.Total());
 }
 
 void CInstallEngine::SaveRecord() {
-    if (!m_snapshot.preview) WriteWholeFile(m_recordPath, m_record.Text());
+    if (!m_snapshot.preview && !m_snapshot.plan) WriteWholeFile(m_recordPath, m_record.Text());
 }
 
 void CInstallEngine::RollBack() {
@@ -116,6 +142,7 @@ void CInstallEngine::Work() {
     Status(status::kLoadingData);
     if (!LoadFilesAndCreateDirectories()) {
         TellError(1, m_refusal.empty() ? kLoadFileDataMessage : m_refusal.c_str());
+        m_snapshot.signals->SetFailure(RunFailure::kDamaged);
         m_snapshot.signals->Abort();
         RemoveTemporaryFiles();
         return;
@@ -127,7 +154,12 @@ void CInstallEngine::Work() {
     Status(status::kCopyingFiles);
     const bool copied = preview || CopyFiles();
     SaveRecord();
-    if (!copied) return;
+    if (!copied) {
+        // The file step ended the run: a file could not be installed (a
+        // cancel request is the user's, and counted as such).
+        if (!m_snapshot.signals->CancelRequested()) m_snapshot.signals->SetFailure(RunFailure::kFiles);
+        return;
+    }
     // From here on a cancel would stop nothing: the page's Cancel goes, and
     // a cancel confirmed before this point ends the run here.
     if (!m_snapshot.signals->Commit()) return;
@@ -152,7 +184,9 @@ void CInstallEngine::Work() {
     kq::Status registered = RegisterForUninstall();
     {
         CWinRecordMachine state;
-        CountSharedFiles(m_record, {m_snapshot.settings.installDir, m_maintenanceFolder}, state);
+        PlanRecordMachine plan(state);
+        CountSharedFiles(m_record, {m_snapshot.settings.installDir, m_maintenanceFolder},
+                         m_snapshot.plan ? static_cast<RecordMachine&>(plan) : state);
     }
     SaveRecord();
     if (!registered) {
@@ -177,8 +211,11 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
     Status(status::kCreatingDirectories);
     // Every level a path needed is recorded, so removal takes "Vendor" of
     // "Program Files\Vendor\Product" too.
-    auto createDir = [this](const std::string& path) {
-        CreateRecordedDirectoryPath(path, &CreateOneDirectory, m_record);
+    CWinRecordMachine state;
+    PlanBase plan(state, m_record);
+    auto createDir = [this, &plan](const std::string& path) {
+        if (m_snapshot.plan) CreateDirectoryPath(path, [&plan](const std::string& level) { return plan.PlanFolder(level); });
+        else CreateRecordedDirectoryPath(path, &CreateOneDirectory, m_record);
     };
     createDir(m_maintenanceFolder);
     const std::string& installDir = m_snapshot.settings.installDir;
@@ -198,7 +235,7 @@ bool CInstallEngine::WorkFolderIsDisposable() const {
     // The extracted files may be moved into place instead of copied only when
     // nothing will look for them again: the working folder goes at the end of
     // this run and no merge module will read from it.
-    return !m_snapshot.diskImage && !m_snapshot.mergeModulesPending && !m_snapshot.preview;
+    return !m_snapshot.diskImage && !m_snapshot.mergeModulesPending && !m_snapshot.preview && !m_snapshot.plan;
 }
 
 bool CInstallEngine::CopyFiles() {
@@ -218,7 +255,9 @@ bool CInstallEngine::CopyFiles() {
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     CWinFileMachine files(&m_reporter, m_snapshot.signals.get(), m_snapshot.silent);
     CWinRecordMachine state;
-    RecordingFileMachine machine(files, state, m_record);
+    RecordingFileMachine recording(files, state, m_record);
+    PlanFileMachine plan(files, state, m_record);
+    FileMachine& machine = m_snapshot.plan ? static_cast<FileMachine&>(plan) : recording;
     ExpandFn expand = [this](const std::string& t) { return Expand(t); };
     const bool done = kq::CopyFiles(m_files, expand, context, machine, *m_snapshot.signals, m_log);
     RecordKeptFiles(m_files, expand, state, m_record);
@@ -246,7 +285,9 @@ void CInstallEngine::PrepareMaintenanceProgram() {
     ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     CWinRegistrationMachine registration;
     CWinRecordMachine state;
-    RecordingRegistrationMachine machine(registration, state, m_record);
+    RecordingRegistrationMachine recording(registration, state, m_record);
+    PlanRegistrationMachine plan(registration, state, m_record);
+    RegistrationMachine& machine = m_snapshot.plan ? static_cast<RegistrationMachine&>(plan) : recording;
     kq::PrepareMaintenanceProgram(Script(profile), [this](const std::string& t) { return Expand(t); },
                                   MakeRegistrationPaths(), machine, m_log);
 }
@@ -255,7 +296,9 @@ kq::Status CInstallEngine::RegisterForUninstall() {
     ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     CWinRegistrationMachine registration;
     CWinRecordMachine state;
-    RecordingRegistrationMachine machine(registration, state, m_record);
+    RecordingRegistrationMachine recording(registration, state, m_record);
+    PlanRegistrationMachine plan(registration, state, m_record);
+    RegistrationMachine& machine = m_snapshot.plan ? static_cast<RegistrationMachine&>(plan) : recording;
     return kq::RegisterForUninstall(Script(profile), [this](const std::string& t) { return Expand(t); },
                                     MakeRegistrationPaths(), machine, m_log);
 }
@@ -271,7 +314,9 @@ void CInstallEngine::CreateShortcuts() {
     context.featureDeselected = m_snapshot.featureDeselected;
     CWinShortcutMachine shortcuts;
     CWinRecordMachine state;
-    RecordingShortcutMachine machine(shortcuts, state, m_record);
+    RecordingShortcutMachine recording(shortcuts, state, m_record);
+    PlanShortcutMachine plan(shortcuts, state, m_record);
+    ShortcutMachine& machine = m_snapshot.plan ? static_cast<ShortcutMachine&>(plan) : recording;
     kq::CreateShortcuts(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine, m_log);
 }
 
@@ -284,10 +329,12 @@ void CInstallEngine::ApplySystemSettings() {
     context.featureDeselected = m_snapshot.featureDeselected;
     CWinSettingsMachine settings;
     CWinRecordMachine state;
-    RecordingSettingsMachine machine(settings, state, m_record);
+    RecordingSettingsMachine recording(settings, state, m_record);
+    PlanSettingsMachine plan(settings, state, m_record);
+    SettingsMachine& machine = m_snapshot.plan ? static_cast<SettingsMachine&>(plan) : recording;
     kq::ApplySystemSettings(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine,
                             m_log);
-    machine.Finish();
+    recording.Finish();
 }
 
 void CInstallEngine::InstallServices() {
@@ -295,13 +342,18 @@ void CInstallEngine::InstallServices() {
     ServiceStepHooks hooks;
     hooks.status = [this](const std::string& text) { m_reporter.SetStatus(text, 0); };
     hooks.askAfterFailure = [this](const std::string& text) {
-        return m_snapshot.silent ? FailureChoice::kCancel : ShowFileError(text, false);
+        const FailureChoice choice = m_snapshot.silent ? FailureChoice::kCancel : ShowFileError(text, false);
+        m_reporter.Asked(text, FailureChoiceName(choice));
+        return choice;
     };
     hooks.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     hooks.abort = [this] { m_snapshot.signals->Abort(); };
     hooks.preview = m_snapshot.preview;
     CWinServiceMachine services;
-    RecordingServiceMachine machine(services, m_record);
+    RecordingServiceMachine recording(services, m_record);
+    CWinRecordMachine state;
+    PlanServiceMachine plan(state, m_record);
+    ServiceMachine& machine = m_snapshot.plan ? static_cast<ServiceMachine&>(plan) : recording;
     kq::InstallServices(Script(profile), [this](const std::string& t) { return Expand(t); }, m_snapshot.systemName,
                         machine, hooks, m_log);
 }

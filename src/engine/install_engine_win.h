@@ -30,6 +30,8 @@ public:
     void Start(MessageFilter filter = nullptr);
 
 private:
+    // The worker's thread and the wait for it.
+    void StartWorker(MessageFilter filter);
     static DWORD WINAPI WorkerProc(void* self);
     void Work();
 

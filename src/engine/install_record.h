@@ -36,6 +36,7 @@
 // nothing in it is trusted (record_removal.h checks every target).
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,7 +111,12 @@ ParsedRecord ParseRecord(std::string_view text);
 // rewritten by Save, which the run calls after each step.
 class InstallRecord {
 public:
-    void Add(RecordEntry entry) { entries_.push_back(std::move(entry)); }
+    void Add(RecordEntry entry) {
+        if (observer_) observer_(entry);
+        entries_.push_back(std::move(entry));
+    }
+    // Told of every entry as it is added (the run's machine-readable log).
+    void SetObserver(std::function<void(const RecordEntry&)> observer) { observer_ = std::move(observer); }
     const std::vector<RecordEntry>& Entries() const { return entries_; }
     void Clear() { entries_.clear(); }
     std::string Text() const { return FormatRecord(entries_); }
@@ -127,6 +133,7 @@ public:
 
 private:
     std::vector<RecordEntry> entries_;
+    std::function<void(const RecordEntry&)> observer_;
 };
 
 }  // namespace kq

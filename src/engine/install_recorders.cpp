@@ -27,6 +27,18 @@ std::vector<std::string> KeyLevels(const std::string& subKey) {
 
 }  // namespace
 
+bool EnvironmentAppend(RegistryRoot root, const std::string& subKey, const ValueState& before,
+                       const ValueState& after, std::string* part) {
+    const std::string oldText = TextOfState(before);
+    const std::string newText = TextOfState(after);
+    if (!IsEnvironmentKey(root, subKey) || !after.present || newText.size() <= oldText.size() + 1 ||
+        newText.compare(0, oldText.size(), oldText) != 0 || newText[oldText.size()] != ';' ||
+        (before.present && before.type != after.type))
+        return false;
+    *part = newText.substr(oldText.size() + 1);
+    return true;
+}
+
 void RecordingBase::BeforeFile(const std::string& path) {
     const std::string key = AsciiLower(path);
     if (m_existed.count(key) != 0) return;
@@ -155,19 +167,15 @@ bool RecordingSettingsMachine::RecordValue(RegistryRoot root, const std::string&
     const ValueState before = m_state.ReadValue(root, subKey, name);
     if (!write()) return false;
     const ValueState after = m_state.ReadValue(root, subKey, name);
-    const std::string oldText = TextOfState(before);
-    const std::string newText = TextOfState(after);
-    // The environment step appends ";part" to what is there: removal takes
-    // that part out of whatever the value holds then.
-    if (IsEnvironmentKey(root, subKey) && after.present && newText.size() > oldText.size() + 1 &&
-        newText.compare(0, oldText.size(), oldText) == 0 && newText[oldText.size()] == ';' &&
-        (!before.present || before.type == after.type)) {
+    // The environment step appends ";part" to what is there.
+    std::string part;
+    if (EnvironmentAppend(root, subKey, before, after, &part)) {
         RecordEntry entry;
         entry.kind = RecordKind::kAppend;
         entry.root = root;
         entry.subKey = subKey;
         entry.name = name;
-        entry.text = newText.substr(oldText.size() + 1);
+        entry.text = part;
         entry.existed = before.present;
         m_record.Add(std::move(entry));
         return true;

@@ -44,6 +44,12 @@ private:
     std::map<std::string, bool> m_existed;
 };
 
+// True when writing `after` over `before` appends ";part" to a value of an
+// environment key: removal then takes out only that part, from whatever
+// the value holds by then.
+bool EnvironmentAppend(RegistryRoot root, const std::string& subKey, const ValueState& before,
+                       const ValueState& after, std::string* part);
+
 // Folders made with CreateDirectoryPath, every level recorded.
 bool CreateRecordedDirectoryPath(const std::string& path,
                                  const std::function<CreateDirResult(const std::string&)>& create,

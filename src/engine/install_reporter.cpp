@@ -25,4 +25,13 @@ std::string DownloadStatusLine(const DownloadReport& report) {
     return "Estimated time left: " + report.timeLeft + " - " + report.detail;
 }
 
+const char* FailureChoiceName(FailureChoice choice) {
+    switch (choice) {
+    case FailureChoice::kRetry: return "Retry";
+    case FailureChoice::kIgnore: return "Ignore";
+    case FailureChoice::kCancel: return "Cancel";
+    }
+    return "Cancel";
+}
+
 }  // namespace kq

@@ -23,11 +23,18 @@ public:
 
     // Every file is in place: a cancel can stop nothing from here on.
     virtual void CopyStepOver() {}
+
+    // For the run's log: a message the worker showed (or, silent, would
+    // have shown), and a question with the answer taken.
+    virtual void Told(const std::string& message) {}
+    virtual void Asked(const std::string& question, const std::string& answer) {}
 };
 
 // The answers of the file error dialog, which the file and service steps
 // show after a failure (and their results).
 enum class FailureChoice { kRetry = 1, kIgnore = 2, kCancel = 3 };
+// "Retry", "Ignore", "Cancel": the answer as the log names it.
+const char* FailureChoiceName(FailureChoice choice);
 
 // A download report as the transfer writes it with "%i,%s,%s": percent done,
 // estimated time left and a detail. The detail is everything after the

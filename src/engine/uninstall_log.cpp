@@ -65,6 +65,7 @@ bool UninstallLog::WriteLine(const std::string& line) {
 bool UninstallLog::Append(const char* kind, const char* value) {
     std::string line = FormatLogLine(kind, value);
     if (line.empty() || refused_) return false;
+    if (observer_) observer_(kind, value);
     if (!TryOpen()) {
         held_.push_back(std::move(line));
         return true;

@@ -14,6 +14,7 @@
 // that is empty or holds '=' or a line break.
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,11 @@ public:
     bool Append(const char* kind, const char* value);
     bool Append(const char* kind, const std::string& value) { return Append(kind, value.c_str()); }
 
+    // Told of every line the log takes (written or held).
+    void SetObserver(std::function<void(const char* kind, const std::string& value)> observer) {
+        observer_ = std::move(observer);
+    }
+
     bool IsOpen() const { return file_ != nullptr; }
     size_t HeldLines() const { return held_.size(); }
 
@@ -88,6 +94,7 @@ private:
     std::FILE* file_ = nullptr;
     std::vector<std::string> held_;
     bool refused_ = false;  // a leftover log could not be removed
+    std::function<void(const char*, const std::string&)> observer_;
 };
 
 }  // namespace kq

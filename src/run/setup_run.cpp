@@ -8,6 +8,10 @@ void SetupRun::LoadSettings(const Script& script, const std::string& companyName
     LoadProductSettings(script, companyName, [this](const std::string& text) { return Expand(text); }, m_settings);
     if (m_settings.preview) m_modes.preview = true;
     if (m_settings.silent) m_modes.silent = SilentMode::kOn;
+    // The command line overrides the script: a plan asks nobody either, and
+    // "/D=" chooses the folder as the destination page would.
+    if (m_requests.silent || m_requests.plan) m_modes.silent = SilentMode::kOn;
+    if (!m_requests.installFolder.empty()) SetInstallFolder(m_requests.installFolder);
 }
 
 std::string SetupRun::Expand(const std::string& text) const {
@@ -38,6 +42,8 @@ InstallSnapshot SetupRun::MakeInstallSnapshot() const {
     };
     snapshot.preview = m_modes.preview;
     snapshot.silent = m_modes.silent != SilentMode::kOff;
+    snapshot.plan = m_requests.plan;
+    snapshot.journal = m_journal;
     snapshot.diskImage = m_modes.diskImage;
     snapshot.mergeModulesPending = m_modes.mergeModulesPending;
     snapshot.signals = m_signals;

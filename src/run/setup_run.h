@@ -14,6 +14,7 @@
 #include "run/features.h"
 #include "run/folders.h"
 #include "run/placeholders.h"
+#include "run/run_journal.h"
 #include "run/settings.h"
 
 namespace kq {
@@ -24,11 +25,20 @@ class Script;
 // opened; silent and past the progress page (the end is next).
 enum class SilentMode { kOff, kOn, kAfterProgress };
 
+// Why a run ended early, for its exit code. The first cause given counts:
+// what follows from it (the rollback, the failure page) gives none.
+enum class RunFailure : int { kNone, kCancelled, kRequirements, kDamaged, kFiles, kOther };
+
 // What the user-interface thread and the install worker tell each other
 // while the worker runs: the user's cancel request, the end of the copy step
 // and the run's abort.
 class RunSignals {
 public:
+    void SetFailure(RunFailure failure) {
+        int expected = static_cast<int>(RunFailure::kNone);
+        m_failure.compare_exchange_strong(expected, static_cast<int>(failure));
+    }
+    RunFailure Failure() const { return static_cast<RunFailure>(m_failure.load()); }
     // A cancel counts only until the copy step is over: after it the worker
     // no longer looks, and nothing would be stopped. False when it came too
     // late and was not recorded.
@@ -57,6 +67,7 @@ private:
     std::atomic<int> m_state{kRunning};
     std::atomic<bool> m_aborted{false};
     std::atomic<bool> m_rolledBack{false};
+    std::atomic<int> m_failure{static_cast<int>(RunFailure::kNone)};
 };
 
 // The states of the run the user-interface thread keeps.
@@ -117,6 +128,10 @@ struct InstallSnapshot {
     bool preview = false;
     // Nobody is there to answer: failures take the failure path unasked.
     bool silent = false;
+    // "/PLAN": every step runs over machines that only record (plan_machines.h).
+    bool plan = false;
+    // The machine-readable log; inactive unless "/LOG=" or "/PLAN" asked for it.
+    std::shared_ptr<RunJournal> journal = std::make_shared<RunJournal>();
     bool diskImage = false;
     bool mergeModulesPending = false;
     std::shared_ptr<RunSignals> signals = std::make_shared<RunSignals>();
@@ -141,6 +156,8 @@ public:
     const RunModes& Modes() const { return m_modes; }
     CommandRequests& Requests() { return m_requests; }
     const CommandRequests& Requests() const { return m_requests; }
+    RunJournal& Journal() { return *m_journal; }
+    void SetJournal(std::shared_ptr<RunJournal> journal) { m_journal = std::move(journal); }
     RunSignals& Signals() { return *m_signals; }
     const RunSignals& Signals() const { return *m_signals; }
 
@@ -151,7 +168,9 @@ public:
     void SetSystemName(const std::string& name) { m_systemName = name; }
 
     // Reads the product settings (expanding with this run's values as they
-    // fill) and takes the preview and silent switches from them.
+    // fill) and takes the preview and silent switches from them; then what
+    // the command line asked for: silent ("/S", "/PLAN") and the install
+    // folder ("/D=").
     void LoadSettings(const Script& script, const std::string& companyName);
     // Placeholder expansion with the run's current values.
     std::string Expand(const std::string& text) const;
@@ -189,6 +208,7 @@ private:
     PageAnswers m_answers;
     UserVariableTable m_variables;
     std::shared_ptr<RunSignals> m_signals = std::make_shared<RunSignals>();
+    std::shared_ptr<RunJournal> m_journal = std::make_shared<RunJournal>();
 };
 
 }  // namespace kq

@@ -26,4 +26,22 @@ int RunExitCode(bool installed, bool cancelled, bool aborted) {
     return kExitInstalled;
 }
 
+RestartStep DecideRestart(bool installed, bool aborted, bool restartWanted, SilentMode silent, bool plan) {
+    if (plan || !OffersRestart(installed, aborted, restartWanted)) return RestartStep::kNone;
+    return ShowsPages(silent) ? RestartStep::kAsk : RestartStep::kReport;
+}
+
+int RunExitCode(bool installed, bool cancelled, bool aborted, RunFailure failure, bool restartPending) {
+    if (cancelled || failure == RunFailure::kCancelled) return kExitCancelled;
+    if (aborted || !installed) {
+        switch (failure) {
+        case RunFailure::kRequirements: return kExitRequirements;
+        case RunFailure::kDamaged: return kExitDamaged;
+        case RunFailure::kFiles: return kExitFileFailed;
+        default: return kExitFailed;
+        }
+    }
+    return restartPending ? kExitRestartNeeded : kExitInstalled;
+}
+
 }  // namespace kq

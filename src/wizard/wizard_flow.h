@@ -1,6 +1,7 @@
 // The wizard's decisions that need no window: where Next leads, what a
 // silent run shows, and how the run goes on after the installation.
 #pragma once
+#include "run/exit_codes.h"
 #include "run/setup_run.h"
 
 namespace kq {
@@ -28,18 +29,25 @@ enum class AfterInstallStep {
 };
 AfterInstallStep DecideAfterInstall(bool cancelPending, bool aborted, SilentMode silent);
 
-// The process's exit code, for whoever started the run unattended.
-enum ExitCode : int {
-    kExitInstalled = 0,  // the installation ran to its end
-    kExitCancelled = 2,  // the user cancelled
-    kExitFailed = 3,     // a failure, a damaged package, or an end without installing
-};
+// The process's exit code, for whoever started the run unattended
+// (run/exit_codes.h).
 int RunExitCode(bool installed, bool cancelled, bool aborted);
+// The same with the cause of a failure and a restart that is due but was
+// not made: a cancel by a condition counts as cancelled, an installation
+// that needs a restart ends with kExitRestartNeeded.
+int RunExitCode(bool installed, bool cancelled, bool aborted, RunFailure failure, bool restartPending);
 
 // Finish asks to restart only after an installation that ran to its end.
 inline bool OffersRestart(bool installed, bool aborted, bool restartWanted) {
     return installed && !aborted && restartWanted;
 }
+
+// Finish's restart, when OffersRestart says one is due: the question to a
+// user who is there, or only the exit code (kExitRestartNeeded) in a silent
+// run, which never restarts by itself; nothing after a plan, which installed
+// nothing.
+enum class RestartStep { kNone, kAsk, kReport };
+RestartStep DecideRestart(bool installed, bool aborted, bool restartWanted, SilentMode silent, bool plan);
 
 // A confirmed cancel: while the user-interface thread waits for a worker it
 // is only recorded (no file is pulled from under the worker).

@@ -10,6 +10,7 @@
 #include "checks/conditions.h"
 #include "engine/directories_win.h"
 #include "engine/install_engine_win.h"
+#include "engine/install_journal.h"
 #include "engine/progress_throttle.h"
 #include "layout/dialogs_win.h"
 #include "wizard/languages_win.h"
@@ -99,15 +100,19 @@ private:
 // What a condition that holds asks the wizard for.
 class CConditionActions : public IConditionActions {
 public:
-    explicit CConditionActions(CWizard& wizard) : m_wizard(wizard) {}
+    CConditionActions(CWizard& wizard, SetupRun& run) : m_wizard(wizard), m_run(run) {}
     void CancelInstall() override { m_wizard.CancelFromCondition(); }
     void ShowMessage(const std::string& text) override {
+        m_run.Journal().Message(text);
+        // A silent run shows no window: the log keeps the message.
+        if (!ShowsPages(m_run.Modes().silent)) return;
         CPage* page = m_wizard.CurrentPage();
         CMessageDialog().Run(page != nullptr ? page->Handle() : nullptr, text);
     }
 
 private:
     CWizard& m_wizard;
+    SetupRun& m_run;
 };
 
 bool EnableShutdownPrivilege() {
@@ -181,12 +186,13 @@ void CWizard::SetUpPage(CPage& page) {
 }
 
 void CWizard::RunEnteringActions(const std::string& fileName) {
-    CConditionActions actions(*this);
+    CConditionActions actions(*this, m_run);
     m_run.Conditions().Fire(fileName, ConditionContext{[this](const std::string& t) { return m_run.Expand(t); },
                                                       &actions});
 }
 
 void CWizard::CancelFromCondition() {
+    m_run.Signals().SetFailure(RunFailure::kCancelled);
     // At Finish, or once stopped, the run is ending anyway: the abort only
     // keeps the restart offer away (and a silent run's final page, which
     // finishes by itself, from starting over).
@@ -318,7 +324,10 @@ void CWizard::SetUpProgressPage(CPage& page) {
     page.SetText("IDC_INFO", "Starting copying files...");
     page.SetText("IDC_INSTALLINFO", "");
     ::InvalidateRect(page.Handle(), nullptr, TRUE);
-    ::SetTimer(page.Handle(), kInstallTimer, kInstallDelayMs, nullptr);
+    // The delay lets a watching user see the page before the work starts;
+    // a silent run has nobody watching.
+    const UINT delay = ShowsPages(m_run.Modes().silent) ? kInstallDelayMs : USER_TIMER_MINIMUM;
+    ::SetTimer(page.Handle(), kInstallTimer, delay, nullptr);
 }
 
 void CWizard::OnPageTimer(CPage& page, UINT_PTR timerId) {
@@ -333,7 +342,10 @@ void CWizard::OnPageTimer(CPage& page, UINT_PTR timerId) {
 }
 
 void CWizard::RunInstallation(CPage& progressPage) {
-    CProgressReporter reporter(progressPage);
+    CProgressReporter page(progressPage);
+    // A silent run's page is hidden: per-file texts and bar positions sent
+    // to it would only cost time.
+    JournalReporter reporter(m_run.Journal(), m_run.Modes().silent == SilentMode::kOff ? &page : nullptr);
     CInstallEngine engine(m_run.MakeInstallSnapshot(), reporter);
     m_busy = true;
     // The page's keyboard works during the wait: Escape asks to cancel.
@@ -395,6 +407,9 @@ bool CWizard::AskQuestion(HWND owner, int mode, const std::string& message) {
     m_questionOpen = true;
     bool confirmed = dialog.Run(owner, mode, message) == IDOK;
     m_questionOpen = false;
+    // The cancel question's text is the language pack's; the log names it.
+    m_run.Journal().Question(message.empty() ? std::string("cancel the installation?") : message,
+                             confirmed ? "Yes" : "No");
     return confirmed;
 }
 
@@ -410,8 +425,23 @@ void CWizard::Finish() {
     // the list never reached the progress page: no restart is due then.
     const bool installed = m_run.Modes().installed;
     const bool aborted = m_run.Signals().Aborted();
-    if (OffersRestart(installed, aborted, m_run.Settings().restart != 0)) OfferRestart();
-    ::PostQuitMessage(RunExitCode(installed, m_run.Signals().CancelRequested(), aborted));
+    const bool plan = m_run.Requests().plan;
+    bool restartPending = false;
+    switch (DecideRestart(installed, aborted, m_run.Settings().restart != 0, m_run.Modes().silent, plan)) {
+    case RestartStep::kNone:
+        break;
+    case RestartStep::kAsk:
+        restartPending = !OfferRestart();
+        break;
+    case RestartStep::kReport:
+        // Nobody is there to answer: whoever started the run decides.
+        restartPending = true;
+        break;
+    }
+    const int exitCode =
+        RunExitCode(installed, m_run.Signals().CancelRequested(), aborted, m_run.Signals().Failure(), restartPending);
+    m_run.Journal().End(exitCode, plan);
+    ::PostQuitMessage(exitCode);
 }
 
 void CWizard::LaunchChoices() {
@@ -426,11 +456,14 @@ void CWizard::LaunchChoices() {
         ::ShellExecuteA(nullptr, "open", targets.readme.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void CWizard::OfferRestart() {
+bool CWizard::OfferRestart() {
     HWND owner = m_current != nullptr ? m_current->Handle() : nullptr;
-    if (!AskQuestion(owner, kQuestionModeRestart, m_run.Expand(kRestartQuestion))) return;
-    if (!EnableShutdownPrivilege() || !::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))
+    if (!AskQuestion(owner, kQuestionModeRestart, m_run.Expand(kRestartQuestion))) return false;
+    if (!EnableShutdownPrivilege() || !::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0)) {
         ::MessageBoxA(owner, kRestartFailed, kProductName, MB_OK);
+        return false;
+    }
+    return true;
 }
 
 LRESULT CWizard::OnPageNotify(CPage& page, NMHDR* header, bool* handled) {

@@ -72,7 +72,8 @@ private:
     bool AskQuestion(HWND owner, int mode, const std::string& message);
     std::string LanguageText(const char* section, const char* key) const;
     void LaunchChoices();
-    void OfferRestart();
+    // True when the restart was started.
+    bool OfferRestart();
 
     SetupRun& m_run;
     PageList m_pages;

@@ -48,6 +48,8 @@ constexpr char kRolledBack[] = "Everything this installation had changed was und
 // setup.exe's exit codes besides 0 (installed).
 constexpr int kExitCancelled = 2;
 constexpr int kExitFailed = 3;
+constexpr int kExitDamaged = 5;
+constexpr int kExitFileFailed = 6;
 
 // The option bits of the file list.
 enum FileOption : int {
@@ -650,7 +652,7 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     ASSERT_EQ(finish.exitCode, 0) << finish.errors;
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
-    EXPECT_EQ(ended.exitCode, kExitFailed);
+    EXPECT_EQ(ended.exitCode, kExitFileFailed);
 }
 
 // The same package run silently: nobody is there to answer the fatal file
@@ -662,7 +664,7 @@ TEST_F(InstallTest, SilentRunThatFailsEndsUnaskedWithItsExitCode) {
     ASSERT_FALSE(package.empty());
     ASSERT_TRUE(fs::remove(package / "DiskImage1" / "F1_app.exe"));
 
-    ASSERT_TRUE(RunSilent(package, kExitFailed));
+    ASSERT_TRUE(RunSilent(package, kExitFileFailed));
     EXPECT_FALSE(fs::exists(InstallDirHost())) << "the failed run was not undone: " << Listing(InstallDirHost());
     EXPECT_FALSE(UninstallValues().has_value()) << "a failed installation registered the product";
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the failure";
@@ -820,7 +822,7 @@ TEST_F(InstallTest, HostileCabinetNamesStayInTheWorkingFolder) {
     fs::path refused = Build(refusedAuthoring, "refused");
     ASSERT_FALSE(refused.empty());
     fs::copy_file(data / "refused_dotdot.cab", refused / "file1.cab", fs::copy_options::overwrite_existing);
-    ASSERT_TRUE(RunSilent(refused, kExitFailed));
+    ASSERT_TRUE(RunSilent(refused, kExitDamaged));
     EXPECT_FALSE(fs::exists(Host("C:\\Program Files\\Refused"))) << "the installation ran after the failed extraction";
     std::vector<fs::path> after = WorkFolders();
     after.erase(std::remove(after.begin(), after.end(), work[0]), after.end());

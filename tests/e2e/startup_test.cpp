@@ -227,8 +227,8 @@ TEST_F(SetupStartTest, DamagedSignatureStopsWithTheDecryptionError) {
 }
 
 // Packages that cannot lead an installation end the start-up with a message
-// that says what is wrong, before any page opens, as a failed run (exit code
-// 3): a setup script without a page list (the basic package has none), and
+// that says what is wrong, before any page opens, as a damaged package
+// (exit code 5): a setup script without a page list (the basic package has none), and
 // a cabinet that cannot be unpacked, named with the reason.
 TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
     const std::string pageList = "\r\n[DIALOGLIST]\r\nTOTAL1=1\r\nW0=welcome.lcd\r\n";
@@ -260,7 +260,7 @@ TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
         }
         int setup = StartSetup(package);
         std::string text = c.message;
-        ExpectMessageThenEnd(setup, text.substr(0, 30), c.message, 3);
+        ExpectMessageThenEnd(setup, text.substr(0, 30), c.message, 5);
     }
 }
 

@@ -324,14 +324,15 @@ TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
     // The program starts with the script's parameters.
     std::optional<WindowInfo> launched = Session().WaitWindow({"--title", "LaunchProbe", "--contains", "Launched"});
     EXPECT_TRUE(launched) << "the chosen program was not launched";
-    // The script asks for a restart: Finish asks, "Keep going" declines.
+    // The script asks for a restart: Finish asks, "Keep going" declines, and
+    // the exit code says the restart is still due (7).
     std::optional<WindowInfo> restart = Session().WaitWindow({"--title", kQuestionTitle, "--contains", "restart"});
     ASSERT_TRUE(restart) << "no restart question";
     EXPECT_NE(restart->FindByText(kRestartQuestion), nullptr) << restart->AllText();
     EXPECT_NE(restart->FindByText(kConfirm), nullptr) << restart->AllText();
     ProcessResult no = Session().Driver({"click", "--title", kQuestionTitle, "--text", kDecline});
     ASSERT_EQ(no.exitCode, 0) << no.errors;
-    ExpectQuits();
+    ExpectQuits(7);
 
     // The readme, turned off, is not shown: the probe stays the only window.
     std::string others;

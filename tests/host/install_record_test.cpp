@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/install_recorders.h"
+#include "engine/plan_machines.h"
 #include "engine/record_removal.h"
 #include "base/text.h"
 
@@ -633,6 +634,91 @@ TEST(RecordRemovalTest, SharedFilesAreCountedOutsideTheProductsFolders) {
             EXPECT_EQ(record.Entries()[1].kind, RecordKind::kKey);
         }
     }
+}
+
+// A plan runs the same changes over plan machines: the machine stays as it
+// was, and the plan names what the recorders record when the changes are
+// made (the same kinds, targets, origins and data; a file's fingerprint is
+// that of its source, which the copy has too).
+TEST(InstallRecordTest, PlanForeseesWhatTheRecordersRecord) {
+    auto summary = [](const std::vector<RecordEntry>& entries) {
+        std::multiset<std::string> lines;
+        for (RecordEntry entry : entries) {
+            // A new INI file is fingerprinted once written; the plan cannot.
+            if (entry.kind == RecordKind::kFile && EndsWithIgnoreCase(entry.path, ".ini")) entry.fingerprint = {};
+            lines.insert(FormatRecordLine(entry));
+        }
+        return lines;
+    };
+    auto apply = [](FakeMachine& m, InstallRecord& record, SettingsMachine& settings, ServiceMachine& services,
+                    const std::function<CreateDirResult(const std::string&)>& create) {
+        ASSERT_TRUE(CreateDirectoryPath("C:\\Program Files\\Acme\\Notes\\data\\a", create));
+        ASSERT_TRUE(CreateDirectoryPath("C:\\WINDOWS\\Installer\\{P}", create));
+        ASSERT_TRUE(settings.CopyFileTo("C:\\pkg\\notes.exe", std::string(kInstallDir) + "notes.exe"));
+        ASSERT_TRUE(settings.CopyFileTo("C:\\pkg\\common.dll", kSystemDll));
+        ASSERT_TRUE(settings.CopyFileTo("C:\\pkg\\notes.ini", "C:\\WINDOWS\\win.ini"));
+        settings.WriteIniValue("C:\\WINDOWS\\win.ini", "Fonts", "Sans", "notes.ttf");
+        settings.WriteIniValue("C:\\WINDOWS\\notes.ini", "Main", "Run", "1");
+        settings.CreateKey(RegistryRoot::kLocalMachine, "Software\\Acme\\Notes");
+        settings.WriteNumber(RegistryRoot::kLocalMachine, "Software\\Acme\\Notes", "Build", 12);
+        settings.WriteBinaryText(RegistryRoot::kLocalMachine, "Software\\Acme\\Notes", "Data", "AB");
+        settings.CreateKey(RegistryRoot::kClassesRoot, ".txt");
+        settings.WriteString(RegistryRoot::kClassesRoot, ".txt", "", "Acme.Note", false);
+        settings.WriteEnvironmentValue(RegistryRoot::kCurrentUser, "Environment", "PATH", "C:\\Tools;C:\\Notes", true);
+        settings.WriteString(RegistryRoot::kCurrentUser, "Environment", "NOTES", ";C:\\Notes", false);
+        settings.DeleteValue(RegistryRoot::kLocalMachine, "Software\\Old", "Gone");
+        settings.DeleteValue(RegistryRoot::kClassesRoot, ".txt\\ShellNew", "NONE");
+        ServiceSpec spec;
+        spec.name = "NotesSync";
+        spec.commandLine = "notes.exe /service";
+        ASSERT_EQ(services.Install(spec), ServiceCreation::kCreated);
+        (void)m;
+        (void)record;
+    };
+
+    auto seed = [](FakeMachine& m) {
+        SeedSystem(m);
+        m.CreateKey(RegistryRoot::kLocalMachine, "Software\\Old");
+        m.WriteString(RegistryRoot::kLocalMachine, "Software\\Old", "Gone", "x", false);
+    };
+    FakeMachine real;
+    seed(real);
+    InstallRecord record;
+    auto create = [&real](const std::string& level) {
+        if (real.s.folders.count(level) != 0) return CreateDirResult::Exists;
+        if (real.s.folders.count(Parent(level)) == 0) return CreateDirResult::ParentMissing;
+        real.s.folders.insert(level);
+        return CreateDirResult::Created;
+    };
+    RecordingSettingsMachine recording(real, real, record);
+    RecordingServiceMachine recordingServices(real, record);
+    apply(real, record, recording, recordingServices, [&](const std::string& level) {
+        CreateDirResult result = create(level);
+        if (result == CreateDirResult::Created) record.Folder(level);
+        return result;
+    });
+    recording.Finish();
+
+    FakeMachine planned;
+    seed(planned);
+    const MachineState before = planned.s;
+    InstallRecord plan;
+    PlanSettingsMachine settings(planned, planned, plan);
+    PlanServiceMachine services(planned, plan);
+    apply(planned, plan, settings, services, [&settings](const std::string& level) { return settings.PlanFolder(level); });
+
+    EXPECT_TRUE(planned.s == before);
+    EXPECT_EQ(summary(plan.Entries()), summary(record.Entries()));
+
+    // A service of that name already there: in place with the same program,
+    // failed with another, as the service manager would answer.
+    ServiceSpec same;
+    same.name = "NotesSync";
+    same.commandLine = "notes.exe /service";
+    ServiceSpec other = same;
+    other.commandLine = "other.exe";
+    EXPECT_EQ(PlanServiceMachine(real, plan).Install(same), ServiceCreation::kAlreadyInPlace);
+    EXPECT_EQ(PlanServiceMachine(real, plan).Install(other), ServiceCreation::kFailed);
 }
 
 }  // namespace

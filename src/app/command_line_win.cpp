@@ -1,0 +1,110 @@
+#include "app/command_line_win.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/product.h"
+#include "engine/removal_plan.h"
+#include "run/command_line.h"
+#include "run/exit_codes.h"
+
+namespace kq {
+namespace {
+
+// One handle written by the install worker and the user-interface thread:
+// each line is written whole under the lock.
+class CLogFile {
+public:
+    explicit CLogFile(HANDLE file, bool owned) : m_file(file), m_owned(owned) { ::InitializeCriticalSection(&m_lock); }
+    ~CLogFile() {
+        if (m_owned) ::CloseHandle(m_file);
+        ::DeleteCriticalSection(&m_lock);
+    }
+    CLogFile(const CLogFile&) = delete;
+    CLogFile& operator=(const CLogFile&) = delete;
+
+    void Write(const std::string& line) {
+        ::EnterCriticalSection(&m_lock);
+        DWORD written = 0;
+        ::WriteFile(m_file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        ::LeaveCriticalSection(&m_lock);
+    }
+
+private:
+    HANDLE m_file;
+    bool m_owned;
+    CRITICAL_SECTION m_lock;
+};
+
+std::string UtcTimeStamp() {
+    SYSTEMTIME now;
+    ::GetSystemTime(&now);
+    return IsoTimeStamp(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+}
+
+// The ANSI code page's text as UTF-16, for the log's \u escapes.
+std::u16string AnsiToUtf16(std::string_view text) {
+    if (text.empty()) return std::u16string();
+    const int size = static_cast<int>(text.size());
+    int units = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (units <= 0) return std::u16string(text.begin(), text.end());
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], units);
+    return std::u16string(wide.begin(), wide.end());
+}
+
+}  // namespace
+
+std::shared_ptr<RunJournal> OpenRunJournal(const std::string& path) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    bool owned = true;
+    if (path.empty()) {
+        file = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        owned = false;
+    } else {
+        file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (file == INVALID_HANDLE_VALUE || file == nullptr) return std::make_shared<RunJournal>();
+    auto log = std::make_shared<CLogFile>(file, owned);
+    return std::make_shared<RunJournal>([log](const std::string& line) { log->Write(line); }, &UtcTimeStamp,
+                                        &AnsiToUtf16);
+}
+
+bool TakeCommandLine(SetupRun& run) {
+    const std::string_view arguments = SkipProgramName(::GetCommandLineA());
+    SetupCommandLine line = ParseSetupCommandLine(arguments, &AbsolutePathProblem);
+    run.Requests() = line.requests;
+    const CommandRequests& requests = run.Requests();
+    if (!requests.logPath.empty() || requests.plan) run.SetJournal(OpenRunJournal(requests.logPath));
+    // A log that was asked for and cannot be written would leave whoever
+    // reads it with nothing: the line is refused as a bad one.
+    if (!requests.logPath.empty() && !run.Journal().Active() && line.problem.empty())
+        line.problem = "the log file \"" + requests.logPath + "\" cannot be created";
+
+    RunJournal& journal = run.Journal();
+    journal.Write(journal.Entry("start")
+                      .Add("commandLine", std::string(arguments))
+                      .Add("silent", requests.silent)
+                      .Add("plan", requests.plan));
+    if (!line.problem.empty()) {
+        journal.Message("bad command line: " + line.problem);
+        if (!requests.silent) {
+            const std::string text = line.problem + "\r\n\r\n" + SetupUsageText();
+            ::MessageBoxA(nullptr, text.c_str(), kProductName, MB_OK | MB_ICONSTOP);
+        }
+        journal.End(kExitBadCommandLine, requests.plan);
+        ::PostQuitMessage(kExitBadCommandLine);
+        return false;
+    }
+    if (line.help) {
+        if (!requests.silent) ::MessageBoxA(nullptr, SetupUsageText().c_str(), kProductName, MB_OK | MB_ICONINFORMATION);
+        journal.Write(journal.Entry("end").Add("outcome", "help").Add("exitCode", static_cast<int>(kExitInstalled)));
+        ::PostQuitMessage(kExitInstalled);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kq

@@ -1,0 +1,21 @@
+// setup.exe's command line (run/command_line.h) taken into the run at the
+// very start, and the run's log (run/run_journal.h) opened on its file.
+#pragma once
+#include <memory>
+
+#include "run/setup_run.h"
+
+namespace kq {
+
+// Parses the process's command line into `run.Requests()` and opens the
+// log it asks for. False when the run ends here: "/?" (its window shown
+// unless the run is silent) or a bad line (its fault in the log and, unless
+// silent, in a message box); the quit message with the exit code is then
+// posted.
+bool TakeCommandLine(SetupRun& run);
+
+// The log on `path` ("" for standard output, where a plan goes without
+// "/LOG="); an inactive journal when the file cannot be created.
+std::shared_ptr<RunJournal> OpenRunJournal(const std::string& path);
+
+}  // namespace kq

@@ -1,0 +1,215 @@
+#include "engine/plan_machines.h"
+
+#include "base/text.h"
+#include "engine/install_recorders.h"
+
+namespace kq {
+namespace {
+
+// The levels of a path, shortest first: "A", "A\B", "A\B\C".
+std::vector<std::string> Levels(const std::string& path) {
+    std::vector<std::string> levels;
+    for (size_t at = 0; at <= path.size(); ++at) {
+        if (at == path.size() || path[at] == '\\') {
+            if (at > 0 && path[at - 1] != '\\') levels.push_back(path.substr(0, at));
+        }
+    }
+    return levels;
+}
+
+std::string RootKeyName(RegistryRoot root, const std::string& subKey) {
+    return std::to_string(static_cast<int>(root)) + "\\" + AsciiLower(subKey);
+}
+
+}  // namespace
+
+CreateDirResult PlanBase::PlanFolder(const std::string& path) {
+    const std::string level = WithoutTrailingBackslash(path);
+    const std::string key = "dir:" + AsciiLower(level);
+    if (m_planned.count(key) != 0 || m_state.FolderExists(level)) return CreateDirResult::Exists;
+    // As the system answers: a level whose parent is missing is not made,
+    // and the directory step goes up to make the parent first.
+    const size_t cut = level.rfind('\\');
+    if (cut != std::string::npos && cut > 2) {
+        const std::string parent = level.substr(0, cut);
+        if (m_planned.count("dir:" + AsciiLower(parent)) == 0 && !m_state.FolderExists(parent))
+            return CreateDirResult::ParentMissing;
+    }
+    m_planned.insert(key);
+    m_plan.Folder(level);
+    return CreateDirResult::Created;
+}
+
+void PlanBase::PlanFolders(const std::string& path) {
+    for (const std::string& level : Levels(WithoutTrailingBackslash(path))) {
+        // "C:" alone is a drive, never made.
+        if (level.size() > 2) PlanFolder(level);
+    }
+}
+
+void PlanBase::PlanFile(const std::string& from, const std::string& to) {
+    // A second write of the same path in one run changes nothing the plan
+    // has not said already.
+    if (!m_planned.insert("file:" + AsciiLower(to)).second) return;
+    FileFingerprint there;
+    const bool existed = m_state.Fingerprint(to, &there);
+    FileFingerprint source;
+    if (!from.empty()) m_state.Fingerprint(from, &source);
+    m_plan.File(existed ? FileOrigin::kReplaced : FileOrigin::kNew, to, source);
+}
+
+void PlanBase::PlanKey(RegistryRoot root, const std::string& subKey) {
+    for (const std::string& level : Levels(subKey)) {
+        if (m_state.KeyExists(root, level)) continue;
+        if (m_planned.insert("key:" + RootKeyName(root, level)).second) m_plan.Key(root, level);
+    }
+}
+
+void PlanBase::PlanValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                         const ValueState& after) {
+    PlanKey(root, subKey);
+    const ValueState before = m_state.ReadValue(root, subKey, name);
+    std::string part;
+    if (EnvironmentAppend(root, subKey, before, after, &part)) {
+        RecordEntry entry;
+        entry.kind = RecordKind::kAppend;
+        entry.root = root;
+        entry.subKey = subKey;
+        entry.name = name;
+        entry.text = part;
+        entry.existed = before.present;
+        m_plan.Add(std::move(entry));
+        return;
+    }
+    m_plan.Value(root, subKey, name, before, after);
+}
+
+bool PlanFileMachine::Move(const std::string& from, const std::string& to) {
+    PlanFile(from, to);
+    return true;
+}
+
+bool PlanFileMachine::Copy(const std::string& from, const std::string& to) {
+    PlanFile(from, to);
+    return true;
+}
+
+void PlanFileMachine::RegisterServer(const std::string& path) {
+    RecordEntry entry;
+    entry.kind = RecordKind::kServer;
+    entry.path = path;
+    m_plan.Add(std::move(entry));
+}
+
+DownloadResult PlanFileMachine::Download(const std::string&, const std::string& destination) {
+    PlanFile(std::string(), destination);
+    return DownloadResult::kDone;
+}
+
+bool PlanSettingsMachine::CopyFileTo(const std::string& from, const std::string& to) {
+    PlanFile(from, to);
+    return true;
+}
+
+bool PlanSettingsMachine::WriteIniValue(const std::string& file, const std::string& section, const std::string& key,
+                                        const std::string& value) {
+    RecordEntry entry;
+    entry.kind = RecordKind::kIni;
+    entry.path = file;
+    entry.subKey = section;
+    entry.name = key;
+    entry.text = value;
+    entry.existed = m_state.ReadIni(file, section, key, &entry.previous);
+    m_plan.Add(std::move(entry));
+    // The first entry of a file that is not there creates it.
+    FileFingerprint ignored;
+    if (!m_state.Fingerprint(file, &ignored)) PlanFile(std::string(), file);
+    return true;
+}
+
+bool PlanSettingsMachine::CreateKey(RegistryRoot root, const std::string& subKey) {
+    PlanKey(root, subKey);
+    return true;
+}
+
+bool PlanSettingsMachine::WriteString(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                      const std::string& value, bool expandable) {
+    PlanValue(root, subKey, name, StringState(value, expandable));
+    return true;
+}
+
+bool PlanSettingsMachine::WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                      uint32_t value) {
+    PlanValue(root, subKey, name, NumberState(value));
+    return true;
+}
+
+bool PlanSettingsMachine::WriteEnvironmentValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                                const std::string& value, bool expandable) {
+    PlanValue(root, subKey, name, StringState(value, expandable));
+    return true;
+}
+
+bool PlanSettingsMachine::WriteBinaryText(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                          const std::string& text) {
+    // The text is stored as bytes with its terminating zero.
+    ValueState after;
+    after.present = true;
+    after.type = kValueBinary;
+    after.data = text + '\0';
+    PlanValue(root, subKey, name, after);
+    return true;
+}
+
+bool PlanSettingsMachine::DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) {
+    const ValueState before = m_state.ReadValue(root, subKey, name);
+    if (before.present) m_plan.Value(root, subKey, name, before, ValueState());
+    return true;
+}
+
+bool PlanShortcutMachine::CopyFileTo(const std::string& from, const std::string& to) {
+    PlanFile(from, to);
+    return true;
+}
+
+bool PlanShortcutMachine::CreateInternetShortcut(const std::string&, const std::string& path) {
+    PlanFile(std::string(), path);
+    return true;
+}
+
+bool PlanShortcutMachine::CreateShellLink(const ShellLinkSpec& link) {
+    PlanFile(std::string(), link.linkPath);
+    return true;
+}
+
+ServiceCreation PlanServiceMachine::Install(const ServiceSpec& spec) {
+    std::string program;
+    if (m_state.ServiceProgram(spec.name, &program)) {
+        return EqualsIgnoreCase(program, spec.commandLine) ? ServiceCreation::kAlreadyInPlace
+                                                           : ServiceCreation::kFailed;
+    }
+    RecordEntry entry;
+    entry.kind = RecordKind::kService;
+    entry.path = spec.name;
+    m_plan.Add(std::move(entry));
+    return ServiceCreation::kCreated;
+}
+
+bool PlanRegistrationMachine::CopyFileTo(const std::string& from, const std::string& to) {
+    PlanFile(from, to);
+    return true;
+}
+
+bool PlanRegistrationMachine::CreateMachineKey(const std::string& subKey) {
+    PlanKey(RegistryRoot::kLocalMachine, subKey);
+    return true;
+}
+
+bool PlanRegistrationMachine::WriteMachineValue(const std::string& subKey, const UninstallValue& value) {
+    const ValueState after = value.type == UninstallValue::Type::kNumber ? NumberState(value.number)
+                                                                         : StringState(value.text);
+    PlanValue(RegistryRoot::kLocalMachine, subKey, value.name, after);
+    return true;
+}
+
+}  // namespace kq

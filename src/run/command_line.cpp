@@ -1,0 +1,132 @@
+#include "run/command_line.h"
+
+#include "base/text.h"
+#include "run/exit_codes.h"
+
+namespace kq {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The next word of `rest` without its quotes; `rest` moves past it.
+std::string NextWord(std::string_view& rest) {
+    std::string word;
+    bool quoted = false;
+    size_t i = 0;
+    for (; i < rest.size(); ++i) {
+        char c = rest[i];
+        if (c == '"') {
+            quoted = !quoted;
+            continue;
+        }
+        if (!quoted && IsBlank(c)) break;
+        word += c;
+    }
+    rest = TrimBlanks(rest.substr(i));
+    return word;
+}
+
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+// A word that starts the install folder: "/D=", possibly inside quotes.
+bool StartsFolder(std::string_view rest) {
+    if (!rest.empty() && rest.front() == '"') rest.remove_prefix(1);
+    return StartsWithIgnoreCase(rest, "/D=");
+}
+
+std::string FolderProblem(std::string_view folder, const PathRule& rule) {
+    if (folder.empty()) return "/D= needs a folder";
+    const std::string shown = "the install folder \"" + std::string(folder) + "\" ";
+    if (WithTrailingBackslash(folder).size() > kMaxInstallFolderLength)
+        return shown + "is too long (at most " + std::to_string(kMaxInstallFolderLength) + " characters)";
+    const char* problem = rule ? rule(folder) : nullptr;
+    if (problem != nullptr) return shown + "is refused: " + problem;
+    return std::string();
+}
+
+}  // namespace
+
+SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRule& folderRule) {
+    SetupCommandLine line;
+    CommandRequests& requests = line.requests;
+    auto fault = [&line](std::string problem) {
+        if (line.problem.empty()) line.problem = std::move(problem);
+    };
+    bool seenSilent = false, seenPlan = false, seenLog = false, seenLanguage = false;
+    auto once = [&fault](bool& seen, const char* name) {
+        if (seen) fault(std::string(name) + " is given twice");
+        seen = true;
+    };
+    // A value option: its value, or a fault when it is empty.
+    auto value = [&fault](const std::string& word, size_t nameLength, std::string& into) {
+        into = word.substr(nameLength);
+        if (into.empty()) fault(word + " needs a value");
+    };
+
+    std::string_view rest = TrimBlanks(arguments);
+    while (!rest.empty()) {
+        if (StartsFolder(rest)) {
+            // The last option: everything after "/D=" is the folder.
+            std::string_view folder = rest;
+            bool quotedWord = folder.front() == '"';
+            folder = TrimBlanks(folder.substr(quotedWord ? 4 : 3));
+            if (quotedWord && !folder.empty() && folder.back() == '"') folder.remove_suffix(1);
+            if (!quotedWord && folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
+                folder = folder.substr(1, folder.size() - 2);
+            folder = TrimBlanks(folder);
+            std::string problem = FolderProblem(folder, folderRule);
+            if (problem.empty()) requests.installFolder = WithTrailingBackslash(folder);
+            else fault(problem);
+            break;
+        }
+        const std::string word = NextWord(rest);
+        if (EqualsIgnoreCase(word, "/S")) {
+            once(seenSilent, "/S");
+            requests.silent = true;
+        } else if (EqualsIgnoreCase(word, "/PLAN")) {
+            once(seenPlan, "/PLAN");
+            requests.plan = true;
+        } else if (EqualsIgnoreCase(word, "/?")) {
+            line.help = true;
+        } else if (StartsWithIgnoreCase(word, "/LOG=")) {
+            once(seenLog, "/LOG=");
+            value(word, 5, requests.logPath);
+        } else if (StartsWithIgnoreCase(word, "/LANG=")) {
+            once(seenLanguage, "/LANG=");
+            value(word, 6, requests.language);
+        } else if (!word.empty() && word.front() == '/') {
+            fault("unknown option \"" + word + "\"");
+        } else {
+            fault("\"" + word + "\" is not an option (options start with /)");
+        }
+    }
+    return line;
+}
+
+std::string SetupUsageText() {
+    std::string text =
+        "setup.exe [/S] [/PLAN] [/LOG=file] [/LANG=name] [/?] [/D=folder]\r\n"
+        "\r\n"
+        "/S\tsilent: no window, no question; every failure ends the run and undoes it\r\n"
+        "/PLAN\twrite what the installation would create, replace, keep or change, and change nothing\r\n"
+        "/LOG=file\twrite a log of the run, one JSON object per line\r\n"
+        "\t(the plan goes there too; without /LOG= it goes to standard output)\r\n"
+        "/LANG=name\tuse the language pack <name>.lan without asking\r\n"
+        "/?\tthis list\r\n"
+        "/D=folder\tinstall into folder; always last, it takes the rest of the line\r\n"
+        "\r\n"
+        "Exit codes:\r\n";
+    for (const ExitCodeText& entry : kExitCodeTable)
+        text += std::to_string(entry.code) + "\t" + entry.meaning + "\r\n";
+    return text;
+}
+
+}  // namespace kq
