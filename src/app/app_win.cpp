@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "app/command_line_win.h"
 #include "app/main_frame_win.h"
 #include "win/system_library_win.h"
 
@@ -25,17 +26,19 @@ CSetupApp::~CSetupApp() {
 }
 
 bool CSetupApp::InitInstance() {
+    // A run without windows says nothing here either: its exit code does.
+    const bool silent = CommandLineIsSilent();
     WSADATA wsa;
     auto startup = SystemProc<decltype(&::WSAStartup)>("ws2_32.dll", "WSAStartup");
     if (startup == nullptr || startup(MAKEWORD(1, 1), &wsa) != 0) {
-        ::MessageBoxA(nullptr, "Windows sockets initialization failed.", kAppCaption, MB_OK);
+        if (!silent) ::MessageBoxA(nullptr, "Windows sockets initialization failed.", kAppCaption, MB_OK);
         return false;
     }
     m_socketsUp = true;
 
     // Rich-text controls need their library loaded before any page asks for
     // the class; a missing library only disables them.
-    if (LoadSystemLibrary("riched32.dll") == nullptr)
+    if (LoadSystemLibrary("riched32.dll") == nullptr && !silent)
         ::MessageBoxA(nullptr, "Can't load RICHTEXT library.", kAppCaption, MB_OK | MB_ICONEXCLAMATION);
 
     // Control hosting and picture loading go through OLE; the common controls

@@ -72,6 +72,11 @@ std::shared_ptr<RunJournal> OpenRunJournal(const std::string& path) {
                                         &AnsiToUtf16);
 }
 
+bool CommandLineIsSilent() {
+    const SetupCommandLine line = ParseSetupCommandLine(SkipProgramName(::GetCommandLineA()), &AbsolutePathProblem);
+    return line.requests.silent || line.requests.plan;
+}
+
 bool TakeCommandLine(SetupRun& run) {
     const std::string_view arguments = SkipProgramName(::GetCommandLineA());
     SetupCommandLine line = ParseSetupCommandLine(arguments, &AbsolutePathProblem);

@@ -14,6 +14,10 @@ namespace kq {
 // posted.
 bool TakeCommandLine(SetupRun& run);
 
+// True when the command line asks for a run without windows (/S or /PLAN),
+// for the messages that come before the run reads it.
+bool CommandLineIsSilent();
+
 // The log on `path` ("" for standard output, where a plan goes without
 // "/LOG="); an inactive journal when the file cannot be created.
 std::shared_ptr<RunJournal> OpenRunJournal(const std::string& path);
