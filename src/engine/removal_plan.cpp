@@ -44,16 +44,6 @@ std::string PathKey(std::string_view path) {
 
 // CON, NUL, COM1 and the like name a device in any folder, with any
 // extension.
-bool IsDeviceName(std::string_view part) {
-    std::string base;
-    for (char c : part.substr(0, part.find('.'))) base += Upper(c);
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
-        return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-           base[3] <= '9';
-}
-
 bool StartsWithFolder(const std::string& pathKey, const std::string& folderKey) {
     if (folderKey.empty()) return false;
     return pathKey.size() > folderKey.size() && pathKey.compare(0, folderKey.size(), folderKey) == 0 &&

@@ -5,10 +5,7 @@
 #include "base/text.h"
 
 namespace kq {
-namespace {
 
-// Windows opens a device instead of a file for these names in any folder,
-// whatever extension follows them ("nul.txt" is NUL).
 bool IsDeviceName(std::string_view name) {
     std::string_view base = name.substr(0, name.find('.'));
     while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
@@ -23,8 +20,6 @@ bool IsDeviceName(std::string_view name) {
     unsigned char digit = static_cast<unsigned char>(base[3]);
     return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
-
-}  // namespace
 
 std::string_view LastPathComponent(std::string_view stored) {
     size_t cut = stored.find_last_of("\\/:");

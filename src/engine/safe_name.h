@@ -14,6 +14,10 @@ constexpr size_t kMaxLeafNameLength = 255;
 // absolute path and every ".." climb are cut off with the folders before them.
 std::string_view LastPathComponent(std::string_view stored);
 
+// True when Windows opens a device instead of a file for `name` (one path
+// component) in any folder, whatever extension follows it ("nul.txt" is NUL).
+bool IsDeviceName(std::string_view name);
+
 // True when `name` (one component, no separators) may be created as a file:
 // not empty, not only dots and spaces (Windows strips those, leaving "" or
 // the folder itself), no control characters or the characters < > " | ? *,
