@@ -116,10 +116,12 @@ struct RecordRemovalReport {
 RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, const RemovalScope& scope,
                                    RecordMachine& machine);
 
-// After the file step: each DLL or OCX setup wrote, kept or replaced outside
-// the product's own folders (install and maintenance folder) gets one more count in SharedDLLs (a file that was
-// there without a count is first counted once for its earlier owner), and a
-// SHARED entry.
+// After the file step: each file (shortcuts aside) setup wrote, kept or
+// replaced outside the product's own folders (install and maintenance
+// folder) - whatever its kind, since other products may use anything in a
+// shared folder - gets one more count in SharedDLLs (a file that was there
+// without a count is first counted once for its earlier owner), and a SHARED
+// entry.
 void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& ownFolders, RecordMachine& machine);
 
 // True when `path` is `folder` or inside it (compared without regard to
