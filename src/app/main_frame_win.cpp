@@ -14,7 +14,9 @@
 #include "engine/cabinet_win.h"
 #include "layout/dialogs_win.h"
 #include "layout/page_win.h"
+#include "run/eligibility.h"
 #include "run/folders_win.h"
+#include "run/other_programs_win.h"
 #include "wizard/wizard_flow.h"
 #include "wizard/wizard_win.h"
 
@@ -196,7 +198,7 @@ bool CMainFrame::RunLanguageStage() {
 int CMainFrame::ContinueStartup() {
     ShowSplash();
     if (!CheckSystemRequirements()) return QuitStartup(kExitFailed);
-    if (!CheckEligibility()) return QuitStartup();
+    if (!CheckEligibility()) return QuitStartup(kExitFailed);
     EvaluateConditions();
     HandlePreviousInstallation();
     if (!LoadPageList()) return QuitStartup(kExitFailed);
@@ -234,18 +236,37 @@ bool CMainFrame::CheckSystemRequirements() {
     CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, RequirementMessage(failed, language, expand));
     return false;
 }
-bool CMainFrame::CheckEligibility() { return true; }
+bool CMainFrame::CheckEligibility() {
+    ProfileFile script(m_run.Paths().setupScriptPath.c_str());
+    if (!LacksRequiredRights(Script(script), m_run.Folders().programFiles)) return true;
+    // A silent run has nobody to read it; its exit code says it failed.
+    if (m_run.Modes().silent == SilentMode::kOff) {
+        ProfileFile language(m_run.Paths().languageFile.c_str());
+        auto expand = [this](const std::string& text) { return m_run.Expand(text); };
+        CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, expand(kAdminRightsMessage));
+    }
+    return false;
+}
 void CMainFrame::EvaluateConditions() {
     m_run.Conditions().Load(ProfileFile(m_run.Paths().setupScriptPath.c_str()));
 }
-void CMainFrame::HandlePreviousInstallation() {}
+void CMainFrame::HandlePreviousInstallation() {
+    ProfileFile script(m_run.Paths().setupScriptPath.c_str());
+    const PreviousInstallPlan plan = PlanPreviousInstallation(
+        Script(script), &ReadRegistryString, [this](const std::string& text) { return m_run.Expand(text); });
+    // The start-up goes on only once the earlier version is gone.
+    if (plan.removeEarlier) StartProgram(plan.runner, plan.arguments, true);
+    if (!plan.folder.empty()) m_run.SetInstallFolder(plan.folder);
+}
 bool CMainFrame::LoadPageList() {
     const std::string problem = m_wizard->LoadPages();
     if (problem.empty()) return true;
     TellFailure(problem);
     return false;
 }
-void CMainFrame::LoadFileActions() {}
+void CMainFrame::LoadFileActions() {
+    m_wizard->LoadFileActions();
+}
 void CMainFrame::LoadSetupTypes() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.Features() = LoadFeatureTable(Script(profile));
@@ -301,6 +322,7 @@ void CMainFrame::LoadVariables() {
 void CMainFrame::CheckMergeModules() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     if (Script(profile).Total("MERGEMODULES") != 0) m_run.Modes().mergeModulesPending = true;
+    m_wizard->SetMergeModuleTimerWindow(m_hWnd);
 }
 
 void CMainFrame::OpenFirstPage() {
@@ -324,6 +346,7 @@ void CMainFrame::OnTimer(UINT_PTR id) {
         break;
     case kTimerMergeModules:
         ::KillTimer(m_hWnd, id);
+        m_wizard->RunMergeModules();
         break;
     }
 }

@@ -55,15 +55,19 @@ void CInstallEngine::Start(MessageFilter filter) {
                                       m_snapshot.folders.source.c_str(), m_snapshot.diskImage);
     m_maintenanceFolder = Expand("<WindowsFolder>\\Installer\\<ProductCode>\\");
     m_log.SetPath(Expand("<WindowsFolder>\\Installer\\<ProductCode>\\uninstall.log"));
-    // Every run describes itself alone: a log that cannot be deleted ends the
-    // run before anything is changed, as it would mix two runs.
-    if (!m_log.RemoveLeftover()) {
+    m_recordPath = m_maintenanceFolder + kInstallRecordName;
+    // Every run describes itself alone: a log that cannot be set aside ends
+    // the run before anything is changed, as it would mix two runs. An
+    // earlier installation's log and record are kept aside, not deleted,
+    // until this run commits: a run that is undone leaves that product
+    // registered and removable.
+    if (!m_earlier.SetAside({m_log.Path(), m_recordPath}) || !m_log.RemoveLeftover()) {
         TellError(2, LeftoverLogMessage(m_log.Path()).c_str());
+        m_earlier.Restore();
         m_snapshot.signals->Abort();
         RemoveTemporaryFiles();
         return;
     }
-    m_recordPath = m_maintenanceFolder + kInstallRecordName;
     ::DeleteFileA(m_recordPath.c_str());
 
     DWORD id = 0;
@@ -76,7 +80,10 @@ void CInstallEngine::Start(MessageFilter filter) {
     }
     m_log.Close();
     const RunSignals& signals = *m_snapshot.signals;
-    if (!m_snapshot.preview && (signals.Aborted() || signals.CancelRequested())) RollBack();
+    const bool undone = signals.Aborted() || signals.CancelRequested();
+    if (!m_snapshot.preview && undone) RollBack();
+    if (m_snapshot.preview || undone) m_earlier.Restore();
+    else m_earlier.Discard();
     m_reporter.SetProgressPosition(m_files.Total());
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/earlier_registration_win.h"
 #include "engine/file_list.h"
 #include "engine/install_record.h"
 #include "engine/install_reporter.h"
@@ -68,6 +69,7 @@ private:
     std::string m_refusal;  // why the file list was refused, when it was
     InstallRecord m_record;
     std::string m_recordPath;
+    CEarlierRegistration m_earlier;  // an earlier run's log and record, kept until this one commits
 };
 
 // "Error Number: %i\r\nMessage: %s" in a message box.

@@ -243,6 +243,96 @@ TEST_F(RemovalTest, ASecondRunFinishesWhatALockedFileStopped) {
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
 }
 
+// A repair over the installed product that fails (its service question is
+// answered with Cancel) is rolled back without taking the earlier
+// installation's registration along: its log, record and Uninstall key stay,
+// and the product can still be removed.
+TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    Install(package);
+    ASSERT_FALSE(HasFailure());
+    const fs::path maintenance = Session().DriveC() / "windows" / "Installer" / kProductCode;
+    const std::string log = ReadFile(maintenance / "uninstall.log");
+    const std::string record = ReadFile(maintenance / "uninstall.kqr");
+    ASSERT_FALSE(log.empty());
+    ASSERT_FALSE(record.empty());
+
+    // The service now runs another program: the second run cannot install
+    // its own and is cancelled.
+    ProcessResult moved = Session().Run("sc", {"config", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"});
+    ASSERT_EQ(moved.exitCode, 0) << moved.output << moved.errors;
+    Install(package, "Cancel");
+    ASSERT_FALSE(HasFailure());
+
+    EXPECT_TRUE(UninstallKeyExists());
+    EXPECT_EQ(ReadFile(maintenance / "uninstall.log"), log);
+    EXPECT_EQ(ReadFile(maintenance / "uninstall.kqr"), record);
+    EXPECT_FALSE(fs::exists(maintenance / "uninstall.log.earlier"));
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(fs::exists(Session().HostPath(std::string(kInstallDir) + "bin\\notes.exe")));
+}
+
+// The installation mode of a second package of the same product: "Upgrade"
+// with "Auto-Detect" installs into the earlier installation's folder, not
+// its own default; "New Installation" with removal first runs the
+// maintenance runner with "/S" and the product code and waits for it, so
+// the earlier folder is gone and the product is registered in the new one.
+TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
+    const std::string defaultFolder = "<ProgramFilesFolder>\\Northwind Notes";
+    fs::path first = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    // The earlier installation chose a folder of its own.
+    auto rebuild = [&](const std::string& appInfo) {
+        fs::path authoring = Session().ScratchDir() / "authoring";
+        std::string script = ReadFile(authoring / "setup.inf");
+        size_t at = script.find("a4=" + defaultFolder + "\n");
+        ASSERT_NE(at, std::string::npos);
+        script.replace(at, 3 + defaultFolder.size() + 1, appInfo);
+        WriteFile(authoring / "setup.inf", script);
+        fs::remove_all(Session().DriveC() / "pkg");
+        ProcessResult built = BuildPackage(authoring, Session().DriveC() / "pkg", "cab",
+                                           {"--support", WinBuildFile("tools/kqexec/kqexec.exe").string()});
+        ASSERT_EQ(built.exitCode, 0) << built.output << built.errors;
+        // The next rebuild starts from the default folder again.
+        script = ReadFile(authoring / "setup.inf");
+        script.replace(script.find(appInfo), appInfo.size(), "a4=" + defaultFolder + "\n");
+        WriteFile(authoring / "setup.inf", script);
+    };
+    rebuild("a4=C:\\Earlier\\Notes\n");
+    ASSERT_FALSE(HasFailure());
+    Install(first);
+    ASSERT_FALSE(HasFailure());
+    const fs::path earlier = Session().DriveC() / "Earlier" / "Notes";
+    ASSERT_TRUE(fs::exists(earlier / "bin" / "notes.exe"));
+
+    rebuild("a4=" + defaultFolder + "\na26=Upgrade\na27=Auto-Detect\n");
+    ASSERT_FALSE(HasFailure());
+    fs::remove(earlier / "readme.txt");
+    Install(first);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_TRUE(fs::exists(earlier / "readme.txt")) << "the upgrade did not go into the earlier folder";
+    EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
+    EXPECT_EQ(Session().RegQuery(kUninstallKey, "LastInstallationPath").value_or(""), "C:\\Earlier\\Notes\\");
+
+    rebuild("a4=" + defaultFolder + "\na26=New Installation\na29=Yes\n");
+    ASSERT_FALSE(HasFailure());
+    Install(first);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_FALSE(fs::exists(earlier / "bin" / "notes.exe")) << "the earlier version was not removed";
+    EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "bin\\notes.exe")));
+    EXPECT_EQ(Session().RegQuery(kUninstallKey, "LastInstallationPath").value_or(""), kInstallDir);
+    // Registered by the new run alone: its removal leaves nothing behind.
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
+}
+
 // Hand-made records that name what is not the product's: removal touches
 // none of it.
 TEST_F(RemovalTest, HostileRecordsChangeNothingOutsideTheProduct) {
