@@ -46,8 +46,8 @@ void StartProgram(const std::string& program, const std::string& arguments, bool
     ::CloseHandle(process);
 }
 
-void RunAndPump(const std::string& commandLine, MessageFilter filter) {
-    HANDLE process = Launch(nullptr, commandLine);
+void RunAndPump(const std::string& program, const std::string& commandLine, MessageFilter filter) {
+    HANDLE process = Launch(program.empty() ? nullptr : program.c_str(), commandLine);
     if (process == nullptr) return;
     PumpWait(process, INFINITE, filter);
     ::CloseHandle(process);

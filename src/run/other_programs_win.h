@@ -15,9 +15,11 @@ namespace kq {
 // ended. A program that cannot be started is passed over.
 void StartProgram(const std::string& program, const std::string& arguments, bool wait);
 
-// Runs `commandLine` and waits for it, dispatching the window messages that
-// arrive meanwhile (the page on screen keeps painting).
-void RunAndPump(const std::string& commandLine, MessageFilter filter = nullptr);
+// Runs `program` (none: the first word of `commandLine`) with `commandLine`
+// and waits for it, dispatching the window messages that arrive meanwhile:
+// the page on screen keeps painting, and other programs asking it for its
+// windows' texts get their answer instead of hanging.
+void RunAndPump(const std::string& program, const std::string& commandLine, MessageFilter filter = nullptr);
 
 // Calls `function` (__stdcall int(char*)) of the library at `path` with a
 // 256-byte buffer holding `installFolder`. The library is loaded by its full

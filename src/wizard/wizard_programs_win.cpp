@@ -108,9 +108,11 @@ void CWizard::RunMergeModules() {
     context.fileExists = [](const std::string& path) { return FileExists(path); };
     context.expand = [this](const std::string& text) { return m_run.Expand(text); };
 
+    // The page stays up and answers while each program runs (the author's
+    // installers may take minutes); nothing on it can navigate meanwhile.
     for (const MergeModuleRun& run : PlanMergeModules(items, context)) {
-        if (run.systemInstaller) RunAndPump(run.program, &CPage::PreTranslate);
-        else StartProgram(run.program, run.arguments, true);
+        if (run.systemInstaller) RunAndPump(std::string(), run.program, &CPage::PreTranslate);
+        else RunAndPump(run.program, run.arguments, &CPage::PreTranslate);
     }
     EndMergeModuleStage();
     Next();

@@ -120,7 +120,8 @@ TEST_F(OtherProgramsTest, FileActionsAndMergeModulesRunAtTheirMoments) {
     // page up and the working folder still there; setup waits for it.
     ProcessResult click = Session().Driver({"click", "--title", kTitle, "--exact", "--text", "Install"});
     ASSERT_EQ(click.exitCode, 0) << click.errors;
-    std::optional<WindowInfo> probe = Session().WaitWindow({"--title", "MergeProbe", "--exact"}, Millis(60000));
+    std::optional<WindowInfo> probe;
+    WaitUntil(Millis(60000), [&] { return (probe = Session().WaitWindow({"--title", "MergeProbe", "--exact"}, Millis(5000))).has_value(); });
     ASSERT_TRUE(probe) << "the merge-module program did not run; on the screen:\n" << Session().Driver({"list"}).output;
     EXPECT_TRUE(Page(kMergePage, Millis(5000))) << "the merge-module page is not up";
     EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "readme.txt")));
