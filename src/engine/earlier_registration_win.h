@@ -21,6 +21,9 @@ public:
     void Restore();
     // The run committed: the earlier files are no longer needed.
     void Discard();
+    // An earlier installation's files are kept aside: its registration (the
+    // Uninstall key, the maintenance folder) is not this run's to remove.
+    bool HasEarlier() const { return !m_paths.empty(); }
 
 private:
     std::vector<std::string> m_paths;  // the ones that were set aside

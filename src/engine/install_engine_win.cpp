@@ -99,6 +99,9 @@ void CInstallEngine::RollBack() {
     // Every entry is this run's own: any local drive is in reach.
     for (char drive = 'A'; drive <= 'Z'; ++drive) scope.folders.push_back(std::string(1, drive) + ":\\");
     scope.rollback = true;
+    // Over an earlier installation the registration stays that product's:
+    // the values this run changed in it come back from the record.
+    scope.removeRegistration = !m_earlier.HasEarlier();
     CWinRecordMachine machine;
     RemoveRecorded(m_record.Entries(), scope, machine);
     m_record.Clear();

@@ -115,8 +115,8 @@ protected:
     fs::path SystemFolder() { return Session().DriveC() / "windows" / "system32"; }
 
     // Setup runs without questions and ends by itself; `answer` answers a
-    // service question when one comes.
-    void Install(const fs::path& package, const char* answer = nullptr) {
+    // service question when one comes. Its exit code, -1 when it did not end.
+    int Install(const fs::path& package, const char* answer = nullptr) {
         int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
         bool ended = WaitUntil(Millis(90000), [&] {
             if (!Session().IsRunning(setup)) return true;
@@ -127,7 +127,8 @@ protected:
             }
             return false;
         });
-        ASSERT_TRUE(ended) << "setup.exe did not end";
+        EXPECT_TRUE(ended) << "setup.exe did not end";
+        return ended ? Session().Wait(Millis(5000), setup).exitCode : -1;
     }
 
     // kqexec.exe with `arguments`, through a batch file; its exit code.
@@ -262,9 +263,12 @@ TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
 
     // The service now runs another program: the second run cannot install
     // its own and is cancelled.
-    ProcessResult moved = Session().Run("sc", {"config", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"});
-    ASSERT_EQ(moved.exitCode, 0) << moved.output << moved.errors;
-    Install(package, "Cancel");
+    for (std::vector<std::string> args : {std::vector<std::string>{"delete", "NorthwindLegacy"},
+                                          {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"}}) {
+        ProcessResult changed = Session().Run("sc", args);
+        ASSERT_EQ(changed.exitCode, 0) << changed.output << changed.errors;
+    }
+    EXPECT_EQ(Install(package, "Cancel"), 3);
     ASSERT_FALSE(HasFailure());
 
     EXPECT_TRUE(UninstallKeyExists());
@@ -306,7 +310,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
     };
     rebuild("a4=C:\\Earlier\\Notes\n");
     ASSERT_FALSE(HasFailure());
-    Install(first);
+    ASSERT_EQ(Install(first), 0);
     ASSERT_FALSE(HasFailure());
     const fs::path earlier = Session().DriveC() / "Earlier" / "Notes";
     ASSERT_TRUE(fs::exists(earlier / "bin" / "notes.exe"));
@@ -314,7 +318,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
     rebuild("a4=" + defaultFolder + "\na26=Upgrade\na27=Auto-Detect\n");
     ASSERT_FALSE(HasFailure());
     fs::remove(earlier / "readme.txt");
-    Install(first);
+    ASSERT_EQ(Install(first), 0);
     ASSERT_FALSE(HasFailure());
     EXPECT_TRUE(fs::exists(earlier / "readme.txt")) << "the upgrade did not go into the earlier folder";
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
@@ -322,7 +326,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
 
     rebuild("a4=" + defaultFolder + "\na26=New Installation\na29=Yes\n");
     ASSERT_FALSE(HasFailure());
-    Install(first);
+    ASSERT_EQ(Install(first), 0);
     ASSERT_FALSE(HasFailure());
     EXPECT_FALSE(fs::exists(earlier / "bin" / "notes.exe")) << "the earlier version was not removed";
     EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "bin\\notes.exe")));
