@@ -5,8 +5,6 @@
 namespace kq {
 namespace {
 
-std::string AsideName(const std::string& path) { return path + ".earlier"; }
-
 bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
@@ -14,7 +12,7 @@ bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str())
 bool CEarlierRegistration::SetAside(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         if (!Exists(path)) continue;
-        if (!::MoveFileExA(path.c_str(), AsideName(path).c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+        if (!::MoveFileExA(path.c_str(), CEarlierRegistration::AsideName(path).c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
         m_paths.push_back(path);
     }
     return true;
@@ -23,13 +21,13 @@ bool CEarlierRegistration::SetAside(const std::vector<std::string>& paths) {
 void CEarlierRegistration::Restore() {
     for (const std::string& path : m_paths) {
         ::DeleteFileA(path.c_str());
-        ::MoveFileExA(AsideName(path).c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+        ::MoveFileExA(CEarlierRegistration::AsideName(path).c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
     }
     m_paths.clear();
 }
 
 void CEarlierRegistration::Discard() {
-    for (const std::string& path : m_paths) ::DeleteFileA(AsideName(path).c_str());
+    for (const std::string& path : m_paths) ::DeleteFileA(CEarlierRegistration::AsideName(path).c_str());
     m_paths.clear();
 }
 

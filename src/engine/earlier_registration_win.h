@@ -24,6 +24,8 @@ public:
     // An earlier installation's files are kept aside: its registration (the
     // Uninstall key, the maintenance folder) is not this run's to remove.
     bool HasEarlier() const { return !m_paths.empty(); }
+    // Where `path` is kept aside.
+    static std::string AsideName(const std::string& path) { return path + ".earlier"; }
 
 private:
     std::vector<std::string> m_paths;  // the ones that were set aside

@@ -11,6 +11,7 @@
 #include "engine/file_step_win.h"
 #include "engine/install_recorders.h"
 #include "engine/record_machine_win.h"
+#include "engine/record_inheritance.h"
 #include "engine/record_removal.h"
 #include "engine/services_win.h"
 #include "engine/shortcuts_win.h"
@@ -82,13 +83,26 @@ void CInstallEngine::Start(MessageFilter filter) {
     const RunSignals& signals = *m_snapshot.signals;
     const bool undone = signals.Aborted() || signals.CancelRequested();
     if (!m_snapshot.preview && undone) RollBack();
-    if (m_snapshot.preview || undone) m_earlier.Restore();
-    else m_earlier.Discard();
+    if (m_snapshot.preview || undone) {
+        m_earlier.Restore();
+    } else {
+        TakeOverEarlierRecord();
+        m_earlier.Discard();
+    }
     m_reporter.SetProgressPosition(m_files.Total());
 }
 
 void CInstallEngine::SaveRecord() {
     if (!m_snapshot.preview) WriteWholeFile(m_recordPath, m_record.Text());
+}
+
+void CInstallEngine::TakeOverEarlierRecord() {
+    if (!m_earlier.HasEarlier()) return;
+    std::string text;
+    if (!ReadWholeFile(CEarlierRegistration::AsideName(m_recordPath), text)) return;
+    const ParsedRecord earlier = ParseRecord(text);
+    if (!earlier.valid) return;
+    WriteWholeFile(m_recordPath, FormatRecord(InheritEarlierRecord(earlier.entries, m_record.Entries())));
 }
 
 void CInstallEngine::RollBack() {

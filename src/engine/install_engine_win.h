@@ -53,6 +53,9 @@ private:
     // each step; a cancelled or failed run is undone from it at once.
     void SaveRecord();
     void RollBack();
+    // After a run that committed over an earlier installation: the record
+    // keeps what the earlier one knew (record_inheritance.h).
+    void TakeOverEarlierRecord();
 
     std::string Expand(const std::string& text) const;
     // The error message box, unless the run is silent.
