@@ -54,12 +54,24 @@ protected:
         WineTest::SetUp();
     }
 
-    fs::path MakePackage() {
+    fs::path MakePackage(bool silent = false) {
         fs::path authoring = Session().ScratchDir() / "authoring";
         fs::create_directories(authoring);
         fs::copy(AuthoringDir("wizard"), authoring, fs::copy_options::recursive);
         fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
-        WriteFile(authoring / "setup.inf", ReadFile(authoring / "setup.inf") + kActions);
+        std::string script = ReadFile(authoring / "setup.inf") + kActions;
+        if (silent) {
+            const size_t at = script.find("[BUILDING]\n2=No\n");
+            EXPECT_NE(at, std::string::npos);
+            if (at != std::string::npos) script.replace(at, 16, "[BUILDING]\n2=Yes\n");
+            // No launch offers and no restart question: nobody is there for them.
+            for (const char* key : {"CT9=", "CT12=", "CT14="}) {
+                const size_t line = script.find(std::string("\n") + key + "Yes\n");
+                EXPECT_NE(line, std::string::npos) << key;
+                if (line != std::string::npos) script.replace(line + 1 + std::string(key).size(), 3, "No");
+            }
+        }
+        WriteFile(authoring / "setup.inf", script);
         fs::path out = Session().DriveC() / "pkg";
         ProcessResult built = BuildPackage(authoring, out);
         EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
@@ -145,6 +157,21 @@ TEST_F(OtherProgramsTest, FileActionsAndMergeModulesRunAtTheirMoments) {
         return false;
     });
     EXPECT_EQ(Session().Wait(Millis(10000), setup).exitCode, 0);
+}
+
+// A silent run has nobody to watch the merge-module page: the stage does
+// not run (the probe would wait for a click), yet the working folder goes;
+// the file actions of the moments the run passes still run.
+TEST_F(OtherProgramsTest, ASilentRunSkipsTheMergeModulesAndLeavesNoWorkingFolder) {
+    fs::path package = MakePackage(true);
+    ASSERT_FALSE(HasFailure());
+    int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+    ProcessResult ended = Session().Wait(Millis(90000), setup);
+    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_EQ(ended.exitCode, 0);
+    EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "readme.txt")));
+    EXPECT_EQ(ReadFile(Session().DriveC() / "tools" / "actions.txt"), "finish\r\n");
+    EXPECT_TRUE(WorkFolders().empty()) << WorkFolders().front();
 }
 
 }  // namespace
