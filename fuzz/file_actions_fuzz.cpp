@@ -55,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (table.RunFor(moment, machine) != machine.calls - before) std::abort();
         }
     }
-    // Every "once" item has been due, so every one is marked done.
+    // Every "once" item with a moment has been due, so each is marked done.
     for (int i = 0; i < table.Count(); ++i) {
-        if (table.At(i).once && !table.At(i).done) std::abort();
+        if (table.At(i).once && !table.At(i).moment.empty() && !table.At(i).done) std::abort();
     }
 
     const std::vector<kq::MergeModuleItem> items = kq::LoadMergeModules(script);
