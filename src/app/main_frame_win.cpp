@@ -19,7 +19,9 @@
 #include "presentation/billboards_win.h"
 #include "presentation/presentation_rules.h"
 #include "presentation/splash_win.h"
+#include "run/eligibility.h"
 #include "run/folders_win.h"
+#include "run/other_programs_win.h"
 #include "wizard/languages_win.h"
 #include "wizard/wizard_flow.h"
 #include "wizard/wizard_win.h"
@@ -233,7 +235,7 @@ bool CMainFrame::RunLanguageStage() {
 int CMainFrame::ContinueStartup() {
     ShowSplash();
     if (!CheckSystemRequirements()) return QuitStartup(kExitRequirements);
-    if (!CheckEligibility()) return QuitStartup();
+    if (!CheckEligibility()) return QuitStartup(kExitRequirements);
     EvaluateConditions();
     HandlePreviousInstallation();
     if (!LoadPageList()) return QuitStartup(kExitDamaged);
@@ -284,18 +286,39 @@ bool CMainFrame::CheckSystemRequirements() {
     if (m_run.Modes().silent == SilentMode::kOff) CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, message);
     return false;
 }
-bool CMainFrame::CheckEligibility() { return true; }
+bool CMainFrame::CheckEligibility() {
+    ProfileFile script(m_run.Paths().setupScriptPath.c_str());
+    if (!LacksRequiredRights(Script(script), m_run.Folders().programFiles)) return true;
+    // A silent run has nobody to read it; its exit code says it failed.
+    auto expand = [this](const std::string& text) { return m_run.Expand(text); };
+    const std::string message = expand(kAdminRightsMessage);
+    m_run.Journal().Message(message);
+    if (m_run.Modes().silent == SilentMode::kOff) {
+        CRunTimeTexts language(m_run.Paths());
+        CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, message);
+    }
+    return false;
+}
 void CMainFrame::EvaluateConditions() {
     m_run.Conditions().Load(ProfileFile(m_run.Paths().setupScriptPath.c_str()));
 }
-void CMainFrame::HandlePreviousInstallation() {}
+void CMainFrame::HandlePreviousInstallation() {
+    ProfileFile script(m_run.Paths().setupScriptPath.c_str());
+    const PreviousInstallPlan plan = PlanPreviousInstallation(
+        Script(script), &ReadRegistryString, [this](const std::string& text) { return m_run.Expand(text); });
+    // The start-up goes on only once the earlier version is gone.
+    if (plan.removeEarlier) StartProgram(plan.runner, plan.arguments, true);
+    if (!plan.folder.empty()) m_run.SetInstallFolder(plan.folder);
+}
 bool CMainFrame::LoadPageList() {
     const std::string problem = m_wizard->LoadPages();
     if (problem.empty()) return true;
     TellFailure(problem);
     return false;
 }
-void CMainFrame::LoadFileActions() {}
+void CMainFrame::LoadFileActions() {
+    m_wizard->LoadFileActions();
+}
 void CMainFrame::LoadSetupTypes() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.Features() = LoadFeatureTable(Script(profile));
@@ -370,6 +393,7 @@ void CMainFrame::LoadVariables() {
 void CMainFrame::CheckMergeModules() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     if (Script(profile).Total("MERGEMODULES") != 0) m_run.Modes().mergeModulesPending = true;
+    m_wizard->SetMergeModuleTimerWindow(m_hWnd);
 }
 
 void CMainFrame::OpenFirstPage() {
@@ -393,6 +417,7 @@ void CMainFrame::OnTimer(UINT_PTR id) {
         break;
     case kTimerMergeModules:
         ::KillTimer(m_hWnd, id);
+        m_wizard->RunMergeModules();
         break;
     }
 }

@@ -13,6 +13,7 @@
 #include "engine/install_recorders.h"
 #include "engine/plan_machines.h"
 #include "engine/record_machine_win.h"
+#include "engine/record_inheritance.h"
 #include "engine/record_removal.h"
 #include "engine/services_win.h"
 #include "engine/shortcuts_win.h"
@@ -78,15 +79,19 @@ void CInstallEngine::Start(MessageFilter filter) {
         return;
     }
     m_log.SetPath(Expand("<WindowsFolder>\\Installer\\<ProductCode>\\uninstall.log"));
-    // Every run describes itself alone: a log that cannot be deleted ends the
-    // run before anything is changed, as it would mix two runs.
-    if (!m_log.RemoveLeftover()) {
+    m_recordPath = m_maintenanceFolder + kInstallRecordName;
+    // Every run describes itself alone: a log that cannot be set aside ends
+    // the run before anything is changed, as it would mix two runs. An
+    // earlier installation's log and record are kept aside, not deleted,
+    // until this run commits: a run that is undone leaves that product
+    // registered and removable.
+    if (!m_earlier.SetAside({m_log.Path(), m_recordPath}) || !m_log.RemoveLeftover()) {
         TellError(2, LeftoverLogMessage(m_log.Path()).c_str());
+        m_earlier.Restore();
         m_snapshot.signals->Abort();
         RemoveTemporaryFiles();
         return;
     }
-    m_recordPath = m_maintenanceFolder + kInstallRecordName;
     ::DeleteFileA(m_recordPath.c_str());
     StartWorker(filter);
 }
@@ -102,12 +107,28 @@ void CInstallEngine::StartWorker(MessageFilter filter) {
     }
     m_log.Close();
     const RunSignals& signals = *m_snapshot.signals;
-    if (!m_snapshot.preview && !m_snapshot.plan && (signals.Aborted() || signals.CancelRequested())) RollBack();
+    const bool undone = signals.Aborted() || signals.CancelRequested();
+    if (!m_snapshot.preview && !m_snapshot.plan && undone) RollBack();
+    if (m_snapshot.preview || m_snapshot.plan || undone) {
+        m_earlier.Restore();
+    } else {
+        TakeOverEarlierRecord();
+        m_earlier.Discard();
+    }
     m_reporter.SetProgressPosition(m_files.Total());
 }
 
 void CInstallEngine::SaveRecord() {
     if (!m_snapshot.preview && !m_snapshot.plan) WriteWholeFile(m_recordPath, m_record.Text());
+}
+
+void CInstallEngine::TakeOverEarlierRecord() {
+    if (!m_earlier.HasEarlier()) return;
+    std::string text;
+    if (!ReadWholeFile(CEarlierRegistration::AsideName(m_recordPath), text)) return;
+    const ParsedRecord earlier = ParseRecord(text);
+    if (!earlier.valid) return;
+    WriteWholeFile(m_recordPath, FormatRecord(InheritEarlierRecord(earlier.entries, m_record.Entries())));
 }
 
 void CInstallEngine::RollBack() {
@@ -118,6 +139,9 @@ void CInstallEngine::RollBack() {
     // Every entry is this run's own: any local drive is in reach.
     for (char drive = 'A'; drive <= 'Z'; ++drive) scope.folders.push_back(std::string(1, drive) + ":\\");
     scope.rollback = true;
+    // Over an earlier installation the registration stays that product's:
+    // the values this run changed in it come back from the record.
+    scope.removeRegistration = !m_earlier.HasEarlier();
     CWinRecordMachine machine;
     RemoveRecorded(m_record.Entries(), scope, machine);
     m_record.Clear();

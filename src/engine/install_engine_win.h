@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/earlier_registration_win.h"
 #include "engine/file_list.h"
 #include "engine/install_record.h"
 #include "engine/install_reporter.h"
@@ -54,6 +55,9 @@ private:
     // each step; a cancelled or failed run is undone from it at once.
     void SaveRecord();
     void RollBack();
+    // After a run that committed over an earlier installation: the record
+    // keeps what the earlier one knew (record_inheritance.h).
+    void TakeOverEarlierRecord();
 
     std::string Expand(const std::string& text) const;
     // The error message box, unless the run is silent.
@@ -70,6 +74,7 @@ private:
     std::string m_refusal;  // why the file list was refused, when it was
     InstallRecord m_record;
     std::string m_recordPath;
+    CEarlierRegistration m_earlier;  // an earlier run's log and record, kept until this one commits
 };
 
 // "Error Number: %i\r\nMessage: %s" in a message box.

@@ -5,8 +5,10 @@
 // no header. Values are written as they are, never quoted or escaped; a
 // value may contain '=' (only the first one separates). Lines are only
 // appended, in the order the install steps run, and the same kind repeats.
-// The log is deleted at the start of every install run, so it describes
-// exactly one run; when it cannot be deleted nothing is added to it.
+// The log is deleted at the start of every install run (an earlier
+// installation's is first set aside until the run commits, see
+// earlier_registration_win.h), so it describes exactly one run; when it
+// cannot be deleted nothing is added to it.
 //
 // A line break inside a value would turn the rest of it into an entry of
 // its own (a value name ending in "\r\nFILE=C:\..." would have the

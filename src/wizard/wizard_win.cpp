@@ -186,6 +186,7 @@ void CWizard::SetUpPage(CPage& page) {
 }
 
 void CWizard::RunEnteringActions(const std::string& fileName) {
+    RunFileActions(fileName);
     CConditionActions actions(*this, m_run);
     m_run.Conditions().Fire(fileName, ConditionContext{[this](const std::string& t) { return m_run.Expand(t); },
                                                       &actions});
@@ -228,6 +229,7 @@ void CWizard::Next() {
 
 void CWizard::Back() {
     m_index = BackPageIndex(m_pages, m_index, m_run.Answers().setupType);
+    RunFileActions(m_pages.FileAt(m_index));
     OpenPage(m_pages.FileAt(m_index), m_index, m_pages.Count(), true);
 }
 
@@ -357,10 +359,7 @@ void CWizard::RunInstallation(CPage& progressPage) {
 void CWizard::ContinueAfterInstallation() {
     const AfterInstallStep step =
         DecideAfterInstall(m_cancelPending, m_run.Signals().Aborted(), m_run.Modes().silent);
-    // The merge-module page comes with the merge-module runner; until then
-    // the run ends as a normal one.
-    if (step != AfterInstallStep::kCompleteCancel && step != AfterInstallStep::kFinalPage)
-        m_run.Modes().mergeModulesPending = false;
+    if (StartMergeModules(step)) return;
     switch (step) {
     case AfterInstallStep::kCompleteCancel:
         CompletePendingCancel();

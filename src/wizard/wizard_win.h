@@ -9,8 +9,10 @@
 #include <string>
 
 #include "layout/page_win.h"
+#include "run/file_actions.h"
 #include "run/setup_run.h"
 #include "wizard/page_list.h"
+#include "wizard/wizard_flow.h"
 
 namespace kq {
 
@@ -44,6 +46,16 @@ public:
     void RunEnteringActions(const std::string& fileName);
     void CancelFromCondition();
 
+    // The author's file actions, read once at start-up; run by the entering
+    // actions of each page and at Finish.
+    void LoadFileActions();
+    void RunFileActions(const std::string& fileName);
+    // Merge modules: after the installation the merge-module page is shown
+    // and `frame`'s timer kMergeModuleTimer runs them (RunMergeModules).
+    static constexpr UINT_PTR kMergeModuleTimer = 2;
+    void SetMergeModuleTimerWindow(HWND frame) { m_mergeTimerWindow = frame; }
+    void RunMergeModules();
+
     // The user-interface thread is waiting for a worker (cabinet extraction,
     // installation): a confirmed cancel is recorded and carried out when the
     // work has ended, so no file is pulled from under the worker.
@@ -67,6 +79,10 @@ private:
 
     void RunInstallation(CPage& progressPage);
     void ContinueAfterInstallation();
+    // True when the merge-module page took over (RunMergeModules goes on);
+    // otherwise the pending stage is ended without running.
+    bool StartMergeModules(AfterInstallStep step);
+    void EndMergeModuleStage();
     void Cancel(CPage& page);
     void RemoveWorkFolder();
     bool AskQuestion(HWND owner, int mode, const std::string& message);
@@ -89,6 +105,8 @@ private:
     // License, readme, customer, destination, setup-type, custom-setup and
     // ready pages.
     std::unique_ptr<CStandardPages> m_standardPages;
+    FileActionTable m_fileActions;
+    HWND m_mergeTimerWindow = nullptr;
 };
 
 }  // namespace kq

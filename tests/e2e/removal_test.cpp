@@ -115,8 +115,8 @@ protected:
     fs::path SystemFolder() { return Session().DriveC() / "windows" / "system32"; }
 
     // Setup runs without questions and ends by itself; `answer` answers a
-    // service question when one comes.
-    void Install(const fs::path& package, const char* answer = nullptr) {
+    // service question when one comes. Its exit code, -1 when it did not end.
+    int Install(const fs::path& package, const char* answer = nullptr) {
         int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
         bool ended = WaitUntil(Millis(90000), [&] {
             if (!Session().IsRunning(setup)) return true;
@@ -127,7 +127,8 @@ protected:
             }
             return false;
         });
-        ASSERT_TRUE(ended) << "setup.exe did not end";
+        EXPECT_TRUE(ended) << "setup.exe did not end";
+        return ended ? Session().Wait(Millis(5000), setup).exitCode : -1;
     }
 
     // kqexec.exe with `arguments`, through a batch file; its exit code.
@@ -240,6 +241,99 @@ TEST_F(RemovalTest, ASecondRunFinishesWhatALockedFileStopped) {
     EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(Session().HostPath(program)));
+    EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
+}
+
+// A repair over the installed product that fails (its service question is
+// answered with Cancel) is rolled back without taking the earlier
+// installation's registration along: its log, record and Uninstall key stay,
+// and the product can still be removed.
+TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    Install(package);
+    ASSERT_FALSE(HasFailure());
+    const fs::path maintenance = Session().DriveC() / "windows" / "Installer" / kProductCode;
+    const std::string log = ReadFile(maintenance / "uninstall.log");
+    const std::string record = ReadFile(maintenance / "uninstall.kqr");
+    ASSERT_FALSE(log.empty());
+    ASSERT_FALSE(record.empty());
+
+    // The service now runs another program: the second run cannot install
+    // its own and is cancelled.
+    for (std::vector<std::string> args : {std::vector<std::string>{"delete", "NorthwindLegacy"},
+                                          {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"}}) {
+        ProcessResult changed = Session().Run("sc", args);
+        ASSERT_EQ(changed.exitCode, 0) << changed.output << changed.errors;
+    }
+    EXPECT_EQ(Install(package, "Cancel"), 3);
+    ASSERT_FALSE(HasFailure());
+
+    EXPECT_TRUE(UninstallKeyExists());
+    EXPECT_EQ(ReadFile(maintenance / "uninstall.log"), log);
+    EXPECT_EQ(ReadFile(maintenance / "uninstall.kqr"), record);
+    EXPECT_FALSE(fs::exists(maintenance / "uninstall.log.earlier"));
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(fs::exists(Session().HostPath(std::string(kInstallDir) + "bin\\notes.exe")));
+}
+
+// The installation mode of a second package of the same product: "Upgrade"
+// with "Auto-Detect" installs into the earlier installation's folder, not
+// its own default; "New Installation" with removal first runs the
+// maintenance runner with "/S" and the product code and waits for it, so
+// the earlier folder is gone and the product is registered in the new one.
+TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
+    const std::string defaultFolder = "<ProgramFilesFolder>\\Northwind Notes";
+    fs::path first = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    // The earlier installation chose a folder of its own.
+    auto rebuild = [&](const std::string& appInfo) {
+        fs::path authoring = Session().ScratchDir() / "authoring";
+        std::string script = ReadFile(authoring / "setup.inf");
+        size_t at = script.find("a4=" + defaultFolder + "\n");
+        ASSERT_NE(at, std::string::npos);
+        script.replace(at, 3 + defaultFolder.size() + 1, appInfo);
+        WriteFile(authoring / "setup.inf", script);
+        fs::remove_all(Session().DriveC() / "pkg");
+        ProcessResult built = BuildPackage(authoring, Session().DriveC() / "pkg", "cab",
+                                           {"--support", WinBuildFile("tools/kqexec/kqexec.exe").string()});
+        ASSERT_EQ(built.exitCode, 0) << built.output << built.errors;
+        // The next rebuild starts from the default folder again.
+        script = ReadFile(authoring / "setup.inf");
+        script.replace(script.find(appInfo), appInfo.size(), "a4=" + defaultFolder + "\n");
+        WriteFile(authoring / "setup.inf", script);
+    };
+    rebuild("a4=C:\\Earlier\\Notes\n");
+    ASSERT_FALSE(HasFailure());
+    ASSERT_EQ(Install(first), 0);
+    ASSERT_FALSE(HasFailure());
+    const fs::path earlier = Session().DriveC() / "Earlier" / "Notes";
+    ASSERT_TRUE(fs::exists(earlier / "bin" / "notes.exe"));
+
+    rebuild("a4=" + defaultFolder + "\na26=Upgrade\na27=Auto-Detect\n");
+    ASSERT_FALSE(HasFailure());
+    fs::remove(earlier / "readme.txt");
+    ASSERT_EQ(Install(first), 0);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_TRUE(fs::exists(earlier / "readme.txt")) << "the upgrade did not go into the earlier folder";
+    EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
+    EXPECT_EQ(Session().RegQuery(kUninstallKey, "LastInstallationPath").value_or(""), "C:\\Earlier\\Notes\\");
+
+    rebuild("a4=" + defaultFolder + "\na26=New Installation\na29=Yes\n");
+    ASSERT_FALSE(HasFailure());
+    ASSERT_EQ(Install(first), 0);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_FALSE(fs::exists(earlier / "bin" / "notes.exe")) << "the earlier version was not removed";
+    EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "bin\\notes.exe")));
+    EXPECT_EQ(Session().RegQuery(kUninstallKey, "LastInstallationPath").value_or(""), kInstallDir);
+    // Registered by the new run alone: its removal leaves nothing behind.
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
 }
 

@@ -1,0 +1,50 @@
+// Who may install the product and what happens to an earlier installation of
+// it: the administrator-rights check and the installation mode of APPINFO
+// ("New Installation", optionally removing the earlier version first, or
+// "Upgrade" into the earlier version's folder). Decisions only: the caller
+// reads the registry through the lookup it passes and carries the plan out.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "base/registry_path.h"
+#include "run/script.h"
+
+namespace kq {
+
+// Shown (placeholders expanded) when the rights are missing.
+constexpr char kAdminRightsMessage[] = "Sorry, you need administrator rights to install this software.";
+
+// "a7" is exactly "Yes" and the program-files folder could not be read from
+// the machine's registry (which a user without administrator rights cannot
+// open for full access): the run must not go on.
+bool LacksRequiredRights(const Script& script, const std::string& programFilesFolder);
+
+// A string value of the registry: root, key path, value name. "" when the
+// key or value is missing.
+using RegistryLookup = std::function<std::string(RegistryRoot, const std::string&, const std::string&)>;
+
+// What the start-up does about an earlier installation.
+struct PreviousInstallPlan {
+    // "New Installation" with "a29" "Yes" and the product registered: run
+    // `runner` with `arguments` and wait for it before going on.
+    bool removeEarlier = false;
+    std::string runner;
+    std::string arguments;
+    // "Upgrade" that found the earlier folder: the install folder becomes
+    // `folder` (trailing backslash). Empty: the folder stays as it is.
+    std::string folder;
+};
+
+// "a26" "New Installation": with "a29" "Yes", the maintenance runner
+// "<WindowsFolder>\kqexec.exe" with ` "/S" <ProductCode>`, both expanded,
+// when the product's Uninstall key has a DisplayName. "Upgrade" with "a27"
+// "Auto-Detect": the product's LastInstallationPath; otherwise the value
+// named by the full path "a28" (only HKEY_LOCAL_MACHINE and
+// HKEY_CURRENT_USER are read). An earlier folder that reads as empty leaves
+// the default folder in place (never a bare backslash, which would install
+// into the root of the current drive). Any other mode does nothing.
+PreviousInstallPlan PlanPreviousInstallation(const Script& script, const RegistryLookup& registry,
+                                             const std::function<std::string(const std::string&)>& expand);
+
+}  // namespace kq

@@ -1,0 +1,178 @@
+// The author's other programs as a user meets them under Wine: file actions
+// at page entry and at Finish (a "once" action across Back and Next, a DLL
+// function given the install folder), and a merge-module program that runs
+// after the installation while the merge-module page is up, after which no
+// working folder is left in the temporary folder.
+//
+// The package is tests/e2e/packages/wizard with the default theme of
+// sample/theme, with FILEACTION and MERGEMODULES sections added. The
+// programs are the harness's: append_line.exe (appends its words to a file),
+// action_probe.dll (writes down the folder it receives) and msgbox_probe.exe
+// (waits on a message box until the case presses OK).
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "package.h"
+#include "wine_session.h"
+
+namespace kq::e2e {
+namespace {
+
+constexpr char kTitle[] = "Wizard Test Product Setup";
+constexpr char kInstallDir[] = "C:\\Program Files\\Wizard Test Product\\";
+constexpr char kWelcome[] = "Welcome to the Wizard Test Product Setup Wizard";
+constexpr char kSetupType[] = "Please select a setup type.";
+constexpr char kReady[] = "The wizard is ready to begin installation.";
+constexpr char kMergePage[] = "Installing Additional Components";
+constexpr char kComplete[] = "Setup has installed Wizard Test Product successfully.";
+
+// Added to the wizard package's script. Every item admits every system
+// (program mask 127).
+constexpr char kActions[] =
+    "\n[FILEACTION]\nTOTAL=4\n"
+    // Once, and every time: entering the setup-type page twice runs the first once.
+    "B0=C:\\tools\\append_line.exe\nC0=C:\\tools\\actions.txt setuptype-once\nE0=Setup Type\nG0=Yes\nH0=Yes\nL0=127\n"
+    "B1=C:\\tools\\append_line.exe\nC1=C:\\tools\\actions.txt setuptype-each\nE1=Setup Type\nG1=No\nH1=Yes\nL1=127\n"
+    "B2=C:\\tools\\action_probe.dll\nC2=ReceiveFolder\nE2=Ready to Install\nL2=127\n"
+    "B3=C:\\tools\\append_line.exe\nC3=C:\\tools\\actions.txt finish\nE3=After Click Finish Button\nH3=Yes\nL3=127\n"
+    "\n[MERGEMODULES]\nTOTAL=1\n"
+    "C0=C:\\tools\\msgbox_probe.exe\nD0=msgbox_probe.exe --text MergeModuleRunning --caption MergeProbe\nE0=127\n"
+    "G0=No Condition\n";
+
+class OtherProgramsTest : public WineTest {
+protected:
+    void SetUp() override {
+        std::string problem = SetupProblem();
+        if (!problem.empty()) GTEST_SKIP() << problem;
+        for (const char* tool : {"tests/win/append_line.exe", "tests/win/action_probe.dll"}) {
+            if (!fs::exists(HarnessPaths::WinBuildDir() / tool)) GTEST_SKIP() << tool << " is not built";
+        }
+        WineTest::SetUp();
+    }
+
+    fs::path MakePackage(bool silent = false) {
+        fs::path authoring = Session().ScratchDir() / "authoring";
+        fs::create_directories(authoring);
+        fs::copy(AuthoringDir("wizard"), authoring, fs::copy_options::recursive);
+        fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
+        std::string script = ReadFile(authoring / "setup.inf") + kActions;
+        if (silent) {
+            const size_t at = script.find("[BUILDING]\n2=No\n");
+            EXPECT_NE(at, std::string::npos);
+            if (at != std::string::npos) script.replace(at, 16, "[BUILDING]\n2=Yes\n");
+            // No launch offers and no restart question: nobody is there for them.
+            for (const char* key : {"CT9=", "CT12=", "CT14="}) {
+                const size_t line = script.find(std::string("\n") + key + "Yes\n");
+                EXPECT_NE(line, std::string::npos) << key;
+                if (line != std::string::npos) script.replace(line + 1 + std::string(key).size(), 3, "No");
+            }
+        }
+        WriteFile(authoring / "setup.inf", script);
+        fs::path out = Session().DriveC() / "pkg";
+        ProcessResult built = BuildPackage(authoring, out);
+        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
+
+        fs::path tools = Session().DriveC() / "tools";
+        fs::create_directories(tools);
+        fs::copy_file(HarnessPaths::WinBuildDir() / "tests" / "win" / "append_line.exe", tools / "append_line.exe");
+        fs::copy_file(HarnessPaths::WinBuildDir() / "tests" / "win" / "action_probe.dll", tools / "action_probe.dll");
+        fs::copy_file(HarnessPaths::MsgboxProbe(), tools / "msgbox_probe.exe");
+        return out;
+    }
+
+    std::optional<WindowInfo> Page(const char* text, Millis timeout = Millis(30000)) {
+        return Session().WaitWindow({"--title", kTitle, "--exact", "--contains", text}, timeout);
+    }
+
+    // Presses `label` on the page showing `from` and waits for the page showing `to`.
+    bool Step(const char* from, const std::string& label, const char* to) {
+        if (!Page(from, Millis(15000))) {
+            ADD_FAILURE() << "not on the page with \"" << from << "\"; on the screen:\n" << Session().Driver({"list"}).output;
+            return false;
+        }
+        ProcessResult click = Session().Driver({"click", "--title", kTitle, "--exact", "--text", label});
+        EXPECT_EQ(click.exitCode, 0) << "cannot press " << label << ": " << click.errors;
+        if (Page(to)) return true;
+        ADD_FAILURE() << "no page with \"" << to << "\" after " << label << "; on the screen:\n"
+                      << Session().Driver({"list"}).output;
+        return false;
+    }
+
+    std::vector<fs::path> WorkFolders() {
+        std::vector<fs::path> found;
+        static const std::regex name("kq[0-9]{6}(_[0-9]+)?");
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
+            if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
+                found.push_back(entry.path());
+        return found;
+    }
+};
+
+TEST_F(OtherProgramsTest, FileActionsAndMergeModulesRunAtTheirMoments) {
+    fs::path package = MakePackage();
+    ASSERT_FALSE(HasFailure());
+    const fs::path actions = Session().DriveC() / "tools" / "actions.txt";
+    int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(150000));
+
+    ASSERT_TRUE(Page(kWelcome)) << "no welcome page; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(Step(kWelcome, "Next >", kSetupType));
+    ASSERT_TRUE(Step(kSetupType, "< Back", kWelcome));
+    ASSERT_TRUE(Step(kWelcome, "Next >", kSetupType));
+    EXPECT_EQ(ReadFile(actions), "setuptype-once\r\nsetuptype-each\r\nsetuptype-each\r\n");
+
+    ASSERT_TRUE(Step(kSetupType, "Next >", kReady));
+    EXPECT_EQ(ReadFile(Session().DriveC() / "tools" / "action_probe.txt"), kInstallDir);
+
+    // The merge-module program runs once the product is installed, with its
+    // page up and the working folder still there; setup waits for it.
+    ProcessResult click = Session().Driver({"click", "--title", kTitle, "--exact", "--text", "Install"});
+    ASSERT_EQ(click.exitCode, 0) << click.errors;
+    std::optional<WindowInfo> probe;
+    WaitUntil(Millis(60000), [&] { return (probe = Session().WaitWindow({"--title", "MergeProbe", "--exact"}, Millis(5000))).has_value(); });
+    ASSERT_TRUE(probe) << "the merge-module program did not run; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_TRUE(Page(kMergePage, Millis(5000))) << "the merge-module page is not up";
+    EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "readme.txt")));
+    EXPECT_EQ(WorkFolders().size(), 1u);
+    ASSERT_EQ(Session().Driver({"click", "--title", "MergeProbe", "--exact", "--text", "OK"}).exitCode, 0);
+
+    ASSERT_TRUE(Page(kComplete)) << "no completion page after the merge modules; on the screen:\n"
+                                 << Session().Driver({"list"}).output;
+    EXPECT_TRUE(WorkFolders().empty()) << WorkFolders().front();
+
+    // Finish: its action runs, then the launch offers and the restart question.
+    ASSERT_EQ(Session().Driver({"click", "--title", kTitle, "--exact", "--text", "Finish"}).exitCode, 0);
+    EXPECT_TRUE(WaitUntil(Millis(20000), [&] { return ReadFile(actions).find("finish\r\n") != std::string::npos; }));
+    EXPECT_EQ(ReadFile(actions), "setuptype-once\r\nsetuptype-each\r\nsetuptype-each\r\nfinish\r\n");
+    WaitUntil(Millis(20000), [&] {
+        if (!Session().IsRunning(setup)) return true;
+        for (const char* label : {"OK", "Keep going", "No"}) {
+            Session().Driver({"click", "--title", "LaunchProbe", "--exact", "--text", "OK"});
+            Session().Driver({"click", "--title", "Calvarr Merrowin", "--exact", "--text", label});
+        }
+        return false;
+    });
+    EXPECT_EQ(Session().Wait(Millis(10000), setup).exitCode, 0);
+}
+
+// A silent run has nobody to watch the merge-module page: the stage does
+// not run (the probe would wait for a click), yet the working folder goes;
+// the file actions of the moments the run passes still run.
+TEST_F(OtherProgramsTest, ASilentRunSkipsTheMergeModulesAndLeavesNoWorkingFolder) {
+    fs::path package = MakePackage(true);
+    ASSERT_FALSE(HasFailure());
+    int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+    ProcessResult ended = Session().Wait(Millis(90000), setup);
+    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_EQ(ended.exitCode, 0);
+    EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "readme.txt")));
+    EXPECT_EQ(ReadFile(Session().DriveC() / "tools" / "actions.txt"), "finish\r\n");
+    EXPECT_TRUE(WorkFolders().empty()) << WorkFolders().front();
+}
+
+}  // namespace
+}  // namespace kq::e2e
