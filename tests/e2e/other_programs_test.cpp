@@ -2,7 +2,8 @@
 // at page entry and at Finish (a "once" action across Back and Next, a DLL
 // function given the install folder), and a merge-module program that runs
 // after the installation while the merge-module page is up, after which no
-// working folder is left in the temporary folder.
+// working folder is left in the temporary folder (in a silent run too); and
+// the administrator-rights check that ends a run before any of it.
 //
 // The package is tests/e2e/packages/wizard with the default theme of
 // sample/theme, with FILEACTION and MERGEMODULES sections added. The
@@ -54,12 +55,13 @@ protected:
         WineTest::SetUp();
     }
 
-    fs::path MakePackage(bool silent = false) {
+    fs::path MakePackage(bool silent = false, const std::string& appInfo = "") {
         fs::path authoring = Session().ScratchDir() / "authoring";
         fs::create_directories(authoring);
         fs::copy(AuthoringDir("wizard"), authoring, fs::copy_options::recursive);
         fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
         std::string script = ReadFile(authoring / "setup.inf") + kActions;
+        script.insert(script.find("[APPINFO]\n") + 10, appInfo);
         if (silent) {
             const size_t at = script.find("[BUILDING]\n2=No\n");
             EXPECT_NE(at, std::string::npos);
@@ -172,6 +174,32 @@ TEST_F(OtherProgramsTest, ASilentRunSkipsTheMergeModulesAndLeavesNoWorkingFolder
     EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "readme.txt")));
     EXPECT_EQ(ReadFile(Session().DriveC() / "tools" / "actions.txt"), "finish\r\n");
     EXPECT_TRUE(WorkFolders().empty()) << WorkFolders().front();
+}
+
+// A product that asks for administrator rights, on a machine whose
+// program-files folder the user cannot read: the message, and the run ends
+// as a failed one before any page or program.
+TEST_F(OtherProgramsTest, WithoutAdministratorRightsTheRunEnds) {
+    fs::path package = MakePackage(false, "a7=Yes\n");
+    ASSERT_FALSE(HasFailure());
+    ProcessResult removed = Session().Run(
+        "reg", {"delete", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "/v", "ProgramFilesDir", "/f"});
+    ASSERT_EQ(removed.exitCode, 0) << removed.output << removed.errors;
+    int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+
+    std::optional<WindowInfo> box = Session().WaitWindow(
+        {"--title", "Calvarr Merrowin", "--exact", "--contains", "you need administrator rights"}, Millis(30000));
+    ASSERT_TRUE(box) << "no message; on the screen:\n" << Session().Driver({"list"}).output;
+    std::string button;
+    for (const ControlInfo& control : box->controls)
+        if (control.className == "Button" && control.visible) button = control.text;
+    ASSERT_FALSE(button.empty()) << box->AllText();
+    EXPECT_FALSE(Page(kWelcome, Millis(500))) << "a page is up beside the message";
+    ASSERT_EQ(Session().Driver({"click", "--title", "Calvarr Merrowin", "--exact", "--text", button}).exitCode, 0);
+    ProcessResult ended = Session().Wait(Millis(30000), setup);
+    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end";
+    EXPECT_EQ(ended.exitCode, 3);
+    EXPECT_FALSE(fs::exists(Session().DriveC() / "tools" / "actions.txt"));
 }
 
 }  // namespace
