@@ -13,6 +13,7 @@
 #include "checks/system_name_win.h"
 #include "crypt/file_crypt.h"
 #include "engine/cabinet_win.h"
+#include "engine/directories_win.h"
 #include "layout/dialogs_win.h"
 #include "layout/page_win.h"
 #include "presentation/background_win.h"
@@ -50,7 +51,14 @@ CMainFrame::~CMainFrame() {
     const RunPaths& paths = m_run.Paths();
     if (!paths.setupScriptPath.empty()) ::DeleteFileA(paths.setupScriptPath.c_str());
     if (!paths.dataScriptPath.empty()) ::DeleteFileA(paths.dataScriptPath.c_str());
-    if (!paths.workFolder.empty()) ::RemoveDirectoryA(paths.workFolder.c_str());  // only when nothing else is left
+    // Nor does the extracted package, however the run ended (cancelled by a
+    // condition at start-up, or the wizard left without installing); a
+    // preview keeps it for the author to look at.
+    if (paths.workFolder.empty() || paths.workFolderName.empty()) return;
+    if (m_run.Modes().preview)
+        ::RemoveDirectoryA(paths.workFolder.c_str());  // only when nothing else is left
+    else
+        DeleteFolderTree(m_run.Folders().temp + paths.workFolderName, m_run.Folders().temp);
 }
 
 CMainFrame* CMainFrame::CreateMainFrame() {
@@ -306,8 +314,12 @@ void CMainFrame::HandlePreviousInstallation() {
     ProfileFile script(m_run.Paths().setupScriptPath.c_str());
     const PreviousInstallPlan plan = PlanPreviousInstallation(
         Script(script), &ReadRegistryString, [this](const std::string& text) { return m_run.Expand(text); });
-    // The start-up goes on only once the earlier version is gone.
-    if (plan.removeEarlier) StartProgram(plan.runner, plan.arguments, true);
+    // The start-up goes on only once the earlier version is gone. A plan
+    // changes nothing: it says what would run.
+    if (plan.removeEarlier && m_run.Requests().plan)
+        m_run.Journal().Message("would remove the earlier installation: " + plan.runner + " " + plan.arguments);
+    else if (plan.removeEarlier)
+        StartProgram(plan.runner, plan.arguments, true);
     if (!plan.folder.empty()) m_run.SetInstallFolder(plan.folder);
 }
 bool CMainFrame::LoadPageList() {

@@ -46,11 +46,18 @@ public:
         ConditionContext context{[this](const std::string& t) { return m_run.Expand(t); }, &m_actions};
         return m_run.Conditions().IsConditionMet(condition, context);
     }
+    // A plan changes nothing: it says what would run.
     void StartProgram(const std::string& program, const std::string& arguments, bool wait) override {
-        kq::StartProgram(program, arguments, wait);
+        if (m_run.Requests().plan)
+            m_run.Journal().Message("would run: " + program + " " + arguments);
+        else
+            kq::StartProgram(program, arguments, wait);
     }
     void CallLibrary(const std::string& file, const std::string& function) override {
-        CallLibraryFunction(file, function, m_run.Settings().installDir, m_run.Folders().source);
+        if (m_run.Requests().plan)
+            m_run.Journal().Message("would call: " + function + " in " + file);
+        else
+            CallLibraryFunction(file, function, m_run.Settings().installDir, m_run.Folders().source);
     }
 
 private:
@@ -72,13 +79,16 @@ void CWizard::RunFileActions(const std::string& fileName) {
 
 bool CWizard::StartMergeModules(AfterInstallStep step) {
     if (!m_run.Modes().mergeModulesPending) return false;
-    // Only an installation that ran to its end, with someone watching, goes
-    // on to the merge modules; every other ending still clears the stage.
-    if (step != AfterInstallStep::kNext || m_run.Modes().preview) {
+    // Only an installation that ran to its end goes on to the merge modules,
+    // silent or not (the product may need them); every other ending, a
+    // preview and a plan still clear the stage.
+    const bool installed = step == AfterInstallStep::kNext || step == AfterInstallStep::kFinish;
+    if (!installed || m_run.Modes().preview || m_run.Requests().plan) {
         EndMergeModuleStage();
         return false;
     }
-    CPage* page = OpenPage(kMergeModulePage, -1, kOutsideListCount, true);
+    m_finishAfterMergeModules = step == AfterInstallStep::kFinish;
+    CPage* page = OpenPage(kMergeModulePage, -1, kOutsideListCount, ShowsPages(m_run.Modes().silent));
     if (page != nullptr) {
         // Nothing on this page may navigate while the programs run.
         page->Enable("IDC_NEXT", false);
@@ -115,7 +125,10 @@ void CWizard::RunMergeModules() {
         else RunAndPump(run.program, run.arguments, &CPage::PreTranslate);
     }
     EndMergeModuleStage();
-    Next();
+    if (m_finishAfterMergeModules)
+        Finish();
+    else
+        Next();
 }
 
 void CWizard::EndMergeModuleStage() {

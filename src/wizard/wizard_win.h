@@ -102,6 +102,7 @@ private:
     bool m_launchFile = false;
     bool m_launchReadme = false;
     bool m_finishing = false;  // Finish's own conditions are running
+    bool m_finishAfterMergeModules = false;  // a silent run ends once they ran
     // License, readme, customer, destination, setup-type, custom-setup and
     // ready pages.
     std::unique_ptr<CStandardPages> m_standardPages;
