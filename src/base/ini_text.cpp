@@ -6,7 +6,7 @@
 namespace kq {
 namespace {
 
-bool IsBlank(char c) {
+bool IsProfileBlank(char c) {
     unsigned char u = static_cast<unsigned char>(c);
     return (u >= 0x09 && u <= 0x0d) || u == 0x1a || u == 0x20;
 }
@@ -16,8 +16,8 @@ bool IsLineBreak(char c) {
 }
 
 void Trim(const char* text, size_t& begin, size_t& end) {
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
+    while (begin < end && IsProfileBlank(text[begin])) ++begin;
+    while (end > begin && IsProfileBlank(text[end - 1])) --end;
 }
 
 // The system keeps names and values as C strings, so a NUL ends them.

@@ -24,6 +24,11 @@ std::string EndWithBackslash(std::string path);
 // a lone backslash, which need theirs.
 std::string WithoutTrailingBackslash(const std::string& path);
 
+// Command lines separate their words by spaces and tabs.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// `text` without the spaces and tabs at either end.
+std::string_view TrimBlanks(std::string_view text);
+
 // The C library's decimal conversion: leading blanks, an optional sign, then
 // digits up to the first non-digit; 0 when there are none. Out-of-range
 // numbers give INT_MAX or INT_MIN, as the Windows C library does, instead of

@@ -282,18 +282,6 @@ std::string DescribeStep(const RemovalStep& step) {
     return std::string();
 }
 
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-}  // namespace
-
 RunnerCommand ParseRunnerCommandLine(std::string_view arguments) {
     RunnerCommand command;
     bool remove = false;

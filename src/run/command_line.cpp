@@ -6,14 +6,6 @@
 namespace kq {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 // The next word of `rest` without its quotes; `rest` moves past it.
 std::string NextWord(std::string_view& rest) {
     std::string word;
