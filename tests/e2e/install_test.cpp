@@ -815,18 +815,26 @@ TEST_F(InstallTest, HostileCabinetNamesStayInTheWorkingFolder) {
         EXPECT_EQ(ReadFile(work[0] / name), std::string(contents[i - 1]) + "\r\n") << name;
     }
 
-    // A refused name: the files before it are extracted, the start-up ends
-    // as a failed run (silently: the package is silent) and nothing is
-    // installed.
+    // A refused name: the start-up ends as a damaged package (silently: the
+    // package is silent), nothing is installed, and what was extracted goes
+    // with the run.
     fs::path refusedAuthoring = MakeAuthoring("refused", files, {{"APPINFO", "a4", "<ProgramFilesFolder>\\Refused"}});
     fs::path refused = Build(refusedAuthoring, "refused");
     ASSERT_FALSE(refused.empty());
     fs::copy_file(data / "refused_dotdot.cab", refused / "file1.cab", fs::copy_options::overwrite_existing);
     ASSERT_TRUE(RunSilent(refused, kExitDamaged));
     EXPECT_FALSE(fs::exists(Host("C:\\Program Files\\Refused"))) << "the installation ran after the failed extraction";
+    EXPECT_EQ(WorkFolders(), work) << "the failed run left its working folder";
+
+    // A preview keeps it: the files before the refused name are there, none after it.
+    fs::path previewAuthoring = MakeAuthoring("refused-preview", files, {{"APPINFO", "PREVIEW", "255"}});
+    fs::path preview = Build(previewAuthoring, "refused-preview");
+    ASSERT_FALSE(preview.empty());
+    fs::copy_file(data / "refused_dotdot.cab", preview / "file1.cab", fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(RunSilent(preview, kExitDamaged));
     std::vector<fs::path> after = WorkFolders();
     after.erase(std::remove(after.begin(), after.end(), work[0]), after.end());
-    ASSERT_EQ(after.size(), 1u) << "no working folder of the second run";
+    ASSERT_EQ(after.size(), 1u) << "no working folder of the preview";
     EXPECT_EQ(ReadFile(after[0] / "ok.txt"), "fine\r\n");
     EXPECT_FALSE(fs::exists(after[0] / "after.txt")) << "extraction went on after the refused name";
 }
