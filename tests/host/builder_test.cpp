@@ -227,8 +227,14 @@ TEST_F(BuilderRunTest, CabinetLayout) {
     ASSERT_EQ(std::system(("cabextract -l " + cab + " >" + ShellQuote(list)).c_str()), 0);
     const std::vector<uint8_t> listBytes = ReadFile(list);
     const std::string listing(listBytes.begin(), listBytes.end());
-    for (const char* name : {"F0_app.exe", "F2_readme.txt", "kqexec.exe", "app.ico"}) {
-        EXPECT_NE(listing.find(name), std::string::npos) << name << " in\n" << listing;
+    // Support files first (support/ sorted, then --support), product files
+    // after them in data.inf's order: the listing is in cabinet order.
+    size_t previous = 0;
+    for (const char* name : {"kqexec.exe", "app.ico", "F0_app.exe", "F2_readme.txt"}) {
+        const size_t at = listing.find(name);
+        ASSERT_NE(at, std::string::npos) << name << " in\n" << listing;
+        EXPECT_GE(at, previous) << name << " out of order in\n" << listing;
+        previous = at;
     }
     EXPECT_EQ(listing.find("F1_"), std::string::npos) << "web sources are not packed";
     if (HaveTool("gcab")) {

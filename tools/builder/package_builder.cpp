@@ -32,6 +32,7 @@ namespace {
 struct PackedFile {
     std::string name;
     fs::path source;
+    bool product = false;  // a file of data.inf ("F<i>_<name>"), not a support file
 };
 
 Status Fail(const std::string& text) { return Status::Error(text); }
@@ -187,17 +188,18 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
     // Everything the installer reads from the packed set, with its source.
     std::vector<PackedFile> packed;
     std::map<std::string, std::string> taken;  // lower-cased name -> origin, Windows names ignore case
-    auto add = [&](const std::string& name, const fs::path& source, const std::string& origin) -> Status {
+    auto add = [&](const std::string& name, const fs::path& source, const std::string& origin,
+                   bool product = false) -> Status {
         auto [it, fresh] = taken.emplace(AsciiLower(name), origin);
         if (!fresh) return Fail("two files would be packed as \"" + name + "\": " + it->second + " and " + origin);
         Status s = CheckRegularFile(source, "payload file");
         if (!s) return Fail(s.message() + " (" + origin + ")");
-        packed.push_back({name, source});
+        packed.push_back({name, source, product});
         return Status::Ok();
     };
     for (const PayloadEntry& e : entries) {
         if (e.web) continue;
-        st = add(e.storedName, authoring / fs::path(e.localPath), "data.inf line " + std::to_string(e.line));
+        st = add(e.storedName, authoring / fs::path(e.localPath), "data.inf line " + std::to_string(e.line), true);
         if (!st) return st;
     }
     const fs::path supportDir = authoring / "support";
@@ -219,6 +221,11 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
         st = add(p.filename().string(), p, "--support " + s);
         if (!st) return st;
     }
+
+    // Support files first, product files after them in data.inf's order:
+    // the start-up needs only the support files, and with them at the front
+    // of the cabinet it reaches them without decoding the whole payload.
+    std::stable_partition(packed.begin(), packed.end(), [](const PackedFile& f) { return !f.product; });
 
     // Encrypted scripts.
     CFileCrypt crypt;

@@ -9,6 +9,10 @@
 //                                     support files under their plain names
 //   --setup-exe                    -> PACKAGE/setup.exe
 //
+// In the cabinet the support files come first and the product files after
+// them, in data.inf's order, so the start-up reads the support files from
+// the front of the cabinet.
+//
 // The package is built in a temporary sibling folder and moved into place
 // only when everything succeeded, so a failed build leaves no half-built
 // package and an earlier package untouched.
