@@ -25,8 +25,6 @@ std::vector<std::string> KeyLevels(const std::string& subKey) {
     return levels;
 }
 
-}  // namespace
-
 bool EnvironmentAppend(RegistryRoot root, const std::string& subKey, const ValueState& before,
                        const ValueState& after, std::string* part) {
     const std::string oldText = TextOfState(before);
@@ -38,6 +36,26 @@ bool EnvironmentAppend(RegistryRoot root, const std::string& subKey, const Value
     *part = newText.substr(oldText.size() + 1);
     return true;
 }
+
+}  // namespace
+
+void RecordValueChange(InstallRecord& record, RegistryRoot root, const std::string& subKey, const std::string& name,
+                       const ValueState& before, const ValueState& after) {
+    std::string part;
+    if (!EnvironmentAppend(root, subKey, before, after, &part)) {
+        record.Value(root, subKey, name, before, after);
+        return;
+    }
+    RecordEntry entry;
+    entry.kind = RecordKind::kAppend;
+    entry.root = root;
+    entry.subKey = subKey;
+    entry.name = name;
+    entry.text = part;
+    entry.existed = before.present;
+    record.Add(std::move(entry));
+}
+
 
 void RecordingBase::BeforeFile(const std::string& path) {
     const std::string key = AsciiLower(path);
@@ -167,20 +185,7 @@ bool RecordingSettingsMachine::RecordValue(RegistryRoot root, const std::string&
     const ValueState before = m_state.ReadValue(root, subKey, name);
     if (!write()) return false;
     const ValueState after = m_state.ReadValue(root, subKey, name);
-    // The environment step appends ";part" to what is there.
-    std::string part;
-    if (EnvironmentAppend(root, subKey, before, after, &part)) {
-        RecordEntry entry;
-        entry.kind = RecordKind::kAppend;
-        entry.root = root;
-        entry.subKey = subKey;
-        entry.name = name;
-        entry.text = part;
-        entry.existed = before.present;
-        m_record.Add(std::move(entry));
-        return true;
-    }
-    m_record.Value(root, subKey, name, before, after);
+    RecordValueChange(m_record, root, subKey, name, before, after);
     return true;
 }
 

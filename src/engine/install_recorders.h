@@ -44,11 +44,12 @@ private:
     std::map<std::string, bool> m_existed;
 };
 
-// True when writing `after` over `before` appends ";part" to a value of an
-// environment key: removal then takes out only that part, from whatever
-// the value holds by then.
-bool EnvironmentAppend(RegistryRoot root, const std::string& subKey, const ValueState& before,
-                       const ValueState& after, std::string* part);
+// A value written from `before` to `after`: as an appended part when the
+// environment step appended ";part" to a value of an environment key
+// (removal then takes out only that part, from whatever the value holds by
+// then), otherwise as the value with its earlier data.
+void RecordValueChange(InstallRecord& record, RegistryRoot root, const std::string& subKey, const std::string& name,
+                       const ValueState& before, const ValueState& after);
 
 // Folders made with CreateDirectoryPath, every level recorded.
 bool CreateRecordedDirectoryPath(const std::string& path,

@@ -69,19 +69,7 @@ void PlanBase::PlanValue(RegistryRoot root, const std::string& subKey, const std
                          const ValueState& after) {
     PlanKey(root, subKey);
     const ValueState before = m_state.ReadValue(root, subKey, name);
-    std::string part;
-    if (EnvironmentAppend(root, subKey, before, after, &part)) {
-        RecordEntry entry;
-        entry.kind = RecordKind::kAppend;
-        entry.root = root;
-        entry.subKey = subKey;
-        entry.name = name;
-        entry.text = part;
-        entry.existed = before.present;
-        m_plan.Add(std::move(entry));
-        return;
-    }
-    m_plan.Value(root, subKey, name, before, after);
+    RecordValueChange(m_plan, root, subKey, name, before, after);
 }
 
 bool PlanFileMachine::Move(const std::string& from, const std::string& to) {
