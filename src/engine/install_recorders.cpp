@@ -14,16 +14,6 @@ bool IsEnvironmentKey(RegistryRoot root, const std::string& subKey) {
     return false;
 }
 
-// The levels of a key path, shortest first: "A", "A\B", "A\B\C".
-std::vector<std::string> KeyLevels(const std::string& subKey) {
-    std::vector<std::string> levels;
-    for (size_t at = 0; at <= subKey.size(); ++at) {
-        if (at == subKey.size() || subKey[at] == '\\') {
-            if (at > 0 && subKey[at - 1] != '\\') levels.push_back(subKey.substr(0, at));
-        }
-    }
-    return levels;
-}
 
 bool EnvironmentAppend(RegistryRoot root, const std::string& subKey, const ValueState& before,
                        const ValueState& after, std::string* part) {
@@ -38,6 +28,16 @@ bool EnvironmentAppend(RegistryRoot root, const std::string& subKey, const Value
 }
 
 }  // namespace
+
+std::vector<std::string> PathLevels(const std::string& path) {
+    std::vector<std::string> levels;
+    for (size_t at = 0; at <= path.size(); ++at) {
+        if (at == path.size() || path[at] == '\\') {
+            if (at > 0 && path[at - 1] != '\\') levels.push_back(path.substr(0, at));
+        }
+    }
+    return levels;
+}
 
 void RecordValueChange(InstallRecord& record, RegistryRoot root, const std::string& subKey, const std::string& name,
                        const ValueState& before, const ValueState& after) {
@@ -73,7 +73,7 @@ void RecordingBase::AfterFile(const std::string& path) {
 
 void RecordingBase::RecordFolders(const std::string& path, const std::function<void()>& create) {
     std::vector<std::string> missing;
-    for (const std::string& level : KeyLevels(WithoutTrailingBackslash(path))) {
+    for (const std::string& level : PathLevels(WithoutTrailingBackslash(path))) {
         // "C:" alone is a drive, never made.
         if (level.size() <= 2) continue;
         if (!m_state.FolderExists(level)) missing.push_back(level);
@@ -170,7 +170,7 @@ void RecordingSettingsMachine::Finish() {
 
 bool RecordingSettingsMachine::CreateKey(RegistryRoot root, const std::string& subKey) {
     std::vector<std::string> missing;
-    for (const std::string& level : KeyLevels(subKey)) {
+    for (const std::string& level : PathLevels(subKey)) {
         if (!m_state.KeyExists(root, level)) missing.push_back(level);
     }
     const bool done = m_inner.CreateKey(root, subKey);
@@ -263,7 +263,7 @@ bool RecordingRegistrationMachine::CopyFileTo(const std::string& from, const std
 
 bool RecordingRegistrationMachine::CreateMachineKey(const std::string& subKey) {
     std::vector<std::string> missing;
-    for (const std::string& level : KeyLevels(subKey)) {
+    for (const std::string& level : PathLevels(subKey)) {
         if (!m_state.KeyExists(RegistryRoot::kLocalMachine, level)) missing.push_back(level);
     }
     const bool done = m_inner.CreateMachineKey(subKey);

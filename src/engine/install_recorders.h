@@ -9,6 +9,7 @@
 #pragma once
 #include <map>
 #include <string>
+#include <vector>
 
 #include "engine/directories.h"
 #include "engine/file_list.h"
@@ -43,6 +44,9 @@ protected:
 private:
     std::map<std::string, bool> m_existed;
 };
+
+// The levels of a key or folder path, shortest first: "A", "A\B", "A\B\C".
+std::vector<std::string> PathLevels(const std::string& path);
 
 // A value written from `before` to `after`: as an appended part when the
 // environment step appended ";part" to a value of an environment key

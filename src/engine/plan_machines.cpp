@@ -6,17 +6,6 @@
 namespace kq {
 namespace {
 
-// The levels of a path, shortest first: "A", "A\B", "A\B\C".
-std::vector<std::string> Levels(const std::string& path) {
-    std::vector<std::string> levels;
-    for (size_t at = 0; at <= path.size(); ++at) {
-        if (at == path.size() || path[at] == '\\') {
-            if (at > 0 && path[at - 1] != '\\') levels.push_back(path.substr(0, at));
-        }
-    }
-    return levels;
-}
-
 std::string RootKeyName(RegistryRoot root, const std::string& subKey) {
     return std::to_string(static_cast<int>(root)) + "\\" + AsciiLower(subKey);
 }
@@ -41,7 +30,7 @@ CreateDirResult PlanBase::PlanFolder(const std::string& path) {
 }
 
 void PlanBase::PlanFolders(const std::string& path) {
-    for (const std::string& level : Levels(WithoutTrailingBackslash(path))) {
+    for (const std::string& level : PathLevels(WithoutTrailingBackslash(path))) {
         // "C:" alone is a drive, never made.
         if (level.size() > 2) PlanFolder(level);
     }
@@ -59,7 +48,7 @@ void PlanBase::PlanFile(const std::string& from, const std::string& to) {
 }
 
 void PlanBase::PlanKey(RegistryRoot root, const std::string& subKey) {
-    for (const std::string& level : Levels(subKey)) {
+    for (const std::string& level : PathLevels(subKey)) {
         if (m_state.KeyExists(root, level)) continue;
         if (m_planned.insert("key:" + RootKeyName(root, level)).second) m_plan.Key(root, level);
     }
