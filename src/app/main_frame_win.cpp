@@ -266,11 +266,23 @@ int CMainFrame::QuitStartup(int exitCode) {
     return -1;
 }
 
+bool CMainFrame::SomeoneWatches() const {
+    // The command line's requests count before the script is read.
+    return m_run.Modes().silent == SilentMode::kOff && !m_run.Requests().silent && !m_run.Requests().plan;
+}
+
 void CMainFrame::TellFailure(const std::string& message) {
     m_run.Journal().Message(message);
     // A silent run has nobody to press OK; its exit code says it failed.
-    if (m_run.Modes().silent == SilentMode::kOff && !m_run.Requests().silent && !m_run.Requests().plan)
-        ::MessageBoxA(nullptr, message.c_str(), kProductName, MB_OK | MB_ICONSTOP);
+    if (SomeoneWatches()) ::MessageBoxA(nullptr, message.c_str(), kProductName, MB_OK | MB_ICONSTOP);
+}
+
+void CMainFrame::TellStartupError(const std::string& message) {
+    m_run.Journal().Message(message);
+    if (!SomeoneWatches()) return;
+    CRunTimeTexts language(m_run.Paths());
+    CQuestionDialog(language, [this](const std::string& t) { return m_run.Expand(t); })
+        .Run(nullptr, kQuestionModeError, message);
 }
 
 void CMainFrame::ShowSplash() {
@@ -287,24 +299,13 @@ bool CMainFrame::CheckSystemRequirements() {
     Requirement failed = FirstFailedRequirement(ReadSystemRequirements(script), CMachineFacts());
     if (failed == Requirement::kNone) return true;
     CRunTimeTexts language(m_run.Paths());
-    auto expand = [this](const std::string& text) { return m_run.Expand(text); };
-    const std::string message = RequirementMessage(failed, language, expand);
-    m_run.Journal().Message(message);
-    // A silent run's exit code says it; nobody would close the dialog.
-    if (m_run.Modes().silent == SilentMode::kOff) CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, message);
+    TellStartupError(RequirementMessage(failed, language, [this](const std::string& t) { return m_run.Expand(t); }));
     return false;
 }
 bool CMainFrame::CheckEligibility() {
     ProfileFile script(m_run.Paths().setupScriptPath.c_str());
     if (!LacksRequiredRights(Script(script), m_run.Folders().programFiles)) return true;
-    // A silent run has nobody to read it; its exit code says it failed.
-    auto expand = [this](const std::string& text) { return m_run.Expand(text); };
-    const std::string message = expand(kAdminRightsMessage);
-    m_run.Journal().Message(message);
-    if (m_run.Modes().silent == SilentMode::kOff) {
-        CRunTimeTexts language(m_run.Paths());
-        CQuestionDialog(language, expand).Run(nullptr, kQuestionModeError, message);
-    }
+    TellStartupError(m_run.Expand(kAdminRightsMessage));
     return false;
 }
 void CMainFrame::EvaluateConditions() {

@@ -72,8 +72,13 @@ private:
     void OpenFirstPage();
 
     int QuitStartup(int exitCode = 0);
-    // A failure's message box (none in a silent run); the log keeps it.
+    // Nobody is there when the run is silent or a plan: failures then go
+    // only to the run's log and its exit code.
+    bool SomeoneWatches() const;
+    // A failure in the program's own message box; the log keeps it.
     void TellFailure(const std::string& message);
+    // A start-up failure in the wizard's error dialog, in the run's language.
+    void TellStartupError(const std::string& message);
 
     SetupRun m_run;
     int m_fileActionCount = 0;
