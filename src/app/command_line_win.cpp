@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <string>
 
 #include "base/product.h"
@@ -96,7 +97,8 @@ bool TakeCommandLine(SetupRun& run) {
     if (!line.problem.empty()) {
         journal.Message("bad command line: " + line.problem);
         if (!requests.silent) {
-            const std::string text = line.problem + "\r\n\r\n" + SetupUsageText();
+            std::string text = line.problem + ".\r\n\r\n" + SetupUsageText();
+            text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
             ::MessageBoxA(nullptr, text.c_str(), kProductName, MB_OK | MB_ICONSTOP);
         }
         journal.End(kExitBadCommandLine, requests.plan);

@@ -105,15 +105,27 @@ SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRul
 
 std::string SetupUsageText() {
     std::string text =
-        "setup.exe [/S] [/PLAN] [/LOG=file] [/LANG=name] [/?] [/D=folder]\r\n"
+        "setup.exe [/S] [/PLAN] [/LOG=file] [/LANG=name] [/?]\r\n"
+        "          [/D=folder]\r\n"
         "\r\n"
-        "/S\tsilent: no window, no question; every failure ends the run and undoes it\r\n"
-        "/PLAN\twrite what the installation would create, replace, keep or change, and change nothing\r\n"
-        "/LOG=file\twrite a log of the run, one JSON object per line\r\n"
-        "\t(the plan goes there too; without /LOG= it goes to standard output)\r\n"
-        "/LANG=name\tuse the language pack <name>.lan without asking\r\n"
-        "/?\tthis list\r\n"
-        "/D=folder\tinstall into folder; always last, it takes the rest of the line\r\n"
+        // A message box wraps long lines and ignores tab stops: each option
+        // stands on its own line, its description short beneath it.
+        "/S\r\n"
+        "      silent: no window and no question; every\r\n"
+        "      failure ends the run and undoes it\r\n"
+        "/PLAN\r\n"
+        "      write what the installation would create,\r\n"
+        "      replace, keep or change; change nothing\r\n"
+        "/LOG=file\r\n"
+        "      write a log of the run, one JSON object per line\r\n"
+        "      (a plan without /LOG= goes to standard output)\r\n"
+        "/LANG=name\r\n"
+        "      apply the language pack <name>.lan unasked\r\n"
+        "/?\r\n"
+        "      this list\r\n"
+        "/D=folder\r\n"
+        "      install into folder; always last, it takes the\r\n"
+        "      rest of the line\r\n"
         "\r\n"
         "Exit codes:\r\n";
     for (const ExitCodeText& entry : kExitCodeTable)

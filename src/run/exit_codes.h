@@ -24,11 +24,11 @@ struct ExitCodeText {
 // Every code with a line saying what it means, in code order.
 inline constexpr ExitCodeText kExitCodeTable[] = {
     {kExitInstalled, "installed (or the plan was written)"},
-    {kExitCannotStart, "could not start: setup.nsx or data.nsx missing, or no window"},
+    {kExitCannotStart, "could not start (scripts missing, no window)"},
     {kExitCancelled, "cancelled by the user or by the package"},
-    {kExitFailed, "failed (registration, a service, or nothing was installed)"},
-    {kExitRequirements, "the computer misses the system requirements"},
-    {kExitDamaged, "the package is damaged or was tampered with"},
+    {kExitFailed, "failed otherwise (nothing or not all installed)"},
+    {kExitRequirements, "system requirements or rights not met"},
+    {kExitDamaged, "the package is damaged or tampered with"},
     {kExitFileFailed, "a file that must be installed could not be"},
     {kExitRestartNeeded, "installed; restart the computer to complete it"},
     {kExitBadCommandLine, "bad command line"},
