@@ -4,7 +4,10 @@
 // a disk image, a preview run that only makes folders, the operating-system
 // masks of files, a must-install file whose packed source is missing, a
 // cancel confirmed while files are being copied, and cabinets whose stored
-// names try to leave the working folder.
+// names try to leave the working folder. The product's files come out of the
+// cabinet straight into place: a cancel in the middle of a large one, the
+// version rule and expand content deciding beside the destination, a
+// cabinet with its support files last, and damaged product data.
 //
 // The package is tests/e2e/packages/install with the default theme of
 // sample/theme and the maintenance runner kqexec.exe as a support file; its
@@ -43,6 +46,11 @@ constexpr char kDialogTitle[] = "Calvarr Merrowin";
 constexpr char kConfirmCancel[] = "Stop now";
 constexpr char kErrorStatus[] =
     "Merrowin Install Test was not installed: the installation stopped before its end.";
+// files\docs\about.txt of the package, installed with expand content.
+constexpr char kExpandedAbout[] =
+    "Installed in C:\\Program Files\\Install Test Product\\ for Merrowin Install Test 3.1.4.\r\n"
+    "Left alone: [ProductName], <NoSuchPlaceholder>.\r\n"
+    "The share \\server\\files loses one backslash.\r\n";
 // What the completion page adds when the run's changes were undone.
 constexpr char kRolledBack[] = "Everything this installation had changed was undone";
 // setup.exe's exit codes besides 0 (installed).
@@ -392,10 +400,7 @@ protected:
             if (file.Name() == "settings.ini") {
                 EXPECT_EQ(ReadFile(installed), keptContent) << "keep existing replaced " << file.Destination();
             } else if ((file.options & kExpandContent) != 0) {
-                EXPECT_EQ(ReadFile(installed),
-                          "Installed in C:\\Program Files\\Install Test Product\\ for Merrowin Install Test 3.1.4.\r\n"
-                          "Left alone: [ProductName], <NoSuchPlaceholder>.\r\n"
-                          "The share \\server\\files loses one backslash.\r\n");
+                EXPECT_EQ(ReadFile(installed), kExpandedAbout);
                 EXPECT_NE(ReadFile(installed), packed);
             } else {
                 EXPECT_EQ(ReadFile(installed), packed) << file.Destination();
@@ -952,6 +957,286 @@ TEST_F(InstallTest, PreMadeWorkingFoldersAreLeftAlone) {
     for (const fs::path& folder : premade)
         EXPECT_EQ(ReadFile(folder / "kqexec.exe"), planted) << folder;
     EXPECT_EQ(WorkFolders().size(), premade.size()) << "the run's own working folder is still there";
+}
+
+// ---- product files extracted from the cabinet straight into place
+
+// The copies a file's extraction writes beside its destination when the
+// packed copy must be whole before it may replace anything ("kq", hex
+// digits, ".tmp", as GetTempFileName names them) below `root`, with their
+// sizes.
+std::map<fs::path, uintmax_t> TemporaryCopies(const fs::path& root) {
+    static const std::regex name("kq[0-9a-f]+\\.tmp", std::regex::icase);
+    std::map<fs::path, uintmax_t> found;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        if (!std::regex_match(it->path().filename().string(), name)) continue;
+        std::error_code gone;  // renamed or deleted while we look
+        uintmax_t size = fs::file_size(it->path(), gone);
+        if (!gone) found[it->path()] = size;
+    }
+    return found;
+}
+
+std::string Names(const std::map<fs::path, uintmax_t>& files) {
+    std::string text;
+    for (const auto& [path, size] : files) text += path.string() + " (" + std::to_string(size) + " bytes)\n";
+    return text;
+}
+
+// True when the file at `path` holds exactly `content` (a large file is
+// not read to say that it differs).
+bool Holds(const fs::path& path, const std::string& content) {
+    std::error_code error;
+    return fs::file_size(path, error) == content.size() && !error && ReadFile(path) == content;
+}
+
+// Offsets of the data of each CFDATA block of the cabinet's folders, in
+// order (an empty list when `cabinet` is not a plain cabinet without
+// reserved fields, as kqbuild and gcab write them).
+std::vector<std::pair<size_t, size_t>> CabinetDataBlocks(const std::string& cabinet) {
+    auto u16 = [&](size_t at) { return static_cast<size_t>(static_cast<unsigned char>(cabinet[at]) |
+                                                           static_cast<unsigned char>(cabinet[at + 1]) << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    std::vector<std::pair<size_t, size_t>> blocks;
+    if (cabinet.size() < 36 || cabinet.compare(0, 4, "MSCF") != 0 || (u16(30) & 4) != 0) return blocks;
+    const size_t folders = u16(26);
+    for (size_t f = 0; f < folders && 36 + f * 8 + 8 <= cabinet.size(); ++f) {
+        size_t at = u32(36 + f * 8);
+        const size_t count = u16(36 + f * 8 + 4);
+        for (size_t b = 0; b < count && at + 8 <= cabinet.size(); ++b) {
+            const size_t size = u16(at + 4);
+            blocks.push_back({at + 8, size});
+            at += 8 + size;
+        }
+    }
+    return blocks;
+}
+
+// A cancel confirmed while a large file is being extracted over an earlier
+// one stops the file where it is: the partial copy is deleted, the earlier
+// file stays byte for byte (and those already replaced are restored), the
+// run ends cancelled and leaves the prefix as it was. Each of the large
+// files has an earlier copy, so whichever is being written when the cancel
+// comes is written beside its destination. They are zeros: hundreds of
+// megabytes to write, a small cabinet, and sparse files in the authoring
+// folder.
+TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
+    constexpr int kCount = 3;
+    constexpr uintmax_t kSize = uintmax_t(256) << 20;
+    std::vector<PackageFile> files;
+    for (int i = 1; i <= kCount; ++i) files.push_back({"files\\big\\big" + std::to_string(i) + ".bin", "big\\", 0, 0});
+    fs::path authoring = MakeAuthoring("large", files, {{"BUILDING", "2", "No"}});
+    for (const PackageFile& file : files) {
+        const fs::path path = authoring / file.AuthoringPath();
+        WriteFile(path, "");
+        fs::resize_file(path, kSize);
+    }
+    fs::path package = Build(authoring, "pkg");
+    ASSERT_FALSE(package.empty());
+    std::map<std::string, std::string> earlier;
+    for (const PackageFile& file : files) {
+        earlier[file.Destination()] = "the earlier " + file.Name() + "\r\n";
+        WriteFile(Host(file.Destination()), earlier[file.Destination()]);
+    }
+    const Snapshot before = TakeSnapshot(Session());
+
+    int setup = StartSetup(package);
+    std::optional<WindowInfo> ready =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
+    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
+    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
+    ASSERT_EQ(install.exitCode, 0) << install.errors;
+
+    const fs::path folder = Host(std::string(kInstallDir) + "big\\");
+    ASSERT_TRUE(WaitUntil(Millis(30000), [&] {
+        for (const auto& [path, size] : TemporaryCopies(folder))
+            if (size > (uintmax_t(4) << 20)) return true;
+        return false;
+    })) << "no large file was being written beside its destination; the folder holds:\n" << Listing(folder);
+    int confirm = Session().Start(HarnessPaths::Uidriver().string(),
+                                  {"click", "--title", kDialogTitle, "--exact", "--text", kConfirmCancel, "--timeout",
+                                   "20000"},
+                                  {}, Millis(40000));
+    ProcessResult cancel = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
+    ASSERT_EQ(cancel.exitCode, 0) << cancel.errors;
+    ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
+    ASSERT_EQ(confirmed.exitCode, 0) << "the cancel question was not answered: " << confirmed.errors;
+
+    std::optional<WindowInfo> complete =
+        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
+    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_EQ(Names(TemporaryCopies(InstallDirHost())), "") << "the partly written file stays";
+    for (const auto& [destination, content] : earlier)
+        EXPECT_TRUE(Holds(Host(destination), content)) << "the earlier file is not as it was: " << destination;
+
+    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
+    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ProcessResult ended = Session().Wait(Millis(15000), setup);
+    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
+    EXPECT_EQ(ended.exitCode, kExitCancelled);
+    const std::vector<std::string> diff = Diff(before, TakeSnapshot(Session()));
+    EXPECT_TRUE(diff.empty()) << "the cancelled run left changes:\n" << Lines(diff);
+}
+
+// The version rule and expand content decide on the packed copy, which is
+// written beside the destination first: a packaged .dll older than the
+// installed one leaves that one as it was, a newer one replaces an older
+// installed copy, one with nothing installed is installed, and a text with
+// expand content replaces an earlier copy with its placeholders expanded.
+// Every file gets its log line and nothing else stays in the folders.
+TEST_F(InstallTest, VersionRuleAndExpandContentDecideBesideTheDestination) {
+    struct Row {
+        const char* name;       // installed in bin\ (about.txt in docs\)
+        int options;
+        int installedVersion;   // of the earlier version_probe_<N>.dll, 0 for none
+        const char* installedText;  // an earlier text file, or nullptr
+        bool replaced;          // the packed copy wins
+    };
+    // The packed DLLs are all version 2.
+    const Row rows[] = {
+        {"older.dll", 0, 3, nullptr, false},
+        {"newer.dll", 0, 1, nullptr, true},
+        {"fresh.dll", 0, 0, nullptr, true},
+        {"about.txt", kExpandContent, 0, "the earlier about.txt\r\n", true},
+    };
+    auto probe = [](int version) {
+        return HarnessPaths::WinBuildDir() / "tests" / "win" / ("version_probe_" + std::to_string(version) + ".dll");
+    };
+    for (int version : {1, 2, 3}) ASSERT_TRUE(fs::exists(probe(version))) << "not built: " << probe(version);
+
+    std::vector<PackageFile> files;
+    for (const Row& row : rows) {
+        const bool dll = row.options == 0;
+        files.push_back({std::string(dll ? "files\\bin\\" : "files\\docs\\") + row.name, dll ? "bin\\" : "docs\\",
+                         row.options, 0});
+    }
+    fs::path authoring = MakeAuthoring("versions", files);
+    std::map<std::string, std::string> installed;  // destination -> content before the run
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (rows[i].options == 0) fs::copy_file(probe(2), authoring / files[i].AuthoringPath());
+        std::string before = rows[i].installedText != nullptr ? rows[i].installedText
+                             : rows[i].installedVersion != 0  ? ReadFile(probe(rows[i].installedVersion))
+                                                              : std::string();
+        if (before.empty()) continue;
+        installed[files[i].Destination()] = before;
+        WriteFile(Host(files[i].Destination()), before);
+    }
+    fs::path package = Build(authoring, "pkg");
+    ASSERT_FALSE(package.empty());
+
+    ASSERT_TRUE(RunSilent(package));
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string destination = files[i].Destination();
+        std::string wanted = !rows[i].replaced                   ? installed[destination]
+                             : rows[i].options & kExpandContent ? std::string(kExpandedAbout)
+                                                                : ReadFile(probe(2));
+        EXPECT_TRUE(Holds(Host(destination), wanted)) << rows[i].name << " is not what the rule says";
+    }
+    std::set<std::string> expected;
+    for (const PackageFile& file : files) expected.insert(RelativeToInstallDir(file.Destination()));
+    EXPECT_EQ(Listing(InstallDirHost()), Joined({expected.begin(), expected.end()}))
+        << "the files below the install folder";
+    EXPECT_EQ(Joined(LogLines()), Joined(ExpectedLog(files, kWinXp)));
+}
+
+// A cabinet laid out otherwise than kqbuild does, with the product's files
+// first and the support files after them, installs the same files as the
+// package's own cabinet (SilentInstallFromTheCabinet): the start-up reads
+// past the product's entries for the maintenance runner.
+TEST_F(InstallTest, SupportEntriesLastInstallTheSame) {
+    const std::vector<PackageFile>& files = InstallFiles();
+    fs::path authoring = MakeAuthoring("install", files);
+    fs::path package = Build(authoring, "pkg");
+    ASSERT_FALSE(package.empty());
+
+    // Every entry out of the cabinet, then packed again: F<index>_ names by
+    // index, then the rest.
+    const fs::path entries = Session().ScratchDir() / "entries";
+    fs::create_directories(entries);
+    ProcessResult extracted = RunHost({"gcab", "-x", "-C", entries.string(), (package / "file1.cab").string()},
+                                      entries, Millis(60000));
+    ASSERT_EQ(extracted.exitCode, 0) << "gcab (Debian package gcab) failed: " << extracted.errors;
+    std::vector<std::pair<long, std::string>> product;
+    std::vector<std::string> support;
+    static const std::regex packed("F([0-9]+)_.*");
+    for (const auto& entry : fs::directory_iterator(entries)) {
+        const std::string name = entry.path().filename().string();
+        std::smatch index;
+        if (std::regex_match(name, index, packed)) product.push_back({std::stol(index[1]), name});
+        else support.push_back(name);
+    }
+    ASSERT_EQ(product.size(), files.size());
+    ASSERT_FALSE(support.empty());
+    std::sort(product.begin(), product.end());
+    std::sort(support.begin(), support.end());
+    const fs::path cabinet = Session().ScratchDir() / "support-last.cab";
+    std::vector<std::string> argv = {"gcab", "-c", "-z", cabinet.string()};
+    for (const auto& [index, name] : product) argv.push_back(name);
+    argv.insert(argv.end(), support.begin(), support.end());
+    ProcessResult packedAgain = RunHost(argv, entries, Millis(60000));
+    ASSERT_EQ(packedAgain.exitCode, 0) << packedAgain.errors;
+    ProcessResult listed = RunHost({"gcab", "-l", cabinet.string()}, entries, Millis(60000));
+    ASSERT_EQ(listed.output.rfind("F0_", 0), 0u) << "the product's files do not come first:\n" << listed.output;
+    ASSERT_NE(listed.output.find(support.back()), std::string::npos) << listed.output;
+    fs::copy_file(cabinet, package / "file1.cab", fs::copy_options::overwrite_existing);
+
+    ASSERT_TRUE(RunSilent(package));
+    ExpectInstalledFiles(authoring, files, kWinXp, ReadFile(authoring / "files" / "conf" / "settings.ini"));
+    EXPECT_EQ(Joined(LogLines()), Joined(ExpectedLog(files, kWinXp)));
+    EXPECT_EQ(ReadFile(Host("C:\\windows\\kqexec.exe")), ReadFile(PackedKqexec())) << "the maintenance runner";
+    EXPECT_TRUE(WorkFolders().empty()) << "the working folder is still there";
+}
+
+// Damaged data in the product's part of the cabinet, behind everything the
+// start-up unpacks, is met while the files are copied: the run says which
+// entry it could not unpack and why, stops as a damaged package and undoes
+// the files it had installed before. The files are texts large enough that
+// the cabinet's last data block holds only the last one.
+TEST_F(InstallTest, DamagedProductDataStopsTheCopyAndUndoesIt) {
+    constexpr int kCount = 4;
+    std::vector<PackageFile> files;
+    for (int i = 0; i < kCount; ++i) files.push_back({"files\\parts\\part" + std::to_string(i) + ".txt", "parts\\", 0, 0});
+    fs::path authoring = MakeAuthoring("damaged", files);
+    for (int i = 0; i < kCount; ++i) {
+        std::string text;
+        for (int line = 0; text.size() < 100000; ++line)
+            text += "part " + std::to_string(i) + ", line " + std::to_string(line * 7919 % 100003) + "\r\n";
+        WriteFile(authoring / files[i].AuthoringPath(), text);
+    }
+    fs::path package = Build(authoring, "pkg");
+    ASSERT_FALSE(package.empty());
+    std::string cabinet = ReadFile(package / "file1.cab");
+    const std::vector<std::pair<size_t, size_t>> blocks = CabinetDataBlocks(cabinet);
+    ASSERT_GT(blocks.size(), 4u) << "not a cabinet as kqbuild writes them";
+    const auto [data, size] = blocks.back();
+    for (size_t at = data + size / 2; at < data + size / 2 + 16; ++at) cabinet[at] = static_cast<char>(cabinet[at] ^ 0x5A);
+    WriteFile(package / "file1.cab", cabinet);
+
+    const fs::path log = Session().ScratchDir() / "run.json";
+    int setup = Session().Start(Session().WinPath(package / "setup.exe"), {"/LOG=" + Session().WinPath(log)}, package,
+                                Millis(90000));
+    ProcessResult ended = Session().Wait(Millis(60000), setup);
+    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_EQ(ended.exitCode, kExitDamaged);
+
+    // One message line of the log names the entry and the damage.
+    const std::string journal = ReadFile(log);
+    const std::vector<std::string> parts = {"can't unpack the product's files.",
+                                            "F" + std::to_string(kCount - 1) + "_" + files.back().Name(),
+                                            "the cabinet is damaged"};
+    bool told = false;
+    std::istringstream lines(journal);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("\"type\":\"message\"") == std::string::npos) continue;
+        told = told || std::all_of(parts.begin(), parts.end(),
+                                   [&](const std::string& part) { return line.find(part) != std::string::npos; });
+    }
+    EXPECT_TRUE(told) << "no message naming " << parts[1] << " and the damage in the log:\n" << journal;
+    EXPECT_FALSE(fs::exists(InstallDirHost())) << "the damaged run was not undone: " << Listing(InstallDirHost());
+    EXPECT_FALSE(UninstallValues().has_value()) << "a damaged installation registered the product";
+    EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the failure";
 }
 
 // ---- files and variables from the web
