@@ -1087,19 +1087,21 @@ TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
 // expand content replaces an earlier copy with its placeholders expanded.
 // Every file gets its log line and nothing else stays in the folders.
 TEST_F(InstallTest, VersionRuleAndExpandContentDecideBesideTheDestination) {
+    // The libraries in bin\ are packed as version_probe_2.dll; what the
+    // machine holds before is a version_probe_<N>.dll or a text.
     struct Row {
-        const char* name;       // installed in bin\ (about.txt in docs\)
+        const char* source;
+        const char* folder;
         int options;
-        int installedVersion;   // of the earlier version_probe_<N>.dll, 0 for none
-        const char* installedText;  // an earlier text file, or nullptr
-        bool replaced;          // the packed copy wins
+        int installedVersion;       // 0: no earlier library
+        const char* installedText;  // nullptr: no earlier text
+        bool replaced;              // the packed copy wins
     };
-    // The packed DLLs are all version 2.
     const Row rows[] = {
-        {"older.dll", 0, 3, nullptr, false},
-        {"newer.dll", 0, 1, nullptr, true},
-        {"fresh.dll", 0, 0, nullptr, true},
-        {"about.txt", kExpandContent, 0, "the earlier about.txt\r\n", true},
+        {"files\\bin\\older.dll", "bin\\", 0, 3, nullptr, false},
+        {"files\\bin\\newer.dll", "bin\\", 0, 1, nullptr, true},
+        {"files\\bin\\fresh.dll", "bin\\", 0, 0, nullptr, true},
+        {"files\\docs\\about.txt", "docs\\", kExpandContent, 0, "the earlier about.txt\r\n", true},
     };
     auto probe = [](int version) {
         return HarnessPaths::WinBuildDir() / "tests" / "win" / ("version_probe_" + std::to_string(version) + ".dll");
@@ -1107,18 +1109,15 @@ TEST_F(InstallTest, VersionRuleAndExpandContentDecideBesideTheDestination) {
     for (int version : {1, 2, 3}) ASSERT_TRUE(fs::exists(probe(version))) << "not built: " << probe(version);
 
     std::vector<PackageFile> files;
-    for (const Row& row : rows) {
-        const bool dll = row.options == 0;
-        files.push_back({std::string(dll ? "files\\bin\\" : "files\\docs\\") + row.name, dll ? "bin\\" : "docs\\",
-                         row.options, 0});
-    }
+    for (const Row& row : rows) files.push_back({row.source, row.folder, row.options, 0});
     fs::path authoring = MakeAuthoring("versions", files);
     std::map<std::string, std::string> installed;  // destination -> content before the run
     for (size_t i = 0; i < files.size(); ++i) {
-        if (rows[i].options == 0) fs::copy_file(probe(2), authoring / files[i].AuthoringPath());
-        std::string before = rows[i].installedText != nullptr ? rows[i].installedText
-                             : rows[i].installedVersion != 0  ? ReadFile(probe(rows[i].installedVersion))
-                                                              : std::string();
+        const Row& row = rows[i];
+        if (std::string(row.folder) == "bin\\") fs::copy_file(probe(2), authoring / files[i].AuthoringPath());
+        std::string before = row.installedText != nullptr ? row.installedText
+                             : row.installedVersion != 0  ? ReadFile(probe(row.installedVersion))
+                                                          : std::string();
         if (before.empty()) continue;
         installed[files[i].Destination()] = before;
         WriteFile(Host(files[i].Destination()), before);
@@ -1132,7 +1131,7 @@ TEST_F(InstallTest, VersionRuleAndExpandContentDecideBesideTheDestination) {
         std::string wanted = !rows[i].replaced                   ? installed[destination]
                              : rows[i].options & kExpandContent ? std::string(kExpandedAbout)
                                                                 : ReadFile(probe(2));
-        EXPECT_TRUE(Holds(Host(destination), wanted)) << rows[i].name << " is not what the rule says";
+        EXPECT_TRUE(Holds(Host(destination), wanted)) << destination << " is not what the rule says";
     }
     std::set<std::string> expected;
     for (const PackageFile& file : files) expected.insert(RelativeToInstallDir(file.Destination()));
