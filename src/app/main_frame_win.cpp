@@ -14,6 +14,7 @@
 #include "crypt/file_crypt.h"
 #include "engine/cabinet_win.h"
 #include "engine/directories_win.h"
+#include "engine/file_list.h"
 #include "layout/dialogs_win.h"
 #include "layout/page_win.h"
 #include "presentation/background_win.h"
@@ -353,7 +354,12 @@ bool CMainFrame::StartPageAndCabinet() {
     failure.result = kCabinetNoDecoder;  // when no thread can be started
     {
         CCabinetExtraction extraction;
-        if (extraction.Start(m_run.Folders().source.c_str(), m_run.Paths().workFolder.c_str(), progress)) {
+        // The product's own files wait in the cabinet for the copy step,
+        // which puts them straight where they belong: the first page does
+        // not wait for the payload.
+        const EntryFilter supportOnly = [](const std::string& name) { return !IsPackedEntryName(name); };
+        if (extraction.Start(m_run.Folders().source.c_str(), m_run.Paths().workFolder.c_str(), progress,
+                             supportOnly)) {
             m_wizard->SetBusy(true);
             // The start page's keyboard works during the wait: Escape asks to cancel.
             PumpWait(extraction.Thread(), INFINITE, &CMainFrame::PreTranslate);

@@ -39,6 +39,16 @@ struct CabinetFailure {
     std::string entry;  // the stored name; empty when no file was reached
 };
 
+// How the extraction of one entry ended. A failed or stopped extraction has
+// deleted the file it began.
+enum class EntryResult {
+    kDone,
+    kNotFound,     // no entry of that name, or the cabinet cannot be opened
+    kCannotWrite,  // the target cannot be created or written
+    kDamaged,      // the entry's data cannot be read back whole
+    kStopped,      // asked to stop while writing
+};
+
 // "Merrowin can't unpack the product's files.\r\nFile: ...\r\nReason: ...".
 std::string CabinetFailureMessage(const CabinetFailure& failure, const std::string& cabinetPath);
 

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/text.h"
@@ -24,9 +25,13 @@ namespace {
 // with ANSI paths as the rest of the program uses them. The system remembers
 // whether the output file of the current extract call was opened, so a
 // failure can delete what it began.
+struct ExtractSystem;
+
 struct Win32File {
     mspack_file base;
     HANDLE handle;
+    // The system of an output file, whose hooks see what is written.
+    ExtractSystem* output;
     bool stampOnClose;
     FILETIME stamp;
 };
@@ -38,6 +43,9 @@ struct ExtractSystem {
     // handle when it is closed: opening it again costs more than the write.
     bool hasStamp;
     FILETIME stamp;
+    // The hooks of the entry being extracted; null when none.
+    const EntryHooks* hooks;
+    bool stopped;
 };
 
 HANDLE HandleOf(mspack_file* file) { return reinterpret_cast<Win32File*>(file)->handle; }
@@ -72,6 +80,7 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
         return nullptr;
     }
     file->handle = handle;
+    file->output = mode == MSPACK_SYS_OPEN_WRITE ? system : nullptr;
     file->stampOnClose = mode == MSPACK_SYS_OPEN_WRITE && system->hasStamp;
     file->stamp = system->stamp;
     return &file->base;
@@ -94,8 +103,17 @@ int SysRead(mspack_file* file, void* buffer, int bytes) {
 
 int SysWrite(mspack_file* file, void* buffer, int bytes) {
     if (bytes < 0) return -1;
+    ExtractSystem* output = reinterpret_cast<Win32File*>(file)->output;
+    const EntryHooks* hooks = output != nullptr ? output->hooks : nullptr;
+    // A stop is seen within one piece (one decoded block), however large
+    // the file.
+    if (hooks != nullptr && hooks->stop && hooks->stop()) {
+        output->stopped = true;
+        return -1;
+    }
     DWORD done = 0;
     if (!WriteFile(HandleOf(file), buffer, DWORD(bytes), &done, nullptr)) return -1;
+    if (hooks != nullptr && hooks->written && done > 0) hooks->written(buffer, done);
     return int(done);
 }
 
@@ -210,87 +228,181 @@ bool StoredFileTime(const mscabd_file& file, FILETIME* system) {
     return SystemTimeToFileTime(&stored, &local) && LocalFileTimeToFileTime(&local, system);
 }
 
-int ExtractAll(mscab_decompressor* decoder, ExtractSystem* system, const char* cabinetPath,
-               const char* workingFolder, const CabinetProgress& progress, CabinetFailure* failure) {
-    mscabd_cabinet* cabinet = decoder->open(decoder, cabinetPath);
-    if (cabinet == nullptr) {
-        switch (decoder->last_error(decoder)) {
-        case MSPACK_ERR_OPEN: return kCabinetCannotOpen;
-        case MSPACK_ERR_SIGNATURE: return kCabinetNotCabinet;
-        default: return kCabinetExtractFailed;
+EntryResult ExtractEntry(mscab_decompressor* decoder, ExtractSystem* system, mscabd_file* file,
+                         const std::string& target, const EntryHooks& hooks) {
+    system->outputOpened = false;
+    system->stopped = false;
+    system->hooks = &hooks;
+    system->hasStamp = StoredFileTime(*file, &system->stamp);
+    const int error = decoder->extract(decoder, file, target.c_str()) == MSPACK_ERR_OK ? MSPACK_ERR_OK
+                                                                                    : decoder->last_error(decoder);
+    system->hooks = nullptr;
+    if (error != MSPACK_ERR_OK) {
+        if (system->outputOpened) {
+            SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(target.c_str());
         }
+        if (system->stopped) return EntryResult::kStopped;
+        return error == MSPACK_ERR_OPEN || error == MSPACK_ERR_WRITE ? EntryResult::kCannotWrite
+                                                                     : EntryResult::kDamaged;
     }
+    // A new file carries the archive attribute alone; only another set
+    // needs a call.
+    DWORD attributes = RestoredAttributes(file->attribs);
+    if (attributes != FILE_ATTRIBUTE_ARCHIVE)
+        SetFileAttributesA(target.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+    return EntryResult::kDone;
+}
 
-    int count = 0;
-    for (const mscabd_file* file = cabinet->files; file != nullptr; file = file->next) ++count;
-    if (progress.setRange) progress.setRange(count);
-
-    const std::string folder = EndWithBackslash(workingFolder);
-
-    int result = kCabinetOk;
-    int started = 0;
-    for (mscabd_file* file = cabinet->files; file != nullptr; file = file->next) {
-        std::string name;
-        if (!ExtractedName(*file, &name)) {
-            result = kCabinetExtractFailed;
-            failure->cause = CabinetFailure::Cause::kRefusedName;
-            failure->entry = file->filename != nullptr ? file->filename : "";
-            break;
-        }
-        const std::string target = folder + name;
-        ++started;
-        if (progress.setPosition) progress.setPosition(started);
-        system->outputOpened = false;
-        system->hasStamp = StoredFileTime(*file, &system->stamp);
-        if (decoder->extract(decoder, file, target.c_str()) != MSPACK_ERR_OK) {
-            const int error = decoder->last_error(decoder);
-            failure->cause = error == MSPACK_ERR_OPEN || error == MSPACK_ERR_WRITE ? CabinetFailure::Cause::kCannotWrite
-                                                                                 : CabinetFailure::Cause::kDamaged;
-            failure->entry = name;
-            if (system->outputOpened) {
-                SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(target.c_str());
-            }
-            result = kCabinetExtractFailed;
-            break;
-        }
-        // A new file carries the archive attribute alone; only another set
-        // needs a call.
-        DWORD attributes = RestoredAttributes(file->attribs);
-        if (attributes != FILE_ATTRIBUTE_ARCHIVE)
-            SetFileAttributesA(target.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
-    }
-    decoder->close(decoder, cabinet);
-    return result;
+// The size of the file at `path`, or -1.
+int64_t FileSizeOf(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
+    return (int64_t(data.nFileSizeHigh) << 32) | int64_t(data.nFileSizeLow);
 }
 
 }  // namespace
 
-int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,
-                       CabinetFailure* failure) {
+struct CCabinetReader::Impl {
+    struct Entry {
+        mscabd_file* file;
+        std::string stored;
+        std::string written;
+    };
+
+    ~Impl() { Close(); }
+    void Close() {
+        if (decoder != nullptr) {
+            if (cabinet != nullptr) decoder->close(decoder, cabinet);
+            // Releasing the decoder cannot fail with this library.
+            mspack_destroy_cab_decompressor(decoder);
+        }
+        decoder = nullptr;
+        cabinet = nullptr;
+        entries.clear();
+        byName.clear();
+    }
+
+    ExtractSystem system;
+    // The decoder keeps the name it was given and opens the file again by
+    // it for each extraction.
+    std::string path;
+    mscab_decompressor* decoder = nullptr;
+    mscabd_cabinet* cabinet = nullptr;
+    std::vector<Entry> entries;
+    // Lower-case written name to the last entry of that name; made on the
+    // first look-up.
+    mutable std::unordered_map<std::string, size_t> byName;
+};
+
+CCabinetReader::CCabinetReader() : m_impl(std::make_unique<Impl>()) {}
+CCabinetReader::~CCabinetReader() = default;
+
+int CCabinetReader::Open(const char* cabinetPath, CabinetFailure* failure) {
     CabinetFailure ignored;
     if (failure == nullptr) failure = &ignored;
     *failure = CabinetFailure();
+    m_impl->Close();
     int selftest = MSPACK_ERR_OK;
     MSPACK_SYS_SELFTEST(selftest);
     if (selftest != MSPACK_ERR_OK) return failure->result = kCabinetNoDecoder;
 
-    ExtractSystem system;
-    InitSystem(&system);
-    mscab_decompressor* decoder = mspack_create_cab_decompressor(&system.sys);
-    if (decoder == nullptr) return failure->result = kCabinetNoDecoder;
+    InitSystem(&m_impl->system);
+    m_impl->decoder = mspack_create_cab_decompressor(&m_impl->system.sys);
+    if (m_impl->decoder == nullptr) return failure->result = kCabinetNoDecoder;
 
     int result = CheckCabinetFile(cabinetPath);
-    if (result == kCabinetOk) result = ExtractAll(decoder, &system, cabinetPath, workingFolder, progress, failure);
-    // Releasing the decoder cannot fail with this library, so
-    // kCabinetCannotRelease is never returned.
-    mspack_destroy_cab_decompressor(decoder);
-    return failure->result = result;
+    if (result != kCabinetOk) {
+        m_impl->Close();
+        return failure->result = result;
+    }
+    m_impl->path = cabinetPath;
+    mscab_decompressor* decoder = m_impl->decoder;
+    m_impl->cabinet = decoder->open(decoder, m_impl->path.c_str());
+    if (m_impl->cabinet == nullptr) {
+        switch (decoder->last_error(decoder)) {
+        case MSPACK_ERR_OPEN: result = kCabinetCannotOpen; break;
+        case MSPACK_ERR_SIGNATURE: result = kCabinetNotCabinet; break;
+        default: result = kCabinetExtractFailed; break;
+        }
+        m_impl->Close();
+        return failure->result = result;
+    }
+    if (FileSizeOf(cabinetPath) < int64_t(m_impl->cabinet->length)) {
+        m_impl->Close();
+        failure->cause = CabinetFailure::Cause::kDamaged;
+        return failure->result = kCabinetExtractFailed;
+    }
+    for (mscabd_file* file = m_impl->cabinet->files; file != nullptr; file = file->next) {
+        Impl::Entry entry{file, file->filename != nullptr ? file->filename : "", std::string()};
+        if (!ExtractedName(*file, &entry.written)) entry.written.clear();
+        m_impl->entries.push_back(std::move(entry));
+    }
+    return failure->result = kCabinetOk;
+}
+
+bool CCabinetReader::IsOpen() const { return m_impl->cabinet != nullptr; }
+
+size_t CCabinetReader::EntryCount() const { return m_impl->entries.size(); }
+
+const std::string& CCabinetReader::StoredName(size_t entry) const { return m_impl->entries[entry].stored; }
+
+const std::string& CCabinetReader::WrittenName(size_t entry) const { return m_impl->entries[entry].written; }
+
+size_t CCabinetReader::Find(const std::string& name) const {
+    if (m_impl->byName.empty()) {
+        for (size_t i = 0; i < m_impl->entries.size(); ++i) {
+            if (!m_impl->entries[i].written.empty()) m_impl->byName[AsciiLower(m_impl->entries[i].written)] = i;
+        }
+    }
+    auto found = m_impl->byName.find(AsciiLower(name));
+    return found == m_impl->byName.end() ? EntryCount() : found->second;
+}
+
+EntryResult CCabinetReader::Extract(size_t entry, const std::string& target, const EntryHooks& hooks) {
+    if (!IsOpen() || entry >= EntryCount() || WrittenName(entry).empty()) return EntryResult::kNotFound;
+    return ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->entries[entry].file, target, hooks);
+}
+
+int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,
+                       CabinetFailure* failure, const EntryFilter& wanted) {
+    CabinetFailure ignored;
+    if (failure == nullptr) failure = &ignored;
+    CCabinetReader reader;
+    if (reader.Open(cabinetPath, failure) != kCabinetOk) return failure->result;
+
+    // A refused name ends the extraction where it stands, so it counts.
+    const auto chosen = [&](size_t i) { return reader.WrittenName(i).empty() || !wanted || wanted(reader.WrittenName(i)); };
+    int count = 0;
+    for (size_t i = 0; i < reader.EntryCount(); ++i) count += chosen(i) ? 1 : 0;
+    if (progress.setRange) progress.setRange(count);
+
+    const std::string folder = EndWithBackslash(workingFolder);
+    int started = 0;
+    for (size_t i = 0; i < reader.EntryCount(); ++i) {
+        if (!chosen(i)) continue;
+        const std::string& name = reader.WrittenName(i);
+        if (name.empty()) {
+            failure->cause = CabinetFailure::Cause::kRefusedName;
+            failure->entry = reader.StoredName(i);
+            return failure->result = kCabinetExtractFailed;
+        }
+        ++started;
+        if (progress.setPosition) progress.setPosition(started);
+        const EntryResult result = reader.Extract(i, folder + name);
+        if (result != EntryResult::kDone) {
+            failure->cause = result == EntryResult::kDamaged ? CabinetFailure::Cause::kDamaged
+                                                             : CabinetFailure::Cause::kCannotWrite;
+            failure->entry = name;
+            return failure->result = kCabinetExtractFailed;
+        }
+    }
+    return failure->result = kCabinetOk;
 }
 
 int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress,
-                   CabinetFailure* failure) {
-    return ExtractCabinetFile(CabinetPath(sourceFolder).c_str(), workingFolder, progress, failure);
+                   CabinetFailure* failure, const EntryFilter& wanted) {
+    return ExtractCabinetFile(CabinetPath(sourceFolder).c_str(), workingFolder, progress, failure, wanted);
 }
 
 CCabinetExtraction::~CCabinetExtraction() {
@@ -300,7 +412,8 @@ CCabinetExtraction::~CCabinetExtraction() {
     }
 }
 
-bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFolder, CabinetProgress progress) {
+bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFolder, CabinetProgress progress,
+                               EntryFilter wanted) {
     if (thread_ != nullptr) {
         if (WaitForSingleObject(thread_, 0) != WAIT_OBJECT_0) return false;
         CloseHandle(thread_);
@@ -309,6 +422,7 @@ bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFold
     sourceFolder_ = sourceFolder;
     workingFolder_ = workingFolder;
     progress_ = std::move(progress);
+    wanted_ = std::move(wanted);
     result_ = kCabinetExtractFailed;
     // _beginthreadex rather than CreateThread: the thread uses the C
     // runtime (allocation inside the decoder).
@@ -321,7 +435,7 @@ bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFold
 unsigned __stdcall CCabinetExtraction::ThreadMain(void* self) {
     CCabinetExtraction* extraction = static_cast<CCabinetExtraction*>(self);
     extraction->result_ = ExtractCabinet(extraction->sourceFolder_.c_str(), extraction->workingFolder_.c_str(),
-                                         extraction->progress_, &extraction->failure_);
+                                         extraction->progress_, &extraction->failure_, extraction->wanted_);
     return 0;
 }
 

@@ -1,20 +1,22 @@
-// Extracting the package's cabinet into the working folder.
+// Extracting the package's cabinet: its support files into the working
+// folder at start-up, each product file into its destination later.
 //
-// Every file of the cabinet is written into the working folder under the
-// last component of its stored name (after the last '\', '/' or ':'), so no
-// stored name can place a file anywhere else; a name with no usable last
-// component ("", ".", "..", a device name such as NUL, characters Windows
-// forbids) ends the extraction with kCabinetExtractFailed before anything is
-// written for it. Each file gets the stored date and time (local time in the
-// cabinet, turned into system time) as creation and last-write time, and the
-// stored read-only, hidden, system and archive attributes. A file whose
-// extraction fails is deleted again, so nothing half-written stays behind;
-// files extracted before it remain. Stored, MSZIP, Quantum and LZX folders
-// are read; a cabinet continued from or into another cabinet is not.
+// An entry is written under the last component of its stored name (after
+// the last '\', '/' or ':'), so no stored name can place a file anywhere
+// else; a name with no usable last component ("", ".", "..", a device name
+// such as NUL, characters Windows forbids) is never written: a whole
+// extraction ends with kCabinetExtractFailed before anything is written for
+// it. Each file gets the stored date and time (local time in the cabinet,
+// turned into system time) as creation and last-write time, and the stored
+// read-only, hidden, system and archive attributes. A file whose extraction
+// fails is deleted again, so nothing half-written stays behind; files
+// extracted before it remain. Stored, MSZIP, Quantum and LZX folders are
+// read; a cabinet continued from or into another cabinet is not.
 #pragma once
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/cabinet.h"
@@ -22,13 +24,16 @@
 
 namespace kq {
 
+// Which entries an extraction writes, by the name they are written under;
+// empty writes them all.
+using EntryFilter = std::function<bool(const std::string& writtenName)>;
+
 // Extracts the cabinet at `cabinetPath` into `workingFolder` on the calling
 // thread; returns a CabinetResult. `failure`, when given, says what failed.
+// Progress counts only the entries `wanted` lets through.
 int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,
-                       CabinetFailure* failure = nullptr);
+                       CabinetFailure* failure = nullptr, const EntryFilter& wanted = EntryFilter());
 
-// Extracts "file1.cab" of `sourceFolder` into `workingFolder` on the calling
-// thread.
 // Progress shown on the progress bar `bar` (may be null) of the thread that
 // waits for the extraction. The callbacks run on the extraction thread and
 // send only the positions that move the bar: each message holds the
@@ -36,8 +41,53 @@ int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const
 // outlive the extraction.
 CabinetProgress ProgressBarFeedback(HWND bar, ProgressThrottle& throttle);
 
+// Extracts "file1.cab" of `sourceFolder` into `workingFolder` on the calling
+// thread.
 int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress,
-                   CabinetFailure* failure = nullptr);
+                   CabinetFailure* failure = nullptr, const EntryFilter& wanted = EntryFilter());
+
+// What the extraction of one entry is told and tells: `stop` is asked before
+// each piece is written (true ends the extraction as kStopped), `written`
+// sees every piece written, in order. Either may be empty.
+struct EntryHooks {
+    std::function<bool()> stop;
+    std::function<void(const void* bytes, size_t length)> written;
+};
+
+// One open cabinet whose entries are extracted one at a time, in any order,
+// on one thread at a time. In cabinet order each entry costs only its own
+// data; going back restarts the decoding of its cabinet folder.
+class CCabinetReader {
+public:
+    CCabinetReader();
+    ~CCabinetReader();
+    CCabinetReader(const CCabinetReader&) = delete;
+    CCabinetReader& operator=(const CCabinetReader&) = delete;
+
+    // Reads the cabinet's directory; a CabinetResult. A cabinet shorter than
+    // its header says is damaged: a cut download fails here, before anything
+    // is written. `failure`, when given, says what failed.
+    int Open(const char* cabinetPath, CabinetFailure* failure = nullptr);
+    bool IsOpen() const;
+
+    size_t EntryCount() const;
+    // The name as stored (for messages).
+    const std::string& StoredName(size_t entry) const;
+    // The name the entry is written under, its stored name's last component;
+    // empty when the name is refused.
+    const std::string& WrittenName(size_t entry) const;
+    // The entry written under `name`, compared without case (the last one
+    // when several are); EntryCount() when there is none.
+    size_t Find(const std::string& name) const;
+
+    // Writes the entry to `target` (replacing a file there) with the stored
+    // time and attributes.
+    EntryResult Extract(size_t entry, const std::string& target, const EntryHooks& hooks = EntryHooks());
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 // One extraction of the package's cabinet on a thread of its own. The
 // user-interface thread starts it, waits for Thread() with its
@@ -52,7 +102,8 @@ public:
     ~CCabinetExtraction();
 
     // False when a thread cannot be started (or one is already running).
-    bool Start(const char* sourceFolder, const char* workingFolder, CabinetProgress progress);
+    bool Start(const char* sourceFolder, const char* workingFolder, CabinetProgress progress,
+               EntryFilter wanted = EntryFilter());
     HANDLE Thread() const { return thread_; }
     // Valid once Thread() is signalled.
     int Result() const { return result_; }
@@ -65,6 +116,7 @@ private:
     std::string sourceFolder_;
     std::string workingFolder_;
     CabinetProgress progress_;
+    EntryFilter wanted_;
     HANDLE thread_ = nullptr;
     int result_ = kCabinetExtractFailed;
     CabinetFailure failure_;

@@ -186,8 +186,19 @@ std::string PackedFileFolder(const char* tempFolder, const char* workingFolderNa
     return WithTrailingBackslash(tempFolder) + workingFolderName + "\\";
 }
 
+std::string PackedEntryName(int32_t index, const char* fileName) {
+    return "F" + std::to_string(index) + "_" + fileName;
+}
+
 std::string PackedSourcePath(const char* packedFolder, int32_t index, const char* fileName) {
-    return std::string(packedFolder) + "F" + std::to_string(index) + "_" + fileName;
+    return std::string(packedFolder) + PackedEntryName(index, fileName);
+}
+
+bool IsPackedEntryName(const std::string& name) {
+    if (name.size() < 4 || (name[0] != 'F' && name[0] != 'f')) return false;
+    size_t at = 1;
+    while (at < name.size() && name[at] >= '0' && name[at] <= '9') ++at;
+    return at > 1 && at + 1 < name.size() && name[at] == '_';
 }
 
 Status CheckPackedFileNames(const FileList& list) {

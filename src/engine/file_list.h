@@ -129,9 +129,13 @@ std::string WebDestinationPath(const FileRecord& record, const ExpandFn& expand)
 std::string PackedFileFolder(const char* tempFolder, const char* workingFolderName, const char* sourceFolder,
                              bool diskImage);
 
-// The packed name of file `index`: folder, "F", the index, "_", the name
-// (F4_app.exe for the fifth file app.exe).
+// The packed name of file `index`: "F", the index, "_", the name (F4_app.exe
+// for the fifth file app.exe); its entry name in the cabinet.
+std::string PackedEntryName(int32_t index, const char* fileName);
+// The packed file in `packedFolder`: the folder and the packed name.
 std::string PackedSourcePath(const char* packedFolder, int32_t index, const char* fileName);
+// A packed name of that form: "F" (either case), digits, "_" and a name.
+bool IsPackedEntryName(const std::string& name);
 
 // A packed file is read from the packed-file folder and placed in its
 // destination folder under the record's file name, so that name must be one

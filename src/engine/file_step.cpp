@@ -26,29 +26,44 @@ public:
             return true;
 
         for (;;) {
-            uint32_t attributes = 0;
-            if (m_machine.GetAttributes(destination, attributes) && (attributes & kAttributeReadOnly))
-                m_machine.SetAttributes(destination, kAttributeNormal);
-
+            MakeWritable(destination);
             bool done = false;
             if (!source.empty()) {
                 if (mayMove) done = m_machine.Move(source, destination);
                 if (!done) done = m_machine.Copy(source, destination);
             }
             if (done) return true;
+            const AfterFailure next = AskAfterFailure(destination, mustInstall);
+            if (next != AfterFailure::kRetry) return next == AfterFailure::kGoOn;
+        }
+    }
 
-            if (mustInstall) {
-                m_machine.TellFatalCopyFailure(FileMessage(kFatalCopyFormat, destination));
-                return Abort();
-            }
-            switch (m_machine.AskAfterCopyFailure(FileMessage(kCopyFailedFormat, destination))) {
-            case FailureChoice::kRetry:
-                continue;
-            case FailureChoice::kIgnore:
+    // File `index` extracted from the cabinet into its destination; false
+    // when the installation ends.
+    bool InstallUnpacked(const FileRecord& record, int32_t index, const std::string& destination,
+                         const FileOptions& options) {
+        const std::string entry = PackedEntryName(index, record.fileName.c_str());
+        const bool versioned = VersionRuleApplies(record.fileName.c_str());
+        for (;;) {
+            switch (PlaceUnpacked(entry, destination, versioned, options)) {
+            case EntryResult::kDone:
                 return true;
-            default:
+            case EntryResult::kStopped:
+                return false;  // the user's cancel, which the wizard has handled
+            case EntryResult::kDamaged: {
+                m_signals.SetFailure(RunFailure::kDamaged);
+                CabinetFailure failure;
+                failure.result = kCabinetExtractFailed;
+                failure.cause = CabinetFailure::Cause::kDamaged;
+                failure.entry = entry;
+                m_machine.TellFatalCopyFailure(CabinetFailureMessage(failure, m_context.cabinetPath));
                 return Abort();
             }
+            default:
+                break;
+            }
+            const AfterFailure next = AskAfterFailure(destination, options.mustInstall);
+            if (next != AfterFailure::kRetry) return next == AfterFailure::kGoOn;
         }
     }
 
@@ -99,6 +114,65 @@ public:
     }
 
 private:
+    enum class AfterFailure { kRetry, kGoOn, kEnd };
+
+    // The question after a failed file, or the end for a must-install one.
+    AfterFailure AskAfterFailure(const std::string& destination, bool mustInstall) {
+        if (mustInstall) {
+            m_machine.TellFatalCopyFailure(FileMessage(kFatalCopyFormat, destination));
+            Abort();
+            return AfterFailure::kEnd;
+        }
+        switch (m_machine.AskAfterCopyFailure(FileMessage(kCopyFailedFormat, destination))) {
+        case FailureChoice::kRetry:
+            return AfterFailure::kRetry;
+        case FailureChoice::kIgnore:
+            return AfterFailure::kGoOn;
+        default:
+            Abort();
+            return AfterFailure::kEnd;
+        }
+    }
+
+    void MakeWritable(const std::string& destination) {
+        uint32_t attributes = 0;
+        if (m_machine.GetAttributes(destination, attributes) && (attributes & kAttributeReadOnly))
+            m_machine.SetAttributes(destination, kAttributeNormal);
+    }
+
+    // One attempt; kDone also when the version rule keeps the installed
+    // file. A free destination is written straight; any other goes through
+    // a staging file that is gone again unless it became the destination.
+    EntryResult PlaceUnpacked(const std::string& entry, const std::string& destination, bool versioned,
+                              const FileOptions& options) {
+        FileFingerprint written;
+        if (!versioned && !options.expandContent && !m_machine.Exists(destination))
+            return m_machine.Unpack(entry, destination, written);
+
+        const std::string staging = m_machine.StagingPath(destination);
+        if (staging.empty()) return EntryResult::kCannotWrite;
+        const EntryResult result = m_machine.Unpack(entry, staging, written);
+        bool placed = false;
+        if (result == EntryResult::kDone) {
+            if (versioned && m_machine.Exists(destination) &&
+                InstalledFileKept(true, m_machine.VersionText(staging).c_str(),
+                                  m_machine.VersionText(destination).c_str())) {
+                m_machine.Remove(staging);
+                return EntryResult::kDone;
+            }
+            std::string text;
+            const bool expanded = !options.expandContent || !m_machine.ReadText(staging, text) ||
+                                  m_machine.WriteText(staging, m_expand(text));
+            if (expanded) {
+                MakeWritable(destination);
+                placed = m_machine.Move(staging, destination);
+            }
+        }
+        if (placed) return EntryResult::kDone;
+        m_machine.Remove(staging);
+        return result == EntryResult::kDone ? EntryResult::kCannotWrite : result;
+    }
+
     bool Abort() {
         if (m_context.removeTemporaryFiles) m_context.removeTemporaryFiles();
         m_signals.Abort();
@@ -140,6 +214,8 @@ bool CopyFiles(const FileList& files, const ExpandFn& expand, const FileStepCont
             if (IsWebSource(record.sourcePath)) {
                 destination = WebDestinationPath(record, expand);
                 if (!step.InstallWeb(record, destination, options)) return false;
+            } else if (!context.cabinetPath.empty()) {
+                if (!step.InstallUnpacked(record, index, destination, options)) return false;
             } else if (!step.InstallPacked(record, index, destination, options)) {
                 return false;
             }

@@ -1,5 +1,6 @@
-// The install worker's file step: every file of the file list copied (or
-// moved) from the packed folder to its destination, in list order.
+// The install worker's file step: every file of the file list put in its
+// destination, in list order: extracted from the package's cabinet as the
+// step goes, or copied (or moved) from a folder of packed files.
 //
 // For file i: the progress bar moves to i; a cancel request ends the step;
 // a file whose mask does not fit this system is passed over entirely.
@@ -9,14 +10,25 @@
 // into its destination instead, unless the condition named after its
 // address ("{name}") is not met; a cancel during the transfer ends the step
 // with nothing logged for that file, a failed must-install download ends
-// the installation, any other failed download goes on. A file
-// with content expansion is expanded into "<packed name>2" first and that
-// copy is installed, never moved. A .dll or .ocx already at its destination
-// is replaced only by a higher version (version_rule.h).
+// the installation, any other failed download goes on. A .dll or .ocx
+// already at its destination is replaced only by a higher version
+// (version_rule.h).
 //
-// Installing: a read-only destination is made writable; the file is moved
-// when the working folder is disposable, else (or when the move fails)
-// copied. A failure of a must-install file tells the user, removes the
+// From the cabinet: a file whose destination is free is extracted straight
+// into it. Otherwise, and for every file the version rule or content
+// expansion has to look at first, it is extracted into a staging file
+// beside its destination, looked at (and expanded) there and renamed over
+// the destination, so a file that is refused, fails or is cancelled leaves
+// the installed one as it was. A cancel stops the extraction of a large
+// file within one block. Damaged data ends the installation as a damaged
+// package.
+//
+// From a folder (a disk image): a file with content expansion is expanded
+// into "<packed name>2" first and that copy is installed, never moved. A
+// read-only destination is made writable; the file is moved when the
+// working folder is disposable, else (or when the move fails) copied.
+//
+// Either way a failure of a must-install file tells the user, removes the
 // temporary files, aborts the run and ends the step. Any other failure
 // asks: Retry tries again, Ignore goes on as if installed, Cancel removes
 // the temporary files, aborts and ends the step.
@@ -30,7 +42,9 @@
 #include <functional>
 #include <string>
 
+#include "engine/cabinet.h"
 #include "engine/file_list.h"
+#include "engine/install_record.h"
 #include "engine/install_reporter.h"
 #include "engine/uninstall_log.h"
 #include "run/setup_run.h"
@@ -68,6 +82,15 @@ public:
     // Move or copy over an existing file.
     virtual bool Move(const std::string& from, const std::string& to) = 0;
     virtual bool Copy(const std::string& from, const std::string& to) = 0;
+    // Extracts the package's packed entry `entry` (PackedEntryName) into
+    // `to`, replacing a file there; `written` gets the fingerprint of what
+    // was written. A failed or stopped extraction leaves nothing at `to`.
+    virtual EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) = 0;
+    // A new, empty file in the folder of `destination` for a packed copy to
+    // wait in before it replaces the destination; "" when none can be made.
+    virtual std::string StagingPath(const std::string& destination) = 0;
+    // Deletes the file (a staging file that is not needed).
+    virtual void Remove(const std::string& path) = 0;
     // Starts the server's self-registration; the result is not awaited.
     virtual void RegisterServer(const std::string& path) = 0;
     // Fetches `address` into `destination` with the download panel shown.
@@ -79,9 +102,12 @@ public:
 };
 
 struct FileStepContext {
+    // The packed files are the entries of this cabinet, extracted as the
+    // step goes; when empty they are read from `packedFolder`.
+    std::string cabinetPath;
     std::string packedFolder;  // trailing backslash
     std::string systemName;
-    // The extracted files may be moved: the working folder goes at the end.
+    // The files of `packedFolder` may be moved: it goes at the end of the run.
     bool mayMove = false;
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;

@@ -56,6 +56,39 @@ FailureChoice ShowFileError(const std::string& text, bool fatal) {
     return r <= 0 ? FailureChoice::kCancel : static_cast<FailureChoice>(r);
 }
 
+CWinFileMachine::~CWinFileMachine() = default;
+
+EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
+    if (m_cabinet == nullptr || !m_cabinet->IsOpen()) {
+        m_cabinet = std::make_unique<CCabinetReader>();
+        if (m_cabinet->Open(m_cabinetPath.c_str()) != kCabinetOk) return EntryResult::kNotFound;
+    }
+    const size_t found = m_cabinet->Find(entry);
+    if (found == m_cabinet->EntryCount()) return EntryResult::kNotFound;
+    FingerprintBuilder fingerprint;
+    EntryHooks hooks;
+    if (m_signals != nullptr) hooks.stop = [this] { return m_signals->CancelRequested(); };
+    hooks.written = [&fingerprint](const void* bytes, size_t length) { fingerprint.Add(bytes, length); };
+    const EntryResult result = m_cabinet->Extract(found, to, hooks);
+    if (result == EntryResult::kDone) written = fingerprint.Finish();
+    return result;
+}
+
+std::string CWinFileMachine::StagingPath(const std::string& destination) {
+    const size_t cut = destination.find_last_of('\\');
+    if (cut == std::string::npos) return std::string();
+    // A unique name in the destination's folder, so the final rename stays
+    // on one volume and the file inherits that folder's permissions.
+    char path[MAX_PATH] = "";
+    if (::GetTempFileNameA(destination.substr(0, cut + 1).c_str(), "kq", 0, path) == 0) return std::string();
+    return path;
+}
+
+void CWinFileMachine::Remove(const std::string& path) {
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(path.c_str());
+}
+
 bool CWinFileMachine::Exists(const std::string& path) {
     return PathExists(path);
 }

@@ -1,5 +1,8 @@
 // The file step's machine: the Win32 file system and the file error dialog.
 #pragma once
+#include <memory>
+
+#include "engine/cabinet_win.h"
 #include "engine/file_step.h"
 
 namespace kq {
@@ -18,6 +21,12 @@ public:
     explicit CWinFileMachine(IInstallReporter* reporter = nullptr, const RunSignals* signals = nullptr,
                              bool unattended = false)
         : m_reporter(reporter), m_signals(signals), m_unattended(unattended) {}
+    ~CWinFileMachine() override;
+
+    // The cabinet Unpack reads, opened at the first entry asked for (on the
+    // thread that asks) and again after it could not be opened: a package
+    // on a medium that was taken out can be retried.
+    void UnpackFrom(const std::string& cabinetPath) { m_cabinetPath = cabinetPath; }
 
     bool Exists(const std::string& path) override;
     bool ReadText(const std::string& path, std::string& text) override;
@@ -27,6 +36,9 @@ public:
     void SetAttributes(const std::string& path, uint32_t attributes) override;
     bool Move(const std::string& from, const std::string& to) override;
     bool Copy(const std::string& from, const std::string& to) override;
+    EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) override;
+    std::string StagingPath(const std::string& destination) override;
+    void Remove(const std::string& path) override;
     void RegisterServer(const std::string& path) override;
     FailureChoice AskAfterCopyFailure(const std::string& text) override;
     void TellFatalCopyFailure(const std::string& text) override;
@@ -36,6 +48,8 @@ private:
     IInstallReporter* m_reporter;
     const RunSignals* m_signals;
     bool m_unattended;
+    std::string m_cabinetPath;
+    std::unique_ptr<CCabinetReader> m_cabinet;
 };
 
 }  // namespace kq

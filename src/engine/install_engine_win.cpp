@@ -7,6 +7,7 @@
 #include "base/file.h"
 #include "base/product.h"
 #include "base/profile_file_win.h"
+#include "engine/cabinet.h"
 #include "engine/directories_win.h"
 #include "engine/file_step_win.h"
 #include "engine/install_journal.h"
@@ -255,18 +256,13 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
     return true;
 }
 
-bool CInstallEngine::WorkFolderIsDisposable() const {
-    // The extracted files may be moved into place instead of copied only when
-    // nothing will look for them again: the working folder goes at the end of
-    // this run and no merge module will read from it.
-    return !m_snapshot.diskImage && !m_snapshot.mergeModulesPending && !m_snapshot.preview && !m_snapshot.plan;
-}
-
 bool CInstallEngine::CopyFiles() {
     FileStepContext context;
+    // A cabinet package's files go from the cabinet straight to their
+    // destinations; a disk image's are copied from its folder, which stays.
+    if (!m_snapshot.diskImage) context.cabinetPath = CabinetPath(m_snapshot.folders.source.c_str());
     context.packedFolder = m_packedFolder;
     context.systemName = m_snapshot.systemName;
-    context.mayMove = WorkFolderIsDisposable();
     context.featureDeselected = m_snapshot.featureDeselected;
     // A web file named with a condition is fetched only when the worker's copy
     // of the conditions holds (its actions do not run on the worker).
@@ -278,9 +274,11 @@ bool CInstallEngine::CopyFiles() {
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     CWinFileMachine files(&m_reporter, m_snapshot.signals.get(), m_snapshot.silent);
+    files.UnpackFrom(context.cabinetPath);
     CWinRecordMachine state;
     RecordingFileMachine recording(files, state, m_record);
     PlanFileMachine plan(files, state, m_record);
+    plan.StageIn(m_packedFolder);
     FileMachine& machine = m_snapshot.plan ? static_cast<FileMachine&>(plan) : recording;
     ExpandFn expand = [this](const std::string& t) { return Expand(t); };
     const bool done = kq::CopyFiles(m_files, expand, context, machine, *m_snapshot.signals, m_log);

@@ -40,7 +40,6 @@ private:
     // Step 7, the files (file_step.h).
     bool CopyFiles();
     void RemoveTemporaryFiles();
-    bool WorkFolderIsDisposable() const;
 
     RegistrationPaths MakeRegistrationPaths() const;
     void PrepareMaintenanceProgram();

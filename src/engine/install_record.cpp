@@ -252,24 +252,44 @@ std::string TextOfState(const ValueState& state) {
     return text;
 }
 
-FileFingerprint FingerprintOf(std::string_view bytes) {
+struct FingerprintBuilder::Digest {
+    CSHA sha;
+};
+
+FingerprintBuilder::FingerprintBuilder() : m_digest(std::make_unique<Digest>()) {}
+FingerprintBuilder::~FingerprintBuilder() = default;
+
+void FingerprintBuilder::Add(const void* bytes, size_t length) {
+    const char* at = static_cast<const char*>(bytes);
+    m_size += length;
+    // AddData takes an int: large contents go in pieces.
+    constexpr size_t kPiece = 1u << 30;
+    while (length > 0) {
+        const size_t piece = length < kPiece ? length : kPiece;
+        m_digest->sha.AddData(at, static_cast<int>(piece));
+        at += piece;
+        length -= piece;
+    }
+}
+
+FileFingerprint FingerprintBuilder::Finish() {
     FileFingerprint fingerprint;
-    fingerprint.size = bytes.size();
-    if (bytes.empty()) {
+    fingerprint.size = m_size;
+    m_size = 0;
+    if (fingerprint.size == 0) {
         fingerprint.sha256 = kEmptySha256;
         return fingerprint;
     }
-    CSHA sha;
-    // AddData takes an int: feed large contents in pieces.
-    constexpr size_t kPiece = 1u << 30;
-    for (size_t at = 0; at < bytes.size(); at += kPiece) {
-        size_t length = bytes.size() - at < kPiece ? bytes.size() - at : kPiece;
-        sha.AddData(bytes.data() + at, static_cast<int>(length));
-    }
     uint8_t digest[CSHA::kDigestSize];
-    sha.FinalDigest(digest);
+    m_digest->sha.FinalDigest(digest);
     fingerprint.sha256 = AsciiLower(Hex(std::string_view(reinterpret_cast<const char*>(digest), sizeof(digest))));
     return fingerprint;
+}
+
+FileFingerprint FingerprintOf(std::string_view bytes) {
+    FingerprintBuilder builder;
+    builder.Add(bytes.data(), bytes.size());
+    return builder.Finish();
 }
 
 std::string FormatRecordLine(const RecordEntry& e) {

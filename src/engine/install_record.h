@@ -37,6 +37,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,24 @@ struct FileFingerprint {
 
 // The fingerprint of bytes in memory.
 FileFingerprint FingerprintOf(std::string_view bytes);
+
+// The fingerprint of bytes that pass by in pieces (a file as it is written),
+// so no whole file has to be held or read back.
+class FingerprintBuilder {
+public:
+    FingerprintBuilder();
+    ~FingerprintBuilder();
+    FingerprintBuilder(const FingerprintBuilder&) = delete;
+    FingerprintBuilder& operator=(const FingerprintBuilder&) = delete;
+    void Add(const void* bytes, size_t length);
+    // The fingerprint of everything added; the builder starts afresh.
+    FileFingerprint Finish();
+
+private:
+    struct Digest;
+    std::unique_ptr<Digest> m_digest;
+    uint64_t m_size = 0;
+};
 
 enum class RecordKind { kFile, kShared, kServer, kDir, kKey, kValue, kAppend, kIni, kService };
 

@@ -57,16 +57,17 @@ void RecordValueChange(InstallRecord& record, RegistryRoot root, const std::stri
 }
 
 
-void RecordingBase::BeforeFile(const std::string& path) {
+void RecordingBase::BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere) {
     const std::string key = AsciiLower(path);
     if (m_existed.count(key) != 0) return;
     FileFingerprint ignored;
-    m_existed[key] = m_state.Fingerprint(path, &ignored);
+    m_existed[key] = isThere ? isThere(path) : m_state.Fingerprint(path, &ignored);
 }
 
-void RecordingBase::AfterFile(const std::string& path) {
+void RecordingBase::AfterFile(const std::string& path, const FileFingerprint* written) {
     FileFingerprint fingerprint;
-    if (!m_state.Fingerprint(path, &fingerprint)) return;
+    if (written != nullptr) fingerprint = *written;
+    else if (!m_state.Fingerprint(path, &fingerprint)) return;
     const bool existed = m_existed[AsciiLower(path)];
     m_record.File(existed ? FileOrigin::kReplaced : FileOrigin::kNew, path, fingerprint);
 }
@@ -94,18 +95,57 @@ bool CreateRecordedDirectoryPath(const std::string& path,
     });
 }
 
+bool RecordingFileMachine::WriteText(const std::string& path, const std::string& text) {
+    auto staged = m_staged.find(AsciiLower(path));
+    if (staged != m_staged.end()) staged->second = FileFingerprint();
+    return m_inner.WriteText(path, text);
+}
+
 bool RecordingFileMachine::Move(const std::string& from, const std::string& to) {
-    BeforeFile(to);
+    const auto isThere = [this](const std::string& path) { return IsThere(path); };
+    BeforeFile(to, isThere);
     if (!m_inner.Move(from, to)) return false;
-    AfterFile(to);
+    auto staged = m_staged.find(AsciiLower(from));
+    if (staged != m_staged.end() && !staged->second.sha256.empty()) {
+        AfterFile(to, &staged->second);
+    } else {
+        AfterFile(to);
+    }
+    if (staged != m_staged.end()) m_staged.erase(staged);
     return true;
 }
 
 bool RecordingFileMachine::Copy(const std::string& from, const std::string& to) {
-    BeforeFile(to);
+    BeforeFile(to, [this](const std::string& path) { return IsThere(path); });
     if (!m_inner.Copy(from, to)) return false;
     AfterFile(to);
     return true;
+}
+
+EntryResult RecordingFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
+    auto staged = m_staged.find(AsciiLower(to));
+    // A staging file is only a step on the way: the record sees the
+    // destination it becomes.
+    if (staged != m_staged.end()) {
+        const EntryResult result = m_inner.Unpack(entry, to, written);
+        staged->second = result == EntryResult::kDone ? written : FileFingerprint();
+        return result;
+    }
+    BeforeFile(to, [this](const std::string& path) { return IsThere(path); });
+    const EntryResult result = m_inner.Unpack(entry, to, written);
+    if (result == EntryResult::kDone) AfterFile(to, &written);
+    return result;
+}
+
+std::string RecordingFileMachine::StagingPath(const std::string& destination) {
+    std::string path = m_inner.StagingPath(destination);
+    if (!path.empty()) m_staged[AsciiLower(path)] = FileFingerprint();
+    return path;
+}
+
+void RecordingFileMachine::Remove(const std::string& path) {
+    m_staged.erase(AsciiLower(path));
+    m_inner.Remove(path);
 }
 
 DownloadResult RecordingFileMachine::Download(const std::string& address, const std::string& destination) {

@@ -32,9 +32,11 @@ protected:
     // Before writing `path`: remembers whether something was there, the
     // first time it is asked for that path (a failed first attempt that
     // leaves a piece of a file does not make the file an old one).
-    void BeforeFile(const std::string& path);
-    // After a successful write of `path`.
-    void AfterFile(const std::string& path);
+    // `isThere`, when given, answers that more cheaply than reading the file.
+    void BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere = nullptr);
+    // After a successful write of `path`; with `written` (what was written)
+    // the file is not read back.
+    void AfterFile(const std::string& path, const FileFingerprint* written = nullptr);
     // Creates a folder path through `create`, recording every level made.
     void RecordFolders(const std::string& path, const std::function<void()>& create);
 
@@ -66,7 +68,7 @@ public:
         : RecordingBase(state, record), m_inner(inner) {}
     bool Exists(const std::string& path) override { return m_inner.Exists(path); }
     bool ReadText(const std::string& path, std::string& text) override { return m_inner.ReadText(path, text); }
-    bool WriteText(const std::string& path, const std::string& text) override { return m_inner.WriteText(path, text); }
+    bool WriteText(const std::string& path, const std::string& text) override;
     std::string VersionText(const std::string& path) override { return m_inner.VersionText(path); }
     bool GetAttributes(const std::string& path, uint32_t& attributes) override {
         return m_inner.GetAttributes(path, attributes);
@@ -74,13 +76,22 @@ public:
     void SetAttributes(const std::string& path, uint32_t attributes) override { m_inner.SetAttributes(path, attributes); }
     bool Move(const std::string& from, const std::string& to) override;
     bool Copy(const std::string& from, const std::string& to) override;
+    EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) override;
+    std::string StagingPath(const std::string& destination) override;
+    void Remove(const std::string& path) override;
     void RegisterServer(const std::string& path) override;
     DownloadResult Download(const std::string& address, const std::string& destination) override;
     FailureChoice AskAfterCopyFailure(const std::string& text) override { return m_inner.AskAfterCopyFailure(text); }
     void TellFatalCopyFailure(const std::string& text) override { m_inner.TellFatalCopyFailure(text); }
 
 private:
+    bool IsThere(const std::string& path) { return m_inner.Exists(path); }
+
     FileMachine& m_inner;
+    // Staging files handed out (lower-case path) and what was unpacked into
+    // them, until they become a destination or go; no fingerprint once
+    // their text was rewritten.
+    std::map<std::string, FileFingerprint> m_staged;
 };
 
 // After the file step: every destination of the list that is there but was

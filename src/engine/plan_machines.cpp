@@ -63,7 +63,28 @@ void PlanBase::PlanValue(RegistryRoot root, const std::string& subKey, const std
 
 bool PlanFileMachine::Move(const std::string& from, const std::string& to) {
     PlanFile(from, to);
+    if (IsStaged(from)) Remove(from);
     return true;
+}
+
+EntryResult PlanFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
+    if (IsStaged(to)) return m_real.Unpack(entry, to, written);
+    const std::string staging = StagingPath(to);
+    const EntryResult result = m_real.Unpack(entry, staging, written);
+    if (result == EntryResult::kDone) PlanFile(staging, to);
+    Remove(staging);
+    return result;
+}
+
+std::string PlanFileMachine::StagingPath(const std::string&) {
+    const std::string path = m_stagingFolder + "kq-plan" + std::to_string(++m_stagings) + ".tmp";
+    m_staged.insert(AsciiLower(path));
+    return path;
+}
+
+void PlanFileMachine::Remove(const std::string& path) {
+    // Only the plan's own staging files are really removed.
+    if (m_staged.erase(AsciiLower(path)) != 0) m_real.Remove(path);
 }
 
 bool PlanFileMachine::Copy(const std::string& from, const std::string& to) {

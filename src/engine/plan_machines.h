@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 
+#include "base/text.h"
 #include "engine/directories.h"
 #include "engine/file_step.h"
 #include "engine/install_record.h"
@@ -53,6 +54,10 @@ private:
 class PlanFileMachine : public FileMachine, public PlanBase {
 public:
     PlanFileMachine(FileMachine& real, RecordMachine& state, InstallRecord& plan) : PlanBase(state, plan), m_real(real) {}
+    // The run's own folder (trailing backslash) where packed files are
+    // unpacked to be looked at: the plan fingerprints what would be
+    // installed, and leaves every destination folder alone.
+    void StageIn(const std::string& folder) { m_stagingFolder = folder; }
     bool Exists(const std::string& path) override { return m_real.Exists(path); }
     bool ReadText(const std::string& path, std::string& text) override { return m_real.ReadText(path, text); }
     // Only the expansion of a packed file writes text, into the working
@@ -66,13 +71,21 @@ public:
     void SetAttributes(const std::string&, uint32_t) override {}
     bool Move(const std::string& from, const std::string& to) override;
     bool Copy(const std::string& from, const std::string& to) override;
+    EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) override;
+    std::string StagingPath(const std::string& destination) override;
+    void Remove(const std::string& path) override;
     void RegisterServer(const std::string& path) override;
     DownloadResult Download(const std::string& address, const std::string& destination) override;
     FailureChoice AskAfterCopyFailure(const std::string&) override { return FailureChoice::kIgnore; }
     void TellFatalCopyFailure(const std::string&) override {}
 
 private:
+    bool IsStaged(const std::string& path) const { return m_staged.count(AsciiLower(path)) != 0; }
+
     FileMachine& m_real;
+    std::string m_stagingFolder;
+    std::set<std::string> m_staged;  // lower-case paths of the staging files handed out
+    int m_stagings = 0;
 };
 
 class PlanSettingsMachine : public SettingsMachine, public PlanBase {

@@ -409,6 +409,16 @@ TEST(PackedNamesTest, FolderFollowsTheDiskImageFlag) {
     EXPECT_EQ(kq::PackedSourcePath("W\\", 12345, ""), "W\\F12345_");
 }
 
+// Which cabinet entries are product files, left in the cabinet at start-up.
+TEST(PackedNamesTest, PackedEntryNamesAreTheProductFiles) {
+    const struct { const char* name; bool packed; } cases[] = {
+        {"F0_app.exe", true}, {"f12_readme.txt", true}, {"F4_a", true},
+        {"F_app.exe", false}, {"F0_", false}, {"F0app.exe", false}, {"G0_app.exe", false},
+        {"setup.bmp", false}, {"kqexec.exe", false}, {"Fonts.txt", false}, {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(kq::IsPackedEntryName(c.name), c.packed) << c.name;
+}
+
 TEST(PackedNamesTest, NamesThatAreNoPlainFileNameAreRefused) {
     const struct { const char* firstLine; bool accepted; } cases[] = {
         {"files\\bin\\app.exe", true},

@@ -1,6 +1,6 @@
 // The file step over an in-memory file system: which files are skipped,
-// moved or copied, the version rule, must-install files, the answers to the
-// file error question, logging and attributes.
+// moved, copied or unpacked from the cabinet, the version rule, must-install
+// files, the answers to the file error question, logging and attributes.
 #include "engine/file_step.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +55,31 @@ public:
         return true;
     }
     bool Copy(const std::string& from, const std::string& to) override { return Transfer(from, to, "copy"); }
+    // Unpacking fails like a transfer while failures are left, or ends as
+    // `unpackEnd` says; either way nothing is left at `to`.
+    EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) override {
+        operations.push_back("unpack " + entry + " to " + to);
+        if (failures > 0) {
+            --failures;
+            files.erase(to);
+            return EntryResult::kCannotWrite;
+        }
+        if (unpackEnd != EntryResult::kDone || entries.count(entry) == 0) {
+            files.erase(to);
+            return entries.count(entry) == 0 ? EntryResult::kNotFound : unpackEnd;
+        }
+        files[to] = entries[entry];
+        written = FingerprintOf(entries[entry].content);
+        return EntryResult::kDone;
+    }
+    // Made empty, as the system makes a unique name.
+    std::string StagingPath(const std::string& destination) override {
+        const std::string path = destination.substr(0, destination.rfind('\\') + 1) + "kq" +
+                                 std::to_string(++stagings) + ".tmp";
+        files[path] = FakeFile{};
+        return path;
+    }
+    void Remove(const std::string& path) override { files.erase(path); }
     void RegisterServer(const std::string& path) override { operations.push_back("register " + path); }
     FailureChoice AskAfterCopyFailure(const std::string& text) override {
         questions.push_back(text);
@@ -74,6 +99,9 @@ public:
     }
 
     std::map<std::string, FakeFile> files;
+    std::map<std::string, FakeFile> entries;  // the cabinet's, by entry name
+    EntryResult unpackEnd = EntryResult::kDone;
+    int stagings = 0;
     int failures = 0;
     bool movesFail = false;
     DownloadResult downloadResult = DownloadResult::kDone;
@@ -113,6 +141,11 @@ struct Scenario {
     void Packed(const std::string& content, const std::string& version = kNoFileVersion) {
         machine.files[Source()] = {content, version, kAttributeArchive};
     }
+    // The file in the cabinet instead of the packed folder.
+    void InCabinet(const std::string& content, const std::string& version = kNoFileVersion) {
+        context.cabinetPath = "D:\\pkg\\file1.cab";
+        machine.entries["F0_" + record.fileName] = {content, version, kAttributeArchive};
+    }
     void Installed(const std::string& content, const std::string& version = kNoFileVersion,
                    uint32_t attributes = kAttributeArchive) {
         machine.files[Target()] = {content, version, attributes};
@@ -151,6 +184,38 @@ void Dll(Scenario& s, const char* packaged, const char* installed) {
     s.record.fileName = "a.dll";
     s.Packed("packaged", packaged);
     if (installed != nullptr) s.Installed("installed", installed);
+}
+
+void RunCase(const Case& c) {
+    Scenario s;
+    c.arrange(s);
+    TempLog log;
+    FileList files;
+    files.files.push_back(s.record);
+    const ExpandFn expand = [](const std::string& text) {
+        std::string out = text;
+        size_t at = out.find("<Name>");
+        if (at != std::string::npos) out.replace(at, 6, "Notes");
+        return out;
+    };
+    const bool result = CopyFiles(files, expand, s.context, s.machine, s.signals, log.Log());
+
+    const Expected& e = c.expected;
+    EXPECT_EQ(result, e.result) << c.name;
+    auto target = s.machine.files.find(s.Target());
+    EXPECT_EQ(target == s.machine.files.end() ? "" : target->second.content, e.content) << c.name;
+    EXPECT_EQ(s.machine.operations, e.operations) << c.name;
+    EXPECT_EQ(s.machine.questions.size(), e.questions) << c.name;
+    EXPECT_EQ(s.machine.fatal.size(), e.fatal ? 1u : 0u) << c.name;
+    EXPECT_EQ(s.signals.Aborted(), e.aborted) << c.name;
+    EXPECT_EQ(s.removals, e.aborted ? 1 : 0) << c.name;
+    const std::vector<std::string> logged = {"FILE=" + s.Target()};
+    EXPECT_EQ(log.Lines(), e.logged ? logged : std::vector<std::string>{}) << c.name;
+    if (target != s.machine.files.end()) {
+        EXPECT_EQ(target->second.attributes, e.attributes) << c.name;
+    }
+    // A staging file never outlives its file.
+    EXPECT_EQ(s.machine.files.count(std::string(kTarget) + "kq1.tmp"), 0u) << c.name;
 }
 
 TEST(FileStep, DecisionsForOneFile) {
@@ -267,35 +332,85 @@ TEST(FileStep, DecisionsForOneFile) {
         {"cancel request ends before the file", [](Scenario& s) { s.Packed("packaged"); s.signals.RequestCancel(); },
          {false, "", {}, 0, false, false, false}},
     };
-    for (const Case& c : cases) {
-        Scenario s;
-        c.arrange(s);
-        TempLog log;
-        FileList files;
-        files.files.push_back(s.record);
-        const ExpandFn expand = [](const std::string& text) {
-            std::string out = text;
-            size_t at = out.find("<Name>");
-            if (at != std::string::npos) out.replace(at, 6, "Notes");
-            return out;
-        };
-        const bool result = CopyFiles(files, expand, s.context, s.machine, s.signals, log.Log());
+    for (const Case& c : cases) RunCase(c);
+}
 
-        const Expected& e = c.expected;
-        EXPECT_EQ(result, e.result) << c.name;
-        auto target = s.machine.files.find(s.Target());
-        EXPECT_EQ(target == s.machine.files.end() ? "" : target->second.content, e.content) << c.name;
-        EXPECT_EQ(s.machine.operations, e.operations) << c.name;
-        EXPECT_EQ(s.machine.questions.size(), e.questions) << c.name;
-        EXPECT_EQ(s.machine.fatal.size(), e.fatal ? 1u : 0u) << c.name;
-        EXPECT_EQ(s.signals.Aborted(), e.aborted) << c.name;
-        EXPECT_EQ(s.removals, e.aborted ? 1 : 0) << c.name;
-        const std::vector<std::string> logged = {"FILE=" + s.Target()};
-        EXPECT_EQ(log.Lines(), e.logged ? logged : std::vector<std::string>{}) << c.name;
-        if (target != s.machine.files.end()) {
-            EXPECT_EQ(target->second.attributes, e.attributes) << c.name;
-        }
-    }
+// From the cabinet: a free destination is written straight, anything else
+// through a staging file beside it that goes again unless it becomes the
+// destination.
+const std::string kUnpackStraight = "unpack F0_a.txt to C:\\App\\a.txt";
+const std::string kUnpackStaged = "unpack F0_a.txt to C:\\App\\kq1.tmp";
+const std::string kPlaceStaged = "move C:\\App\\kq1.tmp";
+
+void CabinetDll(Scenario& s, const char* packaged, const char* installed) {
+    s.record.fileName = "a.dll";
+    s.InCabinet("packaged", packaged);
+    if (installed != nullptr) s.Installed("installed", installed);
+}
+
+TEST(FileStep, FilesFromTheCabinet) {
+    const std::string dllStaged = "unpack F0_a.dll to C:\\App\\kq1.tmp";
+    const Case cases[] = {
+        {"free destination written straight", [](Scenario& s) { s.InCabinet("packaged"); },
+         {true, "packaged", {kUnpackStraight}}},
+        {"an earlier file replaced only once the new one is whole",
+         [](Scenario& s) { s.InCabinet("packaged"); s.Installed("installed"); },
+         {true, "packaged", {kUnpackStaged, kPlaceStaged}}},
+        {"read-only earlier file replaced and left writable",
+         [](Scenario& s) { s.InCabinet("packaged"); s.Installed("installed", kNoFileVersion, kAttributeReadOnly); },
+         {true, "packaged", {kUnpackStaged, kPlaceStaged}}},
+        {"version rule keeps a higher installed library", [](Scenario& s) { CabinetDll(s, "2.0", "3.0"); },
+         {true, "installed", {dllStaged}}},
+        {"a higher packed library replaces", [](Scenario& s) { CabinetDll(s, "5.10", "5.9"); },
+         {true, "packaged", {dllStaged, "move C:\\App\\kq1.tmp"}}},
+        {"content expanded before it is placed",
+         [](Scenario& s) { s.InCabinet("<Name> here"); s.record.options = 256; },
+         {true, "Notes here", {kUnpackStaged, kPlaceStaged}}},
+        {"a cancel while writing ends without a question and keeps the earlier file",
+         [](Scenario& s) {
+             s.InCabinet("packaged");
+             s.Installed("installed");
+             s.machine.unpackEnd = EntryResult::kStopped;
+         },
+         {false, "installed", {kUnpackStaged}, 0, false, false, false}},
+        {"damaged data tells, aborts and ends",
+         [](Scenario& s) { s.InCabinet("packaged"); s.machine.unpackEnd = EntryResult::kDamaged; },
+         {false, "", {kUnpackStraight}, 0, true, true, false}},
+        {"an entry missing from the cabinet fails like a missing file",
+         [](Scenario& s) { s.InCabinet("packaged"); s.record.fileName = "b.txt"; s.record.options = 16; },
+         {false, "", {"unpack F0_b.txt to C:\\App\\b.txt"}, 0, true, true, false}},
+        {"retry unpacks again",
+         [](Scenario& s) {
+             s.InCabinet("packaged");
+             s.machine.failures = 1;
+             s.machine.answers = {FailureChoice::kRetry};
+         },
+         {true, "packaged", {kUnpackStraight, kUnpackStraight}, 1}},
+        {"an earlier file that cannot be replaced stays whole on Ignore",
+         [](Scenario& s) {
+             s.InCabinet("packaged");
+             s.Installed("installed");
+             s.machine.movesFail = true;
+             s.machine.answers = {FailureChoice::kIgnore};
+         },
+         {true, "installed", {kUnpackStaged}, 1}},
+    };
+    for (const Case& c : cases) RunCase(c);
+}
+
+TEST(FileStep, DamagedDataNamesTheEntryAndTheCabinet) {
+    Scenario s;
+    s.InCabinet("packaged");
+    s.machine.unpackEnd = EntryResult::kDamaged;
+    TempLog log;
+    FileList files;
+    files.files.push_back(s.record);
+    CopyFiles(files, [](const std::string& t) { return t; }, s.context, s.machine, s.signals, log.Log());
+    const std::vector<std::string> fatal = {
+        "Merrowin can't unpack the product's files.\r\nFile: F0_a.txt in D:\\pkg\\file1.cab\r\n"
+        "Reason: the cabinet is damaged."};
+    EXPECT_EQ(s.machine.fatal, fatal);
+    EXPECT_EQ(s.signals.Failure(), RunFailure::kDamaged);
 }
 
 TEST(FileStep, QuestionsNameTheDestination) {

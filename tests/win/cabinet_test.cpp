@@ -504,6 +504,81 @@ TEST(CabinetTest, ExtractionObjectReportsItsResultAndCanRunAgain) {
     EXPECT_EQ(extraction.Result(), kq::kCabinetOk);
 }
 
+// Start-up leaves the product's files in the cabinet; the copy step takes
+// them one at a time, straight to where they go.
+TEST(CabinetTest, StartUpLeavesTheProductEntriesInTheCabinet) {
+    Sandbox box;
+    box.UseFixture("basic_mszip.cab");
+    std::vector<Notice> notices;
+    const kq::EntryFilter supportOnly = [](const std::string& name) { return name.rfind("F4_", 0) != 0; };
+    ASSERT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), Recorder(&notices), nullptr, supportOnly),
+              kq::kCabinetOk);
+    EXPECT_EQ(box.WorkFiles(), (std::set<std::string>{"hello.txt", "data.bin"}));
+    ASSERT_FALSE(notices.empty());
+    EXPECT_EQ(notices[0].value, 2);
+}
+
+TEST(CabinetReaderTest, EntriesOneAtATimeInAnyOrder) {
+    Sandbox box;
+    box.UseFixture("basic_mszip.cab");
+    kq::CCabinetReader reader;
+    ASSERT_EQ(reader.Open(box.Cabinet().c_str()), kq::kCabinetOk);
+    EXPECT_EQ(reader.Find("missing.txt"), reader.EntryCount());
+    // The last entry first, then back to the first one.
+    const struct { const char* asked; std::string content; } cases[] = {
+        {"f4_APP.exe", AppExe()}, {"hello.txt", "Hello from the cabinet.\r\n"}, {"data.bin", PseudoRandom(70000)}};
+    for (const auto& c : cases) {
+        const size_t entry = reader.Find(c.asked);
+        ASSERT_LT(entry, reader.EntryCount()) << c.asked;
+        std::string seen;
+        kq::EntryHooks hooks;
+        hooks.written = [&seen](const void* bytes, size_t length) { seen.append(static_cast<const char*>(bytes), length); };
+        const std::string target = box.Root() + "placed-" + reader.WrittenName(entry);
+        EXPECT_EQ(reader.Extract(entry, target, hooks), kq::EntryResult::kDone) << c.asked;
+        EXPECT_EQ(ReadAll(target), c.content) << c.asked;
+        EXPECT_EQ(seen, c.content) << "what the hook saw of " << c.asked;
+    }
+    ExpectStamp(box.Root() + "placed-F4_app.exe", {2010, 1, 1, 0, 0, 0});
+}
+
+TEST(CabinetReaderTest, StopsWithinAFileAndDeletesWhatItBegan) {
+    Sandbox box;
+    box.UseFixture("basic_mszip.cab");
+    kq::CCabinetReader reader;
+    ASSERT_EQ(reader.Open(box.Cabinet().c_str()), kq::kCabinetOk);
+    const size_t entry = reader.Find("data.bin");
+    const std::string target = box.Root() + "data.bin";
+    int pieces = 0;
+    kq::EntryHooks hooks;
+    hooks.stop = [&pieces] { return ++pieces > 1; };
+    EXPECT_EQ(reader.Extract(entry, target, hooks), kq::EntryResult::kStopped);
+    EXPECT_EQ(pieces, 2) << "the stop is seen before the second piece of 70,000 bytes";
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES);
+    // The reader goes on: the same entry again, whole.
+    EXPECT_EQ(reader.Extract(entry, target), kq::EntryResult::kDone);
+    EXPECT_EQ(ReadAll(target), PseudoRandom(70000));
+}
+
+TEST(CabinetReaderTest, DamagedDataAndShortCabinets) {
+    Sandbox box;
+    box.UseFixture("damaged_block.cab");
+    kq::CCabinetReader reader;
+    ASSERT_EQ(reader.Open(box.Cabinet().c_str()), kq::kCabinetOk);
+    const std::string target = box.Root() + "second.txt";
+    EXPECT_EQ(reader.Extract(reader.Find("second.txt"), target), kq::EntryResult::kDamaged);
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A cabinet cut after its directory opens no more: a cut download is
+    // found before anything is written.
+    const std::string whole = ReadAll(DataPath("basic_mszip.cab"));
+    const std::string cut = box.Root() + "cut.cab";
+    WriteAll(cut, whole.substr(0, whole.size() - 1));
+    kq::CabinetFailure failure;
+    EXPECT_EQ(reader.Open(cut.c_str(), &failure), kq::kCabinetExtractFailed);
+    EXPECT_EQ(failure.cause, kq::CabinetFailure::Cause::kDamaged);
+    EXPECT_EQ(reader.Extract(0, target), kq::EntryResult::kNotFound);
+}
+
 TEST(CabinetTest, DiskImageFolderIsRecognised) {
     Sandbox box;
     EXPECT_FALSE(kq::HasDiskImage(box.Source().c_str()));
