@@ -1237,6 +1237,13 @@ TEST_F(InstallTest, DamagedProductDataStopsTheCopyAndUndoesIt) {
                                    [&](const std::string& part) { return line.find(part) != std::string::npos; });
     }
     EXPECT_TRUE(told) << "no message naming " << parts[1] << " and the damage in the log:\n" << journal;
+    // The start-up did not meet the damage: the files before the last were
+    // installed (and then taken away).
+    for (int i = 0; i + 1 < kCount; ++i) {
+        const std::string logged = "\"type\":\"file\",\"action\":\"new\",\"path\":\"C:\\\\Program Files\\\\Install Test "
+                                   "Product\\\\parts\\\\part" + std::to_string(i) + ".txt\"";
+        EXPECT_NE(journal.find(logged), std::string::npos) << "not installed before the damage: part" << i;
+    }
     EXPECT_FALSE(fs::exists(InstallDirHost())) << "the damaged run was not undone: " << Listing(InstallDirHost());
     EXPECT_FALSE(UninstallValues().has_value()) << "a damaged installation registered the product";
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the failure";
