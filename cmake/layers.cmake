@@ -56,7 +56,7 @@ kq_layer(wizard   base win net run crypt checks engine layout)
 kq_layer(presentation base win run layout)
 kq_layer(app      base win net run crypt checks engine layout wizard presentation)
 
-kq_tool(builder   base crypt)
+kq_tool(builder   base crypt engine)
 kq_tool(kqexec    base win engine)
 kq_tool(lnkprobe)
 kq_tool(comprobe)

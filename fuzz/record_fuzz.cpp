@@ -1,7 +1,9 @@
 // Arbitrary bytes as an install record: reading must neither crash nor
 // loop, what is read must survive being written again, and removal from it
 // must never touch a file, folder or registry place outside what the
-// product's install could have reached, whatever the record claims.
+// product's install could have reached, whatever the record claims. The
+// same bytes as the package's list of packed fingerprints: only well-formed
+// entries are taken, and they survive being written again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 
 #include "base/text.h"
 #include "engine/install_record.h"
+#include "engine/packed_fingerprints.h"
 #include "engine/record_removal.h"
 #include "engine/removal_plan.h"
 
@@ -105,5 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     scope.foreignFolders = {kOther};
     CheckingMachine machine(scope);
     kq::RemoveRecorded(record.entries, scope, machine);
+
+    const kq::PackedFingerprints list = kq::ParsePackedFingerprints(text);
+    std::string written = kq::PackedFingerprintsHeader();
+    for (const auto& [entry, fingerprint] : list) {
+        if (fingerprint.sha256.size() != 64 || fingerprint.size > 0xFFFFFFFFull || entry != kq::AsciiLower(entry))
+            std::abort();
+        written += kq::PackedFingerprintLine(entry, fingerprint);
+    }
+    if (kq::ParsePackedFingerprints(written) != list) std::abort();
     return 0;
 }

@@ -4,8 +4,10 @@
 
 #include "base/file.h"
 #include "base/file_win.h"
+#include "base/text.h"
 #include "engine/directories_win.h"
 #include "engine/engine_resources.h"
+#include "engine/record_machine_win.h"
 #include "engine/version_rule_win.h"
 #include "net/http_win.h"
 
@@ -65,12 +67,28 @@ EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string&
     }
     const size_t found = m_cabinet->Find(entry);
     if (found == m_cabinet->EntryCount()) return EntryResult::kNotFound;
-    FingerprintBuilder fingerprint;
     EntryHooks hooks;
     if (m_signals != nullptr) hooks.stop = [this] { return m_signals->CancelRequested(); };
-    hooks.written = [&fingerprint](const void* bytes, size_t length) { fingerprint.Add(bytes, length); };
+    // With the builder's fingerprint only the size is counted: hashing
+    // costs more than unpacking.
+    const auto known = m_known.find(AsciiLower(entry));
+    FingerprintBuilder fingerprint;
+    uint64_t size = 0;
+    if (known != m_known.end()) {
+        hooks.written = [&size](const void*, size_t length) { size += length; };
+    } else {
+        hooks.written = [&fingerprint](const void* bytes, size_t length) { fingerprint.Add(bytes, length); };
+    }
     const EntryResult result = m_cabinet->Extract(found, to, hooks);
-    if (result == EntryResult::kDone) written = fingerprint.Finish();
+    if (result != EntryResult::kDone) return result;
+    if (known == m_known.end()) {
+        written = fingerprint.Finish();
+    } else if (known->second.size == size) {
+        written = known->second;
+    } else {
+        // The package's list is wrong about this entry: what is on disk counts.
+        CWinRecordMachine().Fingerprint(to, &written);
+    }
     return result;
 }
 

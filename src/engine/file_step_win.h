@@ -4,6 +4,7 @@
 
 #include "engine/cabinet_win.h"
 #include "engine/file_step.h"
+#include "engine/packed_fingerprints.h"
 
 namespace kq {
 
@@ -25,8 +26,13 @@ public:
 
     // The cabinet Unpack reads, opened at the first entry asked for (on the
     // thread that asks) and again after it could not be opened: a package
-    // on a medium that was taken out can be retried.
-    void UnpackFrom(const std::string& cabinetPath) { m_cabinetPath = cabinetPath; }
+    // on a medium that was taken out can be retried. `known`: the builder's
+    // fingerprints of its entries; an entry without one is hashed as it is
+    // written.
+    void UnpackFrom(const std::string& cabinetPath, PackedFingerprints known = PackedFingerprints()) {
+        m_cabinetPath = cabinetPath;
+        m_known = std::move(known);
+    }
 
     bool Exists(const std::string& path) override;
     bool ReadText(const std::string& path, std::string& text) override;
@@ -49,6 +55,7 @@ private:
     const RunSignals* m_signals;
     bool m_unattended;
     std::string m_cabinetPath;
+    PackedFingerprints m_known;
     std::unique_ptr<CCabinetReader> m_cabinet;
 };
 

@@ -11,6 +11,7 @@
 #include "engine/directories_win.h"
 #include "engine/file_step_win.h"
 #include "engine/install_journal.h"
+#include "engine/packed_fingerprints.h"
 #include "engine/install_recorders.h"
 #include "engine/plan_machines.h"
 #include "engine/record_machine_win.h"
@@ -274,7 +275,11 @@ bool CInstallEngine::CopyFiles() {
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     CWinFileMachine files(&m_reporter, m_snapshot.signals.get(), m_snapshot.silent);
-    files.UnpackFrom(context.cabinetPath);
+    if (!context.cabinetPath.empty()) {
+        std::string list;
+        ReadWholeFile(m_packedFolder + kPackedFingerprintsName, list);
+        files.UnpackFrom(context.cabinetPath, ParsePackedFingerprints(list));
+    }
     CWinRecordMachine state;
     RecordingFileMachine recording(files, state, m_record);
     PlanFileMachine plan(files, state, m_record);

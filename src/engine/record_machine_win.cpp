@@ -32,14 +32,21 @@ std::string ThisProgram() {
 bool CWinRecordMachine::Fingerprint(const std::string& path, FileFingerprint* fingerprint) {
     DWORD attributes = Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    std::string bytes;
     // A file that is there but cannot be read has no fingerprint that could
     // match: it counts as changed.
-    if (!ReadWholeFile(path, bytes)) {
-        *fingerprint = FileFingerprint();
-        return true;
-    }
-    *fingerprint = FingerprintOf(bytes);
+    *fingerprint = FileFingerprint();
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    // In pieces: a large file never has to fit in memory.
+    FingerprintBuilder builder;
+    std::vector<char> buffer(1 << 16);
+    DWORD done = 0;
+    bool read = true;
+    while ((read = ::ReadFile(file, buffer.data(), DWORD(buffer.size()), &done, nullptr) != 0) && done > 0)
+        builder.Add(buffer.data(), done);
+    ::CloseHandle(file);
+    if (read) *fingerprint = builder.Finish();
     return true;
 }
 

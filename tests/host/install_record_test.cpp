@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/install_recorders.h"
+#include "engine/packed_fingerprints.h"
 #include "engine/plan_machines.h"
 #include "engine/record_removal.h"
 #include "base/text.h"
@@ -719,6 +720,36 @@ TEST(InstallRecordTest, PlanForeseesWhatTheRecordersRecord) {
     other.commandLine = "other.exe";
     EXPECT_EQ(PlanServiceMachine(real, plan).Install(same), ServiceCreation::kAlreadyInPlace);
     EXPECT_EQ(PlanServiceMachine(real, plan).Install(other), ServiceCreation::kFailed);
+}
+
+// The builder's fingerprints of the packed files: what is taken from the
+// package's list, and what is passed over.
+TEST(PackedFingerprintsTest, OnlyWellFormedEntriesAreTaken) {
+    const std::string sha(64, 'a');
+    const std::string upper(64, 'A');
+    const struct { const char* name; std::string text; size_t entries; } cases[] = {
+        {"header and one entry", "KQF\t1\nF0_a.txt\t" + sha + "\t12\n", 1},
+        {"CR LF lines, no final line end", "KQF\t1\r\nF0_a.txt\t" + sha + "\t12\r\nF1_b\t" + sha + "\t0", 2},
+        {"no header gives nothing", "F0_a.txt\t" + sha + "\t12\n", 0},
+        {"another version gives nothing", "KQF\t2\nF0_a.txt\t" + sha + "\t12\n", 0},
+        {"upper-case hex", "KQF\t1\nF0_a.txt\t" + upper + "\t12\n", 0},
+        {"short hash", "KQF\t1\nF0_a.txt\t" + sha.substr(1) + "\t12\n", 0},
+        {"size beyond any cabinet", "KQF\t1\nF0_a.txt\t" + sha + "\t4294967296\n", 0},
+        {"size with a sign", "KQF\t1\nF0_a.txt\t" + sha + "\t-1\n", 0},
+        {"a fourth field", "KQF\t1\nF0_a.txt\t" + sha + "\t12\tx\n", 0},
+        {"no name", "KQF\t1\n\t" + sha + "\t12\n", 0},
+        {"a bad line between good ones",
+         "KQF\t1\nF0_a\t" + sha + "\t1\nnonsense\nF2_c\t" + sha + "\t3\n", 2},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParsePackedFingerprints(c.text).size(), c.entries) << c.name;
+
+    FileFingerprint fingerprint;
+    fingerprint.sha256 = sha;
+    fingerprint.size = 4294967295u;
+    const PackedFingerprints read =
+        ParsePackedFingerprints(PackedFingerprintsHeader() + PackedFingerprintLine("F7_Read Me.TXT", fingerprint));
+    ASSERT_EQ(read.count("f7_read me.txt"), 1u) << "names are looked up without case";
+    EXPECT_EQ(read.at("f7_read me.txt"), fingerprint);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <system_error>
+#include <vector>
 
 #include <libgcab.h>
 
@@ -19,6 +20,8 @@
 #include "base/product.h"
 #include "base/text.h"
 #include "crypt/file_crypt.h"
+#include "engine/install_record.h"
+#include "engine/packed_fingerprints.h"
 #include "payload_list.h"
 
 namespace fs = std::filesystem;
@@ -38,6 +41,22 @@ struct PackedFile {
 Status Fail(const std::string& text) { return Status::Error(text); }
 
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+// The fingerprint of a file, read in pieces.
+Status FingerprintFile(const fs::path& path, FileFingerprint* fingerprint) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Fail("cannot read " + Quoted(path));
+    FingerprintBuilder builder;
+    std::vector<char> buffer(1 << 16);
+    while (in) {
+        in.read(buffer.data(), std::streamsize(buffer.size()));
+        if (in.gcount() > 0) builder.Add(buffer.data(), size_t(in.gcount()));
+    }
+    if (in.bad()) return Fail("cannot read " + Quoted(path));
+    *fingerprint = builder.Finish();
+    return Status::Ok();
+}
+
 
 Status ReadWhole(const fs::path& path, const char* what, std::string* text) {
     if (!ReadWholeFile(path.string(), *text)) return Fail(std::string("cannot read ") + what + " " + Quoted(path));
@@ -278,7 +297,25 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
         }
         return Status::Ok();
     }
-    return WriteCabinet(packed, out / "file1.cab");
+    // The product files' fingerprints travel with them, so the installer
+    // records what it wrote without hashing every byte again.
+    if (taken.count(AsciiLower(kPackedFingerprintsName)) != 0 || fs::exists(out / kPackedFingerprintsName, ec)) {
+        return Fail(std::string("\"") + kPackedFingerprintsName + "\" is a name the builder makes for itself");
+    }
+    std::string list = PackedFingerprintsHeader();
+    for (const PackedFile& f : packed) {
+        if (!f.product) continue;
+        FileFingerprint fingerprint;
+        st = FingerprintFile(f.source, &fingerprint);
+        if (!st) return st;
+        list += PackedFingerprintLine(f.name, fingerprint);
+    }
+    const fs::path listPath = out / kPackedFingerprintsName;
+    if (!WriteWholeFile(listPath.string(), list)) return Fail("cannot write " + Quoted(listPath));
+    packed.insert(packed.begin(), PackedFile{kPackedFingerprintsName, listPath, false});
+    st = WriteCabinet(packed, out / "file1.cab");
+    fs::remove(listPath, ec);
+    return st;
 }
 
 }  // namespace
