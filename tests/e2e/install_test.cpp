@@ -1016,29 +1016,77 @@ std::vector<std::pair<size_t, size_t>> CabinetDataBlocks(const std::string& cabi
     return blocks;
 }
 
+// The entries of a cabinet unpacked into a folder by gcab (Debian package
+// gcab): the product's files ("F<index>_<name>") in index order, and the
+// others by name.
+struct CabinetEntries {
+    fs::path folder;
+    std::vector<std::string> product;
+    std::vector<std::string> support;
+};
+
+CabinetEntries UnpackEntries(const fs::path& cabinet, const fs::path& folder) {
+    CabinetEntries entries{folder, {}, {}};
+    fs::create_directories(folder);
+    ProcessResult unpacked = RunHost({"gcab", "-x", "-C", folder.string(), cabinet.string()}, folder, Millis(60000));
+    EXPECT_EQ(unpacked.exitCode, 0) << "gcab cannot unpack " << cabinet << ": " << unpacked.errors;
+    static const std::regex packed("F([0-9]+)_.*");
+    std::vector<std::pair<long, std::string>> byIndex;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        std::smatch index;
+        if (std::regex_match(name, index, packed)) byIndex.push_back({std::stol(index[1]), name});
+        else entries.support.push_back(name);
+    }
+    std::sort(byIndex.begin(), byIndex.end());
+    for (const auto& [index, name] : byIndex) entries.product.push_back(name);
+    std::sort(entries.support.begin(), entries.support.end());
+    return entries;
+}
+
+// `names` of `folder` packed by gcab into `cabinet` in that order, MSZIP as
+// kqbuild packs; false after a failure.
+bool PackEntries(const fs::path& folder, const std::vector<std::string>& names, const fs::path& cabinet) {
+    std::vector<std::string> argv = {"gcab", "-c", "-z", cabinet.string()};
+    argv.insert(argv.end(), names.begin(), names.end());
+    ProcessResult packed = RunHost(argv, folder, Millis(60000));
+    EXPECT_EQ(packed.exitCode, 0) << "gcab cannot pack " << cabinet << ": " << packed.errors;
+    return packed.exitCode == 0;
+}
+
 // A cancel confirmed while a large file is being extracted over an earlier
 // one stops the file where it is: the partial copy is deleted, the earlier
 // file stays byte for byte (and those already replaced are restored), the
 // run ends cancelled and leaves the prefix as it was. Each of the large
 // files has an earlier copy, so whichever is being written when the cancel
-// comes is written beside its destination. They are zeros: hundreds of
-// megabytes to write, a small cabinet, and sparse files in the authoring
-// folder.
+// comes is written beside its destination. They are zeros, packed again
+// with gcab in place of the small files kqbuild packed (which would take
+// longer than the case may to fingerprint hundreds of megabytes): a small
+// cabinet, sparse files to pack, seconds to write each under Wine.
 TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
-    // Each takes seconds to write under Wine; the cancel is answered well
-    // within the first or second.
     constexpr int kCount = 4;
     constexpr uintmax_t kSize = uintmax_t(128) << 20;
     std::vector<PackageFile> files;
     for (int i = 1; i <= kCount; ++i) files.push_back({"files\\big\\big" + std::to_string(i) + ".bin", "big\\", 0, 0});
     fs::path authoring = MakeAuthoring("large", files, {{"BUILDING", "2", "No"}});
-    for (const PackageFile& file : files) {
-        const fs::path path = authoring / file.AuthoringPath();
-        WriteFile(path, "");
-        fs::resize_file(path, kSize);
-    }
+    for (const PackageFile& file : files) WriteFile(authoring / file.AuthoringPath(), "small\r\n");
     fs::path package = Build(authoring, "pkg");
     ASSERT_FALSE(package.empty());
+    CabinetEntries entries = UnpackEntries(package / "file1.cab", Session().ScratchDir() / "entries");
+    ASSERT_EQ(entries.product.size(), files.size());
+    for (const std::string& name : entries.product) {
+        fs::resize_file(entries.folder / name, 0);
+        fs::resize_file(entries.folder / name, kSize);
+    }
+    // The builder's fingerprints describe the small files: without them
+    // setup fingerprints each file as it writes it, as for any cabinet that
+    // kqbuild did not make.
+    auto list = std::find(entries.support.begin(), entries.support.end(), "fingerprints.kqf");
+    ASSERT_NE(list, entries.support.end()) << "no fingerprint list among " << Joined(entries.support);
+    entries.support.erase(list);
+    std::vector<std::string> order = entries.support;
+    order.insert(order.end(), entries.product.begin(), entries.product.end());
+    ASSERT_TRUE(PackEntries(entries.folder, order, package / "file1.cab"));
     std::map<std::string, std::string> earlier;
     for (const PackageFile& file : files) {
         earlier[file.Destination()] = "the earlier " + file.Name() + "\r\n";
@@ -1154,36 +1202,16 @@ TEST_F(InstallTest, SupportEntriesLastInstallTheSame) {
     fs::path package = Build(authoring, "pkg");
     ASSERT_FALSE(package.empty());
 
-    // Every entry out of the cabinet, then packed again: F<index>_ names by
-    // index, then the rest.
-    const fs::path entries = Session().ScratchDir() / "entries";
-    fs::create_directories(entries);
-    ProcessResult extracted = RunHost({"gcab", "-x", "-C", entries.string(), (package / "file1.cab").string()},
-                                      entries, Millis(60000));
-    ASSERT_EQ(extracted.exitCode, 0) << "gcab (Debian package gcab) failed: " << extracted.errors;
-    std::vector<std::pair<long, std::string>> product;
-    std::vector<std::string> support;
-    static const std::regex packed("F([0-9]+)_.*");
-    for (const auto& entry : fs::directory_iterator(entries)) {
-        const std::string name = entry.path().filename().string();
-        std::smatch index;
-        if (std::regex_match(name, index, packed)) product.push_back({std::stol(index[1]), name});
-        else support.push_back(name);
-    }
-    ASSERT_EQ(product.size(), files.size());
-    ASSERT_FALSE(support.empty());
-    std::sort(product.begin(), product.end());
-    std::sort(support.begin(), support.end());
-    const fs::path cabinet = Session().ScratchDir() / "support-last.cab";
-    std::vector<std::string> argv = {"gcab", "-c", "-z", cabinet.string()};
-    for (const auto& [index, name] : product) argv.push_back(name);
-    argv.insert(argv.end(), support.begin(), support.end());
-    ProcessResult packedAgain = RunHost(argv, entries, Millis(60000));
-    ASSERT_EQ(packedAgain.exitCode, 0) << packedAgain.errors;
-    ProcessResult listed = RunHost({"gcab", "-l", cabinet.string()}, entries, Millis(60000));
-    ASSERT_EQ(listed.output.rfind("F0_", 0), 0u) << "the product's files do not come first:\n" << listed.output;
-    ASSERT_NE(listed.output.find(support.back()), std::string::npos) << listed.output;
-    fs::copy_file(cabinet, package / "file1.cab", fs::copy_options::overwrite_existing);
+    // Every entry out of the cabinet, then packed again: the product's first.
+    CabinetEntries entries = UnpackEntries(package / "file1.cab", Session().ScratchDir() / "entries");
+    ASSERT_EQ(entries.product.size(), files.size());
+    ASSERT_FALSE(entries.support.empty());
+    std::vector<std::string> order = entries.product;
+    order.insert(order.end(), entries.support.begin(), entries.support.end());
+    ASSERT_TRUE(PackEntries(entries.folder, order, package / "file1.cab"));
+    ProcessResult listed = RunHost({"gcab", "-l", (package / "file1.cab").string()}, entries.folder, Millis(60000));
+    ASSERT_EQ(listed.output.rfind(entries.product.front(), 0), 0u) << "the product's files do not come first:\n"
+                                                                   << listed.output;
 
     ASSERT_TRUE(RunSilent(package));
     ExpectInstalledFiles(authoring, files, kWinXp, ReadFile(authoring / "files" / "conf" / "settings.ini"));
