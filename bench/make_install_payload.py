@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Writes the payloads of the installation benchmark (bench/run-install-bench.sh).
 
-    make_install_payload.py A|B OUT_DIR
+    make_install_payload.py A|B|C OUT_DIR
 
 A: 2,000 files in 50 folders, about 100 MB, sizes spread from 1 KB to
    about 240 KB; every other file compressible text, the others random bytes.
 B: 20 files of 5 MB each, alternately compressible and random.
+C: four times A: 8,000 files in 200 folders, about 400 MB, the same mix
+   (the same spread of sizes, every other file compressible), so that a
+   figure that should not grow with the payload can be seen not to.
 
 OUT_DIR receives files/ with the payload, and two descriptions of it:
 data.inf, the installer's file list (every file to <InstallDir> plus its
@@ -39,19 +42,22 @@ def layout(kind):
     """(relative folder, file name, size, compressible) for every file."""
     rng = random.Random(1234)
     files = []
-    if kind == 'A':
-        count, folders, total = 2000, 50, 100 * 1000 * 1000
+    if kind in ('A', 'C'):
+        # C keeps A's 40 files a folder and its average file size.
+        copies = 1 if kind == 'A' else 4
+        count, folders, total = 2000 * copies, 50 * copies, 100 * 1000 * 1000 * copies
+        folder_name = 'd%02d' if kind == 'A' else 'd%03d'
         weights = [rng.lognormvariate(0, 1.0) for _ in range(count)]
         scale = total / sum(weights)
         for i in range(count):
             size = max(1024, int(weights[i] * scale))
-            files.append(('d%02d' % (i % folders), 'file%04d.%s' % (i, 'txt' if i % 2 == 0 else 'bin'), size,
+            files.append((folder_name % (i % folders), 'file%04d.%s' % (i, 'txt' if i % 2 == 0 else 'bin'), size,
                           i % 2 == 0))
     elif kind == 'B':
         for i in range(20):
             files.append(('big', 'part%02d.%s' % (i, 'txt' if i % 2 == 0 else 'bin'), 5 * 1024 * 1024, i % 2 == 0))
     else:
-        raise SystemExit('kind must be A or B')
+        raise SystemExit('kind must be A, B or C')
     return files
 
 
@@ -59,7 +65,7 @@ def main():
     if len(sys.argv) != 3:
         raise SystemExit(__doc__)
     kind, out = sys.argv[1], sys.argv[2]
-    rng = random.Random(99 if kind == 'A' else 98)
+    rng = random.Random({'A': 99, 'B': 98, 'C': 97}[kind])
     data_inf = []
     nsis = []
     current = None

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installation benchmark under Wine, on tmpfs where there is one.
 #
-#   bench/run-install-bench.sh [--runs N] [--payloads "A B"] [--keep]
+#   bench/run-install-bench.sh [--runs N] [--payloads "A B C"] [--keep]
 #                              [--setup-exe PATH] [--setup-args "ARGS"]
+#                              [--skip-extraction "C"]
 #
 # Payloads (bench/make_install_payload.py): A, 2,000 files in 50 folders,
-# about 100 MB, half of them compressible; B, 20 files of 5 MB.
-# For each payload it builds our silent package (kqbuild, file1.cab) and two
+# about 100 MB, half of them compressible; B, 20 files of 5 MB; C, four
+# times A (8,000 files, about 400 MB, the same mix).
+# For each payload it builds our silent package (kqbuild, file1.cab), a
+# package of the same files that shows its pages (welcome first), and two
 # NSIS installers of the same files (makensis, default zlib and LZMA solid),
-# then measures, each a minimum over N runs:
+# then measures, each the median of N runs (default 5), every ratio between
+# figures of the same run of this script:
 #
 #   extraction of file1.cab
 #     ours      kq::ExtractCabinetFile in-process (bench_extract --mode ours)
@@ -17,10 +21,17 @@
 #     minimal   a minimal libmspack loop over Win32 handles (--mode minimal)
 #     and, as whole processes (Wine start included), ours and minimal
 #     (bench_extract --runs 1) against Wine's extrac32 on the same cabinet
-#   installation, process start to exit
+#     (--skip-extraction "C": not for these payloads, where it takes too long)
+#   installation, process start to exit, and its peak memory (maximum
+#   resident set of the Wine process, GNU time's %M)
 #     setup.exe of our package (silent) against the NSIS installers with /S
 #     (--setup-args: options for setup.exe, e.g. "/S"; --setup-exe: another
 #     setup.exe to pack, e.g. an earlier build, for a before/after figure)
+#   first page, from just before the process starts to the time stamp of
+#     the first "page" line naming the welcome page in the run's log
+#     (/LOG=); the start page's line (shown while the cabinet is read) is
+#     reported beside it. That setup.exe is then ended by its process id and
+#     its working folder removed.
 #
 # Everything runs on the host's route (scripts/wine-route: the i686 build under
 # 32-bit Wine, or the x86_64 build under wine64 with 64-bit NSIS installers
@@ -32,11 +43,12 @@ set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/wine-route" || exit 2
-runs=3
-payloads="A B"
+runs=5
+payloads="A B C"
 keep=0
 setup_override=""
 setup_args=""
+skip_extraction=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
@@ -44,17 +56,21 @@ while [ $# -gt 0 ]; do
     --keep) keep=1; shift ;;
     --setup-exe) setup_override=$2; shift 2 ;;
     --setup-args) setup_args=$2; shift 2 ;;
-    *) sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    --skip-extraction) skip_extraction=$2; shift 2 ;;
+    *) sed -n '2,42p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 
 command -v makensis >/dev/null || { echo "makensis is missing: apt-get install -y nsis" >&2; exit 1; }
+[ -x /usr/bin/time ] || { echo "GNU time is missing: apt-get install -y time" >&2; exit 1; }
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then base=/dev/shm; else base=${TMPDIR:-/tmp}; fi
 work=$(mktemp -d "$base/kq-install-bench.XXXXXX")
 prefix="$work/prefix"
 xvfb_pid=""
+ui_pid=""
 
 cleanup() {
+  if [ -n "$ui_pid" ]; then kill -KILL "$ui_pid" 2>/dev/null || true; wait "$ui_pid" 2>/dev/null || true; fi
   if [ -d "$prefix" ]; then WINEPREFIX="$prefix" "$KQ_WINESERVER" -k 2>/dev/null || true; fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   if [ "$keep" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
@@ -90,14 +106,70 @@ export WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="
 export DISPLAY=":$(head -n1 "$display_file")"
 "$KQ_WINESERVER" -p  # stays up between runs: no run pays for its start
 "$KQ_WINE" cmd /c exit 0 >/dev/null 2>&1
+# The prefix's temp folder, where a setup.exe ended by force leaves its working folder.
+temp_dir=$("$KQ_WINE" winepath -u "$("$KQ_WINE" cmd /c echo %TEMP% | tr -d '\r')" 2>/dev/null | tr -d '\r')
+[ -d "$temp_dir" ] || { echo "no temp folder in the prefix ($temp_dir)" >&2; exit 1; }
 
 now() { date +%s.%N; }
-# min over a list of numbers
-minimum() { printf '%s\n' "$@" | sort -g | head -n1; }
+# The median of a list of numbers (the mean of the middle two for an even count).
+median() {
+  printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 # Times one command (wall clock, seconds).
 timed() { local s e; s=$(now); "$@" >/dev/null 2>&1; e=$(now); awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", e - s }'; }
+# The same, and its peak memory: "seconds megabytes".
+timed_rss() {
+  local s e
+  s=$(now); /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1; e=$(now)
+  awk -v s="$s" -v e="$e" -v kb="$(tail -n1 "$work/rss")" 'BEGIN { printf "%.3f %.1f", e - s, kb / 1024 }'
+}
 count_files() { find "$1" -type f 2>/dev/null | wc -l; }
+skipped() { case " $skip_extraction " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
+
+# Milliseconds from the time $1 (date +%s.%N) to the time stamp of a log line.
+ms_to_line() {
+  local stamp
+  stamp=$(sed 's/.*"time":"\([^"]*\)".*/\1/' <<<"$2")
+  awk -v t0="$1" -v t="$(date -u -d "$stamp" +%s.%N)" 'BEGIN { printf "%.0f", (t - t0) * 1000 }'
+}
+
+# Starts setup.exe of a package that shows its pages, with /LOG=, and sets
+# fp_first and fp_start to the milliseconds from just before the start to
+# the welcome page's and the start page's "page" lines (fp_start "-" when
+# the run showed no start page). Then ends that process (by its id) and
+# removes the working folder it left.
+first_page_page="welcome.lcd"
+first_page() {
+  local pkg=$1 log="$drive_c/bench/first-page.json" before after left t0 line=""
+  rm -f "$log"
+  before=$(ls -A "$temp_dir")
+  t0=$(now)
+  (cd "$pkg" && exec "$KQ_WINE" setup.exe "/LOG=C:\\bench\\first-page.json") >/dev/null 2>&1 &
+  ui_pid=$!
+  for _ in $(seq 1200); do
+    if [ -f "$log" ]; then
+      line=$(grep -m1 "\"type\":\"page\",\"name\":\"$first_page_page\"" "$log" || true)
+      [ -n "$line" ] && break
+    fi
+    kill -0 "$ui_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -KILL "$ui_pid" 2>/dev/null || true
+  wait "$ui_pid" 2>/dev/null || true
+  ui_pid=""
+  after=$(ls -A "$temp_dir")
+  # What appeared in the temp folder during the run is the run's.
+  left=$(comm -13 <(sort <<<"$before") <(sort <<<"$after"))
+  [ -n "$left" ] || echo "warning: setup.exe left no working folder in $temp_dir" >&2
+  while IFS= read -r name; do
+    [ -n "$name" ] && rm -rf "${temp_dir:?}/$name"
+  done <<<"$left"
+  [ -n "$line" ] || { echo "no \"$first_page_page\" page line in the log:" >&2; cat "$log" >&2 2>/dev/null; exit 1; }
+  fp_first=$(ms_to_line "$t0" "$line")
+  line=$(grep -m1 '"type":"page","name":"start.lcd"' "$log" || true)
+  if [ -n "$line" ]; then fp_start=$(ms_to_line "$t0" "$line"); else fp_start="-"; fi
+}
 
 declare -A result
 product_code="{6E1D0C55-0B7A-4B8E-9C61-4D2B2F8A7B11}"
@@ -109,10 +181,11 @@ for p in $payloads; do
   python3 "$root/bench/make_install_payload.py" "$p" "$src"
   expected=$(count_files "$src/files")
 
-  # Our package: silent, with the sample theme and language file.
+  # Our packages, with the sample theme and language file: one silent, one
+  # that shows its pages (the welcome page first).
   auth="$work/auth-$p"
   mkdir -p "$auth"
-  cp -r "$src/files" "$auth/files"
+  cp -al "$src/files" "$auth/files"
   cp "$src/data.inf" "$auth/data.inf"
   cp -r "$root/sample/theme" "$auth/theme"
   cp "$root/sample/language.lan" "$auth/language.lan"
@@ -122,6 +195,12 @@ for p in $payloads; do
   pkg="$drive_c/bench/pkg-$p"
   t=$(timed "$kqbuild" --setup-exe "$setup_exe" --support "$kqexec" "$auth" "$pkg")
   echo "kqbuild: $t s, file1.cab $(du -m "$pkg/file1.cab" | cut -f1) MB"
+  printf '%s\r\n' "[APPINFO]" "a1=Bench Product" "a2=1.0" "a3=$product_code" \
+    "a4=<ProgramFilesFolder>\\Bench Product" "Language=English" "" "[BUILDING]" "2=No" "" \
+    "[DIALOGLIST]" "TOTAL1=3" "W0=$first_page_page" "W1=progress.lcd" "W2=complete.lcd" >"$auth/setup.inf"
+  pkg_ui="$drive_c/bench/pkg-$p-ui"
+  t=$(timed "$kqbuild" --setup-exe "$setup_exe" --support "$kqexec" "$auth" "$pkg_ui")
+  echo "kqbuild (pages shown): $t s"
 
   # NSIS installers of the same files.
   nsis="$work/nsis-$p"
@@ -153,17 +232,21 @@ SectionEnd
 EOF
     t=$(cd "$nsis" && timed makensis -V1 "$kind.nsi")
     [ -f "$nsis/nsis-$kind.exe" ] || { (cd "$nsis" && makensis -V2 "$kind.nsi") >&2; exit 1; }
-    cp "$nsis/nsis-$kind.exe" "$drive_c/bench/nsis-$kind-$p.exe"
-    echo "makensis $kind: $t s, $(du -m "$nsis/nsis-$kind.exe" | cut -f1) MB"
+    mv "$nsis/nsis-$kind.exe" "$drive_c/bench/nsis-$kind-$p.exe"
+    echo "makensis $kind: $t s, $(du -m "$drive_c/bench/nsis-$kind-$p.exe" | cut -f1) MB"
   done
 
   cab="C:\\bench\\pkg-$p\\file1.cab"
+  if skipped "$p"; then
+    echo "extraction: skipped (--skip-extraction)"
+  else
   # ---- extraction, in-process
   for mode in ours startup minimal; do
     out=$("$KQ_WINE" "$drive_c/bench/bench_extract.exe" --mode "$mode" --cab "$cab" --out "C:\\bx" --runs "$runs" | tr -d '\r')
     files=$(awk '/^min/ { print $4 }' <<<"$out")
     [ "$files" = "$((expected + 1))" ] || { echo "$mode extracted $files files, expected $((expected + 1))" >&2; exit 1; }
-    result[$p,extract_$mode]=$(awk '/^min/ { print $2 }' <<<"$out")
+    # shellcheck disable=SC2046  # one number a run
+    result[$p,extract_$mode]=$(median $(awk '/^run/ { print $3 }' <<<"$out"))
   done
   # ---- extraction, whole processes
   declare -a t_ours=() t_min=() t_x32=()
@@ -180,40 +263,55 @@ EOF
     [ "$n" = "$((expected + 1))" ] || { echo "extrac32 extracted $n files, expected $((expected + 1))" >&2; exit 1; }
   done
   rm -rf "$drive_c/bx"
-  result[$p,proc_ours]=$(minimum "${t_ours[@]}")
-  result[$p,proc_minimal]=$(minimum "${t_min[@]}")
-  result[$p,proc_extrac32]=$(minimum "${t_x32[@]}")
+  result[$p,proc_ours]=$(median "${t_ours[@]}")
+  result[$p,proc_minimal]=$(median "${t_min[@]}")
+  result[$p,proc_extrac32]=$(median "${t_x32[@]}")
+  fi
 
   # ---- whole installation
   ours_dir="$drive_c/Program Files/Bench Product"
   nsis_dir="$drive_c/Program Files/NSIS Bench"
-  declare -a t_setup=() t_zlib=() t_lzma=()
+  declare -a t_setup=() t_zlib=() t_lzma=() m_setup=() m_zlib=() m_lzma=()
   for _ in $(seq "$runs"); do
     rm -rf "$ours_dir" "$drive_c/windows/Installer/$product_code"
     # shellcheck disable=SC2086  # the options are words of their own
-    t_setup+=("$(cd "$pkg" && timed "$KQ_WINE" setup.exe $setup_args)")
+    read -r t m <<<"$(cd "$pkg" && timed_rss "$KQ_WINE" setup.exe $setup_args)"
+    t_setup+=("$t"); m_setup+=("$m")
     n=$(count_files "$ours_dir")
     [ "$n" = "$expected" ] || { echo "setup.exe installed $n files, expected $expected" >&2; exit 1; }
     for kind in zlib lzma; do
       rm -rf "$nsis_dir"
-      t=$(timed "$KQ_WINE" "$drive_c/bench/nsis-$kind-$p.exe" /S)
+      read -r t m <<<"$(timed_rss "$KQ_WINE" "$drive_c/bench/nsis-$kind-$p.exe" /S)"
       n=$(count_files "$nsis_dir")
       [ "$n" = "$((expected + 1))" ] || { echo "nsis $kind installed $n files, expected $((expected + 1))" >&2; exit 1; }
-      if [ "$kind" = zlib ]; then t_zlib+=("$t"); else t_lzma+=("$t"); fi
+      if [ "$kind" = zlib ]; then t_zlib+=("$t"); m_zlib+=("$m"); else t_lzma+=("$t"); m_lzma+=("$m"); fi
     done
   done
   rm -rf "$ours_dir" "$nsis_dir"
-  result[$p,install_ours]=$(minimum "${t_setup[@]}")
-  result[$p,install_zlib]=$(minimum "${t_zlib[@]}")
-  result[$p,install_lzma]=$(minimum "${t_lzma[@]}")
-  rm -rf "$src" "$auth" "$nsis" "$pkg" "$drive_c/bench/nsis-"*"-$p.exe"
+  result[$p,install_ours]=$(median "${t_setup[@]}")
+  result[$p,install_zlib]=$(median "${t_zlib[@]}")
+  result[$p,install_lzma]=$(median "${t_lzma[@]}")
+  result[$p,rss_ours]=$(median "${m_setup[@]}")
+  result[$p,rss_zlib]=$(median "${m_zlib[@]}")
+  result[$p,rss_lzma]=$(median "${m_lzma[@]}")
+
+  # ---- first page
+  declare -a f_start=() f_first=()
+  for _ in $(seq "$runs"); do
+    first_page "$pkg_ui"
+    f_start+=("$fp_start"); f_first+=("$fp_first")
+  done
+  if [ "${f_start[0]}" = "-" ]; then result[$p,start_page]="-"; else result[$p,start_page]=$(median "${f_start[@]}"); fi
+  result[$p,first_page]=$(median "${f_first[@]}")
+  rm -rf "$src" "$auth" "$nsis" "$pkg" "$pkg_ui" "$drive_c/bench/nsis-"*"-$p.exe"
 done
 
 echo
-echo "== results: minimum of $runs runs, seconds; $("$KQ_WINE" --version) $KQ_WINE_ARCH, $(nproc) cores, files on $base"
+echo "== results: median of $runs runs, seconds unless named; $("$KQ_WINE" --version) $KQ_WINE_ARCH, $(nproc) cores, files on $base"
 for p in $payloads; do
   echo
   echo "payload $p"
+  if skipped "$p"; then echo "  extraction             skipped"; else
   printf '  extraction in-process  ours %-8s startup %-8s minimal %-8s  ours/minimal %s  startup/minimal %s\n' \
     "${result[$p,extract_ours]}" "${result[$p,extract_startup]}" "${result[$p,extract_minimal]}" \
     "$(ratio "${result[$p,extract_ours]}" "${result[$p,extract_minimal]}")" \
@@ -222,8 +320,15 @@ for p in $payloads; do
     "${result[$p,proc_ours]}" "${result[$p,proc_minimal]}" "${result[$p,proc_extrac32]}" \
     "$(ratio "${result[$p,proc_ours]}" "${result[$p,proc_minimal]}")" \
     "$(ratio "${result[$p,proc_ours]}" "${result[$p,proc_extrac32]}")"
+  fi
   printf '  installation           setup.exe %-8s nsis-zlib %-8s nsis-lzma %-8s  ours/zlib %s  ours/lzma %s\n' \
     "${result[$p,install_ours]}" "${result[$p,install_zlib]}" "${result[$p,install_lzma]}" \
     "$(ratio "${result[$p,install_ours]}" "${result[$p,install_zlib]}")" \
     "$(ratio "${result[$p,install_ours]}" "${result[$p,install_lzma]}")"
+  printf '  peak memory, MB        setup.exe %-8s nsis-zlib %-8s nsis-lzma %-8s  ours/zlib %s  ours/lzma %s\n' \
+    "${result[$p,rss_ours]}" "${result[$p,rss_zlib]}" "${result[$p,rss_lzma]}" \
+    "$(ratio "${result[$p,rss_ours]}" "${result[$p,rss_zlib]}")" \
+    "$(ratio "${result[$p,rss_ours]}" "${result[$p,rss_lzma]}")"
+  printf '  first page, ms         %s %-8s start page %s (target: <= 1000, the same for every payload)\n' \
+    "$first_page_page" "${result[$p,first_page]}" "${result[$p,start_page]}"
 done

@@ -9,13 +9,19 @@
 #include <mspack.h>
 #include <process.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "base/text.h"
+#include "engine/file_list.h"
 #include "engine/safe_name.h"
 
 namespace kq {
@@ -30,6 +36,8 @@ struct ExtractSystem;
 struct Win32File {
     mspack_file base;
     HANDLE handle;
+    // An output kept in memory instead of a file (unpacking ahead).
+    std::string* sink;
     // The system of an output file, whose hooks see what is written.
     ExtractSystem* output;
     bool stampOnClose;
@@ -46,31 +54,48 @@ struct ExtractSystem {
     // The hooks of the entry being extracted; null when none.
     const EntryHooks* hooks;
     bool stopped;
+    // Where the entry being unpacked into memory goes; null for a file.
+    std::string* sink;
 };
 
 HANDLE HandleOf(mspack_file* file) { return reinterpret_cast<Win32File*>(file)->handle; }
 
+// A new, empty output file in place of whatever file is at `filename`.
+HANDLE CreateOutput(const char* filename) {
+    HANDLE handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        // A read-only, hidden or system file of the same name (left by an
+        // earlier run in a reused working folder, or by an earlier entry)
+        // makes the create fail. Looked at only then: a look-up of a name
+        // not yet there is slow in a large folder.
+        DWORD attributes = GetFileAttributesA(filename);
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+            SetFileAttributesA(filename, FILE_ATTRIBUTE_NORMAL);
+            handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        }
+    }
+    return handle;
+}
+
 mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
     ExtractSystem* system = reinterpret_cast<ExtractSystem*>(self);
     HANDLE handle = INVALID_HANDLE_VALUE;
+    if (mode == MSPACK_SYS_OPEN_WRITE && system->sink != nullptr) {
+        Win32File* file = static_cast<Win32File*>(std::malloc(sizeof(Win32File)));
+        if (file == nullptr) return nullptr;
+        std::memset(file, 0, sizeof(*file));
+        file->handle = INVALID_HANDLE_VALUE;
+        file->sink = system->sink;
+        file->output = system;
+        system->outputOpened = true;
+        return &file->base;
+    }
     if (mode == MSPACK_SYS_OPEN_READ) {
         handle = CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                              nullptr);
     } else if (mode == MSPACK_SYS_OPEN_WRITE) {
-        handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
-            // A read-only, hidden or system file of the same name (left by an
-            // earlier run in a reused working folder, or by an earlier entry)
-            // makes the create fail. Looked at only then: a look-up of a name
-            // not yet there is slow in a large folder.
-            DWORD attributes = GetFileAttributesA(filename);
-            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
-                SetFileAttributesA(filename, FILE_ATTRIBUTE_NORMAL);
-                handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr);
-            }
-        }
+        handle = CreateOutput(filename);
         if (handle != INVALID_HANDLE_VALUE) system->outputOpened = true;
     }
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -80,6 +105,7 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
         return nullptr;
     }
     file->handle = handle;
+    file->sink = nullptr;
     file->output = mode == MSPACK_SYS_OPEN_WRITE ? system : nullptr;
     file->stampOnClose = mode == MSPACK_SYS_OPEN_WRITE && system->hasStamp;
     file->stamp = system->stamp;
@@ -89,6 +115,10 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
 void SysClose(mspack_file* file) {
     if (file == nullptr) return;
     Win32File* win = reinterpret_cast<Win32File*>(file);
+    if (win->sink != nullptr) {
+        std::free(file);
+        return;
+    }
     if (win->stampOnClose) SetFileTime(win->handle, &win->stamp, nullptr, &win->stamp);
     CloseHandle(HandleOf(file));
     std::free(file);
@@ -110,6 +140,11 @@ int SysWrite(mspack_file* file, void* buffer, int bytes) {
     if (hooks != nullptr && hooks->stop && hooks->stop()) {
         output->stopped = true;
         return -1;
+    }
+    std::string* sink = reinterpret_cast<Win32File*>(file)->sink;
+    if (sink != nullptr) {
+        sink->append(static_cast<const char*>(buffer), size_t(bytes));
+        return bytes;
     }
     DWORD done = 0;
     if (!WriteFile(HandleOf(file), buffer, DWORD(bytes), &done, nullptr)) return -1;
@@ -237,8 +272,9 @@ EntryResult ExtractEntry(mscab_decompressor* decoder, ExtractSystem* system, msc
     const int error = decoder->extract(decoder, file, target.c_str()) == MSPACK_ERR_OK ? MSPACK_ERR_OK
                                                                                     : decoder->last_error(decoder);
     system->hooks = nullptr;
+    const bool inMemory = system->sink != nullptr;
     if (error != MSPACK_ERR_OK) {
-        if (system->outputOpened) {
+        if (system->outputOpened && !inMemory) {
             SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(target.c_str());
         }
@@ -246,12 +282,47 @@ EntryResult ExtractEntry(mscab_decompressor* decoder, ExtractSystem* system, msc
         return error == MSPACK_ERR_OPEN || error == MSPACK_ERR_WRITE ? EntryResult::kCannotWrite
                                                                      : EntryResult::kDamaged;
     }
+    if (inMemory) return EntryResult::kDone;
     // A new file carries the archive attribute alone; only another set
     // needs a call.
     DWORD attributes = RestoredAttributes(file->attribs);
     if (attributes != FILE_ATTRIBUTE_ARCHIVE)
         SetFileAttributesA(target.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
     return EntryResult::kDone;
+}
+
+// Bytes unpacked before, written as `file` would have been.
+EntryResult WriteEntryBytes(const mscabd_file& file, const std::string& bytes, const std::string& target,
+                            const EntryHooks& hooks) {
+    HANDLE handle = CreateOutput(target.c_str());
+    if (handle == INVALID_HANDLE_VALUE) return EntryResult::kCannotWrite;
+    EntryResult result = EntryResult::kDone;
+    // In the pieces the decoder would have written, so a stop is as quick.
+    constexpr size_t kPiece = 32768;
+    for (size_t at = 0; at < bytes.size() && result == EntryResult::kDone; at += kPiece) {
+        if (hooks.stop && hooks.stop()) {
+            result = EntryResult::kStopped;
+            break;
+        }
+        const DWORD length = DWORD(bytes.size() - at < kPiece ? bytes.size() - at : kPiece);
+        DWORD done = 0;
+        if (!WriteFile(handle, bytes.data() + at, length, &done, nullptr) || done != length) {
+            result = EntryResult::kCannotWrite;
+            break;
+        }
+        if (hooks.written) hooks.written(bytes.data() + at, length);
+    }
+    FILETIME stamp;
+    if (result == EntryResult::kDone && StoredFileTime(file, &stamp)) SetFileTime(handle, &stamp, nullptr, &stamp);
+    CloseHandle(handle);
+    if (result != EntryResult::kDone) {
+        DeleteFileA(target.c_str());
+        return result;
+    }
+    DWORD attributes = RestoredAttributes(file.attribs);
+    if (attributes != FILE_ATTRIBUTE_ARCHIVE)
+        SetFileAttributesA(target.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+    return result;
 }
 
 // The size of the file at `path`, or -1.
@@ -268,6 +339,7 @@ struct CCabinetReader::Impl {
         mscabd_file* file;
         std::string stored;
         std::string written;
+        int folder;  // its cabinet folder, 0 for the first
     };
 
     ~Impl() { Close(); }
@@ -281,6 +353,7 @@ struct CCabinetReader::Impl {
         cabinet = nullptr;
         entries.clear();
         byName.clear();
+        folderBytes.clear();
     }
 
     ExtractSystem system;
@@ -290,6 +363,7 @@ struct CCabinetReader::Impl {
     mscab_decompressor* decoder = nullptr;
     mscabd_cabinet* cabinet = nullptr;
     std::vector<Entry> entries;
+    std::vector<uint64_t> folderBytes;  // what each cabinet folder unpacks to
     // Lower-case written name to the last entry of that name; made on the
     // first look-up.
     mutable std::unordered_map<std::string, size_t> byName;
@@ -333,9 +407,17 @@ int CCabinetReader::Open(const char* cabinetPath, CabinetFailure* failure) {
         failure->cause = CabinetFailure::Cause::kDamaged;
         return failure->result = kCabinetExtractFailed;
     }
+    std::unordered_map<const mscabd_folder*, int> folders;
+    for (const mscabd_folder* folder = m_impl->cabinet->folders; folder != nullptr; folder = folder->next) {
+        folders.emplace(folder, int(folders.size()));
+    }
+    m_impl->folderBytes.assign(folders.size(), 0);
     for (mscabd_file* file = m_impl->cabinet->files; file != nullptr; file = file->next) {
-        Impl::Entry entry{file, file->filename != nullptr ? file->filename : "", std::string()};
+        auto folder = folders.find(file->folder);
+        Impl::Entry entry{file, file->filename != nullptr ? file->filename : "", std::string(),
+                          folder == folders.end() ? -1 : folder->second};
         if (!ExtractedName(*file, &entry.written)) entry.written.clear();
+        if (entry.folder >= 0) m_impl->folderBytes[size_t(entry.folder)] += file->length;
         m_impl->entries.push_back(std::move(entry));
     }
     return failure->result = kCabinetOk;
@@ -362,6 +444,173 @@ size_t CCabinetReader::Find(const std::string& name) const {
 EntryResult CCabinetReader::Extract(size_t entry, const std::string& target, const EntryHooks& hooks) {
     if (!IsOpen() || entry >= EntryCount() || WrittenName(entry).empty()) return EntryResult::kNotFound;
     return ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->entries[entry].file, target, hooks);
+}
+
+int CCabinetReader::FolderOf(size_t entry) const { return m_impl->entries[entry].folder; }
+
+int CCabinetReader::FolderCount() const { return int(m_impl->folderBytes.size()); }
+
+uint64_t CCabinetReader::FolderBytes(int folder) const { return m_impl->folderBytes[size_t(folder)]; }
+
+EntryResult CCabinetReader::ExtractToMemory(size_t entry, std::string& bytes, const std::function<bool()>& stop) {
+    if (!IsOpen() || entry >= EntryCount() || WrittenName(entry).empty()) return EntryResult::kNotFound;
+    bytes.clear();
+    bytes.reserve(m_impl->entries[entry].file->length);
+    EntryHooks hooks;
+    hooks.stop = stop;
+    m_impl->system.sink = &bytes;
+    const EntryResult result =
+        ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->entries[entry].file, std::string(), hooks);
+    m_impl->system.sink = nullptr;
+    if (result != EntryResult::kDone) bytes.clear();
+    return result;
+}
+
+EntryResult CCabinetReader::WriteEntry(size_t entry, const std::string& bytes, const std::string& target,
+                                       const EntryHooks& hooks) {
+    if (!IsOpen() || entry >= EntryCount()) return EntryResult::kNotFound;
+    return WriteEntryBytes(*m_impl->entries[entry].file, bytes, target, hooks);
+}
+
+struct CCabinetUnpacker::Ahead {
+    std::function<bool()> stop;
+    CCabinetReader reader;  // the thread's own
+    std::vector<int> folders;                 // unpacked ahead, in order
+    std::vector<bool> isAhead;                // by folder
+    std::vector<std::vector<size_t>> entries; // by folder, in cabinet order
+    std::atomic<bool> quit{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    int asked = -1;    // the folder of the entry asked for last
+    int held = -1;     // the folder whose entries are in memory
+    std::unordered_map<size_t, std::string> bytes;  // its entries; one that failed is missing
+    int reached = -1;  // the last folder the thread has unpacked or passed
+    bool done = false;
+    std::thread thread;
+};
+
+CCabinetUnpacker::CCabinetUnpacker() = default;
+
+CCabinetUnpacker::~CCabinetUnpacker() {
+    if (m_ahead == nullptr || !m_ahead->thread.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(m_ahead->mutex);
+        m_ahead->quit = true;
+    }
+    m_ahead->changed.notify_all();
+    m_ahead->thread.join();
+}
+
+int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) {
+    const int result = m_reader.Open(cabinetPath);
+    if (result != kCabinetOk) return result;
+    // The product's folders in cabinet order; every second one that is
+    // small enough goes to the thread, so each side decodes while the
+    // other does.
+    auto ahead = std::make_unique<Ahead>();
+    const int folderCount = m_reader.FolderCount();
+    ahead->isAhead.assign(size_t(folderCount), false);
+    ahead->entries.resize(size_t(folderCount));
+    std::vector<bool> product(size_t(folderCount), false);
+    for (size_t i = 0; i < m_reader.EntryCount(); ++i) {
+        const int folder = m_reader.FolderOf(i);
+        if (folder < 0) continue;
+        ahead->entries[size_t(folder)].push_back(i);
+        if (IsPackedEntryName(m_reader.WrittenName(i))) product[size_t(folder)] = true;
+    }
+    int turn = 0;
+    for (int folder = 0; folder < folderCount; ++folder) {
+        if (!product[size_t(folder)]) continue;
+        if (turn++ % 2 == 1 && m_reader.FolderBytes(folder) <= kAheadLimit) {
+            ahead->isAhead[size_t(folder)] = true;
+            ahead->folders.push_back(folder);
+        }
+    }
+    if (ahead->folders.empty() || ahead->reader.Open(cabinetPath) != kCabinetOk) return result;
+    ahead->stop = std::move(stop);
+    m_ahead = std::move(ahead);
+    try {
+        m_ahead->thread = std::thread(&CCabinetUnpacker::RunAhead, this);
+    } catch (const std::system_error&) {
+        m_ahead.reset();  // no thread to be had: everything is unpacked in turn
+    }
+    return result;
+}
+
+bool CCabinetUnpacker::IsOpen() const { return m_reader.IsOpen(); }
+
+size_t CCabinetUnpacker::EntryCount() const { return m_reader.EntryCount(); }
+
+size_t CCabinetUnpacker::Find(const std::string& name) const { return m_reader.Find(name); }
+
+void CCabinetUnpacker::RunAhead() {
+    Ahead& ahead = *m_ahead;
+    const auto stop = [&ahead] { return ahead.quit.load() || (ahead.stop && ahead.stop()); };
+    for (int folder : ahead.folders) {
+        {
+            std::unique_lock<std::mutex> lock(ahead.mutex);
+            ahead.changed.wait(lock, [&ahead] { return ahead.quit || ahead.held == -1; });
+            if (ahead.quit) break;
+            if (ahead.asked > folder) {
+                ahead.reached = folder;  // the copy step is past it
+                ahead.changed.notify_all();
+                continue;
+            }
+        }
+        std::unordered_map<size_t, std::string> unpacked;
+        bool stopped = false;
+        for (size_t entry : ahead.entries[size_t(folder)]) {
+            std::string bytes;
+            const EntryResult result = ahead.reader.ExtractToMemory(entry, bytes, stop);
+            if (result == EntryResult::kStopped) {
+                stopped = true;
+                break;
+            }
+            // A failed entry is left to the copy step, which tells why.
+            if (result == EntryResult::kDone) unpacked.emplace(entry, std::move(bytes));
+        }
+        {
+            std::lock_guard<std::mutex> lock(ahead.mutex);
+            ahead.held = folder;
+            ahead.bytes = std::move(unpacked);
+            ahead.reached = folder;
+        }
+        ahead.changed.notify_all();
+        if (stopped) break;
+    }
+    {
+        std::lock_guard<std::mutex> lock(ahead.mutex);
+        ahead.done = true;
+    }
+    ahead.changed.notify_all();
+}
+
+EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, const EntryHooks& hooks) {
+    if (m_ahead == nullptr || entry >= m_reader.EntryCount() || m_reader.FolderOf(entry) < 0)
+        return m_reader.Extract(entry, target, hooks);
+    Ahead& ahead = *m_ahead;
+    const int folder = m_reader.FolderOf(entry);
+    std::unique_lock<std::mutex> lock(ahead.mutex);
+    ahead.asked = folder;
+    if (ahead.held != -1 && ahead.held < folder) {
+        // Past the folder in memory: the thread may go on to its next.
+        ahead.held = -1;
+        ahead.bytes.clear();
+        ahead.changed.notify_all();
+    }
+    if (ahead.isAhead[size_t(folder)]) {
+        ahead.changed.wait(lock, [&] { return ahead.held == folder || ahead.reached >= folder || ahead.done; });
+        auto found = ahead.held == folder ? ahead.bytes.find(entry) : ahead.bytes.end();
+        if (found != ahead.bytes.end()) {
+            // Taken out: a second try (a retry) unpacks it again.
+            const std::string bytes = std::move(found->second);
+            ahead.bytes.erase(found);
+            lock.unlock();
+            return m_reader.WriteEntry(entry, bytes, target, hooks);
+        }
+    }
+    lock.unlock();
+    return m_reader.Extract(entry, target, hooks);
 }
 
 int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,

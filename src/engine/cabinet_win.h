@@ -84,6 +84,18 @@ public:
     // time and attributes.
     EntryResult Extract(size_t entry, const std::string& target, const EntryHooks& hooks = EntryHooks());
 
+    // The cabinet folder an entry is packed in (0 for the first; each
+    // decodes on its own), and what a folder unpacks to.
+    int FolderOf(size_t entry) const;
+    int FolderCount() const;
+    uint64_t FolderBytes(int folder) const;
+    // Unpacks the entry into memory (for a small entry only: it is held
+    // whole); `stop` as for Extract.
+    EntryResult ExtractToMemory(size_t entry, std::string& bytes, const std::function<bool()>& stop);
+    // Writes bytes ExtractToMemory gave for the entry as Extract would.
+    EntryResult WriteEntry(size_t entry, const std::string& bytes, const std::string& target,
+                           const EntryHooks& hooks = EntryHooks());
+
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
@@ -120,6 +132,38 @@ private:
     HANDLE thread_ = nullptr;
     int result_ = kCabinetExtractFailed;
     CabinetFailure failure_;
+};
+
+// The copy step's way into the cabinet: entries unpacked in the order they
+// are asked for (the file list's, which the builder follows), with a second
+// thread unpacking every other cabinet folder ahead into memory, so two
+// processors decode at once. Only a folder of at most kAheadLimit bytes is
+// unpacked ahead, one at a time: memory stays bounded whatever the payload.
+// An entry asked for before (or without) its turn is unpacked directly.
+class CCabinetUnpacker {
+public:
+    static constexpr uint64_t kAheadLimit = 16u << 20;
+
+    CCabinetUnpacker();
+    // Stops the thread and waits for it.
+    ~CCabinetUnpacker();
+    CCabinetUnpacker(const CCabinetUnpacker&) = delete;
+    CCabinetUnpacker& operator=(const CCabinetUnpacker&) = delete;
+
+    // A CabinetResult; starts the thread when there is a folder to unpack
+    // ahead. `stop` (may be empty) also ends the unpacking ahead.
+    int Open(const char* cabinetPath, std::function<bool()> stop);
+    bool IsOpen() const;
+    size_t EntryCount() const;
+    size_t Find(const std::string& name) const;
+    EntryResult Extract(size_t entry, const std::string& target, const EntryHooks& hooks);
+
+private:
+    struct Ahead;
+    void RunAhead();
+
+    CCabinetReader m_reader;
+    std::unique_ptr<Ahead> m_ahead;
 };
 
 // Runs the extraction on a thread of its own and waits for it with `wait`

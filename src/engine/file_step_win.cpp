@@ -62,8 +62,10 @@ CWinFileMachine::~CWinFileMachine() = default;
 
 EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
     if (m_cabinet == nullptr || !m_cabinet->IsOpen()) {
-        m_cabinet = std::make_unique<CCabinetReader>();
-        if (m_cabinet->Open(m_cabinetPath.c_str()) != kCabinetOk) return EntryResult::kNotFound;
+        m_cabinet = std::make_unique<CCabinetUnpacker>();
+        std::function<bool()> stop;
+        if (m_signals != nullptr) stop = [this] { return m_signals->CancelRequested(); };
+        if (m_cabinet->Open(m_cabinetPath.c_str(), stop) != kCabinetOk) return EntryResult::kNotFound;
     }
     const size_t found = m_cabinet->Find(entry);
     if (found == m_cabinet->EntryCount()) return EntryResult::kNotFound;

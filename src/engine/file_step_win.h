@@ -56,7 +56,7 @@ private:
     bool m_unattended;
     std::string m_cabinetPath;
     PackedFingerprints m_known;
-    std::unique_ptr<CCabinetReader> m_cabinet;
+    std::unique_ptr<CCabinetUnpacker> m_cabinet;
 };
 
 }  // namespace kq

@@ -31,6 +31,10 @@ void RunJournal::Question(const std::string& text, const std::string& answer) {
     if (Active()) Write(Entry("question").Add("text", text).Add("answer", answer));
 }
 
+void RunJournal::Page(const std::string& name) {
+    if (Active()) Write(Entry("page").Add("name", name));
+}
+
 void RunJournal::End(int exitCode, bool plan) {
     if (Active()) Write(Entry("end").Add("outcome", OutcomeName(exitCode, plan)).Add("exitCode", exitCode));
 }

@@ -18,6 +18,8 @@
 //   shared    "path": a file counted under SharedDLLs
 //   message   "text": what a window would have told the user
 //   question  "text", "answer": a question and the answer taken
+//   page      "name": the layout file of a page the wizard showed the user
+//             (hidden pages of a silent run write none)
 //   end       "outcome" and "exitCode"; always the last line
 //
 // In a plan the same lines say what an installation would do; nothing is
@@ -52,6 +54,7 @@ public:
     void Step(const std::string& text);
     void Message(const std::string& text);
     void Question(const std::string& text, const std::string& answer);
+    void Page(const std::string& name);
     void End(int exitCode, bool plan);
 
 private:

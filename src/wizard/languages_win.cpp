@@ -109,6 +109,7 @@ bool CLanguagePage::Open() {
     }
     m_page->ShowPage(true);
     ::SetForegroundWindow(m_page->Handle());
+    m_run.Journal().Page(kLanguagePage);
     return true;
 }
 

@@ -162,6 +162,7 @@ CPage* CWizard::OpenPage(const std::string& fileName, int index, int count, bool
     SetUpPage(*m_current);
     m_current->ShowPage(show);
     if (show) ::SetForegroundWindow(m_current->Handle());
+    if (show) m_run.Journal().Page(fileName);
     return m_current;
 }
 

@@ -70,13 +70,15 @@ TEST(RunJournalTest, EventsAreOneObjectPerLine) {
     journal.Step("Settings");
     journal.Message("Disk \"A\" full");
     journal.Question("Cancel?", "No");
+    journal.Page("welcome.lcd");
     journal.End(kExitRestartNeeded, false);
     const std::vector<std::string> expected = {
         "{\"time\":\"t0\",\"type\":\"step\",\"text\":\"Copying\"}\n",
         "{\"time\":\"t1\",\"type\":\"step\",\"text\":\"Settings\"}\n",
         "{\"time\":\"t2\",\"type\":\"message\",\"text\":\"Disk \\\"A\\\" full\"}\n",
         "{\"time\":\"t3\",\"type\":\"question\",\"text\":\"Cancel?\",\"answer\":\"No\"}\n",
-        "{\"time\":\"t4\",\"type\":\"end\",\"outcome\":\"restart needed\",\"exitCode\":7}\n",
+        "{\"time\":\"t4\",\"type\":\"page\",\"name\":\"welcome.lcd\"}\n",
+        "{\"time\":\"t5\",\"type\":\"end\",\"outcome\":\"restart needed\",\"exitCode\":7}\n",
     };
     EXPECT_EQ(out.lines, expected);
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -577,6 +578,82 @@ TEST(CabinetReaderTest, DamagedDataAndShortCabinets) {
     EXPECT_EQ(reader.Open(cut.c_str(), &failure), kq::kCabinetExtractFailed);
     EXPECT_EQ(failure.cause, kq::CabinetFailure::Cause::kDamaged);
     EXPECT_EQ(reader.Extract(0, target), kq::EntryResult::kNotFound);
+}
+
+// The copy step's unpacker: every other product folder comes from a second
+// thread; whatever the order and whatever fails there, each entry ends as a
+// direct extraction would.
+std::string PartBytes(int i) {
+    // The fixture's F<i>_part.bin: pseudo-random bytes from seed i + 1.
+    std::string out;
+    uint32_t x = uint32_t(i + 1);
+    while (out.size() < 40000) {
+        x = (x * 1103515245u + 12345u) & 0x7FFFFFFFu;
+        out.push_back(char((x >> 16) & 0xFF));
+    }
+    return out;
+}
+
+TEST(CabinetUnpackerTest, EveryOrderGivesTheSameFiles) {
+    const struct { const char* name; std::vector<int> order; } cases[] = {
+        {"cabinet order", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+        {"backwards", {11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}},
+        {"every other folder skipped", {0, 1, 4, 5, 8, 9, 2, 3}},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.UseFixture("folders.cab");
+        kq::CCabinetUnpacker unpacker;
+        ASSERT_EQ(unpacker.Open(box.Cabinet().c_str(), nullptr), kq::kCabinetOk) << c.name;
+        for (int i : c.order) {
+            const std::string name = "F" + std::to_string(i) + "_part.bin";
+            const std::string target = box.Work() + name;
+            std::string seen;
+            kq::EntryHooks hooks;
+            hooks.written = [&seen](const void* b, size_t n) { seen.append(static_cast<const char*>(b), n); };
+            EXPECT_EQ(unpacker.Extract(unpacker.Find(name), target, hooks), kq::EntryResult::kDone) << c.name << name;
+            EXPECT_TRUE(ReadAll(target) == PartBytes(i)) << c.name << " " << name;
+            EXPECT_TRUE(seen == PartBytes(i)) << c.name << " " << name;
+            ExpectStamp(target, {2003, 2, 1, 13, 14, 16});
+        }
+    }
+}
+
+TEST(CabinetUnpackerTest, FailuresAndStopsAheadEndAsTheyWouldDirectly) {
+    Sandbox box;
+    box.UseFixture("folders_damaged.cab");
+    {
+        kq::CCabinetUnpacker unpacker;
+        ASSERT_EQ(unpacker.Open(box.Cabinet().c_str(), nullptr), kq::kCabinetOk);
+        for (int i : {0, 1}) {
+            const std::string name = "F" + std::to_string(i) + "_part.bin";
+            EXPECT_EQ(unpacker.Extract(unpacker.Find(name), box.Work() + name, {}), kq::EntryResult::kDone);
+        }
+        // The spoiled block lies in the folder unpacked ahead.
+        EXPECT_EQ(unpacker.Extract(unpacker.Find("F2_part.bin"), box.Work() + "F2_part.bin", {}),
+                  kq::EntryResult::kDamaged);
+        EXPECT_FALSE(Exists(box.Work() + "F2_part.bin"));
+        // Its folder-mate decodes through the same block; the next folder
+        // is whole.
+        EXPECT_EQ(unpacker.Extract(unpacker.Find("F3_part.bin"), box.Work() + "F3_part.bin", {}),
+                  kq::EntryResult::kDamaged);
+        EXPECT_EQ(unpacker.Extract(unpacker.Find("F4_part.bin"), box.Work() + "F4_part.bin", {}),
+                  kq::EntryResult::kDone);
+        EXPECT_TRUE(ReadAll(box.Work() + "F4_part.bin") == PartBytes(4));
+    }
+    // A stop reaches the thread too: nothing more is written, and the
+    // unpacker ends without waiting for the rest of the cabinet.
+    std::atomic<bool> stop{false};
+    kq::CCabinetUnpacker unpacker;
+    ASSERT_EQ(unpacker.Open(box.Cabinet().c_str(), [&stop] { return stop.load(); }), kq::kCabinetOk);
+    stop = true;
+    kq::EntryHooks hooks;
+    hooks.stop = [&stop] { return stop.load(); };
+    for (const char* name : {"F0_part.bin", "F6_part.bin"}) {
+        EXPECT_EQ(unpacker.Extract(unpacker.Find(name), box.Work() + "stopped.bin", hooks), kq::EntryResult::kStopped)
+            << name;
+        EXPECT_FALSE(Exists(box.Work() + "stopped.bin")) << name;
+    }
 }
 
 TEST(CabinetTest, DiskImageFolderIsRecognised) {

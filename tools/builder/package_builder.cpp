@@ -19,6 +19,7 @@
 #include "base/file.h"
 #include "base/product.h"
 #include "base/text.h"
+#include "cabinet_join.h"
 #include "crypt/file_crypt.h"
 #include "engine/install_record.h"
 #include "engine/packed_fingerprints.h"
@@ -110,25 +111,32 @@ Status Encrypt(CFileCrypt& crypt, const fs::path& from, const fs::path& to) {
     return Status::Ok();
 }
 
-// Writes the packed set as one MSZIP folder, each file with its modification
+// Writes the packed set as MSZIP folders, each file with its modification
 // time as local time (cabinet times are local; the installer converts back).
-Status WriteCabinet(const std::vector<PackedFile>& files, const fs::path& cabPath) {
+// Support files and product files never share a folder, and a folder closes
+// once it holds kFolderTarget bytes: folders decode independently, so the
+// installer unpacks two at once on two processors, and start-up decodes only
+// the support files' folder.
+constexpr uintmax_t kFolderTarget = 4u << 20;
+
+// One folder as a whole cabinet in memory.
+Status WriteFolder(const std::vector<const PackedFile*>& files, std::string* bytes) {
     GError* error = nullptr;
     GCabCabinet* cabinet = gcab_cabinet_new();
     GCabFolder* folder = gcab_folder_new(GCAB_COMPRESSION_MSZIP);
     std::string problem;
-    for (const PackedFile& f : files) {
-        GFile* gfile = g_file_new_for_path(f.source.c_str());
-        GCabFile* cabFile = gcab_file_new_with_file(f.name.c_str(), gfile);
+    for (const PackedFile* f : files) {
+        GFile* gfile = g_file_new_for_path(f->source.c_str());
+        GCabFile* cabFile = gcab_file_new_with_file(f->name.c_str(), gfile);
         g_object_unref(gfile);
         if (!gcab_folder_add_file(folder, cabFile, FALSE, nullptr, &error)) {
-            problem = "cannot add " + Quoted(f.source) + " to the cabinet: " + error->message;
+            problem = "cannot add " + Quoted(f->source) + " to the cabinet: " + error->message;
             g_object_unref(cabFile);
             break;
         }
         struct stat info;
-        if (stat(f.source.c_str(), &info) != 0) {
-            problem = "cannot read the time of " + Quoted(f.source);
+        if (stat(f->source.c_str(), &info) != 0) {
+            problem = "cannot read the time of " + Quoted(f->source);
             g_object_unref(cabFile);
             break;
         }
@@ -144,23 +152,45 @@ Status WriteCabinet(const std::vector<PackedFile>& files, const fs::path& cabPat
         problem = std::string("cannot build the cabinet: ") + error->message;
     }
     if (problem.empty()) {
-        GFile* out = g_file_new_for_path(cabPath.c_str());
-        GFileOutputStream* stream = g_file_replace(out, nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error);
-        g_object_unref(out);
-        if (stream == nullptr) {
-            problem = "cannot create " + Quoted(cabPath) + ": " + error->message;
+        GOutputStream* stream = g_memory_output_stream_new_resizable();
+        if (!gcab_cabinet_write_simple(cabinet, stream, nullptr, nullptr, nullptr, &error) ||
+            !g_output_stream_close(stream, nullptr, &error)) {
+            problem = std::string("cannot write the cabinet: ") + error->message;
         } else {
-            if (!gcab_cabinet_write_simple(cabinet, G_OUTPUT_STREAM(stream), nullptr, nullptr, nullptr, &error) ||
-                !g_output_stream_close(G_OUTPUT_STREAM(stream), nullptr, &error)) {
-                problem = "cannot write " + Quoted(cabPath) + ": " + error->message;
-            }
-            g_object_unref(stream);
+            GMemoryOutputStream* memory = G_MEMORY_OUTPUT_STREAM(stream);
+            bytes->assign(static_cast<const char*>(g_memory_output_stream_get_data(memory)),
+                          g_memory_output_stream_get_data_size(memory));
         }
+        g_object_unref(stream);
     }
     if (error != nullptr) g_error_free(error);
     g_object_unref(folder);
     g_object_unref(cabinet);
     return problem.empty() ? Status::Ok() : Fail(problem);
+}
+
+Status WriteCabinet(const std::vector<PackedFile>& files, const fs::path& cabPath) {
+    std::vector<std::vector<const PackedFile*>> folders;
+    uintmax_t folderBytes = 0;
+    for (const PackedFile& f : files) {
+        if (folders.empty() || folderBytes >= kFolderTarget || folders.back().back()->product != f.product) {
+            folders.emplace_back();
+            folderBytes = 0;
+        }
+        std::error_code ec;
+        folderBytes += fs::file_size(f.source, ec);
+        folders.back().push_back(&f);
+    }
+    std::vector<std::string> parts(folders.size());
+    for (size_t i = 0; i < folders.size(); ++i) {
+        Status st = WriteFolder(folders[i], &parts[i]);
+        if (!st) return st;
+    }
+    std::string cabinet;
+    Status st = JoinCabinets(parts, &cabinet);
+    if (!st) return Fail("cannot build the cabinet: " + st.message());
+    if (!WriteWholeFile(cabPath.string(), cabinet)) return Fail("cannot write " + Quoted(cabPath));
+    return Status::Ok();
 }
 
 // The package folder is about to be replaced: only an earlier package or an

@@ -82,6 +82,42 @@ def cabinet(entries, mszip=False, block_size=32768, break_block=None):
     return header + folder + files + data
 
 
+def folders_cabinet(folders, broken=None):
+    """folders: lists of entries as for cabinet(), each list one MSZIP folder;
+    `broken`: (folder, block) whose checksum is spoiled."""
+    parts = []
+    for number, entries in enumerate(folders):
+        stream = b''.join(e[1] for e in entries)
+        blocks = []
+        for start in range(0, max(len(stream), 1), 32768):
+            chunk = stream[start:start + 32768]
+            packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+            block = bytearray(data_block(b'CK' + packer.compress(chunk) + packer.flush(), len(chunk)))
+            if broken == (number, len(blocks)):
+                block[0] ^= 0xFF
+            blocks.append(bytes(block))
+        parts.append((entries, blocks))
+    files = b''
+    for number, (entries, _) in enumerate(parts):
+        offset = 0
+        for name, content, attributes, (y, m, d, h, mi, s) in entries:
+            files += struct.pack('<IIHHHH', len(content), offset, number, dos_date(y, m, d), dos_time(h, mi, s),
+                                 attributes) + name + b'\0'
+            offset += len(content)
+    header_size, folder_size = 36, 8
+    files_offset = header_size + folder_size * len(parts)
+    data_offset = files_offset + len(files)
+    folder_table = b''
+    data = b''
+    for entries, blocks in parts:
+        folder_table += struct.pack('<IHH', data_offset + len(data), len(blocks), 1)
+        data += b''.join(blocks)
+    count = sum(len(entries) for entries, _ in parts)
+    header = struct.pack('<4sIIIIIBBHHHHH', b'MSCF', 0, data_offset + len(data), 0, files_offset, 0, 3, 1,
+                         len(parts), count, 0, 0x4B51, 0)
+    return header + folder_table + files + data
+
+
 def write(name, data):
     with open(os.path.join(HERE, name), 'wb') as out:
         out.write(data)
@@ -165,6 +201,17 @@ def main():
         (b'first.txt', b'a' * 1000, 0, when),
         (b'second.txt', b'b' * 2000, 0, when),
     ], block_size=1000, break_block=1))
+
+    # A support folder, then six product folders of two files each
+    # (F<i>_part.bin, 40,000 pseudo-random bytes from seed i): the copy
+    # step unpacks every other one ahead on a second thread.
+    product = [[(b'F%d_part.bin' % i, pseudo_random(40000, i + 1), 0, when) for i in (2 * k, 2 * k + 1)]
+               for k in range(6)]
+    support = [[(b'setup.bmp', b'BM support\r\n', 0, when)]]
+    write('folders.cab', folders_cabinet(support + product))
+    # The same, with a spoiled block in F2_part.bin, in the first folder
+    # unpacked ahead.
+    write('folders_damaged.cab', folders_cabinet(support + product, broken=(2, 0)))
 
     write('utf8_names.cab', cabinet([
         ('caf\u00e9.txt'.encode('utf-8'), b'cafe\r\n', UTF, when),
