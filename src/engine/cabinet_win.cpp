@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -297,8 +298,9 @@ EntryResult WriteEntryBytes(const mscabd_file& file, const std::string& bytes, c
     HANDLE handle = CreateOutput(target.c_str());
     if (handle == INVALID_HANDLE_VALUE) return EntryResult::kCannotWrite;
     EntryResult result = EntryResult::kDone;
-    // In the pieces the decoder would have written, so a stop is as quick.
-    constexpr size_t kPiece = 32768;
+    // In pieces large enough to cost few calls and small enough for a stop
+    // to be seen at once.
+    constexpr size_t kPiece = 1u << 20;
     for (size_t at = 0; at < bytes.size() && result == EntryResult::kDone; at += kPiece) {
         if (hooks.stop && hooks.stop()) {
             result = EntryResult::kStopped;
@@ -472,44 +474,51 @@ EntryResult CCabinetReader::WriteEntry(size_t entry, const std::string& bytes, c
     return WriteEntryBytes(*m_impl->entries[entry].file, bytes, target, hooks);
 }
 
+// One thread unpacking its share of the folders ahead, in cabinet order.
+struct CCabinetUnpacker::Worker {
+    CCabinetReader reader;  // its own
+    std::vector<int> folders;
+    // Folders unpacked and not yet passed by the copy step: entry to bytes;
+    // an entry that failed is missing.
+    std::map<int, std::unordered_map<size_t, std::string>> ready;
+    int reached = -1;  // the last of its folders unpacked or passed
+    bool done = false;
+    std::thread thread;
+};
+
 struct CCabinetUnpacker::Ahead {
     std::function<bool()> stop;
-    CCabinetReader reader;  // the thread's own
-    std::vector<int> folders;                 // unpacked ahead, in order
-    std::vector<bool> isAhead;                // by folder
-    std::vector<std::vector<size_t>> entries; // by folder, in cabinet order
     std::atomic<bool> quit{false};
     std::mutex mutex;
     std::condition_variable changed;
-    int asked = -1;    // the folder of the entry asked for last
-    int held = -1;     // the folder whose entries are in memory
-    std::unordered_map<size_t, std::string> bytes;  // its entries; one that failed is missing
-    int reached = -1;  // the last folder the thread has unpacked or passed
-    bool done = false;
-    std::thread thread;
+    int asked = -1;                            // the folder of the entry asked for last
+    std::vector<int> owner;                    // by folder: its worker, or -1
+    std::vector<std::vector<size_t>> entries;  // by folder, in cabinet order
+    std::vector<std::unique_ptr<Worker>> workers;
 };
 
 CCabinetUnpacker::CCabinetUnpacker() = default;
 
 CCabinetUnpacker::~CCabinetUnpacker() {
-    if (m_ahead == nullptr || !m_ahead->thread.joinable()) return;
+    if (m_ahead == nullptr) return;
     {
         std::lock_guard<std::mutex> lock(m_ahead->mutex);
         m_ahead->quit = true;
     }
     m_ahead->changed.notify_all();
-    m_ahead->thread.join();
+    for (auto& worker : m_ahead->workers) {
+        if (worker->thread.joinable()) worker->thread.join();
+    }
 }
 
 int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) {
     const int result = m_reader.Open(cabinetPath);
     if (result != kCabinetOk) return result;
-    // The product's folders in cabinet order; every second one that is
-    // small enough goes to the thread, so each side decodes while the
-    // other does.
+    // The product's folders that are small enough, in cabinet order, go to
+    // the workers in turn.
     auto ahead = std::make_unique<Ahead>();
     const int folderCount = m_reader.FolderCount();
-    ahead->isAhead.assign(size_t(folderCount), false);
+    ahead->owner.assign(size_t(folderCount), -1);
     ahead->entries.resize(size_t(folderCount));
     std::vector<bool> product(size_t(folderCount), false);
     for (size_t i = 0; i < m_reader.EntryCount(); ++i) {
@@ -518,21 +527,28 @@ int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) 
         ahead->entries[size_t(folder)].push_back(i);
         if (IsPackedEntryName(m_reader.WrittenName(i))) product[size_t(folder)] = true;
     }
+    for (int w = 0; w < kWorkers; ++w) ahead->workers.push_back(std::make_unique<Worker>());
     int turn = 0;
     for (int folder = 0; folder < folderCount; ++folder) {
-        if (!product[size_t(folder)]) continue;
-        if (turn++ % 2 == 1 && m_reader.FolderBytes(folder) <= kAheadLimit) {
-            ahead->isAhead[size_t(folder)] = true;
-            ahead->folders.push_back(folder);
-        }
+        if (!product[size_t(folder)] || m_reader.FolderBytes(folder) > kAheadLimit) continue;
+        const int w = turn++ % kWorkers;
+        ahead->owner[size_t(folder)] = w;
+        ahead->workers[size_t(w)]->folders.push_back(folder);
     }
-    if (ahead->folders.empty() || ahead->reader.Open(cabinetPath) != kCabinetOk) return result;
+    if (turn == 0) return result;
     ahead->stop = std::move(stop);
     m_ahead = std::move(ahead);
-    try {
-        m_ahead->thread = std::thread(&CCabinetUnpacker::RunAhead, this);
-    } catch (const std::system_error&) {
-        m_ahead.reset();  // no thread to be had: everything is unpacked in turn
+    for (int w = 0; w < kWorkers; ++w) {
+        Worker& worker = *m_ahead->workers[size_t(w)];
+        if (worker.folders.empty() || worker.reader.Open(cabinetPath) != kCabinetOk) {
+            worker.done = true;
+            continue;
+        }
+        try {
+            worker.thread = std::thread(&CCabinetUnpacker::RunWorker, this, w);
+        } catch (const std::system_error&) {
+            worker.done = true;  // no thread to be had: its folders are unpacked in turn
+        }
     }
     return result;
 }
@@ -543,16 +559,17 @@ size_t CCabinetUnpacker::EntryCount() const { return m_reader.EntryCount(); }
 
 size_t CCabinetUnpacker::Find(const std::string& name) const { return m_reader.Find(name); }
 
-void CCabinetUnpacker::RunAhead() {
+void CCabinetUnpacker::RunWorker(int index) {
     Ahead& ahead = *m_ahead;
+    Worker& worker = *ahead.workers[size_t(index)];
     const auto stop = [&ahead] { return ahead.quit.load() || (ahead.stop && ahead.stop()); };
-    for (int folder : ahead.folders) {
+    for (int folder : worker.folders) {
         {
             std::unique_lock<std::mutex> lock(ahead.mutex);
-            ahead.changed.wait(lock, [&ahead] { return ahead.quit || ahead.held == -1; });
+            ahead.changed.wait(lock, [&] { return ahead.quit || worker.ready.size() < kQueued; });
             if (ahead.quit) break;
             if (ahead.asked > folder) {
-                ahead.reached = folder;  // the copy step is past it
+                worker.reached = folder;  // the copy step is past it
                 ahead.changed.notify_all();
                 continue;
             }
@@ -561,7 +578,7 @@ void CCabinetUnpacker::RunAhead() {
         bool stopped = false;
         for (size_t entry : ahead.entries[size_t(folder)]) {
             std::string bytes;
-            const EntryResult result = ahead.reader.ExtractToMemory(entry, bytes, stop);
+            const EntryResult result = worker.reader.ExtractToMemory(entry, bytes, stop);
             if (result == EntryResult::kStopped) {
                 stopped = true;
                 break;
@@ -571,16 +588,16 @@ void CCabinetUnpacker::RunAhead() {
         }
         {
             std::lock_guard<std::mutex> lock(ahead.mutex);
-            ahead.held = folder;
-            ahead.bytes = std::move(unpacked);
-            ahead.reached = folder;
+            // Unless the copy step went past it meanwhile.
+            if (ahead.asked <= folder) worker.ready[folder] = std::move(unpacked);
+            worker.reached = folder;
         }
         ahead.changed.notify_all();
         if (stopped) break;
     }
     {
         std::lock_guard<std::mutex> lock(ahead.mutex);
-        ahead.done = true;
+        worker.done = true;
     }
     ahead.changed.notify_all();
 }
@@ -592,21 +609,30 @@ EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, c
     const int folder = m_reader.FolderOf(entry);
     std::unique_lock<std::mutex> lock(ahead.mutex);
     ahead.asked = folder;
-    if (ahead.held != -1 && ahead.held < folder) {
-        // Past the folder in memory: the thread may go on to its next.
-        ahead.held = -1;
-        ahead.bytes.clear();
-        ahead.changed.notify_all();
+    // The folders behind the copy step are not needed again: their workers
+    // may go on.
+    bool freed = false;
+    for (auto& worker : ahead.workers) {
+        while (!worker->ready.empty() && worker->ready.begin()->first < folder) {
+            worker->ready.erase(worker->ready.begin());
+            freed = true;
+        }
     }
-    if (ahead.isAhead[size_t(folder)]) {
-        ahead.changed.wait(lock, [&] { return ahead.held == folder || ahead.reached >= folder || ahead.done; });
-        auto found = ahead.held == folder ? ahead.bytes.find(entry) : ahead.bytes.end();
-        if (found != ahead.bytes.end()) {
-            // Taken out: a second try (a retry) unpacks it again.
-            const std::string bytes = std::move(found->second);
-            ahead.bytes.erase(found);
-            lock.unlock();
-            return m_reader.WriteEntry(entry, bytes, target, hooks);
+    if (freed) ahead.changed.notify_all();
+    const int owner = ahead.owner[size_t(folder)];
+    if (owner >= 0) {
+        Worker& worker = *ahead.workers[size_t(owner)];
+        ahead.changed.wait(lock, [&] { return worker.ready.count(folder) != 0 || worker.reached >= folder || worker.done; });
+        auto held = worker.ready.find(folder);
+        if (held != worker.ready.end()) {
+            auto found = held->second.find(entry);
+            if (found != held->second.end()) {
+                // Taken out: a second try (a retry) unpacks it again.
+                const std::string bytes = std::move(found->second);
+                held->second.erase(found);
+                lock.unlock();
+                return m_reader.WriteEntry(entry, bytes, target, hooks);
+            }
         }
     }
     lock.unlock();

@@ -135,22 +135,27 @@ private:
 };
 
 // The copy step's way into the cabinet: entries unpacked in the order they
-// are asked for (the file list's, which the builder follows), with a second
-// thread unpacking every other cabinet folder ahead into memory, so two
-// processors decode at once. Only a folder of at most kAheadLimit bytes is
-// unpacked ahead, one at a time: memory stays bounded whatever the payload.
-// An entry asked for before (or without) its turn is unpacked directly.
+// are asked for (the file list's, which the builder follows). Two worker
+// threads unpack the product's cabinet folders ahead into memory, taking
+// turns, while the caller writes the files: the processors decode while the
+// file system works. Only a folder of at most kAheadLimit bytes is unpacked
+// ahead, and each worker keeps at most kQueued folders the caller has not
+// reached: memory stays bounded whatever the payload. A larger folder, an
+// entry that failed ahead, a stop, or an entry asked for out of turn is
+// unpacked directly.
 class CCabinetUnpacker {
 public:
-    static constexpr uint64_t kAheadLimit = 16u << 20;
+    static constexpr uint64_t kAheadLimit = 8u << 20;
+    static constexpr int kWorkers = 2;
+    static constexpr size_t kQueued = 2;
 
     CCabinetUnpacker();
-    // Stops the thread and waits for it.
+    // Stops the workers and waits for them.
     ~CCabinetUnpacker();
     CCabinetUnpacker(const CCabinetUnpacker&) = delete;
     CCabinetUnpacker& operator=(const CCabinetUnpacker&) = delete;
 
-    // A CabinetResult; starts the thread when there is a folder to unpack
+    // A CabinetResult; starts the workers when there are folders to unpack
     // ahead. `stop` (may be empty) also ends the unpacking ahead.
     int Open(const char* cabinetPath, std::function<bool()> stop);
     bool IsOpen() const;
@@ -159,8 +164,9 @@ public:
     EntryResult Extract(size_t entry, const std::string& target, const EntryHooks& hooks);
 
 private:
+    struct Worker;
     struct Ahead;
-    void RunAhead();
+    void RunWorker(int index);
 
     CCabinetReader m_reader;
     std::unique_ptr<Ahead> m_ahead;
