@@ -2,6 +2,9 @@
 // computed them from the files it packed: a support file in the cabinet, so
 // the copy step can record what it wrote without hashing every byte again
 // (the cabinet's own block checksums vouch that the bytes came out whole).
+// Damage those checksums miss (a cabinet written without them, or changes
+// that cancel out in them) leaves a file whose record does not match it:
+// removal then takes it for one the user changed and keeps it.
 //
 // Format: single-byte text, lines ending in LF (a CR before it ignored). The
 // first line is "KQF<TAB>1"; each further line is an entry's packed name
