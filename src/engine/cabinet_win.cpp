@@ -293,7 +293,7 @@ EntryResult ExtractEntry(mscab_decompressor* decoder, ExtractSystem* system, msc
 }
 
 // Bytes unpacked before, written as `file` would have been.
-EntryResult WriteEntryBytes(const mscabd_file& file, const std::string& bytes, const std::string& target,
+EntryResult WriteEntryBytes(const mscabd_file& file, const char* bytes, size_t size, const std::string& target,
                             const EntryHooks& hooks) {
     HANDLE handle = CreateOutput(target.c_str());
     if (handle == INVALID_HANDLE_VALUE) return EntryResult::kCannotWrite;
@@ -301,18 +301,18 @@ EntryResult WriteEntryBytes(const mscabd_file& file, const std::string& bytes, c
     // In pieces large enough to cost few calls and small enough for a stop
     // to be seen at once.
     constexpr size_t kPiece = 1u << 20;
-    for (size_t at = 0; at < bytes.size() && result == EntryResult::kDone; at += kPiece) {
+    for (size_t at = 0; at < size && result == EntryResult::kDone; at += kPiece) {
         if (hooks.stop && hooks.stop()) {
             result = EntryResult::kStopped;
             break;
         }
-        const DWORD length = DWORD(bytes.size() - at < kPiece ? bytes.size() - at : kPiece);
+        const DWORD length = DWORD(size - at < kPiece ? size - at : kPiece);
         DWORD done = 0;
-        if (!WriteFile(handle, bytes.data() + at, length, &done, nullptr) || done != length) {
+        if (!WriteFile(handle, bytes + at, length, &done, nullptr) || done != length) {
             result = EntryResult::kCannotWrite;
             break;
         }
-        if (hooks.written) hooks.written(bytes.data() + at, length);
+        if (hooks.written) hooks.written(bytes + at, length);
     }
     FILETIME stamp;
     if (result == EntryResult::kDone && StoredFileTime(file, &stamp)) SetFileTime(handle, &stamp, nullptr, &stamp);
@@ -456,31 +456,37 @@ uint64_t CCabinetReader::FolderBytes(int folder) const { return m_impl->folderBy
 
 EntryResult CCabinetReader::ExtractToMemory(size_t entry, std::string& bytes, const std::function<bool()>& stop) {
     if (!IsOpen() || entry >= EntryCount() || WrittenName(entry).empty()) return EntryResult::kNotFound;
-    bytes.clear();
-    bytes.reserve(m_impl->entries[entry].file->length);
+    const size_t start = bytes.size();
+    bytes.reserve(start + m_impl->entries[entry].file->length);
     EntryHooks hooks;
     hooks.stop = stop;
     m_impl->system.sink = &bytes;
     const EntryResult result =
         ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->entries[entry].file, std::string(), hooks);
     m_impl->system.sink = nullptr;
-    if (result != EntryResult::kDone) bytes.clear();
+    if (result != EntryResult::kDone) bytes.resize(start);
     return result;
 }
 
-EntryResult CCabinetReader::WriteEntry(size_t entry, const std::string& bytes, const std::string& target,
+EntryResult CCabinetReader::WriteEntry(size_t entry, const char* bytes, size_t length, const std::string& target,
                                        const EntryHooks& hooks) {
     if (!IsOpen() || entry >= EntryCount()) return EntryResult::kNotFound;
-    return WriteEntryBytes(*m_impl->entries[entry].file, bytes, target, hooks);
+    return WriteEntryBytes(*m_impl->entries[entry].file, bytes, length, target, hooks);
 }
 
 // One thread unpacking its share of the folders ahead, in cabinet order.
 struct CCabinetUnpacker::Worker {
     CCabinetReader reader;  // its own
     std::vector<int> folders;
-    // Folders unpacked and not yet passed by the copy step: entry to bytes;
-    // an entry that failed is missing.
-    std::map<int, std::unordered_map<size_t, std::string>> ready;
+    // A folder unpacked: its entries one after the other in one buffer (one
+    // large block, which goes back to the system whole when freed), and
+    // where each entry lies in it; an entry that failed is missing.
+    struct Held {
+        std::string bytes;
+        std::unordered_map<size_t, std::pair<size_t, size_t>> spans;  // entry to offset and length
+    };
+    // The folders unpacked and not yet passed by the copy step.
+    std::map<int, Held> ready;
     int reached = -1;  // the last of its folders unpacked or passed
     bool done = false;
     std::thread thread;
@@ -574,17 +580,19 @@ void CCabinetUnpacker::RunWorker(int index) {
                 continue;
             }
         }
-        std::unordered_map<size_t, std::string> unpacked;
+        Worker::Held unpacked;
+        unpacked.bytes.reserve(size_t(worker.reader.FolderBytes(folder)));
         bool stopped = false;
         for (size_t entry : ahead.entries[size_t(folder)]) {
-            std::string bytes;
-            const EntryResult result = worker.reader.ExtractToMemory(entry, bytes, stop);
+            const size_t start = unpacked.bytes.size();
+            const EntryResult result = worker.reader.ExtractToMemory(entry, unpacked.bytes, stop);
             if (result == EntryResult::kStopped) {
                 stopped = true;
                 break;
             }
             // A failed entry is left to the copy step, which tells why.
-            if (result == EntryResult::kDone) unpacked.emplace(entry, std::move(bytes));
+            if (result == EntryResult::kDone) unpacked.spans[entry] = {start, unpacked.bytes.size() - start};
+            else unpacked.bytes.resize(start);
         }
         {
             std::lock_guard<std::mutex> lock(ahead.mutex);
@@ -625,13 +633,14 @@ EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, c
         ahead.changed.wait(lock, [&] { return worker.ready.count(folder) != 0 || worker.reached >= folder || worker.done; });
         auto held = worker.ready.find(folder);
         if (held != worker.ready.end()) {
-            auto found = held->second.find(entry);
-            if (found != held->second.end()) {
-                // Taken out: a second try (a retry) unpacks it again.
-                const std::string bytes = std::move(found->second);
-                held->second.erase(found);
+            auto found = held->second.spans.find(entry);
+            if (found != held->second.spans.end()) {
+                // The buffer stays until the copy step passes the folder,
+                // and only the copy step frees it: it can be read unlocked.
+                const char* bytes = held->second.bytes.data() + found->second.first;
+                const size_t length = found->second.second;
                 lock.unlock();
-                return m_reader.WriteEntry(entry, bytes, target, hooks);
+                return m_reader.WriteEntry(entry, bytes, length, target, hooks);
             }
         }
     }

@@ -89,11 +89,12 @@ public:
     int FolderOf(size_t entry) const;
     int FolderCount() const;
     uint64_t FolderBytes(int folder) const;
-    // Unpacks the entry into memory (for a small entry only: it is held
-    // whole); `stop` as for Extract.
+    // Unpacks the entry into memory, appended to `bytes` (for a small entry
+    // only: it is held whole); `stop` as for Extract. A failure appends
+    // nothing.
     EntryResult ExtractToMemory(size_t entry, std::string& bytes, const std::function<bool()>& stop);
     // Writes bytes ExtractToMemory gave for the entry as Extract would.
-    EntryResult WriteEntry(size_t entry, const std::string& bytes, const std::string& target,
+    EntryResult WriteEntry(size_t entry, const char* bytes, size_t length, const std::string& target,
                            const EntryHooks& hooks = EntryHooks());
 
 private:
