@@ -18,8 +18,7 @@ public:
         : m_expand(expand), m_context(context), m_machine(machine), m_signals(signals) {}
 
     // False when the installation ends.
-    bool Install(const std::string& source, const std::string& destination, bool mustInstall, bool mayMove,
-                 bool versioned) {
+    bool Install(const std::string& source, const std::string& destination, bool mustInstall, bool versioned) {
         if (versioned && m_machine.Exists(destination) &&
             InstalledFileKept(m_machine.Exists(source), m_machine.VersionText(source).c_str(),
                               m_machine.VersionText(destination).c_str()))
@@ -27,12 +26,7 @@ public:
 
         for (;;) {
             MakeWritable(destination);
-            bool done = false;
-            if (!source.empty()) {
-                if (mayMove) done = m_machine.Move(source, destination);
-                if (!done) done = m_machine.Copy(source, destination);
-            }
-            if (done) return true;
+            if (!source.empty() && m_machine.Copy(source, destination)) return true;
             const AfterFailure next = AskAfterFailure(destination, mustInstall);
             if (next != AfterFailure::kRetry) return next == AfterFailure::kGoOn;
         }
@@ -67,8 +61,8 @@ public:
         }
     }
 
-    // The packed file, expanded into its own copy when asked; that copy is
-    // never moved, so the packed original stays as it came.
+    // The packed file, expanded into its own copy when asked, so the packed
+    // original stays as it came.
     bool InstallPacked(const FileRecord& record, int32_t index, const std::string& destination,
                        const FileOptions& options) {
         std::string source = PackedSourcePath(m_context.packedFolder.c_str(), index, record.fileName.c_str());
@@ -77,8 +71,7 @@ public:
             const std::string expanded = source + "2";
             if (m_machine.ReadText(source, text) && m_machine.WriteText(expanded, m_expand(text))) source = expanded;
         }
-        return Install(source, destination, options.mustInstall, m_context.mayMove && !options.expandContent,
-                       VersionRuleApplies(record.fileName.c_str()));
+        return Install(source, destination, options.mustInstall, VersionRuleApplies(record.fileName.c_str()));
     }
 
     // False when the installation ends. A web file whose condition is not
@@ -88,7 +81,7 @@ public:
         if (!web.condition.empty() && m_context.conditionMet && !m_context.conditionMet(web.condition)) return true;
         // No usable file name: the copy-failure question, as for a file that
         // cannot be written.
-        if (destination.empty()) return Install(std::string(), destination, options.mustInstall, false, false);
+        if (destination.empty()) return Install(std::string(), destination, options.mustInstall, false);
 
         const DownloadResult result = m_machine.Download(web.address, destination);
         if (result == DownloadResult::kCancelled || m_signals.CancelRequested()) return false;

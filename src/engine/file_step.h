@@ -23,10 +23,9 @@
 // file within one block. Damaged data ends the installation as a damaged
 // package.
 //
-// From a folder (a disk image): a file with content expansion is expanded
-// into "<packed name>2" first and that copy is installed, never moved. A
-// read-only destination is made writable; the file is moved when the
-// working folder is disposable, else (or when the move fails) copied.
+// From a folder (a disk image, which stays as it is): a file with content
+// expansion is expanded into "<packed name>2" first and that copy is
+// installed. A read-only destination is made writable and the file copied.
 //
 // Either way a failure of a must-install file tells the user, removes the
 // temporary files, aborts the run and ends the step. Any other failure
@@ -107,8 +106,6 @@ struct FileStepContext {
     std::string cabinetPath;
     std::string packedFolder;  // trailing backslash
     std::string systemName;
-    // The files of `packedFolder` may be moved: it goes at the end of the run.
-    bool mayMove = false;
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;
     // Whether the named condition holds; none means every condition does.

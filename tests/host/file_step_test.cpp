@@ -176,7 +176,6 @@ struct Case {
 };
 
 const std::string kCopy = std::string("copy ") + kPacked + "F0_a.txt";
-const std::string kMove = std::string("move ") + kPacked + "F0_a.txt";
 const std::string kDownload = "download http://example.com/a.txt";
 const std::string kCopyDll = std::string("copy ") + kPacked + "F0_a.dll";
 
@@ -221,11 +220,6 @@ void RunCase(const Case& c) {
 TEST(FileStep, DecisionsForOneFile) {
     const Case cases[] = {
         {"copied", [](Scenario& s) { s.Packed("packaged"); }, {true, "packaged", {kCopy}}},
-        {"moved when the working folder is disposable",
-         [](Scenario& s) { s.Packed("packaged"); s.context.mayMove = true; }, {true, "packaged", {kMove}}},
-        {"copied when the move fails",
-         [](Scenario& s) { s.Packed("packaged"); s.context.mayMove = true; s.machine.movesFail = true; },
-         {true, "packaged", {kCopy}}},
         {"keep-existing skips a file that is there",
          [](Scenario& s) { s.Packed("packaged"); s.Installed("installed"); s.record.options = 32; },
          {true, "installed", {}}},
@@ -282,11 +276,10 @@ TEST(FileStep, DecisionsForOneFile) {
         {"not logged, server registered",
          [](Scenario& s) { s.Packed("packaged"); s.record.options = 64 | 128; },
          {true, "packaged", {kCopy, "register C:\\App\\a.txt"}, 0, false, false, false}},
-        {"content expanded into its own copy, never moved",
+        {"content expanded into its own copy",
          [](Scenario& s) {
              s.Packed("<Name> here");
              s.record.options = 256;
-             s.context.mayMove = true;
          },
          {true, "Notes here", {kCopy + "2"}}},
         {"web source downloaded into its destination",
