@@ -297,6 +297,26 @@ protected:
         return Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(90000));
     }
 
+    // Asks to cancel with the driver command `ask` (the page's Cancel
+    // button, or Escape) while a second driver already waits for the
+    // question, so its confirming button is pressed at once; then waits for
+    // the error ending. None (with a failure) when a step fails.
+    std::optional<WindowInfo> CancelAndConfirm(const std::vector<std::string>& ask) {
+        int confirm = Session().Start(HarnessPaths::Uidriver().string(),
+                                      {"click", "--title", kDialogTitle, "--exact", "--text", kConfirmCancel,
+                                       "--timeout", "20000"},
+                                      {}, Millis(40000));
+        ProcessResult cancel = Session().Driver(ask);
+        ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
+        if (cancel.exitCode != 0) ADD_FAILURE() << cancel.errors;
+        if (confirmed.exitCode != 0) ADD_FAILURE() << "the cancel question was not answered: " << confirmed.errors;
+        if (cancel.exitCode != 0 || confirmed.exitCode != 0) return std::nullopt;
+        std::optional<WindowInfo> complete =
+            Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
+        if (!complete) ADD_FAILURE() << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+        return complete;
+    }
+
     // Runs a silent package to its end; false (with a failure) when it does
     // not end by itself or ends with another exit code.
     bool RunSilent(const fs::path& package, int expectedExit = 0) {
@@ -752,21 +772,11 @@ TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFileAndUndoesTheCopy) {
     // pressed by a driver waiting for it, so the answer comes at once.
     fs::path first = Host(files[0].Destination());
     ASSERT_TRUE(WaitUntil(Millis(30000), [&] { return fs::exists(first); })) << "the copy did not start";
-    int confirm = Session().Start(HarnessPaths::Uidriver().string(),
-                                  {"click", "--title", kDialogTitle, "--exact", "--text", kConfirmCancel, "--timeout",
-                                   "20000"},
-                                  {}, Millis(40000));
-    ProcessResult cancel =
-        GetParam() == "EscapeKey"
-            ? Session().Driver({"key", "--title", kPageTitle, "--exact", "escape"})
-            : Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
-    ASSERT_EQ(cancel.exitCode, 0) << cancel.errors;
-    ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
-    ASSERT_EQ(confirmed.exitCode, 0) << "the cancel question was not answered: " << confirmed.errors;
-
     std::optional<WindowInfo> complete =
-        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
-    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+        CancelAndConfirm(GetParam() == "EscapeKey"
+                             ? std::vector<std::string>{"key", "--title", kPageTitle, "--exact", "escape"}
+                             : std::vector<std::string>{"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
+    ASSERT_TRUE(complete);
 
     // What the copy had installed is undone at once: no file, folder or
     // log of the run is left, and the page says so.
@@ -1107,18 +1117,9 @@ TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
             if (size > (uintmax_t(4) << 20)) return true;
         return false;
     })) << "no large file was being written beside its destination; the folder holds:\n" << Listing(folder);
-    int confirm = Session().Start(HarnessPaths::Uidriver().string(),
-                                  {"click", "--title", kDialogTitle, "--exact", "--text", kConfirmCancel, "--timeout",
-                                   "20000"},
-                                  {}, Millis(40000));
-    ProcessResult cancel = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
-    ASSERT_EQ(cancel.exitCode, 0) << cancel.errors;
-    ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
-    ASSERT_EQ(confirmed.exitCode, 0) << "the cancel question was not answered: " << confirmed.errors;
-
     std::optional<WindowInfo> complete =
-        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
-    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+        CancelAndConfirm({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
+    ASSERT_TRUE(complete);
     EXPECT_EQ(Names(TemporaryCopies(InstallDirHost())), "") << "the partly written file stays";
     for (const auto& [destination, content] : earlier)
         EXPECT_TRUE(Holds(Host(destination), content)) << "the earlier file is not as it was: " << destination;
@@ -1414,18 +1415,9 @@ TEST_F(DownloadTest, CancelDuringASlowBody) {
         std::error_code error;
         return fs::file_size(partial, error) > 0 && !error;
     })) << "the transfer did not start";
-    int confirm = Session().Start(HarnessPaths::Uidriver().string(),
-                                  {"click", "--title", kDialogTitle, "--exact", "--text", kConfirmCancel, "--timeout",
-                                   "20000"},
-                                  {}, Millis(40000));
-    ProcessResult cancel = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
-    ASSERT_EQ(cancel.exitCode, 0) << cancel.errors;
-    ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
-    ASSERT_EQ(confirmed.exitCode, 0) << "the cancel question was not answered: " << confirmed.errors;
-
     std::optional<WindowInfo> complete =
-        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
-    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+        CancelAndConfirm({"click", "--title", kPageTitle, "--exact", "--text", "Cancel"});
+    ASSERT_TRUE(complete);
     EXPECT_FALSE(fs::exists(partial)) << "the partial download stays";
     // The cancelled run is rolled back: the file copied before the download
     // goes too, and no log is left to describe a product that is not there.
