@@ -61,16 +61,14 @@ FailureChoice ShowFileError(const std::string& text, bool fatal) {
 CWinFileMachine::~CWinFileMachine() = default;
 
 EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
+    EntryHooks hooks;
+    if (m_signals != nullptr) hooks.stop = [this] { return m_signals->CancelRequested(); };
     if (m_cabinet == nullptr || !m_cabinet->IsOpen()) {
         m_cabinet = std::make_unique<CCabinetUnpacker>();
-        std::function<bool()> stop;
-        if (m_signals != nullptr) stop = [this] { return m_signals->CancelRequested(); };
-        if (m_cabinet->Open(m_cabinetPath.c_str(), stop) != kCabinetOk) return EntryResult::kNotFound;
+        if (m_cabinet->Open(m_cabinetPath.c_str(), hooks.stop) != kCabinetOk) return EntryResult::kNotFound;
     }
     const size_t found = m_cabinet->Find(entry);
     if (found == m_cabinet->EntryCount()) return EntryResult::kNotFound;
-    EntryHooks hooks;
-    if (m_signals != nullptr) hooks.stop = [this] { return m_signals->CancelRequested(); };
     // With the builder's fingerprint only the size is counted: hashing
     // costs more than unpacking.
     const auto known = m_known.find(AsciiLower(entry));

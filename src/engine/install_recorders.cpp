@@ -102,8 +102,7 @@ bool RecordingFileMachine::WriteText(const std::string& path, const std::string&
 }
 
 bool RecordingFileMachine::Move(const std::string& from, const std::string& to) {
-    const auto isThere = [this](const std::string& path) { return IsThere(path); };
-    BeforeFile(to, isThere);
+    BeforeWrite(to);
     if (!m_inner.Move(from, to)) return false;
     auto staged = m_staged.find(AsciiLower(from));
     if (staged != m_staged.end() && !staged->second.sha256.empty()) {
@@ -116,7 +115,7 @@ bool RecordingFileMachine::Move(const std::string& from, const std::string& to) 
 }
 
 bool RecordingFileMachine::Copy(const std::string& from, const std::string& to) {
-    BeforeFile(to, [this](const std::string& path) { return IsThere(path); });
+    BeforeWrite(to);
     if (!m_inner.Copy(from, to)) return false;
     AfterFile(to);
     return true;
@@ -131,7 +130,7 @@ EntryResult RecordingFileMachine::Unpack(const std::string& entry, const std::st
         staged->second = result == EntryResult::kDone ? written : FileFingerprint();
         return result;
     }
-    BeforeFile(to, [this](const std::string& path) { return IsThere(path); });
+    BeforeWrite(to);
     const EntryResult result = m_inner.Unpack(entry, to, written);
     if (result == EntryResult::kDone) AfterFile(to, &written);
     return result;

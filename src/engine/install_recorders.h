@@ -85,7 +85,11 @@ public:
     void TellFatalCopyFailure(const std::string& text) override { m_inner.TellFatalCopyFailure(text); }
 
 private:
-    bool IsThere(const std::string& path) { return m_inner.Exists(path); }
+    // BeforeFile, asking the file system whether something is there
+    // rather than reading it.
+    void BeforeWrite(const std::string& to) {
+        BeforeFile(to, [this](const std::string& path) { return m_inner.Exists(path); });
+    }
 
     FileMachine& m_inner;
     // Staging files handed out (lower-case path) and what was unpacked into
