@@ -274,12 +274,16 @@ bool CMainFrame::SomeoneWatches() const {
 
 void CMainFrame::TellFailure(const std::string& message) {
     m_run.Journal().Message(message);
+    // Every failure told here ends the start-up; a splash, which keeps
+    // itself on top, would hide the message.
+    m_splash.reset();
     // A silent run has nobody to press OK; its exit code says it failed.
     if (SomeoneWatches()) ::MessageBoxA(nullptr, message.c_str(), kProductName, MB_OK | MB_ICONSTOP);
 }
 
 void CMainFrame::TellStartupError(const std::string& message) {
     m_run.Journal().Message(message);
+    m_splash.reset();
     if (!SomeoneWatches()) return;
     CRunTimeTexts language(m_run.Paths());
     CQuestionDialog(language, [this](const std::string& t) { return m_run.Expand(t); })
