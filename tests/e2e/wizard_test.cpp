@@ -29,8 +29,10 @@ namespace {
 constexpr char kTitle[] = "Wizard Test Product Setup";
 constexpr char kQuestionTitle[] = "Calvarr Merrowin";
 constexpr char kInstallDir[] = "C:\\Program Files\\Wizard Test Product";
-// Size of the extra file that makes the silent run last long enough to watch.
-constexpr size_t kBulk = 8u << 20;
+// Size of the extra file that makes the silent run last long enough to watch
+// (the payload now unpacks fast: a smaller one can be over before the first
+// look at the windows).
+constexpr size_t kBulk = 64u << 20;
 
 // One text that only this page of the package shows.
 struct PageMark {
