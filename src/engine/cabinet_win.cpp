@@ -474,10 +474,13 @@ EntryResult CCabinetReader::WriteEntry(size_t entry, const char* bytes, size_t l
     return WriteEntryBytes(*m_impl->entries[entry].file, bytes, length, target, hooks);
 }
 
-// One thread unpacking its share of the folders ahead, in cabinet order.
+// One thread unpacking folders ahead, with a decoder of its own.
 struct CCabinetUnpacker::Worker {
-    CCabinetReader reader;  // its own
-    std::vector<int> folders;
+    CCabinetReader reader;
+    std::thread thread;
+};
+
+struct CCabinetUnpacker::Ahead {
     // A folder unpacked: its entries one after the other in one buffer (one
     // large block, which goes back to the system whole when freed), and
     // where each entry lies in it; an entry that failed is missing.
@@ -485,21 +488,19 @@ struct CCabinetUnpacker::Worker {
         std::string bytes;
         std::unordered_map<size_t, std::pair<size_t, size_t>> spans;  // entry to offset and length
     };
-    // The folders unpacked and not yet passed by the copy step.
-    std::map<int, Held> ready;
-    int reached = -1;  // the last of its folders unpacked or passed
-    bool done = false;
-    std::thread thread;
-};
+    enum class Stage : unsigned char { kDirect, kWaiting, kUnpacking, kReady, kGone };
 
-struct CCabinetUnpacker::Ahead {
     std::function<bool()> stop;
     std::atomic<bool> quit{false};
     std::mutex mutex;
     std::condition_variable changed;
     int asked = -1;                            // the folder of the entry asked for last
-    std::vector<int> owner;                    // by folder: its worker, or -1
+    std::vector<Stage> stage;                  // by folder
     std::vector<std::vector<size_t>> entries;  // by folder, in cabinet order
+    std::vector<int> queue;                    // the folders unpacked ahead, in cabinet order
+    size_t taken = 0;                          // how many of them a worker has begun
+    std::map<int, Held> ready;                 // unpacked and not yet passed by the copy step
+    int running = 0;                           // workers not yet ended
     std::vector<std::unique_ptr<Worker>> workers;
 };
 
@@ -520,11 +521,11 @@ CCabinetUnpacker::~CCabinetUnpacker() {
 int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) {
     const int result = m_reader.Open(cabinetPath);
     if (result != kCabinetOk) return result;
-    // The product's folders that are small enough, in cabinet order, go to
-    // the workers in turn.
+    // The product's folders that are small enough are unpacked ahead, in
+    // cabinet order.
     auto ahead = std::make_unique<Ahead>();
     const int folderCount = m_reader.FolderCount();
-    ahead->owner.assign(size_t(folderCount), -1);
+    ahead->stage.assign(size_t(folderCount), Ahead::Stage::kDirect);
     ahead->entries.resize(size_t(folderCount));
     std::vector<bool> product(size_t(folderCount), false);
     for (size_t i = 0; i < m_reader.EntryCount(); ++i) {
@@ -533,28 +534,26 @@ int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) 
         ahead->entries[size_t(folder)].push_back(i);
         if (IsPackedEntryName(m_reader.WrittenName(i))) product[size_t(folder)] = true;
     }
-    for (int w = 0; w < kWorkers; ++w) ahead->workers.push_back(std::make_unique<Worker>());
-    int turn = 0;
     for (int folder = 0; folder < folderCount; ++folder) {
         if (!product[size_t(folder)] || m_reader.FolderBytes(folder) > kAheadLimit) continue;
-        const int w = turn++ % kWorkers;
-        ahead->owner[size_t(folder)] = w;
-        ahead->workers[size_t(w)]->folders.push_back(folder);
+        ahead->stage[size_t(folder)] = Ahead::Stage::kWaiting;
+        ahead->queue.push_back(folder);
     }
-    if (turn == 0) return result;
+    if (ahead->queue.empty()) return result;
     ahead->stop = std::move(stop);
     m_ahead = std::move(ahead);
-    for (int w = 0; w < kWorkers; ++w) {
-        Worker& worker = *m_ahead->workers[size_t(w)];
-        if (worker.folders.empty() || worker.reader.Open(cabinetPath) != kCabinetOk) {
-            worker.done = true;
-            continue;
-        }
+    // Workers begin under the lock: none ends before all are counted.
+    std::lock_guard<std::mutex> lock(m_ahead->mutex);
+    for (int w = 0; w < kWorkers && size_t(w) < m_ahead->queue.size(); ++w) {
+        auto worker = std::make_unique<Worker>();
+        if (worker->reader.Open(cabinetPath) != kCabinetOk) continue;
         try {
-            worker.thread = std::thread(&CCabinetUnpacker::RunWorker, this, w);
+            worker->thread = std::thread(&CCabinetUnpacker::RunWorker, this, int(m_ahead->workers.size()));
         } catch (const std::system_error&) {
-            worker.done = true;  // no thread to be had: its folders are unpacked in turn
+            continue;  // no thread to be had: the folders are unpacked as they are asked for
         }
+        m_ahead->workers.push_back(std::move(worker));
+        ++m_ahead->running;
     }
     return result;
 }
@@ -567,25 +566,35 @@ size_t CCabinetUnpacker::Find(const std::string& name) const { return m_reader.F
 
 void CCabinetUnpacker::RunWorker(int index) {
     Ahead& ahead = *m_ahead;
-    Worker& worker = *ahead.workers[size_t(index)];
+    CCabinetReader* reader = nullptr;
+    {
+        // Open() is still adding workers; the list is read under its lock.
+        std::lock_guard<std::mutex> lock(ahead.mutex);
+        reader = &ahead.workers[size_t(index)]->reader;
+    }
     const auto stop = [&ahead] { return ahead.quit.load() || (ahead.stop && ahead.stop()); };
-    for (int folder : worker.folders) {
+    for (;;) {
+        int folder = -1;
         {
             std::unique_lock<std::mutex> lock(ahead.mutex);
-            ahead.changed.wait(lock, [&] { return ahead.quit || worker.ready.size() < kQueued; });
-            if (ahead.quit) break;
+            ahead.changed.wait(lock, [&] {
+                return ahead.quit || ahead.taken == ahead.queue.size() || ahead.ready.size() < kHeld;
+            });
+            if (ahead.quit || ahead.taken == ahead.queue.size()) break;
+            folder = ahead.queue[ahead.taken++];
             if (ahead.asked > folder) {
-                worker.reached = folder;  // the copy step is past it
+                ahead.stage[size_t(folder)] = Ahead::Stage::kGone;  // the copy step is past it
                 ahead.changed.notify_all();
                 continue;
             }
+            ahead.stage[size_t(folder)] = Ahead::Stage::kUnpacking;
         }
-        Worker::Held unpacked;
-        unpacked.bytes.reserve(size_t(worker.reader.FolderBytes(folder)));
+        Ahead::Held unpacked;
+        unpacked.bytes.reserve(size_t(reader->FolderBytes(folder)));
         bool stopped = false;
         for (size_t entry : ahead.entries[size_t(folder)]) {
             const size_t start = unpacked.bytes.size();
-            const EntryResult result = worker.reader.ExtractToMemory(entry, unpacked.bytes, stop);
+            const EntryResult result = reader->ExtractToMemory(entry, unpacked.bytes, stop);
             if (result == EntryResult::kStopped) {
                 stopped = true;
                 break;
@@ -597,15 +606,19 @@ void CCabinetUnpacker::RunWorker(int index) {
         {
             std::lock_guard<std::mutex> lock(ahead.mutex);
             // Unless the copy step went past it meanwhile.
-            if (ahead.asked <= folder) worker.ready[folder] = std::move(unpacked);
-            worker.reached = folder;
+            if (ahead.asked <= folder) {
+                ahead.ready[folder] = std::move(unpacked);
+                ahead.stage[size_t(folder)] = Ahead::Stage::kReady;
+            } else {
+                ahead.stage[size_t(folder)] = Ahead::Stage::kGone;
+            }
         }
         ahead.changed.notify_all();
         if (stopped) break;
     }
     {
         std::lock_guard<std::mutex> lock(ahead.mutex);
-        worker.done = true;
+        --ahead.running;
     }
     ahead.changed.notify_all();
 }
@@ -617,31 +630,33 @@ EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, c
     const int folder = m_reader.FolderOf(entry);
     std::unique_lock<std::mutex> lock(ahead.mutex);
     ahead.asked = folder;
-    // The folders behind the copy step are not needed again: their workers
+    // The folders behind the copy step are not needed again: the workers
     // may go on.
     bool freed = false;
-    for (auto& worker : ahead.workers) {
-        while (!worker->ready.empty() && worker->ready.begin()->first < folder) {
-            worker->ready.erase(worker->ready.begin());
-            freed = true;
-        }
+    while (!ahead.ready.empty() && ahead.ready.begin()->first < folder) {
+        ahead.stage[size_t(ahead.ready.begin()->first)] = Ahead::Stage::kGone;
+        ahead.ready.erase(ahead.ready.begin());
+        freed = true;
     }
     if (freed) ahead.changed.notify_all();
-    const int owner = ahead.owner[size_t(folder)];
-    if (owner >= 0) {
-        Worker& worker = *ahead.workers[size_t(owner)];
-        ahead.changed.wait(lock, [&] { return worker.ready.count(folder) != 0 || worker.reached >= folder || worker.done; });
-        auto held = worker.ready.find(folder);
-        if (held != worker.ready.end()) {
-            auto found = held->second.spans.find(entry);
-            if (found != held->second.spans.end()) {
-                // The buffer stays until the copy step passes the folder,
-                // and only the copy step frees it: it can be read unlocked.
-                const char* bytes = held->second.bytes.data() + found->second.first;
-                const size_t length = found->second.second;
-                lock.unlock();
-                return m_reader.WriteEntry(entry, bytes, length, target, hooks);
-            }
+    // A folder not yet begun is next for a worker: every folder before it
+    // is begun, and those held are behind the copy step, so none blocks it.
+    using Stage = Ahead::Stage;
+    ahead.changed.wait(lock, [&] {
+        const Stage stage = ahead.stage[size_t(folder)];
+        return stage == Stage::kDirect || stage == Stage::kReady || stage == Stage::kGone ||
+               (stage == Stage::kWaiting && ahead.running == 0);
+    });
+    auto held = ahead.ready.find(folder);
+    if (held != ahead.ready.end()) {
+        auto found = held->second.spans.find(entry);
+        if (found != held->second.spans.end()) {
+            // The buffer stays until the copy step passes the folder, and
+            // only the copy step frees it: it can be read unlocked.
+            const char* bytes = held->second.bytes.data() + found->second.first;
+            const size_t length = found->second.second;
+            lock.unlock();
+            return m_reader.WriteEntry(entry, bytes, length, target, hooks);
         }
     }
     lock.unlock();

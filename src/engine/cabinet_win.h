@@ -137,18 +137,20 @@ private:
 
 // The copy step's way into the cabinet: entries unpacked in the order they
 // are asked for (the file list's, which the builder follows). Two worker
-// threads unpack the product's cabinet folders ahead into memory, taking
-// turns, while the caller writes the files: the processors decode while the
+// threads unpack the product's cabinet folders ahead into memory, each taking
+// the next folder in cabinet order when it is free (folders of text cost
+// several times what stored ones do, so fixed turns would leave one worker
+// idle), while the caller writes the files: the processors decode while the
 // file system works. Only a folder of at most kAheadLimit bytes is unpacked
-// ahead, and each worker keeps at most kQueued folders the caller has not
-// reached: memory stays bounded whatever the payload. A larger folder, an
-// entry that failed ahead, a stop, or an entry asked for out of turn is
-// unpacked directly.
+// ahead, and at most kHeld folders the caller has not reached are kept:
+// memory stays bounded whatever the payload. A larger folder, an entry that
+// failed ahead, a stop, or an entry asked for out of turn is unpacked
+// directly.
 class CCabinetUnpacker {
 public:
     static constexpr uint64_t kAheadLimit = 8u << 20;
     static constexpr int kWorkers = 2;
-    static constexpr size_t kQueued = 2;
+    static constexpr size_t kHeld = 4;
 
     CCabinetUnpacker();
     // Stops the workers and waits for them.
