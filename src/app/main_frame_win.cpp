@@ -251,6 +251,7 @@ int CMainFrame::ContinueStartup() {
     LoadFileActions();
     LoadSetupTypes();
     if (!StartPageAndCabinet()) return QuitStartup(kExitDamaged);
+    UnpackAheadWhenSilent();
     ShowBackground();
     StartBillboards();
     LoadVariables();
@@ -388,6 +389,14 @@ bool CMainFrame::StartPageAndCabinet() {
     }
     m_wizard->CloseCurrentPage();
     return true;
+}
+void CMainFrame::UnpackAheadWhenSilent() {
+    // A silent run goes from here straight to the copy step: the product's
+    // files are unpacked while the rest of the start-up runs. A wizard's user
+    // may take minutes over the pages; nothing is held for that long.
+    const RunModes& modes = m_run.Modes();
+    if (ShowsPages(modes.silent) || modes.preview || modes.diskImage || m_run.Signals().Aborted()) return;
+    m_wizard->UnpackAhead(CabinetPath(m_run.Folders().source.c_str()));
 }
 void CMainFrame::ShowBackground() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());

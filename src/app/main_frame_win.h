@@ -65,6 +65,7 @@ private:
     void LoadFileActions();
     void LoadSetupTypes();
     bool StartPageAndCabinet();
+    void UnpackAheadWhenSilent();
     void ShowBackground();
     void StartBillboards();
     void LoadVariables();

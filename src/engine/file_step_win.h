@@ -28,10 +28,12 @@ public:
     // thread that asks) and again after it could not be opened: a package
     // on a medium that was taken out can be retried. `known`: the builder's
     // fingerprints of its entries; an entry without one is hashed as it is
-    // written.
-    void UnpackFrom(const std::string& cabinetPath, PackedFingerprints known = PackedFingerprints()) {
+    // written. `opened`: the cabinet's unpacker, already open, if there is one.
+    void UnpackFrom(const std::string& cabinetPath, PackedFingerprints known = PackedFingerprints(),
+                    std::unique_ptr<CCabinetUnpacker> opened = nullptr) {
         m_cabinetPath = cabinetPath;
         m_known = std::move(known);
+        m_cabinet = std::move(opened);
     }
 
     bool Exists(const std::string& path) override;

@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "engine/cabinet_win.h"
 #include "engine/earlier_registration_win.h"
 #include "engine/file_list.h"
 #include "engine/install_record.h"
@@ -29,6 +31,9 @@ public:
     // outcome is in the snapshot's signals (an abort), which the run shares.
     // `filter` is the message loop's, used while the wait lasts.
     void Start(MessageFilter filter = nullptr);
+    // The cabinet's unpacker, opened (and unpacking ahead) before the
+    // installation started; the copy step opens one itself without it.
+    void TakeUnpacker(std::unique_ptr<CCabinetUnpacker> unpacker) { m_unpacker = std::move(unpacker); }
 
 private:
     // The worker's thread and the wait for it.
@@ -73,7 +78,8 @@ private:
     std::string m_refusal;  // why the file list was refused, when it was
     InstallRecord m_record;
     std::string m_recordPath;
-    CEarlierRegistration m_earlier;  // an earlier run's log and record, kept until this one commits
+    CEarlierRegistration m_earlier;
+    std::unique_ptr<CCabinetUnpacker> m_unpacker;  // an earlier run's log and record, kept until this one commits
 };
 
 // "Error Number: %i\r\nMessage: %s" in a message box.

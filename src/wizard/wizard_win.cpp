@@ -327,10 +327,12 @@ void CWizard::SetUpProgressPage(CPage& page) {
     page.SetText("IDC_INFO", "Starting copying files...");
     page.SetText("IDC_INSTALLINFO", "");
     ::InvalidateRect(page.Handle(), nullptr, TRUE);
-    // The delay lets a watching user see the page before the work starts;
-    // a silent run has nobody watching.
-    const UINT delay = ShowsPages(m_run.Modes().silent) ? kInstallDelayMs : USER_TIMER_MINIMUM;
-    ::SetTimer(page.Handle(), kInstallTimer, delay, nullptr);
+    // The delay lets a watching user see the page before the work starts.
+    // A silent run has nobody watching: its start is posted at once, and the
+    // timer stays behind it for a start that has to wait.
+    const bool watched = ShowsPages(m_run.Modes().silent);
+    ::SetTimer(page.Handle(), kInstallTimer, watched ? kInstallDelayMs : USER_TIMER_MINIMUM, nullptr);
+    if (!watched) ::PostMessageA(page.Handle(), WM_TIMER, kInstallTimer, 0);
 }
 
 void CWizard::OnPageTimer(CPage& page, UINT_PTR timerId) {
@@ -344,12 +346,21 @@ void CWizard::OnPageTimer(CPage& page, UINT_PTR timerId) {
     ContinueAfterInstallation();
 }
 
+void CWizard::UnpackAhead(const std::string& cabinetPath) {
+    auto unpacker = std::make_unique<CCabinetUnpacker>();
+    const RunSignals& signals = m_run.Signals();
+    // The copy step opens the cabinet again, and tells why, when this fails.
+    if (unpacker->Open(cabinetPath.c_str(), [&signals] { return signals.CancelRequested(); }) == kCabinetOk)
+        m_unpackedAhead = std::move(unpacker);
+}
+
 void CWizard::RunInstallation(CPage& progressPage) {
     CProgressReporter page(progressPage);
     // A silent run's page is hidden: per-file texts and bar positions sent
     // to it would only cost time.
     JournalReporter reporter(m_run.Journal(), m_run.Modes().silent == SilentMode::kOff ? &page : nullptr);
     CInstallEngine engine(m_run.MakeInstallSnapshot(), reporter);
+    engine.TakeUnpacker(std::move(m_unpackedAhead));
     m_busy = true;
     // The page's keyboard works during the wait: Escape asks to cancel.
     engine.Start(&CPage::PreTranslate);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/cabinet_win.h"
 #include "layout/page_win.h"
 #include "run/file_actions.h"
 #include "run/setup_run.h"
@@ -56,6 +57,10 @@ public:
     void SetMergeModuleTimerWindow(HWND frame) { m_mergeTimerWindow = frame; }
     void RunMergeModules();
 
+    // Begins unpacking the product's files of `cabinetPath` ahead, for the
+    // installation to come (a silent run, which goes there at once).
+    void UnpackAhead(const std::string& cabinetPath);
+
     // The user-interface thread is waiting for a worker (cabinet extraction,
     // installation): a confirmed cancel is recorded and carried out when the
     // work has ended, so no file is pulled from under the worker.
@@ -92,6 +97,7 @@ private:
     bool OfferRestart();
 
     SetupRun& m_run;
+    std::unique_ptr<CCabinetUnpacker> m_unpackedAhead;
     PageList m_pages;
     int m_index = -1;
     CPage* m_current = nullptr;
