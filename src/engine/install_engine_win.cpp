@@ -70,8 +70,7 @@ void CInstallEngine::Start(MessageFilter filter) {
     for (const char* name : {kUninstallLogName, kInstallRecordName}) {
         RecordEntry own;
         own.path = m_maintenanceFolder + name;
-        FileFingerprint ignored;
-        own.origin = CWinRecordMachine().Fingerprint(own.path, &ignored) ? FileOrigin::kReplaced : FileOrigin::kNew;
+        own.origin = CWinRecordMachine().Fingerprint(own.path, nullptr) ? FileOrigin::kReplaced : FileOrigin::kNew;
         JournalRecordEntry(*journal, own);
     }
     if (m_snapshot.plan) {
@@ -278,7 +277,7 @@ bool CInstallEngine::CopyFiles() {
     if (!context.cabinetPath.empty()) {
         std::string list;
         ReadWholeFile(m_packedFolder + kPackedFingerprintsName, list);
-        files.UnpackFrom(context.cabinetPath, ParsePackedFingerprints(list));
+        files.UnpackFrom(context.cabinetPath, ParsePackedFingerprints(list), std::move(m_unpacker));
     }
     CWinRecordMachine state;
     RecordingFileMachine recording(files, state, m_record);

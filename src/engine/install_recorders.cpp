@@ -60,8 +60,7 @@ void RecordValueChange(InstallRecord& record, RegistryRoot root, const std::stri
 void RecordingBase::BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere) {
     const std::string key = AsciiLower(path);
     if (m_existed.count(key) != 0) return;
-    FileFingerprint ignored;
-    m_existed[key] = isThere ? isThere(path) : m_state.Fingerprint(path, &ignored);
+    m_existed[key] = isThere ? isThere(path) : m_state.Fingerprint(path, nullptr);
 }
 
 void RecordingBase::AfterFile(const std::string& path, const FileFingerprint* written) {
@@ -165,8 +164,7 @@ void RecordingFileMachine::RegisterServer(const std::string& path) {
 void RecordKeptFiles(const FileList& files, const ExpandFn& expand, RecordMachine& state, InstallRecord& record) {
     for (const FileRecord& file : files.files) {
         const std::string destination = DestinationPath(file, expand);
-        FileFingerprint ignored;
-        if (destination.empty() || record.Wrote(destination) || !state.Fingerprint(destination, &ignored)) continue;
+        if (destination.empty() || record.Wrote(destination) || !state.Fingerprint(destination, nullptr)) continue;
         record.File(FileOrigin::kKept, destination);
     }
 }
@@ -180,8 +178,7 @@ bool RecordingSettingsMachine::CopyFileTo(const std::string& from, const std::st
 
 bool RecordingSettingsMachine::WriteIniValue(const std::string& file, const std::string& section,
                                              const std::string& key, const std::string& value) {
-    FileFingerprint ignored;
-    const bool fileExisted = m_state.Fingerprint(file, &ignored);
+    const bool fileExisted = m_state.Fingerprint(file, nullptr);
     RecordEntry entry;
     entry.kind = RecordKind::kIni;
     entry.path = file;

@@ -32,7 +32,8 @@ protected:
     // Before writing `path`: remembers whether something was there, the
     // first time it is asked for that path (a failed first attempt that
     // leaves a piece of a file does not make the file an old one).
-    // `isThere`, when given, answers that more cheaply than reading the file.
+    // `isThere`, when given, asks the machine that writes instead of the
+    // record's.
     void BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere = nullptr);
     // After a successful write of `path`; with `written` (what was written)
     // the file is not read back.

@@ -120,8 +120,7 @@ bool PlanSettingsMachine::WriteIniValue(const std::string& file, const std::stri
     entry.existed = m_state.ReadIni(file, section, key, &entry.previous);
     m_plan.Add(std::move(entry));
     // The first entry of a file that is not there creates it.
-    FileFingerprint ignored;
-    if (!m_state.Fingerprint(file, &ignored)) PlanFile(std::string(), file);
+    if (!m_state.Fingerprint(file, nullptr)) PlanFile(std::string(), file);
     return true;
 }
 

@@ -44,7 +44,8 @@ constexpr char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\
 class RecordMachine {
 public:
     virtual ~RecordMachine();
-    // False when no file is at `path`.
+    // False when no file is at `path`. A null `fingerprint` asks only
+    // whether one is: the file is not read.
     virtual bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) = 0;
     virtual bool FolderExists(const std::string& path) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
