@@ -21,7 +21,14 @@ void LoadControlLibraries() {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
     static const auto init = SystemProc<decltype(&::InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
     if (init != nullptr) init(&icc);
-    // The RICHTEXT control is the rich-edit 1.0 window class.
+}
+
+// The RICHTEXT control is the rich-edit 1.0 window class. Its library is
+// loaded when a page first has one: a silent run's hidden pages need none.
+void LoadRichTextLibrary() {
+    static bool loaded = false;
+    if (loaded) return;
+    loaded = true;
     LoadSystemLibrary("riched32.dll");
 }
 
@@ -169,6 +176,7 @@ bool CPage::CreateControl(ControlEntry& entry) {
         exStyle = WS_EX_CLIENTEDGE;
     }
     const char* text = entry.defaultText.empty() ? "" : entry.defaultText.c_str();
+    if (info.cls == ControlClass::RichText) LoadRichTextLibrary();
     if (!control->CreateControl(WindowClassOf(info.cls), text, style, exStyle, entry.rect, m_hWnd, entry.windowId)) {
         return false;
     }
