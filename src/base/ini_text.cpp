@@ -47,8 +47,17 @@ std::string TrimmedName(const char* name) {
     return std::string(name + begin, end - begin);
 }
 
-// What the reader leaves in a buffer of `bufferSize` characters for `value`.
-std::string CopyOut(const std::string& value, size_t bufferSize) {
+}  // namespace
+
+std::string TrimProfileBlanks(const std::string& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    Trim(text.data(), begin, end);
+    return text.substr(begin, end - begin);
+}
+
+std::string ProfileValueInBuffer(const std::string& value, size_t bufferSize) {
+    if (bufferSize == 0) return std::string();
     size_t begin = 0;
     size_t length = value.size();
     bool quoted = false;
@@ -64,8 +73,6 @@ std::string CopyOut(const std::string& value, size_t bufferSize) {
     if (quoted && bufferSize >= length && !out.empty()) out.pop_back();
     return out;
 }
-
-}  // namespace
 
 IniText::IniText(const std::string& text) {
     const char* data = text.data();
@@ -125,7 +132,7 @@ std::string IniText::Read(const char* section, const char* key, size_t bufferSiz
         // Only the first section of a name is searched, as the system does.
         for (const Entry& entry : candidate.entries) {
             if (SameName(entry.name, wantedKey)) {
-                return entry.hasValue ? CopyOut(entry.value, bufferSize) : std::string();
+                return entry.hasValue ? ProfileValueInBuffer(entry.value, bufferSize) : std::string();
             }
         }
         return std::string();

@@ -35,6 +35,13 @@
 
 namespace kq {
 
+// A name or value without the blanks the reader trims from both ends.
+std::string TrimProfileBlanks(const std::string& text);
+
+// What the reader leaves in a buffer of `bufferSize` characters for the
+// stored value `value` (a matching pair of quotes dropped, the text cut).
+std::string ProfileValueInBuffer(const std::string& value, size_t bufferSize);
+
 class IniText : public IProfileReader {
 public:
     explicit IniText(const std::string& text);

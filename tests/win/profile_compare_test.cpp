@@ -1,5 +1,7 @@
-// IniText must read what GetPrivateProfileStringA reads from the same bytes:
-// host tests and fuzzers stand on IniText, setup.exe on the system's reader.
+// IniText and ProfileFile must read what GetPrivateProfileStringA reads from
+// the same bytes: host tests and fuzzers stand on IniText, setup.exe on
+// ProfileFile, which lists whole sections and applies the string reader's
+// rules itself.
 #include <windows.h>
 
 #include <cstdio>
@@ -31,6 +33,13 @@ std::string Escaped(const std::string& bytes) {
     return out;
 }
 
+// `count` entries of about twenty characters, none named like the keys read.
+std::string Filler(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "filler" + std::to_string(i) + "=some value\r\n";
+    return text;
+}
+
 class ProfileCompare : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -59,23 +68,34 @@ protected:
         return path;
     }
 
+    static std::string SystemRead(const std::string& path, const std::string& section, const std::string& key,
+                                  size_t size) {
+        if (size == 0) return std::string();
+        std::vector<char> buffer(size, '\0');
+        DWORD length = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(), DWORD(size),
+                                                  path.c_str());
+        return std::string(buffer.data(), length < size ? length : size - 1);
+    }
+
     // Compares every section x key x size; reports the first few differences.
     void Compare(const std::string& text, const std::vector<std::string>& sections,
                  const std::vector<std::string>& keys, const std::vector<size_t>& sizes) {
         std::string path = Write(text);
-        ProfileFile system(path.c_str());
-        IniText ours(text);
+        const IniText inMemory(text);
+        const ProfileFile listing(path.c_str());
+        const std::pair<const char*, const IProfileReader*> readers[] = {{"IniText", &inMemory},
+                                                                         {"ProfileFile", &listing}};
         for (const std::string& section : sections) {
             for (const std::string& key : keys) {
                 for (size_t size : sizes) {
-                    ++m_compared;
-                    std::string expected = system.Read(section.c_str(), key.c_str(), size);
-                    std::string actual = ours.Read(section.c_str(), key.c_str(), size);
-                    if (expected == actual) continue;
-                    if (++m_mismatches <= 20) {
+                    const std::string expected = SystemRead(path, section, key, size);
+                    for (const auto& reader : readers) {
+                        ++m_compared;
+                        const std::string actual = reader.second->Read(section.c_str(), key.c_str(), size);
+                        if (expected == actual || ++m_mismatches > 20) continue;
                         ADD_FAILURE() << "text \"" << Escaped(text) << "\" [" << Escaped(section) << "] "
                                       << Escaped(key) << " size " << size << ": system \"" << Escaped(expected)
-                                      << "\", IniText \"" << Escaped(actual) << "\"";
+                                      << "\", " << reader.first << " \"" << Escaped(actual) << "\"";
                     }
                 }
             }
@@ -115,6 +135,10 @@ TEST_F(ProfileCompare, AwkwardFiles) {
         "[\xC9T\xC9]\r\nk\xE9=acc\r\n[S]\r\nk=\xE9t\xE9\r\n",
         // Long values around the two buffer sizes.
         "[S]\r\nk=" + std::string(300, 'x') + "\r\nq=\"" + std::string(253, 'y') + "\"\r\nj=" + std::string(99, 'z') + "\r\n",
+        // Sections longer than a first listing, and than the longest one
+        // every system gives, with the keys asked for at their ends.
+        "[S]\r\n" + Filler(300) + "k=after a long section\r\n[T]\r\nk=t\r\n",
+        "[S]\r\n" + Filler(2000) + "k=\"after the longest listing\"\r\nq=x\r\n",
         "",
     };
     const std::vector<std::string> sections = {"S", "s", " S ", "T", "APPINFO", "appinfo", "", "A]", "T]x",
