@@ -500,6 +500,9 @@ struct CCabinetUnpacker::Ahead {
     std::vector<int> queue;                    // the folders unpacked ahead, in cabinet order
     size_t taken = 0;                          // how many of them a worker has begun
     std::map<int, Held> ready;                 // unpacked and not yet passed by the copy step
+    // Buffers of folders passed, for the next folders: memory the system
+    // has already handed over costs nothing to fill again.
+    std::vector<std::string> spare;
     int running = 0;                           // workers not yet ended
     std::vector<std::unique_ptr<Worker>> workers;
 };
@@ -590,6 +593,14 @@ void CCabinetUnpacker::RunWorker(int index) {
             ahead.stage[size_t(folder)] = Ahead::Stage::kUnpacking;
         }
         Ahead::Held unpacked;
+        {
+            std::lock_guard<std::mutex> lock(ahead.mutex);
+            if (!ahead.spare.empty()) {
+                unpacked.bytes = std::move(ahead.spare.back());
+                ahead.spare.pop_back();
+            }
+        }
+        unpacked.bytes.clear();
         unpacked.bytes.reserve(size_t(reader->FolderBytes(folder)));
         bool stopped = false;
         for (size_t entry : ahead.entries[size_t(folder)]) {
@@ -611,6 +622,7 @@ void CCabinetUnpacker::RunWorker(int index) {
                 ahead.stage[size_t(folder)] = Ahead::Stage::kReady;
             } else {
                 ahead.stage[size_t(folder)] = Ahead::Stage::kGone;
+                ahead.spare.push_back(std::move(unpacked.bytes));
             }
         }
         ahead.changed.notify_all();
@@ -635,6 +647,7 @@ EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, c
     bool freed = false;
     while (!ahead.ready.empty() && ahead.ready.begin()->first < folder) {
         ahead.stage[size_t(ahead.ready.begin()->first)] = Ahead::Stage::kGone;
+        ahead.spare.push_back(std::move(ahead.ready.begin()->second.bytes));
         ahead.ready.erase(ahead.ready.begin());
         freed = true;
     }
