@@ -407,12 +407,14 @@ void InstallRecord::Value(RegistryRoot root, const std::string& subKey, const st
     Add(std::move(entry));
 }
 
+void InstallRecord::Add(RecordEntry entry) {
+    if (observer_) observer_(entry);
+    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) written_.insert(AsciiLower(entry.path));
+    entries_.push_back(std::move(entry));
+}
+
 bool InstallRecord::Wrote(const std::string& path) const {
-    for (const RecordEntry& entry : entries_) {
-        if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept && EqualsIgnoreCase(entry.path, path))
-            return true;
-    }
-    return false;
+    return written_.count(AsciiLower(path)) != 0;
 }
 
 }  // namespace kq

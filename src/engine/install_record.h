@@ -40,6 +40,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "base/registry_path.h"
@@ -130,14 +131,14 @@ ParsedRecord ParseRecord(std::string_view text);
 // rewritten by Save, which the run calls after each step.
 class InstallRecord {
 public:
-    void Add(RecordEntry entry) {
-        if (observer_) observer_(entry);
-        entries_.push_back(std::move(entry));
-    }
+    void Add(RecordEntry entry);
     // Told of every entry as it is added (the run's machine-readable log).
     void SetObserver(std::function<void(const RecordEntry&)> observer) { observer_ = std::move(observer); }
     const std::vector<RecordEntry>& Entries() const { return entries_; }
-    void Clear() { entries_.clear(); }
+    void Clear() {
+        entries_.clear();
+        written_.clear();
+    }
     std::string Text() const { return FormatRecord(entries_); }
 
     // Helpers for the usual entries.
@@ -152,6 +153,9 @@ public:
 
 private:
     std::vector<RecordEntry> entries_;
+    // The lower-case paths Wrote answers for: asked once per file of the
+    // list, a search of the entries would grow with the square of its size.
+    std::unordered_set<std::string> written_;
     std::function<void(const RecordEntry&)> observer_;
 };
 

@@ -413,6 +413,21 @@ TEST(InstallRecordFormat, EveryKindSurvivesItsText) {
     EXPECT_EQ(FingerprintOf("abc").sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
+TEST(InstallRecordTest, WroteNamesTheFilesCreatedOrReplaced) {
+    InstallRecord record;
+    record.File(FileOrigin::kNew, "C:\\P\\New.exe");
+    record.File(FileOrigin::kReplaced, "C:\\W\\old.dll");
+    record.File(FileOrigin::kKept, "C:\\W\\kept.dll");
+    record.Folder("C:\\P\\dir");
+    const struct { const char* path; bool wrote; } cases[] = {
+        {"C:\\P\\New.exe", true},  {"c:\\p\\NEW.EXE", true}, {"C:\\W\\old.dll", true},
+        {"C:\\W\\kept.dll", false}, {"C:\\P\\dir", false},   {"C:\\P\\New.ex", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(record.Wrote(c.path), c.wrote) << c.path;
+    record.Clear();
+    EXPECT_FALSE(record.Wrote("C:\\P\\New.exe"));
+}
+
 TEST(InstallRecordFormat, BadLinesAreRefusedAndTheRestRead) {
     const std::string sha(64, 'a');
     struct Case {
