@@ -297,6 +297,18 @@ protected:
         return Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(90000));
     }
 
+    // Waits for the ready page and presses its Install button; false (with
+    // a failure) when either step fails.
+    bool PressInstallOnTheReadyPage() {
+        if (!Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000))) {
+            ADD_FAILURE() << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
+            return false;
+        }
+        ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
+        if (install.exitCode != 0) ADD_FAILURE() << install.errors;
+        return install.exitCode == 0;
+    }
+
     // Asks to cancel with the driver command `ask` (the page's Cancel
     // button, or Escape) while a second driver already waits for the
     // question, so its confirming button is pressed at once; then waits for
@@ -637,11 +649,7 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     ASSERT_TRUE(fs::remove(package / "DiskImage1" / "F1_app.exe"));
 
     int setup = StartSetup(package);
-    std::optional<WindowInfo> ready =
-        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
-    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
-    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
-    ASSERT_EQ(install.exitCode, 0) << install.errors;
+    ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     std::optional<WindowInfo> fatal =
         Session().WaitWindow({"--title", kDialogTitle, "--exact", "--contains", "Can't be installed."}, Millis(30000));
@@ -708,11 +716,7 @@ TEST_F(InstallTest, FailedRegistrationEndsAsAFailedInstallation) {
     ASSERT_FALSE(package.empty());
 
     int setup = StartSetup(package);
-    std::optional<WindowInfo> ready =
-        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
-    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
-    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
-    ASSERT_EQ(install.exitCode, 0) << install.errors;
+    ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     std::optional<WindowInfo> told =
         Session().WaitWindow({"--title", "Merrowin", "--exact", "--contains", "not a plain name"}, Millis(30000));
@@ -762,11 +766,7 @@ TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFileAndUndoesTheCopy) {
     const Snapshot before = TakeSnapshot(Session());
 
     int setup = StartSetup(package);
-    std::optional<WindowInfo> ready =
-        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
-    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
-    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
-    ASSERT_EQ(install.exitCode, 0) << install.errors;
+    ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     // Cancel only once the copy runs; the question's confirming button is
     // pressed by a driver waiting for it, so the answer comes at once.
@@ -1105,11 +1105,7 @@ TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
     const Snapshot before = TakeSnapshot(Session());
 
     int setup = StartSetup(package);
-    std::optional<WindowInfo> ready =
-        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
-    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
-    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
-    ASSERT_EQ(install.exitCode, 0) << install.errors;
+    ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     const fs::path folder = Host(std::string(kInstallDir) + "big\\");
     ASSERT_TRUE(WaitUntil(Millis(30000), [&] {
@@ -1404,11 +1400,7 @@ TEST_F(DownloadTest, CancelDuringASlowBody) {
                     {{"BUILDING", "2", "No"}});
     ASSERT_FALSE(package.empty());
     int setup = StartSetup(package);
-    std::optional<WindowInfo> ready =
-        Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000));
-    ASSERT_TRUE(ready) << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
-    ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
-    ASSERT_EQ(install.exitCode, 0) << install.errors;
+    ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     const fs::path partial = Host(std::string(kInstallDir) + "web\\slow.bin");
     ASSERT_TRUE(WaitUntil(Millis(30000), [&] {
