@@ -78,8 +78,8 @@ private:
     std::string m_refusal;  // why the file list was refused, when it was
     InstallRecord m_record;
     std::string m_recordPath;
-    CEarlierRegistration m_earlier;
-    std::unique_ptr<CCabinetUnpacker> m_unpacker;  // an earlier run's log and record, kept until this one commits
+    CEarlierRegistration m_earlier;  // an earlier run's log and record, kept until this one commits
+    std::unique_ptr<CCabinetUnpacker> m_unpacker;  // opened before the run, for the copy step
 };
 
 // "Error Number: %i\r\nMessage: %s" in a message box.

@@ -86,8 +86,7 @@ public:
     void TellFatalCopyFailure(const std::string& text) override { m_inner.TellFatalCopyFailure(text); }
 
 private:
-    // BeforeFile, asking the file system whether something is there
-    // rather than reading it.
+    // BeforeFile, asking the machine that writes whether something is there.
     void BeforeWrite(const std::string& to) {
         BeforeFile(to, [this](const std::string& path) { return m_inner.Exists(path); });
     }
