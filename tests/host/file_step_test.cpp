@@ -253,6 +253,8 @@ TEST(FileStep, DecisionsForOneFile) {
          {true, "packaged", {kCopyDll}}},
         {"version rule needs an installed file", [](Scenario& s) { Dll(s, "1.0", nullptr); },
          {true, "packaged", {kCopyDll}}},
+        {"a library without a version goes where nothing is yet", [](Scenario& s) { Dll(s, kNoFileVersion, nullptr); },
+         {true, "packaged", {kCopyDll}}},
         {"must-install failure tells, aborts and ends",
          [](Scenario& s) { s.record.options = 16; }, {false, "", {}, 0, true, true, false}},
         {"retry after a failure",

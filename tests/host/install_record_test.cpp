@@ -492,6 +492,7 @@ TEST(RecordRemovalTest, Rules) {
         std::function<void(FakeMachine&)> check;
         size_t left, kept;
         bool registrationRemoved;
+        bool rollback = false;
     };
     RecordEntry replaced = NewFile(exe, "old");
     replaced.origin = FileOrigin::kReplaced;
@@ -519,6 +520,8 @@ TEST(RecordRemovalTest, Rules) {
          0, 1, true},
         {"a system file without a count is never deleted", [&](FakeMachine& m) { m.s.files[kSystemDll] = "x"; },
          {NewFile(kSystemDll, "x")}, [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(kSystemDll), 1u); }, 0, 1, true},
+        {"a rollback takes back its own new system file, counted or not", [&](FakeMachine& m) { m.s.files[kSystemDll] = "x"; },
+         {NewFile(kSystemDll, "x")}, [&](FakeMachine& m) { EXPECT_EQ(m.s.files.count(kSystemDll), 0u); }, 0, 0, true, true},
         {"a kept system DLL that had a count only gives its count back",
          [&](FakeMachine& m) { m.s.files[kSystemDll] = "newer"; m.s.values[sharedValue] = count(2); },
          {keptDll, [&] { RecordEntry e = Entry(RecordKind::kShared, kSystemDll); e.existed = true; return e; }()},
@@ -555,7 +558,9 @@ TEST(RecordRemovalTest, Rules) {
         FakeMachine m;
         c.seed(m);
         m.CreateKey(RegistryRoot::kLocalMachine, UninstallKeyPath("{P}"));
-        RecordRemovalReport report = RemoveRecorded(c.entries, Scope(), m);
+        RemovalScope scope = Scope();
+        scope.rollback = c.rollback;
+        RecordRemovalReport report = RemoveRecorded(c.entries, scope, m);
         SCOPED_TRACE(c.name);
         c.check(m);
         EXPECT_EQ(report.left.size(), c.left);

@@ -129,6 +129,14 @@ TEST(Placeholders, UserVariablesInTableOrder) {
     EXPECT_EQ(ExpandFrame("%DATA%", values), "%DATA%");  // no angle bracket: untouched
     EXPECT_EQ(ExpandFrame("<Filler44>", values), "f");
     EXPECT_EQ(ExpandFrame("<Filler45>|<Beyond>", values), "<Filler45>|<Beyond>");
+    // Variables come after every built-in token: a product name may hold a
+    // variable, while a variable's value is never read as a built-in token.
+    values.productName = "Notes <Edition>";
+    table[4].value = "<InstallDir>";
+    for (auto expand : {&ExpandFrame, &ExpandWorker}) {
+        EXPECT_EQ(expand("<ProductName>", values), "Notes Pro");
+        EXPECT_EQ(expand("<Late>", values), "<InstallDir>");
+    }
     values.variables = nullptr;
     EXPECT_EQ(ExpandFrame("<Edition>", values), "<Edition>");
 }
