@@ -5,10 +5,19 @@
 # The Windows build under test is the route's (scripts/wine-route): i686 under
 # 32-bit Wine where the host runs 32-bit programs, x86_64 under wine64
 # elsewhere; KQ_WINE_ARCH=win32|win64 forces one.
+#
+#   test.sh          everything (what CI runs)
+#   test.sh --host   only the host unit tests: the quick loop for a change to
+#                    portable code (no Windows build, no Wine, no fuzzers)
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=${KQ_JOBS:-2}
+
+if [ "${1:-}" = "--host" ]; then
+  bash scripts/build.sh --host || exit 1
+  exec ctest --test-dir build/host --output-on-failure -j"$jobs" -LE e2e
+fi
 
 . scripts/wine-route || exit 1
 scripts/wine-route --describe
