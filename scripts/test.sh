@@ -10,6 +10,9 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 jobs=${KQ_JOBS:-2}
 
+# The route depends on what the set-up installs (the 32-bit loader among
+# it): decide it only once that has run.
+bash scripts/setup.sh || exit 1
 . scripts/wine-route || exit 1
 scripts/wine-route --describe
 
