@@ -242,8 +242,9 @@ void CWizard::Stop() {
 }
 
 void CWizard::FinalPageStep() {
+    // Only the page opens: complete.lcd's conditions and file actions belong
+    // to Next entering it, never to the failure ending.
     ++m_index;
-    RunEnteringActions(kCompletePage);
     const bool shown = ShowsPages(m_run.Modes().silent);
     OpenPage(kCompletePage, m_pages.Count(), m_pages.Count(), shown);
     // Silent runs have nobody to press Finish.

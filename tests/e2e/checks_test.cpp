@@ -132,13 +132,16 @@ TEST_F(ChecksTest, ConditionBoundToAPageShowsItsMessage) {
 }
 
 // A condition that cancels on entering the setup-type page ends the run on
-// the failure page before that page opens; a condition bound to Finish shows
-// its message there, and the program ends without installing anything.
+// the failure page before that page opens, without the conditions bound to
+// the completion page (they belong to Next entering it); a condition bound
+// to Finish shows its message there, and the program ends without
+// installing anything.
 TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
     fs::path package = MakePackage(
-        "\r\n[CONDITIONS]\r\nTOTAL=2\r\n"
+        "\r\n[CONDITIONS]\r\nTOTAL=3\r\n"
         "A0=Stop\r\nB0=10\r\nC0=>\r\nD0=9\r\nE0=setuptype.lcd\r\nF0=1\r\n00=CancelInstall();\r\n"
-        "A1=Bye\r\nB1=x\r\nC1=!=\r\nD1=y\r\nE1=After Click Finish Button\r\nF1=1\r\n10=ShowMessage(Goodbye);\r\n",
+        "A1=Bye\r\nB1=x\r\nC1=!=\r\nD1=y\r\nE1=After Click Finish Button\r\nF1=1\r\n10=ShowMessage(Goodbye);\r\n"
+        "A2=Done\r\nB2=x\r\nC2=!=\r\nD2=y\r\nE2=complete.lcd\r\nF2=1\r\n20=ShowMessage(Congratulations);\r\n",
         "");
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
@@ -152,6 +155,7 @@ TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
     ExpectQuits(kExitCancelled);
     EXPECT_FALSE(fs::exists(Session().HostPath("C:\\Program Files\\Wizard Test Product")));
 }
+    EXPECT_FALSE(Session().WaitWindow({"--contains", "Congratulations"}, Millis(1000)).has_value());
 
 // Conditions bound to the start window fire at start-up, before the first
 // page: a message, then a cancel that goes straight to the failure page
