@@ -54,7 +54,7 @@ std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, std::function<void(
     facts.method = Script(profile).Value("APPINFO", "METHOD");
     facts.requested = run.Requests().language;
     facts.systemLanguage = SystemLanguageId();
-    facts.pagesShown = ShowsPages(run.Modes().silent);
+    facts.pagesShown = run.Watching().SeesPages();
     const std::string source = run.Folders().source;
     facts.packExists = [&source](const std::string& name) { return FileExists(PackPath(source, name)); };
     const LanguageDecision decision = DecideLanguage(facts);
