@@ -237,7 +237,7 @@ void CMainFrame::ComputeSystemName() {
 
 bool CMainFrame::RunLanguageStage() {
     // While the language page is open, start-up continues from it.
-    m_languagePage = ChooseLanguage(m_run, [this] { ContinueStartup(); });
+    m_languagePage = ChooseLanguage(m_run, *m_wizard, [this] { ContinueStartup(); });
     return m_languagePage != nullptr;
 }
 
