@@ -7,6 +7,9 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
+# The route depends on what the set-up installs (the 32-bit loader among
+# it): decide it only once that has run.
+bash scripts/setup.sh || exit 1
 . scripts/wine-route || exit 1
 scripts/wine-route --describe
 bash scripts/build.sh || exit 1

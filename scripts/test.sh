@@ -19,6 +19,9 @@ if [ "${1:-}" = "--host" ]; then
   exec ctest --test-dir build/host --output-on-failure -j"$jobs" -LE e2e
 fi
 
+# The route depends on what the set-up installs (the 32-bit loader among
+# it): decide it only once that has run.
+bash scripts/setup.sh || exit 1
 . scripts/wine-route || exit 1
 scripts/wine-route --describe
 

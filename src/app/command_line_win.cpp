@@ -75,7 +75,8 @@ std::shared_ptr<RunJournal> OpenRunJournal(const std::string& path) {
 
 bool CommandLineIsSilent() {
     const SetupCommandLine line = ParseSetupCommandLine(SkipProgramName(::GetCommandLineA()), &AbsolutePathProblem);
-    return line.requests.silent || line.requests.plan;
+    // The script is not read yet: only the command line can say nobody is there.
+    return !Audience(false, line.requests).SeesWindows();
 }
 
 bool TakeCommandLine(SetupRun& run) {

@@ -237,7 +237,7 @@ void CMainFrame::ComputeSystemName() {
 
 bool CMainFrame::RunLanguageStage() {
     // While the language page is open, start-up continues from it.
-    m_languagePage = ChooseLanguage(m_run, [this] { ContinueStartup(); });
+    m_languagePage = ChooseLanguage(m_run, *m_wizard, [this] { ContinueStartup(); });
     return m_languagePage != nullptr;
 }
 
@@ -269,8 +269,7 @@ int CMainFrame::QuitStartup(int exitCode) {
 }
 
 bool CMainFrame::SomeoneWatches() const {
-    // The command line's requests count before the script is read.
-    return m_run.Modes().silent == SilentMode::kOff && !m_run.Requests().silent && !m_run.Requests().plan;
+    return m_run.Watching().SeesWindows();
 }
 
 void CMainFrame::TellFailure(const std::string& message) {
@@ -278,7 +277,7 @@ void CMainFrame::TellFailure(const std::string& message) {
     // Every failure told here ends the start-up; a splash, which keeps
     // itself on top, would hide the message.
     m_splash.reset();
-    // A silent run has nobody to press OK; its exit code says it failed.
+    // Nobody is there to press OK: the exit code says it failed.
     if (SomeoneWatches()) ::MessageBoxA(nullptr, message.c_str(), kProductName, MB_OK | MB_ICONSTOP);
 }
 
@@ -292,7 +291,7 @@ void CMainFrame::TellStartupError(const std::string& message) {
 }
 
 void CMainFrame::ShowSplash() {
-    if (!ShowsPresentation(m_run.Modes(), m_run.Requests())) return;
+    if (!SomeoneWatches()) return;
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_splash = std::make_unique<CSplash>(m_run.Modes());
     if (m_splash->Create(ReadSplashSettings(Script(profile)), m_run.Folders().source))
@@ -349,9 +348,9 @@ bool CMainFrame::StartPageAndCabinet() {
     if (m_run.Modes().diskImage) return true;
 
     CPage* startPage = m_wizard->OpenStartPage();
-    // A silent run's start page is hidden: its bar is not fed.
-    HWND bar = startPage != nullptr && ShowsPages(m_run.Modes().silent) ? startPage->ControlWindow("IDC_PROGRESS1")
-                                                                        : nullptr;
+    // A hidden start page's bar is not fed.
+    HWND bar = startPage != nullptr && m_run.Watching().SeesPages() ? startPage->ControlWindow("IDC_PROGRESS1")
+                                                                    : nullptr;
     ProgressThrottle throttle;
     CabinetProgress progress = ProgressBarFeedback(bar, throttle);
 
@@ -395,13 +394,13 @@ void CMainFrame::UnpackAheadWhenSilent() {
     // files are unpacked while the rest of the start-up runs. A wizard's user
     // may take minutes over the pages; nothing is held for that long.
     const RunModes& modes = m_run.Modes();
-    if (ShowsPages(modes.silent) || modes.preview || modes.diskImage || m_run.Signals().Aborted()) return;
+    if (m_run.Watching().SeesPages() || modes.preview || modes.diskImage || m_run.Signals().Aborted()) return;
     m_wizard->UnpackAhead(CabinetPath(m_run.Folders().source.c_str()));
 }
 void CMainFrame::ShowBackground() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     const BackgroundSettings settings =
-        ReadBackgroundSettings(Script(profile), !ShowsPresentation(m_run.Modes(), m_run.Requests()));
+        ReadBackgroundSettings(Script(profile), !m_run.Watching().SeesPages());
     if (!settings.active) return;
     m_background = std::make_unique<CBackground>();
     const std::string picture =
@@ -409,7 +408,7 @@ void CMainFrame::ShowBackground() {
     m_background->SetUp(m_hWnd, settings, picture);
 }
 void CMainFrame::StartBillboards() {
-    if (!ShowsPresentation(m_run.Modes(), m_run.Requests())) return;
+    if (!SomeoneWatches()) return;
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     const std::vector<Billboard> list = ReadBillboards(Script(profile));
     if (list.empty()) return;

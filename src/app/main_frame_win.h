@@ -73,7 +73,7 @@ private:
     void OpenFirstPage();
 
     int QuitStartup(int exitCode = 0);
-    // Nobody is there when the run is silent or a plan: failures then go
+    // Nobody is there with "/S" or "/PLAN" (Audience): failures then go
     // only to the run's log and its exit code.
     bool SomeoneWatches() const;
     // A failure in the program's own message box; the log keeps it.

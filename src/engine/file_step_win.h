@@ -16,7 +16,7 @@ FailureChoice ShowFileError(const std::string& text, bool fatal);
 class CWinFileMachine : public FileMachine {
 public:
     // Downloads report to `reporter`'s download panel and stop on a cancel
-    // request of `signals`; either may be null. `unattended`: a silent run,
+    // request of `signals`; either may be null. `unattended`: "/S" or "/PLAN",
     // where nobody answers the file error dialog; every failure is answered
     // with Cancel without showing it.
     explicit CWinFileMachine(IInstallReporter* reporter = nullptr, const RunSignals* signals = nullptr,

@@ -48,8 +48,8 @@ CInstallEngine::CInstallEngine(InstallSnapshot snapshot, IInstallReporter& repor
 
 void CInstallEngine::TellError(int number, const char* message) const {
     m_reporter.Told(message);
-    // A silent run has nobody to press OK: it ends as a failed run unasked.
-    if (!m_snapshot.silent) ShowInstallError(number, message);
+    // Nobody is there to press OK: the run ends as a failed run unasked.
+    if (!m_snapshot.unattended) ShowInstallError(number, message);
 }
 
 std::string CInstallEngine::Expand(const std::string& text) const {
@@ -273,7 +273,7 @@ bool CInstallEngine::CopyFiles() {
     };
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
-    CWinFileMachine files(&m_reporter, m_snapshot.signals.get(), m_snapshot.silent);
+    CWinFileMachine files(&m_reporter, m_snapshot.signals.get(), m_snapshot.unattended);
     if (!context.cabinetPath.empty()) {
         std::string list;
         ReadWholeFile(m_packedFolder + kPackedFingerprintsName, list);
@@ -368,7 +368,7 @@ void CInstallEngine::InstallServices() {
     ServiceStepHooks hooks;
     hooks.status = [this](const std::string& text) { m_reporter.SetStatus(text, 0); };
     hooks.askAfterFailure = [this](const std::string& text) {
-        const FailureChoice choice = m_snapshot.silent ? FailureChoice::kCancel : ShowFileError(text, false);
+        const FailureChoice choice = m_snapshot.unattended ? FailureChoice::kCancel : ShowFileError(text, false);
         m_reporter.Asked(text, FailureChoiceName(choice));
         return choice;
     };

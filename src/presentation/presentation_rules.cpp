@@ -4,7 +4,6 @@
 
 #include "base/text.h"
 #include "run/script.h"
-#include "run/setup_run.h"
 
 namespace kq {
 namespace {
@@ -34,10 +33,6 @@ int ComponentValue(const std::string& word) {
 }
 
 }  // namespace
-
-bool ShowsPresentation(const RunModes& modes, const CommandRequests& requests) {
-    return modes.silent == SilentMode::kOff && !requests.silent;
-}
 
 std::string PathFileName(const std::string& path) {
     const size_t cut = path.find_last_of("\\/:");
@@ -117,9 +112,9 @@ ScreenPoint CentredOrigin(int screenWidth, int screenHeight, int width, int heig
 
 // ---------------------------------------------------------------- background
 
-BackgroundSettings ReadBackgroundSettings(const Script& script, bool silentBuild) {
+BackgroundSettings ReadBackgroundSettings(const Script& script, bool pagesHidden) {
     BackgroundSettings s;
-    if (silentBuild || script.Value("BACKGROUND", "0") != "1") return s;
+    if (pagesHidden || script.Value("BACKGROUND", "0") != "1") return s;
     s.active = true;
     s.title = script.Value("BACKGROUND", "1");
     s.subtitle = script.Value("BACKGROUND", "2");

@@ -25,12 +25,6 @@
 namespace kq {
 
 class Script;
-struct RunModes;
-struct CommandRequests;
-
-// Whether the run shows any of these windows: a silent run (the script's
-// switch or the command line's /S) shows none and waits for none.
-bool ShowsPresentation(const RunModes& modes, const CommandRequests& requests);
 
 // The part of `path` after its last backslash, slash or colon.
 std::string PathFileName(const std::string& path);
@@ -122,8 +116,9 @@ struct BackgroundSettings {
     std::string pictureName;  // file-name part of key "5"
 };
 
-// `silentBuild`: BUILDING "2" is "Yes" (the pages are skipped): no background.
-BackgroundSettings ReadBackgroundSettings(const Script& script, bool silentBuild);
+// `pagesHidden`: the wizard's pages are not shown (a silent script, "/S"):
+// no background behind them.
+BackgroundSettings ReadBackgroundSettings(const Script& script, bool pagesHidden);
 // "anything@0xFF,0x80,0x00".
 Rgb ParseGradientColour(const std::string& text);
 // The colour of pixel row `y` of `height` rows: each component

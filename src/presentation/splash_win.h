@@ -31,8 +31,8 @@ public:
     ~CSplash() override;
 
     // Makes the splash when the settings ask for a picture or a sound; false
-    // when there is none (nothing to wait for). A silent run does not call
-    // this (ShowsPresentation).
+    // when there is none (nothing to wait for). A run nobody watches does
+    // not call this (Audience::SeesWindows).
     bool Create(const SplashSettings& settings, const std::string& sourceFolder);
 
     bool IsOpen() const { return m_hWnd != nullptr; }

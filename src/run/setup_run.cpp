@@ -41,7 +41,7 @@ InstallSnapshot SetupRun::MakeInstallSnapshot() const {
         return features.IsDeselected(name);
     };
     snapshot.preview = m_modes.preview;
-    snapshot.silent = m_modes.silent != SilentMode::kOff;
+    snapshot.unattended = !Watching().SeesWindows();
     snapshot.plan = m_requests.plan;
     snapshot.journal = m_journal;
     snapshot.diskImage = m_modes.diskImage;

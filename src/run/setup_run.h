@@ -103,6 +103,30 @@ struct CommandRequests {
     std::string installFolder;  // "/D=": the install folder
 };
 
+// Who is there to see the run and answer it: the one rule every page,
+// window and question of the run goes by.
+//  - The wizard's user sees every page.
+//  - A setup script that is silent (BUILDING "2" = "Yes") skips the wizard's
+//    pages and the background behind them, but its user is there: every
+//    message, question, dialog, splash, billboard and the failure page is
+//    shown, and the run waits for the answers.
+//  - "/S" and "/PLAN": nobody. No window at all; every question takes its
+//    safe default and every failure ends the run unasked.
+class Audience {
+public:
+    Audience(bool scriptSilent, const CommandRequests& requests)
+        : m_who(requests.silent || requests.plan ? kNobody : scriptSilent ? kScriptSilent : kUser) {}
+    // The wizard's pages (the start, progress and merge-module pages among
+    // them) and the background.
+    bool SeesPages() const { return m_who == kUser; }
+    // Any other window, and someone to answer it.
+    bool SeesWindows() const { return m_who != kNobody; }
+
+private:
+    enum Who { kUser, kScriptSilent, kNobody };
+    Who m_who;
+};
+
 // The pages' answers that placeholders do not read (those that they read are
 // kept with the folders and settings: see SetupRun's setters).
 struct PageAnswers {
@@ -126,8 +150,9 @@ struct InstallSnapshot {
     // True when the named feature is known and not to be installed.
     std::function<bool(const std::string&)> featureDeselected;
     bool preview = false;
-    // Nobody is there to answer: failures take the failure path unasked.
-    bool silent = false;
+    // Nobody is there to answer ("/S", "/PLAN"): no dialog is shown and
+    // failures take the failure path unasked.
+    bool unattended = false;
     // "/PLAN": every step runs over machines that only record (plan_machines.h).
     bool plan = false;
     // The machine-readable log; inactive unless "/LOG=" or "/PLAN" asked for it.
@@ -160,6 +185,9 @@ public:
     void SetJournal(std::shared_ptr<RunJournal> journal) { m_journal = std::move(journal); }
     RunSignals& Signals() { return *m_signals; }
     const RunSignals& Signals() const { return *m_signals; }
+    // Who watches the run; before the settings are read only the command
+    // line counts.
+    Audience Watching() const { return Audience(m_settings.silent != 0, m_requests); }
 
     const std::string& SystemName() const { return m_systemName; }
     // The author's conditions, read once at start-up.

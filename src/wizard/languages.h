@@ -99,7 +99,7 @@ struct LanguageFacts {
     std::string method;          // APPINFO "METHOD" as written
     std::string requested;       // the command line's "/LANG=" name; empty: none
     uint32_t systemLanguage = 0; // 0 when the system cannot say
-    bool pagesShown = true;      // false in a silent run: nobody could answer the page
+    bool pagesShown = true;      // false when the wizard's pages are hidden (a silent script, /S, /PLAN)
     // True when "<source>languages\<name>.lan" is a file.
     std::function<bool(const std::string&)> packExists;
 };

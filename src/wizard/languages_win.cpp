@@ -6,7 +6,6 @@
 #include "base/profile_file_win.h"
 #include "run/script.h"
 #include "wizard/languages.h"
-#include "wizard/wizard_flow.h"
 #include "win/system_library_win.h"
 
 namespace kq {
@@ -48,13 +47,13 @@ std::vector<std::string> FindPackFiles(const std::string& sourceFolder) {
     return names;
 }
 
-std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, std::function<void()> chosen) {
+std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, IPageHost& wizard, std::function<void()> chosen) {
     ProfileFile profile(run.Paths().setupScriptPath.c_str());
     LanguageFacts facts;
     facts.method = Script(profile).Value("APPINFO", "METHOD");
     facts.requested = run.Requests().language;
     facts.systemLanguage = SystemLanguageId();
-    facts.pagesShown = ShowsPages(run.Modes().silent);
+    facts.pagesShown = run.Watching().SeesPages();
     const std::string source = run.Folders().source;
     facts.packExists = [&source](const std::string& name) { return FileExists(PackPath(source, name)); };
     const LanguageDecision decision = DecideLanguage(facts);
@@ -65,7 +64,7 @@ std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, std::function<void(
         ApplyLanguagePack(run, PackPath(source, decision.packName));
         break;
     case LanguageStep::kAskUser: {
-        auto page = std::make_unique<CLanguagePage>(run, std::move(chosen));
+        auto page = std::make_unique<CLanguagePage>(run, wizard, std::move(chosen));
         // Without its page the run goes on in the author's language.
         if (page->Open()) return page;
         break;
@@ -74,7 +73,8 @@ std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, std::function<void(
     return nullptr;
 }
 
-CLanguagePage::CLanguagePage(SetupRun& run, std::function<void()> chosen) : m_run(run), m_chosen(std::move(chosen)) {}
+CLanguagePage::CLanguagePage(SetupRun& run, IPageHost& wizard, std::function<void()> chosen)
+    : m_run(run), m_wizard(wizard), m_chosen(std::move(chosen)) {}
 
 CLanguagePage::~CLanguagePage() {
     if (m_page != nullptr) m_page->Close();
@@ -126,10 +126,11 @@ void CLanguagePage::OnPageCommand(CPage& page, const PageCommand& command) {
 }
 
 void CLanguagePage::OnPageCancel(CPage& page) {
-    // Nothing has been changed yet: leaving the language page ends the run.
+    // A confirmed cancel has opened the failure page in this one's place.
+    m_wizard.OnPageCancel(page);
+    if (!m_run.Signals().Aborted()) return;
     m_page = nullptr;
     page.Close();
-    ::PostQuitMessage(kExitCancelled);
 }
 
 void CLanguagePage::OnPageClosed(CPage& page) {

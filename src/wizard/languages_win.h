@@ -49,10 +49,11 @@ std::vector<std::string> FindPackFiles(const std::string& sourceFolder);
 
 // The language page: a list of the packs found, preselecting the script's
 // Language; its OK button applies the chosen pack and calls `chosen`, which
-// continues the start-up. Closing the page ends the run as cancelled.
+// continues the start-up. Cancel and Escape go to `wizard`, which asks the
+// cancel question as on every page; once it is confirmed the page goes.
 class CLanguagePage : public IPageHost {
 public:
-    CLanguagePage(SetupRun& run, std::function<void()> chosen);
+    CLanguagePage(SetupRun& run, IPageHost& wizard, std::function<void()> chosen);
     ~CLanguagePage() override;
 
     // Opens the page, shown; false when the window cannot be created or the
@@ -65,6 +66,7 @@ public:
 
 private:
     SetupRun& m_run;
+    IPageHost& m_wizard;
     std::function<void()> m_chosen;
     CPage* m_page = nullptr;
 };
@@ -73,6 +75,6 @@ private:
 // "/LANG=" or Auto-Detect names, or opens the language page for "Ask User".
 // Returns the open page (start-up then waits; the page calls `chosen` once the
 // user has chosen), or nullptr when start-up goes straight on.
-std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, std::function<void()> chosen);
+std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, IPageHost& wizard, std::function<void()> chosen);
 
 }  // namespace kq

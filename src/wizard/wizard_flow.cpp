@@ -26,9 +26,9 @@ int RunExitCode(bool installed, bool cancelled, bool aborted) {
     return kExitInstalled;
 }
 
-RestartStep DecideRestart(bool installed, bool aborted, bool restartWanted, SilentMode silent, bool plan) {
+RestartStep DecideRestart(bool installed, bool aborted, bool restartWanted, Audience audience, bool plan) {
     if (plan || !OffersRestart(installed, aborted, restartWanted)) return RestartStep::kNone;
-    return ShowsPages(silent) ? RestartStep::kAsk : RestartStep::kReport;
+    return audience.SeesWindows() ? RestartStep::kAsk : RestartStep::kReport;
 }
 
 int RunExitCode(bool installed, bool cancelled, bool aborted, RunFailure failure, bool restartPending) {

@@ -1,13 +1,10 @@
-// The wizard's decisions that need no window: where Next leads, what a
-// silent run shows, and how the run goes on after the installation.
+// The wizard's decisions that need no window: where Next leads, whether
+// Finish asks to restart, and how the run goes on after the installation.
 #pragma once
 #include "run/exit_codes.h"
 #include "run/setup_run.h"
 
 namespace kq {
-
-// A silent run opens no page the user could see.
-inline bool ShowsPages(SilentMode silent) { return silent == SilentMode::kOff; }
 
 // Next, once the index has moved and the entering actions have run.
 enum class NextStep {
@@ -43,11 +40,11 @@ inline bool OffersRestart(bool installed, bool aborted, bool restartWanted) {
 }
 
 // Finish's restart, when OffersRestart says one is due: the question to a
-// user who is there, or only the exit code (kExitRestartNeeded) in a silent
-// run, which never restarts by itself; nothing after a plan, which installed
-// nothing.
+// user who is there (a silent script's too), or only the exit code
+// (kExitRestartNeeded) when nobody is, which never restarts by itself;
+// nothing after a plan, which installed nothing.
 enum class RestartStep { kNone, kAsk, kReport };
-RestartStep DecideRestart(bool installed, bool aborted, bool restartWanted, SilentMode silent, bool plan);
+RestartStep DecideRestart(bool installed, bool aborted, bool restartWanted, Audience audience, bool plan);
 
 // A confirmed cancel: while the user-interface thread waits for a worker it
 // is only recorded (no file is pulled from under the worker).

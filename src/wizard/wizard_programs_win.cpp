@@ -19,8 +19,8 @@ constexpr char kMergeModulePage[] = "3rdparty.lcd";
 constexpr int kOutsideListCount = 50;
 constexpr UINT kMergeModuleDelayMs = 1000;
 
-// A condition's actions when a script item tests it. A silent run shows
-// nothing, so its messages are dropped; a cancel still counts.
+// A condition's actions when a script item tests it. With nobody watching
+// its messages are dropped; a cancel still counts.
 class CItemConditionActions : public IConditionActions {
 public:
     CItemConditionActions(CWizard& wizard, bool silent) : m_wizard(wizard), m_silent(silent) {}
@@ -39,7 +39,7 @@ private:
 class CFileActionMachine : public IFileActionMachine {
 public:
     CFileActionMachine(CWizard& wizard, SetupRun& run)
-        : m_run(run), m_actions(wizard, run.Modes().silent != SilentMode::kOff) {}
+        : m_run(run), m_actions(wizard, !run.Watching().SeesWindows()) {}
 
     bool Admits(int32_t programMask, const std::string& condition) override {
         if (!ProgramMaskApplies(programMask, m_run.SystemName().c_str())) return false;
@@ -88,7 +88,7 @@ bool CWizard::StartMergeModules(AfterInstallStep step) {
         return false;
     }
     m_finishAfterMergeModules = step == AfterInstallStep::kFinish;
-    CPage* page = OpenPage(kMergeModulePage, -1, kOutsideListCount, ShowsPages(m_run.Modes().silent));
+    CPage* page = OpenPage(kMergeModulePage, -1, kOutsideListCount, m_run.Watching().SeesPages());
     if (page != nullptr) {
         // Nothing on this page may navigate while the programs run.
         page->Enable("IDC_NEXT", false);

@@ -104,8 +104,8 @@ public:
     void CancelInstall() override { m_wizard.CancelFromCondition(); }
     void ShowMessage(const std::string& text) override {
         m_run.Journal().Message(text);
-        // A silent run shows no window: the log keeps the message.
-        if (!ShowsPages(m_run.Modes().silent)) return;
+        // Nobody is there to read it: the log keeps the message.
+        if (!m_run.Watching().SeesWindows()) return;
         CPage* page = m_wizard.CurrentPage();
         CMessageDialog().Run(page != nullptr ? page->Handle() : nullptr, text);
     }
@@ -174,7 +174,7 @@ void CWizard::CloseCurrentPage() {
 }
 
 CPage* CWizard::OpenStartPage() {
-    return OpenPage(kStartPage, -1, kOutsideListCount, ShowsPages(m_run.Modes().silent));
+    return OpenPage(kStartPage, -1, kOutsideListCount, m_run.Watching().SeesPages());
 }
 
 void CWizard::SetUpPage(CPage& page) {
@@ -242,11 +242,13 @@ void CWizard::Stop() {
 }
 
 void CWizard::FinalPageStep() {
+    // Only the page opens: complete.lcd's conditions and file actions belong
+    // to Next entering it, never to the failure ending.
     ++m_index;
-    RunEnteringActions(kCompletePage);
-    const bool shown = ShowsPages(m_run.Modes().silent);
+    // A silent script's user sees how the run ended; with nobody there to
+    // press Finish, the run finishes by itself.
+    const bool shown = m_run.Watching().SeesWindows();
     OpenPage(kCompletePage, m_pages.Count(), m_pages.Count(), shown);
-    // Silent runs have nobody to press Finish.
     if (!shown) Finish();
 }
 
@@ -328,9 +330,9 @@ void CWizard::SetUpProgressPage(CPage& page) {
     page.SetText("IDC_INSTALLINFO", "");
     ::InvalidateRect(page.Handle(), nullptr, TRUE);
     // The delay lets a watching user see the page before the work starts.
-    // A silent run has nobody watching: its start is posted at once, and the
-    // timer stays behind it for a start that has to wait.
-    const bool watched = ShowsPages(m_run.Modes().silent);
+    // A hidden page has nobody watching: its start is posted at once, and
+    // the timer stays behind it for a start that has to wait.
+    const bool watched = m_run.Watching().SeesPages();
     ::SetTimer(page.Handle(), kInstallTimer, watched ? kInstallDelayMs : USER_TIMER_MINIMUM, nullptr);
     if (!watched) ::PostMessageA(page.Handle(), WM_TIMER, kInstallTimer, 0);
 }
@@ -356,9 +358,9 @@ void CWizard::UnpackAhead(const std::string& cabinetPath) {
 
 void CWizard::RunInstallation(CPage& progressPage) {
     CProgressReporter page(progressPage);
-    // A silent run's page is hidden: per-file texts and bar positions sent
-    // to it would only cost time.
-    JournalReporter reporter(m_run.Journal(), m_run.Modes().silent == SilentMode::kOff ? &page : nullptr);
+    // A hidden page: per-file texts and bar positions sent to it would only
+    // cost time.
+    JournalReporter reporter(m_run.Journal(), m_run.Watching().SeesPages() ? &page : nullptr);
     CInstallEngine engine(m_run.MakeInstallSnapshot(), reporter);
     engine.TakeUnpacker(std::move(m_unpackedAhead));
     m_busy = true;
@@ -438,7 +440,7 @@ void CWizard::Finish() {
     const bool aborted = m_run.Signals().Aborted();
     const bool plan = m_run.Requests().plan;
     bool restartPending = false;
-    switch (DecideRestart(installed, aborted, m_run.Settings().restart != 0, m_run.Modes().silent, plan)) {
+    switch (DecideRestart(installed, aborted, m_run.Settings().restart != 0, m_run.Watching(), plan)) {
     case RestartStep::kNone:
         break;
     case RestartStep::kAsk:

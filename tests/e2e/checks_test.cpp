@@ -50,14 +50,19 @@ protected:
     }
 
     // The wizard package with `script` appended to setup.inf and `language`
-    // to language.lan, built into C:\pkg.
-    fs::path MakePackage(const std::string& script, const std::string& language) {
+    // to language.lan, built into C:\pkg; with `silent` its BUILDING "2" is
+    // "Yes" (the wizard's pages are skipped).
+    fs::path MakePackage(const std::string& script, const std::string& language, bool silent = false) {
         fs::path authoring = Session().ScratchDir() / "authoring";
         fs::path theme = HarnessPaths::SourceDir() / "sample" / "theme";
         fs::create_directories(authoring);
         fs::copy(AuthoringDir("wizard"), authoring, fs::copy_options::recursive);
         fs::copy(theme, authoring / "theme", fs::copy_options::recursive);
-        WriteFile(authoring / "setup.inf", ReadFile(authoring / "setup.inf") + script);
+        std::string setup = ReadFile(authoring / "setup.inf");
+        const size_t building = setup.find("[BUILDING]\n2=No\n");
+        EXPECT_NE(building, std::string::npos);
+        if (silent && building != std::string::npos) setup.replace(building, 16, "[BUILDING]\n2=Yes\n");
+        WriteFile(authoring / "setup.inf", setup + script);
         WriteFile(authoring / "language.lan", ReadFile(authoring / "language.lan") + language);
         fs::path out = Session().DriveC() / "pkg";
         ProcessResult built = BuildPackage(authoring, out);
@@ -132,13 +137,16 @@ TEST_F(ChecksTest, ConditionBoundToAPageShowsItsMessage) {
 }
 
 // A condition that cancels on entering the setup-type page ends the run on
-// the failure page before that page opens; a condition bound to Finish shows
-// its message there, and the program ends without installing anything.
+// the failure page before that page opens, without the conditions bound to
+// the completion page (they belong to Next entering it); a condition bound
+// to Finish shows its message there, and the program ends without
+// installing anything.
 TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
     fs::path package = MakePackage(
-        "\r\n[CONDITIONS]\r\nTOTAL=2\r\n"
+        "\r\n[CONDITIONS]\r\nTOTAL=3\r\n"
         "A0=Stop\r\nB0=10\r\nC0=>\r\nD0=9\r\nE0=setuptype.lcd\r\nF0=1\r\n00=CancelInstall();\r\n"
-        "A1=Bye\r\nB1=x\r\nC1=!=\r\nD1=y\r\nE1=After Click Finish Button\r\nF1=1\r\n10=ShowMessage(Goodbye);\r\n",
+        "A1=Bye\r\nB1=x\r\nC1=!=\r\nD1=y\r\nE1=After Click Finish Button\r\nF1=1\r\n10=ShowMessage(Goodbye);\r\n"
+        "A2=Done\r\nB2=x\r\nC2=!=\r\nD2=y\r\nE2=complete.lcd\r\nF2=1\r\n20=ShowMessage(Congratulations);\r\n",
         "");
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
@@ -147,6 +155,7 @@ TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
     std::optional<WindowInfo> failure = Page(kErrorStatus, Millis(15000));
     ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Session().Driver({"list"}).output;
     EXPECT_EQ(failure->AllText().find(kSetupType), std::string::npos);
+    EXPECT_FALSE(Session().WaitWindow({"--contains", "Congratulations"}, Millis(1000)).has_value());
     ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
     ExpectMessage("Goodbye");
     ExpectQuits(kExitCancelled);
@@ -172,6 +181,24 @@ TEST_F(ChecksTest, StartWindowConditionsFireBeforeTheFirstPage) {
     ExpectQuits(kExitCancelled);
 }
 
+// A silent script hides the pages, not the user: a condition of the first
+// page shows its message and waits for OK, and its cancel ends the run on
+// the failure page, which waits for Finish.
+TEST_F(ChecksTest, SilentScriptShowsTheMessageAndTheFailurePage) {
+    fs::path package = MakePackage(
+        "\r\n[CONDITIONS]\r\nTOTAL=1\r\n"
+        "A0=First\r\nB0=a\r\nC0===\r\nD0=a\r\nE0=welcome.lcd\r\nF0=2\r\n"
+        "00=ShowMessage(Not this time);\r\n01=CancelInstall();\r\n",
+        "", true);
+    ASSERT_FALSE(HasFailure());
+    StartSetup(package);
+    ExpectMessage("Not this time");
+    ASSERT_TRUE(Page(kErrorStatus, Millis(15000))) << "no failure page; on the screen:\n"
+                                                   << Session().Driver({"list"}).output;
+    ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
+    ExpectQuits(kExitCancelled);
+}
+
 // One case of the requirement check: the Windows version Wine reports, the
 // SYSTEM lines and REQ texts of the package, and the message expected (empty:
 // the check passes and the welcome page opens).
@@ -181,6 +208,7 @@ struct RequirementCase {
     const char* system;
     const char* req;
     const char* message;
+    bool silent = false;  // BUILDING "2" = "Yes": the message is shown all the same
 };
 
 class RequirementTest : public ChecksTest, public ::testing::WithParamInterface<RequirementCase> {
@@ -193,6 +221,8 @@ constexpr char kOnlyXpAnd2003[] = "os0=No\r\nos1=No\r\nos2=No\r\nos3=No\r\nos4=N
 const RequirementCase kRequirementCases[] = {
     {"win98_not_listed", WindowsVersion::Win98, kOnlyXpAnd2003, "",
      "The operating system is not adequate for running Wizard Test Product."},
+    {"win98_not_listed_silent_script", WindowsVersion::Win98, kOnlyXpAnd2003, "",
+     "The operating system is not adequate for running Wizard Test Product.", true},
     {"win2k_not_listed", WindowsVersion::Win2k, kOnlyXpAnd2003,
      "0=<ProductName> needs Windows XP or Server 2003.\r\n", "Wizard Test Product needs Windows XP or Server 2003."},
     {"winxp_not_listed", WindowsVersion::WinXp, "os5=No\r\n",
@@ -221,7 +251,7 @@ const RequirementCase kRequirementCases[] = {
 
 TEST_P(RequirementTest, MessageAndEndOrFirstPage) {
     const RequirementCase& c = GetParam();
-    fs::path package = MakePackage(SystemSection(c.system), std::string("\r\n[REQ]\r\n") + c.req);
+    fs::path package = MakePackage(SystemSection(c.system), std::string("\r\n[REQ]\r\n") + c.req, c.silent);
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     if (std::string(c.message).empty()) {

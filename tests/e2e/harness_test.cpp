@@ -3,6 +3,7 @@
 // uidriver reading and pressing a real message box.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <regex>
 
 #include "wine_session.h"
@@ -27,6 +28,31 @@ std::string ProbeArgument(const std::string& text) {
         else out += c;
     }
     return out;
+}
+
+// On a fresh machine the 32-bit loader arrives with the set-up: the two
+// commands choose their route only after it has run. Here a stand-in set-up
+// puts a working "wine" into KQ_WINE_DIR and the build stops the run.
+TEST(ScriptRouteTest, TheRouteIsChosenAfterTheSetUp) {
+    char made[] = "/tmp/kq-route.XXXXXX";
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    const fs::path top = made;
+    fs::create_directories(top / "scripts");
+    for (const char* script : {"sample.sh", "test.sh", "wine-route"})
+        fs::copy_file(HarnessPaths::SourceDir() / "scripts" / script, top / "scripts" / script);
+    WriteFile(top / "scripts" / "setup.sh",
+              "mkdir -p \"$KQ_WINE_DIR\"; echo '#!/bin/sh' >\"$KQ_WINE_DIR/wine\"; chmod +x \"$KQ_WINE_DIR/wine\"\n");
+    WriteFile(top / "scripts" / "build.sh", "bash scripts/setup.sh; exit 1\n");
+    for (const char* script : {"sample.sh", "test.sh"}) {
+        fs::remove_all(top / "wine");
+        ProcessResult run = RunHost({"env", "-u", "KQ_WINE_ARCH", "-u", "KQ_WINE_REASON",
+                                     "KQ_WINE_DIR=" + (top / "wine").string(), "bash",
+                                     (top / "scripts" / script).string()},
+                                    top, Millis(30000));
+        EXPECT_NE(run.output.find("i686, 32-bit Wine (this host runs 32-bit programs)"), std::string::npos)
+            << script << ":\n" << run.output << run.errors;
+    }
+    fs::remove_all(top);
 }
 
 TEST(WineSessionTest, EachSessionStartsFromTheTemplate) {

@@ -293,8 +293,8 @@ protected:
     }
 
     // Starts the package's setup.exe from the package folder, as Explorer does.
-    int StartSetup(const fs::path& package) {
-        return Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(90000));
+    int StartSetup(const fs::path& package, const std::vector<std::string>& arguments = {}) {
+        return Session().Start(Session().WinPath(package / "setup.exe"), arguments, package, Millis(90000));
     }
 
     // Waits for the ready page and presses its Install button; false (with
@@ -329,10 +329,10 @@ protected:
         return complete;
     }
 
-    // Runs a silent package to its end; false (with a failure) when it does
-    // not end by itself or ends with another exit code.
+    // Runs a package with "/S" to its end; false (with a failure) when it
+    // does not end by itself or ends with another exit code.
     bool RunSilent(const fs::path& package, int expectedExit = 0) {
-        int setup = StartSetup(package);
+        int setup = StartSetup(package, {"/S"});
         ProcessResult ended = Session().Wait(Millis(60000), setup);
         if (ended.timedOut) {
             ADD_FAILURE() << "the silent setup did not end; on the screen:\n" << Session().Driver({"list"}).output;
@@ -690,7 +690,7 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     EXPECT_EQ(ended.exitCode, kExitFileFailed);
 }
 
-// The same package run silently: nobody is there to answer the fatal file
+// The same package run with "/S": nobody is there to answer the fatal file
 // dialog, so it is not shown; the run takes the failure path by itself, is
 // undone as an attended one is, and says so by its exit code.
 TEST_F(InstallTest, SilentRunThatFailsEndsUnaskedWithItsExitCode) {
@@ -832,8 +832,8 @@ TEST_F(InstallTest, HostileCabinetNamesStayInTheWorkingFolder) {
         EXPECT_EQ(ReadFile(work[0] / name), std::string(contents[i - 1]) + "\r\n") << name;
     }
 
-    // A refused name: the start-up ends as a damaged package (silently: the
-    // package is silent), nothing is installed, and what was extracted goes
+    // A refused name: the start-up ends as a damaged package (silently:
+    // "/S"), nothing is installed, and what was extracted goes
     // with the run.
     fs::path refusedAuthoring = MakeAuthoring("refused", files, {{"APPINFO", "a4", "<ProgramFilesFolder>\\Refused"}});
     fs::path refused = Build(refusedAuthoring, "refused");
@@ -1245,8 +1245,7 @@ TEST_F(InstallTest, DamagedProductDataStopsTheCopyAndUndoesIt) {
     WriteFile(package / "file1.cab", cabinet);
 
     const fs::path log = Session().ScratchDir() / "run.json";
-    int setup = Session().Start(Session().WinPath(package / "setup.exe"), {"/LOG=" + Session().WinPath(log)}, package,
-                                Millis(90000));
+    int setup = StartSetup(package, {"/S", "/LOG=" + Session().WinPath(log)});
     ProcessResult ended = Session().Wait(Millis(60000), setup);
     ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
     EXPECT_EQ(ended.exitCode, kExitDamaged);

@@ -1,5 +1,6 @@
 // Language packs under Wine, with the default theme and its packs (the
-// sample package): Escape on the language page ends the run untouched; the
+// sample package): Escape on the language page asks the cancel question and
+// a confirmed cancel ends the run on the failure page, untouched; the
 // user picks German there and every standard page then speaks German, as
 // does the cancel question; Auto-Detect follows the system language
 // id that Wine takes from the process's locale (LC_ALL): de_DE is 0x407,
@@ -88,11 +89,16 @@ TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
     fs::path package = MakePackage("Ask User", "pkg");
     const std::string welcomeLayout = ReadFile(package / "theme" / "welcome.lcd");
 
-    // Escape on the language page ends the run as cancelled, the layouts as they were.
+    // Escape on the language page asks as every page does; confirmed, the
+    // run ends on the failure page as cancelled, the layouts as they were.
     Start(package);
     ASSERT_TRUE(Page(kLanguagePageText).has_value());
     ProcessResult escaped = Session().Driver({"key", "--contains", kLanguagePageText, "escape"});
     EXPECT_EQ(escaped.exitCode, 0) << escaped.errors;
+    ASSERT_TRUE(Page("want to cancel Northwind Notes installation ?").has_value());
+    ASSERT_TRUE(Click("want to cancel Northwind Notes installation ?", "Yes"));
+    ASSERT_TRUE(Page("Northwind Notes setup was interrupted.").has_value());
+    ASSERT_TRUE(Click("Northwind Notes setup was interrupted.", "Finish"));
     ProcessResult ended = Session().Wait(Millis(20000), m_setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Escape on the language page";
     EXPECT_EQ(ended.exitCode, kExitCancelled);

@@ -2,7 +2,7 @@
 // Wine: the animated splash changes on the screen and holds the first page
 // back for its minimum time, the background fills the screen with its
 // gradient, the billboard shows at its position and goes by itself, and a
-// silent run makes none of these windows.
+// run with "/S" makes none of these windows.
 //
 // The package is tests/e2e/packages/wizard with the default theme and the
 // sample's splash picture (ten frames of 0.4 s) and billboard picture.
@@ -71,8 +71,8 @@ protected:
         return out;
     }
 
-    int StartSetup(const fs::path& package) {
-        return Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+    int StartSetup(const fs::path& package, const std::vector<std::string>& arguments = {}) {
+        return Session().Start(Session().WinPath(package / "setup.exe"), arguments, package, Millis(120000));
     }
 
     // The screen's pixels in the rectangle as raw RGB bytes (empty on failure);
@@ -183,14 +183,14 @@ TEST_F(PresentationTest, BackgroundAndBillboard) {
     Session().Wait(Millis(1000), setup);
 }
 
-// A silent run makes no splash and no billboard, and is not held back.
+// A run with "/S" makes no splash and no billboard, and is not held back.
 TEST_F(PresentationTest, SilentRunMakesNoneOfThem) {
     const fs::path package = MakePackage(
         "[SPLASH]\na1=Yes\na2=intro.gif\na3=30\n[BACKGROUND]\n0=1\n1=Title\n"
         "[BILLBOARDSKQ]\nTOTAL=1\nB0=billboard.bmp\nC0=30\n",
         "Yes");
     ASSERT_FALSE(HasFailure());
-    const int setup = StartSetup(package);
+    const int setup = StartSetup(package, {"/S"});
     std::string seen;
     const Clock::time_point deadline = Clock::now() + Millis(60000);
     while (Session().IsRunning(setup) && Clock::now() < deadline) {

@@ -124,27 +124,32 @@ TEST(CommandLineTest, ExitCodeNamesHowTheRunEnded) {
     }
 }
 
-// Finish asks for a restart only when a user is there; a silent run reports
-// it by its exit code, a plan not at all.
+// Finish asks for a restart only when a user is there (a silent script's
+// too); "/S" reports it by its exit code, a plan not at all.
 TEST(CommandLineTest, RestartIsAskedOrReported) {
+    CommandRequests none, silent, plan;
+    silent.silent = true;
+    plan.plan = true;
+    const Audience user(false, none), script(true, none), nobody(true, silent), planned(false, plan);
     struct Case {
         const char* name;
         bool installed, aborted, wanted;
-        SilentMode silent;
+        Audience audience;
         bool plan;
         RestartStep expected;
     };
     const Case cases[] = {
-        {"attended", true, false, true, SilentMode::kOff, false, RestartStep::kAsk},
-        {"silent", true, false, true, SilentMode::kAfterProgress, false, RestartStep::kReport},
-        {"plan", true, false, true, SilentMode::kAfterProgress, true, RestartStep::kNone},
-        {"not wanted", true, false, false, SilentMode::kOff, false, RestartStep::kNone},
-        {"aborted", true, true, true, SilentMode::kAfterProgress, false, RestartStep::kNone},
-        {"nothing installed", false, false, true, SilentMode::kOff, false, RestartStep::kNone},
+        {"attended", true, false, true, user, false, RestartStep::kAsk},
+        {"silent script", true, false, true, script, false, RestartStep::kAsk},
+        {"/S", true, false, true, nobody, false, RestartStep::kReport},
+        {"plan", true, false, true, planned, true, RestartStep::kNone},
+        {"not wanted", true, false, false, user, false, RestartStep::kNone},
+        {"aborted", true, true, true, nobody, false, RestartStep::kNone},
+        {"nothing installed", false, false, true, user, false, RestartStep::kNone},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(DecideRestart(c.installed, c.aborted, c.wanted, c.silent, c.plan), c.expected);
+        EXPECT_EQ(DecideRestart(c.installed, c.aborted, c.wanted, c.audience, c.plan), c.expected);
     }
 }
 
@@ -159,7 +164,9 @@ TEST(CommandLineTest, FirstFailureCounts) {
 
 // What the command line asked for overrides the script when the settings
 // are read: silent for /S and /PLAN, the install folder for /D=, which the
-// expansion and the install snapshot see.
+// expansion and the install snapshot see. Who watches: a silent script
+// hides the pages but shows every other window and waits for its answers;
+// only /S and /PLAN have nobody there.
 TEST(CommandLineTest, RequestsOverrideTheScript) {
     struct Case {
         const char* name;
@@ -168,13 +175,17 @@ TEST(CommandLineTest, RequestsOverrideTheScript) {
         SilentMode silent;
         const char* installDir;
         bool plan;
+        bool pages, windows;
     };
     const Case cases[] = {
-        {"script's own values", "", "", SilentMode::kOff, "C:\\Program Files\\Notes\\", false},
-        {"script silent", "[BUILDING]\r\n2=Yes\r\n", "", SilentMode::kOn, "C:\\Program Files\\Notes\\", false},
-        {"/S", "", "/S", SilentMode::kOn, "C:\\Program Files\\Notes\\", false},
-        {"/PLAN asks nobody", "", "/PLAN", SilentMode::kOn, "C:\\Program Files\\Notes\\", true},
-        {"/D=", "", "/D=E:\\Tools\\Notes", SilentMode::kOff, "E:\\Tools\\Notes\\", false},
+        {"script's own values", "", "", SilentMode::kOff, "C:\\Program Files\\Notes\\", false, true, true},
+        {"script silent", "[BUILDING]\r\n2=Yes\r\n", "", SilentMode::kOn, "C:\\Program Files\\Notes\\", false, false,
+         true},
+        {"/S", "", "/S", SilentMode::kOn, "C:\\Program Files\\Notes\\", false, false, false},
+        {"/S over a silent script", "[BUILDING]\r\n2=Yes\r\n", "/S", SilentMode::kOn, "C:\\Program Files\\Notes\\",
+         false, false, false},
+        {"/PLAN asks nobody", "", "/PLAN", SilentMode::kOn, "C:\\Program Files\\Notes\\", true, false, false},
+        {"/D=", "", "/D=E:\\Tools\\Notes", SilentMode::kOff, "E:\\Tools\\Notes\\", false, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -188,6 +199,9 @@ TEST(CommandLineTest, RequestsOverrideTheScript) {
         const InstallSnapshot snapshot = run.MakeInstallSnapshot();
         EXPECT_EQ(snapshot.settings.installDir, c.installDir);
         EXPECT_EQ(snapshot.plan, c.plan);
+        EXPECT_EQ(run.Watching().SeesPages(), c.pages);
+        EXPECT_EQ(run.Watching().SeesWindows(), c.windows);
+        EXPECT_EQ(snapshot.unattended, !c.windows);
     }
 }
 

@@ -11,30 +11,9 @@
 
 #include "base/ini_text.h"
 #include "run/script.h"
-#include "run/setup_run.h"
 
 namespace kq {
 namespace {
-
-TEST(PresentationRules, SilentRunsShowNothing) {
-    struct Row {
-        SilentMode mode;
-        bool commandLine;
-        bool shows;
-    } rows[] = {
-        {SilentMode::kOff, false, true},
-        {SilentMode::kOn, false, false},
-        {SilentMode::kAfterProgress, false, false},
-        {SilentMode::kOff, true, false},  // /S before it reached the run's mode
-    };
-    for (const Row& row : rows) {
-        RunModes modes;
-        modes.silent = row.mode;
-        CommandRequests requests;
-        requests.silent = row.commandLine;
-        EXPECT_EQ(ShowsPresentation(modes, requests), row.shows);
-    }
-}
 
 SplashSettings Splash(const std::string& body) {
     IniText ini("[SPLASH]\r\n" + body);
