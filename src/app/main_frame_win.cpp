@@ -206,6 +206,13 @@ CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
         *script.path = paths.workFolder + script.plain;
         std::string packed = m_run.Folders().source + script.packed;
         if (!FileExists(packed)) return PrepareResult::MissingFiles;
+        // The script's name is claimed before it is written: a file already
+        // there was put in by someone else, and would be read as ours.
+        if (CreateNewFile(*script.path) == NewFolderResult::Taken) {
+            error = PlantedFileMessage(*script.path);
+            script.path->clear();  // not ours to delete
+            return PrepareResult::Failed;
+        }
         Status decrypted = m_cipher->DecryptFile(packed.c_str(), script.path->c_str());
         if (!decrypted) {
             ::DeleteFileA(script.path->c_str());
@@ -250,7 +257,7 @@ int CMainFrame::ContinueStartup() {
     if (!LoadPageList()) return QuitStartup(kExitDamaged);
     LoadFileActions();
     LoadSetupTypes();
-    if (!StartPageAndCabinet()) return QuitStartup(kExitDamaged);
+    if (int ended = StartPageAndCabinet(); ended != kExitInstalled) return QuitStartup(ended);
     UnpackAheadWhenSilent();
     ShowBackground();
     StartBillboards();
@@ -342,11 +349,11 @@ void CMainFrame::LoadSetupTypes() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.Features() = LoadFeatureTable(Script(profile));
 }
-bool CMainFrame::StartPageAndCabinet() {
+int CMainFrame::StartPageAndCabinet() {
     m_wizard->RunEnteringActions("start.lcd");
     // A condition cancelled the setup: the failure page is up, nothing to extract.
-    if (m_run.Signals().Aborted()) return true;
-    if (m_run.Modes().diskImage) return true;
+    if (m_run.Signals().Aborted()) return kExitInstalled;
+    if (m_run.Modes().diskImage) return kExitInstalled;
 
     CPage* startPage = m_wizard->OpenStartPage();
     // A silent run's start page is hidden: its bar is not fed.
@@ -375,20 +382,26 @@ bool CMainFrame::StartPageAndCabinet() {
     if (failure.result != kCabinetOk) {
         // The wizard must not open on a package whose files are not there.
         m_wizard->CloseCurrentPage();
+        // Someone else's file in the working folder: the run has no folder
+        // of its own to go on in; the package itself is fine.
+        if (failure.cause == CabinetFailure::Cause::kPlanted) {
+            TellFailure(PlantedFileMessage(m_run.Paths().workFolder + failure.entry));
+            return kExitCannotStart;
+        }
         TellFailure(CabinetFailureMessage(failure, CabinetPath(m_run.Folders().source.c_str())));
-        return false;
+        return kExitDamaged;
     }
     if (m_wizard->CancelPending()) {
         m_wizard->CompletePendingCancel();
-        return true;
+        return kExitInstalled;
     }
     if (m_run.Modes().splashActive) {
         m_run.Modes().startupWorkDone = true;
         ::SetTimer(m_hWnd, kTimerSplashAfterCabinet, 1000, nullptr);
-        return true;
+        return kExitInstalled;
     }
     m_wizard->CloseCurrentPage();
-    return true;
+    return kExitInstalled;
 }
 void CMainFrame::UnpackAheadWhenSilent() {
     // A silent run goes from here straight to the copy step: the product's

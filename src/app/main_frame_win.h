@@ -64,7 +64,8 @@ private:
     bool LoadPageList();
     void LoadFileActions();
     void LoadSetupTypes();
-    bool StartPageAndCabinet();
+    // kExitInstalled when the start-up goes on, else how the run ends.
+    int StartPageAndCabinet();
     void UnpackAheadWhenSilent();
     void ShowBackground();
     void StartBillboards();
