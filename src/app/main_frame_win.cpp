@@ -47,6 +47,7 @@ enum : UINT_PTR {
 
 CMainFrame::CMainFrame() = default;
 CMainFrame::~CMainFrame() {
+    if (m_productLock != nullptr) ::CloseHandle(m_productLock);
     // The decrypted scripts never outlive the run, whichever way it ended
     // (a preview keeps its extracted files, but not these).
     const RunPaths& paths = m_run.Paths();
@@ -160,6 +161,11 @@ int CMainFrame::OnCreate() {
 
     DiscoverShellFolders();
     LoadSettings();
+    if (!ClaimProduct()) {
+        TellFailure(m_run.Expand(kAlreadyRunningMessage));
+        QuitStartup(kExitAlreadyRunning);
+        return 0;
+    }
     ComputeSystemName();
     if (RunLanguageStage()) return 0;  // the language page continues the start-up
     ContinueStartup();
@@ -236,6 +242,22 @@ void CMainFrame::DiscoverShellFolders() {
 void CMainFrame::LoadSettings() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.LoadSettings(Script(profile), ReadCompanyName());
+}
+
+bool CMainFrame::ClaimProduct() {
+    // A plan changes nothing: it neither waits for a run nor keeps one out.
+    if (m_run.Requests().plan) return true;
+    const DWORD version = ::GetVersion();
+    const bool sessions = (version & 0x80000000u) == 0 && LOBYTE(LOWORD(version)) >= 5;
+    const std::string name = ProductRunLockName(m_run.Settings().productCode, sessions);
+    if (name.empty()) return true;
+    // Held until the frame goes at the end of the run, or by the system
+    // until the process ends, whatever way it ends.
+    m_productLock = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    const DWORD error = ::GetLastError();
+    // Held by a run of another user whose lock this user may not open.
+    if (m_productLock == nullptr) return error != ERROR_ACCESS_DENIED;
+    return error != ERROR_ALREADY_EXISTS;
 }
 
 void CMainFrame::ComputeSystemName() {
