@@ -47,6 +47,7 @@ enum : UINT_PTR {
 
 CMainFrame::CMainFrame() = default;
 CMainFrame::~CMainFrame() {
+    if (m_productLock != nullptr) ::CloseHandle(m_productLock);
     // The decrypted scripts never outlive the run, whichever way it ended
     // (a preview keeps its extracted files, but not these).
     const RunPaths& paths = m_run.Paths();
@@ -160,6 +161,11 @@ int CMainFrame::OnCreate() {
 
     DiscoverShellFolders();
     LoadSettings();
+    if (!ClaimProduct()) {
+        TellFailure(m_run.Expand(kAlreadyRunningMessage));
+        QuitStartup(kExitAlreadyRunning);
+        return 0;
+    }
     ComputeSystemName();
     if (RunLanguageStage()) return 0;  // the language page continues the start-up
     ContinueStartup();
@@ -206,6 +212,13 @@ CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
         *script.path = paths.workFolder + script.plain;
         std::string packed = m_run.Folders().source + script.packed;
         if (!FileExists(packed)) return PrepareResult::MissingFiles;
+        // The script's name is claimed before it is written: a file already
+        // there was put in by someone else, and would be read as ours.
+        if (CreateNewFile(*script.path) == NewFolderResult::Taken) {
+            error = PlantedFileMessage(*script.path);
+            script.path->clear();  // not ours to delete
+            return PrepareResult::Failed;
+        }
         Status decrypted = m_cipher->DecryptFile(packed.c_str(), script.path->c_str());
         if (!decrypted) {
             ::DeleteFileA(script.path->c_str());
@@ -231,6 +244,22 @@ void CMainFrame::LoadSettings() {
     m_run.LoadSettings(Script(profile), ReadCompanyName());
 }
 
+bool CMainFrame::ClaimProduct() {
+    // A plan changes nothing: it neither waits for a run nor keeps one out.
+    if (m_run.Requests().plan) return true;
+    const DWORD version = ::GetVersion();
+    const bool sessions = (version & 0x80000000u) == 0 && LOBYTE(LOWORD(version)) >= 5;
+    const std::string name = ProductRunLockName(m_run.Settings().productCode, sessions);
+    if (name.empty()) return true;
+    // Held until the frame goes at the end of the run, or by the system
+    // until the process ends, whatever way it ends.
+    m_productLock = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    const DWORD error = ::GetLastError();
+    // Held by a run of another user whose lock this user may not open.
+    if (m_productLock == nullptr) return error != ERROR_ACCESS_DENIED;
+    return error != ERROR_ALREADY_EXISTS;
+}
+
 void CMainFrame::ComputeSystemName() {
     m_run.SetSystemName(SystemName());
 }
@@ -250,7 +279,7 @@ int CMainFrame::ContinueStartup() {
     if (!LoadPageList()) return QuitStartup(kExitDamaged);
     LoadFileActions();
     LoadSetupTypes();
-    if (!StartPageAndCabinet()) return QuitStartup(kExitDamaged);
+    if (int ended = StartPageAndCabinet(); ended != kExitInstalled) return QuitStartup(ended);
     UnpackAheadWhenSilent();
     ShowBackground();
     StartBillboards();
@@ -341,11 +370,11 @@ void CMainFrame::LoadSetupTypes() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.Features() = LoadFeatureTable(Script(profile));
 }
-bool CMainFrame::StartPageAndCabinet() {
+int CMainFrame::StartPageAndCabinet() {
     m_wizard->RunEnteringActions("start.lcd");
     // A condition cancelled the setup: the failure page is up, nothing to extract.
-    if (m_run.Signals().Aborted()) return true;
-    if (m_run.Modes().diskImage) return true;
+    if (m_run.Signals().Aborted()) return kExitInstalled;
+    if (m_run.Modes().diskImage) return kExitInstalled;
 
     CPage* startPage = m_wizard->OpenStartPage();
     // A hidden start page's bar is not fed.
@@ -374,20 +403,26 @@ bool CMainFrame::StartPageAndCabinet() {
     if (failure.result != kCabinetOk) {
         // The wizard must not open on a package whose files are not there.
         m_wizard->CloseCurrentPage();
+        // Someone else's file in the working folder: the run has no folder
+        // of its own to go on in; the package itself is fine.
+        if (failure.cause == CabinetFailure::Cause::kPlanted) {
+            TellFailure(PlantedFileMessage(m_run.Paths().workFolder + failure.entry));
+            return kExitCannotStart;
+        }
         TellFailure(CabinetFailureMessage(failure, CabinetPath(m_run.Folders().source.c_str())));
-        return false;
+        return kExitDamaged;
     }
     if (m_wizard->CancelPending()) {
         m_wizard->CompletePendingCancel();
-        return true;
+        return kExitInstalled;
     }
     if (m_run.Modes().splashActive) {
         m_run.Modes().startupWorkDone = true;
         ::SetTimer(m_hWnd, kTimerSplashAfterCabinet, 1000, nullptr);
-        return true;
+        return kExitInstalled;
     }
     m_wizard->CloseCurrentPage();
-    return true;
+    return kExitInstalled;
 }
 void CMainFrame::UnpackAheadWhenSilent() {
     // A silent run goes from here straight to the copy step: the product's

@@ -52,6 +52,8 @@ private:
     PrepareResult PreparePackage(std::string& error);
     void DiscoverShellFolders();
     void LoadSettings();
+    // False when another run of the same product holds its lock.
+    bool ClaimProduct();
     void ComputeSystemName();
     bool RunLanguageStage();
 
@@ -64,7 +66,8 @@ private:
     bool LoadPageList();
     void LoadFileActions();
     void LoadSetupTypes();
-    bool StartPageAndCabinet();
+    // kExitInstalled when the start-up goes on, else how the run ends.
+    int StartPageAndCabinet();
     void UnpackAheadWhenSilent();
     void ShowBackground();
     void StartBillboards();
@@ -83,6 +86,7 @@ private:
 
     SetupRun m_run;
     int m_fileActionCount = 0;
+    HANDLE m_productLock = nullptr;  // held while the run lasts (ClaimProduct)
 
     std::unique_ptr<CFileCrypt> m_cipher;
     // Page list, current page and the wizard's choices.

@@ -18,6 +18,7 @@ std::string CabinetFailureMessage(const CabinetFailure& failure, const std::stri
     default:
         if (failure.cause == Cause::kRefusedName) reason = "its stored name is not a plain file name";
         else if (failure.cause == Cause::kCannotWrite) reason = "it cannot be written to the working folder";
+        else if (failure.cause == Cause::kPlanted) reason = "a file that setup did not make has its name";
         break;
     }
     const std::string file = failure.entry.empty() ? cabinetPath : failure.entry + " in " + cabinetPath;

@@ -33,7 +33,9 @@ struct CabinetProgress {
 // What a failed extraction tells the user: the result, and for a file that
 // failed inside the cabinet its stored name and why.
 struct CabinetFailure {
-    enum class Cause { kNone, kRefusedName, kDamaged, kCannotWrite };
+    // kPlanted: a file of the entry's name was in the working folder before
+    // the extraction came to it, so someone else put it there.
+    enum class Cause { kNone, kRefusedName, kDamaged, kCannotWrite, kPlanted };
     int result = kCabinetOk;
     Cause cause = Cause::kNone;
     std::string entry;  // the stored name; empty when no file was reached
@@ -47,6 +49,7 @@ enum class EntryResult {
     kCannotWrite,  // the target cannot be created or written
     kDamaged,      // the entry's data cannot be read back whole
     kStopped,      // asked to stop while writing
+    kTaken,        // the target had to be new and something of its name was there
 };
 
 // "Merrowin can't unpack the product's files.\r\nFile: ...\r\nReason: ...".

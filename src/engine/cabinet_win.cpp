@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -55,14 +56,25 @@ struct ExtractSystem {
     // The hooks of the entry being extracted; null when none.
     const EntryHooks* hooks;
     bool stopped;
+    // The output had to be new and its name was taken.
+    bool taken;
     // Where the entry being unpacked into memory goes; null for a file.
     std::string* sink;
 };
 
 HANDLE HandleOf(mspack_file* file) { return reinterpret_cast<Win32File*>(file)->handle; }
 
-// A new, empty output file in place of whatever file is at `filename`.
-HANDLE CreateOutput(const char* filename) {
+// A new, empty output file in place of whatever file is at `filename`; with
+// `newOnly` only where nothing of that name is (`*taken` says when something is).
+HANDLE CreateOutput(const char* filename, bool newOnly, bool* taken) {
+    *taken = false;
+    if (newOnly) {
+        HANDLE handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // A folder of that name answers "access denied" rather than "exists".
+        if (handle == INVALID_HANDLE_VALUE)
+            *taken = GetLastError() == ERROR_FILE_EXISTS || GetFileAttributesA(filename) != INVALID_FILE_ATTRIBUTES;
+        return handle;
+    }
     HANDLE handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
         // A read-only, hidden or system file of the same name (left by an
@@ -96,7 +108,7 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
         handle = CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                              nullptr);
     } else if (mode == MSPACK_SYS_OPEN_WRITE) {
-        handle = CreateOutput(filename);
+        handle = CreateOutput(filename, system->hooks != nullptr && system->hooks->newFileOnly, &system->taken);
         if (handle != INVALID_HANDLE_VALUE) system->outputOpened = true;
     }
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -268,6 +280,7 @@ EntryResult ExtractEntry(mscab_decompressor* decoder, ExtractSystem* system, msc
                          const std::string& target, const EntryHooks& hooks) {
     system->outputOpened = false;
     system->stopped = false;
+    system->taken = false;
     system->hooks = &hooks;
     system->hasStamp = StoredFileTime(*file, &system->stamp);
     const int error = decoder->extract(decoder, file, target.c_str()) == MSPACK_ERR_OK ? MSPACK_ERR_OK
@@ -280,6 +293,7 @@ EntryResult ExtractEntry(mscab_decompressor* decoder, ExtractSystem* system, msc
             DeleteFileA(target.c_str());
         }
         if (system->stopped) return EntryResult::kStopped;
+        if (system->taken) return EntryResult::kTaken;
         return error == MSPACK_ERR_OPEN || error == MSPACK_ERR_WRITE ? EntryResult::kCannotWrite
                                                                      : EntryResult::kDamaged;
     }
@@ -295,8 +309,9 @@ EntryResult ExtractEntry(mscab_decompressor* decoder, ExtractSystem* system, msc
 // Bytes unpacked before, written as `file` would have been.
 EntryResult WriteEntryBytes(const mscabd_file& file, const char* bytes, size_t size, const std::string& target,
                             const EntryHooks& hooks) {
-    HANDLE handle = CreateOutput(target.c_str());
-    if (handle == INVALID_HANDLE_VALUE) return EntryResult::kCannotWrite;
+    bool taken = false;
+    HANDLE handle = CreateOutput(target.c_str(), hooks.newFileOnly, &taken);
+    if (handle == INVALID_HANDLE_VALUE) return taken ? EntryResult::kTaken : EntryResult::kCannotWrite;
     EntryResult result = EntryResult::kDone;
     // In pieces large enough to cost few calls and small enough for a stop
     // to be seen at once.
@@ -690,6 +705,7 @@ int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const
     if (progress.setRange) progress.setRange(count);
 
     const std::string folder = EndWithBackslash(workingFolder);
+    std::set<std::string> ours;
     int started = 0;
     for (size_t i = 0; i < reader.EntryCount(); ++i) {
         if (!chosen(i)) continue;
@@ -701,9 +717,14 @@ int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const
         }
         ++started;
         if (progress.setPosition) progress.setPosition(started);
-        const EntryResult result = reader.Extract(i, folder + name);
+        // A name this extraction wrote before (two stored paths ending
+        // alike) is its own file and is written again; any other must be new.
+        EntryHooks newFile;
+        newFile.newFileOnly = ours.insert(AsciiLower(name)).second;
+        const EntryResult result = reader.Extract(i, folder + name, newFile);
         if (result != EntryResult::kDone) {
             failure->cause = result == EntryResult::kDamaged ? CabinetFailure::Cause::kDamaged
+                             : result == EntryResult::kTaken ? CabinetFailure::Cause::kPlanted
                                                              : CabinetFailure::Cause::kCannotWrite;
             failure->entry = name;
             return failure->result = kCabinetExtractFailed;

@@ -30,6 +30,8 @@ using EntryFilter = std::function<bool(const std::string& writtenName)>;
 
 // Extracts the cabinet at `cabinetPath` into `workingFolder` on the calling
 // thread; returns a CabinetResult. `failure`, when given, says what failed.
+// Every file is new: one already there under an entry's name ends the
+// extraction (kPlanted) and is not touched.
 // Progress counts only the entries `wanted` lets through.
 int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,
                        CabinetFailure* failure = nullptr, const EntryFilter& wanted = EntryFilter());
@@ -48,10 +50,13 @@ int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const Ca
 
 // What the extraction of one entry is told and tells: `stop` is asked before
 // each piece is written (true ends the extraction as kStopped), `written`
-// sees every piece written, in order. Either may be empty.
+// sees every piece written, in order. Either may be empty. With `newFileOnly`
+// the target must not exist: anything of its name ends the entry as kTaken
+// and is left as it is.
 struct EntryHooks {
     std::function<bool()> stop;
     std::function<void(const void* bytes, size_t length)> written;
+    bool newFileOnly = false;
 };
 
 // One open cabinet whose entries are extracted one at a time, in any order,

@@ -157,7 +157,7 @@ public:
 // The run values the settings steps read.
 struct SettingsContext {
     std::string installDir;      // the chosen install folder, trailing backslash
-    std::string workFolderName;  // the working folder's name ("kq142305")
+    std::string workFolderName;  // the working folder's name ("kq142305-0123456789abcdef")
     std::string packedFileFolder;  // where the packed files are read; trailing backslash
     // True when the named feature is known and not to be installed; may be
     // empty (every feature is installed).

@@ -47,7 +47,7 @@ constexpr char kLanguageFileName[] = "language.lan";
 struct RegistrationPaths {
     std::string productCode;        // APPINFO "a3"
     std::string installDir;         // the chosen install folder, trailing backslash
-    std::string workFolderName;     // the working folder's name ("kq142305")
+    std::string workFolderName;     // the working folder's name ("kq142305-0123456789abcdef")
     std::string packedFileFolder;   // where the product files are read; trailing backslash
     std::string sourceFolder;       // the package folder; trailing backslash
     std::string maintenanceFolder;  // "<WindowsFolder>\Installer\<code>\" expanded

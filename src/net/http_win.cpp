@@ -95,14 +95,40 @@ struct Transfer {
 
     bool Cancelled() const { return hooks->cancelRequested && hooks->cancelRequested(); }
 
+    // The body goes into a file of its own beside the destination, which
+    // takes the destination's place only once it is whole: a refused, cut
+    // or cancelled download leaves the file that was there, or none.
     TransferResult Run() {
-        HANDLE file = ::CreateFileA(destination.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+        const std::string staging = StagingPathBeside(destination);
+        if (staging.empty()) return TransferResult::kFailed;
+        HANDLE file = ::CreateFileA(staging.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return TransferResult::kFailed;
-        TransferResult outcome = Fetch(file);
-        ::CloseHandle(file);
-        if (outcome == TransferResult::kCancelled) ::DeleteFileA(destination.c_str());
+        TransferResult outcome = TransferResult::kFailed;
+        if (file != INVALID_HANDLE_VALUE) {
+            outcome = Fetch(file);
+            ::CloseHandle(file);
+        }
+        if (outcome == TransferResult::kDone && !ReplaceWith(staging, destination)) outcome = TransferResult::kFailed;
+        if (outcome != TransferResult::kDone) ::DeleteFileA(staging.c_str());
         return outcome;
+    }
+
+    // A new file in the destination's folder ("kq....tmp"), so the rename
+    // stays on one volume and the file has that folder's permissions.
+    static std::string StagingPathBeside(const std::string& path) {
+        const size_t cut = path.find_last_of('\\');
+        if (cut == std::string::npos) return std::string();
+        char staging[MAX_PATH] = "";
+        if (::GetTempFileNameA(path.substr(0, cut + 1).c_str(), "kq", 0, staging) == 0) return std::string();
+        return staging;
+    }
+
+    static bool ReplaceWith(const std::string& staging, const std::string& path) {
+        if (::MoveFileExA(staging.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        // Windows 9x has no MoveFileEx: the earlier file goes first.
+        if (::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+        ::DeleteFileA(path.c_str());
+        return ::MoveFileA(staging.c_str(), path.c_str()) != 0;
     }
 
     TransferResult Fetch(HANDLE file) {
@@ -124,7 +150,8 @@ struct Transfer {
             return TransferResult::kFailed;
         }
         long long total = 0;
-        if (!request.Number(HTTP_QUERY_CONTENT_LENGTH, total)) total = 0;
+        const bool announced = request.Number(HTTP_QUERY_CONTENT_LENGTH, total);
+        if (!announced) total = 0;
 
         DownloadMeter meter;
         meter.Start(::GetTickCount(), total);
@@ -142,7 +169,9 @@ struct Transfer {
             received += got;
             std::string report;
             if (meter.Step(::GetTickCount(), received, report) && hooks->report) hooks->report(report);
-            if (got == 0) return TransferResult::kDone;
+            // A connection that closes early ends the body as well: only the
+            // length the server announced tells a cut download from a whole one.
+            if (got == 0) return announced && received != total ? TransferResult::kFailed : TransferResult::kDone;
         }
     }
 

@@ -20,11 +20,12 @@ struct DownloadHooks {
     std::function<void(const std::string&)> tellFailure;
 };
 
-// Fetches `address` into `destination` (created or truncated first, so a
-// refused request leaves an empty file), on a transfer thread that the
-// calling thread waits for while dispatching its messages. A cancel stops
-// the transfer and deletes what was written. Failures other than the
-// status-code message are silent.
+// Fetches `address` into `destination` on a transfer thread that the
+// calling thread waits for while dispatching its messages. The body is
+// written beside the destination and replaces it only when whole (as long
+// as the Content-Length says, when the server sends one): a refused, cut or
+// cancelled transfer leaves the earlier file byte for byte, or no file.
+// Failures other than the status-code message are silent.
 TransferResult DownloadFile(const std::string& address, const std::string& destination, const DownloadHooks& hooks);
 
 // The body of a GET of `address` (accepting text), cut to its Content-Length

@@ -1,5 +1,7 @@
 #include "run/eligibility.h"
 
+#include "base/product.h"
+
 namespace kq {
 namespace {
 
@@ -50,6 +52,14 @@ PreviousInstallPlan PlanPreviousInstallation(const Script& script, const Registr
     }
     if (!folder.empty()) plan.folder = WithTrailingBackslash(folder);
     return plan;
+}
+
+std::string ProductRunLockName(const std::string& productCode, bool allSessions) {
+    if (productCode.empty()) return std::string();
+    std::string name = std::string(allSessions ? "Global\\" : "") + kProductName + "." + productCode;
+    for (size_t i = allSessions ? 7 : 0; i < name.size(); ++i)
+        if (name[i] == '\\') name[i] = '_';
+    return name;
 }
 
 }  // namespace kq

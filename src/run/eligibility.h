@@ -20,6 +20,19 @@ constexpr char kAdminRightsMessage[] = "Sorry, you need administrator rights to 
 // open for full access): the run must not go on.
 bool LacksRequiredRights(const Script& script, const std::string& programFilesFolder);
 
+// Shown (placeholders expanded) when another run of the same product is
+// under way: two runs would install into the same folders and each record
+// the other's files.
+constexpr char kAlreadyRunningMessage[] =
+    "Setup of <ProductName> is already running. Let it finish, then start this setup again if you still need to.";
+
+// The name of the lock a run of the product `productCode` holds while it
+// runs, so that a second run knows; with `allSessions` ("Global\" in front)
+// every session of the machine sees it (Windows 2000 and later). A
+// backslash in the code, which such names refuse, becomes "_". Empty for an
+// empty code: packages without one are not told apart.
+std::string ProductRunLockName(const std::string& productCode, bool allSessions);
+
 // A string value of the registry: root, key path, value name. "" when the
 // key or value is missing.
 using RegistryLookup = std::function<std::string(RegistryRoot, const std::string&, const std::string&)>;

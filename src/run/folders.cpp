@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/product.h"
 #include "run/placeholders.h"
 
 namespace kq {
@@ -27,11 +28,19 @@ std::string VolumeOf(const std::string& windowsFolder) {
     return windowsFolder.substr(0, 2);
 }
 
-std::string WorkFolderName(int hour, int minute, int second) {
+std::string WorkFolderName(int hour, int minute, int second, uint64_t secret) {
     auto clamp = [](int value, int top) { return value < 0 ? 0 : (value > top ? top : value); };
-    char name[16];
-    std::snprintf(name, sizeof(name), "kq%02d%02d%02d", clamp(hour, 23), clamp(minute, 59), clamp(second, 59));
+    char name[32];
+    std::snprintf(name, sizeof(name), "kq%02d%02d%02d-%08lx%08lx", clamp(hour, 23), clamp(minute, 59),
+                  clamp(second, 59), static_cast<unsigned long>(secret >> 32),
+                  static_cast<unsigned long>(secret & 0xffffffffu));
     return name;
+}
+
+std::string PlantedFileMessage(const std::string& path) {
+    return std::string(kProductName) +
+           " stopped: its working folder holds a file that it did not make, and it will not use it.\r\nFile: " +
+           path;
 }
 
 std::string MakeNewFolderName(const std::string& baseName,

@@ -5,10 +5,13 @@
 // with a trailing backslash. Its "theme\" subfolder holds the page layouts;
 // files named "^!..." beside setup.exe are theme files not yet moved there.
 // The working folder lives in the temporary folder and is named "kq" plus
-// the local time as HHMMSS; when that name is taken (an earlier run, another
-// run started in the same second) a suffix makes a new one, because a folder
-// this run did not create empty may hold files someone else put there.
+// the local time as HHMMSS and a random part: on a shared machine another
+// user may write into the temporary folder, and a name known in advance
+// could be prepared for the run. When the name is taken all the same a
+// suffix makes a new one, because a folder this run did not create empty
+// may hold files someone else put there.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -59,12 +62,17 @@ inline int ShellFolderId(const ShellFolderRow& row, bool allUsers) {
 // The first two characters of the Windows folder: its drive ("C:").
 std::string VolumeOf(const std::string& windowsFolder);
 
-// "kq" followed by the time as two-digit hours, minutes and seconds
-// (kq142305). Values outside a clock's range are clamped into it.
-std::string WorkFolderName(int hour, int minute, int second);
+// "kq" followed by the time as two-digit hours, minutes and seconds, a dash
+// and `secret` as 16 lower-case hex digits (kq142305-0123456789abcdef).
+// Values outside a clock's range are clamped into it.
+std::string WorkFolderName(int hour, int minute, int second, uint64_t secret);
 
-// Outcome of one attempt to create a folder that must be new.
+// Outcome of one attempt to create a folder or file that must be new.
 enum class NewFolderResult { Created, Taken, Failed };
+
+// What the run says when its working folder holds a file under a name the
+// run was about to create: someone else put it there, and it is not used.
+std::string PlantedFileMessage(const std::string& path);
 
 // The most names MakeNewFolderName tries before giving up.
 constexpr int kMaxWorkFolderAttempts = 1000;

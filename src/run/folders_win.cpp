@@ -3,12 +3,14 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <wincrypt.h>
 
 #include <vector>
 
 #include "base/file_win.h"
 #include "base/product.h"
 #include "base/text.h"
+#include "win/system_library_win.h"
 
 namespace kq {
 namespace {
@@ -78,6 +80,44 @@ std::string UserName() {
     return larger.data();
 }
 
+// 64 bits nobody can foretell: the system's random numbers where it has
+// them (Windows XP and later, or a crypto provider), else the clocks,
+// counters and ids of the moment mixed together.
+uint64_t UnguessableNumber() {
+    uint64_t number = 0;
+    using GenRandomFn = BOOLEAN(WINAPI*)(void*, ULONG);
+    if (GenRandomFn generate = SystemProc<GenRandomFn>("advapi32.dll", "SystemFunction036"))
+        if (generate(&number, sizeof(number))) return number;
+    using AcquireFn = BOOL(WINAPI*)(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD);
+    using GenerateFn = BOOL(WINAPI*)(HCRYPTPROV, DWORD, BYTE*);
+    using ReleaseFn = BOOL(WINAPI*)(HCRYPTPROV, DWORD);
+    AcquireFn acquire = SystemProc<AcquireFn>("advapi32.dll", "CryptAcquireContextA");
+    GenerateFn generate = SystemProc<GenerateFn>("advapi32.dll", "CryptGenRandom");
+    ReleaseFn release = SystemProc<ReleaseFn>("advapi32.dll", "CryptReleaseContext");
+    HCRYPTPROV provider = 0;
+    if (acquire && generate && release && acquire(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+        const bool made = generate(provider, sizeof(number), reinterpret_cast<BYTE*>(&number)) != 0;
+        release(provider, 0);
+        if (made) return number;
+    }
+    LARGE_INTEGER counter = {};
+    ::QueryPerformanceCounter(&counter);
+    FILETIME time = {};
+    ::GetSystemTimeAsFileTime(&time);
+    const uint64_t parts[] = {static_cast<uint64_t>(counter.QuadPart),
+                              (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime,
+                              ::GetTickCount(), ::GetCurrentProcessId(), ::GetCurrentThreadId(),
+                              reinterpret_cast<uintptr_t>(&number)};
+    for (uint64_t part : parts) {
+        // One round of a 64-bit mixer per part, so every bit of each counts.
+        number = (number ^ part) + 0x9e3779b97f4a7c15ull;
+        number = (number ^ (number >> 30)) * 0xbf58476d1ce4e5b9ull;
+        number = (number ^ (number >> 27)) * 0x94d049bb133111ebull;
+        number ^= number >> 31;
+    }
+    return number;
+}
+
 }  // namespace
 
 void DiscoverBaseFolders(FolderValues& out) {
@@ -117,15 +157,108 @@ void PrepareThemeFolder(const std::string& sourceFolder, const std::string& them
         ::MoveFileA((sourceFolder + name).c_str(), ThemeTargetPath(themeFolder, name).c_str());
 }
 
+CWorkFolderSecurity::CWorkFolderSecurity() {
+    if ((::GetVersion() & 0x80000000u) != 0) {
+        m_ready = true;  // Windows 9x
+        return;
+    }
+    m_ready = Build();
+}
+
+CWorkFolderSecurity::~CWorkFolderSecurity() {
+    for (PSID sid : m_wellKnown)
+        if (sid != nullptr && m_freeSid) m_freeSid(sid);
+}
+
+bool CWorkFolderSecurity::Build() {
+    const char* advapi = "advapi32.dll";
+    auto openToken = SystemProc<decltype(&::OpenProcessToken)>(advapi, "OpenProcessToken");
+    auto tokenInformation = SystemProc<decltype(&::GetTokenInformation)>(advapi, "GetTokenInformation");
+    auto allocateSid = SystemProc<decltype(&::AllocateAndInitializeSid)>(advapi, "AllocateAndInitializeSid");
+    auto sidLength = SystemProc<decltype(&::GetLengthSid)>(advapi, "GetLengthSid");
+    auto equalSid = SystemProc<decltype(&::EqualSid)>(advapi, "EqualSid");
+    auto initializeAcl = SystemProc<decltype(&::InitializeAcl)>(advapi, "InitializeAcl");
+    auto addAllowed = SystemProc<decltype(&::AddAccessAllowedAce)>(advapi, "AddAccessAllowedAce");
+    auto getAce = SystemProc<decltype(&::GetAce)>(advapi, "GetAce");
+    auto initializeDescriptor =
+        SystemProc<decltype(&::InitializeSecurityDescriptor)>(advapi, "InitializeSecurityDescriptor");
+    auto setDacl = SystemProc<decltype(&::SetSecurityDescriptorDacl)>(advapi, "SetSecurityDescriptorDacl");
+    using SetControlFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
+                                       SECURITY_DESCRIPTOR_CONTROL);
+    auto setControl = SystemProc<SetControlFn>(advapi, "SetSecurityDescriptorControl");
+    m_freeSid = SystemProc<decltype(&::FreeSid)>(advapi, "FreeSid");
+    if (!openToken || !tokenInformation || !allocateSid || !sidLength || !equalSid || !initializeAcl ||
+        !addAllowed || !getAce || !initializeDescriptor || !setDacl || !m_freeSid)
+        return false;
+
+    HANDLE token = nullptr;
+    if (!openToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    DWORD size = 0;
+    tokenInformation(token, TokenUser, nullptr, 0, &size);
+    m_user.assign(size, 0);
+    const bool known = size != 0 && tokenInformation(token, TokenUser, m_user.data(), size, &size);
+    ::CloseHandle(token);
+    if (!known) return false;
+    const PSID user = reinterpret_cast<TOKEN_USER*>(m_user.data())->User.Sid;
+
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    if (!allocateSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &m_wellKnown[0]) ||
+        !allocateSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                     &m_wellKnown[1]))
+        return false;
+
+    // Setup running as SYSTEM (or as the built-in group's owner) names
+    // each principal once.
+    std::vector<PSID> allowed = {user};
+    for (PSID sid : m_wellKnown)
+        if (!equalSid(sid, user)) allowed.push_back(sid);
+    DWORD aclSize = sizeof(ACL);
+    for (PSID sid : allowed) aclSize += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + sidLength(sid);
+    m_acl.assign(aclSize, 0);
+    PACL acl = reinterpret_cast<PACL>(m_acl.data());
+    if (!initializeAcl(acl, aclSize, ACL_REVISION)) return false;
+    for (DWORD i = 0; i < allowed.size(); ++i) {
+        void* ace = nullptr;
+        if (!addAllowed(acl, ACL_REVISION, FILE_ALL_ACCESS, allowed[i]) || !getAce(acl, i, &ace)) return false;
+        // NT 4 has no call that adds an inheritable entry; its flags are
+        // set in place.
+        static_cast<ACE_HEADER*>(ace)->AceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    }
+    if (!initializeDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !setDacl(&m_descriptor, TRUE, acl, FALSE))
+        return false;
+    if (setControl && !setControl(&m_descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) return false;
+    m_attributes.nLength = sizeof(m_attributes);
+    m_attributes.lpSecurityDescriptor = &m_descriptor;
+    m_attributes.bInheritHandle = FALSE;
+    return true;
+}
+
+
 std::string CreateWorkFolderNow(const std::string& tempFolder) {
+    CWorkFolderSecurity security;
+    if (!security.Ready()) return std::string();
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    return MakeNewFolderName(WorkFolderName(now.wHour, now.wMinute, now.wSecond), [&](const std::string& name) {
-        if (::CreateDirectoryA((tempFolder + name).c_str(), nullptr)) return NewFolderResult::Created;
+    const std::string base = WorkFolderName(now.wHour, now.wMinute, now.wSecond, UnguessableNumber());
+    return MakeNewFolderName(base, [&](const std::string& name) {
+        if (::CreateDirectoryA((tempFolder + name).c_str(), security.Attributes())) return NewFolderResult::Created;
         // A file of that name is "taken" as well: CreateDirectory says
         // ERROR_ALREADY_EXISTS for both.
         return ::GetLastError() == ERROR_ALREADY_EXISTS ? NewFolderResult::Taken : NewFolderResult::Failed;
     });
+}
+
+NewFolderResult CreateNewFile(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(file);
+        return NewFolderResult::Created;
+    }
+    const DWORD error = ::GetLastError();
+    // A folder of that name answers "access denied" rather than "exists".
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || PathExists(path)) return NewFolderResult::Taken;
+    return NewFolderResult::Failed;
 }
 
 std::string ReadCompanyName() {

@@ -2,7 +2,10 @@
 // The rules they follow (trailing backslashes, the shell-folder table, the
 // theme file names, the working folder name) live in folders.h.
 #pragma once
+#include <windows.h>
+
 #include <string>
+#include <vector>
 
 #include "run/folders.h"
 
@@ -26,11 +29,48 @@ void DiscoverUserFolders(bool allUsers, FolderValues& out);
 // when the theme folder exists; failures are ignored (read-only media).
 void PrepareThemeFolder(const std::string& sourceFolder, const std::string& themeFolder);
 
+// The security a new working folder is made with: on the NT family a DACL
+// allowing full access to the user running setup, SYSTEM and the
+// Administrators alone, inherited by files and folders made in it and
+// protected from the temporary folder's own entries. Windows 9x keeps no
+// permissions; there the folder gets the default. The functions are looked
+// up at run time, as 9x lacks them and NT 4 has no protected DACLs.
+class CWorkFolderSecurity {
+public:
+    CWorkFolderSecurity();
+    ~CWorkFolderSecurity();
+    CWorkFolderSecurity(const CWorkFolderSecurity&) = delete;
+    CWorkFolderSecurity& operator=(const CWorkFolderSecurity&) = delete;
+
+    // False on the NT family when the DACL could not be made: a folder
+    // without it would be open to the other users.
+    bool Ready() const { return m_ready; }
+    // What CreateDirectory is given; null on Windows 9x.
+    SECURITY_ATTRIBUTES* Attributes() { return m_acl.empty() ? nullptr : &m_attributes; }
+
+private:
+    bool Build();
+
+    bool m_ready = false;
+    decltype(&::FreeSid) m_freeSid = nullptr;
+    std::vector<BYTE> m_user;
+    PSID m_wellKnown[2] = {nullptr, nullptr};
+    std::vector<BYTE> m_acl;
+    SECURITY_DESCRIPTOR m_descriptor = {};
+    SECURITY_ATTRIBUTES m_attributes = {};
+};
+
 // Creates a new, empty working folder in `tempFolder` (trailing backslash)
-// named for the current local time, with a suffix when that name is taken,
-// and returns its name ("kq142305", "kq142305_1"); empty when none could be
-// created.
+// named for the current local time and a random number, with a suffix when
+// that name is taken, and returns its name ("kq142305-0123456789abcdef");
+// empty when none could be created. It is made with CWorkFolderSecurity:
+// other users of the machine can neither put files into it nor change those
+// the run makes.
 std::string CreateWorkFolderNow(const std::string& tempFolder);
+
+// Creates the empty file `path`, which must not exist yet: Taken when
+// anything of that name is there already.
+NewFolderResult CreateNewFile(const std::string& path);
 
 // "RegisteredOrganization" of the local machine's Windows NT version key,
 // opened with full access; empty when that fails or the value is missing.

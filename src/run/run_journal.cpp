@@ -50,6 +50,7 @@ const char* OutcomeName(int exitCode, bool plan) {
     case kExitFileFailed: return "file failed";
     case kExitRestartNeeded: return "restart needed";
     case kExitBadCommandLine: return "bad command line";
+    case kExitAlreadyRunning: return "already running";
     }
     return "unknown";
 }

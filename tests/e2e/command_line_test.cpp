@@ -38,6 +38,7 @@ enum : int {
     kFileFailed = 6,
     kRestartNeeded = 7,
     kBadCommandLine = 8,
+    kAlreadyRunning = 9,
 };
 
 // readme.txt, then bin\app.exe, which must be installed (packed as
@@ -379,6 +380,35 @@ TEST_F(CommandLineTest, HelpAndBadLinesSpeakOnlyWhenNotSilent) {
         ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
         EXPECT_EQ(ended.exitCode, c.exitCode);
     }
+}
+
+// While one run of a product waits on its first page, a second run of the
+// same package says that one is running and ends; with /S it says so only
+// in its log and shows nothing.
+TEST_F(CommandLineTest, ASecondRunOfTheSameProductEnds) {
+    fs::path package = Package("pkg", Replace("[BUILDING]\r\n2=Yes", "[BUILDING]\r\n2=No"));
+    ASSERT_FALSE(package.empty());
+    Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+    ASSERT_TRUE(Session().WaitWindow({"--title", kPageTitle, "--exact"}, Millis(30000)))
+        << "the first run shows no page; on the screen:\n" << Session().Driver({"list"}).output;
+
+    const char* says = "is already running";
+    int second = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(60000));
+    std::optional<WindowInfo> box = Session().WaitWindow({"--contains", says}, Millis(30000));
+    ASSERT_TRUE(box) << "no message; on the screen:\n" << Session().Driver({"list"}).output;
+    EXPECT_NE(box->AllText().find("Setup of Merrowin Install Test is already running."), std::string::npos)
+        << box->AllText();
+    ASSERT_TRUE(Session().Click({"--contains", says}, "OK"));
+    ProcessResult ended = Session().Wait(Millis(20000), second);
+    ASSERT_FALSE(ended.timedOut) << "the second run did not end";
+    EXPECT_EQ(ended.exitCode, kAlreadyRunning);
+
+    // A message box would hold the silent run until it timed out.
+    fs::path log = LogFile("second.json");
+    EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(log)}), kAlreadyRunning);
+    bool said = false;
+    for (JsonLine& line : ReadLog(log)) said = said || (line["type"] == "message" && line["text"].find(says) != std::string::npos);
+    EXPECT_TRUE(said) << LogText(ReadLog(log));
 }
 
 // A package that shows pages (the license first) and asks for a restart at

@@ -113,7 +113,7 @@ void TestHttpServer::Answer(int client) {
         return;
     }
     if (reply.contentLength) headers += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
-    SendAll(client, headers + "\r\n" + reply.body);
+    SendAll(client, headers + "\r\n" + (reply.cutAt > 0 ? reply.body.substr(0, reply.cutAt) : reply.body));
     ::shutdown(client, SHUT_WR);
 }
 

@@ -20,6 +20,9 @@ struct HttpReply {
     // the client goes or the server stops; `body` is then ignored and the
     // Content-Length announces far more than ever comes.
     size_t slowChunk = 0;
+    // When not 0: the connection closes after this many bytes of `body`,
+    // though the Content-Length announces all of it.
+    size_t cutAt = 0;
 };
 
 class TestHttpServer {

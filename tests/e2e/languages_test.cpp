@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,8 @@ constexpr char kLanguagePageText[] = "Select the language to use during the inst
 // askuser.lcd has 8 records and the list is record 4: ids run from 3000 at
 // the last record.
 constexpr int kLanguageListId = 3003;
-// setup.exe's exit code for a run the user cancelled.
+// setup.exe's exit codes for a run that could not start and one the user cancelled.
+constexpr int kExitCannotStart = 1;
 constexpr int kExitCancelled = 2;
 constexpr char kEnglishWelcome[] = "Welcome to the Northwind Notes Setup Wizard";
 constexpr char kGermanWelcome[] = "Willkommen beim Installations-Assistenten f";
@@ -191,6 +193,35 @@ TEST_F(LanguagesTest, AutoDetectAppliesTheSystemLanguagesPackOnlyForAnIdInTheTab
         EXPECT_NE(welcome->AllText().find(c.next), std::string::npos) << c.locale << ":\n" << welcome->AllText();
         Session().StopAll();
     }
+}
+
+// While the language page waits, the run's working folder holds only the
+// scripts; someone who finds it and puts a file there under the name of a
+// support file (a license text to show as the product's) stops the run:
+// the message names the file, nothing of it is shown, and the run ends as
+// one that could not start.
+TEST_F(LanguagesTest, AFilePutIntoTheWorkingFolderStopsTheRun) {
+    fs::path package = MakePackage("Ask User", "pkg");
+    Start(package);
+    ASSERT_TRUE(Page(kLanguagePageText).has_value());
+    static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}");
+    std::vector<fs::path> work;
+    for (const auto& entry : fs::directory_iterator(Session().TempDir()))
+        if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
+            work.push_back(entry.path());
+    ASSERT_EQ(work.size(), 1u) << "no working folder of the run";
+    WriteFile(work[0] / "license.rtf", "planted license");
+    ASSERT_TRUE(Click(kLanguagePageText, "OK"));
+
+    const std::string file = "license.rtf";
+    std::optional<WindowInfo> box = Page("its working folder holds a file that it did not make");
+    ASSERT_TRUE(box.has_value());
+    EXPECT_NE(box->AllText().find(file), std::string::npos) << box->AllText();
+    ASSERT_TRUE(Click("its working folder holds a file that it did not make", "OK"));
+    ProcessResult ended = Session().Wait(Millis(20000), m_setup);
+    ASSERT_FALSE(ended.timedOut) << "setup.exe stays after the message; on the screen:\n"
+                                 << Session().Driver({"list"}).output;
+    EXPECT_EQ(ended.exitCode, kExitCannotStart);
 }
 
 }  // namespace

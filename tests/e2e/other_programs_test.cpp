@@ -107,7 +107,7 @@ protected:
 
     std::vector<fs::path> WorkFolders() {
         std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}(_[0-9]+)?");
+        static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}(_[0-9]+)?");
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
             if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))

@@ -209,10 +209,10 @@ protected:
         EXPECT_EQ(ended.exitCode, exitCode) << ended.errors;
     }
 
-    // The working folders ("kq" and six digits) in the user's temp folder.
+    // The working folders ("kq", six digits and the random part) in the user's temp folder.
     std::vector<fs::path> WorkFolders() {
         std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}(_[0-9]+)?");
+        static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}(_[0-9]+)?");
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
             if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))

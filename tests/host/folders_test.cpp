@@ -31,11 +31,14 @@ TEST(Folders, VolumeIsTheFirstTwoCharacters) {
 }
 
 TEST(Folders, WorkFolderName) {
-    const struct { int h, m, s; const char* expected; } cases[] = {
-        {14, 23, 5, "kq142305"}, {0, 0, 0, "kq000000"}, {23, 59, 59, "kq235959"},
-        {9, 5, 1, "kq090501"},   {-1, 60, 1000, "kq005959"},
+    const struct { int h, m, s; uint64_t secret; const char* expected; } cases[] = {
+        {14, 23, 5, 0x0123456789abcdefull, "kq142305-0123456789abcdef"},
+        {0, 0, 0, 0, "kq000000-0000000000000000"},
+        {23, 59, 59, ~0ull, "kq235959-ffffffffffffffff"},
+        {9, 5, 1, 0xa00000001ull, "kq090501-0000000a00000001"},
+        {-1, 60, 1000, 0x8000000000000000ull, "kq005959-8000000000000000"},
     };
-    for (const auto& c : cases) EXPECT_EQ(WorkFolderName(c.h, c.m, c.s), c.expected);
+    for (const auto& c : cases) EXPECT_EQ(WorkFolderName(c.h, c.m, c.s, c.secret), c.expected);
 }
 
 TEST(Folders, NewFolderNameSkipsTakenNames) {

@@ -44,6 +44,16 @@ TEST(Eligibility, AdministratorRights) {
     }
 }
 
+TEST(Eligibility, ProductRunLockName) {
+    const struct { const char* code; bool allSessions; const char* expected; } cases[] = {
+        {"{5A0C7E21-93B4}", false, "Merrowin.{5A0C7E21-93B4}"},
+        {"{5A0C7E21-93B4}", true, "Global\\Merrowin.{5A0C7E21-93B4}"},
+        {"Acme\\Notes\\", true, "Global\\Merrowin.Acme_Notes_"},  // the namespace's backslash alone stays
+        {"", true, ""},                                           // no code, no lock
+    };
+    for (const auto& c : cases) EXPECT_EQ(ProductRunLockName(c.code, c.allSessions), c.expected) << c.code;
+}
+
 TEST(Eligibility, PreviousInstallation) {
     // The machine: the product {AB12} installed in D:\Old\Notes, a folder
     // value under the current user without a trailing backslash.

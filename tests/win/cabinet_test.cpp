@@ -274,15 +274,22 @@ TEST(CabinetTest, RestoresStoredAttributesAndDates) {
     EXPECT_EQ(ReadAll(box.Work() + "baddate.txt"), "bad date\r\n");
 }
 
-TEST(CabinetTest, ReplacesReadOnlyFilesLeftInAReusedWorkingFolder) {
-    Sandbox box;
-    box.UseFixture("attributes.cab");
-    ASSERT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), CabinetProgress()), kq::kCabinetOk);
-    WriteAll(box.Work() + "stale.txt", "x");
-    ASSERT_TRUE(SetFileAttributesA((box.Work() + "all.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), CabinetProgress()), kq::kCabinetOk);
-    EXPECT_EQ(ReadAll(box.Work() + "all.txt"), "all\r\n");
-    EXPECT_EQ(ReadAll(box.Work() + "ro.txt"), "read-only\r\n");
+// A working folder is always new: a file found there under an entry's name
+// was put there by someone else. The extraction stops at it, naming it, and
+// neither writes nor removes it (read-only or not).
+TEST(CabinetTest, AFileAlreadyThereUnderAnEntrysNameStopsTheExtraction) {
+    for (DWORD attributes : {DWORD(FILE_ATTRIBUTE_NORMAL), DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)}) {
+        Sandbox box;
+        box.UseFixture("attributes.cab");
+        WriteAll(box.Work() + "all.txt", "planted");
+        ASSERT_TRUE(SetFileAttributesA((box.Work() + "all.txt").c_str(), attributes));
+        kq::CabinetFailure failure;
+        EXPECT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), CabinetProgress(), &failure),
+                  kq::kCabinetExtractFailed);
+        EXPECT_EQ(failure.entry, "all.txt");
+        SetFileAttributesA((box.Work() + "all.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(ReadAll(box.Work() + "all.txt"), "planted") << attributes;
+    }
 }
 
 TEST(CabinetTest, HostileStoredNamesLandInsideTheWorkingFolder) {

@@ -1,7 +1,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -129,9 +131,8 @@ TEST_F(PackageFolder, DiskImageIsAFolder) {
     EXPECT_FALSE(HasDiskImage(plain));
 }
 
-// Each call creates a folder of its own named for the clock, the second one
-// with a suffix when both fall in the same second; a file already holding a
-// name counts as taken.
+// Each call creates a folder of its own named for the clock and a random
+// part; a file already holding a name counts as taken.
 TEST_F(PackageFolder, WorkFolderIsNewAndFollowsTheClock) {
     std::string temp = Make("temp");
     SYSTEMTIME before;
@@ -141,13 +142,94 @@ TEST_F(PackageFolder, WorkFolderIsNewAndFollowsTheClock) {
     SYSTEMTIME after;
     ::GetLocalTime(&after);
     for (const std::string& name : {first, second}) {
-        std::string base = name.substr(0, name.find('_'));
-        EXPECT_TRUE(base == WorkFolderName(before.wHour, before.wMinute, before.wSecond) ||
-                    base == WorkFolderName(after.wHour, after.wMinute, after.wSecond))
+        std::string clock = name.substr(0, 8);
+        EXPECT_TRUE(clock == WorkFolderName(before.wHour, before.wMinute, before.wSecond, 0).substr(0, 8) ||
+                    clock == WorkFolderName(after.wHour, after.wMinute, after.wSecond, 0).substr(0, 8))
             << name;
+        EXPECT_EQ(name.size(), 25u) << name;
         EXPECT_TRUE(DirectoryExists(temp + name)) << name;
     }
-    EXPECT_NE(first, second);
+    EXPECT_NE(first.substr(9), second.substr(9)) << "the random parts repeat";
+}
+
+// The SID of the user running the test.
+std::vector<BYTE> UserSid() {
+    HANDLE token = nullptr;
+    std::vector<BYTE> user(512);
+    DWORD size = 0;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    const bool read = ::GetTokenInformation(token, TokenUser, user.data(), DWORD(user.size()), &size);
+    ::CloseHandle(token);
+    if (!read) return {};
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    const BYTE* bytes = static_cast<const BYTE*>(sid);
+    return std::vector<BYTE>(bytes, bytes + ::GetLengthSid(sid));
+}
+
+// The principals an ACL allows, in order: "user" for the user running the
+// test, any other SID spelled out; each entry must allow full access,
+// inherited by files and folders.
+std::vector<std::string> AllowedPrincipals(PACL acl) {
+    const std::vector<BYTE> user = UserSid();
+    EXPECT_FALSE(user.empty());
+    std::vector<std::string> found;
+    for (DWORD i = 0; acl != nullptr && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(acl, i, &ace)) return {"unreadable entry"};
+        const ACE_HEADER* header = static_cast<const ACE_HEADER*>(ace);
+        EXPECT_EQ(header->AceType, ACCESS_ALLOWED_ACE_TYPE) << i;
+        const ACCESS_ALLOWED_ACE* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        if (::EqualSid(sid, const_cast<BYTE*>(user.data()))) {
+            found.push_back("user");
+        } else {
+            std::string text = "S-1-" + std::to_string(::GetSidIdentifierAuthority(sid)->Value[5]);
+            for (UCHAR k = 0; k < *::GetSidSubAuthorityCount(sid); ++k)
+                text += "-" + std::to_string(*::GetSidSubAuthority(sid, k));
+            found.push_back(text);
+        }
+    }
+    return found;
+}
+
+// The descriptor a working folder is made with: a protected DACL allowing
+// full access, inherited by what is made inside, to exactly the user, SYSTEM
+// and the Administrators. Read back from the folder, its DACL names no one
+// else (Wine keeps of a descriptor only what Unix permissions can say: the
+// owner and SYSTEM, which it always adds; Windows keeps it whole).
+TEST_F(PackageFolder, WorkFolderAdmitsOnlyTheUserSystemAndAdministrators) {
+    const std::vector<std::string> expected = {"user", "S-1-5-18", "S-1-5-32-544"};
+    CWorkFolderSecurity security;
+    ASSERT_TRUE(security.Ready());
+    ASSERT_NE(security.Attributes(), nullptr);
+    PSECURITY_DESCRIPTOR given = security.Attributes()->lpSecurityDescriptor;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(::GetSecurityDescriptorControl(given, &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "the DACL would take the temporary folder's entries";
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    ASSERT_TRUE(::GetSecurityDescriptorDacl(given, &present, &acl, &defaulted));
+    ASSERT_TRUE(present && acl != nullptr);
+    EXPECT_EQ(AllowedPrincipals(acl), expected);
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        ASSERT_TRUE(::GetAce(acl, i, &ace));
+        EXPECT_EQ(static_cast<ACE_HEADER*>(ace)->AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) << i;
+        EXPECT_EQ(static_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask, DWORD(FILE_ALL_ACCESS)) << i;
+    }
+
+    const std::string temp = Make("temp");
+    const std::string path = temp + CreateWorkFolderNow(temp);
+    DWORD size = 0;
+    ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> descriptor(size);
+    ASSERT_TRUE(::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size));
+    ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor.data(), &present, &acl, &defaulted));
+    ASSERT_TRUE(present && acl != nullptr) << "no DACL: everyone may enter";
+    for (const std::string& principal : AllowedPrincipals(acl))
+        EXPECT_TRUE(std::find(expected.begin(), expected.end(), principal) != expected.end()) << principal;
 }
 
 std::string SystemShellFolder(int id) {
