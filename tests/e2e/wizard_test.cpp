@@ -526,6 +526,13 @@ TEST_F(WizardTest, SilentModeInstallsWithoutAPage) {
                                     {"DIALOGLIST", "CT14", "No"}},
                                    kBulk);
     ASSERT_FALSE(HasFailure());
+    // A watcher that is already polling when setup starts sees its hidden
+    // frame however quickly the run ends; the list calls below each start a
+    // process of their own and may all come too late on a fast machine.
+    const int watcher = Session().Start(HarnessPaths::Uidriver().string(),
+                                        {"wait", "--hidden", "--class", "MerrowinMainFrame", "--timeout", "60000"},
+                                        {}, Millis(90000));
+    Session().Driver({"list"});  // once a driver has started and listed, the watcher has started too
     StartSetup(package);
 
     // Watch every window (hidden ones too) while it runs.
@@ -538,6 +545,7 @@ TEST_F(WizardTest, SilentModeInstallsWithoutAPage) {
             if (window.visible) shown += window.className + " \"" + window.title + "\"\n";
         }
     }
+    if (Session().Wait(Millis(5000), watcher).exitCode == 0) ++sawSetup;
     EXPECT_GT(sawSetup, 0) << "never saw setup.exe's windows while it ran";
     EXPECT_EQ(shown, "") << "visible windows during a silent run";
     ExpectQuits();
