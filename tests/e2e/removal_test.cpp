@@ -163,12 +163,20 @@ protected:
 // Every kind of change, then a silent removal with "/S" after the code (as
 // Windows runs QuietUninstallString): everything setup made is gone,
 // everything it changed is as it was, and the file the user changed stays
-// with its folders.
+// with its folders. The server is registered and unregistered by the
+// system's regsvr32.exe, never by one of that name beside setup.exe or in
+// the runner's current folder.
 TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     fs::path package = MakePackage();
     ASSERT_FALSE(HasFailure());
     PrepareMachine(false);
     ASSERT_FALSE(HasFailure());
+    const fs::path plant = WinBuildFile("tests/win/plant_marker.exe");
+    ASSERT_TRUE(fs::exists(plant)) << "not built: " << plant;
+    for (const fs::path& folder : {package, Session().DriveC()}) fs::copy_file(plant, folder / "regsvr32.exe");
+    const fs::path markers = Session().DriveC() / "markers";
+    fs::create_directories(markers);
+    Session().SetEnvironment("KQ_PLANT_MARKERS", "C:\\markers");
     const Snapshot before = Take();
 
     Install(package);
@@ -198,6 +206,7 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     std::vector<std::string> diff = DropRunnerTrace(Diff(expected, after));
     EXPECT_TRUE(diff.empty()) << Lines(diff);
     EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(fs::exists(markers / "regsvr32.exe.marker")) << ReadFile(markers / "regsvr32.exe.marker");
 }
 
 // A service the machine already has makes setup ask; Cancel fails the run
