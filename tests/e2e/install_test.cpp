@@ -910,7 +910,10 @@ TEST_F(InstallTest, PlantedDllsBesideSetupNeverRun) {
     ASSERT_FALSE(planted.empty());
     if (!dependents.empty()) std::printf("not planted, loaded by Wine's system DLLs: %s", Joined(dependents).c_str());
     // Loaded by name by the system's own DLLs once setup runs: the visual
-    // styles by the common controls.
+    // styles by the common controls. (Wine's shell32 and user32 bind
+    // shlwapi, imm32 and version.dll beside the program before its first
+    // line runs; Windows takes them from the system folder with the known
+    // DLLs that need them.)
     for (const char* name : {"uxtheme.dll"})
         if (std::find(planted.begin(), planted.end(), name) == planted.end()) planted.push_back(name);
 

@@ -209,6 +209,25 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     EXPECT_FALSE(fs::exists(markers / "regsvr32.exe.marker")) << ReadFile(markers / "regsvr32.exe.marker");
 }
 
+// The runner starts on the oldest systems too, manifest and all: for a
+// product without a log it says so by its exit code.
+class RunnerOnOldSystemsTest : public RemovalTest, public ::testing::WithParamInterface<WindowsVersion> {
+protected:
+    WindowsVersion Version() const override { return GetParam(); }
+};
+
+TEST_P(RunnerOnOldSystemsTest, StartsAndAnswers) {
+    fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), Session().DriveC() / "windows" / "kqexec.exe",
+                  fs::copy_options::overwrite_existing);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 3);  // no log for the product
+}
+
+INSTANTIATE_TEST_SUITE_P(Removal, RunnerOnOldSystemsTest,
+                         ::testing::Values(WindowsVersion::Win98, WindowsVersion::Nt40),
+                         [](const ::testing::TestParamInfo<WindowsVersion>& info) {
+                             return std::string(WineVersionName(info.param));
+                         });
+
 // A service the machine already has makes setup ask; Cancel fails the run
 // in its last steps. Everything done so far is undone at once.
 TEST_F(RemovalTest, AFailedRunIsRolledBack) {
