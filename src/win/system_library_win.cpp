@@ -111,10 +111,10 @@ void RestrictDllSearchToSystemFolder() {
     // Looked up: Windows 8 has it, Vista and 7 with an update, nothing older.
     using SetDirectories = BOOL(WINAPI*)(DWORD);
     HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    auto restrict = kernel == nullptr ? nullptr
-                                      : reinterpret_cast<SetDirectories>(
-                                            ::GetProcAddress(kernel, "SetDefaultDllDirectories"));
-    if (restrict != nullptr && restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+    auto setDirectories = kernel == nullptr ? nullptr
+                                            : reinterpret_cast<SetDirectories>(
+                                                  ::GetProcAddress(kernel, "SetDefaultDllDirectories"));
+    if (setDirectories != nullptr && setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
     // The visual-styles library, which the common controls 6 (and user32
     // with a theme) load by name; missing before XP, where nothing asks.
     static const char* const kLoadedByName[] = {"uxtheme.dll"};
