@@ -10,6 +10,7 @@
 #include "engine/record_machine_win.h"
 #include "engine/version_rule_win.h"
 #include "net/http_win.h"
+#include "win/system_library_win.h"
 
 namespace kq {
 namespace {
@@ -143,13 +144,15 @@ bool CWinFileMachine::Copy(const std::string& from, const std::string& to) {
 }
 
 void CWinFileMachine::RegisterServer(const std::string& path) {
-    std::string command = "regsvr32.exe /s \"" + path + "\"";
+    const std::string program = SystemProgramPath("regsvr32.exe");
+    if (program.empty()) return;
+    std::string command = "\"" + program + "\" /s \"" + path + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION pi = {};
-    if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+    if (::CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                          &si, &pi)) {
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);

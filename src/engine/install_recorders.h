@@ -168,6 +168,7 @@ public:
         : RecordingBase(state, record), m_inner(inner) {}
     bool IsFile(const std::string& path) override { return m_inner.IsFile(path); }
     bool CopyFileTo(const std::string& from, const std::string& to) override;
+    std::string FileVersion(const std::string& path) override { return m_inner.FileVersion(path); }
     bool CopyFolderInto(const std::string& folder, const std::string& destination) override {
         return m_inner.CopyFolderInto(folder, destination);
     }

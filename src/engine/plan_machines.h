@@ -185,6 +185,7 @@ public:
         : PlanBase(state, plan), m_real(real) {}
     bool IsFile(const std::string& path) override { return m_real.IsFile(path); }
     bool CopyFileTo(const std::string& from, const std::string& to) override;
+    std::string FileVersion(const std::string& path) override { return m_real.FileVersion(path); }
     // The install record does not list a copied folder's files either.
     bool CopyFolderInto(const std::string&, const std::string&) override { return true; }
     std::string CurrentDirectory() override { return m_real.CurrentDirectory(); }

@@ -9,6 +9,7 @@
 #include "engine/directories_win.h"
 #include "engine/services_win.h"
 #include "win/registry_win.h"
+#include "win/system_library_win.h"
 
 namespace kq {
 namespace {
@@ -149,11 +150,14 @@ bool CWinRecordMachine::DeleteService(const std::string& name) {
 }
 
 bool CWinRecordMachine::UnregisterServer(const std::string& path) {
-    std::string command = "regsvr32.exe /u /s \"" + path + "\"";
+    const std::string program = SystemProgramPath("regsvr32.exe");
+    if (program.empty()) return false;
+    std::string command = "\"" + program + "\" /u /s \"" + path + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
         return false;
     ::WaitForSingleObject(process.hProcess, kUnregisterWaitMs);
     DWORD code = 1;

@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "engine/file_list.h"
 #include "engine/safe_name.h"
+#include "engine/version_rule.h"
 
 namespace kq {
 namespace {
@@ -48,6 +49,17 @@ void WriteNumber(RegistrationMachine& machine, const std::string& key, const cha
     value.type = UninstallValue::Type::kNumber;
     value.number = number;
     machine.WriteMachineValue(key, value);
+}
+
+// One runner in the Windows folder serves every installed product, so a
+// package never puts back an older one than is there: newer products'
+// removal relies on what their runner knows. An equal version is copied
+// (the same runner, made whole again); a runner without version
+// information reads 0.0.0.0, as the library rule reads such files.
+bool RunnerReplaces(RegistrationMachine& machine, const std::string& packaged, const std::string& installed) {
+    if (!machine.IsFile(installed)) return true;
+    return !(ReduceVersionText(machine.FileVersion(packaged).c_str()) <
+             ReduceVersionText(machine.FileVersion(installed).c_str()));
 }
 
 }  // namespace
@@ -115,8 +127,9 @@ Status RegisterForUninstall(const Script& script, const ExpandFunction& expand, 
     const auto isFile = [&machine](const std::string& path) { return machine.IsFile(path); };
     std::string runner = PackageSupportFile(
         expand("<TempFolder>\\" + paths.workFolderName + "\\" + kMaintenanceRunnerName), paths.packedFileFolder, isFile);
-    if (machine.IsFile(runner)) {
-        machine.CopyFileTo(runner, expand(std::string("<WindowsFolder>\\") + kMaintenanceRunnerName));
+    const std::string installedRunner = expand(std::string("<WindowsFolder>\\") + kMaintenanceRunnerName);
+    if (machine.IsFile(runner) && RunnerReplaces(machine, runner, installedRunner)) {
+        machine.CopyFileTo(runner, installedRunner);
     }
     std::string language = paths.sourceFolder + kLanguageFileName;
     if (machine.IsFile(language)) machine.CopyFileTo(language, paths.maintenanceFolder + kLanguageFileName);

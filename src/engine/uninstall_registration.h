@@ -73,6 +73,9 @@ public:
     virtual bool IsFile(const std::string& path) = 0;
     // Copies a file, replacing the target.
     virtual bool CopyFileTo(const std::string& from, const std::string& to) = 0;
+    // The FileVersion text of a file's version resource (version_rule.h);
+    // kNoFileVersion for a file without one or no file.
+    virtual std::string FileVersion(const std::string& path) = 0;
     // Copies `folder` with everything in it into `destination`, creating
     // folders as needed, without asking anything.
     virtual bool CopyFolderInto(const std::string& folder, const std::string& destination) = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/file_win.h"
+#include "engine/version_rule_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
@@ -28,6 +29,10 @@ bool CWinRegistrationMachine::IsFile(const std::string& path) {
 
 bool CWinRegistrationMachine::CopyFileTo(const std::string& from, const std::string& to) {
     return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+std::string CWinRegistrationMachine::FileVersion(const std::string& path) {
+    return FileVersionText(path.c_str());
 }
 
 bool CWinRegistrationMachine::CopyFolderInto(const std::string& folder, const std::string& destination) {

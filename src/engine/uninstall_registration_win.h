@@ -12,6 +12,7 @@ class CWinRegistrationMachine : public RegistrationMachine {
 public:
     bool IsFile(const std::string& path) override;
     bool CopyFileTo(const std::string& from, const std::string& to) override;
+    std::string FileVersion(const std::string& path) override;
     bool CopyFolderInto(const std::string& folder, const std::string& destination) override;
     std::string CurrentDirectory() override;
     bool CreateMachineKey(const std::string& subKey) override;

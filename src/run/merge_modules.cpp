@@ -47,7 +47,9 @@ std::vector<MergeModuleRun> PlanMergeModules(const std::vector<MergeModuleItem>&
             if (context.fileExists(candidate)) package = candidate;
         }
         if (package.empty()) continue;
-        runs.push_back({context.expand("<SystemFolder>\\msiexec.exe /i \"" + package + "\" /q"), "", true});
+        // Quoted: started without a separate program name, an unquoted path
+        // with a blank in it would run whatever program its first words name.
+        runs.push_back({context.expand("\"<SystemFolder>\\msiexec.exe\" /i \"" + package + "\" /q"), "", true});
     }
     return runs;
 }

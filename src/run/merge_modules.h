@@ -53,7 +53,7 @@ struct MergeModuleContext {
 // condition admit it and it names an ".exe"; then, when the condition holds
 // and "mergemod.msi" is in the package ("<source>mergemod.msi" preferred to
 // "<source>SupportFiles\mergemod.msi") and mask and feature admit it,
-// "<SystemFolder>\msiexec.exe /i "<path>" /q" expanded.
+// ""<SystemFolder>\msiexec.exe" /i "<path>" /q" expanded.
 std::vector<MergeModuleRun> PlanMergeModules(const std::vector<MergeModuleItem>& items,
                                              const MergeModuleContext& context);
 

@@ -96,9 +96,29 @@ std::string SystemLibraryPath(const char* name) {
     return folder.empty() ? std::string() : folder + name;
 }
 
+std::string SystemProgramPath(const char* name) {
+    if (name == nullptr || *name == '\0' || std::strpbrk(name, "\\/:") != nullptr) return std::string();
+    std::string folder = SystemFolder();
+    return folder.empty() ? std::string() : folder + name;
+}
+
 HMODULE LoadSystemLibrary(const char* name) {
     std::string path = SystemLibraryPath(name);
     return path.empty() ? nullptr : ::LoadLibraryA(path.c_str());
+}
+
+void RestrictDllSearchToSystemFolder() {
+    // Looked up: Windows 8 has it, Vista and 7 with an update, nothing older.
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    auto setDirectories = kernel == nullptr ? nullptr
+                                            : reinterpret_cast<SetDirectories>(
+                                                  ::GetProcAddress(kernel, "SetDefaultDllDirectories"));
+    if (setDirectories != nullptr && setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+    // The visual-styles library, which the common controls 6 (and user32
+    // with a theme) load by name; missing before XP, where nothing asks.
+    static const char* const kLoadedByName[] = {"uxtheme.dll"};
+    for (const char* name : kLoadedByName) LoadSystemLibrary(name);
 }
 
 FARPROC SystemProcAddress(const char* library, const char* procedure) {

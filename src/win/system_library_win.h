@@ -23,9 +23,24 @@ HMODULE LoadSystemLibrary(const char* name);
 // the name.
 std::string SystemLibraryPath(const char* name);
 
+// The full path of the system's program `name` ("regsvr32.exe") in the
+// system folder: started by bare name, a program of that name beside setup
+// (in the download folder) or in the current folder would run instead.
+// Empty for a name with a path in it or when the folder is unknown.
+std::string SystemProgramPath(const char* name);
+
 // `procedure` of the system DLL `library`, loaded once with
 // LoadSystemLibrary and kept loaded; null when either is missing.
 FARPROC SystemProcAddress(const char* library, const char* procedure);
+
+// Called first thing in a program's entry point, before anything else can
+// load a DLL: from now on a DLL that is loaded by bare name, whether by the
+// program or by a system DLL on its behalf (the common controls load the
+// visual-styles library so), is looked for in the system folder only. Where
+// the system lacks that setting (before Windows 8 without its update), the
+// system DLLs that other system DLLs are known to load by bare name are
+// loaded now by full path, so a later load by name finds them loaded.
+void RestrictDllSearchToSystemFolder();
 
 // The same, typed: SystemProc<decltype(&::ImageList_Create)>("comctl32.dll", "ImageList_Create").
 template <typename Function>

@@ -232,6 +232,8 @@ const RequirementCase kRequirementCases[] = {
     // Wine's 98 is 4.10.2222, the Second Edition.
     {"win98_second_edition_listed", WindowsVersion::Win98,
      "os0=No\r\nos1=Yes\r\nos2=No\r\nos3=No\r\nos4=No\r\nos5=No\r\nos6=No\r\n", "", ""},
+    // The program starts on NT 4 as on 98 (above), manifest and all.
+    {"nt4_everything_met", WindowsVersion::Nt40, "", "", ""},
     // Xvfb's screen is 1024 by 768.
     {"width_too_small", WindowsVersion::WinXp, "3=1025x768\r\n", "",
      "The screen resolution is not adequate for running Wizard Test Product."},

@@ -42,6 +42,34 @@ TEST(ImportTable, ShippedProgramsImportOnlyKnownDlls) {
     }
 }
 
+// Both programs ask for administrator rights where the system has such a
+// request (Vista and later; their changes are machine-wide), in the one
+// form XP and 2003 also read, and name the systems they are made for; the
+// runner carries the version by which setup keeps a newer one installed.
+TEST(ImportTable, ShippedProgramsCarryTheirManifests) {
+    fs::path build = HarnessPaths::WinBuildDir();
+    if (build.empty()) GTEST_SKIP() << "no Windows build configured (KQ_WIN_BUILD_DIR)";
+    const char* const wanted[] = {
+        "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v2\">",
+        "<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>",
+        "<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">",
+        "<supportedOS Id=\"{e2011457-1546-43c5-a5fe-008deee3d3f0}\"/>",  // Vista
+        "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>",  // 7
+        "<supportedOS Id=\"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}\"/>",  // 8
+        "<supportedOS Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"/>",  // 8.1
+        "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",  // 10 and 11
+    };
+    for (const char* program : {"setup.exe", "tools/kqexec/kqexec.exe"}) {
+        PeImports read = ReadPeImports(ReadFile(build / program));
+        ASSERT_EQ(read.problem, "") << program;
+        const std::string& manifest = read.resources[kManifestResource];
+        for (const char* element : wanted) EXPECT_NE(manifest.find(element), std::string::npos) << program << ": " << element;
+    }
+    const std::string version = ReadPeImports(ReadFile(build / "tools/kqexec/kqexec.exe")).resources[kVersionResource];
+    const std::string fileVersion("F\0i\0l\0e\0V\0e\0r\0s\0i\0o\0n\0\0\0", 24);  // the key, in UTF-16
+    EXPECT_NE(version.find(fileVersion), std::string::npos) << "kqexec.exe has no FileVersion";
+}
+
 // Damaged or foreign files give a reason, never a crash or a made-up list.
 TEST(ImportTable, DamagedFilesAreReported) {
     fs::path setup = HarnessPaths::SetupExe();

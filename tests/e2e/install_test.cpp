@@ -895,11 +895,12 @@ std::vector<std::string> PlantableDlls(const std::vector<fs::path>& programs, co
 }
 
 // A DLL planted beside setup.exe under the name of any DLL setup.exe or
-// kqexec.exe loads, with Wine told to prefer such a copy (as Windows does
-// for a name that is not a known DLL), never runs: not through a silent
-// installation, not through the removal by kqexec.exe started from that same
-// folder. The same plants do run for a program that loads them by bare
-// name, which shows that the plants and the markers work.
+// kqexec.exe loads, or that a system DLL loads by name on their behalf, with
+// Wine told to prefer such a copy (as Windows does for a name that is not a
+// known DLL), never runs: not through an installation in the wizard or with
+// /S, not through the removal by kqexec.exe started from that same folder.
+// The same plants do run for a program that loads them by bare name, which
+// shows that the plants and the markers work.
 TEST_F(InstallTest, PlantedDllsBesideSetupNeverRun) {
     for (const fs::path& tool : {PlantMarkerDll(), BareLoadExe()})
         ASSERT_TRUE(fs::exists(tool)) << "not built: " << tool;
@@ -908,9 +909,16 @@ TEST_F(InstallTest, PlantedDllsBesideSetupNeverRun) {
         PlantableDlls({HarnessPaths::SetupExe(), Kqexec()}, Session().DriveC() / "windows" / "system32", dependents);
     ASSERT_FALSE(planted.empty());
     if (!dependents.empty()) std::printf("not planted, loaded by Wine's system DLLs: %s", Joined(dependents).c_str());
+    // Loaded by name by the system's own DLLs once setup runs: the visual
+    // styles by the common controls. (Wine's shell32 and user32 bind
+    // shlwapi, imm32 and version.dll beside the program before its first
+    // line runs; Windows takes them from the system folder with the known
+    // DLLs that need them.)
+    for (const char* name : {"uxtheme.dll"})
+        if (std::find(planted.begin(), planted.end(), name) == planted.end()) planted.push_back(name);
 
     const std::vector<PackageFile>& files = InstallFiles();
-    fs::path package = Build(MakeAuthoring("install", files), "pkg");
+    fs::path package = Build(MakeAuthoring("install", files, {{"BUILDING", "2", "No"}}), "pkg");
     ASSERT_FALSE(package.empty());
     std::string overrides;
     for (const std::string& name : planted) {
@@ -922,13 +930,26 @@ TEST_F(InstallTest, PlantedDllsBesideSetupNeverRun) {
     Session().SetEnvironment("KQ_PLANT_MARKERS", "C:\\markers");
     Session().SetEnvironment("WINEDLLOVERRIDES", overrides + "=n,b");
 
-    ASSERT_TRUE(RunSilent(package));
+    int wizard = StartSetup(package);
+    // A plant that ran may also have stopped the wizard: the markers say first.
+    bool completed = PressInstallOnTheReadyPage() &&
+                     Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "successfully"}, Millis(60000));
+    EXPECT_EQ(Listing(markers), "") << "planted DLLs that ran in the wizard, from: " << Joined(planted);
+    ASSERT_TRUE(completed) << "no completion page; on the screen:\n" << Session().Driver({"list"}).output;
+    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
+    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    EXPECT_EQ(Session().Wait(Millis(15000), wizard).exitCode, 0);
     EXPECT_TRUE(UninstallValues().has_value()) << "the product was not registered";
+
     fs::copy_file(Host("C:\\windows\\kqexec.exe"), package / "kqexec.exe");
     ProcessResult removed =
         Session().Run(Session().WinPath(package / "kqexec.exe"), {"/S", "/R", kProductCode}, package);
     EXPECT_EQ(removed.exitCode, 0) << removed.errors;
     EXPECT_FALSE(UninstallValues().has_value()) << "the removal did not run to its end";
+
+    ProcessResult silent = Session().Run(Session().WinPath(package / "setup.exe"), {"/S"}, package, Millis(60000));
+    EXPECT_EQ(silent.exitCode, 0) << silent.errors;
+    EXPECT_TRUE(UninstallValues().has_value()) << "the silent run did not install";
     EXPECT_EQ(Listing(markers), "") << "planted DLLs that ran, from: " << Joined(planted);
 
     fs::copy_file(BareLoadExe(), package / "bare_load.exe");

@@ -112,8 +112,37 @@ PeImports ReadPeImports(const std::string& file) {
             out.push_back(text);
         }
     };
+    // Reads the first resource of every numbered type into result.resources.
+    auto resources = [&]() -> bool {
+        if (directoryCount <= 2) return true;
+        uint64_t rva = in.Read(directories + 16, 4);
+        if (rva == 0) return true;
+        uint64_t root = FileOffset(sections, rva);
+        if (root == 0 || !in.Has(root, 16)) return false;
+        uint64_t named = in.Read(root + 12, 2);
+        uint64_t numbered = in.Read(root + 14, 2);
+        if (!in.Has(root, 16 + 8 * (named + numbered))) return false;
+        for (uint64_t i = named; i < named + numbered; ++i) {
+            uint64_t entry = root + 16 + 8 * i;
+            uint64_t next = in.Read(entry + 4, 4);
+            for (int level = 0; level < 2; ++level) {  // its first name, that name's first language
+                uint64_t directory = root + (next & 0x7FFFFFFFu);
+                if ((next & 0x80000000u) == 0 || !in.Has(directory, 24)) return false;
+                if (in.Read(directory + 12, 2) + in.Read(directory + 14, 2) == 0) return false;
+                next = in.Read(directory + 20, 4);
+            }
+            uint64_t leaf = root + next;
+            if ((next & 0x80000000u) != 0 || !in.Has(leaf, 16)) return false;
+            uint64_t data = FileOffset(sections, in.Read(leaf, 4));
+            uint64_t size = in.Read(leaf + 4, 4);
+            if (data == 0 || !in.Has(data, size)) return false;
+            result.resources[static_cast<uint32_t>(in.Read(entry, 4))] = file.substr(data, size);
+        }
+        return true;
+    };
     if (!names(1, 20, 12, false, result.imported)) result.problem = "import table cut short or outside the file";
     else if (!names(13, 32, 4, true, result.delayed)) result.problem = "delay-load table cut short or outside the file";
+    else if (!resources()) result.problem = "resource table cut short or outside the file";
     return result;
 }
 

@@ -13,8 +13,16 @@
 // (20-byte entries, name address at +12, ended by an all-zero entry),
 // directory 13 the delay-loaded ones (32-byte entries, name at +4, an image
 // address instead of a relative one when bit 0 of the attributes at +0 is clear).
+// Directory 2 holds the resources: a tree three levels deep (type, name,
+// language) of 16-byte directory headers, each followed by its 8-byte entries
+// (the named ones, counted at +12, then the numbered ones, counted at +14;
+// the number at +0 and at +4 the offset from the tree's start, with the top
+// bit set for a directory one level down), ending in 16-byte data entries
+// (the data's relative address at +0, its size at +4).
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,10 +31,17 @@ namespace kq::e2e {
 struct PeImports {
     std::vector<std::string> imported;  // the import table's DLL names, as written
     std::vector<std::string> delayed;   // the delay-load table's
+    // The bytes of the first resource of each numbered type (24 the
+    // manifest, 16 the version information).
+    std::map<uint32_t, std::string> resources;
     std::string problem;                // empty when the file was read as a PE program
 };
 
 PeImports ReadPeImports(const std::string& file);
+
+// The resource types read into PeImports::resources.
+constexpr uint32_t kManifestResource = 24;
+constexpr uint32_t kVersionResource = 16;
 
 // Every run of name characters in `file` that ends in ".dll" (any case) and
 // has a name before it, lower-cased, each once, sorted.

@@ -167,12 +167,20 @@ protected:
 // Every kind of change, then a silent removal with "/S" after the code (as
 // Windows runs QuietUninstallString): everything setup made is gone,
 // everything it changed is as it was, and the file the user changed stays
-// with its folders.
+// with its folders. The server is registered and unregistered by the
+// system's regsvr32.exe, never by one of that name beside setup.exe or in
+// the runner's current folder.
 TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     fs::path package = MakePackage();
     ASSERT_FALSE(HasFailure());
     PrepareMachine(false);
     ASSERT_FALSE(HasFailure());
+    const fs::path plant = WinBuildFile("tests/win/plant_marker.exe");
+    ASSERT_TRUE(fs::exists(plant)) << "not built: " << plant;
+    for (const fs::path& folder : {package, Session().DriveC()}) fs::copy_file(plant, folder / "regsvr32.exe");
+    const fs::path markers = Session().DriveC() / "markers";
+    fs::create_directories(markers);
+    Session().SetEnvironment("KQ_PLANT_MARKERS", "C:\\markers");
     const Snapshot before = Take();
 
     Install(package);
@@ -202,7 +210,27 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     std::vector<std::string> diff = DropRunnerTrace(Diff(expected, after));
     EXPECT_TRUE(diff.empty()) << Lines(diff);
     EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(fs::exists(markers / "regsvr32.exe.marker")) << ReadFile(markers / "regsvr32.exe.marker");
 }
+
+// The runner starts on the oldest systems too, manifest and all: for a
+// product without a log it says so by its exit code.
+class RunnerOnOldSystemsTest : public RemovalTest, public ::testing::WithParamInterface<WindowsVersion> {
+protected:
+    WindowsVersion Version() const override { return GetParam(); }
+};
+
+TEST_P(RunnerOnOldSystemsTest, StartsAndAnswers) {
+    fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), Session().DriveC() / "windows" / "kqexec.exe",
+                  fs::copy_options::overwrite_existing);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 3);  // no log for the product
+}
+
+INSTANTIATE_TEST_SUITE_P(Removal, RunnerOnOldSystemsTest,
+                         ::testing::Values(WindowsVersion::Win98, WindowsVersion::Nt40),
+                         [](const ::testing::TestParamInfo<WindowsVersion>& info) {
+                             return std::string(WineVersionName(info.param));
+                         });
 
 // A service the machine already has makes setup ask; Cancel fails the run
 // in its last steps. Everything done so far is undone at once.

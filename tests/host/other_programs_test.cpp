@@ -201,7 +201,9 @@ TEST(MergeModules, Plan) {
         std::vector<std::string> present;
         std::vector<std::string> runs;
     };
-    const std::string msiexec = "C:\\WINDOWS\\system32\\msiexec.exe /i ";
+    // Quoted: the system folder's path may hold a blank, and the start of an
+    // unquoted one names another program.
+    const std::string msiexec = "\"C:\\WINDOWS\\system32\\msiexec.exe\" /i ";
     const Case cases[] = {
         {{}, {"C:\\pkg\\SupportFiles\\vcredist.exe [/q]"}},
         {{"C:\\pkg\\SupportFiles\\mergemod.msi"},

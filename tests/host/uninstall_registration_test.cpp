@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/ini_text.h"
+#include "engine/version_rule.h"
 #include "install_step_test_util.h"
 #include "run/placeholders.h"
 
@@ -31,6 +32,10 @@ public:
         ops.push_back("folder " + folder + " > " + destination);
         return folders.count(folder) != 0;
     }
+    std::string FileVersion(const std::string& path) override {
+        auto found = versions.find(path);
+        return found == versions.end() ? kNoFileVersion : found->second;
+    }
     std::string CurrentDirectory() override { return currentDirectory; }
     bool CreateMachineKey(const std::string& subKey) override {
         ops.push_back("key " + subKey);
@@ -50,6 +55,7 @@ public:
     std::set<std::string> folders;
     std::vector<std::string> ops;
     std::map<std::string, std::string> values;
+    std::map<std::string, std::string> versions;  // FileVersion texts; none: "(null)"
     std::string currentDirectory = "C:\\pkg";
     bool keyWorks = true;
 };
@@ -289,6 +295,39 @@ TEST_F(Registration, DiskImageRunnerIsTakenFromThePackedFiles) {
     paths.packedFileFolder = "C:\\pkg\\DiskImage1\\";
     ASSERT_TRUE(Register("[APPINFO]\r\na3={6B1C-77}\r\n", machine, paths).ok());
     EXPECT_TRUE(machine.files.count("C:\\WINDOWS\\kqexec.exe"));
+}
+
+// One runner in the Windows folder serves every product: an older package
+// leaves a newer one there, whose removal of newer products depends on it.
+TEST_F(Registration, OlderRunnerNeverReplacesANewerOne) {
+    const char kPacked[] = "C:\\TEMP\\kq142305\\kqexec.exe";
+    const char kInstalled[] = "C:\\WINDOWS\\kqexec.exe";
+    const struct {
+        const char* packed;
+        const char* installed;  // null: no runner there yet
+        bool copied;
+    } cases[] = {
+        {"2.1.0.0", nullptr, true},
+        {"2.1.0.0", "2.0.9.9", true},
+        {"2.1.0.0", "2.1.0.0", true},  // the same runner, put back whole
+        {"2.1.0.0", kNoFileVersion, true},  // a runner of before version resources
+        {"2.0.9.9", "2.1.0.0", false},
+        {"2, 0, 10, 0", "2.0.9.0", true},  // each number whole, as the library rule reads them
+        {kNoFileVersion, "1.0.0.0", false},
+    };
+    for (const auto& c : cases) {
+        FakeMachine machine;
+        machine.files = {kPacked};
+        machine.versions[kPacked] = c.packed;
+        if (c.installed != nullptr) {
+            machine.files.insert(kInstalled);
+            machine.versions[kInstalled] = c.installed;
+        }
+        ASSERT_TRUE(Register("[APPINFO]\r\na3={6B1C-77}\r\n", machine).ok());
+        bool copied = false;
+        for (const std::string& op : machine.ops) copied = copied || op == std::string("copy ") + kPacked + " > " + kInstalled;
+        EXPECT_EQ(copied, c.copied) << c.packed << " over " << (c.installed ? c.installed : "nothing");
+    }
 }
 
 TEST_F(Registration, DiskImageSupportFilesAreTakenFromThePackedFiles) {

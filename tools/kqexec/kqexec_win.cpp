@@ -40,6 +40,7 @@
 #include "engine/uninstall_log.h"
 #include "remover_win.h"
 #include "win/registry_win.h"
+#include "win/system_library_win.h"
 
 namespace kq {
 namespace {
@@ -305,5 +306,8 @@ int Run() {
 }  // namespace kq
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything loads a DLL: a copy of the runner may be started from
+    // any folder, one with planted DLLs in it too.
+    kq::RestrictDllSearchToSystemFolder();
     return kq::Run();
 }

@@ -4,6 +4,8 @@
 // the folder named by KQ_PLANT_MARKERS, holding the paths of the DLL and of
 // the program that loaded it. It exports nothing, so a program that binds it
 // in its import table fails to start, which the tests see as well.
+// Built as plant_marker.exe (KQ_PLANT_PROGRAM) it stands in the same way for
+// a system program, and leaves its marker when started.
 #include <windows.h>
 
 namespace {
@@ -37,7 +39,14 @@ void LeaveMarker(HINSTANCE self) {
 
 }  // namespace
 
+#ifdef KQ_PLANT_PROGRAM
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    LeaveMarker(nullptr);
+    return 0;
+}
+#else
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) LeaveMarker(instance);
     return TRUE;
 }
+#endif
