@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "win/registry_win.h"
+#include "win/system_library_win.h"
 
 namespace kq {
 namespace {
@@ -56,8 +57,7 @@ void RunAndPump(const std::string& program, const std::string& commandLine, Mess
 void CallLibraryFunction(const std::string& path, const std::string& function, const std::string& installFolder,
                          const std::string& baseFolder) {
     const std::string full = IsFullPath(path) ? path : baseFolder + path;
-    // The library's own imports are looked for beside it first.
-    HMODULE library = ::LoadLibraryExA(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE library = LoadLibraryWithItsFolder(full);
     if (library == nullptr) return;
     using Entry = int(__stdcall*)(char*);
     Entry entry = reinterpret_cast<Entry>(::GetProcAddress(library, function.c_str()));

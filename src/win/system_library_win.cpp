@@ -107,13 +107,29 @@ HMODULE LoadSystemLibrary(const char* name) {
     return path.empty() ? nullptr : ::LoadLibraryA(path.c_str());
 }
 
-void RestrictDllSearchToSystemFolder() {
-    // Looked up: Windows 8 has it, Vista and 7 with an update, nothing older.
-    using SetDirectories = BOOL(WINAPI*)(DWORD);
+namespace {
+
+using SetDirectories = BOOL(WINAPI*)(DWORD);
+
+// Looked up: Windows 8 has it, Vista and 7 with an update, nothing older.
+// The same update teaches LoadLibraryEx the LOAD_LIBRARY_SEARCH_* flags.
+SetDirectories SetDefaultDllDirectoriesProc() {
     HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    auto setDirectories = kernel == nullptr ? nullptr
-                                            : reinterpret_cast<SetDirectories>(
-                                                  ::GetProcAddress(kernel, "SetDefaultDllDirectories"));
+    return kernel == nullptr ? nullptr
+                             : reinterpret_cast<SetDirectories>(::GetProcAddress(kernel, "SetDefaultDllDirectories"));
+}
+
+}  // namespace
+
+HMODULE LoadLibraryWithItsFolder(const std::string& fullPath) {
+    if (SetDefaultDllDirectoriesProc() != nullptr)
+        return ::LoadLibraryExA(fullPath.c_str(), nullptr,
+                                LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return ::LoadLibraryExA(fullPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void RestrictDllSearchToSystemFolder() {
+    SetDirectories setDirectories = SetDefaultDllDirectoriesProc();
     if (setDirectories != nullptr && setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
     // The visual-styles library, which the common controls 6 (and user32
     // with a theme) load by name; missing before XP, where nothing asks.

@@ -42,6 +42,12 @@ FARPROC SystemProcAddress(const char* library, const char* procedure);
 // loaded now by full path, so a later load by name finds them loaded.
 void RestrictDllSearchToSystemFolder();
 
+// A library of the package's (a file action's DLL), by its full path, with
+// its own imports looked for in its folder and then in the system folder.
+// Where the search is restricted, the old "altered search path" flag may no
+// longer reach the library's folder, so the newer flags say it outright.
+HMODULE LoadLibraryWithItsFolder(const std::string& fullPath);
+
 // The same, typed: SystemProc<decltype(&::ImageList_Create)>("comctl32.dll", "ImageList_Create").
 template <typename Function>
 Function SystemProc(const char* library, const char* procedure) {
