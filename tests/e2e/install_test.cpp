@@ -1318,7 +1318,7 @@ std::string Pattern(size_t size) {
 
 // A file with a Content-Length and one without arrive whole; a web
 // variable's text names a folder, another variable whose address answers
-// 404 falls back to its default.
+// 404 falls back to its default, and a third one's address holds the first.
 TEST_F(DownloadTest, WebFilesAndAWebVariable) {
     const std::string sized = Pattern(20000), unsized = Pattern(5000);
     Serve("127.0.0.21", 80,
@@ -1332,9 +1332,10 @@ TEST_F(DownloadTest, WebFilesAndAWebVariable) {
         {"http://127.0.0.21/files/unsized.bin", "web\\", 0, 0},
     };
     fs::path package = MakePackage(files, {},
-                                   "\r\n[VARIABLES]\r\nTOTAL=2\r\n"
+                                   "\r\n[VARIABLES]\r\nTOTAL=3\r\n"
                                    "A0=<Served>\r\nB0=default\r\nD0=Retrive from Web\r\nO0=http://127.0.0.21/name.txt\r\n"
-                                   "A1=<Missing>\r\nB1=fallback\r\nD1=Retrive from Web\r\nO1=http://127.0.0.21/none.txt\r\n");
+                                   "A1=<Missing>\r\nB1=fallback\r\nD1=Retrive from Web\r\nO1=http://127.0.0.21/none.txt\r\n"
+                                   "A2=<Chained>\r\nD2=Retrive from Web\r\nO2=http://127.0.0.21/look/<Served>/x\r\n");
     ASSERT_FALSE(package.empty());
     ASSERT_TRUE(RunSilent(package));
 
@@ -1345,7 +1346,8 @@ TEST_F(DownloadTest, WebFilesAndAWebVariable) {
     EXPECT_TRUE(fs::exists(Host(std::string(kInstallDir) + "fallback\\guide.txt")));
     EXPECT_TRUE(Logged(web + "sized.bin"));
     EXPECT_TRUE(Logged(web + "unsized.bin"));
-    const std::vector<std::string> asked = {"/name.txt", "/none.txt", "/files/sized.bin", "/files/unsized.bin"};
+    const std::vector<std::string> asked = {"/name.txt", "/none.txt", "/look/served/x", "/files/sized.bin",
+                                            "/files/unsized.bin"};
     EXPECT_EQ(Joined(m_server.Requests()), Joined(asked));
 }
 
