@@ -436,4 +436,12 @@ bool InstallRecord::Wrote(const std::string& path) const {
     return written_.count(AsciiLower(path)) != 0;
 }
 
+void InstallRecord::SetAside(const std::string& path, const std::string& copy) {
+    if (asidePaths_.insert(AsciiLower(path)).second) asideCopies_.push_back({path, copy});
+}
+
+bool InstallRecord::IsSetAside(const std::string& path) const {
+    return asidePaths_.count(AsciiLower(path)) != 0;
+}
+
 }  // namespace kq

@@ -151,6 +151,14 @@ size_t Depth(const RecordEntry& entry) {
 
 RecordMachine::~RecordMachine() = default;
 
+std::string RecordMachine::SetAside(const std::string&) {
+    return std::string();
+}
+
+bool RecordMachine::PutBack(const std::string&, const std::string&) {
+    return false;
+}
+
 bool IsInsideFolder(const std::string& path, const std::string& folder) {
     std::vector<std::string> folderParts = Parts(folder);
     return !folderParts.empty() && PartsStartWith(Parts(path), folderParts);

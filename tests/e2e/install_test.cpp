@@ -692,15 +692,20 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
 
 // The same package run silently: nobody is there to answer the fatal file
 // dialog, so it is not shown; the run takes the failure path by itself, is
-// undone as an attended one is, and says so by its exit code.
+// undone as an attended one is (the file it had replaced holds its earlier
+// content again, and nothing else is left), and says so by its exit code.
 TEST_F(InstallTest, SilentRunThatFailsEndsUnaskedWithItsExitCode) {
     const std::vector<PackageFile>& files = InstallFiles();
     fs::path package = Build(MakeAuthoring("install", files), "pkg", "diskimage");
     ASSERT_FALSE(package.empty());
     ASSERT_TRUE(fs::remove(package / "DiskImage1" / "F1_app.exe"));
+    ASSERT_EQ(files[0].Name(), "readme.txt");
+    const std::string earlier = "the readme an earlier program left here\r\n";
+    WriteFile(Host(files[0].Destination()), earlier);
 
     ASSERT_TRUE(RunSilent(package, kExitFileFailed));
-    EXPECT_FALSE(fs::exists(InstallDirHost())) << "the failed run was not undone: " << Listing(InstallDirHost());
+    EXPECT_EQ(Listing(InstallDirHost()), "readme.txt\n") << "the failed run was not undone";
+    EXPECT_EQ(ReadFile(Host(files[0].Destination())), earlier) << "the replaced file was not put back";
     EXPECT_FALSE(UninstallValues().has_value()) << "a failed installation registered the product";
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the failure";
 }

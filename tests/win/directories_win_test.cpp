@@ -8,6 +8,7 @@
 #include "engine/directories_win.h"
 #include "engine/earlier_registration_win.h"
 #include "engine/family_calls_win.h"
+#include "engine/record_machine_win.h"
 
 namespace kq {
 namespace {
@@ -133,7 +134,7 @@ bool Write(const std::string& path, const std::string& text) {
 
 // On each older family, every move that replaces a file ends with the file
 // in place: a staged file renamed over its destination, an earlier log set
-// aside and restored.
+// aside and restored, a replaced file's copy put back.
 TEST(FamilyFileCalls, OlderFamiliesEndWithTheFileInPlace) {
     char temp[MAX_PATH];
     ASSERT_GT(::GetTempPathA(sizeof(temp), temp), 0u);
@@ -162,6 +163,14 @@ TEST(FamilyFileCalls, OlderFamiliesEndWithTheFileInPlace) {
         ASSERT_TRUE(Write(file, "this run's"));
         earlier.Restore();
         EXPECT_EQ(Content(file), "packed");
+
+        CWinRecordMachine machine;
+        const std::string copy = machine.SetAside(file);
+        ASSERT_FALSE(copy.empty());
+        ASSERT_TRUE(Write(file, "replaced"));
+        EXPECT_TRUE(machine.PutBack(copy, file));
+        EXPECT_EQ(Content(file), "packed");
+        EXPECT_EQ(::GetFileAttributesA(copy.c_str()), INVALID_FILE_ATTRIBUTES);
 
         ::DeleteFileA(file.c_str());
     }
