@@ -63,7 +63,7 @@ bool CWinRecordMachine::RemoveFile(const std::string& path) {
     if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (::DeleteFileA(path.c_str())) return true;
     if (EqualsIgnoreCase(path, ThisProgram()))
-        return ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+        return FileCalls().MoveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
     return false;
 }
 
