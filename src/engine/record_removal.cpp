@@ -99,7 +99,9 @@ const char* RegistryProblem(const RecordEntry& entry, const RemovalScope& scope)
     // its values are kept by removal alone.
     const bool sharedKeyItself = entry.kind == RecordKind::kKey && Parts(entry.subKey) == Parts(kSharedDllsKey);
     if (machine && KeyInside(entry.subKey, kSharedDllsKey) && !sharedKeyItself) return "the shared-file counts";
-    if (machine && KeyInside(entry.subKey, kServicesKey)) return "the service database";
+    // Only the machine's is the service database, but no root has such a key
+    // a product would make: none is taken on a record's word.
+    if (KeyInside(entry.subKey, kServicesKey)) return "the service database";
     return nullptr;
 }
 

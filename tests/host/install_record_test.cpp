@@ -603,6 +603,7 @@ TEST(RecordRemovalTest, HostileEntriesChangeNothing) {
          "the shared-file counts"},
         {Value(RegistryRoot::kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\EventLog", "Start", NumberState(2), NumberState(4)),
          "the service database"},
+        {Key(RegistryRoot::kClassesRoot, "System\\CurrentControlSet\\Services\\x"), "the service database"},
         {Value(RegistryRoot::kLocalMachine, "Software\\..\\x", "v", ValueState(), NumberState(1)), "relative part in key"},
         {[] { RecordEntry e = Key(RegistryRoot::kCurrentUser, "Software\\A"); e.kind = RecordKind::kAppend; e.name = "v"; e.text = "x"; return e; }(),
          "not an environment key"},
