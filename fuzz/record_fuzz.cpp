@@ -81,7 +81,8 @@ private:
         if (root == kq::RegistryRoot::kCurrentConfig || root == kq::RegistryRoot::kNone) std::abort();
         if (lower.find("\\uninstall\\") != std::string::npos && lower.find("\\uninstall\\{p}") == std::string::npos)
             std::abort();
-        if (lower.rfind("system\\currentcontrolset\\services", 0) == 0) std::abort();
+        const std::string services = "system\\currentcontrolset\\services";
+        if (lower == services || lower.rfind(services + "\\", 0) == 0) std::abort();
         return true;
     }
 

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     EchoMachine machine;
     const kq::UserVariableTable table =
-        kq::ComputeVariables(specs, [](const std::string& t) { return t + t; }, machine);
+        kq::ComputeVariables(specs, [](const std::string& t, const kq::UserVariableTable&) { return t + t; }, machine);
     if (table.size() != specs.size() || machine.shown > 1 || machine.shown != machine.closed) std::abort();
 
     // Numbers from the input through the panel's texts.

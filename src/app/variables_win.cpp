@@ -65,7 +65,10 @@ private:
 void LoadRunVariables(SetupRun& run, const Script& script) {
     CWinVariableMachine machine;
     UserVariableTable table =
-        ComputeVariables(ReadVariableSpecs(script), [&run](const std::string& text) { return run.Expand(text); },
+        ComputeVariables(ReadVariableSpecs(script),
+                         [&run](const std::string& text, const UserVariableTable& earlier) {
+                             return run.Expand(text, earlier);
+                         },
                          machine);
     run.SetVariables(std::move(table));
 }

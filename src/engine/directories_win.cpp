@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "base/file_win.h"
+#include "engine/family_calls_win.h"
 
 namespace kq {
 
@@ -24,34 +25,19 @@ bool CreateDirectoryPath(const std::string& path) {
     return CreateDirectoryPath(path, CreateOneDirectory);
 }
 
-namespace {
-
-using SetNamedSecurityInfoFn = DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
-
-// Looked up at run time: Windows 9x has no such function, and NT 4's would
-// set the empty DACL literally (no access for anyone), as it knows no
-// inheritance; only Windows 2000 and later get it.
-SetNamedSecurityInfoFn InheritingSecuritySetter() {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!::GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion < 5)
-        return nullptr;
-    HMODULE advapi = ::GetModuleHandleA("advapi32.dll");
-    if (advapi == nullptr) advapi = ::LoadLibraryA("advapi32.dll");
-    if (advapi == nullptr) return nullptr;
-    return reinterpret_cast<SetNamedSecurityInfoFn>(::GetProcAddress(advapi, "SetNamedSecurityInfoA"));
-}
-
-bool HasPermissions() {
-    return (::GetVersion() & 0x80000000u) == 0;  // the NT family
-}
-
-}  // namespace
-
 bool MoveIntoPlace(const std::string& from, const std::string& to) {
-    SetNamedSecurityInfoFn setSecurity = InheritingSecuritySetter();
-    if (setSecurity == nullptr && HasPermissions()) return false;
-    if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return false;
+    FamilyFileCalls& calls = FileCalls();
+    SetNamedSecurityInfoFn setSecurity = calls.InheritingSecuritySetter();
+    if (setSecurity == nullptr && calls.HasPermissions()) {
+        // NT 4: a copy has the permissions a file made in its folder gets.
+        if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) return false;
+        ::DeleteFileA(from.c_str());
+        return true;
+    }
+    if (!calls.MoveFileEx(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+        // The 9x family has no MoveFileExA, and no permissions to keep.
+        return ::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && MoveReplacing(from, to);
+    }
     if (setSecurity != nullptr) {
         // An empty DACL that is not protected: the entries inherited from the
         // new folder become the whole of it. A volume without permissions

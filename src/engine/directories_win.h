@@ -22,9 +22,10 @@ void DeleteFolderTree(const std::string& folder, const std::string& stepOutTo);
 // volume keeps the file's own security, that of the temporary folder, which
 // other users of the machine may not read; so on Windows 2000 and later the
 // moved file's DACL is reset to inherit from its new folder. Where that
-// cannot be done (NT 4, which has no inheritance to reset to) nothing is
-// moved and false is returned, so the caller copies; Windows 9x keeps no
-// permissions and moves as it is. False when the move fails.
+// cannot be done (NT 4, which has no inheritance to reset to) the file is
+// copied into place instead and the original deleted; Windows 9x keeps no
+// permissions and moves as it is, without MoveFileExA. False when the file
+// is not in place. The system calls come from FileCalls().
 bool MoveIntoPlace(const std::string& from, const std::string& to);
 
 }  // namespace kq

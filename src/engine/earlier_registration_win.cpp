@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "engine/family_calls_win.h"
+
 namespace kq {
 namespace {
 
@@ -12,7 +14,7 @@ bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str())
 bool CEarlierRegistration::SetAside(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         if (!Exists(path)) continue;
-        if (!::MoveFileExA(path.c_str(), CEarlierRegistration::AsideName(path).c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+        if (!MoveReplacing(path, CEarlierRegistration::AsideName(path))) return false;
         m_paths.push_back(path);
     }
     return true;
@@ -21,7 +23,7 @@ bool CEarlierRegistration::SetAside(const std::vector<std::string>& paths) {
 void CEarlierRegistration::Restore() {
     for (const std::string& path : m_paths) {
         ::DeleteFileA(path.c_str());
-        ::MoveFileExA(CEarlierRegistration::AsideName(path).c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+        MoveReplacing(CEarlierRegistration::AsideName(path), path);
     }
     m_paths.clear();
 }

@@ -116,7 +116,15 @@ void CInstallEngine::StartWorker(MessageFilter filter) {
         TakeOverEarlierRecord();
         m_earlier.Discard();
     }
+    // A rollback has put them back; otherwise the run's changes stay.
+    DiscardSetAsideCopies();
     m_reporter.SetProgressPosition(m_files.Total());
+}
+
+void CInstallEngine::DiscardSetAsideCopies() {
+    CWinRecordMachine machine;
+    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) machine.RemoveFile(aside.copy);
+    m_record.ForgetSetAsideCopies();
 }
 
 void CInstallEngine::SaveRecord() {
@@ -145,6 +153,8 @@ void CInstallEngine::RollBack() {
     scope.removeRegistration = !m_earlier.HasEarlier();
     CWinRecordMachine machine;
     RemoveRecorded(m_record.Entries(), scope, machine);
+    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) machine.PutBack(aside.copy, aside.path);
+    m_record.ForgetSetAsideCopies();
     m_record.Clear();
     m_snapshot.signals->MarkRolledBack();
 }

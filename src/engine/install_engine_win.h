@@ -62,6 +62,8 @@ private:
     // After a run that committed over an earlier installation: the record
     // keeps what the earlier one knew (record_inheritance.h).
     void TakeOverEarlierRecord();
+    // Deletes the copies of the files the run replaced.
+    void DiscardSetAsideCopies();
 
     std::string Expand(const std::string& text) const;
     // The error message box, unless the run is silent.

@@ -115,6 +115,23 @@ bool ParseSize(std::string_view text, uint64_t* size) {
     return true;
 }
 
+// A key path the registry could hold: names of 1 to 255 characters, none
+// below 0x20, one backslash between them. A record that setup wrote never
+// holds another shape; an edited one could smuggle one past the checks that
+// compare key paths part by part.
+bool IsKeyPathShape(std::string_view subKey) {
+    size_t length = 0;
+    for (char c : subKey) {
+        if (c == '\\') {
+            if (length == 0) return false;
+            length = 0;
+        } else if (static_cast<unsigned char>(c) < 0x20 || ++length > kMaxRegistryText) {
+            return false;
+        }
+    }
+    return length != 0;
+}
+
 std::vector<std::string_view> SplitTabs(std::string_view line) {
     std::vector<std::string_view> fields;
     size_t start = 0;
@@ -143,10 +160,12 @@ const char* ReadEntry(const std::vector<std::string>& f, RecordEntry* entry) {
     auto need = [&f](size_t count) { return f.size() == count; };
     auto key = [entry](const std::string& text) {
         RegistryKeyPath path;
-        if (!ParseRegistryKeyPath(text, &path) || path.subKey.empty()) return false;
+        if (!ParseRegistryKeyPath(text, &path) || path.subKey.empty()) return "no registry key below a root";
+        if (FormatRegistryKeyPath(path.root, path.subKey) != text || !IsKeyPathShape(path.subKey))
+            return "not a registry key path";
         entry->root = path.root;
         entry->subKey = path.subKey;
-        return true;
+        return static_cast<const char*>(nullptr);
     };
     if (kind == "FILE") {
         if (!need(5)) return "FILE needs 4 fields";
@@ -185,12 +204,12 @@ const char* ReadEntry(const std::vector<std::string>& f, RecordEntry* entry) {
     if (kind == "KEY") {
         if (!need(2)) return "KEY needs 1 field";
         entry->kind = RecordKind::kKey;
-        return key(f[1]) ? nullptr : "no registry key below a root";
+        return key(f[1]);
     }
     if (kind == "VALUE") {
         if (!need(5)) return "VALUE needs 4 fields";
         entry->kind = RecordKind::kValue;
-        if (!key(f[1])) return "no registry key below a root";
+        if (const char* problem = key(f[1])) return problem;
         entry->name = f[2];
         if (!ParseState(f[3], &entry->before) || !ParseState(f[4], &entry->after)) return "bad value state";
         return nullptr;
@@ -198,7 +217,7 @@ const char* ReadEntry(const std::vector<std::string>& f, RecordEntry* entry) {
     if (kind == "APPEND") {
         if (!need(5)) return "APPEND needs 4 fields";
         entry->kind = RecordKind::kAppend;
-        if (!key(f[1])) return "no registry key below a root";
+        if (const char* problem = key(f[1])) return problem;
         entry->name = f[2];
         entry->text = f[3];
         if (f[4] != "0" && f[4] != "1") return "existed must be 0 or 1";
@@ -415,6 +434,14 @@ void InstallRecord::Add(RecordEntry entry) {
 
 bool InstallRecord::Wrote(const std::string& path) const {
     return written_.count(AsciiLower(path)) != 0;
+}
+
+void InstallRecord::SetAside(const std::string& path, const std::string& copy) {
+    if (asidePaths_.insert(AsciiLower(path)).second) asideCopies_.push_back({path, copy});
+}
+
+bool InstallRecord::IsSetAside(const std::string& path) const {
+    return asidePaths_.count(AsciiLower(path)) != 0;
 }
 
 }  // namespace kq

@@ -151,11 +151,28 @@ public:
     // True when `path` was recorded as a file setup created or replaced.
     bool Wrote(const std::string& path) const;
 
+    // The copies of the files this run replaced, kept until it commits: a
+    // rollback puts them back, a committed run deletes them. They belong to
+    // the run alone, so the record's text never names them.
+    struct SetAsideCopy {
+        std::string path;
+        std::string copy;
+    };
+    void SetAside(const std::string& path, const std::string& copy);
+    bool IsSetAside(const std::string& path) const;
+    const std::vector<SetAsideCopy>& SetAsideCopies() const { return asideCopies_; }
+    void ForgetSetAsideCopies() {
+        asideCopies_.clear();
+        asidePaths_.clear();
+    }
+
 private:
     std::vector<RecordEntry> entries_;
     // The lower-case paths Wrote answers for: asked once per file of the
     // list, a search of the entries would grow with the square of its size.
     std::unordered_set<std::string> written_;
+    std::vector<SetAsideCopy> asideCopies_;
+    std::unordered_set<std::string> asidePaths_;  // lower case
     std::function<void(const RecordEntry&)> observer_;
 };
 

@@ -60,7 +60,13 @@ void RecordValueChange(InstallRecord& record, RegistryRoot root, const std::stri
 void RecordingBase::BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere) {
     const std::string key = AsciiLower(path);
     if (m_existed.count(key) != 0) return;
-    m_existed[key] = isThere ? isThere(path) : m_state.Fingerprint(path, nullptr);
+    const bool existed = isThere ? isThere(path) : m_state.Fingerprint(path, nullptr);
+    m_existed[key] = existed;
+    // What the file was comes back if the run is undone.
+    if (existed && !m_record.IsSetAside(path)) {
+        const std::string copy = m_state.SetAside(path);
+        if (!copy.empty()) m_record.SetAside(path, copy);
+    }
 }
 
 void RecordingBase::AfterFile(const std::string& path, const FileFingerprint* written) {

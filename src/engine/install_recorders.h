@@ -31,7 +31,8 @@ public:
 protected:
     // Before writing `path`: remembers whether something was there, the
     // first time it is asked for that path (a failed first attempt that
-    // leaves a piece of a file does not make the file an old one).
+    // leaves a piece of a file does not make the file an old one), and has
+    // a file that was there set aside, once in the run.
     // `isThere`, when given, asks the machine that writes instead of the
     // record's.
     void BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere = nullptr);

@@ -7,6 +7,7 @@
 #include "base/file.h"
 #include "base/text.h"
 #include "engine/directories_win.h"
+#include "engine/family_calls_win.h"
 #include "engine/services_win.h"
 #include "win/registry_win.h"
 #include "win/system_library_win.h"
@@ -63,8 +64,23 @@ bool CWinRecordMachine::RemoveFile(const std::string& path) {
     if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (::DeleteFileA(path.c_str())) return true;
     if (EqualsIgnoreCase(path, ThisProgram()))
-        return ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+        return FileCalls().MoveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
     return false;
+}
+
+std::string CWinRecordMachine::SetAside(const std::string& path) {
+    const size_t cut = path.find_last_of('\\');
+    if (cut == std::string::npos) return std::string();
+    char copy[MAX_PATH] = "";
+    if (::GetTempFileNameA(path.substr(0, cut + 1).c_str(), "kq", 0, copy) == 0) return std::string();
+    if (::CopyFileA(path.c_str(), copy, FALSE)) return copy;
+    ::DeleteFileA(copy);
+    return std::string();
+}
+
+bool CWinRecordMachine::PutBack(const std::string& copy, const std::string& path) {
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return MoveReplacing(copy, path);
 }
 
 bool CWinRecordMachine::RemoveEmptyFolder(const std::string& path) {

@@ -16,6 +16,10 @@ public:
     // of the system.
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyFolder(const std::string& path) override;
+    // Beside the file ("kq*.tmp" in its folder), so putting it back is a
+    // rename on the same volume.
+    std::string SetAside(const std::string& path) override;
+    bool PutBack(const std::string& copy, const std::string& path) override;
     bool DeleteFolderTree(const std::string& path) override;
     bool KeyExists(RegistryRoot root, const std::string& subKey) override;
     bool DeleteEmptyKey(RegistryRoot root, const std::string& subKey) override;

@@ -11,7 +11,6 @@
 namespace kq {
 namespace {
 
-constexpr char kUninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 constexpr char kUserEnvironment[] = "Environment";
 constexpr char kSystemEnvironment[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
@@ -88,15 +87,21 @@ const char* RegistryProblem(const RecordEntry& entry, const RemovalScope& scope)
         if (part.find_first_not_of(". ") == std::string::npos) return "relative part in key";
     }
     bool machine = entry.root == RegistryRoot::kLocalMachine;
-    if (machine && KeyInside(entry.subKey, kUninstallRoot)) {
-        std::vector<std::string> parts = Parts(entry.subKey);
-        if (parts.size() > 5 && parts[5] != AsciiLower(scope.productCode)) return "another product's registration";
+    // Programs register for removal below a key named Uninstall in more than
+    // one place (the machine's, each user's, the 32-bit view's): below any
+    // such key only this product's own is in reach.
+    const std::vector<std::string> parts = Parts(entry.subKey);
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        if (parts[i] == "uninstall" && parts[i + 1] != AsciiLower(scope.productCode))
+            return "another product's registration";
     }
     // The key itself may be setup's (the first shared file of a machine);
     // its values are kept by removal alone.
     const bool sharedKeyItself = entry.kind == RecordKind::kKey && Parts(entry.subKey) == Parts(kSharedDllsKey);
     if (machine && KeyInside(entry.subKey, kSharedDllsKey) && !sharedKeyItself) return "the shared-file counts";
-    if (machine && KeyInside(entry.subKey, kServicesKey)) return "the service database";
+    // Only the machine's is the service database, but no root has such a key
+    // a product would make: none is taken on a record's word.
+    if (KeyInside(entry.subKey, kServicesKey)) return "the service database";
     return nullptr;
 }
 
@@ -147,6 +152,14 @@ size_t Depth(const RecordEntry& entry) {
 }  // namespace
 
 RecordMachine::~RecordMachine() = default;
+
+std::string RecordMachine::SetAside(const std::string&) {
+    return std::string();
+}
+
+bool RecordMachine::PutBack(const std::string&, const std::string&) {
+    return false;
+}
 
 bool IsInsideFolder(const std::string& path, const std::string& folder) {
     std::vector<std::string> folderParts = Parts(folder);

@@ -74,6 +74,12 @@ public:
     virtual bool ServiceProgram(const std::string& name, std::string* program) = 0;
     virtual bool DeleteService(const std::string& name) = 0;
     virtual bool UnregisterServer(const std::string& path) = 0;
+    // A copy of the file at `path`, kept until the run that replaces the file
+    // commits; the copy's path, or "" when none is made (a machine that only
+    // looks makes none).
+    virtual std::string SetAside(const std::string& path);
+    // The copy back over `path`; false when it is not.
+    virtual bool PutBack(const std::string& copy, const std::string& path);
 };
 
 // What the install could have reached.

@@ -15,7 +15,11 @@ void SetupRun::LoadSettings(const Script& script, const std::string& companyName
 }
 
 std::string SetupRun::Expand(const std::string& text) const {
-    return ExpandFrame(text, MakePlaceholderValues(m_folders, m_settings, &m_variables));
+    return Expand(text, m_variables);
+}
+
+std::string SetupRun::Expand(const std::string& text, const UserVariableTable& variables) const {
+    return ExpandFrame(text, MakePlaceholderValues(m_folders, m_settings, &variables));
 }
 
 void SetupRun::SetVariables(UserVariableTable variables) {

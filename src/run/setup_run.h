@@ -202,6 +202,8 @@ public:
     void LoadSettings(const Script& script, const std::string& companyName);
     // Placeholder expansion with the run's current values.
     std::string Expand(const std::string& text) const;
+    // The same with `variables` in place of the run's own.
+    std::string Expand(const std::string& text, const UserVariableTable& variables) const;
     // The launch offers in the folder the user chose, not the default one.
     LaunchTargets ExpandLaunchTargets() const;
 

@@ -66,7 +66,8 @@ std::vector<VariableSpec> ReadVariableSpecs(const Script& script) {
 
 UserVariableTable ComputeVariables(const std::vector<VariableSpec>& specs, const VariableExpand& expand,
                                    VariableMachine& machine) {
-    auto expanded = [&expand](const std::string& text) { return expand ? expand(text) : text; };
+    UserVariableTable table;
+    auto expanded = [&expand, &table](const std::string& text) { return expand ? expand(text, table) : text; };
     bool waiting = false;
     // The slow sources block the message loop; the wait window is the only
     // sign of life meanwhile.
@@ -75,7 +76,6 @@ UserVariableTable ComputeVariables(const std::vector<VariableSpec>& specs, const
         waiting = true;
     };
 
-    UserVariableTable table;
     for (const VariableSpec& spec : specs) {
         UserVariable variable;
         variable.name = spec.name;

@@ -71,9 +71,12 @@ public:
     virtual void CloseWaitWindow() = 0;
 };
 
-using VariableExpand = std::function<std::string(const std::string&)>;
+// Placeholder expansion of a variable's text with `earlier`, the variables
+// computed before it, in place of the run's table.
+using VariableExpand = std::function<std::string(const std::string& text, const UserVariableTable& earlier)>;
 
-// Every variable's value, in script order.
+// Every variable's value, in script order. Each one's texts are expanded
+// with the variables before it, so a path or address may use them.
 UserVariableTable ComputeVariables(const std::vector<VariableSpec>& specs, const VariableExpand& expand,
                                    VariableMachine& machine);
 

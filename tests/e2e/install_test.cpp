@@ -692,15 +692,20 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
 
 // The same package run with "/S": nobody is there to answer the fatal file
 // dialog, so it is not shown; the run takes the failure path by itself, is
-// undone as an attended one is, and says so by its exit code.
+// undone as an attended one is (the file it had replaced holds its earlier
+// content again, and nothing else is left), and says so by its exit code.
 TEST_F(InstallTest, SilentRunThatFailsEndsUnaskedWithItsExitCode) {
     const std::vector<PackageFile>& files = InstallFiles();
     fs::path package = Build(MakeAuthoring("install", files), "pkg", "diskimage");
     ASSERT_FALSE(package.empty());
     ASSERT_TRUE(fs::remove(package / "DiskImage1" / "F1_app.exe"));
+    ASSERT_EQ(files[0].Name(), "readme.txt");
+    const std::string earlier = "the readme an earlier program left here\r\n";
+    WriteFile(Host(files[0].Destination()), earlier);
 
     ASSERT_TRUE(RunSilent(package, kExitFileFailed));
-    EXPECT_FALSE(fs::exists(InstallDirHost())) << "the failed run was not undone: " << Listing(InstallDirHost());
+    EXPECT_EQ(Listing(InstallDirHost()), "readme.txt\n") << "the failed run was not undone";
+    EXPECT_EQ(ReadFile(Host(files[0].Destination())), earlier) << "the replaced file was not put back";
     EXPECT_FALSE(UninstallValues().has_value()) << "a failed installation registered the product";
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the failure";
 }
@@ -1338,7 +1343,8 @@ std::string Pattern(size_t size) {
 
 // A file with a Content-Length and one without arrive whole (the first
 // replacing an earlier copy); a web variable's text names a folder, another
-// variable whose address answers 404 falls back to its default.
+// variable whose address answers 404 falls back to its default, and a third
+// one's address holds the first.
 TEST_F(DownloadTest, WebFilesAndAWebVariable) {
     const std::string sized = Pattern(20000), unsized = Pattern(5000);
     Serve("127.0.0.21", 80,
@@ -1352,9 +1358,10 @@ TEST_F(DownloadTest, WebFilesAndAWebVariable) {
         {"http://127.0.0.21/files/unsized.bin", "web\\", 0, 0},
     };
     fs::path package = MakePackage(files, {},
-                                   "\r\n[VARIABLES]\r\nTOTAL=2\r\n"
+                                   "\r\n[VARIABLES]\r\nTOTAL=3\r\n"
                                    "A0=<Served>\r\nB0=default\r\nD0=Retrive from Web\r\nO0=http://127.0.0.21/name.txt\r\n"
-                                   "A1=<Missing>\r\nB1=fallback\r\nD1=Retrive from Web\r\nO1=http://127.0.0.21/none.txt\r\n");
+                                   "A1=<Missing>\r\nB1=fallback\r\nD1=Retrive from Web\r\nO1=http://127.0.0.21/none.txt\r\n"
+                                   "A2=<Chained>\r\nD2=Retrive from Web\r\nO2=http://127.0.0.21/look/<Served>/x\r\n");
     ASSERT_FALSE(package.empty());
     const std::string web = std::string(kInstallDir) + "web\\";
     fs::create_directories(Host(web));
@@ -1367,7 +1374,8 @@ TEST_F(DownloadTest, WebFilesAndAWebVariable) {
     EXPECT_TRUE(fs::exists(Host(std::string(kInstallDir) + "fallback\\guide.txt")));
     EXPECT_TRUE(Logged(web + "sized.bin"));
     EXPECT_TRUE(Logged(web + "unsized.bin"));
-    const std::vector<std::string> asked = {"/name.txt", "/none.txt", "/files/sized.bin", "/files/unsized.bin"};
+    const std::vector<std::string> asked = {"/name.txt", "/none.txt", "/look/served/x", "/files/sized.bin",
+                                            "/files/unsized.bin"};
     EXPECT_EQ(Joined(m_server.Requests()), Joined(asked));
 }
 

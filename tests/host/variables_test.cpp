@@ -55,7 +55,7 @@ std::string Section(const std::string& columns) {
     return "[VARIABLES]\nTOTAL=1\nA0=<V>\nB0=dflt\nC0=about\n" + columns;
 }
 
-const VariableExpand kExpand = [](const std::string& text) {
+const VariableExpand kExpand = [](const std::string& text, const UserVariableTable&) {
     std::string out = text;
     size_t at = out.find("<Win>");
     if (at != std::string::npos) out.replace(at, 5, "C:\\WINDOWS");

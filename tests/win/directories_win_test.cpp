@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/directories_win.h"
+#include "engine/earlier_registration_win.h"
+#include "engine/family_calls_win.h"
+#include "engine/record_machine_win.h"
 
 namespace kq {
 namespace {
@@ -89,6 +92,89 @@ TEST(MoveIntoPlace, MovedFileInheritsFromItsNewFolder) {
     ::RemoveDirectoryA(dest.c_str());
     ::RemoveDirectoryA(work.c_str());
     ::RemoveDirectoryA(base.c_str());
+}
+
+// The older families as the file calls meet them: the 9x family has no
+// MoveFileExA and no permissions; NT 4 has both, but nothing that makes a
+// file inherit from its folder.
+class OlderFamily : public FamilyFileCalls {
+public:
+    explicit OlderFamily(bool nt) : m_nt(nt) {}
+    BOOL MoveFileEx(const char* from, const char* to, DWORD flags) override {
+        if (m_nt) return FamilyFileCalls::MoveFileEx(from, to, flags);
+        ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    SetNamedSecurityInfoFn InheritingSecuritySetter() override { return nullptr; }
+    bool HasPermissions() override { return m_nt; }
+
+private:
+    bool m_nt;
+};
+
+std::string Content(const std::string& path) {
+    std::string text;
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(missing)";
+    char buffer[256];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read);
+    ::CloseHandle(file);
+    return text;
+}
+
+bool Write(const std::string& path, const std::string& text) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != 0;
+    ::CloseHandle(file);
+    return ok && written == text.size();
+}
+
+// On each older family, every move that replaces a file ends with the file
+// in place: a staged file renamed over its destination, an earlier log set
+// aside and restored, a replaced file's copy put back.
+TEST(FamilyFileCalls, OlderFamiliesEndWithTheFileInPlace) {
+    char temp[MAX_PATH];
+    ASSERT_GT(::GetTempPathA(sizeof(temp), temp), 0u);
+    const std::string folder = std::string(temp) + "kq_family_" + std::to_string(::GetCurrentProcessId()) + "\\";
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string file = folder + "shared.dat";
+    const std::string staged = folder + "kq1.tmp";
+
+    for (bool nt : {false, true}) {
+        SCOPED_TRACE(nt ? "NT 4" : "9x");
+        OlderFamily family(nt);
+        struct InUse {
+            explicit InUse(FamilyFileCalls* calls) { ReplaceFileCalls(calls); }
+            ~InUse() { ReplaceFileCalls(nullptr); }
+        } inUse(&family);
+
+        ASSERT_TRUE(Write(file, "installed"));
+        ASSERT_TRUE(Write(staged, "packed"));
+        EXPECT_TRUE(MoveIntoPlace(staged, file));
+        EXPECT_EQ(Content(file), "packed");
+        EXPECT_EQ(::GetFileAttributesA(staged.c_str()), INVALID_FILE_ATTRIBUTES);
+
+        CEarlierRegistration earlier;
+        EXPECT_TRUE(earlier.SetAside({file}));
+        EXPECT_EQ(Content(CEarlierRegistration::AsideName(file)), "packed");
+        ASSERT_TRUE(Write(file, "this run's"));
+        earlier.Restore();
+        EXPECT_EQ(Content(file), "packed");
+
+        CWinRecordMachine machine;
+        const std::string copy = machine.SetAside(file);
+        ASSERT_FALSE(copy.empty());
+        ASSERT_TRUE(Write(file, "replaced"));
+        EXPECT_TRUE(machine.PutBack(copy, file));
+        EXPECT_EQ(Content(file), "packed");
+        EXPECT_EQ(::GetFileAttributesA(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+
+        ::DeleteFileA(file.c_str());
+    }
+    ::RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace
