@@ -153,42 +153,87 @@ const char* OriginName(FileOrigin origin) {
     return "kept";
 }
 
+using Fields = std::vector<std::string>;
+
+// A registry key path as the record writes it, into `entry`.
+const char* ReadKeyPath(const std::string& text, RecordEntry* entry) {
+    RegistryKeyPath path;
+    if (!ParseRegistryKeyPath(text, &path) || path.subKey.empty()) return "no registry key below a root";
+    if (FormatRegistryKeyPath(path.root, path.subKey) != text || !IsKeyPathShape(path.subKey))
+        return "not a registry key path";
+    entry->root = path.root;
+    entry->subKey = path.subKey;
+    return nullptr;
+}
+
+const char* ReadFileEntry(const Fields& f, RecordEntry* entry) {
+    if (f.size() != 5) return "FILE needs 4 fields";
+    entry->kind = RecordKind::kFile;
+    if (f[1] == "new") {
+        entry->origin = FileOrigin::kNew;
+    } else if (f[1] == "replaced") {
+        entry->origin = FileOrigin::kReplaced;
+    } else if (f[1] == "kept") {
+        entry->origin = FileOrigin::kKept;
+    } else {
+        return "unknown file origin";
+    }
+    entry->path = f[2];
+    if (entry->origin != FileOrigin::kKept) {
+        if (!IsSha256Hex(f[3])) return "no SHA-256";
+        if (!ParseSize(f[4], &entry->fingerprint.size)) return "no size";
+        entry->fingerprint.sha256 = f[3];
+    }
+    return nullptr;
+}
+
+const char* ReadValueEntry(const Fields& f, RecordEntry* entry) {
+    if (f.size() != 5) return "VALUE needs 4 fields";
+    entry->kind = RecordKind::kValue;
+    if (const char* problem = ReadKeyPath(f[1], entry)) return problem;
+    entry->name = f[2];
+    if (!ParseState(f[3], &entry->before) || !ParseState(f[4], &entry->after)) return "bad value state";
+    return nullptr;
+}
+
+const char* ReadAppendEntry(const Fields& f, RecordEntry* entry) {
+    if (f.size() != 5) return "APPEND needs 4 fields";
+    entry->kind = RecordKind::kAppend;
+    if (const char* problem = ReadKeyPath(f[1], entry)) return problem;
+    entry->name = f[2];
+    entry->text = f[3];
+    if (f[4] != "0" && f[4] != "1") return "existed must be 0 or 1";
+    entry->existed = f[4] == "1";
+    if (entry->text.empty()) return "empty appended part";
+    return nullptr;
+}
+
+const char* ReadIniEntry(const Fields& f, RecordEntry* entry) {
+    if (f.size() != 6) return "INI needs 5 fields";
+    entry->kind = RecordKind::kIni;
+    entry->path = f[1];
+    entry->subKey = f[2];
+    entry->name = f[3];
+    if (f[4] == "-") {
+        entry->existed = false;
+    } else if (!f[4].empty() && f[4][0] == '=') {
+        entry->existed = true;
+        entry->previous = f[4].substr(1);
+    } else {
+        return "bad previous INI value";
+    }
+    entry->text = f[5];
+    if (entry->subKey.empty() || entry->name.empty()) return "empty INI section or key";
+    return nullptr;
+}
+
 // Reads one line's fields (already unescaped) into `entry`; the reason when
 // it cannot.
-const char* ReadEntry(const std::vector<std::string>& f, RecordEntry* entry) {
+const char* ReadEntry(const Fields& f, RecordEntry* entry) {
     const std::string& kind = f[0];
-    auto need = [&f](size_t count) { return f.size() == count; };
-    auto key = [entry](const std::string& text) {
-        RegistryKeyPath path;
-        if (!ParseRegistryKeyPath(text, &path) || path.subKey.empty()) return "no registry key below a root";
-        if (FormatRegistryKeyPath(path.root, path.subKey) != text || !IsKeyPathShape(path.subKey))
-            return "not a registry key path";
-        entry->root = path.root;
-        entry->subKey = path.subKey;
-        return static_cast<const char*>(nullptr);
-    };
-    if (kind == "FILE") {
-        if (!need(5)) return "FILE needs 4 fields";
-        entry->kind = RecordKind::kFile;
-        if (f[1] == "new") {
-            entry->origin = FileOrigin::kNew;
-        } else if (f[1] == "replaced") {
-            entry->origin = FileOrigin::kReplaced;
-        } else if (f[1] == "kept") {
-            entry->origin = FileOrigin::kKept;
-        } else {
-            return "unknown file origin";
-        }
-        entry->path = f[2];
-        if (entry->origin != FileOrigin::kKept) {
-            if (!IsSha256Hex(f[3])) return "no SHA-256";
-            if (!ParseSize(f[4], &entry->fingerprint.size)) return "no size";
-            entry->fingerprint.sha256 = f[3];
-        }
-        return nullptr;
-    }
+    if (kind == "FILE") return ReadFileEntry(f, entry);
     if (kind == "SHARED") {
-        if (!need(3)) return "SHARED needs 2 fields";
+        if (f.size() != 3) return "SHARED needs 2 fields";
         if (f[2] != "0" && f[2] != "1") return "counted before must be 0 or 1";
         entry->kind = RecordKind::kShared;
         entry->path = f[1];
@@ -196,53 +241,19 @@ const char* ReadEntry(const std::vector<std::string>& f, RecordEntry* entry) {
         return nullptr;
     }
     if (kind == "SERVER" || kind == "DIR" || kind == "SERVICE") {
-        if (!need(2)) return "needs 1 field";
+        if (f.size() != 2) return "needs 1 field";
         entry->kind = kind == "SERVER" ? RecordKind::kServer : kind == "DIR" ? RecordKind::kDir : RecordKind::kService;
         entry->path = f[1];
         return nullptr;
     }
     if (kind == "KEY") {
-        if (!need(2)) return "KEY needs 1 field";
+        if (f.size() != 2) return "KEY needs 1 field";
         entry->kind = RecordKind::kKey;
-        return key(f[1]);
+        return ReadKeyPath(f[1], entry);
     }
-    if (kind == "VALUE") {
-        if (!need(5)) return "VALUE needs 4 fields";
-        entry->kind = RecordKind::kValue;
-        if (const char* problem = key(f[1])) return problem;
-        entry->name = f[2];
-        if (!ParseState(f[3], &entry->before) || !ParseState(f[4], &entry->after)) return "bad value state";
-        return nullptr;
-    }
-    if (kind == "APPEND") {
-        if (!need(5)) return "APPEND needs 4 fields";
-        entry->kind = RecordKind::kAppend;
-        if (const char* problem = key(f[1])) return problem;
-        entry->name = f[2];
-        entry->text = f[3];
-        if (f[4] != "0" && f[4] != "1") return "existed must be 0 or 1";
-        entry->existed = f[4] == "1";
-        if (entry->text.empty()) return "empty appended part";
-        return nullptr;
-    }
-    if (kind == "INI") {
-        if (!need(6)) return "INI needs 5 fields";
-        entry->kind = RecordKind::kIni;
-        entry->path = f[1];
-        entry->subKey = f[2];
-        entry->name = f[3];
-        if (f[4] == "-") {
-            entry->existed = false;
-        } else if (!f[4].empty() && f[4][0] == '=') {
-            entry->existed = true;
-            entry->previous = f[4].substr(1);
-        } else {
-            return "bad previous INI value";
-        }
-        entry->text = f[5];
-        if (entry->subKey.empty() || entry->name.empty()) return "empty INI section or key";
-        return nullptr;
-    }
+    if (kind == "VALUE") return ReadValueEntry(f, entry);
+    if (kind == "APPEND") return ReadAppendEntry(f, entry);
+    if (kind == "INI") return ReadIniEntry(f, entry);
     return "unknown kind";
 }
 

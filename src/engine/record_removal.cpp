@@ -149,6 +149,242 @@ size_t Depth(const RecordEntry& entry) {
     return Parts(entry.kind == RecordKind::kKey ? entry.subKey : entry.path).size();
 }
 
+// One removal from a record: the state its steps share, and the steps in the
+// order they run (services before their files, values before their keys,
+// keys and folders last, deepest first).
+class RecordRemoval {
+public:
+    RecordRemoval(const std::vector<RecordEntry>& entries, const RemovalScope& scope, RecordMachine& machine)
+        : m_entries(entries), m_scope(scope), m_machine(machine), m_count(entries.size()), m_usable(m_count, false),
+          m_keep(m_count, false), m_ownKey(UninstallKeyPath(scope.productCode)) {}
+
+    RecordRemovalReport Run() {
+        SortOut();
+        Each(RecordKind::kService, [this](size_t i, const RecordEntry& e) { RemoveService(i, e); });
+        Each(RecordKind::kFile, [this](size_t i, const RecordEntry& e) { RemoveFile(i, e); });
+        Each(RecordKind::kIni, [this](size_t i, const RecordEntry& e) { RestoreIni(i, e); });
+        Each(RecordKind::kAppend, [this](size_t i, const RecordEntry& e) { TakeBackAppended(i, e); });
+        Each(RecordKind::kValue, [this](size_t i, const RecordEntry& e) { RestoreValue(i, e); });
+        RemoveRegistration();
+        RemoveEmptyOnes(RecordKind::kKey);
+        RemoveEmptyOnes(RecordKind::kDir);
+        CollectRemaining();
+        return m_report;
+    }
+
+private:
+    bool OwnRegistration(const RecordEntry& entry) const {
+        if (entry.kind == RecordKind::kKey || entry.kind == RecordKind::kValue) {
+            return entry.root == RegistryRoot::kLocalMachine && KeyInside(entry.subKey, m_ownKey.c_str());
+        }
+        return !m_scope.maintenanceFolder.empty() && entry.kind != RecordKind::kService &&
+               IsInsideFolder(entry.path, m_scope.maintenanceFolder);
+    }
+
+    // Refuses the entries out of reach; notes the shared files and servers.
+    void SortOut() {
+        for (size_t i = 0; i < m_count; ++i) {
+            const char* problem = RecordEntryProblem(m_entries[i], m_scope);
+            if (problem != nullptr) {
+                m_report.refused.push_back(Describe(m_entries[i]) + ": " + problem);
+                continue;
+            }
+            m_usable[i] = true;
+            const RecordEntry& e = m_entries[i];
+            if (e.kind == RecordKind::kShared) m_shared[AsciiLower(e.path)] = e.existed;
+            if (e.kind == RecordKind::kServer) m_servers.insert(AsciiLower(e.path));
+        }
+    }
+
+    void Left(size_t i, const char* why) {
+        m_report.left.push_back(Describe(m_entries[i]) + ": " + why);
+        m_keep[i] = true;
+    }
+
+    void Kept(size_t i, const std::string& why) { m_report.kept.push_back(Describe(m_entries[i]) + ": " + why); }
+
+    // Walks the usable entries of one kind, latest first.
+    template <typename Act>
+    void Each(RecordKind kind, const Act& act) {
+        for (size_t n = m_count; n-- > 0;) {
+            if (!m_usable[n] || m_entries[n].kind != kind) continue;
+            if (OwnRegistration(m_entries[n])) {
+                m_keep[n] = true;  // goes with the registration at the end
+                continue;
+            }
+            act(n, m_entries[n]);
+        }
+    }
+
+    void RemoveService(size_t i, const RecordEntry& e) {
+        std::string program;
+        if (!m_machine.ServiceProgram(e.path, &program)) return;
+        if (!IsInsideFolder(ProgramOf(program), m_scope.installDir)) {
+            m_report.refused.push_back(Describe(e) + ": runs a program outside the install folder");
+            return;
+        }
+        if (!m_machine.DeleteService(e.path)) Left(i, "could not be stopped or deleted");
+    }
+
+    // One less count for a shared file; true when nobody counts on it now.
+    bool ReleaseShared(const std::string& path, FileOrigin origin, std::string* why) {
+        ValueState current = m_machine.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path);
+        if (!current.present || current.type != kValueNumber || current.data.size() != 4) {
+            *why = "no shared-file count for it";
+            return false;
+        }
+        uint32_t n = 0;
+        for (int b = 3; b >= 0; --b) n = (n << 8) | static_cast<unsigned char>(current.data[b]);
+        // A file setup found without a count was counted once for its
+        // earlier owner: that count goes too when it is the last.
+        const uint32_t last = !m_shared[AsciiLower(path)] && origin != FileOrigin::kNew ? 2 : 1;
+        if (n > last) {
+            m_machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path, NumberState(n - 1));
+            *why = "still used by other programs";
+            return false;
+        }
+        m_machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path, ValueState());
+        return true;
+    }
+
+    void RemoveFile(size_t i, const RecordEntry& e) {
+        const std::string key = AsciiLower(e.path);
+        if (!m_filesDone.insert(key).second) return;
+        const bool isShared = m_shared.count(key) != 0;
+        if (e.origin != FileOrigin::kNew) {
+            // Not setup's file: only its count is given back.
+            std::string why;
+            if (isShared) ReleaseShared(e.path, e.origin, &why);
+            return;
+        }
+        FileFingerprint now;
+        if (!m_machine.Fingerprint(e.path, &now)) {
+            if (isShared) {
+                std::string why;
+                ReleaseShared(e.path, e.origin, &why);
+            }
+            return;
+        }
+        if (!(now == e.fingerprint)) {
+            Kept(i, "changed since installation");
+            return;
+        }
+        if (!IsInsideFolder(e.path, m_scope.installDir) && !IsShortcutFile(e.path)) {
+            std::string why;
+            if (!isShared && !m_scope.rollback) {
+                Kept(i, "outside the install folder and not counted as shared");
+                return;
+            }
+            if (isShared && !ReleaseShared(e.path, e.origin, &why)) {
+                Kept(i, why);
+                return;
+            }
+        }
+        if (m_servers.count(key) != 0) m_machine.UnregisterServer(e.path);
+        if (!m_machine.RemoveFile(e.path)) Left(i, "in use or access denied");
+    }
+
+    void RestoreIni(size_t i, const RecordEntry& e) {
+        std::string current;
+        if (!m_machine.ReadIni(e.path, e.subKey, e.name, &current)) return;
+        if (current != e.text) {
+            Kept(i, "changed since installation");
+            return;
+        }
+        if (!m_machine.WriteIni(e.path, e.subKey, e.name, e.existed ? &e.previous : nullptr))
+            Left(i, "could not be written");
+    }
+
+    void TakeBackAppended(size_t i, const RecordEntry& e) {
+        ValueState current = m_machine.ReadValue(e.root, e.subKey, e.name);
+        if (!current.present || (current.type != kValueString && current.type != kValueExpandString)) return;
+        std::string rest;
+        if (!WithoutAppended(TextOfState(current), e.text, &rest)) return;
+        ValueState next;
+        if (!rest.empty() || e.existed) next = StringState(rest, current.type == kValueExpandString);
+        if (!m_machine.WriteValue(e.root, e.subKey, e.name, next)) Left(i, "could not be written");
+    }
+
+    void RestoreValue(size_t i, const RecordEntry& e) {
+        ValueState current = m_machine.ReadValue(e.root, e.subKey, e.name);
+        if (current == e.before) return;
+        if (current != e.after) {
+            Kept(i, "changed since installation");
+            return;
+        }
+        if (!m_machine.WriteValue(e.root, e.subKey, e.name, e.before)) Left(i, "could not be written");
+    }
+
+    void RemoveRegistration() {
+        if (!m_report.left.empty() || !m_scope.removeRegistration) return;
+        m_machine.DeleteKeyTree(RegistryRoot::kLocalMachine, m_ownKey);
+        if (!m_scope.maintenanceFolder.empty()) m_machine.DeleteFolderTree(m_scope.maintenanceFolder);
+        m_report.registrationRemoved = true;
+    }
+
+    // Keys or folders, deepest first; each only when empty.
+    void RemoveEmptyOnes(RecordKind kind) {
+        std::vector<size_t> order;
+        for (size_t n = m_count; n-- > 0;) {
+            if (m_usable[n] && m_entries[n].kind == kind) order.push_back(n);
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [this](size_t a, size_t b) { return Depth(m_entries[a]) > Depth(m_entries[b]); });
+        std::set<std::string> done;
+        for (size_t i : order) {
+            const RecordEntry& e = m_entries[i];
+            if (OwnRegistration(e) && !m_report.registrationRemoved) {
+                m_keep[i] = true;
+                continue;
+            }
+            std::string name = AsciiLower(kind == RecordKind::kKey ? FormatRegistryKeyPath(e.root, e.subKey) : e.path);
+            if (!done.insert(name).second) continue;
+            if (!RemoveIfEmpty(e)) {
+                Kept(i, kind == RecordKind::kKey ? "holds values or keys setup did not create"
+                                                 : "holds files setup did not create");
+                m_keep[i] = true;
+            }
+        }
+    }
+
+    // True when the key or folder is gone (or was already).
+    bool RemoveIfEmpty(const RecordEntry& e) {
+        if (e.kind == RecordKind::kKey)
+            return !m_machine.KeyExists(e.root, e.subKey) || m_machine.DeleteEmptyKey(e.root, e.subKey);
+        return !m_machine.FolderExists(e.path) || m_machine.RemoveEmptyFolder(e.path);
+    }
+
+    void CollectRemaining() {
+        for (size_t i = 0; i < m_count; ++i) {
+            // A server entry stays with its file; a shared count that was
+            // given back is not given back twice.
+            if (m_keep[i]) m_report.remaining.push_back(m_entries[i]);
+            if (m_usable[i] && m_entries[i].kind == RecordKind::kServer && FileKept(m_entries[i].path))
+                m_report.remaining.push_back(m_entries[i]);
+        }
+    }
+
+    bool FileKept(const std::string& path) const {
+        for (size_t j = 0; j < m_count; ++j) {
+            const RecordEntry& e = m_entries[j];
+            if (m_keep[j] && e.kind == RecordKind::kFile && EqualsIgnoreCase(e.path, path)) return true;
+        }
+        return false;
+    }
+
+    const std::vector<RecordEntry>& m_entries;
+    const RemovalScope& m_scope;
+    RecordMachine& m_machine;
+    const size_t m_count;
+    std::vector<bool> m_usable;
+    std::vector<bool> m_keep;  // into `remaining`
+    std::set<std::string> m_servers;
+    std::map<std::string, bool> m_shared;  // path -> it had a count before
+    std::set<std::string> m_filesDone;
+    const std::string m_ownKey;
+    RecordRemovalReport m_report;
+};
+
 }  // namespace
 
 RecordMachine::~RecordMachine() = default;
@@ -211,198 +447,7 @@ const char* RecordEntryProblem(const RecordEntry& entry, const RemovalScope& sco
 
 RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, const RemovalScope& scope,
                                    RecordMachine& machine) {
-    RecordRemovalReport report;
-    const size_t count = entries.size();
-    std::vector<bool> usable(count, false);
-    std::vector<bool> keep(count, false);  // into `remaining`
-    std::set<std::string> servers;
-    std::map<std::string, bool> shared;  // path -> it had a count before
-    const std::string ownKey = UninstallKeyPath(scope.productCode);
-
-    auto ownRegistration = [&](const RecordEntry& entry) {
-        if (entry.kind == RecordKind::kKey || entry.kind == RecordKind::kValue) {
-            return entry.root == RegistryRoot::kLocalMachine && KeyInside(entry.subKey, ownKey.c_str());
-        }
-        return !scope.maintenanceFolder.empty() && entry.kind != RecordKind::kService &&
-               IsInsideFolder(entry.path, scope.maintenanceFolder);
-    };
-
-    for (size_t i = 0; i < count; ++i) {
-        const char* problem = RecordEntryProblem(entries[i], scope);
-        if (problem != nullptr) {
-            report.refused.push_back(Describe(entries[i]) + ": " + problem);
-            continue;
-        }
-        usable[i] = true;
-        if (entries[i].kind == RecordKind::kShared) shared[AsciiLower(entries[i].path)] = entries[i].existed;
-        if (entries[i].kind == RecordKind::kServer) servers.insert(AsciiLower(entries[i].path));
-    }
-    auto left = [&](size_t i, const char* why) {
-        report.left.push_back(Describe(entries[i]) + ": " + why);
-        keep[i] = true;
-    };
-    auto kept = [&](size_t i, const std::string& why) { report.kept.push_back(Describe(entries[i]) + ": " + why); };
-    // Walks the usable entries of one kind, latest first.
-    auto each = [&](RecordKind kind, const auto& act) {
-        for (size_t n = count; n-- > 0;) {
-            if (!usable[n] || entries[n].kind != kind) continue;
-            if (ownRegistration(entries[n])) {
-                keep[n] = true;  // goes with the registration at the end
-                continue;
-            }
-            act(n, entries[n]);
-        }
-    };
-
-    each(RecordKind::kService, [&](size_t i, const RecordEntry& e) {
-        std::string program;
-        if (!machine.ServiceProgram(e.path, &program)) return;
-        if (!IsInsideFolder(ProgramOf(program), scope.installDir)) {
-            report.refused.push_back(Describe(e) + ": runs a program outside the install folder");
-            return;
-        }
-        if (!machine.DeleteService(e.path)) left(i, "could not be stopped or deleted");
-    });
-
-    // One less count for a shared file; true when nobody counts on it now.
-    auto releaseShared = [&](const std::string& path, FileOrigin origin, std::string* why) {
-        ValueState current = machine.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path);
-        if (!current.present || current.type != kValueNumber || current.data.size() != 4) {
-            *why = "no shared-file count for it";
-            return false;
-        }
-        uint32_t n = 0;
-        for (int b = 3; b >= 0; --b) n = (n << 8) | static_cast<unsigned char>(current.data[b]);
-        // A file setup found without a count was counted once for its
-        // earlier owner: that count goes too when it is the last.
-        const uint32_t last = !shared[AsciiLower(path)] && origin != FileOrigin::kNew ? 2 : 1;
-        if (n > last) {
-            machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path, NumberState(n - 1));
-            *why = "still used by other programs";
-            return false;
-        }
-        machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path, ValueState());
-        return true;
-    };
-
-    std::set<std::string> filesDone;
-    each(RecordKind::kFile, [&](size_t i, const RecordEntry& e) {
-        const std::string key = AsciiLower(e.path);
-        if (!filesDone.insert(key).second) return;
-        const bool isShared = shared.count(key) != 0;
-        if (e.origin != FileOrigin::kNew) {
-            // Not setup's file: only its count is given back.
-            std::string why;
-            if (isShared) releaseShared(e.path, e.origin, &why);
-            return;
-        }
-        FileFingerprint now;
-        if (!machine.Fingerprint(e.path, &now)) {
-            if (isShared) {
-                std::string why;
-                releaseShared(e.path, e.origin, &why);
-            }
-            return;
-        }
-        if (!(now == e.fingerprint)) {
-            kept(i, "changed since installation");
-            return;
-        }
-        if (!IsInsideFolder(e.path, scope.installDir) && !IsShortcutFile(e.path)) {
-            std::string why;
-            if (!isShared && !scope.rollback) {
-                kept(i, "outside the install folder and not counted as shared");
-                return;
-            }
-            if (isShared && !releaseShared(e.path, e.origin, &why)) {
-                kept(i, why);
-                return;
-            }
-        }
-        if (servers.count(key) != 0) machine.UnregisterServer(e.path);
-        if (!machine.RemoveFile(e.path)) left(i, "in use or access denied");
-    });
-
-    each(RecordKind::kIni, [&](size_t i, const RecordEntry& e) {
-        std::string current;
-        if (!machine.ReadIni(e.path, e.subKey, e.name, &current)) return;
-        if (current != e.text) {
-            kept(i, "changed since installation");
-            return;
-        }
-        if (!machine.WriteIni(e.path, e.subKey, e.name, e.existed ? &e.previous : nullptr))
-            left(i, "could not be written");
-    });
-
-    each(RecordKind::kAppend, [&](size_t i, const RecordEntry& e) {
-        ValueState current = machine.ReadValue(e.root, e.subKey, e.name);
-        if (!current.present || (current.type != kValueString && current.type != kValueExpandString)) return;
-        std::string rest;
-        if (!WithoutAppended(TextOfState(current), e.text, &rest)) return;
-        ValueState next;
-        if (!rest.empty() || e.existed) next = StringState(rest, current.type == kValueExpandString);
-        if (!machine.WriteValue(e.root, e.subKey, e.name, next)) left(i, "could not be written");
-    });
-
-    each(RecordKind::kValue, [&](size_t i, const RecordEntry& e) {
-        ValueState current = machine.ReadValue(e.root, e.subKey, e.name);
-        if (current == e.before) return;
-        if (current != e.after) {
-            kept(i, "changed since installation");
-            return;
-        }
-        if (!machine.WriteValue(e.root, e.subKey, e.name, e.before)) left(i, "could not be written");
-    });
-
-    if (report.left.empty() && scope.removeRegistration) {
-        machine.DeleteKeyTree(RegistryRoot::kLocalMachine, ownKey);
-        if (!scope.maintenanceFolder.empty()) machine.DeleteFolderTree(scope.maintenanceFolder);
-        report.registrationRemoved = true;
-    }
-
-    // Keys and folders, deepest first; each only when empty.
-    auto emptyOnes = [&](RecordKind kind) {
-        std::vector<size_t> order;
-        for (size_t n = count; n-- > 0;) {
-            if (usable[n] && entries[n].kind == kind) order.push_back(n);
-        }
-        std::stable_sort(order.begin(), order.end(),
-                         [&](size_t a, size_t b) { return Depth(entries[a]) > Depth(entries[b]); });
-        std::set<std::string> done;
-        for (size_t i : order) {
-            const RecordEntry& e = entries[i];
-            if (ownRegistration(e) && !report.registrationRemoved) {
-                keep[i] = true;
-                continue;
-            }
-            std::string name = AsciiLower(kind == RecordKind::kKey ? FormatRegistryKeyPath(e.root, e.subKey) : e.path);
-            if (!done.insert(name).second) continue;
-            bool gone = kind == RecordKind::kKey ? (!machine.KeyExists(e.root, e.subKey) || machine.DeleteEmptyKey(e.root, e.subKey))
-                                                 : (!machine.FolderExists(e.path) || machine.RemoveEmptyFolder(e.path));
-            if (!gone) {
-                kept(i, kind == RecordKind::kKey ? "holds values or keys setup did not create"
-                                                 : "holds files setup did not create");
-                keep[i] = true;
-            }
-        }
-    };
-    emptyOnes(RecordKind::kKey);
-    emptyOnes(RecordKind::kDir);
-
-    for (size_t i = 0; i < count; ++i) {
-        // A server entry stays with its file; a shared count that was given
-        // back is not given back twice.
-        if (keep[i]) report.remaining.push_back(entries[i]);
-        if (usable[i] && entries[i].kind == RecordKind::kServer) {
-            for (size_t j = 0; j < count; ++j) {
-                if (keep[j] && entries[j].kind == RecordKind::kFile && EqualsIgnoreCase(entries[j].path, entries[i].path)) {
-                    report.remaining.push_back(entries[i]);
-                    break;
-                }
-            }
-        }
-    }
-    return report;
+    return RecordRemoval(entries, scope, machine).Run();
 }
 
 void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& ownFolders, RecordMachine& machine) {

@@ -137,135 +137,185 @@ std::vector<LogEntry> ParseUninstallLog(std::string_view text) {
     return entries;
 }
 
-RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalContext& context) {
-    RemovalPlan plan;
-    Collected c;
-    std::set<std::string> seen;
-    std::string program, arguments;
-    auto refuse = [&plan](const LogEntry& entry, const char* reason) {
-        plan.refused.push_back(entry.kind + "=" + entry.value + ": " + reason);
-    };
+namespace {
+
+// Turns the log, walked from its end, into steps grouped by what they touch;
+// each line kind is taken by its own step, a line out of reach is refused.
+class LogRemovalPlanner {
+public:
+    explicit LogRemovalPlanner(const RemovalContext& context) : m_context(context) {}
+
+    RemovalPlan Plan(const std::vector<LogEntry>& entries) {
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) Take(*it);
+        TakeRegisteredProgram();
+        return Assemble();
+    }
+
+private:
+    void Refuse(const LogEntry& entry, const char* reason) {
+        m_plan.refused.push_back(entry.kind + "=" + entry.value + ": " + reason);
+    }
+
     // True the first time a target is met (the log is walked backwards, so
     // that is its last line).
-    auto first = [&seen](const char* kind, const std::string& key) { return seen.insert(kind + key).second; };
+    bool First(const char* kind, const std::string& key) { return m_seen.insert(kind + key).second; }
 
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        const LogEntry& entry = *it;
+    void Take(const LogEntry& entry) {
         const std::string& kind = entry.kind;
         const std::string& value = entry.value;
-        RemovalStep step;
-        step.target = value;
         if (kind == logkind::kFile || kind == logkind::kShortcut) {
-            const char* problem = AbsolutePathProblem(value);
-            if (problem == nullptr && IsSeparator(value.back())) problem = "names a folder";
-            // Without a record nothing proves that setup made a file outside
-            // the install folder (a kept or skipped system DLL was logged
-            // too); a shortcut is always made anew.
-            if (problem == nullptr && kind == logkind::kFile && !context.installDir.empty() &&
-                !StartsWithFolder(PathKey(value), PathKey(context.installDir)))
-                problem = "outside the install folder, not proved to be setup's";
-            if (problem != nullptr) {
-                refuse(entry, problem);
-            } else if (first("F", PathKey(value))) {
-                step.action = RemovalAction::kDeleteFile;
-                c.files.push_back(step);
-            }
+            TakeFile(entry);
         } else if (kind == logkind::kDir) {
-            const char* problem = AbsolutePathProblem(value);
-            if (problem != nullptr) {
-                refuse(entry, problem);
-            } else if (first("D", PathKey(value))) {
-                step.action = RemovalAction::kRemoveDirectory;
-                while (step.target.size() > 3 && IsSeparator(step.target.back())) step.target.pop_back();
-                c.directories.push_back(step);
-            }
+            TakeDirectory(entry);
         } else if (kind == logkind::kRegVal) {
-            RegistryValuePath path;
-            if (!ParseRegistryValuePath(value, &path)) {
-                refuse(entry, "no registry value below a root");
-            } else if (IsProtectedValue(path)) {
-                refuse(entry, "a value the system depends on");
-            } else if (first("V", PathKey(FormatRegistryKeyPath(path.root, path.subKey)) + "\\" + path.valueName)) {
-                step.action = RemovalAction::kDeleteValue;
-                step.root = path.root;
-                step.subKey = path.subKey;
-                step.valueName = path.valueName;
-                c.values.push_back(step);
-            }
+            TakeValue(entry);
         } else if (kind == logkind::kRegKey || kind == logkind::kRemKey) {
-            RegistryKeyPath path;
-            bool tree = kind == logkind::kRemKey;
-            if (!ParseRegistryKeyPath(value, &path) || path.subKey.empty()) {
-                refuse(entry, "no registry key below a root");
-            } else if (tree && path.root != RegistryRoot::kClassesRoot) {
-                refuse(entry, "removed whole only below HKEY_CLASSES_ROOT");
-            } else if (tree && path.subKey.find_first_of("\\/") != std::string::npos) {
-                refuse(entry, "not a class or extension name");
-            } else if (tree && IsProtectedClass(path.subKey)) {
-                refuse(entry, "a key the system depends on");
-            } else if (first(tree ? "T" : "K", PathKey(value))) {
-                step.action = tree ? RemovalAction::kDeleteKeyTree : RemovalAction::kDeleteKeyIfEmpty;
-                step.root = path.root;
-                step.subKey = path.subKey;
-                (tree ? c.trees : c.keys).push_back(step);
-            }
+            TakeKey(entry);
         } else if (kind == logkind::kNtService) {
-            if (value.empty() || value.size() > 256 || value.find_first_of("\\/") != std::string::npos) {
-                refuse(entry, "not a service name");
-            } else if (first("S", PathKey(value))) {
-                step.action = RemovalAction::kStopService;
-                c.services.push_back(step);
-            }
+            TakeService(entry);
         } else if (kind == logkind::kRun3rd) {
             if (!IsSafeLeafName(value)) {
-                refuse(entry, "not a plain file name");
-            } else if (program.empty()) {
-                program = value;
+                Refuse(entry, "not a plain file name");
+            } else if (m_program.empty()) {
+                m_program = value;
             }
         } else if (kind == logkind::kRun3rdCmd) {
-            if (arguments.empty()) arguments = value;
+            if (m_arguments.empty()) m_arguments = value;
         } else if (kind == logkind::kRemoveAll) {
-            if (value == "Yes") plan.removeAll = true;
+            if (value == "Yes") m_plan.removeAll = true;
         } else if (kind == logkind::kTotalFile) {
-            if (plan.totalFiles < 0) plan.totalFiles = std::strtol(value.c_str(), nullptr, 10);
+            if (m_plan.totalFiles < 0) m_plan.totalFiles = std::strtol(value.c_str(), nullptr, 10);
         } else {
-            refuse(entry, "unknown entry");
+            Refuse(entry, "unknown entry");
         }
     }
 
-    if (!context.registeredProgram.empty()) {
-        LogEntry entry{"UninstallExecute", context.registeredProgram};
-        const char* problem = AbsolutePathProblem(context.registeredProgram);
+    void TakeFile(const LogEntry& entry) {
+        const std::string& value = entry.value;
+        const char* problem = AbsolutePathProblem(value);
+        if (problem == nullptr && IsSeparator(value.back())) problem = "names a folder";
+        // Without a record nothing proves that setup made a file outside
+        // the install folder (a kept or skipped system DLL was logged
+        // too); a shortcut is always made anew.
+        if (problem == nullptr && entry.kind == logkind::kFile && !m_context.installDir.empty() &&
+            !StartsWithFolder(PathKey(value), PathKey(m_context.installDir)))
+            problem = "outside the install folder, not proved to be setup's";
         if (problem != nullptr) {
-            refuse(entry, problem);
-        } else if (first("F", PathKey(context.registeredProgram))) {
-            RemovalStep step;
-            step.action = RemovalAction::kDeleteFile;
-            step.target = context.registeredProgram;
-            c.files.push_back(step);
+            Refuse(entry, problem);
+        } else if (First("F", PathKey(value))) {
+            m_collected.files.push_back(StepOn(RemovalAction::kDeleteFile, value));
         }
     }
 
-    // Children before parents whatever order the log gave them in; the
-    // stable sort keeps reverse log order among equal depths.
-    auto deeperPath = [](const RemovalStep& a, const RemovalStep& b) { return Depth(a.target) > Depth(b.target); };
-    auto deeperKey = [](const RemovalStep& a, const RemovalStep& b) { return Depth(a.subKey) > Depth(b.subKey); };
-    std::stable_sort(c.directories.begin(), c.directories.end(), deeperPath);
-    std::stable_sort(c.keys.begin(), c.keys.end(), deeperKey);
+    void TakeDirectory(const LogEntry& entry) {
+        const char* problem = AbsolutePathProblem(entry.value);
+        if (problem != nullptr) {
+            Refuse(entry, problem);
+        } else if (First("D", PathKey(entry.value))) {
+            RemovalStep step = StepOn(RemovalAction::kRemoveDirectory, entry.value);
+            while (step.target.size() > 3 && IsSeparator(step.target.back())) step.target.pop_back();
+            m_collected.directories.push_back(step);
+        }
+    }
 
-    // The author's program first, while the product it cleans up after is
-    // still there.
-    if (!program.empty()) {
+    void TakeValue(const LogEntry& entry) {
+        RegistryValuePath path;
+        if (!ParseRegistryValuePath(entry.value, &path)) {
+            Refuse(entry, "no registry value below a root");
+        } else if (IsProtectedValue(path)) {
+            Refuse(entry, "a value the system depends on");
+        } else if (First("V", PathKey(FormatRegistryKeyPath(path.root, path.subKey)) + "\\" + path.valueName)) {
+            RemovalStep step = StepOn(RemovalAction::kDeleteValue, entry.value);
+            step.root = path.root;
+            step.subKey = path.subKey;
+            step.valueName = path.valueName;
+            m_collected.values.push_back(step);
+        }
+    }
+
+    void TakeKey(const LogEntry& entry) {
+        RegistryKeyPath path;
+        const bool tree = entry.kind == logkind::kRemKey;
+        if (!ParseRegistryKeyPath(entry.value, &path) || path.subKey.empty()) {
+            Refuse(entry, "no registry key below a root");
+        } else if (tree && path.root != RegistryRoot::kClassesRoot) {
+            Refuse(entry, "removed whole only below HKEY_CLASSES_ROOT");
+        } else if (tree && path.subKey.find_first_of("\\/") != std::string::npos) {
+            Refuse(entry, "not a class or extension name");
+        } else if (tree && IsProtectedClass(path.subKey)) {
+            Refuse(entry, "a key the system depends on");
+        } else if (First(tree ? "T" : "K", PathKey(entry.value))) {
+            RemovalStep step =
+                StepOn(tree ? RemovalAction::kDeleteKeyTree : RemovalAction::kDeleteKeyIfEmpty, entry.value);
+            step.root = path.root;
+            step.subKey = path.subKey;
+            (tree ? m_collected.trees : m_collected.keys).push_back(step);
+        }
+    }
+
+    void TakeService(const LogEntry& entry) {
+        const std::string& value = entry.value;
+        if (value.empty() || value.size() > 256 || value.find_first_of("\\/") != std::string::npos) {
+            Refuse(entry, "not a service name");
+        } else if (First("S", PathKey(value))) {
+            m_collected.services.push_back(StepOn(RemovalAction::kStopService, value));
+        }
+    }
+
+    // The maintenance program the registration names goes with the rest.
+    void TakeRegisteredProgram() {
+        const std::string& program = m_context.registeredProgram;
+        if (program.empty()) return;
+        LogEntry entry{"UninstallExecute", program};
+        const char* problem = AbsolutePathProblem(program);
+        if (problem != nullptr) {
+            Refuse(entry, problem);
+        } else if (First("F", PathKey(program))) {
+            m_collected.files.push_back(StepOn(RemovalAction::kDeleteFile, program));
+        }
+    }
+
+    RemovalPlan Assemble() {
+        // Children before parents whatever order the log gave them in; the
+        // stable sort keeps reverse log order among equal depths.
+        auto deeperPath = [](const RemovalStep& a, const RemovalStep& b) { return Depth(a.target) > Depth(b.target); };
+        auto deeperKey = [](const RemovalStep& a, const RemovalStep& b) { return Depth(a.subKey) > Depth(b.subKey); };
+        std::stable_sort(m_collected.directories.begin(), m_collected.directories.end(), deeperPath);
+        std::stable_sort(m_collected.keys.begin(), m_collected.keys.end(), deeperKey);
+
+        // The author's program first, while the product it cleans up after
+        // is still there.
+        if (!m_program.empty()) {
+            RemovalStep step = StepOn(RemovalAction::kRunProgram, m_context.maintenanceFolder + m_program);
+            step.arguments = m_arguments;
+            m_plan.steps.push_back(step);
+        }
+        Collected& c = m_collected;
+        for (auto* group : {&c.services, &c.files, &c.values, &c.keys, &c.trees, &c.directories}) {
+            m_plan.steps.insert(m_plan.steps.end(), group->begin(), group->end());
+        }
+        return m_plan;
+    }
+
+    static RemovalStep StepOn(RemovalAction action, const std::string& target) {
         RemovalStep step;
-        step.action = RemovalAction::kRunProgram;
-        step.target = context.maintenanceFolder + program;
-        step.arguments = arguments;
-        plan.steps.push_back(step);
+        step.action = action;
+        step.target = target;
+        return step;
     }
-    for (auto* group : {&c.services, &c.files, &c.values, &c.keys, &c.trees, &c.directories}) {
-        plan.steps.insert(plan.steps.end(), group->begin(), group->end());
-    }
-    return plan;
+
+    const RemovalContext& m_context;
+    RemovalPlan m_plan;
+    Collected m_collected;
+    std::set<std::string> m_seen;
+    std::string m_program;
+    std::string m_arguments;
+};
+
+}  // namespace
+
+RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalContext& context) {
+    return LogRemovalPlanner(context).Plan(entries);
 }
 
 std::string DescribeStep(const RemovalStep& step) {

@@ -114,100 +114,138 @@ bool PrepareMaintenanceProgram(const Script& script, const ExpandFunction& expan
     return copied;
 }
 
+namespace {
+
+// The steps of one registration, over the product's key once it is made.
+class Registrar {
+public:
+    Registrar(const Script& script, const ExpandFunction& expand, const RegistrationPaths& paths,
+              RegistrationMachine& machine, UninstallLog& log)
+        : m_script(script), m_expand(expand), m_paths(paths), m_machine(machine), m_log(log),
+          m_key(UninstallKeyPath(paths.productCode)) {}
+
+    const std::string& Key() const { return m_key; }
+
+    // A disk-image package never extracts into the working folder: its
+    // runner, maintenance program and icon lie among the packed files, and a
+    // product without its runner could not be removed.
+    std::string SupportFile(const std::string& inWorkingFolder) const {
+        RegistrationMachine& machine = m_machine;
+        const auto isFile = [&machine](const std::string& path) { return machine.IsFile(path); };
+        return PackageSupportFile(inWorkingFolder, m_paths.packedFileFolder, isFile);
+    }
+
+    void PlaceRunnerAndLanguage() {
+        std::string runner =
+            SupportFile(m_expand("<TempFolder>\\" + m_paths.workFolderName + "\\" + kMaintenanceRunnerName));
+        const std::string installedRunner = m_expand(std::string("<WindowsFolder>\\") + kMaintenanceRunnerName);
+        if (m_machine.IsFile(runner) && RunnerReplaces(m_machine, runner, installedRunner)) {
+            m_machine.CopyFileTo(runner, installedRunner);
+        }
+        std::string language = m_paths.sourceFolder + kLanguageFileName;
+        if (m_machine.IsFile(language)) m_machine.CopyFileTo(language, m_paths.maintenanceFolder + kLanguageFileName);
+    }
+
+    void WriteLiveUpdate() {
+        if (!Script::IsYes(m_script.Value(kLiveUpdate, "1"))) return;
+        WriteString(m_machine, m_key, "LVmode", m_expand(m_script.Value(kLiveUpdate, "2")));
+        WriteString(m_machine, m_key, "LVurl", m_expand(m_script.Value(kLiveUpdate, "3")));
+        WriteString(m_machine, m_key, "LVsilent", m_expand(m_script.Value(kLiveUpdate, "4")));
+        std::string folder = LiveUpdateFolder(m_script, m_expand);
+        for (const char* name : {"liveupdate.exe", "liveupdate.inf"}) {
+            std::string target = folder + name;
+            // Only a file that arrived is the product's to remove later.
+            if (m_machine.CopyFileTo(m_paths.packedFileFolder + name, target)) m_log.Append(logkind::kFile, target);
+        }
+    }
+
+    void WriteMaintenanceProgram() {
+        if (!Script::IsYes(m_script.Value(kAppInfo, "a10"))) return;
+        m_machine.CopyFolderInto(m_paths.sourceFolder + "theme", m_paths.maintenanceFolder);
+        std::string program =
+            SupportFile(WorkingFolderFilePath(m_script.Value(kAppInfo, "a11"), m_paths.workFolderName, m_expand));
+        if (!program.empty() && m_machine.IsFile(program)) {
+            std::string target = InstalledCopyPath(program, m_expand);
+            if (!target.empty() && PlaceCopy(m_machine, program, target)) {
+                WriteString(m_machine, m_key, "UninstallExecute", target);
+                WriteString(m_machine, m_key, "UninstallCmdLine", m_script.Value(kAppInfo, "a12"));
+            }
+        }
+        WriteString(m_machine, m_key, "UninstallRemoveAll", m_script.Value(kAppInfo, "a13"));
+    }
+
+    // What the list of installed programs shows and runs.
+    void WriteListEntry() {
+        const std::string& code = m_paths.productCode;
+        Write("DisplayName", m_script.Value(kAppInfo, "a1"));
+        Write("DisplayVersion", m_script.Value(kAppInfo, "a2"));
+        static const struct {
+            const char* key;
+            const char* name;
+        } kOptional[] = {
+            {"a19", "Publisher"},     {"a20", "Comments"}, {"a21", "URLInfoAbout"},
+            {"a22", "URLUpdateInfo"}, {"a24", "HelpLink"}, {"a25", "HelpTelephone"},
+        };
+        for (const auto& row : kOptional) {
+            std::string text = m_script.Value(kAppInfo, row.key);
+            if (!text.empty()) Write(row.name, text);
+        }
+        Write("LastInstallationPath", m_paths.installDir);
+        Write("ModifyPath", std::string(kMaintenanceRunnerName) + " /M " + code);
+        Write("UninstallString", std::string(kMaintenanceRunnerName) + " /R " + code);
+        // What Windows' list of programs runs for a removal without questions.
+        Write("QuietUninstallString", std::string(kMaintenanceRunnerName) + " /R " + code + " /S");
+        Write("InstallSource", CutRegistryText(m_machine.CurrentDirectory()));
+        static const struct {
+            const char* key;
+            const char* name;
+        } kSwitches[] = {{"a15", "NoModify"}, {"a16", "NoRemove"}, {"a17", "NoRepair"}};
+        for (const auto& row : kSwitches) {
+            if (Script::IsYes(m_script.Value(kAppInfo, row.key))) WriteNumber(m_machine, m_key, row.name, 1);
+        }
+    }
+
+    void WriteIcon() {
+        std::string iconValue = m_script.Value(kAppInfo, "a18");
+        if (iconValue.empty()) return;
+        std::string icon = SupportFile(WorkingFolderFilePath(iconValue, m_paths.workFolderName, m_expand));
+        if (icon.empty() || !m_machine.IsFile(icon)) return;
+        std::string target = InstalledCopyPath(icon, m_expand);
+        if (!target.empty() && PlaceCopy(m_machine, icon, target)) {
+            m_log.Append(logkind::kFile, target);
+            Write("DisplayIcon", target);
+        }
+    }
+
+private:
+    void Write(const char* name, const std::string& text) { WriteString(m_machine, m_key, name, text); }
+
+    const Script& m_script;
+    const ExpandFunction& m_expand;
+    const RegistrationPaths& m_paths;
+    RegistrationMachine& m_machine;
+    UninstallLog& m_log;
+    const std::string m_key;
+};
+
+}  // namespace
+
 Status RegisterForUninstall(const Script& script, const ExpandFunction& expand, const RegistrationPaths& paths,
                             RegistrationMachine& machine, UninstallLog& log) {
     const std::string& code = paths.productCode;
     if (!IsUsableProductCode(code)) {
         return Status::Error("The product code \"" + code + "\" is not a plain name; the product was not registered.");
     }
-
-    // A disk-image package never extracts into the working folder: its
-    // runner, maintenance program and icon lie among the packed files, and a
-    // product without its runner could not be removed.
-    const auto isFile = [&machine](const std::string& path) { return machine.IsFile(path); };
-    std::string runner = PackageSupportFile(
-        expand("<TempFolder>\\" + paths.workFolderName + "\\" + kMaintenanceRunnerName), paths.packedFileFolder, isFile);
-    const std::string installedRunner = expand(std::string("<WindowsFolder>\\") + kMaintenanceRunnerName);
-    if (machine.IsFile(runner) && RunnerReplaces(machine, runner, installedRunner)) {
-        machine.CopyFileTo(runner, installedRunner);
-    }
-    std::string language = paths.sourceFolder + kLanguageFileName;
-    if (machine.IsFile(language)) machine.CopyFileTo(language, paths.maintenanceFolder + kLanguageFileName);
-
-    const std::string key = UninstallKeyPath(code);
-    if (!machine.CreateMachineKey(key)) {
+    Registrar registrar(script, expand, paths, machine, log);
+    registrar.PlaceRunnerAndLanguage();
+    if (!machine.CreateMachineKey(registrar.Key())) {
         return Status::Error("The uninstall registration of \"" + code + "\" could not be created.");
     }
-
-    if (Script::IsYes(script.Value(kLiveUpdate, "1"))) {
-        WriteString(machine, key, "LVmode", expand(script.Value(kLiveUpdate, "2")));
-        WriteString(machine, key, "LVurl", expand(script.Value(kLiveUpdate, "3")));
-        WriteString(machine, key, "LVsilent", expand(script.Value(kLiveUpdate, "4")));
-        std::string folder = LiveUpdateFolder(script, expand);
-        for (const char* name : {"liveupdate.exe", "liveupdate.inf"}) {
-            std::string target = folder + name;
-            // Only a file that arrived is the product's to remove later.
-            if (machine.CopyFileTo(paths.packedFileFolder + name, target)) log.Append(logkind::kFile, target);
-        }
-    }
-
-    if (Script::IsYes(script.Value(kAppInfo, "a10"))) {
-        machine.CopyFolderInto(paths.sourceFolder + "theme", paths.maintenanceFolder);
-        std::string program = PackageSupportFile(
-            WorkingFolderFilePath(script.Value(kAppInfo, "a11"), paths.workFolderName, expand), paths.packedFileFolder,
-            isFile);
-        if (!program.empty() && machine.IsFile(program)) {
-            std::string target = InstalledCopyPath(program, expand);
-            if (!target.empty() && PlaceCopy(machine, program, target)) {
-                WriteString(machine, key, "UninstallExecute", target);
-                WriteString(machine, key, "UninstallCmdLine", script.Value(kAppInfo, "a12"));
-            }
-        }
-        WriteString(machine, key, "UninstallRemoveAll", script.Value(kAppInfo, "a13"));
-    }
-
+    registrar.WriteLiveUpdate();
+    registrar.WriteMaintenanceProgram();
     if (!Script::IsNotNo(script.Value(kAppInfo, "a14"))) return Status::Ok();
-
-    WriteString(machine, key, "DisplayName", script.Value(kAppInfo, "a1"));
-    WriteString(machine, key, "DisplayVersion", script.Value(kAppInfo, "a2"));
-    static const struct {
-        const char* key;
-        const char* name;
-    } kOptional[] = {
-        {"a19", "Publisher"},     {"a20", "Comments"}, {"a21", "URLInfoAbout"},
-        {"a22", "URLUpdateInfo"}, {"a24", "HelpLink"}, {"a25", "HelpTelephone"},
-    };
-    for (const auto& row : kOptional) {
-        std::string text = script.Value(kAppInfo, row.key);
-        if (!text.empty()) WriteString(machine, key, row.name, text);
-    }
-    WriteString(machine, key, "LastInstallationPath", paths.installDir);
-    WriteString(machine, key, "ModifyPath", std::string(kMaintenanceRunnerName) + " /M " + code);
-    WriteString(machine, key, "UninstallString", std::string(kMaintenanceRunnerName) + " /R " + code);
-    // What Windows' list of programs runs for a removal without questions.
-    WriteString(machine, key, "QuietUninstallString", std::string(kMaintenanceRunnerName) + " /R " + code + " /S");
-    WriteString(machine, key, "InstallSource", CutRegistryText(machine.CurrentDirectory()));
-    static const struct {
-        const char* key;
-        const char* name;
-    } kSwitches[] = {{"a15", "NoModify"}, {"a16", "NoRemove"}, {"a17", "NoRepair"}};
-    for (const auto& row : kSwitches) {
-        if (Script::IsYes(script.Value(kAppInfo, row.key))) WriteNumber(machine, key, row.name, 1);
-    }
-
-    std::string iconValue = script.Value(kAppInfo, "a18");
-    if (!iconValue.empty()) {
-        std::string icon =
-            PackageSupportFile(WorkingFolderFilePath(iconValue, paths.workFolderName, expand), paths.packedFileFolder,
-                               isFile);
-        if (!icon.empty() && machine.IsFile(icon)) {
-            std::string target = InstalledCopyPath(icon, expand);
-            if (!target.empty() && PlaceCopy(machine, icon, target)) {
-                log.Append(logkind::kFile, target);
-                WriteString(machine, key, "DisplayIcon", target);
-            }
-        }
-    }
+    registrar.WriteListEntry();
+    registrar.WriteIcon();
     return Status::Ok();
 }
 

@@ -219,36 +219,55 @@ Status CheckTarget(const fs::path& authoring, const fs::path& package) {
     return Status::Ok();
 }
 
-Status Populate(const BuildOptions& options, const fs::path& authoring, const fs::path& out) {
-    std::error_code ec;
-    const fs::path setupInf = authoring / "setup.inf";
-    const fs::path dataInf = authoring / "data.inf";
-    Status st = CheckRegularFile(setupInf, "setup script");
-    if (!st) return st;
-    std::string dataText;
-    st = CheckRegularFile(dataInf, "file list");
-    if (!st) return st;
-    st = ReadWhole(dataInf, "file list", &dataText);
-    if (!st) return st;
-    std::vector<PayloadEntry> entries;
-    st = ReadPayloadList(dataText, &entries);
-    if (!st) return Fail(Quoted(dataInf) + ": " + st.message());
-
-    // Everything the installer reads from the packed set, with its source.
-    std::vector<PackedFile> packed;
-    std::map<std::string, std::string> taken;  // lower-cased name -> origin, Windows names ignore case
-    auto add = [&](const std::string& name, const fs::path& source, const std::string& origin,
-                   bool product = false) -> Status {
-        auto [it, fresh] = taken.emplace(AsciiLower(name), origin);
+// Everything the installer reads from the packed set, with its source; no
+// two names alike (Windows names ignore case).
+class PackedSet {
+public:
+    Status Add(const std::string& name, const fs::path& source, const std::string& origin, bool product = false) {
+        auto [it, fresh] = m_taken.emplace(AsciiLower(name), origin);
         if (!fresh) return Fail("two files would be packed as \"" + name + "\": " + it->second + " and " + origin);
         Status s = CheckRegularFile(source, "payload file");
         if (!s) return Fail(s.message() + " (" + origin + ")");
-        packed.push_back({name, source, product});
+        m_files.push_back({name, source, product});
         return Status::Ok();
-    };
+    }
+
+    bool Takes(const std::string& name) const { return m_taken.count(AsciiLower(name)) != 0; }
+
+    // Support files first, product files after them in data.inf's order:
+    // the start-up needs only the support files, and with them at the front
+    // of the cabinet it reaches them without decoding the whole payload.
+    std::vector<PackedFile>& Ordered() {
+        std::stable_partition(m_files.begin(), m_files.end(), [](const PackedFile& f) { return !f.product; });
+        return m_files;
+    }
+
+private:
+    std::vector<PackedFile> m_files;
+    std::map<std::string, std::string> m_taken;  // lower-cased name -> origin
+};
+
+Status ReadFileList(const fs::path& dataInf, std::vector<PayloadEntry>* entries) {
+    std::string dataText;
+    Status st = CheckRegularFile(dataInf, "file list");
+    if (!st) return st;
+    st = ReadWhole(dataInf, "file list", &dataText);
+    if (!st) return st;
+    st = ReadPayloadList(dataText, entries);
+    if (!st) return Fail(Quoted(dataInf) + ": " + st.message());
+    return Status::Ok();
+}
+
+// The product files of data.inf, the authoring folder's support/ and the
+// support files named on the command line.
+Status CollectPacked(const BuildOptions& options, const fs::path& authoring,
+                     const std::vector<PayloadEntry>& entries, PackedSet* packed) {
+    std::error_code ec;
+    Status st = Status::Ok();
     for (const PayloadEntry& e : entries) {
         if (e.web) continue;
-        st = add(e.storedName, authoring / fs::path(e.localPath), "data.inf line " + std::to_string(e.line), true);
+        st = packed->Add(e.storedName, authoring / fs::path(e.localPath), "data.inf line " + std::to_string(e.line),
+                         true);
         if (!st) return st;
     }
     const fs::path supportDir = authoring / "support";
@@ -261,32 +280,32 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
         if (ec) return Fail("cannot read folder " + Quoted(supportDir) + ": " + ec.message());
         std::sort(names.begin(), names.end());
         for (const fs::path& p : names) {
-            st = add(p.filename().string(), p, "support/" + p.filename().string());
+            st = packed->Add(p.filename().string(), p, "support/" + p.filename().string());
             if (!st) return st;
         }
     }
     for (const std::string& s : options.support) {
         const fs::path p(s);
-        st = add(p.filename().string(), p, "--support " + s);
+        st = packed->Add(p.filename().string(), p, "--support " + s);
         if (!st) return st;
     }
+    return Status::Ok();
+}
 
-    // Support files first, product files after them in data.inf's order:
-    // the start-up needs only the support files, and with them at the front
-    // of the cabinet it reaches them without decoding the whole payload.
-    std::stable_partition(packed.begin(), packed.end(), [](const PackedFile& f) { return !f.product; });
-
-    // Encrypted scripts.
+Status EncryptScripts(const fs::path& setupInf, const fs::path& dataInf, const fs::path& out) {
     CFileCrypt crypt;
-    st = KeyForPackage(crypt);
+    Status st = KeyForPackage(crypt);
     if (!st) return st;
     st = Encrypt(crypt, setupInf, out / "setup.nsx");
     if (!st) return st;
-    st = Encrypt(crypt, dataInf, out / "data.nsx");
-    if (!st) return st;
+    return Encrypt(crypt, dataInf, out / "data.nsx");
+}
 
-    // Root files, the theme folder and the language packs.
+// Root files, the theme folder and the language packs.
+Status CopyRootFiles(const BuildOptions& options, const fs::path& authoring, const fs::path& out) {
     static const char* const kReserved[] = {"setup.inf", "data.inf", "setup.nsx", "data.nsx", "file1.cab"};
+    std::error_code ec;
+    Status st = Status::Ok();
     for (fs::directory_iterator it(authoring, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (it->is_directory(ec)) {
@@ -309,43 +328,66 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
         if (!st) return st;
     }
     if (ec) return Fail("cannot read folder " + Quoted(authoring) + ": " + ec.message());
+    if (options.setupExe.empty()) return Status::Ok();
+    st = CheckRegularFile(options.setupExe, "setup program");
+    if (!st) return st;
+    return CopyKeepingTime(options.setupExe, out / "setup.exe");
+}
 
-    if (!options.setupExe.empty()) {
-        st = CheckRegularFile(options.setupExe, "setup program");
-        if (!st) return st;
-        st = CopyKeepingTime(options.setupExe, out / "setup.exe");
+Status WriteDiskImage(const std::vector<PackedFile>& packed, const fs::path& out) {
+    std::error_code ec;
+    const fs::path image = out / kDiskImageFolder;
+    fs::create_directory(image, ec);
+    if (ec) return Fail("cannot create " + Quoted(image) + ": " + ec.message());
+    for (const PackedFile& f : packed) {
+        Status st = CopyKeepingTime(f.source, image / f.name);
         if (!st) return st;
     }
+    return Status::Ok();
+}
 
-    if (options.layout == PackageLayout::kDiskImage) {
-        const fs::path image = out / kDiskImageFolder;
-        fs::create_directory(image, ec);
-        if (ec) return Fail("cannot create " + Quoted(image) + ": " + ec.message());
-        for (const PackedFile& f : packed) {
-            st = CopyKeepingTime(f.source, image / f.name);
-            if (!st) return st;
-        }
-        return Status::Ok();
-    }
-    // The product files' fingerprints travel with them, so the installer
-    // records what it wrote without hashing every byte again.
-    if (taken.count(AsciiLower(kPackedFingerprintsName)) != 0 || fs::exists(out / kPackedFingerprintsName, ec)) {
+// The cabinet, led by the product files' fingerprints: they travel with the
+// files, so the installer records what it wrote without hashing every byte
+// again.
+Status WriteFingerprintedCabinet(PackedSet& set, const fs::path& out) {
+    std::error_code ec;
+    if (set.Takes(kPackedFingerprintsName) || fs::exists(out / kPackedFingerprintsName, ec)) {
         return Fail(std::string("\"") + kPackedFingerprintsName + "\" is a name the builder makes for itself");
     }
+    std::vector<PackedFile>& packed = set.Ordered();
     std::string list = PackedFingerprintsHeader();
     for (const PackedFile& f : packed) {
         if (!f.product) continue;
         FileFingerprint fingerprint;
-        st = FingerprintFile(f.source, &fingerprint);
+        Status st = FingerprintFile(f.source, &fingerprint);
         if (!st) return st;
         list += PackedFingerprintLine(f.name, fingerprint);
     }
     const fs::path listPath = out / kPackedFingerprintsName;
     if (!WriteWholeFile(listPath.string(), list)) return Fail("cannot write " + Quoted(listPath));
     packed.insert(packed.begin(), PackedFile{kPackedFingerprintsName, listPath, false});
-    st = WriteCabinet(packed, out / "file1.cab");
+    Status st = WriteCabinet(packed, out / "file1.cab");
     fs::remove(listPath, ec);
     return st;
+}
+
+Status Populate(const BuildOptions& options, const fs::path& authoring, const fs::path& out) {
+    const fs::path setupInf = authoring / "setup.inf";
+    const fs::path dataInf = authoring / "data.inf";
+    Status st = CheckRegularFile(setupInf, "setup script");
+    if (!st) return st;
+    std::vector<PayloadEntry> entries;
+    st = ReadFileList(dataInf, &entries);
+    if (!st) return st;
+    PackedSet packed;
+    st = CollectPacked(options, authoring, entries, &packed);
+    if (!st) return st;
+    st = EncryptScripts(setupInf, dataInf, out);
+    if (!st) return st;
+    st = CopyRootFiles(options, authoring, out);
+    if (!st) return st;
+    if (options.layout == PackageLayout::kDiskImage) return WriteDiskImage(packed.Ordered(), out);
+    return WriteFingerprintedCabinet(packed, out);
 }
 
 }  // namespace

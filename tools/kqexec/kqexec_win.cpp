@@ -159,6 +159,19 @@ void AddLines(std::string& message, const char* heading, const std::vector<std::
     }
 }
 
+// What the removal did, for the user who asked for it.
+void TellOutcome(const std::string& name, bool finished, const std::vector<std::string>& left,
+                 const std::vector<std::string>& kept, const std::vector<std::string>& refused) {
+    std::string message = finished ? name + " was removed from your computer."
+                                   : name + " could not be removed completely. Close the programs that use it "
+                                            "and remove it again to finish.";
+    size_t listed = 0;
+    AddLines(message, "Still there, to be removed by the next attempt:", left, listed);
+    AddLines(message, "Kept on purpose:", kept, listed);
+    AddLines(message, "Not touched (not this product's):", refused, listed);
+    Tell(message, name, finished ? MB_ICONINFORMATION : MB_ICONWARNING);
+}
+
 int Remove(const RunnerCommand& command) {
     const std::string& code = command.productCode;
     const std::string windows = WindowsFolder();
@@ -229,16 +242,7 @@ int Remove(const RunnerCommand& command) {
         }
     }
 
-    if (!command.silent) {
-        std::string message = finished ? name + " was removed from your computer."
-                                       : name + " could not be removed completely. Close the programs that use it "
-                                                "and remove it again to finish.";
-        size_t listed = 0;
-        AddLines(message, "Still there, to be removed by the next attempt:", left, listed);
-        AddLines(message, "Kept on purpose:", kept, listed);
-        AddLines(message, "Not touched (not this product's):", refused, listed);
-        Tell(message, name, finished ? MB_ICONINFORMATION : MB_ICONWARNING);
-    }
+    if (!command.silent) TellOutcome(name, finished, left, kept, refused);
     return finished ? kRemoved : kLeftBehind;
 }
 
