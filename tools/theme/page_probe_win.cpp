@@ -74,6 +74,42 @@ std::string Unescape(const std::string& text) {
     return ReplaceAll(text, "\\r\\n", "\r\n");
 }
 
+// Fills in or sets one control as the wizard would at run time.
+void ApplyOption(kq::CPage& page, const std::string& option, const char* arg) {
+    std::string name, value;
+    if (option == "--set" && SplitPair(arg, &name, &value)) {
+        page.SetText(name.c_str(), Unescape(value));
+    } else if (option == "--progress" && SplitPair(arg, &name, &value)) {
+        HWND bar = page.ControlWindow(name.c_str());
+        int pos = std::atoi(value.c_str());
+        size_t slash = value.find('/');
+        int range = slash == std::string::npos ? 100 : std::atoi(value.c_str() + slash + 1);
+        ::ShowWindow(bar, SW_SHOW);
+        ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, range));
+        ::SendMessageA(bar, PBM_SETPOS, pos, 0);
+    } else if (option == "--check") {
+        page.SetCheck(arg, true);
+    } else if (option == "--disable") {
+        page.Enable(arg, false);
+    } else if (option == "--hide") {
+        page.ShowControl(arg, false);
+    } else if (option == "--show") {
+        page.ShowControl(arg, true);
+    } else if (option == "--tree" && SplitPair(arg, &name, &value)) {
+        TVINSERTSTRUCTA item = {};
+        item.hParent = TVI_ROOT;
+        item.hInsertAfter = TVI_LAST;
+        item.item.mask = TVIF_TEXT;
+        item.item.pszText = const_cast<char*>(value.c_str());
+        ::SendMessageA(page.ControlWindow(name.c_str()), TVM_INSERTITEMA, 0,
+                       reinterpret_cast<LPARAM>(&item));
+    } else if (option == "--combo" && SplitPair(arg, &name, &value)) {
+        HWND combo = page.ControlWindow(name.c_str());
+        ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(value.c_str()));
+        ::SendMessageA(combo, CB_SETCURSEL, 0, 0);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,39 +145,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (int i = 3; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        std::string name, value;
-        if (option == "--set" && SplitPair(argv[i + 1], &name, &value)) {
-            page->SetText(name.c_str(), Unescape(value));
-        } else if (option == "--progress" && SplitPair(argv[i + 1], &name, &value)) {
-            HWND bar = page->ControlWindow(name.c_str());
-            int pos = std::atoi(value.c_str());
-            size_t slash = value.find('/');
-            int range = slash == std::string::npos ? 100 : std::atoi(value.c_str() + slash + 1);
-            ::ShowWindow(bar, SW_SHOW);
-            ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, range));
-            ::SendMessageA(bar, PBM_SETPOS, pos, 0);
-        } else if (option == "--check") {
-            page->SetCheck(argv[i + 1], true);
-        } else if (option == "--disable") {
-            page->Enable(argv[i + 1], false);
-        } else if (option == "--hide") {
-            page->ShowControl(argv[i + 1], false);
-        } else if (option == "--show") {
-            page->ShowControl(argv[i + 1], true);
-        } else if (option == "--tree" && SplitPair(argv[i + 1], &name, &value)) {
-            TVINSERTSTRUCTA item = {};
-            item.hParent = TVI_ROOT;
-            item.hInsertAfter = TVI_LAST;
-            item.item.mask = TVIF_TEXT;
-            item.item.pszText = const_cast<char*>(value.c_str());
-            ::SendMessageA(page->ControlWindow(name.c_str()), TVM_INSERTITEMA, 0,
-                           reinterpret_cast<LPARAM>(&item));
-        } else if (option == "--combo" && SplitPair(argv[i + 1], &name, &value)) {
-            HWND combo = page->ControlWindow(name.c_str());
-            ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(value.c_str()));
-            ::SendMessageA(combo, CB_SETCURSEL, 0, 0);
-        }
+        ApplyOption(*page, argv[i], argv[i + 1]);
     }
     page->ShowPage(true);
     ::SetForegroundWindow(page->Handle());
