@@ -29,7 +29,7 @@
 
 #include <commctrl.h>
 
-#include "engine/cabinet_win.h"
+#include "cabinet/cabinet_win.h"
 #include "win/window_win.h"
 
 namespace {

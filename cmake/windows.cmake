@@ -22,10 +22,10 @@ include(${CMAKE_SOURCE_DIR}/cmake/layers.cmake)
 # at run time from the system folder by win/system_library_win.h, so that a
 # DLL planted beside setup.exe under their name is never loaded.
 # tests/e2e/import_table_test.cpp checks the built programs' import tables.
-# They come with the lowest layer, the cabinet decoder with the engine that
-# extracts cabinets.
+# They come with the lowest layer, the cabinet decoder with the layer that
+# reads cabinets.
 target_link_libraries(kq_base PUBLIC comdlg32 ole32 oleaut32 uuid shell32 advapi32 gdi32 user32)
-target_link_libraries(kq_engine PUBLIC mspack)
+target_link_libraries(kq_cabinet PUBLIC mspack)
 
 add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win.cpp ${CMAKE_SOURCE_DIR}/src/app/resources.rc)
 # windres reports no dependencies: name the files the script pulls in.

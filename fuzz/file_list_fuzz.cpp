@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/file_list.h"
-#include "engine/safe_name.h"
+#include "base/safe_name.h"
+#include "run/file_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);

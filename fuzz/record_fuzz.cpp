@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/path_rules.h"
 #include "base/text.h"
-#include "engine/install_record.h"
-#include "engine/packed_fingerprints.h"
-#include "engine/record_removal.h"
-#include "engine/removal_plan.h"
+#include "record/install_record.h"
+#include "record/packed_fingerprints.h"
+#include "record/record_removal.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cctype>
 #include <string>
 
+#include "base/path_rules.h"
 #include "base/product.h"
-#include "engine/removal_plan.h"
 #include "run/command_line.h"
 #include "run/exit_codes.h"
 

@@ -5,7 +5,7 @@
 //
 // Keys are named either by a root handle and a sub key, or by one text with
 // the root's full name first ("HKEY_LOCAL_MACHINE\Software\Acme"); see
-// engine/registry_path.h. The helper reports success or failure; the install
+// base/registry_path.h. The helper reports success or failure; the install
 // steps that write settings do not stop for a failure.
 #pragma once
 #include <windows.h>

@@ -6,10 +6,10 @@
 #include "base/profile_file_win.h"
 #include "checks/conditions.h"
 #include "checks/system_name.h"
-#include "engine/directories_win.h"
 #include "layout/dialogs_win.h"
 #include "run/merge_modules.h"
 #include "run/other_programs_win.h"
+#include "win/directories_win.h"
 #include "wizard/wizard_win.h"
 
 namespace kq {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/cabinet_win.h"
+#include "cabinet/cabinet_win.h"
 #include "layout/page_win.h"
 #include "run/file_actions.h"
 #include "run/setup_run.h"

@@ -13,7 +13,7 @@
 
 #include "crypt/file_crypt.h"
 #include "crypt_test_util.h"
-#include "engine/packed_fingerprints.h"
+#include "record/packed_fingerprints.h"
 #include "payload_list.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "engine/cabinet.h"
+#include "cabinet/cabinet.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "base/ini_text.h"
-#include "engine/removal_plan.h"
-#include "run/script.h"
+#include "base/path_rules.h"
 #include "run/exit_codes.h"
+#include "run/script.h"
 #include "wizard/wizard_flow.h"
 
 namespace kq {

@@ -1,4 +1,4 @@
-#include "engine/directories.h"
+#include "base/directories.h"
 
 #include <gtest/gtest.h>
 

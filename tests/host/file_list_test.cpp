@@ -1,4 +1,4 @@
-#include "engine/file_list.h"
+#include "run/file_list.h"
 
 #include <gtest/gtest.h>
 

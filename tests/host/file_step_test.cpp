@@ -1,7 +1,7 @@
 // The file step over an in-memory file system: which files are skipped,
 // moved, copied or unpacked from the cabinet, the version rule, must-install
 // files, the answers to the file error question, logging and attributes.
-#include "engine/file_step.h"
+#include "steps/file_step.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/version_rule.h"
+#include "steps/version_rule.h"
 #include "install_step_test_util.h"
 
 namespace kq {

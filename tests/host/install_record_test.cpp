@@ -1,4 +1,4 @@
-#include "engine/install_record.h"
+#include "record/install_record.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/install_recorders.h"
-#include "engine/packed_fingerprints.h"
-#include "engine/plan_machines.h"
-#include "engine/record_removal.h"
 #include "base/text.h"
+#include "record/packed_fingerprints.h"
+#include "record/record_removal.h"
+#include "steps/install_recorders.h"
+#include "steps/plan_machines.h"
 
 namespace kq {
 namespace {

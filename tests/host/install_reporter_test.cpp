@@ -1,4 +1,4 @@
-#include "engine/install_reporter.h"
+#include "steps/install_reporter.h"
 
 #include <gtest/gtest.h>
 

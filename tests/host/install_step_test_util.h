@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "engine/uninstall_log.h"
+#include "record/uninstall_log.h"
 #include "run/placeholders.h"
 #include "run/settings.h"
 

@@ -1,4 +1,4 @@
-#include "engine/progress_throttle.h"
+#include "cabinet/progress_throttle.h"
 
 #include <gtest/gtest.h>
 

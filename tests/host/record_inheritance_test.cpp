@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/install_record.h"
-#include "engine/record_inheritance.h"
+#include "record/install_record.h"
+#include "record/record_inheritance.h"
 
 namespace kq {
 namespace {

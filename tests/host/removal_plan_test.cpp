@@ -1,9 +1,11 @@
-#include "engine/removal_plan.h"
+#include "record/removal_plan.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "base/path_rules.h"
 
 namespace kq {
 namespace {

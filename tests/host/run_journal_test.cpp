@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/json_line.h"
-#include "engine/install_journal.h"
-#include "engine/uninstall_log.h"
+#include "install/install_journal.h"
+#include "record/uninstall_log.h"
 #include "run/exit_codes.h"
 
 namespace kq {

@@ -1,4 +1,4 @@
-#include "engine/safe_name.h"
+#include "base/safe_name.h"
 
 #include <gtest/gtest.h>
 

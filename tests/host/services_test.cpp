@@ -1,4 +1,4 @@
-#include "engine/services.h"
+#include "steps/services.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/shortcuts.h"
+#include "steps/shortcuts.h"
 
 #include <gtest/gtest.h>
 

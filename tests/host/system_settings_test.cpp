@@ -1,4 +1,4 @@
-#include "engine/system_settings.h"
+#include "steps/system_settings.h"
 
 #include <gtest/gtest.h>
 

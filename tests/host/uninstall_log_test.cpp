@@ -1,4 +1,4 @@
-#include "engine/uninstall_log.h"
+#include "record/uninstall_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/uninstall_registration.h"
+#include "steps/uninstall_registration.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/ini_text.h"
-#include "engine/version_rule.h"
+#include "steps/version_rule.h"
 #include "install_step_test_util.h"
 #include "run/placeholders.h"
 

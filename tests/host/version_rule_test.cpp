@@ -1,4 +1,4 @@
-#include "engine/version_rule.h"
+#include "steps/version_rule.h"
 
 #include <gtest/gtest.h>
 

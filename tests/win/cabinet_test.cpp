@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "cabinet/cabinet_win.h"
 #include "crypt/sha256.h"
-#include "engine/cabinet_win.h"
 #include "run/folders_win.h"
 
 namespace {

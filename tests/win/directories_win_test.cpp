@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/directories_win.h"
-#include "engine/earlier_registration_win.h"
-#include "engine/family_calls_win.h"
-#include "engine/record_machine_win.h"
+#include "record/earlier_registration_win.h"
+#include "record/record_machine_win.h"
+#include "win/directories_win.h"
+#include "win/family_calls_win.h"
 
 namespace kq {
 namespace {

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "engine/version_rule.h"
-#include "engine/version_rule_win.h"
+#include "steps/version_rule.h"
+#include "steps/version_rule_win.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <gtest/gtest.h>
 
 #include "base/profile_file_win.h"
-#include "engine/uninstall_log.h"
-#include "engine/uninstall_registration.h"
-#include "engine/uninstall_registration_win.h"
+#include "record/uninstall_log.h"
 #include "run/placeholders.h"
 #include "run/script.h"
+#include "steps/uninstall_registration.h"
+#include "steps/uninstall_registration_win.h"
 #include "win/registry_win.h"
 
 namespace kq {

@@ -16,11 +16,11 @@
 #include <gtest/gtest.h>
 
 #include "checks/system_name_win.h"
-#include "engine/install_engine_win.h"
-#include "engine/services.h"
-#include "engine/services_win.h"
-#include "engine/system_settings_win.h"
+#include "install/install_engine_win.h"
 #include "run/folders_win.h"
+#include "steps/services.h"
+#include "steps/services_win.h"
+#include "steps/system_settings_win.h"
 #include "win/registry_win.h"
 
 namespace kq {

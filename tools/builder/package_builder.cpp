@@ -21,8 +21,8 @@
 #include "base/text.h"
 #include "cabinet_join.h"
 #include "crypt/file_crypt.h"
-#include "engine/install_record.h"
-#include "engine/packed_fingerprints.h"
+#include "record/install_record.h"
+#include "record/packed_fingerprints.h"
 #include "payload_list.h"
 
 namespace fs = std::filesystem;

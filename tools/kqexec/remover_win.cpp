@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "engine/services_win.h"
 #include "win/registry_win.h"
+#include "win/service_control_win.h"
 
 namespace kq {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/removal_plan.h"
+#include "record/removal_plan.h"
 
 namespace kq {
 

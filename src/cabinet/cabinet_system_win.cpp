@@ -1,0 +1,179 @@
+// libmspack was built with 64-bit file offsets; its mspack_system callbacks
+// take off_t, so this file must see the same off_t (checked at run time by
+// MSPACK_SYS_SELFTEST). This has to come before any system header.
+#define _FILE_OFFSET_BITS 64
+
+#include "cabinet/cabinet_system_win.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace kq {
+namespace {
+
+struct Win32File {
+    mspack_file base;
+    HANDLE handle;
+    // An output kept in memory instead of a file (unpacking ahead).
+    std::string* sink;
+    // The system of an output file, whose hooks see what is written.
+    ExtractSystem* output;
+    bool stampOnClose;
+    FILETIME stamp;
+};
+
+HANDLE HandleOf(mspack_file* file) { return reinterpret_cast<Win32File*>(file)->handle; }
+
+mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
+    ExtractSystem* system = reinterpret_cast<ExtractSystem*>(self);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (mode == MSPACK_SYS_OPEN_WRITE && system->sink != nullptr) {
+        Win32File* file = static_cast<Win32File*>(std::malloc(sizeof(Win32File)));
+        if (file == nullptr) return nullptr;
+        std::memset(file, 0, sizeof(*file));
+        file->handle = INVALID_HANDLE_VALUE;
+        file->sink = system->sink;
+        file->output = system;
+        system->outputOpened = true;
+        return &file->base;
+    }
+    if (mode == MSPACK_SYS_OPEN_READ) {
+        handle = CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+    } else if (mode == MSPACK_SYS_OPEN_WRITE) {
+        handle = CreateOutput(filename, system->hooks != nullptr && system->hooks->newFileOnly, &system->taken);
+        if (handle != INVALID_HANDLE_VALUE) system->outputOpened = true;
+    }
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    Win32File* file = static_cast<Win32File*>(std::malloc(sizeof(Win32File)));
+    if (file == nullptr) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    file->handle = handle;
+    file->sink = nullptr;
+    file->output = mode == MSPACK_SYS_OPEN_WRITE ? system : nullptr;
+    file->stampOnClose = mode == MSPACK_SYS_OPEN_WRITE && system->hasStamp;
+    file->stamp = system->stamp;
+    return &file->base;
+}
+
+void SysClose(mspack_file* file) {
+    if (file == nullptr) return;
+    Win32File* win = reinterpret_cast<Win32File*>(file);
+    if (win->sink != nullptr) {
+        std::free(file);
+        return;
+    }
+    if (win->stampOnClose) SetFileTime(win->handle, &win->stamp, nullptr, &win->stamp);
+    CloseHandle(HandleOf(file));
+    std::free(file);
+}
+
+int SysRead(mspack_file* file, void* buffer, int bytes) {
+    if (bytes < 0) return -1;
+    DWORD done = 0;
+    if (!ReadFile(HandleOf(file), buffer, DWORD(bytes), &done, nullptr)) return -1;
+    return int(done);
+}
+
+int SysWrite(mspack_file* file, void* buffer, int bytes) {
+    if (bytes < 0) return -1;
+    ExtractSystem* output = reinterpret_cast<Win32File*>(file)->output;
+    const EntryHooks* hooks = output != nullptr ? output->hooks : nullptr;
+    // A stop is seen within one piece (one decoded block), however large
+    // the file.
+    if (hooks != nullptr && hooks->stop && hooks->stop()) {
+        output->stopped = true;
+        return -1;
+    }
+    std::string* sink = reinterpret_cast<Win32File*>(file)->sink;
+    if (sink != nullptr) {
+        sink->append(static_cast<const char*>(buffer), size_t(bytes));
+        return bytes;
+    }
+    DWORD done = 0;
+    if (!WriteFile(HandleOf(file), buffer, DWORD(bytes), &done, nullptr)) return -1;
+    if (hooks != nullptr && hooks->written && done > 0) hooks->written(buffer, done);
+    return int(done);
+}
+
+int SysSeek(mspack_file* file, off_t offset, int mode) {
+    DWORD method;
+    switch (mode) {
+    case MSPACK_SYS_SEEK_START: method = FILE_BEGIN; break;
+    case MSPACK_SYS_SEEK_CUR: method = FILE_CURRENT; break;
+    case MSPACK_SYS_SEEK_END: method = FILE_END; break;
+    default: return -1;
+    }
+    const int64_t wide = int64_t(offset);
+    LONG high = LONG(wide >> 32);
+    // A position whose low half is all ones looks like the failure value, so
+    // only the last error tells them apart.
+    SetLastError(NO_ERROR);
+    DWORD low = SetFilePointer(HandleOf(file), LONG(uint32_t(wide)), &high, method);
+    return (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) ? -1 : 0;
+}
+
+off_t SysTell(mspack_file* file) {
+    LONG high = 0;
+    SetLastError(NO_ERROR);
+    DWORD low = SetFilePointer(HandleOf(file), 0, &high, FILE_CURRENT);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return off_t(-1);
+    return off_t((int64_t(high) << 32) | int64_t(low));
+}
+
+// The decoder's notes for a human reader; there is no console or log for
+// them, and every failure also comes back as an error code.
+void SysMessage(mspack_file*, const char*, ...) {}
+
+void* SysAlloc(mspack_system*, size_t bytes) { return std::malloc(bytes); }
+void SysFree(void* p) { std::free(p); }
+void SysCopy(void* src, void* dest, size_t bytes) { std::memcpy(dest, src, bytes); }
+
+}  // namespace
+
+// A new, empty output file in place of whatever file is at `filename`; with
+// `newOnly` only where nothing of that name is (`*taken` says when something is).
+HANDLE CreateOutput(const char* filename, bool newOnly, bool* taken) {
+    *taken = false;
+    if (newOnly) {
+        HANDLE handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // A folder of that name answers "access denied" rather than "exists".
+        if (handle == INVALID_HANDLE_VALUE)
+            *taken = GetLastError() == ERROR_FILE_EXISTS || GetFileAttributesA(filename) != INVALID_FILE_ATTRIBUTES;
+        return handle;
+    }
+    HANDLE handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        // A read-only, hidden or system file of the same name (left by an
+        // earlier run in a reused working folder, or by an earlier entry)
+        // makes the create fail. Looked at only then: a look-up of a name
+        // not yet there is slow in a large folder.
+        DWORD attributes = GetFileAttributesA(filename);
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+            SetFileAttributesA(filename, FILE_ATTRIBUTE_NORMAL);
+            handle = CreateFileA(filename, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        }
+    }
+    return handle;
+}
+
+void InitSystem(ExtractSystem* system) {
+    std::memset(system, 0, sizeof(*system));
+    system->sys.open = SysOpen;
+    system->sys.close = SysClose;
+    system->sys.read = SysRead;
+    system->sys.write = SysWrite;
+    system->sys.seek = SysSeek;
+    system->sys.tell = SysTell;
+    system->sys.message = SysMessage;
+    system->sys.alloc = SysAlloc;
+    system->sys.free = SysFree;
+    system->sys.copy = SysCopy;
+    system->sys.null_ptr = nullptr;
+}
+
+}  // namespace kq

@@ -1,0 +1,219 @@
+#include "cabinet/cabinet_win.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "run/file_list.h"
+
+namespace kq {
+
+// One thread unpacking folders ahead, with a decoder of its own.
+struct CCabinetUnpacker::Worker {
+    CCabinetReader reader;
+    std::thread thread;
+};
+
+struct CCabinetUnpacker::Ahead {
+    // A folder unpacked: its entries one after the other in one buffer (one
+    // large block, which goes back to the system whole when freed), and
+    // where each entry lies in it; an entry that failed is missing.
+    struct Held {
+        std::string bytes;
+        std::unordered_map<size_t, std::pair<size_t, size_t>> spans;  // entry to offset and length
+    };
+    enum class Stage : unsigned char { kDirect, kWaiting, kUnpacking, kReady, kGone };
+
+    std::function<bool()> stop;
+    std::atomic<bool> quit{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    int asked = -1;                            // the folder of the entry asked for last
+    std::vector<Stage> stage;                  // by folder
+    std::vector<std::vector<size_t>> entries;  // by folder, in cabinet order
+    std::vector<int> queue;                    // the folders unpacked ahead, in cabinet order
+    size_t taken = 0;                          // how many of them a worker has begun
+    std::map<int, Held> ready;                 // unpacked and not yet passed by the copy step
+    // Buffers of folders passed, for the next folders: memory the system
+    // has already handed over costs nothing to fill again.
+    std::vector<std::string> spare;
+    int running = 0;                           // workers not yet ended
+    std::vector<std::unique_ptr<Worker>> workers;
+};
+
+CCabinetUnpacker::CCabinetUnpacker() = default;
+
+CCabinetUnpacker::~CCabinetUnpacker() {
+    if (m_ahead == nullptr) return;
+    {
+        std::lock_guard<std::mutex> lock(m_ahead->mutex);
+        m_ahead->quit = true;
+    }
+    m_ahead->changed.notify_all();
+    for (auto& worker : m_ahead->workers) {
+        if (worker->thread.joinable()) worker->thread.join();
+    }
+}
+
+int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) {
+    const int result = m_reader.Open(cabinetPath);
+    if (result != kCabinetOk) return result;
+    // The product's folders that are small enough are unpacked ahead, in
+    // cabinet order.
+    auto ahead = std::make_unique<Ahead>();
+    const int folderCount = m_reader.FolderCount();
+    ahead->stage.assign(size_t(folderCount), Ahead::Stage::kDirect);
+    ahead->entries.resize(size_t(folderCount));
+    std::vector<bool> product(size_t(folderCount), false);
+    for (size_t i = 0; i < m_reader.EntryCount(); ++i) {
+        const int folder = m_reader.FolderOf(i);
+        if (folder < 0) continue;
+        ahead->entries[size_t(folder)].push_back(i);
+        if (IsPackedEntryName(m_reader.WrittenName(i))) product[size_t(folder)] = true;
+    }
+    for (int folder = 0; folder < folderCount; ++folder) {
+        if (!product[size_t(folder)] || m_reader.FolderBytes(folder) > kAheadLimit) continue;
+        ahead->stage[size_t(folder)] = Ahead::Stage::kWaiting;
+        ahead->queue.push_back(folder);
+    }
+    if (ahead->queue.empty()) return result;
+    ahead->stop = std::move(stop);
+    m_ahead = std::move(ahead);
+    // Workers begin under the lock: none ends before all are counted.
+    std::lock_guard<std::mutex> lock(m_ahead->mutex);
+    for (int w = 0; w < kWorkers && size_t(w) < m_ahead->queue.size(); ++w) {
+        auto worker = std::make_unique<Worker>();
+        if (worker->reader.Open(cabinetPath) != kCabinetOk) continue;
+        try {
+            worker->thread = std::thread(&CCabinetUnpacker::RunWorker, this, int(m_ahead->workers.size()));
+        } catch (const std::system_error&) {
+            continue;  // no thread to be had: the folders are unpacked as they are asked for
+        }
+        m_ahead->workers.push_back(std::move(worker));
+        ++m_ahead->running;
+    }
+    return result;
+}
+
+bool CCabinetUnpacker::IsOpen() const { return m_reader.IsOpen(); }
+
+size_t CCabinetUnpacker::EntryCount() const { return m_reader.EntryCount(); }
+
+size_t CCabinetUnpacker::Find(const std::string& name) const { return m_reader.Find(name); }
+
+void CCabinetUnpacker::RunWorker(int index) {
+    Ahead& ahead = *m_ahead;
+    CCabinetReader* reader = nullptr;
+    {
+        // Open() is still adding workers; the list is read under its lock.
+        std::lock_guard<std::mutex> lock(ahead.mutex);
+        reader = &ahead.workers[size_t(index)]->reader;
+    }
+    const auto stop = [&ahead] { return ahead.quit.load() || (ahead.stop && ahead.stop()); };
+    for (;;) {
+        int folder = -1;
+        {
+            std::unique_lock<std::mutex> lock(ahead.mutex);
+            ahead.changed.wait(lock, [&] {
+                return ahead.quit || ahead.taken == ahead.queue.size() || ahead.ready.size() < kHeld;
+            });
+            if (ahead.quit || ahead.taken == ahead.queue.size()) break;
+            folder = ahead.queue[ahead.taken++];
+            if (ahead.asked > folder) {
+                ahead.stage[size_t(folder)] = Ahead::Stage::kGone;  // the copy step is past it
+                ahead.changed.notify_all();
+                continue;
+            }
+            ahead.stage[size_t(folder)] = Ahead::Stage::kUnpacking;
+        }
+        Ahead::Held unpacked;
+        {
+            std::lock_guard<std::mutex> lock(ahead.mutex);
+            if (!ahead.spare.empty()) {
+                unpacked.bytes = std::move(ahead.spare.back());
+                ahead.spare.pop_back();
+            }
+        }
+        unpacked.bytes.clear();
+        unpacked.bytes.reserve(size_t(reader->FolderBytes(folder)));
+        bool stopped = false;
+        for (size_t entry : ahead.entries[size_t(folder)]) {
+            const size_t start = unpacked.bytes.size();
+            const EntryResult result = reader->ExtractToMemory(entry, unpacked.bytes, stop);
+            if (result == EntryResult::kStopped) {
+                stopped = true;
+                break;
+            }
+            // A failed entry is left to the copy step, which tells why.
+            if (result == EntryResult::kDone) unpacked.spans[entry] = {start, unpacked.bytes.size() - start};
+            else unpacked.bytes.resize(start);
+        }
+        {
+            std::lock_guard<std::mutex> lock(ahead.mutex);
+            // Unless the copy step went past it meanwhile.
+            if (ahead.asked <= folder) {
+                ahead.ready[folder] = std::move(unpacked);
+                ahead.stage[size_t(folder)] = Ahead::Stage::kReady;
+            } else {
+                ahead.stage[size_t(folder)] = Ahead::Stage::kGone;
+                ahead.spare.push_back(std::move(unpacked.bytes));
+            }
+        }
+        ahead.changed.notify_all();
+        if (stopped) break;
+    }
+    {
+        std::lock_guard<std::mutex> lock(ahead.mutex);
+        --ahead.running;
+    }
+    ahead.changed.notify_all();
+}
+
+EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, const EntryHooks& hooks) {
+    if (m_ahead == nullptr || entry >= m_reader.EntryCount() || m_reader.FolderOf(entry) < 0)
+        return m_reader.Extract(entry, target, hooks);
+    Ahead& ahead = *m_ahead;
+    const int folder = m_reader.FolderOf(entry);
+    std::unique_lock<std::mutex> lock(ahead.mutex);
+    ahead.asked = folder;
+    // The folders behind the copy step are not needed again: the workers
+    // may go on.
+    bool freed = false;
+    while (!ahead.ready.empty() && ahead.ready.begin()->first < folder) {
+        ahead.stage[size_t(ahead.ready.begin()->first)] = Ahead::Stage::kGone;
+        ahead.spare.push_back(std::move(ahead.ready.begin()->second.bytes));
+        ahead.ready.erase(ahead.ready.begin());
+        freed = true;
+    }
+    if (freed) ahead.changed.notify_all();
+    // A folder not yet begun is next for a worker: every folder before it
+    // is begun, and those held are behind the copy step, so none blocks it.
+    using Stage = Ahead::Stage;
+    ahead.changed.wait(lock, [&] {
+        const Stage stage = ahead.stage[size_t(folder)];
+        return stage == Stage::kDirect || stage == Stage::kReady || stage == Stage::kGone ||
+               (stage == Stage::kWaiting && ahead.running == 0);
+    });
+    auto held = ahead.ready.find(folder);
+    if (held != ahead.ready.end()) {
+        auto found = held->second.spans.find(entry);
+        if (found != held->second.spans.end()) {
+            // The buffer stays until the copy step passes the folder, and
+            // only the copy step frees it: it can be read unlocked.
+            const char* bytes = held->second.bytes.data() + found->second.first;
+            const size_t length = found->second.second;
+            lock.unlock();
+            return m_reader.WriteEntry(entry, bytes, length, target, hooks);
+        }
+    }
+    lock.unlock();
+    return m_reader.Extract(entry, target, hooks);
+}
+
+}  // namespace kq

@@ -1,0 +1,190 @@
+// Extracting the package's cabinet: its support files into the working
+// folder at start-up, each product file into its destination later.
+//
+// An entry is written under the last component of its stored name (after
+// the last '\', '/' or ':'), so no stored name can place a file anywhere
+// else; a name with no usable last component ("", ".", "..", a device name
+// such as NUL, characters Windows forbids) is never written: a whole
+// extraction ends with kCabinetExtractFailed before anything is written for
+// it. Each file gets the stored date and time (local time in the cabinet,
+// turned into system time) as creation and last-write time, and the stored
+// read-only, hidden, system and archive attributes. A file whose extraction
+// fails is deleted again, so nothing half-written stays behind; files
+// extracted before it remain. Stored, MSZIP, Quantum and LZX folders are
+// read; a cabinet continued from or into another cabinet is not.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "cabinet/cabinet.h"
+#include "cabinet/progress_throttle.h"
+
+namespace kq {
+
+// Which entries an extraction writes, by the name they are written under;
+// empty writes them all.
+using EntryFilter = std::function<bool(const std::string& writtenName)>;
+
+// Extracts the cabinet at `cabinetPath` into `workingFolder` on the calling
+// thread; returns a CabinetResult. `failure`, when given, says what failed.
+// Every file is new: one already there under an entry's name ends the
+// extraction (kPlanted) and is not touched.
+// Progress counts only the entries `wanted` lets through.
+int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,
+                       CabinetFailure* failure = nullptr, const EntryFilter& wanted = EntryFilter());
+
+// Progress shown on the progress bar `bar` (may be null) of the thread that
+// waits for the extraction. The callbacks run on the extraction thread and
+// send only the positions that move the bar: each message holds the
+// extraction until the waiting thread has handled it. `throttle` must
+// outlive the extraction.
+CabinetProgress ProgressBarFeedback(HWND bar, ProgressThrottle& throttle);
+
+// Extracts "file1.cab" of `sourceFolder` into `workingFolder` on the calling
+// thread.
+int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress,
+                   CabinetFailure* failure = nullptr, const EntryFilter& wanted = EntryFilter());
+
+// What the extraction of one entry is told and tells: `stop` is asked before
+// each piece is written (true ends the extraction as kStopped), `written`
+// sees every piece written, in order. Either may be empty. With `newFileOnly`
+// the target must not exist: anything of its name ends the entry as kTaken
+// and is left as it is.
+struct EntryHooks {
+    std::function<bool()> stop;
+    std::function<void(const void* bytes, size_t length)> written;
+    bool newFileOnly = false;
+};
+
+// One open cabinet whose entries are extracted one at a time, in any order,
+// on one thread at a time. In cabinet order each entry costs only its own
+// data; going back restarts the decoding of its cabinet folder.
+class CCabinetReader {
+public:
+    CCabinetReader();
+    ~CCabinetReader();
+    CCabinetReader(const CCabinetReader&) = delete;
+    CCabinetReader& operator=(const CCabinetReader&) = delete;
+
+    // Reads the cabinet's directory; a CabinetResult. A cabinet shorter than
+    // its header says is damaged: a cut download fails here, before anything
+    // is written. `failure`, when given, says what failed.
+    int Open(const char* cabinetPath, CabinetFailure* failure = nullptr);
+    bool IsOpen() const;
+
+    size_t EntryCount() const;
+    // The name as stored (for messages).
+    const std::string& StoredName(size_t entry) const;
+    // The name the entry is written under, its stored name's last component;
+    // empty when the name is refused.
+    const std::string& WrittenName(size_t entry) const;
+    // The entry written under `name`, compared without case (the last one
+    // when several are); EntryCount() when there is none.
+    size_t Find(const std::string& name) const;
+
+    // Writes the entry to `target` (replacing a file there) with the stored
+    // time and attributes.
+    EntryResult Extract(size_t entry, const std::string& target, const EntryHooks& hooks = EntryHooks());
+
+    // The cabinet folder an entry is packed in (0 for the first; each
+    // decodes on its own), and what a folder unpacks to.
+    int FolderOf(size_t entry) const;
+    int FolderCount() const;
+    uint64_t FolderBytes(int folder) const;
+    // Unpacks the entry into memory, appended to `bytes` (for a small entry
+    // only: it is held whole); `stop` as for Extract. A failure appends
+    // nothing.
+    EntryResult ExtractToMemory(size_t entry, std::string& bytes, const std::function<bool()>& stop);
+    // Writes bytes ExtractToMemory gave for the entry as Extract would.
+    EntryResult WriteEntry(size_t entry, const char* bytes, size_t length, const std::string& target,
+                           const EntryHooks& hooks = EntryHooks());
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// One extraction of the package's cabinet on a thread of its own. The
+// user-interface thread starts it, waits for Thread() with its
+// message-pumping wait (the progress callbacks typically send messages to a
+// window of that thread), then reads Result().
+class CCabinetExtraction {
+public:
+    CCabinetExtraction() = default;
+    CCabinetExtraction(const CCabinetExtraction&) = delete;
+    CCabinetExtraction& operator=(const CCabinetExtraction&) = delete;
+    // Waits for a thread still running.
+    ~CCabinetExtraction();
+
+    // False when a thread cannot be started (or one is already running).
+    bool Start(const char* sourceFolder, const char* workingFolder, CabinetProgress progress,
+               EntryFilter wanted = EntryFilter());
+    HANDLE Thread() const { return thread_; }
+    // Valid once Thread() is signalled.
+    int Result() const { return result_; }
+    // What failed, once Thread() is signalled.
+    const CabinetFailure& Failure() const { return failure_; }
+
+private:
+    static unsigned __stdcall ThreadMain(void* self);
+
+    std::string sourceFolder_;
+    std::string workingFolder_;
+    CabinetProgress progress_;
+    EntryFilter wanted_;
+    HANDLE thread_ = nullptr;
+    int result_ = kCabinetExtractFailed;
+    CabinetFailure failure_;
+};
+
+// The copy step's way into the cabinet: entries unpacked in the order they
+// are asked for (the file list's, which the builder follows). Two worker
+// threads unpack the product's cabinet folders ahead into memory, each taking
+// the next folder in cabinet order when it is free (folders of text cost
+// several times what stored ones do, so fixed turns would leave one worker
+// idle), while the caller writes the files: the processors decode while the
+// file system works. Only a folder of at most kAheadLimit bytes is unpacked
+// ahead, and at most kHeld folders the caller has not reached are kept:
+// memory stays bounded whatever the payload. A larger folder, an entry that
+// failed ahead, a stop, or an entry asked for out of turn is unpacked
+// directly.
+class CCabinetUnpacker {
+public:
+    static constexpr uint64_t kAheadLimit = 8u << 20;
+    static constexpr int kWorkers = 2;
+    static constexpr size_t kHeld = 4;
+
+    CCabinetUnpacker();
+    // Stops the workers and waits for them.
+    ~CCabinetUnpacker();
+    CCabinetUnpacker(const CCabinetUnpacker&) = delete;
+    CCabinetUnpacker& operator=(const CCabinetUnpacker&) = delete;
+
+    // A CabinetResult; starts the workers when there are folders to unpack
+    // ahead. `stop` (may be empty) also ends the unpacking ahead.
+    int Open(const char* cabinetPath, std::function<bool()> stop);
+    bool IsOpen() const;
+    size_t EntryCount() const;
+    size_t Find(const std::string& name) const;
+    EntryResult Extract(size_t entry, const std::string& target, const EntryHooks& hooks);
+
+private:
+    struct Worker;
+    struct Ahead;
+    void RunWorker(int index);
+
+    CCabinetReader m_reader;
+    std::unique_ptr<Ahead> m_ahead;
+};
+
+// Runs the extraction on a thread of its own and waits for it with `wait`
+// (the message-pumping wait on the user-interface thread; a plain wait when
+// empty). When no thread can be started the extraction runs on the calling
+// thread instead.
+int ExtractCabinetOnThread(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress,
+                           const std::function<void(HANDLE)>& wait);
+
+}  // namespace kq

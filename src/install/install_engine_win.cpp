@@ -1,0 +1,399 @@
+#include "install/install_engine_win.h"
+
+#include <objbase.h>
+
+#include <cstdio>
+
+#include "base/file.h"
+#include "base/product.h"
+#include "base/profile_file_win.h"
+#include "cabinet/cabinet.h"
+#include "install/install_journal.h"
+#include "record/packed_fingerprints.h"
+#include "record/record_inheritance.h"
+#include "record/record_machine_win.h"
+#include "record/record_removal.h"
+#include "run/script.h"
+#include "steps/file_step_win.h"
+#include "steps/install_recorders.h"
+#include "steps/plan_machines.h"
+#include "steps/services_win.h"
+#include "steps/shortcuts_win.h"
+#include "steps/system_settings_win.h"
+#include "steps/uninstall_registration.h"
+#include "steps/uninstall_registration_win.h"
+#include "win/directories_win.h"
+#include "win/window_win.h"
+
+namespace kq {
+namespace {
+
+constexpr char kCoInitializeMessage[] =
+    "Iniciar() - Merrowin Can't CO-INITIALIZE; Please restart your computer; If not work, you must update your "
+    "Windows!";
+constexpr char kLoadFileDataMessage[] = "LoadFileData() - Error";
+
+}  // namespace
+
+void ShowInstallError(int number, const char* message) {
+    char text[1024];
+    std::snprintf(text, sizeof(text), "Error Number: %i\r\nMessage: %s", number, message);
+    ::MessageBoxA(nullptr, text, kProductName, MB_OK);
+}
+
+CInstallEngine::CInstallEngine(InstallSnapshot snapshot, IInstallReporter& reporter)
+    : m_snapshot(std::move(snapshot)), m_reporter(reporter) {
+    m_values = MakePlaceholderValues(m_snapshot.folders, m_snapshot.settings, &m_snapshot.variables);
+}
+
+void CInstallEngine::TellError(int number, const char* message) const {
+    m_reporter.Told(message);
+    // Nobody is there to press OK: the run ends as a failed run unasked.
+    if (!m_snapshot.unattended) ShowInstallError(number, message);
+}
+
+std::string CInstallEngine::Expand(const std::string& text) const {
+    return ExpandWorker(text, m_values);
+}
+
+void CInstallEngine::Start(MessageFilter filter) {
+    m_packedFolder = PackedFileFolder(m_snapshot.folders.temp.c_str(), m_snapshot.workFolderName.c_str(),
+                                      m_snapshot.folders.source.c_str(), m_snapshot.diskImage);
+    m_maintenanceFolder = Expand("<WindowsFolder>\\Installer\\<ProductCode>\\");
+    // The log of the run sees every change as the record and the uninstall
+    // log take it.
+    std::shared_ptr<RunJournal> journal = m_snapshot.journal;
+    m_record.SetObserver([journal](const RecordEntry& entry) { JournalRecordEntry(*journal, entry); });
+    m_log.SetObserver([journal](const char* kind, const std::string& value) { JournalLogLine(*journal, kind, value); });
+    // The uninstall log and the record are setup's own files; the record
+    // does not list itself, so the log of the run names them here.
+    for (const char* name : {kUninstallLogName, kInstallRecordName}) {
+        RecordEntry own;
+        own.path = m_maintenanceFolder + name;
+        own.origin = CWinRecordMachine().Fingerprint(own.path, nullptr) ? FileOrigin::kReplaced : FileOrigin::kNew;
+        JournalRecordEntry(*journal, own);
+    }
+    if (m_snapshot.plan) {
+        // A plan leaves an earlier run's log and record alone; its own
+        // uninstall log has no file to go to.
+        StartWorker(filter);
+        return;
+    }
+    m_log.SetPath(Expand("<WindowsFolder>\\Installer\\<ProductCode>\\uninstall.log"));
+    m_recordPath = m_maintenanceFolder + kInstallRecordName;
+    // Every run describes itself alone: a log that cannot be set aside ends
+    // the run before anything is changed, as it would mix two runs. An
+    // earlier installation's log and record are kept aside, not deleted,
+    // until this run commits: a run that is undone leaves that product
+    // registered and removable.
+    if (!m_earlier.SetAside({m_log.Path(), m_recordPath}) || !m_log.RemoveLeftover()) {
+        TellError(2, LeftoverLogMessage(m_log.Path()).c_str());
+        m_earlier.Restore();
+        m_snapshot.signals->Abort();
+        RemoveTemporaryFiles();
+        return;
+    }
+    ::DeleteFileA(m_recordPath.c_str());
+    StartWorker(filter);
+}
+
+void CInstallEngine::StartWorker(MessageFilter filter) {
+    DWORD id = 0;
+    HANDLE worker = ::CreateThread(nullptr, 0, &CInstallEngine::WorkerProc, this, 0, &id);
+    if (worker == nullptr) {
+        Work();  // no thread to be had: do the work here rather than not at all
+    } else {
+        PumpWait(worker, INFINITE, filter);
+        ::CloseHandle(worker);
+    }
+    m_log.Close();
+    const RunSignals& signals = *m_snapshot.signals;
+    const bool undone = signals.Aborted() || signals.CancelRequested();
+    if (!m_snapshot.preview && !m_snapshot.plan && undone) RollBack();
+    if (m_snapshot.preview || m_snapshot.plan || undone) {
+        m_earlier.Restore();
+    } else {
+        TakeOverEarlierRecord();
+        m_earlier.Discard();
+    }
+    // A rollback has put them back; otherwise the run's changes stay.
+    DiscardSetAsideCopies();
+    m_reporter.SetProgressPosition(m_files.Total());
+}
+
+void CInstallEngine::DiscardSetAsideCopies() {
+    CWinRecordMachine machine;
+    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) machine.RemoveFile(aside.copy);
+    m_record.ForgetSetAsideCopies();
+}
+
+void CInstallEngine::SaveRecord() {
+    if (!m_snapshot.preview && !m_snapshot.plan) WriteWholeFile(m_recordPath, m_record.Text());
+}
+
+void CInstallEngine::TakeOverEarlierRecord() {
+    if (!m_earlier.HasEarlier()) return;
+    std::string text;
+    if (!ReadWholeFile(CEarlierRegistration::AsideName(m_recordPath), text)) return;
+    const ParsedRecord earlier = ParseRecord(text);
+    if (!earlier.valid) return;
+    WriteWholeFile(m_recordPath, FormatRecord(InheritEarlierRecord(earlier.entries, m_record.Entries())));
+}
+
+void CInstallEngine::RollBack() {
+    RemovalScope scope;
+    scope.productCode = m_snapshot.settings.productCode;
+    scope.installDir = m_snapshot.settings.installDir;
+    scope.maintenanceFolder = m_maintenanceFolder;
+    // Every entry is this run's own: any local drive is in reach.
+    for (char drive = 'A'; drive <= 'Z'; ++drive) scope.folders.push_back(std::string(1, drive) + ":\\");
+    scope.rollback = true;
+    // Over an earlier installation the registration stays that product's:
+    // the values this run changed in it come back from the record.
+    scope.removeRegistration = !m_earlier.HasEarlier();
+    CWinRecordMachine machine;
+    RemoveRecorded(m_record.Entries(), scope, machine);
+    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) machine.PutBack(aside.copy, aside.path);
+    m_record.ForgetSetAsideCopies();
+    m_record.Clear();
+    m_snapshot.signals->MarkRolledBack();
+}
+
+DWORD WINAPI CInstallEngine::WorkerProc(void* self) {
+    static_cast<CInstallEngine*>(self)->Work();
+    return 0;
+}
+
+void CInstallEngine::Work() {
+    if (FAILED(::CoInitialize(nullptr))) {
+        TellError(0, kCoInitializeMessage);
+        m_snapshot.signals->Abort();
+        return;
+    }
+    struct ComScope { ~ComScope() { ::CoUninitialize(); } } com;
+
+    const bool preview = m_snapshot.preview;
+
+    Status(status::kLoadingData);
+    if (!LoadFilesAndCreateDirectories()) {
+        TellError(1, m_refusal.empty() ? kLoadFileDataMessage : m_refusal.c_str());
+        m_snapshot.signals->SetFailure(RunFailure::kDamaged);
+        m_snapshot.signals->Abort();
+        RemoveTemporaryFiles();
+        return;
+    }
+    PrepareMaintenanceProgram();
+    m_reporter.SetProgressRange(m_files.Total());
+
+    SaveRecord();
+    Status(status::kCopyingFiles);
+    const bool copied = preview || CopyFiles();
+    SaveRecord();
+    if (!copied) {
+        // The file step ended the run: a file could not be installed (a
+        // cancel request is the user's, and counted as such).
+        if (!m_snapshot.signals->CancelRequested()) m_snapshot.signals->SetFailure(RunFailure::kFiles);
+        return;
+    }
+    // From here on a cancel would stop nothing: the page's Cancel goes, and
+    // a cancel confirmed before this point ends the run here.
+    if (!m_snapshot.signals->Commit()) return;
+    m_reporter.CopyStepOver();
+
+    Status(status::kCreatingShortcuts);
+    if (!preview) CreateShortcuts();
+    SaveRecord();
+    Status(status::kSettingSystem);
+    if (!preview) ApplySystemSettings();
+    SaveRecord();
+    // Not skipped in preview: the step shows its status and then changes
+    // nothing itself.
+    InstallServices();
+    SaveRecord();
+
+    Status(status::kFinishing);
+    if (preview) return;
+    // A product that cannot be removed is not installed: the run ends as a
+    // failed one (and is rolled back from its record), and the working
+    // folder with the decrypted scripts goes.
+    kq::Status registered = RegisterForUninstall();
+    {
+        CWinRecordMachine state;
+        PlanRecordMachine plan(state);
+        CountSharedFiles(m_record, {m_snapshot.settings.installDir, m_maintenanceFolder},
+                         m_snapshot.plan ? static_cast<RecordMachine&>(plan) : state);
+    }
+    SaveRecord();
+    if (!registered) {
+        TellError(3, registered.message().c_str());
+        m_snapshot.signals->Abort();
+    }
+    RemoveTemporaryFiles();
+}
+
+bool CInstallEngine::LoadFilesAndCreateDirectories() {
+    std::string text;
+    if (!ReadWholeFile(m_snapshot.dataScriptPath, text)) return false;
+    m_files = LoadFileList(text);
+    // A damaged name could reach outside the working and install folders.
+    kq::Status names = CheckPackedFileNames(m_files);
+    if (!names) {
+        m_refusal = names.message();
+        return false;
+    }
+    m_log.Append(logkind::kTotalFile, std::to_string(m_files.Total()));
+
+    Status(status::kCreatingDirectories);
+    // Every level a path needed is recorded, so removal takes "Vendor" of
+    // "Program Files\Vendor\Product" too.
+    CWinRecordMachine state;
+    PlanBase plan(state, m_record);
+    auto createDir = [this, &plan](const std::string& path) {
+        if (m_snapshot.plan) CreateDirectoryPath(path, [&plan](const std::string& level) { return plan.PlanFolder(level); });
+        else CreateRecordedDirectoryPath(path, &CreateOneDirectory, m_record);
+    };
+    createDir(m_maintenanceFolder);
+    const std::string& installDir = m_snapshot.settings.installDir;
+    createDir(installDir);
+    m_log.Append(logkind::kDir, installDir);
+
+    ExpandFn expand = [this](const std::string& t) { return Expand(t); };
+    for (const std::string& entry : m_files.directories) {
+        std::string dir = DirectoryPath(entry, expand);
+        createDir(dir);
+        m_log.Append(logkind::kDir, dir);
+    }
+    return true;
+}
+
+bool CInstallEngine::CopyFiles() {
+    FileStepContext context;
+    // A cabinet package's files go from the cabinet straight to their
+    // destinations; a disk image's are copied from its folder, which stays.
+    if (!m_snapshot.diskImage) context.cabinetPath = CabinetPath(m_snapshot.folders.source.c_str());
+    context.packedFolder = m_packedFolder;
+    context.systemName = m_snapshot.systemName;
+    context.featureDeselected = m_snapshot.featureDeselected;
+    // A web file named with a condition is fetched only when the worker's copy
+    // of the conditions holds (its actions do not run on the worker).
+    context.conditionMet = [this](const std::string& name) {
+        ConditionContext conditions;
+        conditions.expand = [this](const std::string& text) { return Expand(text); };
+        return m_snapshot.conditions.IsConditionMet(name, conditions);
+    };
+    context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
+    context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
+    CWinFileMachine files(&m_reporter, m_snapshot.signals.get(), m_snapshot.unattended);
+    if (!context.cabinetPath.empty()) {
+        std::string list;
+        ReadWholeFile(m_packedFolder + kPackedFingerprintsName, list);
+        files.UnpackFrom(context.cabinetPath, ParsePackedFingerprints(list), std::move(m_unpacker));
+    }
+    CWinRecordMachine state;
+    RecordingFileMachine recording(files, state, m_record);
+    PlanFileMachine plan(files, state, m_record);
+    plan.StageIn(m_packedFolder);
+    FileMachine& machine = m_snapshot.plan ? static_cast<FileMachine&>(plan) : recording;
+    ExpandFn expand = [this](const std::string& t) { return Expand(t); };
+    const bool done = kq::CopyFiles(m_files, expand, context, machine, *m_snapshot.signals, m_log);
+    RecordKeptFiles(m_files, expand, state, m_record);
+    return done;
+}
+
+void CInstallEngine::RemoveTemporaryFiles() {
+    Status(status::kRemovingTemporary);
+    if (m_snapshot.mergeModulesPending) return;
+    DeleteFolderTree(Expand("<TempFolder>\\" + m_snapshot.workFolderName), m_snapshot.folders.temp);
+}
+
+RegistrationPaths CInstallEngine::MakeRegistrationPaths() const {
+    RegistrationPaths paths;
+    paths.productCode = m_snapshot.settings.productCode;
+    paths.installDir = m_snapshot.settings.installDir;
+    paths.workFolderName = m_snapshot.workFolderName;
+    paths.packedFileFolder = m_packedFolder;
+    paths.sourceFolder = m_snapshot.folders.source;
+    paths.maintenanceFolder = m_maintenanceFolder;
+    return paths;
+}
+
+void CInstallEngine::PrepareMaintenanceProgram() {
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    CWinRegistrationMachine registration;
+    CWinRecordMachine state;
+    RecordingRegistrationMachine recording(registration, state, m_record);
+    PlanRegistrationMachine plan(registration, state, m_record);
+    RegistrationMachine& machine = m_snapshot.plan ? static_cast<RegistrationMachine&>(plan) : recording;
+    kq::PrepareMaintenanceProgram(Script(profile), [this](const std::string& t) { return Expand(t); },
+                                  MakeRegistrationPaths(), machine, m_log);
+}
+
+kq::Status CInstallEngine::RegisterForUninstall() {
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    CWinRegistrationMachine registration;
+    CWinRecordMachine state;
+    RecordingRegistrationMachine recording(registration, state, m_record);
+    PlanRegistrationMachine plan(registration, state, m_record);
+    RegistrationMachine& machine = m_snapshot.plan ? static_cast<RegistrationMachine&>(plan) : recording;
+    return kq::RegisterForUninstall(Script(profile), [this](const std::string& t) { return Expand(t); },
+                                    MakeRegistrationPaths(), machine, m_log);
+}
+
+// ---- steps 8 to 10: shortcuts, system settings, services
+
+void CInstallEngine::CreateShortcuts() {
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    ShortcutContext context;
+    context.folders = m_snapshot.folders;
+    context.installDir = m_snapshot.settings.installDir;
+    context.packedFolder = m_packedFolder;
+    context.featureDeselected = m_snapshot.featureDeselected;
+    CWinShortcutMachine shortcuts;
+    CWinRecordMachine state;
+    RecordingShortcutMachine recording(shortcuts, state, m_record);
+    PlanShortcutMachine plan(shortcuts, state, m_record);
+    ShortcutMachine& machine = m_snapshot.plan ? static_cast<ShortcutMachine&>(plan) : recording;
+    kq::CreateShortcuts(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine, m_log);
+}
+
+void CInstallEngine::ApplySystemSettings() {
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    SettingsContext context;
+    context.installDir = m_snapshot.settings.installDir;
+    context.workFolderName = m_snapshot.workFolderName;
+    context.packedFileFolder = m_packedFolder;
+    context.featureDeselected = m_snapshot.featureDeselected;
+    CWinSettingsMachine settings;
+    CWinRecordMachine state;
+    RecordingSettingsMachine recording(settings, state, m_record);
+    PlanSettingsMachine plan(settings, state, m_record);
+    SettingsMachine& machine = m_snapshot.plan ? static_cast<SettingsMachine&>(plan) : recording;
+    kq::ApplySystemSettings(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine,
+                            m_log);
+    recording.Finish();
+}
+
+void CInstallEngine::InstallServices() {
+    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
+    ServiceStepHooks hooks;
+    hooks.status = [this](const std::string& text) { m_reporter.SetStatus(text, 0); };
+    hooks.askAfterFailure = [this](const std::string& text) {
+        const FailureChoice choice = m_snapshot.unattended ? FailureChoice::kCancel : ShowFileError(text, false);
+        m_reporter.Asked(text, FailureChoiceName(choice));
+        return choice;
+    };
+    hooks.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
+    hooks.abort = [this] { m_snapshot.signals->Abort(); };
+    hooks.preview = m_snapshot.preview;
+    CWinServiceMachine services;
+    RecordingServiceMachine recording(services, m_record);
+    CWinRecordMachine state;
+    PlanServiceMachine plan(state, m_record);
+    ServiceMachine& machine = m_snapshot.plan ? static_cast<ServiceMachine&>(plan) : recording;
+    kq::InstallServices(Script(profile), [this](const std::string& t) { return Expand(t); }, m_snapshot.systemName,
+                        machine, hooks, m_log);
+}
+
+// ---- end of steps 8 to 10
+
+}  // namespace kq

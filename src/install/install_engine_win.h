@@ -1,0 +1,90 @@
+// The install run: a snapshot of the run values, one worker thread that
+// performs the installation steps in their fixed order, and the wait that
+// keeps the user interface alive meanwhile.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "cabinet/cabinet_win.h"
+#include "record/earlier_registration_win.h"
+#include "record/install_record.h"
+#include "record/uninstall_log.h"
+#include "run/file_list.h"
+#include "run/placeholders.h"
+#include "run/setup_run.h"
+#include "steps/install_reporter.h"
+#include "steps/uninstall_registration.h"
+#include "win/window_win.h"
+
+namespace kq {
+
+class CInstallEngine {
+public:
+    CInstallEngine(InstallSnapshot snapshot, IInstallReporter& reporter);
+    CInstallEngine(const CInstallEngine&) = delete;
+    CInstallEngine& operator=(const CInstallEngine&) = delete;
+
+    // Runs the whole installation; returns when the worker has ended. The
+    // outcome is in the snapshot's signals (an abort), which the run shares.
+    // `filter` is the message loop's, used while the wait lasts.
+    void Start(MessageFilter filter = nullptr);
+    // The cabinet's unpacker, opened (and unpacking ahead) before the
+    // installation started; the copy step opens one itself without it.
+    void TakeUnpacker(std::unique_ptr<CCabinetUnpacker> unpacker) { m_unpacker = std::move(unpacker); }
+
+private:
+    // The worker's thread and the wait for it.
+    void StartWorker(MessageFilter filter);
+    static DWORD WINAPI WorkerProc(void* self);
+    void Work();
+
+    bool LoadFilesAndCreateDirectories();
+    // Step 7, the files (file_step.h).
+    bool CopyFiles();
+    void RemoveTemporaryFiles();
+
+    RegistrationPaths MakeRegistrationPaths() const;
+    void PrepareMaintenanceProgram();
+    kq::Status RegisterForUninstall();
+
+    // Steps 8 to 10: shortcuts, system settings, services.
+    void CreateShortcuts();
+    void ApplySystemSettings();
+    void InstallServices();
+
+    // The install record beside the log (install_record.h), written after
+    // each step; a cancelled or failed run is undone from it at once.
+    void SaveRecord();
+    void RollBack();
+    // After a run that committed over an earlier installation: the record
+    // keeps what the earlier one knew (record_inheritance.h).
+    void TakeOverEarlierRecord();
+    // Deletes the copies of the files the run replaced.
+    void DiscardSetAsideCopies();
+
+    std::string Expand(const std::string& text) const;
+    // The error message box, unless the run is silent.
+    void TellError(int number, const char* message) const;
+    void Status(const char* text) { m_reporter.SetStatus(text, 0); }
+
+    InstallSnapshot m_snapshot;
+    PlaceholderValues m_values;
+    IInstallReporter& m_reporter;
+    std::string m_packedFolder;
+    std::string m_maintenanceFolder;
+    FileList m_files;
+    UninstallLog m_log;
+    std::string m_refusal;  // why the file list was refused, when it was
+    InstallRecord m_record;
+    std::string m_recordPath;
+    CEarlierRegistration m_earlier;  // an earlier run's log and record, kept until this one commits
+    std::unique_ptr<CCabinetUnpacker> m_unpacker;  // opened before the run, for the copy step
+};
+
+// "Error Number: %i\r\nMessage: %s" in a message box.
+void ShowInstallError(int number, const char* message);
+
+}  // namespace kq

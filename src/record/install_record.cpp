@@ -1,0 +1,458 @@
+#include "record/install_record.h"
+
+#include <cstdlib>
+
+#include "base/text.h"
+#include "crypt/sha256.h"
+
+namespace kq {
+namespace {
+
+constexpr char kHeader[] = "KQR\t1";
+constexpr char kHex[] = "0123456789ABCDEF";
+constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+std::string Escape(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || c == '%') {
+            out += '%';
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool Unescape(std::string_view text, std::string* out) {
+    out->clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            *out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) return false;
+        int high = HexDigit(text[i + 1]);
+        int low = HexDigit(text[i + 2]);
+        if (high < 0 || low < 0) return false;
+        *out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return true;
+}
+
+std::string Hex(std::string_view bytes) {
+    std::string out;
+    for (char c : bytes) {
+        unsigned char u = static_cast<unsigned char>(c);
+        out += kHex[u >> 4];
+        out += kHex[u & 15];
+    }
+    return out;
+}
+
+bool FromHex(std::string_view hex, std::string* bytes) {
+    if (hex.size() % 2 != 0) return false;
+    bytes->clear();
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        int high = HexDigit(hex[i]);
+        int low = HexDigit(hex[i + 1]);
+        if (high < 0 || low < 0) return false;
+        *bytes += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}
+
+std::string FormatState(const ValueState& state) {
+    if (!state.present) return "-";
+    return std::to_string(state.type) + ":" + Hex(state.data);
+}
+
+bool ParseState(std::string_view text, ValueState* state) {
+    *state = ValueState();
+    if (text == "-") return true;
+    size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0 || colon > 2) return false;
+    uint32_t type = 0;
+    for (char c : text.substr(0, colon)) {
+        if (c < '0' || c > '9') return false;
+        type = type * 10 + uint32_t(c - '0');
+    }
+    if (type < kValueString || type > kValueNumber) return false;
+    if (!FromHex(text.substr(colon + 1), &state->data)) return false;
+    if (type == kValueNumber && state->data.size() != 4) return false;
+    state->present = true;
+    state->type = type;
+    return true;
+}
+
+bool IsSha256Hex(std::string_view text) {
+    if (text.size() != 64) return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+bool ParseSize(std::string_view text, uint64_t* size) {
+    if (text.empty() || text.size() > 19) return false;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + uint64_t(c - '0');
+    }
+    *size = value;
+    return true;
+}
+
+// A key path the registry could hold: names of 1 to 255 characters, none
+// below 0x20, one backslash between them. A record that setup wrote never
+// holds another shape; an edited one could smuggle one past the checks that
+// compare key paths part by part.
+bool IsKeyPathShape(std::string_view subKey) {
+    size_t length = 0;
+    for (char c : subKey) {
+        if (c == '\\') {
+            if (length == 0) return false;
+            length = 0;
+        } else if (static_cast<unsigned char>(c) < 0x20 || ++length > kMaxRegistryText) {
+            return false;
+        }
+    }
+    return length != 0;
+}
+
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    for (size_t i = 0; i <= line.size(); ++i) {
+        if (i == line.size() || line[i] == '\t') {
+            fields.push_back(line.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return fields;
+}
+
+const char* OriginName(FileOrigin origin) {
+    switch (origin) {
+        case FileOrigin::kNew: return "new";
+        case FileOrigin::kReplaced: return "replaced";
+        case FileOrigin::kKept: return "kept";
+    }
+    return "kept";
+}
+
+using Fields = std::vector<std::string>;
+
+// A registry key path as the record writes it, into `entry`.
+const char* ReadKeyPath(const std::string& text, RecordEntry* entry) {
+    RegistryKeyPath path;
+    if (!ParseRegistryKeyPath(text, &path) || path.subKey.empty()) return "no registry key below a root";
+    if (FormatRegistryKeyPath(path.root, path.subKey) != text || !IsKeyPathShape(path.subKey))
+        return "not a registry key path";
+    entry->root = path.root;
+    entry->subKey = path.subKey;
+    return nullptr;
+}
+
+const char* ReadFileEntry(const Fields& f, RecordEntry* entry) {
+    if (f.size() != 5) return "FILE needs 4 fields";
+    entry->kind = RecordKind::kFile;
+    if (f[1] == "new") {
+        entry->origin = FileOrigin::kNew;
+    } else if (f[1] == "replaced") {
+        entry->origin = FileOrigin::kReplaced;
+    } else if (f[1] == "kept") {
+        entry->origin = FileOrigin::kKept;
+    } else {
+        return "unknown file origin";
+    }
+    entry->path = f[2];
+    if (entry->origin != FileOrigin::kKept) {
+        if (!IsSha256Hex(f[3])) return "no SHA-256";
+        if (!ParseSize(f[4], &entry->fingerprint.size)) return "no size";
+        entry->fingerprint.sha256 = f[3];
+    }
+    return nullptr;
+}
+
+const char* ReadValueEntry(const Fields& f, RecordEntry* entry) {
+    if (f.size() != 5) return "VALUE needs 4 fields";
+    entry->kind = RecordKind::kValue;
+    if (const char* problem = ReadKeyPath(f[1], entry)) return problem;
+    entry->name = f[2];
+    if (!ParseState(f[3], &entry->before) || !ParseState(f[4], &entry->after)) return "bad value state";
+    return nullptr;
+}
+
+const char* ReadAppendEntry(const Fields& f, RecordEntry* entry) {
+    if (f.size() != 5) return "APPEND needs 4 fields";
+    entry->kind = RecordKind::kAppend;
+    if (const char* problem = ReadKeyPath(f[1], entry)) return problem;
+    entry->name = f[2];
+    entry->text = f[3];
+    if (f[4] != "0" && f[4] != "1") return "existed must be 0 or 1";
+    entry->existed = f[4] == "1";
+    if (entry->text.empty()) return "empty appended part";
+    return nullptr;
+}
+
+const char* ReadIniEntry(const Fields& f, RecordEntry* entry) {
+    if (f.size() != 6) return "INI needs 5 fields";
+    entry->kind = RecordKind::kIni;
+    entry->path = f[1];
+    entry->subKey = f[2];
+    entry->name = f[3];
+    if (f[4] == "-") {
+        entry->existed = false;
+    } else if (!f[4].empty() && f[4][0] == '=') {
+        entry->existed = true;
+        entry->previous = f[4].substr(1);
+    } else {
+        return "bad previous INI value";
+    }
+    entry->text = f[5];
+    if (entry->subKey.empty() || entry->name.empty()) return "empty INI section or key";
+    return nullptr;
+}
+
+// Reads one line's fields (already unescaped) into `entry`; the reason when
+// it cannot.
+const char* ReadEntry(const Fields& f, RecordEntry* entry) {
+    const std::string& kind = f[0];
+    if (kind == "FILE") return ReadFileEntry(f, entry);
+    if (kind == "SHARED") {
+        if (f.size() != 3) return "SHARED needs 2 fields";
+        if (f[2] != "0" && f[2] != "1") return "counted before must be 0 or 1";
+        entry->kind = RecordKind::kShared;
+        entry->path = f[1];
+        entry->existed = f[2] == "1";
+        return nullptr;
+    }
+    if (kind == "SERVER" || kind == "DIR" || kind == "SERVICE") {
+        if (f.size() != 2) return "needs 1 field";
+        entry->kind = kind == "SERVER" ? RecordKind::kServer : kind == "DIR" ? RecordKind::kDir : RecordKind::kService;
+        entry->path = f[1];
+        return nullptr;
+    }
+    if (kind == "KEY") {
+        if (f.size() != 2) return "KEY needs 1 field";
+        entry->kind = RecordKind::kKey;
+        return ReadKeyPath(f[1], entry);
+    }
+    if (kind == "VALUE") return ReadValueEntry(f, entry);
+    if (kind == "APPEND") return ReadAppendEntry(f, entry);
+    if (kind == "INI") return ReadIniEntry(f, entry);
+    return "unknown kind";
+}
+
+}  // namespace
+
+ValueState StringState(const std::string& text, bool expandable) {
+    ValueState state;
+    state.present = true;
+    state.type = expandable ? kValueExpandString : kValueString;
+    state.data = text;
+    state.data += '\0';
+    return state;
+}
+
+ValueState NumberState(uint32_t number) {
+    ValueState state;
+    state.present = true;
+    state.type = kValueNumber;
+    for (int i = 0; i < 4; ++i) state.data += static_cast<char>((number >> (8 * i)) & 0xFF);
+    return state;
+}
+
+std::string TextOfState(const ValueState& state) {
+    std::string text = state.data;
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}
+
+struct FingerprintBuilder::Digest {
+    CSHA sha;
+};
+
+FingerprintBuilder::FingerprintBuilder() : m_digest(std::make_unique<Digest>()) {}
+FingerprintBuilder::~FingerprintBuilder() = default;
+
+void FingerprintBuilder::Add(const void* bytes, size_t length) {
+    const char* at = static_cast<const char*>(bytes);
+    m_size += length;
+    // AddData takes an int: large contents go in pieces.
+    constexpr size_t kPiece = 1u << 30;
+    while (length > 0) {
+        const size_t piece = length < kPiece ? length : kPiece;
+        m_digest->sha.AddData(at, static_cast<int>(piece));
+        at += piece;
+        length -= piece;
+    }
+}
+
+FileFingerprint FingerprintBuilder::Finish() {
+    FileFingerprint fingerprint;
+    fingerprint.size = m_size;
+    m_size = 0;
+    if (fingerprint.size == 0) {
+        fingerprint.sha256 = kEmptySha256;
+        return fingerprint;
+    }
+    uint8_t digest[CSHA::kDigestSize];
+    m_digest->sha.FinalDigest(digest);
+    fingerprint.sha256 = AsciiLower(Hex(std::string_view(reinterpret_cast<const char*>(digest), sizeof(digest))));
+    return fingerprint;
+}
+
+FileFingerprint FingerprintOf(std::string_view bytes) {
+    FingerprintBuilder builder;
+    builder.Add(bytes.data(), bytes.size());
+    return builder.Finish();
+}
+
+std::string FormatRecordLine(const RecordEntry& e) {
+    std::vector<std::string> f;
+    switch (e.kind) {
+        case RecordKind::kFile:
+            f = {"FILE", OriginName(e.origin), e.path, e.origin == FileOrigin::kKept ? "" : e.fingerprint.sha256,
+                 e.origin == FileOrigin::kKept ? "" : std::to_string(e.fingerprint.size)};
+            break;
+        case RecordKind::kShared: f = {"SHARED", e.path, e.existed ? "1" : "0"}; break;
+        case RecordKind::kServer: f = {"SERVER", e.path}; break;
+        case RecordKind::kDir: f = {"DIR", e.path}; break;
+        case RecordKind::kService: f = {"SERVICE", e.path}; break;
+        case RecordKind::kKey: f = {"KEY", FormatRegistryKeyPath(e.root, e.subKey)}; break;
+        case RecordKind::kValue:
+            f = {"VALUE", FormatRegistryKeyPath(e.root, e.subKey), e.name, FormatState(e.before),
+                 FormatState(e.after)};
+            break;
+        case RecordKind::kAppend:
+            f = {"APPEND", FormatRegistryKeyPath(e.root, e.subKey), e.name, e.text, e.existed ? "1" : "0"};
+            break;
+        case RecordKind::kIni:
+            f = {"INI", e.path, e.subKey, e.name, e.existed ? "=" + e.previous : "-", e.text};
+            break;
+    }
+    std::string line;
+    for (size_t i = 0; i < f.size(); ++i) {
+        if (i > 0) line += '\t';
+        line += Escape(f[i]);
+    }
+    return line + "\r\n";
+}
+
+std::string FormatRecord(const std::vector<RecordEntry>& entries) {
+    std::string text = std::string(kHeader) + "\r\n";
+    for (const RecordEntry& entry : entries) text += FormatRecordLine(entry);
+    return text;
+}
+
+ParsedRecord ParseRecord(std::string_view text) {
+    ParsedRecord record;
+    size_t start = 0;
+    size_t number = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        // A last line without its break may be cut short: not taken.
+        if (end == std::string_view::npos) {
+            record.refused.push_back("line " + std::to_string(number + 1) + ": cut short");
+            break;
+        }
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (number == 1) {
+            record.valid = line == kHeader;
+            if (!record.valid) {
+                record.refused.push_back("line 1: not an install record");
+                return record;
+            }
+            continue;
+        }
+        if (line.empty()) continue;
+        std::vector<std::string> fields;
+        bool escapesOk = true;
+        for (std::string_view raw : SplitTabs(line)) {
+            std::string field;
+            if (!Unescape(raw, &field)) escapesOk = false;
+            fields.push_back(std::move(field));
+        }
+        RecordEntry entry;
+        const char* problem = escapesOk ? ReadEntry(fields, &entry) : "bad % escape";
+        if (problem != nullptr) {
+            record.refused.push_back("line " + std::to_string(number) + ": " + problem);
+        } else {
+            record.entries.push_back(std::move(entry));
+        }
+    }
+    return record;
+}
+
+void InstallRecord::File(FileOrigin origin, const std::string& path, const FileFingerprint& fingerprint) {
+    RecordEntry entry;
+    entry.kind = RecordKind::kFile;
+    entry.origin = origin;
+    entry.path = path;
+    entry.fingerprint = fingerprint;
+    Add(std::move(entry));
+}
+
+void InstallRecord::Folder(const std::string& path) {
+    RecordEntry entry;
+    entry.kind = RecordKind::kDir;
+    entry.path = WithoutTrailingBackslash(path);
+    Add(std::move(entry));
+}
+
+void InstallRecord::Key(RegistryRoot root, const std::string& subKey) {
+    RecordEntry entry;
+    entry.kind = RecordKind::kKey;
+    entry.root = root;
+    entry.subKey = subKey;
+    Add(std::move(entry));
+}
+
+void InstallRecord::Value(RegistryRoot root, const std::string& subKey, const std::string& name,
+                          const ValueState& before, const ValueState& after) {
+    RecordEntry entry;
+    entry.kind = RecordKind::kValue;
+    entry.root = root;
+    entry.subKey = subKey;
+    entry.name = name;
+    entry.before = before;
+    entry.after = after;
+    Add(std::move(entry));
+}
+
+void InstallRecord::Add(RecordEntry entry) {
+    if (observer_) observer_(entry);
+    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) written_.insert(AsciiLower(entry.path));
+    entries_.push_back(std::move(entry));
+}
+
+bool InstallRecord::Wrote(const std::string& path) const {
+    return written_.count(AsciiLower(path)) != 0;
+}
+
+void InstallRecord::SetAside(const std::string& path, const std::string& copy) {
+    if (asidePaths_.insert(AsciiLower(path)).second) asideCopies_.push_back({path, copy});
+}
+
+bool InstallRecord::IsSetAside(const std::string& path) const {
+    return asidePaths_.count(AsciiLower(path)) != 0;
+}
+
+}  // namespace kq

@@ -1,0 +1,186 @@
+#include "record/record_machine_win.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "base/file.h"
+#include "base/text.h"
+#include "win/directories_win.h"
+#include "win/family_calls_win.h"
+#include "win/registry_win.h"
+#include "win/service_control_win.h"
+#include "win/system_library_win.h"
+
+namespace kq {
+namespace {
+
+// How long regsvr32 is waited for.
+constexpr DWORD kUnregisterWaitMs = 60000;
+constexpr DWORD kIniBufferSize = 4096;
+// A default no INI entry holds, to tell a missing entry from an empty one.
+constexpr char kMissingEntry[] = "\x01\x02missing";
+
+DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+
+std::string ThisProgram() {
+    char buffer[MAX_PATH + 1] = "";
+    DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
+    return length == 0 || length >= sizeof(buffer) ? std::string() : std::string(buffer, length);
+}
+
+}  // namespace
+
+bool CWinRecordMachine::Fingerprint(const std::string& path, FileFingerprint* fingerprint) {
+    DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (fingerprint == nullptr) return true;
+    // A file that is there but cannot be read has no fingerprint that could
+    // match: it counts as changed.
+    *fingerprint = FileFingerprint();
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    // In pieces: a large file never has to fit in memory.
+    FingerprintBuilder builder;
+    std::vector<char> buffer(1 << 16);
+    DWORD done = 0;
+    bool read = true;
+    while ((read = ::ReadFile(file, buffer.data(), DWORD(buffer.size()), &done, nullptr) != 0) && done > 0)
+        builder.Add(buffer.data(), done);
+    ::CloseHandle(file);
+    if (read) *fingerprint = builder.Finish();
+    return true;
+}
+
+bool CWinRecordMachine::FolderExists(const std::string& path) {
+    DWORD attributes = Attributes(WithoutTrailingBackslash(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CWinRecordMachine::RemoveFile(const std::string& path) {
+    DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (::DeleteFileA(path.c_str())) return true;
+    if (EqualsIgnoreCase(path, ThisProgram()))
+        return FileCalls().MoveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    return false;
+}
+
+std::string CWinRecordMachine::SetAside(const std::string& path) {
+    const size_t cut = path.find_last_of('\\');
+    if (cut == std::string::npos) return std::string();
+    char copy[MAX_PATH] = "";
+    if (::GetTempFileNameA(path.substr(0, cut + 1).c_str(), "kq", 0, copy) == 0) return std::string();
+    if (::CopyFileA(path.c_str(), copy, FALSE)) return copy;
+    ::DeleteFileA(copy);
+    return std::string();
+}
+
+bool CWinRecordMachine::PutBack(const std::string& copy, const std::string& path) {
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return MoveReplacing(copy, path);
+}
+
+bool CWinRecordMachine::RemoveEmptyFolder(const std::string& path) {
+    if (!FolderExists(path)) return true;
+    return ::RemoveDirectoryA(WithoutTrailingBackslash(path).c_str()) != 0;
+}
+
+bool CWinRecordMachine::DeleteFolderTree(const std::string& path) {
+    char windows[MAX_PATH + 1] = "";
+    ::GetWindowsDirectoryA(windows, sizeof(windows));
+    kq::DeleteFolderTree(WithoutTrailingBackslash(path), windows);
+    return !FolderExists(path);
+}
+
+bool CWinRecordMachine::KeyExists(RegistryRoot root, const std::string& subKey) {
+    return reg::KeyExists(RootKeyHandle(root), subKey.c_str());
+}
+
+bool CWinRecordMachine::DeleteEmptyKey(RegistryRoot root, const std::string& subKey) {
+    if (!KeyExists(root, subKey)) return true;
+    return reg::DeleteKeyIfEmpty(RootKeyHandle(root), subKey.c_str());
+}
+
+bool CWinRecordMachine::DeleteKeyTree(RegistryRoot root, const std::string& subKey) {
+    return reg::DeleteKeyTree(RootKeyHandle(root), subKey.c_str());
+}
+
+ValueState CWinRecordMachine::ReadValue(RegistryRoot root, const std::string& subKey, const std::string& name) {
+    ValueState state;
+    CKey key;
+    if (key.Open(RootKeyHandle(root), subKey.c_str(), KEY_QUERY_VALUE) != ERROR_SUCCESS) return state;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return state;
+    std::vector<BYTE> data(size + 1);
+    if (::RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS) return state;
+    state.present = true;
+    state.type = type;
+    state.data.assign(reinterpret_cast<const char*>(data.data()), size);
+    return state;
+}
+
+bool CWinRecordMachine::WriteValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                   const ValueState& state) {
+    CKey key;
+    if (!state.present) {
+        if (key.Open(RootKeyHandle(root), subKey.c_str(), KEY_SET_VALUE | KEY_QUERY_VALUE) != ERROR_SUCCESS)
+            return true;
+        LONG result = ::RegDeleteValueA(key, name.c_str());
+        return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    }
+    if (key.Create(RootKeyHandle(root), subKey.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS) return false;
+    return ::RegSetValueExA(key, name.c_str(), 0, state.type, reinterpret_cast<const BYTE*>(state.data.data()),
+                            static_cast<DWORD>(state.data.size())) == ERROR_SUCCESS;
+}
+
+bool CWinRecordMachine::ReadIni(const std::string& file, const std::string& section, const std::string& key,
+                                std::string* value) {
+    std::vector<char> buffer(kIniBufferSize);
+    DWORD length = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), kMissingEntry, buffer.data(),
+                                              kIniBufferSize, file.c_str());
+    value->assign(buffer.data(), length);
+    return *value != kMissingEntry;
+}
+
+bool CWinRecordMachine::WriteIni(const std::string& file, const std::string& section, const std::string& key,
+                                 const std::string* value) {
+    if (value != nullptr)
+        return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value->c_str(), file.c_str()) != 0;
+    if (!::WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, file.c_str())) return false;
+    char probe[4] = "";
+    if (::GetPrivateProfileSectionA(section.c_str(), probe, sizeof(probe), file.c_str()) == 0)
+        ::WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, file.c_str());
+    return true;
+}
+
+bool CWinRecordMachine::ServiceProgram(const std::string& name, std::string* program) {
+    return QueryServiceCommandLine(name, program);
+}
+
+bool CWinRecordMachine::DeleteService(const std::string& name) {
+    return StopAndDeleteService(name);
+}
+
+bool CWinRecordMachine::UnregisterServer(const std::string& path) {
+    const std::string program = SystemProgramPath("regsvr32.exe");
+    if (program.empty()) return false;
+    std::string command = "\"" + program + "\" /u /s \"" + path + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return false;
+    ::WaitForSingleObject(process.hProcess, kUnregisterWaitMs);
+    DWORD code = 1;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return code == 0;
+}
+
+}  // namespace kq

@@ -1,0 +1,41 @@
+// The install record's machine on Windows: files, folders, the registry,
+// the profile functions, the service control manager and regsvr32.
+#pragma once
+#include <string>
+
+#include "record/record_removal.h"
+
+namespace kq {
+
+class CWinRecordMachine : public RecordMachine {
+public:
+    bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) override;
+    bool FolderExists(const std::string& path) override;
+    // A file that cannot go because it is the running program itself (the
+    // maintenance runner removing the last product) goes at the next start
+    // of the system.
+    bool RemoveFile(const std::string& path) override;
+    bool RemoveEmptyFolder(const std::string& path) override;
+    // Beside the file ("kq*.tmp" in its folder), so putting it back is a
+    // rename on the same volume.
+    std::string SetAside(const std::string& path) override;
+    bool PutBack(const std::string& copy, const std::string& path) override;
+    bool DeleteFolderTree(const std::string& path) override;
+    bool KeyExists(RegistryRoot root, const std::string& subKey) override;
+    bool DeleteEmptyKey(RegistryRoot root, const std::string& subKey) override;
+    bool DeleteKeyTree(RegistryRoot root, const std::string& subKey) override;
+    ValueState ReadValue(RegistryRoot root, const std::string& subKey, const std::string& name) override;
+    bool WriteValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                    const ValueState& state) override;
+    bool ReadIni(const std::string& file, const std::string& section, const std::string& key,
+                 std::string* value) override;
+    // Deleting the last entry of a section deletes the section too.
+    bool WriteIni(const std::string& file, const std::string& section, const std::string& key,
+                  const std::string* value) override;
+    bool ServiceProgram(const std::string& name, std::string* program) override;
+    bool DeleteService(const std::string& name) override;
+    // "regsvr32 /u /s", waited for.
+    bool UnregisterServer(const std::string& path) override;
+};
+
+}  // namespace kq

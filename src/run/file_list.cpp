@@ -1,0 +1,220 @@
+#include "run/file_list.h"
+
+#include <limits>
+#include <unordered_set>
+
+#include "base/product.h"
+#include "base/safe_name.h"
+#include "base/text.h"
+
+namespace kq {
+namespace {
+
+// The one place where the 454-character limit of the record fields applies.
+std::string CutField(std::string_view text) {
+    return std::string(text.substr(0, kMaxFileFieldLength));
+}
+
+// The next field of a second line: text up to `separator` (or to the end),
+// with `*pos` moved past the separator.
+std::string_view NextField(std::string_view line, size_t* pos, char separator) {
+    if (*pos >= line.size()) return {};
+    size_t end = line.find(separator, *pos);
+    if (end == std::string_view::npos) end = line.size();
+    std::string_view field = line.substr(*pos, end - *pos);
+    *pos = end + 1;
+    return field;
+}
+
+FileRecord ParseRecord(std::string_view first, std::string_view second) {
+    FileRecord record;
+    size_t slash = first.rfind('\\');
+    record.fileName = CutField(slash == std::string_view::npos ? first : first.substr(slash + 1));
+    record.sourcePath = CutField(first);
+
+    size_t pos = 0;
+    record.destinationDir = CutField(NextField(second, &pos, '*'));
+    record.options = LeadingInt(NextField(second, &pos, '*'));
+    record.fileMask = LeadingInt(NextField(second, &pos, '*'));
+    record.reserved = LeadingInt(NextField(second, &pos, '|'));
+    std::string feature;
+    if (pos < second.size()) {
+        for (char c : second.substr(pos)) {
+            if (c != '|') feature.push_back(c);
+        }
+    }
+    record.feature = CutField(feature);
+    return record;
+}
+
+std::string_view WithoutTrailingBackslashes(std::string_view dir) {
+    while (!dir.empty() && dir.back() == '\\') dir.remove_suffix(1);
+    return dir;
+}
+
+}  // namespace
+
+int32_t FileList::Total() const {
+    return files.size() > size_t(std::numeric_limits<int32_t>::max()) ? std::numeric_limits<int32_t>::max()
+                                                                       : int32_t(files.size());
+}
+
+FileList LoadFileList(std::string_view text) {
+    FileList list;
+    std::string_view first;
+    bool haveFirst = false;
+    size_t start = 0;
+    // Only text closed by CR LF is a line; whatever follows the last CR LF
+    // is dropped, as is a first line left without its partner.
+    for (size_t end = text.find("\r\n"); end != std::string_view::npos; end = text.find("\r\n", start)) {
+        std::string_view line = text.substr(start, end - start);
+        start = end + 2;
+        if (!haveFirst) {
+            first = line;
+            haveFirst = true;
+        } else {
+            list.files.push_back(ParseRecord(first, line));
+            haveFirst = false;
+        }
+    }
+
+    std::unordered_set<std::string> overflow;
+    for (const FileRecord& record : list.files) {
+        std::string dir(WithoutTrailingBackslashes(record.destinationDir));
+        bool known = false;
+        // The table is small and bounded, so a linear search is enough.
+        for (const std::string& entry : list.directories) {
+            if (entry == dir) {
+                known = true;
+                break;
+            }
+        }
+        if (known) continue;
+        if (list.directories.size() < kMaxDirectories) {
+            list.directories.push_back(std::move(dir));
+        } else if (overflow.insert(dir).second) {
+            ++list.droppedDirectories;
+        }
+    }
+    return list;
+}
+
+FileOptions DecodeFileOptions(int32_t options) {
+    uint32_t bits = static_cast<uint32_t>(options);
+    FileOptions decoded;
+    decoded.readOnly = (bits & 3) != 0;
+    decoded.hidden = (bits & 4) != 0;
+    decoded.system = (bits & 8) != 0;
+    decoded.mustInstall = (bits & 16) != 0;
+    decoded.keepExisting = (bits & 32) != 0;
+    decoded.notLogged = (bits & 64) != 0;
+    decoded.registerServer = (bits & 128) != 0;
+    decoded.expandContent = (bits & 256) != 0;
+    return decoded;
+}
+
+int32_t LeadingInt(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    const int64_t limit = negative ? -int64_t(std::numeric_limits<int32_t>::min())
+                                   : int64_t(std::numeric_limits<int32_t>::max());
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > limit) value = limit;
+    }
+    return int32_t(negative ? -value : value);
+}
+
+std::string StripDestinationComputer(std::string_view dir) {
+    std::string_view prefix(kDestinationComputer);
+    if (dir.substr(0, prefix.size()) == prefix) return std::string(dir.substr(prefix.size()));
+    if (dir == prefix.substr(0, prefix.size() - 1)) return std::string();
+    return std::string(dir);
+}
+
+std::string DirectoryPath(std::string_view tableEntry, const ExpandFn& expand) {
+    std::string dir = StripDestinationComputer(tableEntry);
+    if (dir.empty()) return dir;
+    return expand ? expand(dir) : dir;
+}
+
+std::string DestinationPath(const FileRecord& record, const ExpandFn& expand) {
+    std::string dir = StripDestinationComputer(record.destinationDir);
+    // Without a folder the name alone would land in whatever the current
+    // folder happens to be; there is no sensible destination.
+    if (dir.empty()) return dir;
+    std::string path = WithTrailingBackslash(dir) + record.fileName;
+    return expand ? expand(path) : path;
+}
+
+bool IsWebSource(std::string_view sourcePath) {
+    return sourcePath.find("http:") != std::string_view::npos || sourcePath.find("ftp:") != std::string_view::npos;
+}
+
+WebSource SplitWebSource(std::string_view sourcePath) {
+    WebSource source;
+    size_t brace = sourcePath.find('{');
+    source.address = std::string(sourcePath.substr(0, brace));
+    if (brace != std::string_view::npos) {
+        std::string_view rest = sourcePath.substr(brace + 1);
+        source.condition = std::string(rest.substr(0, rest.find('}')));
+    }
+    return source;
+}
+
+std::string WebDestinationPath(const FileRecord& record, const ExpandFn& expand) {
+    std::string address = SplitWebSource(record.sourcePath).address;
+    std::string_view name(address);
+    size_t slash = name.rfind('/');
+    if (slash != std::string_view::npos) name = name.substr(slash + 1);
+    name = name.substr(0, name.find_first_of("?#"));
+    std::string dir = StripDestinationComputer(record.destinationDir);
+    if (dir.empty() || !IsSafeLeafName(name)) return std::string();
+    std::string path = WithTrailingBackslash(dir) + std::string(name);
+    return expand ? expand(path) : path;
+}
+
+std::string PackedFileFolder(const char* tempFolder, const char* workingFolderName, const char* sourceFolder,
+                             bool diskImage) {
+    if (diskImage) return WithTrailingBackslash(sourceFolder) + kDiskImageFolder + "\\";
+    return WithTrailingBackslash(tempFolder) + workingFolderName + "\\";
+}
+
+std::string PackedEntryName(int32_t index, const char* fileName) {
+    return "F" + std::to_string(index) + "_" + fileName;
+}
+
+std::string PackedSourcePath(const char* packedFolder, int32_t index, const char* fileName) {
+    return std::string(packedFolder) + PackedEntryName(index, fileName);
+}
+
+bool IsPackedEntryName(const std::string& name) {
+    if (name.size() < 4 || (name[0] != 'F' && name[0] != 'f')) return false;
+    size_t at = 1;
+    while (at < name.size() && name[at] >= '0' && name[at] <= '9') ++at;
+    return at > 1 && at + 1 < name.size() && name[at] == '_';
+}
+
+Status CheckPackedFileNames(const FileList& list) {
+    for (const FileRecord& record : list.files) {
+        if (IsWebSource(record.sourcePath) || IsSafeLeafName(record.fileName)) continue;
+        return Status::Error("The file list of this package is damaged: \"" + record.sourcePath +
+                             "\" does not end in a plain file name. Nothing was installed.");
+    }
+    return Status::Ok();
+}
+
+std::string PackageSupportFile(const std::string& inWorkingFolder, const std::string& packedFileFolder,
+                               const std::function<bool(const std::string&)>& isFile) {
+    if (inWorkingFolder.empty() || isFile(inWorkingFolder)) return inWorkingFolder;
+    std::string packed = packedFileFolder + std::string(LastPathComponent(inWorkingFolder));
+    return isFile(packed) ? packed : inWorkingFolder;
+}
+
+}  // namespace kq

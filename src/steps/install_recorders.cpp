@@ -1,0 +1,326 @@
+#include "steps/install_recorders.h"
+
+#include "base/text.h"
+
+namespace kq {
+namespace {
+
+bool IsEnvironmentKey(RegistryRoot root, const std::string& subKey) {
+    RegistryRoot envRoot = RegistryRoot::kNone;
+    std::string envKey;
+    for (const char* scope : {"User", "System"}) {
+        if (EnvironmentKey(scope, &envRoot, &envKey) && envRoot == root && EqualsIgnoreCase(envKey, subKey)) return true;
+    }
+    return false;
+}
+
+
+bool EnvironmentAppend(RegistryRoot root, const std::string& subKey, const ValueState& before,
+                       const ValueState& after, std::string* part) {
+    const std::string oldText = TextOfState(before);
+    const std::string newText = TextOfState(after);
+    if (!IsEnvironmentKey(root, subKey) || !after.present || newText.size() <= oldText.size() + 1 ||
+        newText.compare(0, oldText.size(), oldText) != 0 || newText[oldText.size()] != ';' ||
+        (before.present && before.type != after.type))
+        return false;
+    *part = newText.substr(oldText.size() + 1);
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> PathLevels(const std::string& path) {
+    std::vector<std::string> levels;
+    for (size_t at = 0; at <= path.size(); ++at) {
+        if (at == path.size() || path[at] == '\\') {
+            if (at > 0 && path[at - 1] != '\\') levels.push_back(path.substr(0, at));
+        }
+    }
+    return levels;
+}
+
+void RecordValueChange(InstallRecord& record, RegistryRoot root, const std::string& subKey, const std::string& name,
+                       const ValueState& before, const ValueState& after) {
+    std::string part;
+    if (!EnvironmentAppend(root, subKey, before, after, &part)) {
+        record.Value(root, subKey, name, before, after);
+        return;
+    }
+    RecordEntry entry;
+    entry.kind = RecordKind::kAppend;
+    entry.root = root;
+    entry.subKey = subKey;
+    entry.name = name;
+    entry.text = part;
+    entry.existed = before.present;
+    record.Add(std::move(entry));
+}
+
+
+void RecordingBase::BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere) {
+    const std::string key = AsciiLower(path);
+    if (m_existed.count(key) != 0) return;
+    const bool existed = isThere ? isThere(path) : m_state.Fingerprint(path, nullptr);
+    m_existed[key] = existed;
+    // What the file was comes back if the run is undone.
+    if (existed && !m_record.IsSetAside(path)) {
+        const std::string copy = m_state.SetAside(path);
+        if (!copy.empty()) m_record.SetAside(path, copy);
+    }
+}
+
+void RecordingBase::AfterFile(const std::string& path, const FileFingerprint* written) {
+    FileFingerprint fingerprint;
+    if (written != nullptr) fingerprint = *written;
+    else if (!m_state.Fingerprint(path, &fingerprint)) return;
+    const bool existed = m_existed[AsciiLower(path)];
+    m_record.File(existed ? FileOrigin::kReplaced : FileOrigin::kNew, path, fingerprint);
+}
+
+void RecordingBase::RecordFolders(const std::string& path, const std::function<void()>& create) {
+    std::vector<std::string> missing;
+    for (const std::string& level : PathLevels(WithoutTrailingBackslash(path))) {
+        // "C:" alone is a drive, never made.
+        if (level.size() <= 2) continue;
+        if (!m_state.FolderExists(level)) missing.push_back(level);
+    }
+    create();
+    for (const std::string& level : missing) {
+        if (m_state.FolderExists(level)) m_record.Folder(level);
+    }
+}
+
+bool CreateRecordedDirectoryPath(const std::string& path,
+                                 const std::function<CreateDirResult(const std::string&)>& create,
+                                 InstallRecord& record) {
+    return CreateDirectoryPath(path, [&](const std::string& level) {
+        CreateDirResult result = create(level);
+        if (result == CreateDirResult::Created) record.Folder(level);
+        return result;
+    });
+}
+
+bool RecordingFileMachine::WriteText(const std::string& path, const std::string& text) {
+    auto staged = m_staged.find(AsciiLower(path));
+    if (staged != m_staged.end()) staged->second = FileFingerprint();
+    return m_inner.WriteText(path, text);
+}
+
+bool RecordingFileMachine::Move(const std::string& from, const std::string& to) {
+    BeforeWrite(to);
+    if (!m_inner.Move(from, to)) return false;
+    auto staged = m_staged.find(AsciiLower(from));
+    if (staged != m_staged.end() && !staged->second.sha256.empty()) {
+        AfterFile(to, &staged->second);
+    } else {
+        AfterFile(to);
+    }
+    if (staged != m_staged.end()) m_staged.erase(staged);
+    return true;
+}
+
+bool RecordingFileMachine::Copy(const std::string& from, const std::string& to) {
+    BeforeWrite(to);
+    if (!m_inner.Copy(from, to)) return false;
+    AfterFile(to);
+    return true;
+}
+
+EntryResult RecordingFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
+    auto staged = m_staged.find(AsciiLower(to));
+    // A staging file is only a step on the way: the record sees the
+    // destination it becomes.
+    if (staged != m_staged.end()) {
+        const EntryResult result = m_inner.Unpack(entry, to, written);
+        staged->second = result == EntryResult::kDone ? written : FileFingerprint();
+        return result;
+    }
+    BeforeWrite(to);
+    const EntryResult result = m_inner.Unpack(entry, to, written);
+    if (result == EntryResult::kDone) AfterFile(to, &written);
+    return result;
+}
+
+std::string RecordingFileMachine::StagingPath(const std::string& destination) {
+    std::string path = m_inner.StagingPath(destination);
+    if (!path.empty()) m_staged[AsciiLower(path)] = FileFingerprint();
+    return path;
+}
+
+void RecordingFileMachine::Remove(const std::string& path) {
+    m_staged.erase(AsciiLower(path));
+    m_inner.Remove(path);
+}
+
+DownloadResult RecordingFileMachine::Download(const std::string& address, const std::string& destination) {
+    BeforeFile(destination);
+    DownloadResult result = m_inner.Download(address, destination);
+    if (result == DownloadResult::kDone) AfterFile(destination);
+    return result;
+}
+
+void RecordingFileMachine::RegisterServer(const std::string& path) {
+    RecordEntry entry;
+    entry.kind = RecordKind::kServer;
+    entry.path = path;
+    m_record.Add(std::move(entry));
+    m_inner.RegisterServer(path);
+}
+
+void RecordKeptFiles(const FileList& files, const ExpandFn& expand, RecordMachine& state, InstallRecord& record) {
+    for (const FileRecord& file : files.files) {
+        const std::string destination = DestinationPath(file, expand);
+        if (destination.empty() || record.Wrote(destination) || !state.Fingerprint(destination, nullptr)) continue;
+        record.File(FileOrigin::kKept, destination);
+    }
+}
+
+bool RecordingSettingsMachine::CopyFileTo(const std::string& from, const std::string& to) {
+    BeforeFile(to);
+    if (!m_inner.CopyFileTo(from, to)) return false;
+    AfterFile(to);
+    return true;
+}
+
+bool RecordingSettingsMachine::WriteIniValue(const std::string& file, const std::string& section,
+                                             const std::string& key, const std::string& value) {
+    const bool fileExisted = m_state.Fingerprint(file, nullptr);
+    RecordEntry entry;
+    entry.kind = RecordKind::kIni;
+    entry.path = file;
+    entry.subKey = section;
+    entry.name = key;
+    entry.text = value;
+    entry.existed = m_state.ReadIni(file, section, key, &entry.previous);
+    if (!m_inner.WriteIniValue(file, section, key, value)) return false;
+    if (!fileExisted) {
+        bool known = false;
+        for (const std::string& path : m_newIniFiles) known = known || EqualsIgnoreCase(path, file);
+        if (!known) m_newIniFiles.push_back(file);
+    }
+    m_record.Add(std::move(entry));
+    return true;
+}
+
+void RecordingSettingsMachine::Finish() {
+    for (const std::string& path : m_newIniFiles) {
+        FileFingerprint fingerprint;
+        if (m_state.Fingerprint(path, &fingerprint)) m_record.File(FileOrigin::kNew, path, fingerprint);
+    }
+    m_newIniFiles.clear();
+}
+
+bool RecordingSettingsMachine::CreateKey(RegistryRoot root, const std::string& subKey) {
+    std::vector<std::string> missing;
+    for (const std::string& level : PathLevels(subKey)) {
+        if (!m_state.KeyExists(root, level)) missing.push_back(level);
+    }
+    const bool done = m_inner.CreateKey(root, subKey);
+    for (const std::string& level : missing) {
+        if (m_state.KeyExists(root, level)) m_record.Key(root, level);
+    }
+    return done;
+}
+
+bool RecordingSettingsMachine::RecordValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                           const std::function<bool()>& write) {
+    const ValueState before = m_state.ReadValue(root, subKey, name);
+    if (!write()) return false;
+    const ValueState after = m_state.ReadValue(root, subKey, name);
+    RecordValueChange(m_record, root, subKey, name, before, after);
+    return true;
+}
+
+bool RecordingSettingsMachine::WriteEnvironmentValue(RegistryRoot root, const std::string& subKey,
+                                                     const std::string& name, const std::string& value,
+                                                     bool expandable) {
+    return RecordValue(root, subKey, name,
+                       [&] { return m_inner.WriteEnvironmentValue(root, subKey, name, value, expandable); });
+}
+
+bool RecordingSettingsMachine::WriteString(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                           const std::string& value, bool expandable) {
+    return RecordValue(root, subKey, name, [&] { return m_inner.WriteString(root, subKey, name, value, expandable); });
+}
+
+bool RecordingSettingsMachine::WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                           uint32_t value) {
+    return RecordValue(root, subKey, name, [&] { return m_inner.WriteNumber(root, subKey, name, value); });
+}
+
+bool RecordingSettingsMachine::WriteBinaryText(RegistryRoot root, const std::string& subKey, const std::string& name,
+                                               const std::string& text) {
+    return RecordValue(root, subKey, name, [&] { return m_inner.WriteBinaryText(root, subKey, name, text); });
+}
+
+bool RecordingSettingsMachine::DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) {
+    const ValueState before = m_state.ReadValue(root, subKey, name);
+    if (!m_inner.DeleteValue(root, subKey, name)) return false;
+    if (before.present) m_record.Value(root, subKey, name, before, ValueState());
+    return true;
+}
+
+ServiceCreation RecordingServiceMachine::Install(const ServiceSpec& spec) {
+    ServiceCreation result = m_inner.Install(spec);
+    if (result == ServiceCreation::kCreated || result == ServiceCreation::kAlreadyInPlace) {
+        RecordEntry entry;
+        entry.kind = RecordKind::kService;
+        entry.path = spec.name;
+        m_record.Add(std::move(entry));
+    }
+    return result;
+}
+
+bool RecordingShortcutMachine::CopyFileTo(const std::string& from, const std::string& to) {
+    BeforeFile(to);
+    if (!m_inner.CopyFileTo(from, to)) return false;
+    AfterFile(to);
+    return true;
+}
+
+void RecordingShortcutMachine::CreateFolderPath(const std::string& path) {
+    RecordFolders(path, [&] { m_inner.CreateFolderPath(path); });
+}
+
+bool RecordingShortcutMachine::CreateInternetShortcut(const std::string& address, const std::string& path) {
+    BeforeFile(path);
+    if (!m_inner.CreateInternetShortcut(address, path)) return false;
+    AfterFile(path);
+    return true;
+}
+
+bool RecordingShortcutMachine::CreateShellLink(const ShellLinkSpec& link) {
+    BeforeFile(link.linkPath);
+    if (!m_inner.CreateShellLink(link)) return false;
+    AfterFile(link.linkPath);
+    return true;
+}
+
+bool RecordingRegistrationMachine::CopyFileTo(const std::string& from, const std::string& to) {
+    BeforeFile(to);
+    if (!m_inner.CopyFileTo(from, to)) return false;
+    AfterFile(to);
+    return true;
+}
+
+bool RecordingRegistrationMachine::CreateMachineKey(const std::string& subKey) {
+    std::vector<std::string> missing;
+    for (const std::string& level : PathLevels(subKey)) {
+        if (!m_state.KeyExists(RegistryRoot::kLocalMachine, level)) missing.push_back(level);
+    }
+    const bool done = m_inner.CreateMachineKey(subKey);
+    for (const std::string& level : missing) {
+        if (m_state.KeyExists(RegistryRoot::kLocalMachine, level)) m_record.Key(RegistryRoot::kLocalMachine, level);
+    }
+    return done;
+}
+
+bool RecordingRegistrationMachine::WriteMachineValue(const std::string& subKey, const UninstallValue& value) {
+    const ValueState before = m_state.ReadValue(RegistryRoot::kLocalMachine, subKey, value.name);
+    if (!m_inner.WriteMachineValue(subKey, value)) return false;
+    m_record.Value(RegistryRoot::kLocalMachine, subKey, value.name, before,
+                   m_state.ReadValue(RegistryRoot::kLocalMachine, subKey, value.name));
+    return true;
+}
+
+}  // namespace kq
