@@ -6,7 +6,10 @@
 #include <cctype>
 #include <cstdint>
 #include <iterator>
+#include <mutex>
 #include <sstream>
+
+#include <sys/stat.h>
 
 namespace kq::e2e {
 namespace {
@@ -43,6 +46,31 @@ uint64_t Fnv1a(const std::string& bytes) {
         hash *= 1099511628211ull;
     }
     return hash;
+}
+
+// "size:hash" of a file. A case takes several snapshots of a prefix of more
+// than a gigabyte (the 64-bit one holds both system folders), nearly all of
+// it Wine's own files that no run touches: a file whose inode, size and
+// change times are those of an earlier look is not read again. Any write
+// moves the modification time, and a rename or new link the change time.
+std::string FileState(const fs::path& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return "unreadable";
+    std::ostringstream key;
+    key << st.st_dev << ':' << st.st_ino << ':' << st.st_size << ':' << st.st_mtim.tv_sec << '.'
+        << st.st_mtim.tv_nsec << ':' << st.st_ctim.tv_sec << '.' << st.st_ctim.tv_nsec;
+    static std::mutex mutex;
+    static std::map<std::string, std::string> known;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = known.find(key.str());
+        if (it != known.end()) return it->second;
+    }
+    const std::string content = ReadFile(path);
+    const std::string state = std::to_string(content.size()) + ":" + std::to_string(Fnv1a(content));
+    std::lock_guard<std::mutex> lock(mutex);
+    known[key.str()] = state;
+    return state;
 }
 
 }  // namespace
@@ -84,8 +112,7 @@ Snapshot TakeSnapshot(WineSession& session) {
         if (it->is_directory()) {
             snapshot.files[relative] = "dir";
         } else {
-            std::string content = ReadFile(it->path());
-            snapshot.files[relative] = std::to_string(content.size()) + ":" + std::to_string(Fnv1a(content));
+            snapshot.files[relative] = FileState(it->path());
         }
     }
     for (const char* file : {"system.reg", "user.reg", "userdef.reg"}) {
