@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -36,62 +35,31 @@ std::string SystemSection(const std::string& lines) {
            "os0=Yes\r\nos1=Yes\r\nos2=Yes\r\nos3=Yes\r\nos4=Yes\r\nos5=Yes\r\nos6=Yes\r\n";
 }
 
-// setup.exe's exit codes for a run cancelled by the package (a condition)
-// and for a machine that misses a requirement.
-constexpr int kExitCancelled = 2;
-constexpr int kExitRequirements = 4;
-
-class ChecksTest : public WineTest {
+class ChecksTest : public SetupTest {
 protected:
-    void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
-        WineTest::SetUp();
-    }
-
     // The wizard package with `script` appended to setup.inf and `language`
     // to language.lan, built into C:\pkg; with `silent` its BUILDING "2" is
     // "Yes" (the wizard's pages are skipped).
     fs::path MakePackage(const std::string& script, const std::string& language, bool silent = false) {
-        fs::path authoring = Session().ScratchDir() / "authoring";
-        fs::path theme = HarnessPaths::SourceDir() / "sample" / "theme";
-        fs::create_directories(authoring);
-        fs::copy(AuthoringDir("wizard"), authoring, fs::copy_options::recursive);
-        fs::copy(theme, authoring / "theme", fs::copy_options::recursive);
+        fs::path authoring = CopyAuthoring("wizard");
         std::string setup = ReadFile(authoring / "setup.inf");
         const size_t building = setup.find("[BUILDING]\n2=No\n");
         EXPECT_NE(building, std::string::npos);
         if (silent && building != std::string::npos) setup.replace(building, 16, "[BUILDING]\n2=Yes\n");
         WriteFile(authoring / "setup.inf", setup + script);
         WriteFile(authoring / "language.lan", ReadFile(authoring / "language.lan") + language);
-        fs::path out = Session().DriveC() / "pkg";
-        ProcessResult built = BuildPackage(authoring, out);
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return out;
-    }
-
-    void StartSetup(const fs::path& package) {
-        m_setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(90000));
+        return BuildInto(authoring);
     }
 
     std::optional<WindowInfo> Page(const std::string& text, Millis timeout = Millis(30000)) {
         return Session().WaitWindow({"--title", kTitle, "--exact", "--contains", text}, timeout);
     }
 
-    bool Click(const std::vector<std::string>& match, const std::string& label) {
-        std::vector<std::string> args = {"click"};
-        args.insert(args.end(), match.begin(), match.end());
-        args.insert(args.end(), {"--text", label});
-        ProcessResult click = Session().Driver(args);
-        EXPECT_EQ(click.exitCode, 0) << "cannot press \"" << label << "\": " << click.errors;
-        return click.exitCode == 0;
-    }
-
     // The message dialog showing exactly `text`: checks it, presses OK.
     void ExpectMessage(const std::string& text) {
         std::optional<WindowInfo> box = Session().WaitWindow({"--contains", text}, Millis(20000));
         ASSERT_TRUE(box.has_value()) << "no message \"" << text << "\"; on the screen:\n"
-                                     << Session().Driver({"list"}).output;
+                                     << Screen();
         EXPECT_EQ(box->title, "Merrowin");
         bool said = false;
         for (const ControlInfo& control : box->controls) said = said || control.text == text;
@@ -100,18 +68,6 @@ protected:
         ProcessResult gone = Session().Driver({"gone", "--contains", text, "--timeout", "5000"});
         EXPECT_EQ(gone.exitCode, 0) << "the message stays: " << gone.output;
     }
-
-    // setup.exe ends, with the exit code of a run that installed nothing.
-    void ExpectQuits(int exitCode) {
-        ProcessResult ended = Session().Wait(Millis(20000), m_setup);
-        if (ended.timedOut) {
-            ADD_FAILURE() << "setup.exe did not quit; on the screen:\n" << Session().Driver({"list"}).output;
-            return;
-        }
-        EXPECT_EQ(ended.exitCode, exitCode) << ended.errors;
-    }
-
-    int m_setup = -1;
 };
 
 // Entering the setup-type page fires its two conditions in list order: the
@@ -153,7 +109,7 @@ TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
     ASSERT_TRUE(Page(kWelcome)) << "no welcome page";
     ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Next >"));
     std::optional<WindowInfo> failure = Page(kErrorStatus, Millis(15000));
-    ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Screen();
     EXPECT_EQ(failure->AllText().find(kSetupType), std::string::npos);
     EXPECT_FALSE(Session().WaitWindow({"--contains", "Congratulations"}, Millis(1000)).has_value());
     ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
@@ -175,7 +131,7 @@ TEST_F(ChecksTest, StartWindowConditionsFireBeforeTheFirstPage) {
     StartSetup(package);
     ExpectMessage("Before anything else");
     std::optional<WindowInfo> failure = Page(kErrorStatus, Millis(15000));
-    ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Screen();
     EXPECT_FALSE(Page(kWelcome, Millis(1000)).has_value());
     ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
     ExpectQuits(kExitCancelled);
@@ -194,7 +150,7 @@ TEST_F(ChecksTest, SilentScriptShowsTheMessageAndTheFailurePage) {
     StartSetup(package);
     ExpectMessage("Not this time");
     ASSERT_TRUE(Page(kErrorStatus, Millis(15000))) << "no failure page; on the screen:\n"
-                                                   << Session().Driver({"list"}).output;
+                                                   << Screen();
     ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
     ExpectQuits(kExitCancelled);
 }
@@ -257,12 +213,12 @@ TEST_P(RequirementTest, MessageAndEndOrFirstPage) {
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     if (std::string(c.message).empty()) {
-        EXPECT_TRUE(Page(kWelcome)) << "no welcome page; on the screen:\n" << Session().Driver({"list"}).output;
+        EXPECT_TRUE(Page(kWelcome)) << "no welcome page; on the screen:\n" << Screen();
         return;
     }
     std::optional<WindowInfo> box =
         Session().WaitWindow({"--title", kQuestionTitle, "--exact", "--contains", c.message}, Millis(30000));
-    ASSERT_TRUE(box) << "no requirement message; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(box) << "no requirement message; on the screen:\n" << Screen();
     // Error mode: the confirming button hidden, the other one named by the language file.
     const ControlInfo* ok = box->FindByText("OK");
     EXPECT_TRUE(ok == nullptr || !ok->visible);

@@ -28,10 +28,10 @@
 #include <sstream>
 
 #include "http_server.h"
-#include "package.h"
 #include "pe_imports.h"
 #include "prefix_snapshot.h"
-#include "wine_session.h"
+#include "kqexec/runner_exit_codes.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -53,12 +53,6 @@ constexpr char kExpandedAbout[] =
     "The share \\server\\files loses one backslash.\r\n";
 // What the completion page adds when the run's changes were undone.
 constexpr char kRolledBack[] = "Everything this installation had changed was undone";
-// setup.exe's exit codes besides 0 (installed).
-constexpr int kExitCancelled = 2;
-constexpr int kExitFailed = 3;
-constexpr int kExitDamaged = 5;
-constexpr int kExitFileFailed = 6;
-
 // The option bits of the file list.
 enum FileOption : int {
     kReadOnly1 = 1,
@@ -172,30 +166,6 @@ std::vector<std::string> ExpectedLog(const std::vector<PackageFile>& files, int 
     return lines;
 }
 
-// Sets KEY=VALUE in [SECTION] of an INI text with CR LF lines; a missing
-// key is added as the section's first line.
-bool SetIniValue(std::string& text, const std::string& section, const std::string& key, const std::string& value) {
-    const std::string header = "[" + section + "]\r\n";
-    size_t at = text.find(header);
-    if (at == std::string::npos) return false;
-    size_t end = text.find("\r\n[", at + 1);
-    std::string wanted = "\r\n" + key + "=";
-    size_t line = text.find(wanted, at);
-    if (line != std::string::npos && (end == std::string::npos || line < end)) {
-        size_t start = line + wanted.size();
-        text.replace(start, text.find("\r\n", start) - start, value);
-    } else {
-        text.insert(at + header.size(), key + "=" + value + "\r\n");
-    }
-    return true;
-}
-
-struct ScriptChange {
-    std::string section;
-    std::string key;
-    std::string value;
-};
-
 std::vector<std::string> SplitCrLf(const std::string& text, bool* endsWithCrLf) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -245,25 +215,15 @@ struct RegistryValue {
     std::string data;
 };
 
-class InstallTest : public WineTest {
+class InstallTest : public SetupTest {
 protected:
     void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
         if (!fs::exists(Kqexec())) GTEST_SKIP() << "kqexec.exe is not built: " << Kqexec();
-        WineTest::SetUp();
+        SetupTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_TRUE(fs::exists(Theme() / "complete.lcd")) << "no default theme in " << Theme();
     }
 
-    static fs::path Kqexec() { return HarnessPaths::WinBuildDir() / "tools" / "kqexec" / "kqexec.exe"; }
-    // The copy of kqexec.exe the packages carry, taken once per case so a
-    // build running beside the test cannot change it half-way.
-    fs::path PackedKqexec() {
-        fs::path copy = Session().ScratchDir() / "kqexec.exe";
-        if (!fs::exists(copy)) fs::copy_file(Kqexec(), copy);
-        return copy;
-    }
     static fs::path Theme() { return HarnessPaths::SourceDir() / "sample" / "theme"; }
 
     // The package folder with the theme, `files` as its file list and
@@ -271,14 +231,11 @@ protected:
     // `name`.
     fs::path MakeAuthoring(const std::string& name, const std::vector<PackageFile>& files,
                            const std::vector<ScriptChange>& changes = {}) {
-        fs::path authoring = Session().ScratchDir() / name;
-        fs::create_directories(authoring);
-        fs::copy(AuthoringDir("install"), authoring, fs::copy_options::recursive);
-        fs::copy(Theme(), authoring / "theme", fs::copy_options::recursive);
+        fs::path authoring = CopyAuthoring("install", name);
         WriteFile(authoring / "data.inf", DataInf(files));
         std::string script = ReadFile(authoring / "setup.inf");
         for (const ScriptChange& change : changes)
-            EXPECT_TRUE(SetIniValue(script, change.section, change.key, change.value)) << "no [" << change.section << "]";
+            EXPECT_TRUE(SetIniValue(script, change.section, change.key, change.value, true)) << "no [" << change.section << "]";
         WriteFile(authoring / "setup.inf", script);
         return authoring;
     }
@@ -286,27 +243,17 @@ protected:
     // Builds `authoring` into C:\<name> with kqexec.exe as a support file;
     // an empty path when the builder fails.
     fs::path Build(const fs::path& authoring, const std::string& name, const std::string& layout = "cab") {
-        fs::path out = Session().DriveC() / name;
-        ProcessResult built = BuildPackage(authoring, out, layout, {"--support", PackedKqexec().string()});
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return built.exitCode == 0 ? out : fs::path();
-    }
-
-    // Starts the package's setup.exe from the package folder, as Explorer does.
-    int StartSetup(const fs::path& package, const std::vector<std::string>& arguments = {}) {
-        return Session().Start(Session().WinPath(package / "setup.exe"), arguments, package, Millis(90000));
+        return BuildInto(authoring, name, layout, {"--support", PackedKqexec().string()});
     }
 
     // Waits for the ready page and presses its Install button; false (with
     // a failure) when either step fails.
     bool PressInstallOnTheReadyPage() {
         if (!Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000))) {
-            ADD_FAILURE() << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
+            ADD_FAILURE() << "no ready page; on the screen:\n" << Screen();
             return false;
         }
-        ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
-        if (install.exitCode != 0) ADD_FAILURE() << install.errors;
-        return install.exitCode == 0;
+        return Click({"--title", kPageTitle, "--exact"}, "Install");
     }
 
     // Asks to cancel with the driver command `ask` (the page's Cancel
@@ -325,17 +272,17 @@ protected:
         if (cancel.exitCode != 0 || confirmed.exitCode != 0) return std::nullopt;
         std::optional<WindowInfo> complete =
             Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
-        if (!complete) ADD_FAILURE() << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+        if (!complete) ADD_FAILURE() << "no error ending; on the screen:\n" << Screen();
         return complete;
     }
 
     // Runs a package with "/S" to its end; false (with a failure) when it
     // does not end by itself or ends with another exit code.
-    bool RunSilent(const fs::path& package, int expectedExit = 0) {
+    bool RunSilent(const fs::path& package, int expectedExit = kExitInstalled) {
         int setup = StartSetup(package, {"/S"});
         ProcessResult ended = Session().Wait(Millis(60000), setup);
         if (ended.timedOut) {
-            ADD_FAILURE() << "the silent setup did not end; on the screen:\n" << Session().Driver({"list"}).output;
+            ADD_FAILURE() << "the silent setup did not end; on the screen:\n" << Screen();
             return false;
         }
         EXPECT_EQ(ended.exitCode, expectedExit) << ended.errors;
@@ -401,17 +348,6 @@ protected:
             attributes[line.substr(path - 1)] = found;
         }
         return attributes;
-    }
-
-    // The working folders ("kq", six digits and the random part) in the user's temp folder.
-    std::vector<fs::path> WorkFolders() {
-        std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}(_[0-9]+)?");
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
-            if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
-                found.push_back(entry.path());
-        return found;
     }
 
     // Checks the files of a complete silent run against `files` on the
@@ -653,7 +589,7 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
 
     std::optional<WindowInfo> fatal =
         Session().WaitWindow({"--title", kDialogTitle, "--exact", "--contains", "Can't be installed."}, Millis(30000));
-    ASSERT_TRUE(fatal) << "no fatal file dialog; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(fatal) << "no fatal file dialog; on the screen:\n" << Screen();
     const std::string message = std::string("Merrowin will abort installation, the file:\r\n") + kInstallDir +
                                 "bin\\app.exe\r\nCan't be installed.";
     EXPECT_NE(fatal->FindByText(message), nullptr) << fatal->AllText();
@@ -664,12 +600,11 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     const ControlInfo* cancel = fatal->FindByText("Cancel");
     ASSERT_NE(cancel, nullptr) << fatal->AllText();
     EXPECT_TRUE(cancel->visible);
-    ProcessResult closed = Session().Driver({"click", "--title", kDialogTitle, "--exact", "--text", "Cancel"});
-    ASSERT_EQ(closed.exitCode, 0) << closed.errors;
+    ASSERT_TRUE(Click({"--title", kDialogTitle, "--exact"}, "Cancel"));
 
     std::optional<WindowInfo> complete =
         Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(30000));
-    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Screen();
     EXPECT_EQ(complete->FindByText("Setup has installed Merrowin Install Test successfully. Click Finish to exit "
                                    "the wizard."),
               nullptr);
@@ -683,8 +618,7 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     EXPECT_FALSE(fs::exists(MaintenanceFolder() / "language.lan"));
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the abort";
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
     EXPECT_EQ(ended.exitCode, kExitFileFailed);
@@ -725,18 +659,16 @@ TEST_F(InstallTest, FailedRegistrationEndsAsAFailedInstallation) {
 
     std::optional<WindowInfo> told =
         Session().WaitWindow({"--title", "Merrowin", "--exact", "--contains", "not a plain name"}, Millis(30000));
-    ASSERT_TRUE(told) << "no message about the registration; on the screen:\n" << Session().Driver({"list"}).output;
-    ProcessResult ok = Session().Driver({"click", "--title", "Merrowin", "--exact", "--text", "OK"});
-    ASSERT_EQ(ok.exitCode, 0) << ok.errors;
+    ASSERT_TRUE(told) << "no message about the registration; on the screen:\n" << Screen();
+    ASSERT_TRUE(Click({"--title", "Merrowin", "--exact"}, "OK"));
 
     std::optional<WindowInfo> complete =
         Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(30000));
-    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Screen();
     EXPECT_FALSE(UninstallValues(kBadCode).has_value());
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder with the decrypted scripts stays";
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
     EXPECT_EQ(ended.exitCode, kExitFailed);
@@ -791,8 +723,7 @@ TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFileAndUndoesTheCopy) {
     EXPECT_FALSE(UninstallValues().has_value()) << "a cancelled installation registered the product";
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the cancel";
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
     EXPECT_EQ(ended.exitCode, kExitCancelled);
@@ -940,20 +871,19 @@ TEST_F(InstallTest, PlantedDllsBesideSetupNeverRun) {
     bool completed = PressInstallOnTheReadyPage() &&
                      Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "successfully"}, Millis(60000));
     EXPECT_EQ(Listing(markers), "") << "planted DLLs that ran in the wizard, from: " << Joined(planted);
-    ASSERT_TRUE(completed) << "no completion page; on the screen:\n" << Session().Driver({"list"}).output;
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
-    EXPECT_EQ(Session().Wait(Millis(15000), wizard).exitCode, 0);
+    ASSERT_TRUE(completed) << "no completion page; on the screen:\n" << Screen();
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
+    EXPECT_EQ(Session().Wait(Millis(15000), wizard).exitCode, kExitInstalled);
     EXPECT_TRUE(UninstallValues().has_value()) << "the product was not registered";
 
     fs::copy_file(Host("C:\\windows\\kqexec.exe"), package / "kqexec.exe");
     ProcessResult removed =
         Session().Run(Session().WinPath(package / "kqexec.exe"), {"/S", "/R", kProductCode}, package);
-    EXPECT_EQ(removed.exitCode, 0) << removed.errors;
+    EXPECT_EQ(removed.exitCode, runner::kRemoved) << removed.errors;
     EXPECT_FALSE(UninstallValues().has_value()) << "the removal did not run to its end";
 
     ProcessResult silent = Session().Run(Session().WinPath(package / "setup.exe"), {"/S"}, package, Millis(60000));
-    EXPECT_EQ(silent.exitCode, 0) << silent.errors;
+    EXPECT_EQ(silent.exitCode, kExitInstalled) << silent.errors;
     EXPECT_TRUE(UninstallValues().has_value()) << "the silent run did not install";
     EXPECT_EQ(Listing(markers), "") << "planted DLLs that ran, from: " << Joined(planted);
 
@@ -1146,8 +1076,7 @@ TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
     for (const auto& [destination, content] : earlier)
         EXPECT_TRUE(Holds(Host(destination), content)) << "the earlier file is not as it was: " << destination;
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
     EXPECT_EQ(ended.exitCode, kExitCancelled);
@@ -1273,7 +1202,7 @@ TEST_F(InstallTest, DamagedProductDataStopsTheCopyAndUndoesIt) {
     const fs::path log = Session().ScratchDir() / "run.json";
     int setup = StartSetup(package, {"/S", "/LOG=" + Session().WinPath(log)});
     ProcessResult ended = Session().Wait(Millis(60000), setup);
-    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Screen();
     EXPECT_EQ(ended.exitCode, kExitDamaged);
 
     // One message line of the log names the entry and the damage.
@@ -1408,14 +1337,13 @@ TEST_F(DownloadTest, RefusedDownloadsTellTheStatus) {
                                  "\r\nTry later or download using your browser and add this file to Merrowin Folder.";
         std::optional<WindowInfo> box = Session().WaitWindow(
             {"--title", "Merrowin", "--exact", "--contains", "Status Code:" + std::to_string(code)}, Millis(30000));
-        ASSERT_TRUE(box) << "no message for " << code << "; on the screen:\n" << Session().Driver({"list"}).output;
+        ASSERT_TRUE(box) << "no message for " << code << "; on the screen:\n" << Screen();
         EXPECT_NE(box->FindByText(text), nullptr) << box->AllText();
-        ProcessResult ok = Session().Driver({"click", "--title", "Merrowin", "--exact", "--text", "OK"});
-        ASSERT_EQ(ok.exitCode, 0) << ok.errors;
+        ASSERT_TRUE(Click({"--title", "Merrowin", "--exact"}, "OK"));
     }
     ProcessResult ended = Session().Wait(Millis(60000), setup);
-    ASSERT_FALSE(ended.timedOut) << Session().Driver({"list"}).output;
-    EXPECT_EQ(ended.exitCode, 0);
+    ASSERT_FALSE(ended.timedOut) << Screen();
+    EXPECT_EQ(ended.exitCode, kExitInstalled);
     EXPECT_EQ(ReadFile(Host(web + "missing.bin")), earlier);
     EXPECT_FALSE(fs::exists(Host(web + "secret.bin")));
     EXPECT_EQ(Listing(Host(web)), "missing.bin\n") << "a partial download stays beside them";
@@ -1466,8 +1394,7 @@ TEST_F(DownloadTest, CancelDuringASlowBody) {
     EXPECT_FALSE(fs::exists(MaintenanceFolder() / "uninstall.log")) << "the log of an undone run stays";
     EXPECT_FALSE(UninstallValues().has_value()) << "a cancelled installation registered the product";
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
 }

@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <regex>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -49,7 +47,7 @@ int SecondOfDay(std::time_t when) {
     return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
 }
 
-class SetupStartTest : public WineTest {
+class SetupStartTest : public SetupTest {
 protected:
     void SetUp() override {
         fs::path setup = HarnessPaths::SetupExe();
@@ -63,38 +61,16 @@ protected:
     // Builds tests/e2e/packages/basic into C:\pkg; `scriptTail` is added
     // to its setup script.
     fs::path MakePackage(const std::string& scriptTail = "") {
-        fs::path out = Session().DriveC() / "pkg";
         fs::path authoring = AuthoringDir("basic");
         if (!scriptTail.empty()) {
-            authoring = Session().ScratchDir() / "basic";
-            fs::create_directories(authoring);
-            fs::copy(AuthoringDir("basic"), authoring, fs::copy_options::recursive);
+            authoring = CopyAuthoring("basic", "basic", false);
             WriteFile(authoring / "setup.inf", ReadFile(authoring / "setup.inf") + scriptTail);
         }
-        ProcessResult built = BuildPackage(authoring, out);
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
+        fs::path out = BuildInto(authoring);
         EXPECT_TRUE(fs::exists(out / "setup.exe"));
         EXPECT_TRUE(fs::exists(out / "setup.nsx"));
         EXPECT_TRUE(fs::exists(out / "data.nsx"));
         return out;
-    }
-
-    // Starts the package's setup.exe with the package folder as the current
-    // directory, as Explorer does when the user opens it there.
-    int StartSetup(const fs::path& package, const fs::path& cwd = {}) {
-        return Session().Start(Session().WinPath(package / "setup.exe"), {}, cwd.empty() ? package : cwd,
-                               Millis(60000));
-    }
-
-    // The working folders ("kq", six digits and the random part) in the user's temp folder.
-    std::vector<fs::path> WorkFolders() {
-        std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}(_[0-9]+)?");
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
-            if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
-                found.push_back(entry.path());
-        return found;
     }
 
     // Waits for the message box that contains `text`, checks that it says
@@ -205,7 +181,7 @@ TEST_F(SetupStartTest, StartedFromAnotherFolderItFindsNoPackage) {
     ASSERT_FALSE(HasFailure());
     fs::path elsewhere = Session().DriveC() / "elsewhere";
     fs::create_directories(elsewhere);
-    int setup = StartSetup(package, elsewhere);
+    int setup = StartSetup(package, {}, Millis(120000), elsewhere);
     ExpectMessageThenEnd(setup, "can't find data files", kMissingFilesMessage);
     EXPECT_TRUE(fs::exists(package / "setup.nsx"));
 }
@@ -260,7 +236,7 @@ TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
         }
         int setup = StartSetup(package);
         std::string text = c.message;
-        ExpectMessageThenEnd(setup, text.substr(0, 30), c.message, 5);
+        ExpectMessageThenEnd(setup, text.substr(0, 30), c.message, kExitDamaged);
     }
 }
 
