@@ -12,10 +12,10 @@
 #include <set>
 #include <sstream>
 
-#include "package.h"
+#include "kqexec/runner_exit_codes.h"
 #include "pe_imports.h"
 #include "prefix_snapshot.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -28,17 +28,15 @@ const char kUninstallKey[] =
 // The class key comprobe.dll registers.
 const char kProbeClass[] = "HKCR\\CLSID\\{8C0D4A52-6E1B-4F7A-9D3C-2B5E7F9A1C44}";
 
-class RemovalTest : public WineTest {
+class RemovalTest : public SetupTest {
 protected:
     void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
         for (const char* tool : {"tools/kqexec/kqexec.exe", "tools/comprobe/comprobe.dll"}) {
             if (!fs::exists(WinBuildFile(tool))) GTEST_SKIP() << tool << " is not built";
         }
         if (!fs::exists(HarnessPaths::SourceDir() / "sample" / "theme" / "progress.lcd"))
             GTEST_SKIP() << "no sample theme to lay out the pages";
-        WineTest::SetUp();
+        SetupTest::SetUp();
     }
 
     static fs::path WinBuildFile(const std::string& relative) { return HarnessPaths::WinBuildDir() / relative; }
@@ -48,13 +46,9 @@ protected:
     // folder, a value over an existing one, an association of an existing
     // extension and class, a self-registering server.
     fs::path MakePackage() {
-        fs::path authoring = Session().ScratchDir() / "authoring";
-        fs::remove_all(authoring);
-        fs::create_directories(authoring.parent_path());
-        fs::copy(AuthoringDir("system"), authoring, fs::copy_options::recursive);
-        fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
+        fs::path authoring = CopyAuthoring("system");
         fs::create_directories(authoring / "files" / "bin");
-        fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), authoring / "files" / "bin" / "notes.exe");
+        fs::copy_file(Kqexec(), authoring / "files" / "bin" / "notes.exe");
         fs::copy_file(WinBuildFile("tools/comprobe/comprobe.dll"), authoring / "files" / "bin" / "comprobe.dll");
         fs::create_directories(authoring / "files" / "sys");
         WriteFile(authoring / "files" / "sys" / "nwcommon.dll", "shared by Northwind programs");
@@ -82,11 +76,7 @@ protected:
                 "[EXTKQ]\nTOTAL=2\nB1=<InstallDir>bin\\notes.exe\nC1=.txt\nD1=txtfile\nE1=Northwind text\nG1=\"%1\"\nH1=\n");
         WriteFile(authoring / "setup.inf", script);
 
-        fs::path out = Session().DriveC() / "pkg";
-        ProcessResult built =
-            BuildPackage(authoring, out, "cab", {"--support", WinBuildFile("tools/kqexec/kqexec.exe").string()});
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return out;
+        return BuildInto(authoring, "pkg", "cab", {"--support", Kqexec().string()});
     }
 
     // The machine before setup: a user PATH, a value the package overwrites,
@@ -118,7 +108,7 @@ protected:
     // service question when one comes (a Cancel then ends on the failure
     // page, which is left with Finish). Its exit code, -1 when it did not end.
     int Install(const fs::path& package, const char* answer = nullptr) {
-        int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+        int setup = StartSetup(package);
         bool answered = false;
         bool ended = WaitUntil(Millis(90000), [&] {
             if (!Session().IsRunning(setup)) return true;
@@ -154,9 +144,8 @@ protected:
 
     void Answer(const char* contains, const char* button) {
         ASSERT_TRUE(Session().WaitWindow({"--contains", contains}, Millis(20000)).has_value())
-            << "no window with " << contains << "; on the screen:\n" << Session().Driver({"list"}).output;
-        ProcessResult click = Session().Driver({"click", "--contains", contains, "--text", button});
-        ASSERT_EQ(click.exitCode, 0) << click.errors;
+            << "no window with " << contains << "; on the screen:\n" << Screen();
+        ASSERT_TRUE(Click({"--contains", contains}, button));
     }
 
     Snapshot Take() { return TakeSnapshot(Session()); }
@@ -195,7 +184,7 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     const fs::path today = Session().HostPath(std::string(kInstallDir) + "data\\today.txt");
     WriteFile(today, "the user's own notes");
 
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     const Snapshot after = Take();
 
     Snapshot expected = before;
@@ -221,9 +210,9 @@ protected:
 };
 
 TEST_P(RunnerOnOldSystemsTest, StartsAndAnswers) {
-    fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), Session().DriveC() / "windows" / "kqexec.exe",
+    fs::copy_file(Kqexec(), Session().DriveC() / "windows" / "kqexec.exe",
                   fs::copy_options::overwrite_existing);
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 3);  // no log for the product
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kNoLog);
 }
 
 INSTANTIATE_TEST_SUITE_P(Removal, RunnerOnOldSystemsTest,
@@ -263,14 +252,14 @@ TEST_F(RemovalTest, ASecondRunFinishesWhatALockedFileStopped) {
     const std::string program = std::string(kInstallDir) + "bin\\notes.exe";
     int running = Session().Start(program, {}, {}, Millis(120000));
     ASSERT_TRUE(Session().WaitWindow({"--contains", "Usage"}, Millis(20000)).has_value());
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 4);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kLeftBehind);
     EXPECT_TRUE(UninstallKeyExists());
     EXPECT_TRUE(fs::exists(Session().HostPath(program)));
     EXPECT_TRUE(fs::exists(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.log"));
 
     Session().Driver({"click", "--contains", "Usage", "--text", "OK"});
     Session().Wait(Millis(20000), running);
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(Session().HostPath(program)));
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
@@ -300,14 +289,14 @@ TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
         ProcessResult changed = Session().Run("sc", args);
         ASSERT_EQ(changed.exitCode, 0) << changed.output << changed.errors;
     }
-    EXPECT_EQ(Install(package, "Cancel"), 3);
+    EXPECT_EQ(Install(package, "Cancel"), kExitFailed);
     ASSERT_FALSE(HasFailure());
 
     EXPECT_TRUE(UninstallKeyExists());
     EXPECT_EQ(ReadFile(maintenance / "uninstall.log"), log);
     EXPECT_EQ(ReadFile(maintenance / "uninstall.kqr"), record);
     EXPECT_FALSE(fs::exists(maintenance / "uninstall.log.earlier"));
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(Session().HostPath(std::string(kInstallDir) + "bin\\notes.exe")));
 }
@@ -332,9 +321,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
         script.replace(at, 3 + defaultFolder.size() + 1, appInfo);
         WriteFile(authoring / "setup.inf", script);
         fs::remove_all(Session().DriveC() / "pkg");
-        ProcessResult built = BuildPackage(authoring, Session().DriveC() / "pkg", "cab",
-                                           {"--support", WinBuildFile("tools/kqexec/kqexec.exe").string()});
-        ASSERT_EQ(built.exitCode, 0) << built.output << built.errors;
+        ASSERT_FALSE(BuildInto(authoring, "pkg", "cab", {"--support", Kqexec().string()}).empty());
         // The next rebuild starts from the default folder again.
         script = ReadFile(authoring / "setup.inf");
         script.replace(script.find(appInfo), appInfo.size(), "a4=" + defaultFolder + "\n");
@@ -342,7 +329,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
     };
     rebuild("a4=C:\\Earlier\\Notes\n");
     ASSERT_FALSE(HasFailure());
-    ASSERT_EQ(Install(first), 0);
+    ASSERT_EQ(Install(first), kExitInstalled);
     ASSERT_FALSE(HasFailure());
     const fs::path earlier = Session().DriveC() / "Earlier" / "Notes";
     ASSERT_TRUE(fs::exists(earlier / "bin" / "notes.exe"));
@@ -350,7 +337,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
     rebuild("a4=" + defaultFolder + "\na26=Upgrade\na27=Auto-Detect\n");
     ASSERT_FALSE(HasFailure());
     fs::remove(earlier / "readme.txt");
-    ASSERT_EQ(Install(first), 0);
+    ASSERT_EQ(Install(first), kExitInstalled);
     ASSERT_FALSE(HasFailure());
     EXPECT_TRUE(fs::exists(earlier / "readme.txt")) << "the upgrade did not go into the earlier folder";
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
@@ -358,13 +345,13 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
 
     rebuild("a4=" + defaultFolder + "\na26=New Installation\na29=Yes\n");
     ASSERT_FALSE(HasFailure());
-    ASSERT_EQ(Install(first), 0);
+    ASSERT_EQ(Install(first), kExitInstalled);
     ASSERT_FALSE(HasFailure());
     EXPECT_FALSE(fs::exists(earlier / "bin" / "notes.exe")) << "the earlier version was not removed";
     EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "bin\\notes.exe")));
     EXPECT_EQ(Session().RegQuery(kUninstallKey, "LastInstallationPath").value_or(""), kInstallDir);
     // Registered by the new run alone: its removal leaves nothing behind.
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
 }
@@ -404,7 +391,7 @@ TEST_F(RemovalTest, HostileRecordsChangeNothingOutsideTheProduct) {
     // product's is named, so only the product's registration goes.
     const Snapshot before = Take();
     WriteFile(recordPath, all);
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     const Snapshot after = Take();
     for (const std::string& line : Diff(before, after)) {
         bool product = line.find("northwind") != std::string::npos || line.find(Lower(kProductCode)) != std::string::npos;
@@ -428,7 +415,7 @@ TEST_F(RemovalTest, MaintenanceWindowRepairsOrRemoves) {
 
     int repair = StartKqexec(std::string("/M ") + kProductCode);
     Answer("repair it", "Yes");
-    EXPECT_EQ(Session().Wait(Millis(30000), repair).exitCode, 0);
+    EXPECT_EQ(Session().Wait(Millis(30000), repair).exitCode, runner::kRemoved);
     EXPECT_TRUE(WaitUntil(Millis(90000), [&] { return fs::exists(readme); })) << "the repair did not install again";
     ASSERT_TRUE(WaitUntil(Millis(60000), [&] {
         return Session().Run("cmd", {"/c", "tasklist"}).output.find("setup.exe") == std::string::npos;
@@ -438,7 +425,7 @@ TEST_F(RemovalTest, MaintenanceWindowRepairsOrRemoves) {
     Answer("repair it", "No");
     Answer("Are you sure", "Yes");
     Answer("was removed", "OK");
-    EXPECT_EQ(Session().Wait(Millis(30000), remove).exitCode, 0);
+    EXPECT_EQ(Session().Wait(Millis(30000), remove).exitCode, runner::kRemoved);
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(readme));
 }

@@ -42,6 +42,7 @@ void SetupTest::SetUp() {
 
 fs::path SetupTest::CopyAuthoring(const std::string& name, const std::string& folder, bool withTheme) {
     fs::path authoring = Session().ScratchDir() / folder;
+    fs::remove_all(authoring);
     fs::create_directories(authoring);
     fs::copy(AuthoringDir(name), authoring, fs::copy_options::recursive);
     if (withTheme)

@@ -36,7 +36,7 @@ protected:
     // Skips the case when setup.exe, uidriver.exe or the builder is not built.
     void SetUp() override;
 
-    // A copy of the authoring folder `name` in the scratch folder under
+    // A fresh copy of the authoring folder `name` in the scratch folder under
     // `folder`, with the default theme of sample/theme when `withTheme`.
     fs::path CopyAuthoring(const std::string& name, const std::string& folder = "authoring", bool withTheme = true);
     // Builds `authoring` into C:\<folder>; the package folder, or an empty

@@ -9,8 +9,7 @@
 #include <map>
 #include <sstream>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -47,17 +46,15 @@ IniMap ParseIni(const std::string& text) {
     return ini;
 }
 
-class SystemChangesTest : public WineTest {
+class SystemChangesTest : public SetupTest {
 protected:
     void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
         for (const char* tool : {"tools/kqexec/kqexec.exe", "tools/lnkprobe/lnkprobe.exe"}) {
             if (!fs::exists(WinBuildFile(tool))) GTEST_SKIP() << tool << " is not built";
         }
         if (!fs::exists(HarnessPaths::SourceDir() / "sample" / "theme" / "progress.lcd"))
             GTEST_SKIP() << "no sample theme to lay out the pages";
-        WineTest::SetUp();
+        SetupTest::SetUp();
     }
 
     // The authoring folder put together in the case's scratch folder: the
@@ -65,13 +62,9 @@ protected:
     // files, and a real program as the product's executable (the services
     // and shortcuts point at it). The package's script is silent.
     fs::path MakePackage(bool preview) {
-        fs::path authoring = Session().ScratchDir() / "authoring";
-        fs::remove_all(authoring);
-        fs::create_directories(authoring.parent_path());
-        fs::copy(AuthoringDir("system"), authoring, fs::copy_options::recursive);
-        fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
+        fs::path authoring = CopyAuthoring("system");
         fs::create_directories(authoring / "files" / "bin");
-        fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), authoring / "files" / "bin" / "notes.exe");
+        fs::copy_file(Kqexec(), authoring / "files" / "bin" / "notes.exe");
         fs::create_directories(authoring / "support");
         fs::copy_file(EditorIcon(), authoring / "support" / "editor.ico");
         fs::copy_file(NoteIcon(), authoring / "support" / "note.ico");
@@ -80,11 +73,7 @@ protected:
             script.insert(script.find("a1="), "PREVIEW=255\n");
             WriteFile(authoring / "setup.inf", script);
         }
-        fs::path out = Session().DriveC() / "pkg";
-        const std::string runner = WinBuildFile("tools/kqexec/kqexec.exe").string();
-        ProcessResult built = BuildPackage(authoring, out, "cab", {"--support", runner});
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return out;
+        return BuildInto(authoring, "pkg", "cab", {"--support", Kqexec().string()});
     }
 
     // The machine before setup: a user PATH of its own, a service that
@@ -104,10 +93,6 @@ protected:
         ProcessResult legacy =
             Session().Run("sc", {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"});
         ASSERT_EQ(legacy.exitCode, 0) << legacy.output << legacy.errors;
-    }
-
-    int StartSetup(const fs::path& package) {
-        return Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
     }
 
     // Every value of a key, by name ("(Default)" for the default value), as
@@ -203,13 +188,11 @@ TEST_F(SystemChangesTest, InstallMakesEveryChangeAndLogsIt) {
             if (control.text == kFailureText) text = &control;
         EXPECT_NE(text, nullptr) << box->AllText();
         for (const char* button : {"Retry", "Ignore", "Cancel"}) EXPECT_NE(box->FindByText(button), nullptr) << button;
-        ProcessResult click =
-            Session().Driver({"click", "--contains", "can't install Northwind Legacy", "--text", answer});
-        ASSERT_EQ(click.exitCode, 0) << click.errors;
+        ASSERT_TRUE(Click({"--contains", "can't install Northwind Legacy"}, answer));
     }
     ProcessResult ended = Session().Wait(Millis(60000), setup);
-    ASSERT_FALSE(ended.timedOut) << "setup.exe still runs; on the screen:\n" << Session().Driver({"list"}).output;
-    EXPECT_EQ(ended.exitCode, 0) << "the installation did not end as installed";
+    ASSERT_FALSE(ended.timedOut) << "setup.exe still runs; on the screen:\n" << Screen();
+    EXPECT_EQ(ended.exitCode, kExitInstalled) << "the installation did not end as installed";
 
     const std::string install = kInstallDir;
     const std::string programs = ProgramsFolder();

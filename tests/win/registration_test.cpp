@@ -17,25 +17,11 @@
 #include "engine/uninstall_registration_win.h"
 #include "run/placeholders.h"
 #include "run/script.h"
+#include "test_files_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
 namespace {
-
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    ASSERT_TRUE(out.good()) << path;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 void MakeFolders(const std::string& path) {
     for (size_t i = 3; i <= path.size(); ++i) {
@@ -43,38 +29,10 @@ void MakeFolders(const std::string& path) {
     }
 }
 
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                ::DeleteFileA(path.c_str());
-            }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(folder.c_str());
-}
-
 std::string WindowsFolder() {
     char buffer[MAX_PATH];
     UINT length = ::GetWindowsDirectoryA(buffer, sizeof(buffer));
     return std::string(buffer, length);
-}
-
-std::string TempFolder() {
-    char buffer[MAX_PATH];
-    DWORD length = ::GetTempPathA(sizeof(buffer), buffer);
-    std::string folder(buffer, length);
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
-    return folder;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
