@@ -584,7 +584,7 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     ASSERT_FALSE(package.empty());
     ASSERT_TRUE(fs::remove(package / "DiskImage1" / "F1_app.exe"));
 
-    int setup = StartSetup(package);
+    StartSetup(package);
     ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     std::optional<WindowInfo> fatal =
@@ -619,9 +619,7 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the abort";
 
     ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
-    ProcessResult ended = Session().Wait(Millis(15000), setup);
-    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
-    EXPECT_EQ(ended.exitCode, kExitFileFailed);
+    ExpectQuits(kExitFileFailed);
 }
 
 // The same package run with "/S": nobody is there to answer the fatal file
@@ -654,7 +652,7 @@ TEST_F(InstallTest, FailedRegistrationEndsAsAFailedInstallation) {
     fs::path package = Build(authoring, "pkg");
     ASSERT_FALSE(package.empty());
 
-    int setup = StartSetup(package);
+    StartSetup(package);
     ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     std::optional<WindowInfo> told =
@@ -669,9 +667,7 @@ TEST_F(InstallTest, FailedRegistrationEndsAsAFailedInstallation) {
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder with the decrypted scripts stays";
 
     ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
-    ProcessResult ended = Session().Wait(Millis(15000), setup);
-    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
-    EXPECT_EQ(ended.exitCode, kExitFailed);
+    ExpectQuits(kExitFailed);
 }
 
 // A cancel confirmed while the files are copied stops before the next file
@@ -702,7 +698,7 @@ TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFileAndUndoesTheCopy) {
     ASSERT_FALSE(package.empty());
     const Snapshot before = TakeSnapshot(Session());
 
-    int setup = StartSetup(package);
+    StartSetup(package);
     ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     // Cancel only once the copy runs; the question's confirming button is
@@ -724,9 +720,7 @@ TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFileAndUndoesTheCopy) {
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the cancel";
 
     ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
-    ProcessResult ended = Session().Wait(Millis(15000), setup);
-    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
-    EXPECT_EQ(ended.exitCode, kExitCancelled);
+    ExpectQuits(kExitCancelled);
     const std::vector<std::string> diff = Diff(before, TakeSnapshot(Session()));
     EXPECT_TRUE(diff.empty()) << "the cancelled run left changes:\n" << Lines(diff);
 }
@@ -1060,7 +1054,7 @@ TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
     }
     const Snapshot before = TakeSnapshot(Session());
 
-    int setup = StartSetup(package);
+    StartSetup(package);
     ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     const fs::path folder = Host(std::string(kInstallDir) + "big\\");
@@ -1077,9 +1071,7 @@ TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
         EXPECT_TRUE(Holds(Host(destination), content)) << "the earlier file is not as it was: " << destination;
 
     ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
-    ProcessResult ended = Session().Wait(Millis(15000), setup);
-    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
-    EXPECT_EQ(ended.exitCode, kExitCancelled);
+    ExpectQuits(kExitCancelled);
     const std::vector<std::string> diff = Diff(before, TakeSnapshot(Session()));
     EXPECT_TRUE(diff.empty()) << "the cancelled run left changes:\n" << Lines(diff);
 }

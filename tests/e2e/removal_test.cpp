@@ -97,6 +97,17 @@ protected:
         }
     }
 
+    // The package made and installed, without questions, on a machine
+    // prepared without the legacy service; the package's folder. Each step
+    // is taken only when the ones before it did not fail.
+    fs::path InstallOnPreparedMachine() {
+        fs::path package = MakePackage();
+        if (HasFailure()) return package;
+        PrepareMachine(false);
+        if (!HasFailure()) Install(package);
+        return package;
+    }
+
     void Reg(const std::vector<std::string>& args) {
         ProcessResult result = Session().Run("reg", args);
         ASSERT_EQ(result.exitCode, 0) << result.output << result.errors;
@@ -241,11 +252,7 @@ TEST_F(RemovalTest, AFailedRunIsRolledBack) {
 // A file in use cannot go: the Uninstall key, the log and the record stay,
 // and a second run, once the file is free, finishes.
 TEST_F(RemovalTest, ASecondRunFinishesWhatALockedFileStopped) {
-    fs::path package = MakePackage();
-    ASSERT_FALSE(HasFailure());
-    PrepareMachine(false);
-    ASSERT_FALSE(HasFailure());
-    Install(package);
+    fs::path package = InstallOnPreparedMachine();
     ASSERT_FALSE(HasFailure());
 
     // The product's program runs (it waits on its own message box).
@@ -270,11 +277,7 @@ TEST_F(RemovalTest, ASecondRunFinishesWhatALockedFileStopped) {
 // installation's registration along: its log, record and Uninstall key stay,
 // and the product can still be removed.
 TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
-    fs::path package = MakePackage();
-    ASSERT_FALSE(HasFailure());
-    PrepareMachine(false);
-    ASSERT_FALSE(HasFailure());
-    Install(package);
+    fs::path package = InstallOnPreparedMachine();
     ASSERT_FALSE(HasFailure());
     const fs::path maintenance = Session().DriveC() / "windows" / "Installer" / kProductCode;
     const std::string log = ReadFile(maintenance / "uninstall.log");
@@ -359,11 +362,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
 // Hand-made records that name what is not the product's: removal touches
 // none of it.
 TEST_F(RemovalTest, HostileRecordsChangeNothingOutsideTheProduct) {
-    fs::path package = MakePackage();
-    ASSERT_FALSE(HasFailure());
-    PrepareMachine(false);
-    ASSERT_FALSE(HasFailure());
-    Install(package);
+    fs::path package = InstallOnPreparedMachine();
     ASSERT_FALSE(HasFailure());
     Reg({"add", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{OTHER}", "/v",
          "LastInstallationPath", "/d", "C:\\Other\\", "/f"});
@@ -404,11 +403,7 @@ TEST_F(RemovalTest, HostileRecordsChangeNothingOutsideTheProduct) {
 // "/M": the maintenance window repairs by running the package's setup
 // again from InstallSource, or removes.
 TEST_F(RemovalTest, MaintenanceWindowRepairsOrRemoves) {
-    fs::path package = MakePackage();
-    ASSERT_FALSE(HasFailure());
-    PrepareMachine(false);
-    ASSERT_FALSE(HasFailure());
-    Install(package);
+    fs::path package = InstallOnPreparedMachine();
     ASSERT_FALSE(HasFailure());
     const fs::path readme = Session().HostPath(std::string(kInstallDir) + "readme.txt");
     ASSERT_TRUE(fs::remove(readme));

@@ -306,6 +306,14 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
         }
         return names;
     };
+    // A click on `type` chooses it, and it alone.
+    auto choose = [&](const char* type) {
+        ASSERT_TRUE(Click(kWizard, type));
+        ASSERT_TRUE(WaitChecked(type, true)) << "a click on " << type << " did not choose it";
+        std::optional<WindowInfo> now = CurrentPage();
+        ASSERT_TRUE(now);
+        EXPECT_EQ(chosen(*now), type) << "only the clicked type is chosen";
+    };
     // Without a type chosen when the page opens, Next and Back would have
     // none to go by.
     ASSERT_EQ(chosen(*page), "Typical") << "the page opens with Typical chosen";
@@ -318,11 +326,7 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
     ASSERT_EQ(PageName(*page), "setuptype") << "Back with Typical skips the custom-setup page";
     EXPECT_EQ(chosen(*page), "Typical");
 
-    ASSERT_TRUE(Click(kWizard, "Minimal"));
-    ASSERT_TRUE(WaitChecked("Minimal", true)) << "a click on Minimal did not choose it";
-    std::optional<WindowInfo> nowMinimal = CurrentPage();
-    ASSERT_TRUE(nowMinimal);
-    EXPECT_EQ(chosen(*nowMinimal), "Minimal") << "only the clicked type is chosen";
+    ASSERT_NO_FATAL_FAILURE(choose("Minimal"));
     page = Press(*page, "Next >");
     ASSERT_TRUE(page);
     EXPECT_EQ(PageName(*page), "ready") << "Minimal skips the custom-setup page";
@@ -331,11 +335,7 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
     ASSERT_EQ(PageName(*page), "setuptype");
     EXPECT_EQ(chosen(*page), "Minimal") << "the page shows the stored type again";
 
-    ASSERT_TRUE(Click(kWizard, "Custom"));
-    ASSERT_TRUE(WaitChecked("Custom", true)) << "a click on Custom did not choose it";
-    std::optional<WindowInfo> nowCustom = CurrentPage();
-    ASSERT_TRUE(nowCustom);
-    EXPECT_EQ(chosen(*nowCustom), "Custom") << "only the clicked type is chosen";
+    ASSERT_NO_FATAL_FAILURE(choose("Custom"));
     page = Press(*page, "Next >");
     ASSERT_TRUE(page);
     EXPECT_EQ(PageName(*page), "customsetup") << "Custom visits the custom-setup page";
