@@ -235,7 +235,8 @@ protected:
         WriteFile(authoring / "data.inf", DataInf(files));
         std::string script = ReadFile(authoring / "setup.inf");
         for (const ScriptChange& change : changes)
-            EXPECT_TRUE(SetIniValue(script, change.section, change.key, change.value, true)) << "no [" << change.section << "]";
+            EXPECT_TRUE(SetIniValue(script, change.section, change.key, change.value, true))
+                << "no [" << change.section << "]";
         WriteFile(authoring / "setup.inf", script);
         return authoring;
     }
@@ -267,9 +268,10 @@ protected:
                                       {}, Millis(40000));
         ProcessResult cancel = Session().Driver(ask);
         ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
-        if (cancel.exitCode != 0) ADD_FAILURE() << cancel.errors;
-        if (confirmed.exitCode != 0) ADD_FAILURE() << "the cancel question was not answered: " << confirmed.errors;
-        if (cancel.exitCode != 0 || confirmed.exitCode != 0) return std::nullopt;
+        if (cancel.exitCode != uidriver::kExitDone) ADD_FAILURE() << cancel.errors;
+        if (confirmed.exitCode != uidriver::kExitDone)
+            ADD_FAILURE() << "the cancel question was not answered: " << confirmed.errors;
+        if (cancel.exitCode != uidriver::kExitDone || confirmed.exitCode != uidriver::kExitDone) return std::nullopt;
         std::optional<WindowInfo> complete =
             Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
         if (!complete) ADD_FAILURE() << "no error ending; on the screen:\n" << Screen();
@@ -309,7 +311,7 @@ protected:
     // the key does not exist.
     std::optional<std::map<std::string, RegistryValue>> UninstallValues(const std::string& code = kProductCode) {
         ProcessResult query = Session().Run("reg", {"query", kUninstallRoot + code});
-        if (query.exitCode != 0) return std::nullopt;
+        if (query.exitCode != EXIT_SUCCESS) return std::nullopt;
         std::map<std::string, RegistryValue> values;
         std::istringstream lines(query.output);
         std::string line;
@@ -333,7 +335,7 @@ protected:
     // sees them.
     std::map<std::string, std::string> Attributes(const std::string& winFolder) {
         ProcessResult listed = Session().Run("attrib", {"/s", winFolder + "*"});
-        EXPECT_EQ(listed.exitCode, 0) << listed.errors;
+        EXPECT_EQ(listed.exitCode, EXIT_SUCCESS) << listed.errors;
         std::map<std::string, std::string> attributes;
         std::istringstream lines(listed.output);
         std::string line;
@@ -412,7 +414,7 @@ TEST_F(InstallTest, SilentInstallFromTheCabinet) {
     fs::path plain = Host(std::string(kInstallDir) + "bin\\plain.dat");
     WriteFile(plain, "old read-only content\r\n");
     ProcessResult readOnly = Session().Run("attrib", {"+r", Session().WinPath(plain)});
-    ASSERT_EQ(readOnly.exitCode, 0) << readOnly.errors;
+    ASSERT_EQ(readOnly.exitCode, EXIT_SUCCESS) << readOnly.errors;
     WriteFile(MaintenanceFolder() / "uninstall.log", "FILE=C:\\left\\by\\an\\earlier\\run.txt\r\n");
 
     ASSERT_TRUE(RunSilent(package));
@@ -486,7 +488,7 @@ TEST_F(DiskImageInstallTest, InstallsTheSameFromTheDiskImage) {
     // A read-only packed file: the copy carries the attribute, options 0 take it away.
     ASSERT_EQ(files[7].Name(), "plain.dat");
     ProcessResult readOnly = Session().Run("attrib", {"+r", Session().WinPath(package / "DiskImage1" / "F7_plain.dat")});
-    ASSERT_EQ(readOnly.exitCode, 0) << readOnly.errors;
+    ASSERT_EQ(readOnly.exitCode, EXIT_SUCCESS) << readOnly.errors;
 
     ASSERT_TRUE(RunSilent(package));
     // Nothing was there to keep: the package's settings.ini is installed.
@@ -883,7 +885,7 @@ TEST_F(InstallTest, PlantedDllsBesideSetupNeverRun) {
 
     fs::copy_file(BareLoadExe(), package / "bare_load.exe");
     ProcessResult loaded = Session().Run(Session().WinPath(package / "bare_load.exe"), planted, package);
-    EXPECT_EQ(loaded.exitCode, 0) << loaded.errors;
+    EXPECT_EQ(loaded.exitCode, EXIT_SUCCESS) << loaded.errors;
     for (const std::string& name : planted) {
         std::string marker = ReadFile(markers / (name + ".marker"));
         EXPECT_EQ(Lower(marker.substr(0, marker.find('\r'))), Lower(Session().WinPath(package / name)))
@@ -989,7 +991,7 @@ CabinetEntries UnpackEntries(const fs::path& cabinet, const fs::path& folder) {
     CabinetEntries entries{folder, {}, {}};
     fs::create_directories(folder);
     ProcessResult unpacked = RunHost({"gcab", "-x", "-C", folder.string(), cabinet.string()}, folder, Millis(60000));
-    EXPECT_EQ(unpacked.exitCode, 0) << "gcab cannot unpack " << cabinet << ": " << unpacked.errors;
+    EXPECT_EQ(unpacked.exitCode, EXIT_SUCCESS) << "gcab cannot unpack " << cabinet << ": " << unpacked.errors;
     static const std::regex packed("F([0-9]+)_.*");
     std::vector<std::pair<long, std::string>> byIndex;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -1010,8 +1012,8 @@ bool PackEntries(const fs::path& folder, const std::vector<std::string>& names, 
     std::vector<std::string> argv = {"gcab", "-c", "-z", cabinet.string()};
     argv.insert(argv.end(), names.begin(), names.end());
     ProcessResult packed = RunHost(argv, folder, Millis(60000));
-    EXPECT_EQ(packed.exitCode, 0) << "gcab cannot pack " << cabinet << ": " << packed.errors;
-    return packed.exitCode == 0;
+    EXPECT_EQ(packed.exitCode, EXIT_SUCCESS) << "gcab cannot pack " << cabinet << ": " << packed.errors;
+    return packed.exitCode == EXIT_SUCCESS;
 }
 
 // A cancel confirmed while a large file is being extracted over an earlier

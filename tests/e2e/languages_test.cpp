@@ -68,7 +68,7 @@ TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
     StartSetup(package);
     ASSERT_TRUE(Page(kLanguagePageText).has_value());
     ProcessResult escaped = Session().Driver({"key", "--contains", kLanguagePageText, "escape"});
-    EXPECT_EQ(escaped.exitCode, 0) << escaped.errors;
+    EXPECT_EQ(escaped.exitCode, uidriver::kExitDone) << escaped.errors;
     ASSERT_TRUE(Page("want to cancel Northwind Notes installation ?").has_value());
     ASSERT_TRUE(Click({"--contains", "want to cancel Northwind Notes installation ?"}, "Yes"));
     ASSERT_TRUE(Page("Northwind Notes setup was interrupted.").has_value());
@@ -86,7 +86,7 @@ TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
     EXPECT_EQ(list->text, "English") << "the script's Language is preselected";
     ProcessResult typed = Session().Driver(
         {"type", "--contains", kLanguagePageText, "--id", std::to_string(kLanguageListId), "--text", "German"});
-    ASSERT_EQ(typed.exitCode, 0) << typed.errors;
+    ASSERT_EQ(typed.exitCode, uidriver::kExitDone) << typed.errors;
     EXPECT_NE(typed.output.find("text=\"German\""), std::string::npos) << typed.output;
     ASSERT_TRUE(Click({"--contains", kLanguagePageText}, "OK"));
 
@@ -99,7 +99,7 @@ TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
     EXPECT_NE(question->FindByText("Ja"), nullptr) << question->AllText();
     ASSERT_TRUE(Click({"--contains", "Northwind Notes wirklich abbrechen?"}, "Nein"));
     ProcessResult gone = Session().Driver({"gone", "--contains", "wirklich abbrechen?", "--timeout", "5000"});
-    EXPECT_EQ(gone.exitCode, 0) << "the question stays after Nein";
+    EXPECT_EQ(gone.exitCode, uidriver::kExitDone) << "the question stays after Nein";
 
     const std::vector<GermanPage> pages = {
         {kGermanWelcome, {"Abbrechen", "< Zur", "Weiter >", "installiert Northwind Notes auf Ihrem Computer",

@@ -13,6 +13,7 @@
 // (waits on a message box until the case presses OK).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -160,7 +161,7 @@ TEST_F(OtherProgramsTest, WithoutAdministratorRightsTheRunEnds) {
     ASSERT_FALSE(HasFailure());
     ProcessResult removed = Session().Run(
         "reg", {"delete", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "/v", "ProgramFilesDir", "/f"});
-    ASSERT_EQ(removed.exitCode, 0) << removed.output << removed.errors;
+    ASSERT_EQ(removed.exitCode, EXIT_SUCCESS) << removed.output << removed.errors;
     int setup = StartSetup(package);
 
     std::optional<WindowInfo> box = Session().WaitWindow(

@@ -69,7 +69,7 @@ protected:
         ProcessResult grabbed = RunHost({"import", "-display", E2eEnvironment::Display(), "-window", "root", "-crop",
                                          geometry, "+repage", "-depth", "8", "rgb:" + raw.string()},
                                         {}, Millis(20000));
-        EXPECT_EQ(grabbed.exitCode, 0) << grabbed.errors;
+        EXPECT_EQ(grabbed.exitCode, EXIT_SUCCESS) << grabbed.errors;
         if (width > 1)
             RunHost({"convert", "-size", std::to_string(width) + "x" + std::to_string(height), "-depth", "8",
                      "rgb:" + raw.string(), "PNG8:" + png.string()},
@@ -163,7 +163,8 @@ TEST_F(PresentationTest, BackgroundAndBillboard) {
     EXPECT_TRUE(Near(Pixel(700 + 190, 60 + 5), 0xe8, 0xe0, 0xc8));
 
     // It goes by itself after its 6 seconds.
-    EXPECT_TRUE(Session().Driver({"gone", "--title", kBillboardTitle, "--exact", "--timeout", "20000"}).exitCode == 0);
+    EXPECT_EQ(Session().Driver({"gone", "--title", kBillboardTitle, "--exact", "--timeout", "20000"}).exitCode,
+              uidriver::kExitDone);
     Session().Wait(Millis(1000), setup);
 }
 

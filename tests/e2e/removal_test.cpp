@@ -6,6 +6,7 @@
 // line turns "/S" into \"/S\".
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <algorithm>
 #include <iterator>
 #include <map>
@@ -93,7 +94,7 @@ protected:
         if (legacyService) {
             ProcessResult legacy =
                 Session().Run("sc", {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"});
-            ASSERT_EQ(legacy.exitCode, 0) << legacy.output << legacy.errors;
+            ASSERT_EQ(legacy.exitCode, EXIT_SUCCESS) << legacy.output << legacy.errors;
         }
     }
 
@@ -110,7 +111,7 @@ protected:
 
     void Reg(const std::vector<std::string>& args) {
         ProcessResult result = Session().Run("reg", args);
-        ASSERT_EQ(result.exitCode, 0) << result.output << result.errors;
+        ASSERT_EQ(result.exitCode, EXIT_SUCCESS) << result.output << result.errors;
     }
 
     fs::path SystemFolder() { return Session().DriveC() / "windows" / "system32"; }
@@ -161,7 +162,7 @@ protected:
 
     Snapshot Take() { return TakeSnapshot(Session()); }
 
-    bool UninstallKeyExists() { return Session().Run("reg", {"query", kUninstallKey}).exitCode == 0; }
+    bool UninstallKeyExists() { return Session().Run("reg", {"query", kUninstallKey}).exitCode == EXIT_SUCCESS; }
 };
 
 // Every kind of change, then a silent removal with "/S" after the code (as
@@ -190,7 +191,8 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     EXPECT_EQ(ReadFile(SystemFolder() / "nwcommon.dll"), "shared by Northwind programs");
     ASSERT_TRUE(fs::exists(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.kqr"));
     // Setup starts regsvr32 without waiting for it.
-    EXPECT_TRUE(WaitUntil(Millis(30000), [&] { return Session().Run("reg", {"query", kProbeClass}).exitCode == 0; }))
+    EXPECT_TRUE(WaitUntil(Millis(30000),
+                          [&] { return Session().Run("reg", {"query", kProbeClass}).exitCode == EXIT_SUCCESS; }))
         << "the server did not register";
     const fs::path today = Session().HostPath(std::string(kInstallDir) + "data\\today.txt");
     WriteFile(today, "the user's own notes");
@@ -290,7 +292,7 @@ TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
     for (std::vector<std::string> args : {std::vector<std::string>{"delete", "NorthwindLegacy"},
                                           {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"}}) {
         ProcessResult changed = Session().Run("sc", args);
-        ASSERT_EQ(changed.exitCode, 0) << changed.output << changed.errors;
+        ASSERT_EQ(changed.exitCode, EXIT_SUCCESS) << changed.output << changed.errors;
     }
     EXPECT_EQ(Install(package, "Cancel"), kExitFailed);
     ASSERT_FALSE(HasFailure());

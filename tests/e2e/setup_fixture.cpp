@@ -1,5 +1,6 @@
 #include "setup_fixture.h"
 
+#include <cstdlib>
 #include <regex>
 #include <system_error>
 
@@ -54,8 +55,8 @@ fs::path SetupTest::BuildInto(const fs::path& authoring, const std::string& fold
                               const std::vector<std::string>& extra) {
     fs::path out = Session().DriveC() / folder;
     ProcessResult built = BuildPackage(authoring, out, layout, extra);
-    EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-    return built.exitCode == 0 ? out : fs::path();
+    EXPECT_EQ(built.exitCode, EXIT_SUCCESS) << built.output << built.errors;
+    return built.exitCode == EXIT_SUCCESS ? out : fs::path();
 }
 
 fs::path SetupTest::Kqexec() { return HarnessPaths::WinBuildDir() / "tools" / "kqexec" / "kqexec.exe"; }
@@ -77,8 +78,8 @@ bool SetupTest::Click(const std::vector<std::string>& match, const std::string& 
     args.insert(args.end(), match.begin(), match.end());
     args.insert(args.end(), {"--text", label});
     ProcessResult click = Session().Driver(args);
-    EXPECT_EQ(click.exitCode, 0) << "cannot press \"" << label << "\": " << click.errors;
-    return click.exitCode == 0;
+    EXPECT_EQ(click.exitCode, uidriver::kExitDone) << "cannot press \"" << label << "\": " << click.errors;
+    return click.exitCode == uidriver::kExitDone;
 }
 
 std::optional<WindowInfo> SetupTest::WaitPage(const std::vector<std::string>& match, Millis timeout) {

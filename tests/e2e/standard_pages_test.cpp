@@ -91,12 +91,12 @@ protected:
         args.insert(args.end(), match.begin(), match.end());
         args.insert(args.end(), {"--id", std::to_string(id), "--text", text});
         ProcessResult typed = Session().Driver(args);
-        EXPECT_EQ(typed.exitCode, 0) << typed.errors;
+        EXPECT_EQ(typed.exitCode, uidriver::kExitDone) << typed.errors;
     }
 
     void Key(const char* title, const char* key) {
         ProcessResult pressed = Session().Driver({"key", "--contains", title, key});
-        EXPECT_EQ(pressed.exitCode, 0) << pressed.errors;
+        EXPECT_EQ(pressed.exitCode, uidriver::kExitDone) << pressed.errors;
     }
 
     // The message box that says `text`: what it says in full, after which
@@ -113,13 +113,13 @@ protected:
         EXPECT_NE(box->FindByText(answer), nullptr) << "no button \"" << answer << "\" on:\n" << box->AllText();
         Click({"--contains", text}, answer);
         ProcessResult gone = Session().Driver({"gone", "--contains", text, "--timeout", "5000"});
-        EXPECT_EQ(gone.exitCode, 0) << "the message stays after " << answer;
+        EXPECT_EQ(gone.exitCode, uidriver::kExitDone) << "the message stays after " << answer;
         return said;
     }
 
     bool BrowserOpen() {
         ProcessResult found = Session().Driver({"wait", "--title", kBrowserTitle, "--exact", "--timeout", "300"});
-        return found.exitCode == 0;
+        return found.exitCode == uidriver::kExitDone;
     }
 
     // Accepts the license and goes on to the page after the readme.
@@ -265,7 +265,7 @@ TEST_F(StandardPagesTest, BrowseToANewFolderAndLeaveAFeatureOut) {
     Session().Driver({"click", "--title", kBrowserTitle, "--exact", "--text", "OK"});
     AnswerMessage("does not exist", "Yes");
     ProcessResult closed = Session().Driver({"gone", "--title", kBrowserTitle, "--exact", "--timeout", "5000"});
-    EXPECT_EQ(closed.exitCode, 0) << "the browser stays after the folder was made";
+    EXPECT_EQ(closed.exitCode, uidriver::kExitDone) << "the browser stays after the folder was made";
     EXPECT_TRUE(fs::is_directory(Session().DriveC() / "New Folder" / "Second Level"));
     PageWhen(kDestination, [&](const WindowInfo& p) { return TextOf(p, kInstallDirId) == folder + "\\"; });
 
@@ -281,12 +281,12 @@ TEST_F(StandardPagesTest, BrowseToANewFolderAndLeaveAFeatureOut) {
     // Escape leaves the menu, the space bar switches the feature off.
     ProcessResult click =
         Session().Driver({"click", "--contains", kCustomSetup, "--id", std::to_string(kTreeId), "--mode", "mouse"});
-    ASSERT_EQ(click.exitCode, 0) << click.errors;
+    ASSERT_EQ(click.exitCode, uidriver::kExitDone) << click.errors;
     std::optional<WindowInfo> menu = Session().WaitWindow({"--class", "#32768"}, Millis(5000));
     EXPECT_TRUE(menu) << "no feature menu";
     PageWhen(kCustomSetup, [](const WindowInfo& p) { return TextOf(p, kFeatureInfoId) == kHelpDescription; });
     Key(kCustomSetup, "escape");
-    EXPECT_EQ(Session().Driver({"gone", "--class", "#32768", "--timeout", "5000"}).exitCode, 0);
+    EXPECT_EQ(Session().Driver({"gone", "--class", "#32768", "--timeout", "5000"}).exitCode, uidriver::kExitDone);
     Key(kCustomSetup, "space");
 
     // Back and forth again: the type is still Custom, the page comes back.

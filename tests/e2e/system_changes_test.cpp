@@ -5,6 +5,7 @@
 // installs no service, and as a preview changes nothing at all.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <algorithm>
 #include <map>
 #include <sstream>
@@ -89,10 +90,10 @@ protected:
         fs::create_directories(desktop_);
 
         ProcessResult path = Session().Run("reg", {"add", "HKCU\\Environment", "/v", "PATH", "/d", "C:\\Tools", "/f"});
-        ASSERT_EQ(path.exitCode, 0) << path.output << path.errors;
+        ASSERT_EQ(path.exitCode, EXIT_SUCCESS) << path.output << path.errors;
         ProcessResult legacy =
             Session().Run("sc", {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"});
-        ASSERT_EQ(legacy.exitCode, 0) << legacy.output << legacy.errors;
+        ASSERT_EQ(legacy.exitCode, EXIT_SUCCESS) << legacy.output << legacy.errors;
     }
 
     // Every value of a key, by name ("(Default)" for the default value), as
@@ -101,7 +102,7 @@ protected:
     std::map<std::string, std::string> RegValues(const std::string& key) {
         std::map<std::string, std::string> values;
         ProcessResult result = Session().Run("reg", {"query", key});
-        if (result.exitCode != 0) return values;
+        if (result.exitCode != EXIT_SUCCESS) return values;
         std::istringstream lines(result.output);
         for (std::string line; std::getline(lines, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -113,14 +114,14 @@ protected:
         }
         return values;
     }
-    bool KeyExists(const std::string& key) { return Session().Run("reg", {"query", key}).exitCode == 0; }
+    bool KeyExists(const std::string& key) { return Session().Run("reg", {"query", key}).exitCode == EXIT_SUCCESS; }
 
     // What the shell reads from a shell link: target=, arguments=, ...
     std::map<std::string, std::string> ReadLink(const fs::path& link) {
         std::map<std::string, std::string> fields;
         const std::string probe = WinBuildFile("tools/lnkprobe/lnkprobe.exe").string();
         ProcessResult result = Session().Run(probe, {Session().WinPath(link)});
-        EXPECT_EQ(result.exitCode, 0) << link << "\n" << result.errors;
+        EXPECT_EQ(result.exitCode, EXIT_SUCCESS) << link << "\n" << result.errors;
         std::istringstream lines(result.output);
         for (std::string line; std::getline(lines, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -327,7 +328,7 @@ TEST_F(SystemChangesWin98Test, NoServiceButEverythingElse) {
     fs::path winTests = WinBuildFile("tests/win/win_tests.exe");
     ASSERT_TRUE(fs::exists(winTests)) << winTests;
     ProcessResult run = Session().Run(winTests.string(), {"--gtest_filter=SystemChangesRun.*"}, {}, Millis(120000));
-    EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
+    EXPECT_EQ(run.exitCode, EXIT_SUCCESS) << run.output << run.errors;
     EXPECT_NE(run.output.find("[  PASSED  ] 2 tests"), std::string::npos) << run.output;
 }
 

@@ -145,7 +145,7 @@ protected:
     // control that got it.
     std::string PressKey(const std::string& key) {
         ProcessResult pressed = Session().Driver({"key", "--title", kTitle, "--exact", key});
-        EXPECT_EQ(pressed.exitCode, 0) << pressed.errors;
+        EXPECT_EQ(pressed.exitCode, uidriver::kExitDone) << pressed.errors;
         for (const DriverLine& line : ParseDriverLines(pressed.output))
             if (line.kind == "pressed" && line.fields.count("class") != 0) return line.fields.at("class");
         return std::string();
@@ -369,7 +369,7 @@ TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
     EXPECT_NE(question->FindByText(kDecline), nullptr) << question->AllText();
     ASSERT_TRUE(Click({"--title", kQuestionTitle, "--exact"}, kDecline));
     ProcessResult gone = Session().Driver({"gone", "--title", kQuestionTitle, "--exact", "--timeout", "5000"});
-    EXPECT_EQ(gone.exitCode, 0) << "the question stays after declining";
+    EXPECT_EQ(gone.exitCode, uidriver::kExitDone) << "the question stays after declining";
     std::optional<WindowInfo> same = CurrentPage();
     ASSERT_TRUE(same);
     EXPECT_EQ(same->hwnd, page->hwnd) << "declining left the page";
@@ -481,7 +481,7 @@ TEST_F(WizardTest, SilentModeInstallsWithoutAPage) {
             if (window.visible) shown += window.className + " \"" + window.title + "\"\n";
         }
     }
-    if (Session().Wait(Millis(5000), watcher).exitCode == 0) ++sawSetup;
+    if (Session().Wait(Millis(5000), watcher).exitCode == uidriver::kExitDone) ++sawSetup;
     EXPECT_GT(sawSetup, 0) << "never saw setup.exe's windows while it ran";
     EXPECT_EQ(shown, "") << "visible windows during a silent run";
     ExpectQuits(kExitInstalled);
