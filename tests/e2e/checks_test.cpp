@@ -40,7 +40,7 @@ protected:
     // The wizard package with `script` appended to setup.inf and `language`
     // to language.lan, built into C:\pkg; with `silent` its BUILDING "2" is
     // "Yes" (the wizard's pages are skipped).
-    fs::path MakePackage(const std::string& script, const std::string& language, bool silent = false) {
+    fs::path ConditionsPackage(const std::string& script, const std::string& language, bool silent = false) {
         fs::path authoring = CopyAuthoring("wizard");
         std::string setup = ReadFile(authoring / "setup.inf");
         const size_t building = setup.find("[BUILDING]\n2=No\n");
@@ -75,7 +75,7 @@ protected:
 // one that does not stays silent, and the page opens after OK. The operands
 // are expanded: <ProductName> compares as the product's name.
 TEST_F(ChecksTest, ConditionBoundToAPageShowsItsMessage) {
-    fs::path package = MakePackage(
+    fs::path package = ConditionsPackage(
         "\r\n[CONDITIONS]\r\nTOTAL=3\r\n"
         "A0=Named\r\nB0=<ProductName>\r\nC0===\r\nD0=Wizard Test Product\r\nE0=setuptype.lcd\r\nF0=1\r\n"
         "00=ShowMessage(Entering the setup type of <ProductName>);\r\n"
@@ -98,7 +98,7 @@ TEST_F(ChecksTest, ConditionBoundToAPageShowsItsMessage) {
 // to Finish shows its message there, and the program ends without
 // installing anything.
 TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
-    fs::path package = MakePackage(
+    fs::path package = ConditionsPackage(
         "\r\n[CONDITIONS]\r\nTOTAL=3\r\n"
         "A0=Stop\r\nB0=10\r\nC0=>\r\nD0=9\r\nE0=setuptype.lcd\r\nF0=1\r\n00=CancelInstall();\r\n"
         "A1=Bye\r\nB1=x\r\nC1=!=\r\nD1=y\r\nE1=After Click Finish Button\r\nF1=1\r\n10=ShowMessage(Goodbye);\r\n"
@@ -122,7 +122,7 @@ TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
 // page: a message, then a cancel that goes straight to the failure page
 // (nothing is extracted, no list page opens).
 TEST_F(ChecksTest, StartWindowConditionsFireBeforeTheFirstPage) {
-    fs::path package = MakePackage(
+    fs::path package = ConditionsPackage(
         "\r\n[CONDITIONS]\r\nTOTAL=1\r\n"
         "A0=Early\r\nB0=a\r\nC0===\r\nD0=a\r\nE0=start.lcd\r\nF0=2\r\n"
         "00=ShowMessage(Before anything else);\r\n01=CancelInstall();\r\n",
@@ -141,7 +141,7 @@ TEST_F(ChecksTest, StartWindowConditionsFireBeforeTheFirstPage) {
 // page shows its message and waits for OK, and its cancel ends the run on
 // the failure page, which waits for Finish.
 TEST_F(ChecksTest, SilentScriptShowsTheMessageAndTheFailurePage) {
-    fs::path package = MakePackage(
+    fs::path package = ConditionsPackage(
         "\r\n[CONDITIONS]\r\nTOTAL=1\r\n"
         "A0=First\r\nB0=a\r\nC0===\r\nD0=a\r\nE0=welcome.lcd\r\nF0=2\r\n"
         "00=ShowMessage(Not this time);\r\n01=CancelInstall();\r\n",
@@ -209,7 +209,7 @@ const RequirementCase kRequirementCases[] = {
 
 TEST_P(RequirementTest, MessageAndEndOrFirstPage) {
     const RequirementCase& c = GetParam();
-    fs::path package = MakePackage(SystemSection(c.system), std::string("\r\n[REQ]\r\n") + c.req, c.silent);
+    fs::path package = ConditionsPackage(SystemSection(c.system), std::string("\r\n[REQ]\r\n") + c.req, c.silent);
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     if (std::string(c.message).empty()) {

@@ -1243,7 +1243,7 @@ protected:
     }
 
     // The package with `files` and, when given, a [VARIABLES] section.
-    fs::path MakePackage(const std::vector<PackageFile>& files, const std::vector<ScriptChange>& changes = {},
+    fs::path WebPackage(const std::vector<PackageFile>& files, const std::vector<ScriptChange>& changes = {},
                          const std::string& variables = {}) {
         fs::path authoring = MakeAuthoring("web", files, changes);
         if (!variables.empty()) WriteFile(authoring / "setup.inf", ReadFile(authoring / "setup.inf") + variables);
@@ -1280,7 +1280,7 @@ TEST_F(DownloadTest, WebFilesAndAWebVariable) {
         {"http://127.0.0.21/files/sized.bin", "web\\", 0, 0},
         {"http://127.0.0.21/files/unsized.bin", "web\\", 0, 0},
     };
-    fs::path package = MakePackage(files, {},
+    fs::path package = WebPackage(files, {},
                                    "\r\n[VARIABLES]\r\nTOTAL=3\r\n"
                                    "A0=<Served>\r\nB0=default\r\nD0=Retrive from Web\r\nO0=http://127.0.0.21/name.txt\r\n"
                                    "A1=<Missing>\r\nB1=fallback\r\nD1=Retrive from Web\r\nO1=http://127.0.0.21/none.txt\r\n"
@@ -1306,7 +1306,7 @@ TEST_F(DownloadTest, WebFilesAndAWebVariable) {
 TEST_F(DownloadTest, ExplicitPort) {
     const std::string body = Pattern(3000);
     Serve("127.0.0.22", 8080, {{"/port/p.bin", {200, body, true, 0}}});
-    fs::path package = MakePackage({{"http://127.0.0.22:8080/port/p.bin", "web\\", 0, 0}});
+    fs::path package = WebPackage({{"http://127.0.0.22:8080/port/p.bin", "web\\", 0, 0}});
     ASSERT_FALSE(package.empty());
     ASSERT_TRUE(RunSilent(package));
     EXPECT_EQ(ReadFile(Host(std::string(kInstallDir) + "web\\p.bin")), body);
@@ -1318,7 +1318,7 @@ TEST_F(DownloadTest, ExplicitPort) {
 // installation goes on.
 TEST_F(DownloadTest, RefusedDownloadsTellTheStatus) {
     Serve("127.0.0.23", 80, {{"/secret.bin", {401, "credentials, please", true, 0}}});
-    fs::path package = MakePackage({{"http://127.0.0.23/missing.bin", "web\\", 0, 0},
+    fs::path package = WebPackage({{"http://127.0.0.23/missing.bin", "web\\", 0, 0},
                                     {"http://127.0.0.23/secret.bin", "web\\", 0, 0}});
     ASSERT_FALSE(package.empty());
     const std::string web = std::string(kInstallDir) + "web\\";
@@ -1351,7 +1351,7 @@ TEST_F(DownloadTest, ACutDownloadLeavesTheEarlierFile) {
     HttpReply cut{200, Pattern(20000), true, 0};
     cut.cutAt = 10000;
     Serve("127.0.0.25", 80, {{"/cut.bin", cut}});
-    fs::path package = MakePackage({{"http://127.0.0.25/cut.bin", "web\\", 16, 0}});
+    fs::path package = WebPackage({{"http://127.0.0.25/cut.bin", "web\\", 16, 0}});
     ASSERT_FALSE(package.empty());
     const std::string web = std::string(kInstallDir) + "web\\";
     const std::string earlier = Pattern(3000);
@@ -1370,7 +1370,7 @@ TEST_F(DownloadTest, CancelDuringASlowBody) {
     slow.slowChunk = 1024;
     Serve("127.0.0.24", 80, {{"/slow.bin", slow}});
     fs::path package =
-        MakePackage({{"files\\readme.txt", "", 0, 0}, {"http://127.0.0.24/slow.bin", "web\\", 0, 0}},
+        WebPackage({{"files\\readme.txt", "", 0, 0}, {"http://127.0.0.24/slow.bin", "web\\", 0, 0}},
                     {{"BUILDING", "2", "No"}});
     ASSERT_FALSE(package.empty());
     int setup = StartSetup(package);

@@ -31,7 +31,7 @@ constexpr char kGermanWelcome[] = "Willkommen beim Installations-Assistenten f";
 class LanguagesTest : public SetupTest {
 protected:
     // The sample package with APPINFO METHOD=`method`, built into C:\`folder`.
-    fs::path MakePackage(const std::string& method, const std::string& folder) {
+    fs::path SamplePackage(const std::string& method, const std::string& folder) {
         fs::path authoring = Session().ScratchDir() / ("authoring-" + folder);
         fs::create_directories(authoring);
         fs::copy(HarnessPaths::SourceDir() / "sample", authoring, fs::copy_options::recursive);
@@ -60,7 +60,7 @@ struct GermanPage {
 };
 
 TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
-    fs::path package = MakePackage("Ask User", "pkg");
+    fs::path package = SamplePackage("Ask User", "pkg");
     const std::string welcomeLayout = ReadFile(package / "theme" / "welcome.lcd");
 
     // Escape on the language page asks as every page does; confirmed, the
@@ -157,7 +157,7 @@ TEST_F(LanguagesTest, AutoDetectAppliesTheSystemLanguagesPackOnlyForAnIdInTheTab
         {"de_DE.UTF-8", "pkg-pt", "/LANG=Portuguese", "Bem-vindo ao Assistente de Instala", "Avan"},
     };
     for (const Case& c : cases) {
-        fs::path package = MakePackage("Auto-Detect", c.folder);
+        fs::path package = SamplePackage("Auto-Detect", c.folder);
         Session().SetEnvironment("LC_ALL", c.locale);
         StartSetup(package, c.option != nullptr ? std::vector<std::string>{c.option} : std::vector<std::string>{});
         std::optional<WindowInfo> welcome = Page(c.welcome);
@@ -173,7 +173,7 @@ TEST_F(LanguagesTest, AutoDetectAppliesTheSystemLanguagesPackOnlyForAnIdInTheTab
 // the message names the file, nothing of it is shown, and the run ends as
 // one that could not start.
 TEST_F(LanguagesTest, AFilePutIntoTheWorkingFolderStopsTheRun) {
-    fs::path package = MakePackage("Ask User", "pkg");
+    fs::path package = SamplePackage("Ask User", "pkg");
     StartSetup(package);
     ASSERT_TRUE(Page(kLanguagePageText).has_value());
     static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}");

@@ -56,7 +56,7 @@ protected:
         SetupTest::SetUp();
     }
 
-    fs::path MakePackage(bool silent = false, const std::string& appInfo = "") {
+    fs::path ProgramsPackage(bool silent = false, const std::string& appInfo = "") {
         fs::path authoring = CopyAuthoring("wizard");
         std::string script = ReadFile(authoring / "setup.inf") + kActions;
         script.insert(script.find("[APPINFO]\n") + 10, appInfo);
@@ -88,7 +88,7 @@ protected:
 };
 
 TEST_F(OtherProgramsTest, FileActionsAndMergeModulesRunAtTheirMoments) {
-    fs::path package = MakePackage();
+    fs::path package = ProgramsPackage();
     ASSERT_FALSE(HasFailure());
     const fs::path actions = Session().DriveC() / "tools" / "actions.txt";
     int setup = StartSetup(package, {}, Millis(150000));
@@ -137,7 +137,7 @@ TEST_F(OtherProgramsTest, FileActionsAndMergeModulesRunAtTheirMoments) {
 // program runs (no page is shown), the run ends once it has, and the
 // working folder goes; the file actions of the moments the run passes run.
 TEST_F(OtherProgramsTest, ASilentRunRunsTheMergeModulesAndLeavesNoWorkingFolder) {
-    fs::path package = MakePackage(true);
+    fs::path package = ProgramsPackage(true);
     ASSERT_FALSE(HasFailure());
     int setup = StartSetup(package);
     std::optional<WindowInfo> probe = Session().WaitWindow({"--title", "MergeProbe", "--exact"}, Millis(60000));
@@ -157,7 +157,7 @@ TEST_F(OtherProgramsTest, ASilentRunRunsTheMergeModulesAndLeavesNoWorkingFolder)
 // program-files folder the user cannot read: the message, and the run ends
 // as a failed one before any page or program.
 TEST_F(OtherProgramsTest, WithoutAdministratorRightsTheRunEnds) {
-    fs::path package = MakePackage(false, "a7=Yes\n");
+    fs::path package = ProgramsPackage(false, "a7=Yes\n");
     ASSERT_FALSE(HasFailure());
     ProcessResult removed = Session().Run(
         "reg", {"delete", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "/v", "ProgramFilesDir", "/f"});

@@ -38,7 +38,7 @@ class PresentationTest : public SetupTest {
 protected:
     // The wizard package with the default theme, the sample's splash and
     // billboard pictures, and `sections` added to its setup script.
-    fs::path MakePackage(const std::string& sections, const std::string& building = "No") {
+    fs::path PresentationPackage(const std::string& sections, const std::string& building = "No") {
         const fs::path authoring = CopyAuthoring("wizard");
         const fs::path sample = HarnessPaths::SourceDir() / "sample";
         fs::create_directories(authoring / "support");
@@ -104,7 +104,7 @@ protected:
 // The splash plays its frames (two captures a second apart differ) and the
 // first page comes only after the splash's minimum time, once it has closed.
 TEST_F(PresentationTest, AnimatedSplashHoldsTheFirstPage) {
-    const fs::path package = MakePackage("[SPLASH]\na1=Yes\na2=C:\\art\\intro.gif\na3=" +
+    const fs::path package = PresentationPackage("[SPLASH]\na1=Yes\na2=C:\\art\\intro.gif\na3=" +
                                          std::to_string(kSplashSeconds) + "\n");
     ASSERT_FALSE(HasFailure());
     const int setup = StartSetup(package);
@@ -144,7 +144,7 @@ TEST_F(PresentationTest, AnimatedSplashHoldsTheFirstPage) {
 // The background fills the screen with its gradient and titles, and the
 // billboard shows at its position, then goes after its time.
 TEST_F(PresentationTest, BackgroundAndBillboard) {
-    const fs::path package = MakePackage(
+    const fs::path package = PresentationPackage(
         "[BACKGROUND]\n0=1\n1=Wizard Test Product\n2=Setup 2.5.1\n3=Navy@0x00,0x00,0x80\n4=Sky@0x00,0x80,0xFF\n"
         "[BILLBOARDSKQ]\nTOTAL=1\nB0=C:\\art\\billboard.bmp\nC0=6\nD0=700\nE0=60\n");
     ASSERT_FALSE(HasFailure());
@@ -170,7 +170,7 @@ TEST_F(PresentationTest, BackgroundAndBillboard) {
 
 // A run with "/S" makes no splash and no billboard, and is not held back.
 TEST_F(PresentationTest, SilentRunMakesNoneOfThem) {
-    const fs::path package = MakePackage(
+    const fs::path package = PresentationPackage(
         "[SPLASH]\na1=Yes\na2=intro.gif\na3=30\n[BACKGROUND]\n0=1\n1=Title\n"
         "[BILLBOARDSKQ]\nTOTAL=1\nB0=billboard.bmp\nC0=30\n",
         "Yes");

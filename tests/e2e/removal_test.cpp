@@ -46,7 +46,7 @@ protected:
     // this case needs on top: a shared file and a kept one in the system
     // folder, a value over an existing one, an association of an existing
     // extension and class, a self-registering server.
-    fs::path MakePackage() {
+    fs::path NotesPackage() {
         fs::path authoring = CopyAuthoring("system");
         fs::create_directories(authoring / "files" / "bin");
         fs::copy_file(Kqexec(), authoring / "files" / "bin" / "notes.exe");
@@ -102,7 +102,7 @@ protected:
     // prepared without the legacy service; the package's folder. Each step
     // is taken only when the ones before it did not fail.
     fs::path InstallOnPreparedMachine() {
-        fs::path package = MakePackage();
+        fs::path package = NotesPackage();
         if (HasFailure()) return package;
         PrepareMachine(false);
         if (!HasFailure()) Install(package);
@@ -172,7 +172,7 @@ protected:
 // system's regsvr32.exe, never by one of that name beside setup.exe or in
 // the runner's current folder.
 TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
-    fs::path package = MakePackage();
+    fs::path package = NotesPackage();
     ASSERT_FALSE(HasFailure());
     PrepareMachine(false);
     ASSERT_FALSE(HasFailure());
@@ -237,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(Removal, RunnerOnOldSystemsTest,
 // A service the machine already has makes setup ask; Cancel fails the run
 // in its last steps. Everything done so far is undone at once.
 TEST_F(RemovalTest, AFailedRunIsRolledBack) {
-    fs::path package = MakePackage();
+    fs::path package = NotesPackage();
     ASSERT_FALSE(HasFailure());
     PrepareMachine(true);
     ASSERT_FALSE(HasFailure());
@@ -313,7 +313,7 @@ TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
 // the earlier folder is gone and the product is registered in the new one.
 TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
     const std::string defaultFolder = "<ProgramFilesFolder>\\Northwind Notes";
-    fs::path first = MakePackage();
+    fs::path first = NotesPackage();
     ASSERT_FALSE(HasFailure());
     PrepareMachine(false);
     ASSERT_FALSE(HasFailure());

@@ -60,7 +60,7 @@ protected:
 
     // Builds tests/e2e/packages/basic into C:\pkg; `scriptTail` is added
     // to its setup script.
-    fs::path MakePackage(const std::string& scriptTail = "") {
+    fs::path BasicPackage(const std::string& scriptTail = "") {
         fs::path authoring = AuthoringDir("basic");
         if (!scriptTail.empty()) {
             authoring = CopyAuthoring("basic", "basic", false);
@@ -103,7 +103,7 @@ protected:
 };
 
 TEST_F(SetupStartTest, WorkingFolderHoldsTheDecryptedScripts) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     std::string setupInf = Padded(ReadFile(AuthoringDir("basic") / "setup.inf"));
     std::string dataInf = Padded(ReadFile(AuthoringDir("basic") / "data.inf"));
@@ -135,7 +135,7 @@ TEST_F(SetupStartTest, WorkingFolderHoldsTheDecryptedScripts) {
 // Two runs started together (nearly always in the same second, so with the
 // same time-based name) each decrypt into a folder of their own.
 TEST_F(SetupStartTest, TwoRunsStartedTogetherUseTwoWorkingFolders) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     std::string setupInf = Padded(ReadFile(AuthoringDir("basic") / "setup.inf"));
     std::string dataInf = Padded(ReadFile(AuthoringDir("basic") / "data.inf"));
@@ -157,7 +157,7 @@ TEST_F(SetupStartTest, TwoRunsStartedTogetherUseTwoWorkingFolders) {
 }
 
 TEST_F(SetupStartTest, MissingDataFileShowsTheMessageAndEnds) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::remove(package / "data.nsx");
     int setup = StartSetup(package);
@@ -168,7 +168,7 @@ TEST_F(SetupStartTest, MissingDataFileShowsTheMessageAndEnds) {
 }
 
 TEST_F(SetupStartTest, MissingBothScriptsShowsTheSameMessage) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::remove(package / "data.nsx");
     fs::remove(package / "setup.nsx");
@@ -177,7 +177,7 @@ TEST_F(SetupStartTest, MissingBothScriptsShowsTheSameMessage) {
 }
 
 TEST_F(SetupStartTest, StartedFromAnotherFolderItFindsNoPackage) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::path elsewhere = Session().DriveC() / "elsewhere";
     fs::create_directories(elsewhere);
@@ -187,7 +187,7 @@ TEST_F(SetupStartTest, StartedFromAnotherFolderItFindsNoPackage) {
 }
 
 TEST_F(SetupStartTest, DamagedSignatureStopsWithTheDecryptionError) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::path script = package / "setup.nsx";
     std::string bytes = ReadFile(script);
@@ -226,7 +226,7 @@ TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
         Session().StopAll();
         fs::remove_all(Session().DriveC() / "pkg");
         fs::remove_all(Session().ScratchDir());
-        fs::path package = MakePackage(c.scriptTail);
+        fs::path package = BasicPackage(c.scriptTail);
         ASSERT_FALSE(HasFailure());
         if (c.damageCabinet) {
             // The headers stay, the data is cut: the first file cannot be read.
@@ -241,7 +241,7 @@ TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
 }
 
 TEST_F(SetupStartTest, ThemeFilesMoveOnTheFirstStartOnly) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::remove_all(package / "theme");
     std::string logo = Bitmap(255, 0, 0);

@@ -62,7 +62,7 @@ protected:
     // committed script and files, the sample theme, two icons as support
     // files, and a real program as the product's executable (the services
     // and shortcuts point at it). The package's script is silent.
-    fs::path MakePackage(bool preview) {
+    fs::path NotesPackage(bool preview) {
         fs::path authoring = CopyAuthoring("system");
         fs::create_directories(authoring / "files" / "bin");
         fs::copy_file(Kqexec(), authoring / "files" / "bin" / "notes.exe");
@@ -167,7 +167,7 @@ protected:
 // A silent script skips the pages, not the questions: the service question
 // is asked and answered, and the run then ends by itself.
 TEST_F(SystemChangesTest, InstallMakesEveryChangeAndLogsIt) {
-    fs::path package = MakePackage(false);
+    fs::path package = NotesPackage(false);
     ASSERT_FALSE(HasFailure());
     PrepareMachine();
     ASSERT_FALSE(HasFailure());
@@ -307,7 +307,7 @@ protected:
 };
 
 TEST_F(SystemChangesWin98Test, NoServiceButEverythingElse) {
-    fs::path package = MakePackage(false);
+    fs::path package = NotesPackage(false);
     ASSERT_FALSE(HasFailure());
     PrepareMachine();
     ASSERT_FALSE(HasFailure());
@@ -333,7 +333,7 @@ TEST_F(SystemChangesWin98Test, NoServiceButEverythingElse) {
 }
 
 TEST_F(SystemChangesTest, PreviewChangesNothing) {
-    fs::path package = MakePackage(true);
+    fs::path package = NotesPackage(true);
     ASSERT_FALSE(HasFailure());
     PrepareMachine();
     ASSERT_FALSE(HasFailure());

@@ -82,7 +82,7 @@ protected:
     // Assembles the authoring folder in the scratch folder (the package
     // folder, the default theme, the probe as the program to launch) with
     // `changes` made to its setup script, and builds it into C:\pkg.
-    fs::path MakePackage(const std::vector<ScriptChange>& changes, size_t bulkBytes = 0) {
+    fs::path WizardPackage(const std::vector<ScriptChange>& changes, size_t bulkBytes = 0) {
         fs::path theme = HarnessPaths::SourceDir() / "sample" / "theme";
         EXPECT_TRUE(fs::exists(theme / "complete.lcd")) << "no default theme in " << theme;
         fs::path authoring = CopyAuthoring("wizard");
@@ -188,7 +188,7 @@ void ExpectOption(const WindowInfo& page, const std::string& label, bool visible
 // page both launch offers are on and a click toggles each; Finish launches
 // what is chosen, asks the restart question the script wants and quits.
 TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
-    fs::path package = MakePackage({});
+    fs::path package = WizardPackage({});
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
 
@@ -288,7 +288,7 @@ TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
 // through customsetup.lcd: Typical (chosen when the page first shows) and
 // Minimal skip it, Custom visits it.
 TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
-    fs::path package = MakePackage({});
+    fs::path package = WizardPackage({});
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     std::optional<WindowInfo> page = WelcomePage();
@@ -352,7 +352,7 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
 // completion page, whose Finish quits without the restart question the
 // script would otherwise ask.
 TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
-    fs::path package = MakePackage({});
+    fs::path package = WizardPackage({});
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     std::optional<WindowInfo> page = WelcomePage();
@@ -407,7 +407,7 @@ TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
 // Finish quits at once (no restart wanted). Enter on a page does nothing,
 // although the focused control is a button.
 TEST_F(WizardTest, EnterDoesNothingAndNoLaunchOffers) {
-    fs::path package = MakePackage({{"DIALOGLIST", "CT9", "No"},
+    fs::path package = WizardPackage({{"DIALOGLIST", "CT9", "No"},
                                     {"DIALOGLIST", "CT12", "No"},
                                     {"DIALOGLIST", "CT14", "No"}});
     ASSERT_FALSE(HasFailure());
@@ -456,7 +456,7 @@ TEST_F(WizardTest, EnterDoesNothingAndNoLaunchOffers) {
 // BUILDING "2"=Yes: setup.exe installs and quits without ever showing a
 // window, and leaves no working folder behind.
 TEST_F(WizardTest, SilentModeInstallsWithoutAPage) {
-    fs::path package = MakePackage({{"BUILDING", "2", "Yes"},
+    fs::path package = WizardPackage({{"BUILDING", "2", "Yes"},
                                     {"DIALOGLIST", "CT9", "No"},
                                     {"DIALOGLIST", "CT12", "No"},
                                     {"DIALOGLIST", "CT14", "No"}},
