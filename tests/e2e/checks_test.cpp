@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -36,82 +35,39 @@ std::string SystemSection(const std::string& lines) {
            "os0=Yes\r\nos1=Yes\r\nos2=Yes\r\nos3=Yes\r\nos4=Yes\r\nos5=Yes\r\nos6=Yes\r\n";
 }
 
-// setup.exe's exit codes for a run cancelled by the package (a condition)
-// and for a machine that misses a requirement.
-constexpr int kExitCancelled = 2;
-constexpr int kExitRequirements = 4;
-
-class ChecksTest : public WineTest {
+class ChecksTest : public SetupTest {
 protected:
-    void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
-        WineTest::SetUp();
-    }
-
     // The wizard package with `script` appended to setup.inf and `language`
     // to language.lan, built into C:\pkg; with `silent` its BUILDING "2" is
     // "Yes" (the wizard's pages are skipped).
-    fs::path MakePackage(const std::string& script, const std::string& language, bool silent = false) {
-        fs::path authoring = Session().ScratchDir() / "authoring";
-        fs::path theme = HarnessPaths::SourceDir() / "sample" / "theme";
-        fs::create_directories(authoring);
-        fs::copy(AuthoringDir("wizard"), authoring, fs::copy_options::recursive);
-        fs::copy(theme, authoring / "theme", fs::copy_options::recursive);
+    fs::path ConditionsPackage(const std::string& script, const std::string& language, bool silent = false) {
+        fs::path authoring = CopyAuthoring("wizard");
         std::string setup = ReadFile(authoring / "setup.inf");
         const size_t building = setup.find("[BUILDING]\n2=No\n");
         EXPECT_NE(building, std::string::npos);
         if (silent && building != std::string::npos) setup.replace(building, 16, "[BUILDING]\n2=Yes\n");
         WriteFile(authoring / "setup.inf", setup + script);
         WriteFile(authoring / "language.lan", ReadFile(authoring / "language.lan") + language);
-        fs::path out = Session().DriveC() / "pkg";
-        ProcessResult built = BuildPackage(authoring, out);
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return out;
-    }
-
-    void StartSetup(const fs::path& package) {
-        m_setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(90000));
+        return BuildInto(authoring);
     }
 
     std::optional<WindowInfo> Page(const std::string& text, Millis timeout = Millis(30000)) {
         return Session().WaitWindow({"--title", kTitle, "--exact", "--contains", text}, timeout);
     }
 
-    bool Click(const std::vector<std::string>& match, const std::string& label) {
-        std::vector<std::string> args = {"click"};
-        args.insert(args.end(), match.begin(), match.end());
-        args.insert(args.end(), {"--text", label});
-        ProcessResult click = Session().Driver(args);
-        EXPECT_EQ(click.exitCode, 0) << "cannot press \"" << label << "\": " << click.errors;
-        return click.exitCode == 0;
-    }
-
     // The message dialog showing exactly `text`: checks it, presses OK.
     void ExpectMessage(const std::string& text) {
         std::optional<WindowInfo> box = Session().WaitWindow({"--contains", text}, Millis(20000));
         ASSERT_TRUE(box.has_value()) << "no message \"" << text << "\"; on the screen:\n"
-                                     << Session().Driver({"list"}).output;
+                                     << Screen();
         EXPECT_EQ(box->title, "Merrowin");
         bool said = false;
         for (const ControlInfo& control : box->controls) said = said || control.text == text;
         EXPECT_TRUE(said) << box->AllText();
         ASSERT_TRUE(Click({"--title", "Merrowin", "--exact", "--contains", text}, "OK"));
         ProcessResult gone = Session().Driver({"gone", "--contains", text, "--timeout", "5000"});
-        EXPECT_EQ(gone.exitCode, 0) << "the message stays: " << gone.output;
+        EXPECT_EQ(gone.exitCode, uidriver::kExitDone) << "the message stays: " << gone.output;
     }
-
-    // setup.exe ends, with the exit code of a run that installed nothing.
-    void ExpectQuits(int exitCode) {
-        ProcessResult ended = Session().Wait(Millis(20000), m_setup);
-        if (ended.timedOut) {
-            ADD_FAILURE() << "setup.exe did not quit; on the screen:\n" << Session().Driver({"list"}).output;
-            return;
-        }
-        EXPECT_EQ(ended.exitCode, exitCode) << ended.errors;
-    }
-
-    int m_setup = -1;
 };
 
 // Entering the setup-type page fires its two conditions in list order: the
@@ -119,7 +75,7 @@ protected:
 // one that does not stays silent, and the page opens after OK. The operands
 // are expanded: <ProductName> compares as the product's name.
 TEST_F(ChecksTest, ConditionBoundToAPageShowsItsMessage) {
-    fs::path package = MakePackage(
+    fs::path package = ConditionsPackage(
         "\r\n[CONDITIONS]\r\nTOTAL=3\r\n"
         "A0=Named\r\nB0=<ProductName>\r\nC0===\r\nD0=Wizard Test Product\r\nE0=setuptype.lcd\r\nF0=1\r\n"
         "00=ShowMessage(Entering the setup type of <ProductName>);\r\n"
@@ -142,7 +98,7 @@ TEST_F(ChecksTest, ConditionBoundToAPageShowsItsMessage) {
 // to Finish shows its message there, and the program ends without
 // installing anything.
 TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
-    fs::path package = MakePackage(
+    fs::path package = ConditionsPackage(
         "\r\n[CONDITIONS]\r\nTOTAL=3\r\n"
         "A0=Stop\r\nB0=10\r\nC0=>\r\nD0=9\r\nE0=setuptype.lcd\r\nF0=1\r\n00=CancelInstall();\r\n"
         "A1=Bye\r\nB1=x\r\nC1=!=\r\nD1=y\r\nE1=After Click Finish Button\r\nF1=1\r\n10=ShowMessage(Goodbye);\r\n"
@@ -153,7 +109,7 @@ TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
     ASSERT_TRUE(Page(kWelcome)) << "no welcome page";
     ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Next >"));
     std::optional<WindowInfo> failure = Page(kErrorStatus, Millis(15000));
-    ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Screen();
     EXPECT_EQ(failure->AllText().find(kSetupType), std::string::npos);
     EXPECT_FALSE(Session().WaitWindow({"--contains", "Congratulations"}, Millis(1000)).has_value());
     ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
@@ -166,7 +122,7 @@ TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
 // page: a message, then a cancel that goes straight to the failure page
 // (nothing is extracted, no list page opens).
 TEST_F(ChecksTest, StartWindowConditionsFireBeforeTheFirstPage) {
-    fs::path package = MakePackage(
+    fs::path package = ConditionsPackage(
         "\r\n[CONDITIONS]\r\nTOTAL=1\r\n"
         "A0=Early\r\nB0=a\r\nC0===\r\nD0=a\r\nE0=start.lcd\r\nF0=2\r\n"
         "00=ShowMessage(Before anything else);\r\n01=CancelInstall();\r\n",
@@ -175,7 +131,7 @@ TEST_F(ChecksTest, StartWindowConditionsFireBeforeTheFirstPage) {
     StartSetup(package);
     ExpectMessage("Before anything else");
     std::optional<WindowInfo> failure = Page(kErrorStatus, Millis(15000));
-    ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Screen();
     EXPECT_FALSE(Page(kWelcome, Millis(1000)).has_value());
     ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
     ExpectQuits(kExitCancelled);
@@ -185,7 +141,7 @@ TEST_F(ChecksTest, StartWindowConditionsFireBeforeTheFirstPage) {
 // page shows its message and waits for OK, and its cancel ends the run on
 // the failure page, which waits for Finish.
 TEST_F(ChecksTest, SilentScriptShowsTheMessageAndTheFailurePage) {
-    fs::path package = MakePackage(
+    fs::path package = ConditionsPackage(
         "\r\n[CONDITIONS]\r\nTOTAL=1\r\n"
         "A0=First\r\nB0=a\r\nC0===\r\nD0=a\r\nE0=welcome.lcd\r\nF0=2\r\n"
         "00=ShowMessage(Not this time);\r\n01=CancelInstall();\r\n",
@@ -194,7 +150,7 @@ TEST_F(ChecksTest, SilentScriptShowsTheMessageAndTheFailurePage) {
     StartSetup(package);
     ExpectMessage("Not this time");
     ASSERT_TRUE(Page(kErrorStatus, Millis(15000))) << "no failure page; on the screen:\n"
-                                                   << Session().Driver({"list"}).output;
+                                                   << Screen();
     ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
     ExpectQuits(kExitCancelled);
 }
@@ -253,16 +209,16 @@ const RequirementCase kRequirementCases[] = {
 
 TEST_P(RequirementTest, MessageAndEndOrFirstPage) {
     const RequirementCase& c = GetParam();
-    fs::path package = MakePackage(SystemSection(c.system), std::string("\r\n[REQ]\r\n") + c.req, c.silent);
+    fs::path package = ConditionsPackage(SystemSection(c.system), std::string("\r\n[REQ]\r\n") + c.req, c.silent);
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     if (std::string(c.message).empty()) {
-        EXPECT_TRUE(Page(kWelcome)) << "no welcome page; on the screen:\n" << Session().Driver({"list"}).output;
+        EXPECT_TRUE(Page(kWelcome)) << "no welcome page; on the screen:\n" << Screen();
         return;
     }
     std::optional<WindowInfo> box =
         Session().WaitWindow({"--title", kQuestionTitle, "--exact", "--contains", c.message}, Millis(30000));
-    ASSERT_TRUE(box) << "no requirement message; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(box) << "no requirement message; on the screen:\n" << Screen();
     // Error mode: the confirming button hidden, the other one named by the language file.
     const ControlInfo* ok = box->FindByText("OK");
     EXPECT_TRUE(ok == nullptr || !ok->visible);

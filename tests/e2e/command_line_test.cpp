@@ -18,28 +18,15 @@
 #include <vector>
 
 #include "driver_output.h"
-#include "package.h"
 #include "pe_imports.h"
 #include "prefix_snapshot.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
 
 constexpr char kProductCode[] = "{5A0C7E21-93B4-4F6D-8E1A-2C3B4D5E6F70}";
 constexpr char kPageTitle[] = "Merrowin Install Test Setup";
-
-// The exit codes of setup.exe (README, "Exit codes of setup.exe").
-enum : int {
-    kInstalled = 0,
-    kCancelled = 2,
-    kRequirements = 4,
-    kDamaged = 5,
-    kFileFailed = 6,
-    kRestartNeeded = 7,
-    kBadCommandLine = 8,
-    kAlreadyRunning = 9,
-};
 
 // readme.txt, then bin\app.exe, which must be installed (packed as
 // F1_app.exe), then a file in a deeper folder.
@@ -196,44 +183,28 @@ std::string RegistryName(const std::string& key) {
     return std::string();
 }
 
-class CommandLineTest : public WineTest {
+class CommandLineTest : public SetupTest {
 protected:
     void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
         if (!fs::exists(Kqexec())) GTEST_SKIP() << "kqexec.exe is not built: " << Kqexec();
-        WineTest::SetUp();
+        SetupTest::SetUp();
     }
-
-    static fs::path Kqexec() { return HarnessPaths::WinBuildDir() / "tools" / "kqexec" / "kqexec.exe"; }
 
     // The install package with `edit` applied to its setup script, built
     // into C:\<name>; an empty path when the builder fails.
     fs::path Package(const std::string& name, const std::function<void(std::string&)>& edit = nullptr,
                      const std::string& layout = "cab") {
-        fs::path authoring = Session().ScratchDir() / name;
-        fs::create_directories(authoring);
-        fs::copy(AuthoringDir("install"), authoring, fs::copy_options::recursive);
-        fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
+        fs::path authoring = CopyAuthoring("install", name);
         WriteFile(authoring / "data.inf", kDataInf);
         std::string script = ReadFile(authoring / "setup.inf");
         if (edit) edit(script);
         WriteFile(authoring / "setup.inf", script);
-        fs::path kqexec = Session().ScratchDir() / "kqexec.exe";
-        if (!fs::exists(kqexec)) fs::copy_file(Kqexec(), kqexec);
-        fs::path out = Session().DriveC() / name;
-        ProcessResult built = BuildPackage(authoring, out, layout, {"--support", kqexec.string()});
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return built.exitCode == 0 ? out : fs::path();
+        return BuildInto(authoring, name, layout, {"--support", PackedKqexec().string()});
     }
 
     // Replaces `from` in the script (which must hold it once).
     static std::function<void(std::string&)> Replace(const std::string& from, const std::string& to) {
-        return [from, to](std::string& script) {
-            size_t at = script.find(from);
-            ASSERT_NE(at, std::string::npos) << "no \"" << from << "\" in the script";
-            script.replace(at, from.size(), to);
-        };
+        return [from, to](std::string& script) { ReplaceFirst(script, from, to); };
     }
 
     // A log file outside drive C, so that the prefix snapshots never see it.
@@ -244,7 +215,7 @@ protected:
     // it did not end.
     int Run(const fs::path& package, std::vector<std::string> args, std::string* shown = nullptr) {
         fs::create_directories(Session().ScratchDir() / "logs");
-        int setup = Session().Start(Session().WinPath(package / "setup.exe"), args, package, Millis(90000));
+        int setup = StartSetup(package, args);
         auto deadline = std::chrono::steady_clock::now() + Millis(60000);
         while (shown != nullptr && Session().IsRunning(setup) && std::chrono::steady_clock::now() < deadline) {
             for (const WindowInfo& window : ParseWindows(Session().Driver({"list", "--hidden"}).output)) {
@@ -253,7 +224,7 @@ protected:
         }
         ProcessResult ended = Session().Wait(Millis(60000), setup);
         if (ended.timedOut) {
-            ADD_FAILURE() << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
+            ADD_FAILURE() << "setup.exe did not end; on the screen:\n" << Screen();
             return -1;
         }
         return ended.exitCode;
@@ -292,31 +263,31 @@ TEST_F(CommandLineTest, EveryExitCodeFromARealPackage) {
         const char* message;  // a part of a message line of the log; "" for none
     };
     const Case cases[] = {
-        {"bad option", nullptr, "cab", nullptr, {"/BOGUS"}, kBadCommandLine, "unknown option \"/BOGUS\""},
-        {"relative folder", nullptr, "cab", nullptr, {"/D=Acme\\Notes"}, kBadCommandLine, "not an absolute path"},
-        {"device folder", nullptr, "cab", nullptr, {"/D=C:\\Acme\\CON"}, kBadCommandLine, "device name"},
+        {"bad option", nullptr, "cab", nullptr, {"/BOGUS"}, kExitBadCommandLine, "unknown option \"/BOGUS\""},
+        {"relative folder", nullptr, "cab", nullptr, {"/D=Acme\\Notes"}, kExitBadCommandLine, "not an absolute path"},
+        {"device folder", nullptr, "cab", nullptr, {"/D=C:\\Acme\\CON"}, kExitBadCommandLine, "device name"},
         {"tampered script", nullptr, "cab",
          [](const fs::path& package) {
              std::string bytes = ReadFile(package / "setup.nsx");
              bytes[7] = static_cast<char>(bytes[7] ^ 0x01);
              WriteFile(package / "setup.nsx", bytes);
          },
-         {}, kDamaged, "cannot be Correctly Decrypted"},
+         {}, kExitDamaged, "cannot be Correctly Decrypted"},
         {"damaged cabinet", nullptr, "cab",
          [](const fs::path& package) {
              WriteFile(package / "file1.cab", ReadFile(package / "file1.cab").substr(0, 100));
          },
-         {}, kDamaged, "the cabinet is damaged"},
+         {}, kExitDamaged, "the cabinet is damaged"},
         {"requirements not met",
          Replace(start, "[SYSTEM]\r\n1=Zilog Z80\r\n2=Any\r\n3=checkSCREEN\r\n4=Any colors\r\n"
                         "os0=Yes\r\nos1=Yes\r\nos2=Yes\r\nos3=Yes\r\nos4=Yes\r\nos5=Yes\r\nos6=Yes\r\n\r\n" + start),
-         "cab", nullptr, {}, kRequirements, "processor is not adequate"},
+         "cab", nullptr, {}, kExitRequirements, "processor is not adequate"},
         {"cancelled by the package",
          Replace(start, "[CONDITIONS]\r\nTOTAL=1\r\nA0=Stop\r\nB0=10\r\nC0=>\r\nD0=9\r\nE0=start.lcd\r\nF0=1\r\n"
                         "00=CancelInstall();\r\n\r\n" + start),
-         "cab", nullptr, {}, kCancelled, ""},
+         "cab", nullptr, {}, kExitCancelled, ""},
         {"must-install file missing", nullptr, "diskimage",
-         [](const fs::path& package) { fs::remove(package / "DiskImage1" / "F1_app.exe"); }, {}, kFileFailed,
+         [](const fs::path& package) { fs::remove(package / "DiskImage1" / "F1_app.exe"); }, {}, kExitFileFailed,
          "Can't be installed."},
     };
     int index = 0;
@@ -360,24 +331,24 @@ TEST_F(CommandLineTest, HelpAndBadLinesSpeakOnlyWhenNotSilent) {
         int exitCode;
     };
     const Case cases[] = {
-        {{"/?"}, "Exit codes:", kInstalled},
-        {{"/D="}, "/D= needs a folder", kBadCommandLine},
-        {{"/S", "/?"}, "", kInstalled},
-        {{"/S", "/LOG=C:\\no such folder\\run.json"}, "", kBadCommandLine},
+        {{"/?"}, "Exit codes:", kExitInstalled},
+        {{"/D="}, "/D= needs a folder", kExitBadCommandLine},
+        {{"/S", "/?"}, "", kExitInstalled},
+        {{"/S", "/LOG=C:\\no such folder\\run.json"}, "", kExitBadCommandLine},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
-        int setup = Session().Start(Session().WinPath(package / "setup.exe"), c.args, package, Millis(60000));
+        int setup = StartSetup(package, c.args, Millis(60000));
         if (c.says[0] != '\0') {
             std::optional<WindowInfo> box = Session().WaitWindow({"--contains", c.says}, Millis(20000));
             ASSERT_TRUE(box) << "no window saying \"" << c.says << "\"; on the screen:\n"
-                             << Session().Driver({"list"}).output;
+                             << Screen();
             for (const char* part : {"/PLAN", "/LOG=file", "/D=folder", "bad command line", "restart the computer"})
                 EXPECT_NE(box->AllText().find(part), std::string::npos) << part << " not in\n" << box->AllText();
             ASSERT_TRUE(Session().Click({"--contains", c.says}, "OK"));
         }
         ProcessResult ended = Session().Wait(Millis(20000), setup);
-        ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
+        ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Screen();
         EXPECT_EQ(ended.exitCode, c.exitCode);
     }
 }
@@ -388,24 +359,24 @@ TEST_F(CommandLineTest, HelpAndBadLinesSpeakOnlyWhenNotSilent) {
 TEST_F(CommandLineTest, ASecondRunOfTheSameProductEnds) {
     fs::path package = Package("pkg", Replace("[BUILDING]\r\n2=Yes", "[BUILDING]\r\n2=No"));
     ASSERT_FALSE(package.empty());
-    Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+    StartSetup(package);
     ASSERT_TRUE(Session().WaitWindow({"--title", kPageTitle, "--exact"}, Millis(30000)))
-        << "the first run shows no page; on the screen:\n" << Session().Driver({"list"}).output;
+        << "the first run shows no page; on the screen:\n" << Screen();
 
     const char* says = "is already running";
-    int second = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(60000));
+    int second = StartSetup(package, {}, Millis(60000));
     std::optional<WindowInfo> box = Session().WaitWindow({"--contains", says}, Millis(30000));
-    ASSERT_TRUE(box) << "no message; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(box) << "no message; on the screen:\n" << Screen();
     EXPECT_NE(box->AllText().find("Setup of Merrowin Install Test is already running."), std::string::npos)
         << box->AllText();
     ASSERT_TRUE(Session().Click({"--contains", says}, "OK"));
     ProcessResult ended = Session().Wait(Millis(20000), second);
     ASSERT_FALSE(ended.timedOut) << "the second run did not end";
-    EXPECT_EQ(ended.exitCode, kAlreadyRunning);
+    EXPECT_EQ(ended.exitCode, kExitAlreadyRunning);
 
     // A message box would hold the silent run until it timed out.
     fs::path log = LogFile("second.json");
-    EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(log)}), kAlreadyRunning);
+    EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(log)}), kExitAlreadyRunning);
     bool said = false;
     for (JsonLine& line : ReadLog(log)) said = said || (line["type"] == "message" && line["text"].find(says) != std::string::npos);
     EXPECT_TRUE(said) << LogText(ReadLog(log));
@@ -426,7 +397,7 @@ TEST_F(CommandLineTest, SilentRunShowsNothingAndInstallsWhereAsked) {
     const std::string folder = "C:\\Custom Place\\Acme Notes";
     fs::path log = LogFile("silent.json");
     std::string shown;
-    EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(log), "/D=" + folder}, &shown), kRestartNeeded);
+    EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(log), "/D=" + folder}, &shown), kExitRestartNeeded);
     EXPECT_EQ(shown, "") << "windows shown by a /S run";
 
     const fs::path installed = Session().HostPath(folder);
@@ -467,7 +438,7 @@ TEST_F(CommandLineTest, PlanNamesWhatTheInstallationCreatesAndChangesNothing) {
     ASSERT_FALSE(package.empty());
     const Snapshot before = TakeSnapshot(Session());
     fs::path planLog = LogFile("plan.json");
-    EXPECT_EQ(Run(package, {"/PLAN", "/LOG=" + Session().WinPath(planLog)}), kInstalled);
+    EXPECT_EQ(Run(package, {"/PLAN", "/LOG=" + Session().WinPath(planLog)}), kExitInstalled);
     const Snapshot planned = TakeSnapshot(Session());
     std::vector<std::string> changed = Diff(before, planned);
     EXPECT_TRUE(changed.empty()) << "the plan changed the prefix:\n" << Lines(changed);
@@ -477,10 +448,10 @@ TEST_F(CommandLineTest, PlanNamesWhatTheInstallationCreatesAndChangesNothing) {
     EXPECT_EQ(plan.back()["outcome"], "planned");
 
     // Without /LOG= the plan goes to standard output, the same lines.
-    int bare = Session().Start(Session().WinPath(package / "setup.exe"), {"/PLAN"}, package, Millis(60000));
+    int bare = StartSetup(package, {"/PLAN"}, Millis(60000));
     ProcessResult printed = Session().Wait(Millis(60000), bare);
     ASSERT_FALSE(printed.timedOut);
-    EXPECT_EQ(printed.exitCode, kInstalled);
+    EXPECT_EQ(printed.exitCode, kExitInstalled);
     size_t printedFiles = 0, planFiles = 0;
     for (size_t at = 0; (at = printed.output.find("\"type\":\"file\"", at)) != std::string::npos; ++at) ++printedFiles;
     for (JsonLine& line : plan) planFiles += line["type"] == "file" ? 1 : 0;
@@ -489,7 +460,7 @@ TEST_F(CommandLineTest, PlanNamesWhatTheInstallationCreatesAndChangesNothing) {
     EXPECT_TRUE(Diff(before, TakeSnapshot(Session())).empty());
 
     fs::path installLog = LogFile("install.json");
-    EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(installLog)}), kInstalled);
+    EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(installLog)}), kExitInstalled);
     const Snapshot after = TakeSnapshot(Session());
     std::set<std::string> createdFiles, createdRegistry, other;
     const std::vector<std::string> diff = Diff(planned, after);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <regex>
 
 #include "wine_session.h"
 
@@ -67,11 +66,11 @@ TEST(WineSessionTest, EachSessionStartsFromTheTemplate) {
         firstPrefix = first.Prefix();
 
         ProcessResult wrote = first.Run("cmd", {"/c", "echo written by the first session> " + marker});
-        ASSERT_EQ(wrote.exitCode, 0) << wrote.errors;
+        ASSERT_EQ(wrote.exitCode, EXIT_SUCCESS) << wrote.errors;
         EXPECT_EQ(ReadFile(first.HostPath(marker)), "written by the first session\r\n");
         ProcessResult added =
             first.Run("reg", {"add", "HKCU\\Software\\KqHarness", "/v", "Mark", "/d", "first", "/f"});
-        ASSERT_EQ(added.exitCode, 0) << added.output << added.errors;
+        ASSERT_EQ(added.exitCode, EXIT_SUCCESS) << added.output << added.errors;
         EXPECT_EQ(first.RegQuery("HKCU\\Software\\KqHarness", "Mark"), std::optional<std::string>("first"));
     }
     EXPECT_FALSE(fs::exists(firstPrefix)) << "the session left its prefix behind";
@@ -99,7 +98,7 @@ TEST_P(WindowsVersionTest, ProgramsSeeTheChosenVersion) {
     WineSession session(c.version);
     ASSERT_TRUE(session.Ready()) << session.Problem();
     ProcessResult result = session.Driver({"version"});
-    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    ASSERT_EQ(result.exitCode, uidriver::kExitDone) << result.errors;
     std::vector<DriverLine> lines = ParseDriverLines(result.output);
     ASSERT_EQ(lines.size(), 1u) << result.output;
     EXPECT_EQ(lines[0].kind, "version");
@@ -126,9 +125,10 @@ INSTANTIATE_TEST_SUITE_P(Versions, WindowsVersionTest,
 class HarnessTest : public WineTest {};
 
 TEST_F(HarnessTest, RunReturnsOutputAndExitCode) {
-    ProcessResult result = Session().Run("cmd", {"/c", "echo hello from cmd& exit 3"});
+    const int chosen = 3;  // any code but success
+    ProcessResult result = Session().Run("cmd", {"/c", "echo hello from cmd& exit " + std::to_string(chosen)});
     EXPECT_FALSE(result.timedOut);
-    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.exitCode, chosen);
     EXPECT_EQ(result.output, "hello from cmd\r\n");
 }
 
@@ -165,7 +165,7 @@ TEST_F(HarnessTest, PathsMapBetweenWindowsAndHost) {
     ASSERT_FALSE(temp.empty());
     EXPECT_TRUE(fs::is_directory(temp));
     ProcessResult echoed = s.Run("cmd", {"/c", "echo %TEMP%"});
-    ASSERT_EQ(echoed.exitCode, 0);
+    ASSERT_EQ(echoed.exitCode, EXIT_SUCCESS);
     std::string reported = echoed.output.substr(0, echoed.output.find_first_of("\r\n"));
     EXPECT_EQ(s.HostPath(reported), temp) << "TEMP is " << reported;
 }
@@ -192,7 +192,7 @@ TEST_F(HarnessTest, DriverReadsAMessageBoxAndClicksOk) {
     ASSERT_NE(box->FindByText("Cancel"), nullptr);
 
     ProcessResult click = Session().Driver({"click", "--title", "Probe caption", "--text", "OK"});
-    ASSERT_EQ(click.exitCode, 0) << click.errors;
+    ASSERT_EQ(click.exitCode, uidriver::kExitDone) << click.errors;
     std::vector<DriverLine> lines = ParseDriverLines(click.output);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].kind, "clicked");
@@ -200,9 +200,9 @@ TEST_F(HarnessTest, DriverReadsAMessageBoxAndClicksOk) {
 
     ProcessResult ended = Session().Wait(Millis(10000), probe);
     EXPECT_FALSE(ended.timedOut);
-    EXPECT_EQ(ended.exitCode, 1);  // IDOK
+    EXPECT_EQ(ended.exitCode, uidriver::kProbeOk);
     ProcessResult gone = Session().Driver({"gone", "--title", "Probe caption", "--timeout", "2000"});
-    EXPECT_EQ(gone.exitCode, 0) << gone.errors;
+    EXPECT_EQ(gone.exitCode, uidriver::kExitDone) << gone.errors;
 }
 
 // Each way of answering the box, and the button id the program ends with.
@@ -213,13 +213,13 @@ TEST_F(HarnessTest, ProgramEndsWithTheButtonPressed) {
         std::vector<std::string> command;
         int exitCode;
     } cases[] = {
-        {{"click", "--title", "Probe", "--text", "&Cancel"}, 2},
-        {{"click", "--title", "Probe", "--id", "1"}, 1},
-        {{"click", "--title", "Probe", "--id", "2", "--mode", "send"}, 2},
-        {{"click", "--title", "Probe", "--id", "1", "--mode", "command"}, 1},
-        {{"click", "--title", "Probe", "--text", "Cancel", "--mode", "mouse"}, 2},
-        {{"key", "--title", "Probe", "enter"}, 1},
-        {{"key", "--title", "Probe", "escape"}, 2},
+        {{"click", "--title", "Probe", "--text", "&Cancel"}, uidriver::kProbeCancel},
+        {{"click", "--title", "Probe", "--id", "1"}, uidriver::kProbeOk},
+        {{"click", "--title", "Probe", "--id", "2", "--mode", "send"}, uidriver::kProbeCancel},
+        {{"click", "--title", "Probe", "--id", "1", "--mode", "command"}, uidriver::kProbeOk},
+        {{"click", "--title", "Probe", "--text", "Cancel", "--mode", "mouse"}, uidriver::kProbeCancel},
+        {{"key", "--title", "Probe", "enter"}, uidriver::kProbeOk},
+        {{"key", "--title", "Probe", "escape"}, uidriver::kProbeCancel},
     };
     for (const auto& c : cases) {
         std::string command;
@@ -228,7 +228,7 @@ TEST_F(HarnessTest, ProgramEndsWithTheButtonPressed) {
         int probe = Session().Start(HarnessPaths::MsgboxProbe().string(), {"--type", "1"});
         ASSERT_TRUE(Session().WaitWindow({"--title", "Probe"}).has_value());
         ProcessResult driven = Session().Driver(c.command);
-        EXPECT_EQ(driven.exitCode, 0) << driven.errors;
+        EXPECT_EQ(driven.exitCode, uidriver::kExitDone) << driven.errors;
         ProcessResult ended = Session().Wait(Millis(10000), probe);
         EXPECT_FALSE(ended.timedOut);
         EXPECT_EQ(ended.exitCode, c.exitCode);
@@ -238,19 +238,19 @@ TEST_F(HarnessTest, ProgramEndsWithTheButtonPressed) {
 TEST_F(HarnessTest, DriverReportsWhatIsMissing) {
     RequireWindowsTools();
     ProcessResult wait = Session().Driver({"wait", "--title", "No such window", "--timeout", "300"});
-    EXPECT_EQ(wait.exitCode, 1);
+    EXPECT_EQ(wait.exitCode, uidriver::kExitNotFound);
     EXPECT_NE(wait.errors.find("no window with title \"No such window\""), std::string::npos) << wait.errors;
 
     int probe = Session().Start(HarnessPaths::MsgboxProbe().string(), {});
     ASSERT_TRUE(Session().WaitWindow({"--title", "Probe"}).has_value());
     ProcessResult click = Session().Driver({"click", "--title", "Probe", "--text", "Retry", "--timeout", "300"});
-    EXPECT_EQ(click.exitCode, 1);
+    EXPECT_EQ(click.exitCode, uidriver::kExitNotFound);
     EXPECT_NE(click.errors.find("no visible, enabled control with text \"Retry\""), std::string::npos)
         << click.errors;
     ProcessResult stillThere = Session().Driver({"gone", "--title", "Probe", "--timeout", "300"});
-    EXPECT_EQ(stillThere.exitCode, 1);
+    EXPECT_EQ(stillThere.exitCode, uidriver::kExitNotFound);
     ProcessResult usage = Session().Driver({"click", "--title", "Probe"});
-    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_EQ(usage.exitCode, uidriver::kExitUsage);
     EXPECT_TRUE(Session().IsRunning(probe));
 }
 
@@ -259,7 +259,7 @@ TEST_F(HarnessTest, ListShowsTheVisibleWindows) {
     Session().Start(HarnessPaths::MsgboxProbe().string(), {"--caption", "Listed probe"});
     ASSERT_TRUE(Session().WaitWindow({"--title", "Listed probe"}).has_value());
     ProcessResult list = Session().Driver({"list"});
-    ASSERT_EQ(list.exitCode, 0);
+    ASSERT_EQ(list.exitCode, uidriver::kExitDone);
     std::vector<WindowInfo> windows = ParseWindows(list.output);
     bool listed = false;
     for (const WindowInfo& w : windows) {
@@ -282,7 +282,7 @@ TEST_F(HarnessTest, TypeSetsTheTextOfAControl) {
     ASSERT_NE(text, nullptr);
     ProcessResult typed =
         Session().Driver({"type", "--title", "Typed probe", "--id", std::to_string(text->id), "--text", "new words"});
-    ASSERT_EQ(typed.exitCode, 0) << typed.errors;
+    ASSERT_EQ(typed.exitCode, uidriver::kExitDone) << typed.errors;
     std::optional<WindowInfo> after = Session().WaitWindow({"--title", "Typed probe"});
     ASSERT_TRUE(after.has_value());
     ASSERT_NE(after->FindById(text->id), nullptr);

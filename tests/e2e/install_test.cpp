@@ -28,10 +28,10 @@
 #include <sstream>
 
 #include "http_server.h"
-#include "package.h"
 #include "pe_imports.h"
 #include "prefix_snapshot.h"
-#include "wine_session.h"
+#include "kqexec/runner_exit_codes.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -53,12 +53,6 @@ constexpr char kExpandedAbout[] =
     "The share \\server\\files loses one backslash.\r\n";
 // What the completion page adds when the run's changes were undone.
 constexpr char kRolledBack[] = "Everything this installation had changed was undone";
-// setup.exe's exit codes besides 0 (installed).
-constexpr int kExitCancelled = 2;
-constexpr int kExitFailed = 3;
-constexpr int kExitDamaged = 5;
-constexpr int kExitFileFailed = 6;
-
 // The option bits of the file list.
 enum FileOption : int {
     kReadOnly1 = 1,
@@ -172,30 +166,6 @@ std::vector<std::string> ExpectedLog(const std::vector<PackageFile>& files, int 
     return lines;
 }
 
-// Sets KEY=VALUE in [SECTION] of an INI text with CR LF lines; a missing
-// key is added as the section's first line.
-bool SetIniValue(std::string& text, const std::string& section, const std::string& key, const std::string& value) {
-    const std::string header = "[" + section + "]\r\n";
-    size_t at = text.find(header);
-    if (at == std::string::npos) return false;
-    size_t end = text.find("\r\n[", at + 1);
-    std::string wanted = "\r\n" + key + "=";
-    size_t line = text.find(wanted, at);
-    if (line != std::string::npos && (end == std::string::npos || line < end)) {
-        size_t start = line + wanted.size();
-        text.replace(start, text.find("\r\n", start) - start, value);
-    } else {
-        text.insert(at + header.size(), key + "=" + value + "\r\n");
-    }
-    return true;
-}
-
-struct ScriptChange {
-    std::string section;
-    std::string key;
-    std::string value;
-};
-
 std::vector<std::string> SplitCrLf(const std::string& text, bool* endsWithCrLf) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -245,25 +215,15 @@ struct RegistryValue {
     std::string data;
 };
 
-class InstallTest : public WineTest {
+class InstallTest : public SetupTest {
 protected:
     void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
         if (!fs::exists(Kqexec())) GTEST_SKIP() << "kqexec.exe is not built: " << Kqexec();
-        WineTest::SetUp();
+        SetupTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_TRUE(fs::exists(Theme() / "complete.lcd")) << "no default theme in " << Theme();
     }
 
-    static fs::path Kqexec() { return HarnessPaths::WinBuildDir() / "tools" / "kqexec" / "kqexec.exe"; }
-    // The copy of kqexec.exe the packages carry, taken once per case so a
-    // build running beside the test cannot change it half-way.
-    fs::path PackedKqexec() {
-        fs::path copy = Session().ScratchDir() / "kqexec.exe";
-        if (!fs::exists(copy)) fs::copy_file(Kqexec(), copy);
-        return copy;
-    }
     static fs::path Theme() { return HarnessPaths::SourceDir() / "sample" / "theme"; }
 
     // The package folder with the theme, `files` as its file list and
@@ -271,14 +231,12 @@ protected:
     // `name`.
     fs::path MakeAuthoring(const std::string& name, const std::vector<PackageFile>& files,
                            const std::vector<ScriptChange>& changes = {}) {
-        fs::path authoring = Session().ScratchDir() / name;
-        fs::create_directories(authoring);
-        fs::copy(AuthoringDir("install"), authoring, fs::copy_options::recursive);
-        fs::copy(Theme(), authoring / "theme", fs::copy_options::recursive);
+        fs::path authoring = CopyAuthoring("install", name);
         WriteFile(authoring / "data.inf", DataInf(files));
         std::string script = ReadFile(authoring / "setup.inf");
         for (const ScriptChange& change : changes)
-            EXPECT_TRUE(SetIniValue(script, change.section, change.key, change.value)) << "no [" << change.section << "]";
+            EXPECT_TRUE(SetIniValue(script, change.section, change.key, change.value, true))
+                << "no [" << change.section << "]";
         WriteFile(authoring / "setup.inf", script);
         return authoring;
     }
@@ -286,27 +244,17 @@ protected:
     // Builds `authoring` into C:\<name> with kqexec.exe as a support file;
     // an empty path when the builder fails.
     fs::path Build(const fs::path& authoring, const std::string& name, const std::string& layout = "cab") {
-        fs::path out = Session().DriveC() / name;
-        ProcessResult built = BuildPackage(authoring, out, layout, {"--support", PackedKqexec().string()});
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return built.exitCode == 0 ? out : fs::path();
-    }
-
-    // Starts the package's setup.exe from the package folder, as Explorer does.
-    int StartSetup(const fs::path& package, const std::vector<std::string>& arguments = {}) {
-        return Session().Start(Session().WinPath(package / "setup.exe"), arguments, package, Millis(90000));
+        return BuildInto(authoring, name, layout, {"--support", PackedKqexec().string()});
     }
 
     // Waits for the ready page and presses its Install button; false (with
     // a failure) when either step fails.
     bool PressInstallOnTheReadyPage() {
         if (!Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "Install"}, Millis(30000))) {
-            ADD_FAILURE() << "no ready page; on the screen:\n" << Session().Driver({"list"}).output;
+            ADD_FAILURE() << "no ready page; on the screen:\n" << Screen();
             return false;
         }
-        ProcessResult install = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Install"});
-        if (install.exitCode != 0) ADD_FAILURE() << install.errors;
-        return install.exitCode == 0;
+        return Click({"--title", kPageTitle, "--exact"}, "Install");
     }
 
     // Asks to cancel with the driver command `ask` (the page's Cancel
@@ -320,22 +268,23 @@ protected:
                                       {}, Millis(40000));
         ProcessResult cancel = Session().Driver(ask);
         ProcessResult confirmed = Session().Wait(Millis(40000), confirm);
-        if (cancel.exitCode != 0) ADD_FAILURE() << cancel.errors;
-        if (confirmed.exitCode != 0) ADD_FAILURE() << "the cancel question was not answered: " << confirmed.errors;
-        if (cancel.exitCode != 0 || confirmed.exitCode != 0) return std::nullopt;
+        if (cancel.exitCode != uidriver::kExitDone) ADD_FAILURE() << cancel.errors;
+        if (confirmed.exitCode != uidriver::kExitDone)
+            ADD_FAILURE() << "the cancel question was not answered: " << confirmed.errors;
+        if (cancel.exitCode != uidriver::kExitDone || confirmed.exitCode != uidriver::kExitDone) return std::nullopt;
         std::optional<WindowInfo> complete =
             Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(60000));
-        if (!complete) ADD_FAILURE() << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+        if (!complete) ADD_FAILURE() << "no error ending; on the screen:\n" << Screen();
         return complete;
     }
 
     // Runs a package with "/S" to its end; false (with a failure) when it
     // does not end by itself or ends with another exit code.
-    bool RunSilent(const fs::path& package, int expectedExit = 0) {
+    bool RunSilent(const fs::path& package, int expectedExit = kExitInstalled) {
         int setup = StartSetup(package, {"/S"});
         ProcessResult ended = Session().Wait(Millis(60000), setup);
         if (ended.timedOut) {
-            ADD_FAILURE() << "the silent setup did not end; on the screen:\n" << Session().Driver({"list"}).output;
+            ADD_FAILURE() << "the silent setup did not end; on the screen:\n" << Screen();
             return false;
         }
         EXPECT_EQ(ended.exitCode, expectedExit) << ended.errors;
@@ -362,7 +311,7 @@ protected:
     // the key does not exist.
     std::optional<std::map<std::string, RegistryValue>> UninstallValues(const std::string& code = kProductCode) {
         ProcessResult query = Session().Run("reg", {"query", kUninstallRoot + code});
-        if (query.exitCode != 0) return std::nullopt;
+        if (query.exitCode != EXIT_SUCCESS) return std::nullopt;
         std::map<std::string, RegistryValue> values;
         std::istringstream lines(query.output);
         std::string line;
@@ -386,7 +335,7 @@ protected:
     // sees them.
     std::map<std::string, std::string> Attributes(const std::string& winFolder) {
         ProcessResult listed = Session().Run("attrib", {"/s", winFolder + "*"});
-        EXPECT_EQ(listed.exitCode, 0) << listed.errors;
+        EXPECT_EQ(listed.exitCode, EXIT_SUCCESS) << listed.errors;
         std::map<std::string, std::string> attributes;
         std::istringstream lines(listed.output);
         std::string line;
@@ -401,17 +350,6 @@ protected:
             attributes[line.substr(path - 1)] = found;
         }
         return attributes;
-    }
-
-    // The working folders ("kq", six digits and the random part) in the user's temp folder.
-    std::vector<fs::path> WorkFolders() {
-        std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}(_[0-9]+)?");
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
-            if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
-                found.push_back(entry.path());
-        return found;
     }
 
     // Checks the files of a complete silent run against `files` on the
@@ -476,7 +414,7 @@ TEST_F(InstallTest, SilentInstallFromTheCabinet) {
     fs::path plain = Host(std::string(kInstallDir) + "bin\\plain.dat");
     WriteFile(plain, "old read-only content\r\n");
     ProcessResult readOnly = Session().Run("attrib", {"+r", Session().WinPath(plain)});
-    ASSERT_EQ(readOnly.exitCode, 0) << readOnly.errors;
+    ASSERT_EQ(readOnly.exitCode, EXIT_SUCCESS) << readOnly.errors;
     WriteFile(MaintenanceFolder() / "uninstall.log", "FILE=C:\\left\\by\\an\\earlier\\run.txt\r\n");
 
     ASSERT_TRUE(RunSilent(package));
@@ -550,7 +488,7 @@ TEST_F(DiskImageInstallTest, InstallsTheSameFromTheDiskImage) {
     // A read-only packed file: the copy carries the attribute, options 0 take it away.
     ASSERT_EQ(files[7].Name(), "plain.dat");
     ProcessResult readOnly = Session().Run("attrib", {"+r", Session().WinPath(package / "DiskImage1" / "F7_plain.dat")});
-    ASSERT_EQ(readOnly.exitCode, 0) << readOnly.errors;
+    ASSERT_EQ(readOnly.exitCode, EXIT_SUCCESS) << readOnly.errors;
 
     ASSERT_TRUE(RunSilent(package));
     // Nothing was there to keep: the package's settings.ini is installed.
@@ -648,12 +586,12 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     ASSERT_FALSE(package.empty());
     ASSERT_TRUE(fs::remove(package / "DiskImage1" / "F1_app.exe"));
 
-    int setup = StartSetup(package);
+    StartSetup(package);
     ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     std::optional<WindowInfo> fatal =
         Session().WaitWindow({"--title", kDialogTitle, "--exact", "--contains", "Can't be installed."}, Millis(30000));
-    ASSERT_TRUE(fatal) << "no fatal file dialog; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(fatal) << "no fatal file dialog; on the screen:\n" << Screen();
     const std::string message = std::string("Merrowin will abort installation, the file:\r\n") + kInstallDir +
                                 "bin\\app.exe\r\nCan't be installed.";
     EXPECT_NE(fatal->FindByText(message), nullptr) << fatal->AllText();
@@ -664,12 +602,11 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     const ControlInfo* cancel = fatal->FindByText("Cancel");
     ASSERT_NE(cancel, nullptr) << fatal->AllText();
     EXPECT_TRUE(cancel->visible);
-    ProcessResult closed = Session().Driver({"click", "--title", kDialogTitle, "--exact", "--text", "Cancel"});
-    ASSERT_EQ(closed.exitCode, 0) << closed.errors;
+    ASSERT_TRUE(Click({"--title", kDialogTitle, "--exact"}, "Cancel"));
 
     std::optional<WindowInfo> complete =
         Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(30000));
-    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Screen();
     EXPECT_EQ(complete->FindByText("Setup has installed Merrowin Install Test successfully. Click Finish to exit "
                                    "the wizard."),
               nullptr);
@@ -683,11 +620,8 @@ TEST_F(InstallTest, MissingMustInstallSourceAbortsTheInstallation) {
     EXPECT_FALSE(fs::exists(MaintenanceFolder() / "language.lan"));
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the abort";
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
-    ProcessResult ended = Session().Wait(Millis(15000), setup);
-    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
-    EXPECT_EQ(ended.exitCode, kExitFileFailed);
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
+    ExpectQuits(kExitFileFailed);
 }
 
 // The same package run with "/S": nobody is there to answer the fatal file
@@ -720,26 +654,22 @@ TEST_F(InstallTest, FailedRegistrationEndsAsAFailedInstallation) {
     fs::path package = Build(authoring, "pkg");
     ASSERT_FALSE(package.empty());
 
-    int setup = StartSetup(package);
+    StartSetup(package);
     ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     std::optional<WindowInfo> told =
         Session().WaitWindow({"--title", "Merrowin", "--exact", "--contains", "not a plain name"}, Millis(30000));
-    ASSERT_TRUE(told) << "no message about the registration; on the screen:\n" << Session().Driver({"list"}).output;
-    ProcessResult ok = Session().Driver({"click", "--title", "Merrowin", "--exact", "--text", "OK"});
-    ASSERT_EQ(ok.exitCode, 0) << ok.errors;
+    ASSERT_TRUE(told) << "no message about the registration; on the screen:\n" << Screen();
+    ASSERT_TRUE(Click({"--title", "Merrowin", "--exact"}, "OK"));
 
     std::optional<WindowInfo> complete =
         Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", kErrorStatus}, Millis(30000));
-    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(complete) << "no error ending; on the screen:\n" << Screen();
     EXPECT_FALSE(UninstallValues(kBadCode).has_value());
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder with the decrypted scripts stays";
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
-    ProcessResult ended = Session().Wait(Millis(15000), setup);
-    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
-    EXPECT_EQ(ended.exitCode, kExitFailed);
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
+    ExpectQuits(kExitFailed);
 }
 
 // A cancel confirmed while the files are copied stops before the next file
@@ -770,7 +700,7 @@ TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFileAndUndoesTheCopy) {
     ASSERT_FALSE(package.empty());
     const Snapshot before = TakeSnapshot(Session());
 
-    int setup = StartSetup(package);
+    StartSetup(package);
     ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     // Cancel only once the copy runs; the question's confirming button is
@@ -791,11 +721,8 @@ TEST_P(CancelDuringTheCopyTest, StopsBeforeTheNextFileAndUndoesTheCopy) {
     EXPECT_FALSE(UninstallValues().has_value()) << "a cancelled installation registered the product";
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after the cancel";
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
-    ProcessResult ended = Session().Wait(Millis(15000), setup);
-    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
-    EXPECT_EQ(ended.exitCode, kExitCancelled);
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
+    ExpectQuits(kExitCancelled);
     const std::vector<std::string> diff = Diff(before, TakeSnapshot(Session()));
     EXPECT_TRUE(diff.empty()) << "the cancelled run left changes:\n" << Lines(diff);
 }
@@ -940,26 +867,25 @@ TEST_F(InstallTest, PlantedDllsBesideSetupNeverRun) {
     bool completed = PressInstallOnTheReadyPage() &&
                      Session().WaitWindow({"--title", kPageTitle, "--exact", "--contains", "successfully"}, Millis(60000));
     EXPECT_EQ(Listing(markers), "") << "planted DLLs that ran in the wizard, from: " << Joined(planted);
-    ASSERT_TRUE(completed) << "no completion page; on the screen:\n" << Session().Driver({"list"}).output;
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
-    EXPECT_EQ(Session().Wait(Millis(15000), wizard).exitCode, 0);
+    ASSERT_TRUE(completed) << "no completion page; on the screen:\n" << Screen();
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
+    EXPECT_EQ(Session().Wait(Millis(15000), wizard).exitCode, kExitInstalled);
     EXPECT_TRUE(UninstallValues().has_value()) << "the product was not registered";
 
     fs::copy_file(Host("C:\\windows\\kqexec.exe"), package / "kqexec.exe");
     ProcessResult removed =
         Session().Run(Session().WinPath(package / "kqexec.exe"), {"/S", "/R", kProductCode}, package);
-    EXPECT_EQ(removed.exitCode, 0) << removed.errors;
+    EXPECT_EQ(removed.exitCode, runner::kRemoved) << removed.errors;
     EXPECT_FALSE(UninstallValues().has_value()) << "the removal did not run to its end";
 
     ProcessResult silent = Session().Run(Session().WinPath(package / "setup.exe"), {"/S"}, package, Millis(60000));
-    EXPECT_EQ(silent.exitCode, 0) << silent.errors;
+    EXPECT_EQ(silent.exitCode, kExitInstalled) << silent.errors;
     EXPECT_TRUE(UninstallValues().has_value()) << "the silent run did not install";
     EXPECT_EQ(Listing(markers), "") << "planted DLLs that ran, from: " << Joined(planted);
 
     fs::copy_file(BareLoadExe(), package / "bare_load.exe");
     ProcessResult loaded = Session().Run(Session().WinPath(package / "bare_load.exe"), planted, package);
-    EXPECT_EQ(loaded.exitCode, 0) << loaded.errors;
+    EXPECT_EQ(loaded.exitCode, EXIT_SUCCESS) << loaded.errors;
     for (const std::string& name : planted) {
         std::string marker = ReadFile(markers / (name + ".marker"));
         EXPECT_EQ(Lower(marker.substr(0, marker.find('\r'))), Lower(Session().WinPath(package / name)))
@@ -1065,7 +991,7 @@ CabinetEntries UnpackEntries(const fs::path& cabinet, const fs::path& folder) {
     CabinetEntries entries{folder, {}, {}};
     fs::create_directories(folder);
     ProcessResult unpacked = RunHost({"gcab", "-x", "-C", folder.string(), cabinet.string()}, folder, Millis(60000));
-    EXPECT_EQ(unpacked.exitCode, 0) << "gcab cannot unpack " << cabinet << ": " << unpacked.errors;
+    EXPECT_EQ(unpacked.exitCode, EXIT_SUCCESS) << "gcab cannot unpack " << cabinet << ": " << unpacked.errors;
     static const std::regex packed("F([0-9]+)_.*");
     std::vector<std::pair<long, std::string>> byIndex;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -1086,8 +1012,8 @@ bool PackEntries(const fs::path& folder, const std::vector<std::string>& names, 
     std::vector<std::string> argv = {"gcab", "-c", "-z", cabinet.string()};
     argv.insert(argv.end(), names.begin(), names.end());
     ProcessResult packed = RunHost(argv, folder, Millis(60000));
-    EXPECT_EQ(packed.exitCode, 0) << "gcab cannot pack " << cabinet << ": " << packed.errors;
-    return packed.exitCode == 0;
+    EXPECT_EQ(packed.exitCode, EXIT_SUCCESS) << "gcab cannot pack " << cabinet << ": " << packed.errors;
+    return packed.exitCode == EXIT_SUCCESS;
 }
 
 // A cancel confirmed while a large file is being extracted over an earlier
@@ -1130,7 +1056,7 @@ TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
     }
     const Snapshot before = TakeSnapshot(Session());
 
-    int setup = StartSetup(package);
+    StartSetup(package);
     ASSERT_TRUE(PressInstallOnTheReadyPage());
 
     const fs::path folder = Host(std::string(kInstallDir) + "big\\");
@@ -1146,11 +1072,8 @@ TEST_F(InstallTest, CancelInTheMiddleOfALargeFile) {
     for (const auto& [destination, content] : earlier)
         EXPECT_TRUE(Holds(Host(destination), content)) << "the earlier file is not as it was: " << destination;
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
-    ProcessResult ended = Session().Wait(Millis(15000), setup);
-    EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
-    EXPECT_EQ(ended.exitCode, kExitCancelled);
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
+    ExpectQuits(kExitCancelled);
     const std::vector<std::string> diff = Diff(before, TakeSnapshot(Session()));
     EXPECT_TRUE(diff.empty()) << "the cancelled run left changes:\n" << Lines(diff);
 }
@@ -1273,7 +1196,7 @@ TEST_F(InstallTest, DamagedProductDataStopsTheCopyAndUndoesIt) {
     const fs::path log = Session().ScratchDir() / "run.json";
     int setup = StartSetup(package, {"/S", "/LOG=" + Session().WinPath(log)});
     ProcessResult ended = Session().Wait(Millis(60000), setup);
-    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Screen();
     EXPECT_EQ(ended.exitCode, kExitDamaged);
 
     // One message line of the log names the entry and the damage.
@@ -1320,7 +1243,7 @@ protected:
     }
 
     // The package with `files` and, when given, a [VARIABLES] section.
-    fs::path MakePackage(const std::vector<PackageFile>& files, const std::vector<ScriptChange>& changes = {},
+    fs::path WebPackage(const std::vector<PackageFile>& files, const std::vector<ScriptChange>& changes = {},
                          const std::string& variables = {}) {
         fs::path authoring = MakeAuthoring("web", files, changes);
         if (!variables.empty()) WriteFile(authoring / "setup.inf", ReadFile(authoring / "setup.inf") + variables);
@@ -1357,7 +1280,7 @@ TEST_F(DownloadTest, WebFilesAndAWebVariable) {
         {"http://127.0.0.21/files/sized.bin", "web\\", 0, 0},
         {"http://127.0.0.21/files/unsized.bin", "web\\", 0, 0},
     };
-    fs::path package = MakePackage(files, {},
+    fs::path package = WebPackage(files, {},
                                    "\r\n[VARIABLES]\r\nTOTAL=3\r\n"
                                    "A0=<Served>\r\nB0=default\r\nD0=Retrive from Web\r\nO0=http://127.0.0.21/name.txt\r\n"
                                    "A1=<Missing>\r\nB1=fallback\r\nD1=Retrive from Web\r\nO1=http://127.0.0.21/none.txt\r\n"
@@ -1383,7 +1306,7 @@ TEST_F(DownloadTest, WebFilesAndAWebVariable) {
 TEST_F(DownloadTest, ExplicitPort) {
     const std::string body = Pattern(3000);
     Serve("127.0.0.22", 8080, {{"/port/p.bin", {200, body, true, 0}}});
-    fs::path package = MakePackage({{"http://127.0.0.22:8080/port/p.bin", "web\\", 0, 0}});
+    fs::path package = WebPackage({{"http://127.0.0.22:8080/port/p.bin", "web\\", 0, 0}});
     ASSERT_FALSE(package.empty());
     ASSERT_TRUE(RunSilent(package));
     EXPECT_EQ(ReadFile(Host(std::string(kInstallDir) + "web\\p.bin")), body);
@@ -1395,7 +1318,7 @@ TEST_F(DownloadTest, ExplicitPort) {
 // installation goes on.
 TEST_F(DownloadTest, RefusedDownloadsTellTheStatus) {
     Serve("127.0.0.23", 80, {{"/secret.bin", {401, "credentials, please", true, 0}}});
-    fs::path package = MakePackage({{"http://127.0.0.23/missing.bin", "web\\", 0, 0},
+    fs::path package = WebPackage({{"http://127.0.0.23/missing.bin", "web\\", 0, 0},
                                     {"http://127.0.0.23/secret.bin", "web\\", 0, 0}});
     ASSERT_FALSE(package.empty());
     const std::string web = std::string(kInstallDir) + "web\\";
@@ -1408,14 +1331,13 @@ TEST_F(DownloadTest, RefusedDownloadsTellTheStatus) {
                                  "\r\nTry later or download using your browser and add this file to Merrowin Folder.";
         std::optional<WindowInfo> box = Session().WaitWindow(
             {"--title", "Merrowin", "--exact", "--contains", "Status Code:" + std::to_string(code)}, Millis(30000));
-        ASSERT_TRUE(box) << "no message for " << code << "; on the screen:\n" << Session().Driver({"list"}).output;
+        ASSERT_TRUE(box) << "no message for " << code << "; on the screen:\n" << Screen();
         EXPECT_NE(box->FindByText(text), nullptr) << box->AllText();
-        ProcessResult ok = Session().Driver({"click", "--title", "Merrowin", "--exact", "--text", "OK"});
-        ASSERT_EQ(ok.exitCode, 0) << ok.errors;
+        ASSERT_TRUE(Click({"--title", "Merrowin", "--exact"}, "OK"));
     }
     ProcessResult ended = Session().Wait(Millis(60000), setup);
-    ASSERT_FALSE(ended.timedOut) << Session().Driver({"list"}).output;
-    EXPECT_EQ(ended.exitCode, 0);
+    ASSERT_FALSE(ended.timedOut) << Screen();
+    EXPECT_EQ(ended.exitCode, kExitInstalled);
     EXPECT_EQ(ReadFile(Host(web + "missing.bin")), earlier);
     EXPECT_FALSE(fs::exists(Host(web + "secret.bin")));
     EXPECT_EQ(Listing(Host(web)), "missing.bin\n") << "a partial download stays beside them";
@@ -1429,7 +1351,7 @@ TEST_F(DownloadTest, ACutDownloadLeavesTheEarlierFile) {
     HttpReply cut{200, Pattern(20000), true, 0};
     cut.cutAt = 10000;
     Serve("127.0.0.25", 80, {{"/cut.bin", cut}});
-    fs::path package = MakePackage({{"http://127.0.0.25/cut.bin", "web\\", 16, 0}});
+    fs::path package = WebPackage({{"http://127.0.0.25/cut.bin", "web\\", 16, 0}});
     ASSERT_FALSE(package.empty());
     const std::string web = std::string(kInstallDir) + "web\\";
     const std::string earlier = Pattern(3000);
@@ -1448,7 +1370,7 @@ TEST_F(DownloadTest, CancelDuringASlowBody) {
     slow.slowChunk = 1024;
     Serve("127.0.0.24", 80, {{"/slow.bin", slow}});
     fs::path package =
-        MakePackage({{"files\\readme.txt", "", 0, 0}, {"http://127.0.0.24/slow.bin", "web\\", 0, 0}},
+        WebPackage({{"files\\readme.txt", "", 0, 0}, {"http://127.0.0.24/slow.bin", "web\\", 0, 0}},
                     {{"BUILDING", "2", "No"}});
     ASSERT_FALSE(package.empty());
     int setup = StartSetup(package);
@@ -1466,8 +1388,7 @@ TEST_F(DownloadTest, CancelDuringASlowBody) {
     EXPECT_FALSE(fs::exists(MaintenanceFolder() / "uninstall.log")) << "the log of an undone run stays";
     EXPECT_FALSE(UninstallValues().has_value()) << "a cancelled installation registered the product";
 
-    ProcessResult finish = Session().Driver({"click", "--title", kPageTitle, "--exact", "--text", "Finish"});
-    ASSERT_EQ(finish.exitCode, 0) << finish.errors;
+    ASSERT_TRUE(Click({"--title", kPageTitle, "--exact"}, "Finish"));
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Finish";
 }

@@ -16,8 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -26,22 +25,13 @@ constexpr char kLanguagePageText[] = "Select the language to use during the inst
 // askuser.lcd has 8 records and the list is record 4: ids run from 3000 at
 // the last record.
 constexpr int kLanguageListId = 3003;
-// setup.exe's exit codes for a run that could not start and one the user cancelled.
-constexpr int kExitCannotStart = 1;
-constexpr int kExitCancelled = 2;
 constexpr char kEnglishWelcome[] = "Welcome to the Northwind Notes Setup Wizard";
 constexpr char kGermanWelcome[] = "Willkommen beim Installations-Assistenten f";
 
-class LanguagesTest : public WineTest {
+class LanguagesTest : public SetupTest {
 protected:
-    void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
-        WineTest::SetUp();
-    }
-
     // The sample package with APPINFO METHOD=`method`, built into C:\`folder`.
-    fs::path MakePackage(const std::string& method, const std::string& folder) {
+    fs::path SamplePackage(const std::string& method, const std::string& folder) {
         fs::path authoring = Session().ScratchDir() / ("authoring-" + folder);
         fs::create_directories(authoring);
         fs::copy(HarnessPaths::SourceDir() / "sample", authoring, fs::copy_options::recursive);
@@ -51,30 +41,12 @@ protected:
         EXPECT_NE(at, std::string::npos) << "the sample's script names no Language";
         if (at != std::string::npos) script.insert(at + language.size(), "METHOD=" + method + "\r\n");
         WriteFile(authoring / "setup.inf", script);
-        fs::path out = Session().DriveC() / folder;
-        ProcessResult built = BuildPackage(authoring, out);
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return out;
-    }
-
-    void Start(const fs::path& package, const std::vector<std::string>& arguments = {}) {
-        m_setup = Session().Start(Session().WinPath(package / "setup.exe"), arguments, package, Millis(120000));
+        return BuildInto(authoring, folder);
     }
 
     std::optional<WindowInfo> Page(const std::string& text, Millis timeout = Millis(30000)) {
-        std::optional<WindowInfo> page = Session().WaitWindow({"--contains", text}, timeout);
-        if (!page)
-            ADD_FAILURE() << "no page with \"" << text << "\"; on the screen:\n" << Session().Driver({"list"}).output;
-        return page;
+        return WaitPage({"--contains", text}, timeout);
     }
-
-    bool Click(const std::string& pageText, const std::string& label) {
-        ProcessResult click = Session().Driver({"click", "--contains", pageText, "--text", label});
-        EXPECT_EQ(click.exitCode, 0) << "cannot press \"" << label << "\": " << click.errors;
-        return click.exitCode == 0;
-    }
-
-    int m_setup = -1;
 };
 
 // Each standard page the sample walks through, by a text only it shows: the
@@ -88,25 +60,25 @@ struct GermanPage {
 };
 
 TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
-    fs::path package = MakePackage("Ask User", "pkg");
+    fs::path package = SamplePackage("Ask User", "pkg");
     const std::string welcomeLayout = ReadFile(package / "theme" / "welcome.lcd");
 
     // Escape on the language page asks as every page does; confirmed, the
     // run ends on the failure page as cancelled, the layouts as they were.
-    Start(package);
+    StartSetup(package);
     ASSERT_TRUE(Page(kLanguagePageText).has_value());
     ProcessResult escaped = Session().Driver({"key", "--contains", kLanguagePageText, "escape"});
-    EXPECT_EQ(escaped.exitCode, 0) << escaped.errors;
+    EXPECT_EQ(escaped.exitCode, uidriver::kExitDone) << escaped.errors;
     ASSERT_TRUE(Page("want to cancel Northwind Notes installation ?").has_value());
-    ASSERT_TRUE(Click("want to cancel Northwind Notes installation ?", "Yes"));
+    ASSERT_TRUE(Click({"--contains", "want to cancel Northwind Notes installation ?"}, "Yes"));
     ASSERT_TRUE(Page("Northwind Notes setup was interrupted.").has_value());
-    ASSERT_TRUE(Click("Northwind Notes setup was interrupted.", "Finish"));
+    ASSERT_TRUE(Click({"--contains", "Northwind Notes setup was interrupted."}, "Finish"));
     ProcessResult ended = Session().Wait(Millis(20000), m_setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe stays after Escape on the language page";
     EXPECT_EQ(ended.exitCode, kExitCancelled);
     EXPECT_EQ(ReadFile(package / "theme" / "welcome.lcd"), welcomeLayout);
 
-    Start(package);
+    StartSetup(package);
     std::optional<WindowInfo> chooser = Page(kLanguagePageText);
     ASSERT_TRUE(chooser.has_value());
     const ControlInfo* list = chooser->FindById(kLanguageListId);
@@ -114,20 +86,20 @@ TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
     EXPECT_EQ(list->text, "English") << "the script's Language is preselected";
     ProcessResult typed = Session().Driver(
         {"type", "--contains", kLanguagePageText, "--id", std::to_string(kLanguageListId), "--text", "German"});
-    ASSERT_EQ(typed.exitCode, 0) << typed.errors;
+    ASSERT_EQ(typed.exitCode, uidriver::kExitDone) << typed.errors;
     EXPECT_NE(typed.output.find("text=\"German\""), std::string::npos) << typed.output;
-    ASSERT_TRUE(Click(kLanguagePageText, "OK"));
+    ASSERT_TRUE(Click({"--contains", kLanguagePageText}, "OK"));
 
     // The run-time texts come from the pack too: the cancel question asks
     // in German, and "Nein" keeps the page.
     ASSERT_TRUE(Page(kGermanWelcome).has_value());
-    ASSERT_TRUE(Click(kGermanWelcome, "Abbrechen"));
+    ASSERT_TRUE(Click({"--contains", kGermanWelcome}, "Abbrechen"));
     std::optional<WindowInfo> question = Page("Northwind Notes wirklich abbrechen?");
     ASSERT_TRUE(question.has_value());
     EXPECT_NE(question->FindByText("Ja"), nullptr) << question->AllText();
-    ASSERT_TRUE(Click("Northwind Notes wirklich abbrechen?", "Nein"));
+    ASSERT_TRUE(Click({"--contains", "Northwind Notes wirklich abbrechen?"}, "Nein"));
     ProcessResult gone = Session().Driver({"gone", "--contains", "wirklich abbrechen?", "--timeout", "5000"});
-    EXPECT_EQ(gone.exitCode, 0) << "the question stays after Nein";
+    EXPECT_EQ(gone.exitCode, uidriver::kExitDone) << "the question stays after Nein";
 
     const std::vector<GermanPage> pages = {
         {kGermanWelcome, {"Abbrechen", "< Zur", "Weiter >", "installiert Northwind Notes auf Ihrem Computer",
@@ -161,10 +133,10 @@ TEST_F(LanguagesTest, AskUserPicksGermanAndEveryPageShowsItsGermanCaptions) {
         for (const char* english : {"Next >", "< Back", "Cancel"})
             EXPECT_EQ(page->FindByText(english), nullptr) << expected.marker << " still shows \"" << english << "\"";
         if (expected.choose != nullptr) {
-            ASSERT_TRUE(Click(expected.marker, expected.choose));
+            ASSERT_TRUE(Click({"--contains", expected.marker}, expected.choose));
         }
         if (expected.next != nullptr) {
-            ASSERT_TRUE(Click(expected.marker, expected.next));
+            ASSERT_TRUE(Click({"--contains", expected.marker}, expected.next));
         }
     }
     // The pack rewrote the package's own layouts.
@@ -185,9 +157,9 @@ TEST_F(LanguagesTest, AutoDetectAppliesTheSystemLanguagesPackOnlyForAnIdInTheTab
         {"de_DE.UTF-8", "pkg-pt", "/LANG=Portuguese", "Bem-vindo ao Assistente de Instala", "Avan"},
     };
     for (const Case& c : cases) {
-        fs::path package = MakePackage("Auto-Detect", c.folder);
+        fs::path package = SamplePackage("Auto-Detect", c.folder);
         Session().SetEnvironment("LC_ALL", c.locale);
-        Start(package, c.option != nullptr ? std::vector<std::string>{c.option} : std::vector<std::string>{});
+        StartSetup(package, c.option != nullptr ? std::vector<std::string>{c.option} : std::vector<std::string>{});
         std::optional<WindowInfo> welcome = Page(c.welcome);
         ASSERT_TRUE(welcome.has_value()) << c.locale;
         EXPECT_NE(welcome->AllText().find(c.next), std::string::npos) << c.locale << ":\n" << welcome->AllText();
@@ -201,8 +173,8 @@ TEST_F(LanguagesTest, AutoDetectAppliesTheSystemLanguagesPackOnlyForAnIdInTheTab
 // the message names the file, nothing of it is shown, and the run ends as
 // one that could not start.
 TEST_F(LanguagesTest, AFilePutIntoTheWorkingFolderStopsTheRun) {
-    fs::path package = MakePackage("Ask User", "pkg");
-    Start(package);
+    fs::path package = SamplePackage("Ask User", "pkg");
+    StartSetup(package);
     ASSERT_TRUE(Page(kLanguagePageText).has_value());
     static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}");
     std::vector<fs::path> work;
@@ -211,13 +183,13 @@ TEST_F(LanguagesTest, AFilePutIntoTheWorkingFolderStopsTheRun) {
             work.push_back(entry.path());
     ASSERT_EQ(work.size(), 1u) << "no working folder of the run";
     WriteFile(work[0] / "license.rtf", "planted license");
-    ASSERT_TRUE(Click(kLanguagePageText, "OK"));
+    ASSERT_TRUE(Click({"--contains", kLanguagePageText}, "OK"));
 
     const std::string file = "license.rtf";
     std::optional<WindowInfo> box = Page("its working folder holds a file that it did not make");
     ASSERT_TRUE(box.has_value());
     EXPECT_NE(box->AllText().find(file), std::string::npos) << box->AllText();
-    ASSERT_TRUE(Click("its working folder holds a file that it did not make", "OK"));
+    ASSERT_TRUE(Click({"--contains", "its working folder holds a file that it did not make"}, "OK"));
     ProcessResult ended = Session().Wait(Millis(20000), m_setup);
     ASSERT_FALSE(ended.timedOut) << "setup.exe stays after the message; on the screen:\n"
                                  << Session().Driver({"list"}).output;

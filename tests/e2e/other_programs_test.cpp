@@ -13,13 +13,12 @@
 // (waits on a message box until the case presses OK).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -45,22 +44,20 @@ constexpr char kActions[] =
     "C0=C:\\tools\\msgbox_probe.exe\nD0=msgbox_probe.exe --text MergeModuleRunning --caption MergeProbe\nE0=127\n"
     "G0=No Condition\n";
 
-class OtherProgramsTest : public WineTest {
+// The wizard's window, whatever page it shows.
+const std::vector<std::string> kWizard = {"--title", kTitle, "--exact"};
+
+class OtherProgramsTest : public SetupTest {
 protected:
     void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
         for (const char* tool : {"tests/win/append_line.exe", "tests/win/action_probe.dll"}) {
             if (!fs::exists(HarnessPaths::WinBuildDir() / tool)) GTEST_SKIP() << tool << " is not built";
         }
-        WineTest::SetUp();
+        SetupTest::SetUp();
     }
 
-    fs::path MakePackage(bool silent = false, const std::string& appInfo = "") {
-        fs::path authoring = Session().ScratchDir() / "authoring";
-        fs::create_directories(authoring);
-        fs::copy(AuthoringDir("wizard"), authoring, fs::copy_options::recursive);
-        fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
+    fs::path ProgramsPackage(bool silent = false, const std::string& appInfo = "") {
+        fs::path authoring = CopyAuthoring("wizard");
         std::string script = ReadFile(authoring / "setup.inf") + kActions;
         script.insert(script.find("[APPINFO]\n") + 10, appInfo);
         if (silent) {
@@ -75,9 +72,7 @@ protected:
             }
         }
         WriteFile(authoring / "setup.inf", script);
-        fs::path out = Session().DriveC() / "pkg";
-        ProcessResult built = BuildPackage(authoring, out);
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
+        fs::path out = BuildInto(authoring);
 
         fs::path tools = Session().DriveC() / "tools";
         fs::create_directories(tools);
@@ -90,65 +85,40 @@ protected:
     std::optional<WindowInfo> Page(const char* text, Millis timeout = Millis(30000)) {
         return Session().WaitWindow({"--title", kTitle, "--exact", "--contains", text}, timeout);
     }
-
-    // Presses `label` on the page showing `from` and waits for the page showing `to`.
-    bool Step(const char* from, const std::string& label, const char* to) {
-        if (!Page(from, Millis(15000))) {
-            ADD_FAILURE() << "not on the page with \"" << from << "\"; on the screen:\n" << Session().Driver({"list"}).output;
-            return false;
-        }
-        ProcessResult click = Session().Driver({"click", "--title", kTitle, "--exact", "--text", label});
-        EXPECT_EQ(click.exitCode, 0) << "cannot press " << label << ": " << click.errors;
-        if (Page(to)) return true;
-        ADD_FAILURE() << "no page with \"" << to << "\" after " << label << "; on the screen:\n"
-                      << Session().Driver({"list"}).output;
-        return false;
-    }
-
-    std::vector<fs::path> WorkFolders() {
-        std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}(_[0-9]+)?");
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
-            if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
-                found.push_back(entry.path());
-        return found;
-    }
 };
 
 TEST_F(OtherProgramsTest, FileActionsAndMergeModulesRunAtTheirMoments) {
-    fs::path package = MakePackage();
+    fs::path package = ProgramsPackage();
     ASSERT_FALSE(HasFailure());
     const fs::path actions = Session().DriveC() / "tools" / "actions.txt";
-    int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(150000));
+    int setup = StartSetup(package, {}, Millis(150000));
 
-    ASSERT_TRUE(Page(kWelcome)) << "no welcome page; on the screen:\n" << Session().Driver({"list"}).output;
-    ASSERT_TRUE(Step(kWelcome, "Next >", kSetupType));
-    ASSERT_TRUE(Step(kSetupType, "< Back", kWelcome));
-    ASSERT_TRUE(Step(kWelcome, "Next >", kSetupType));
+    ASSERT_TRUE(Page(kWelcome)) << "no welcome page; on the screen:\n" << Screen();
+    ASSERT_TRUE(Step(kWizard, kWelcome, "Next >", kSetupType));
+    ASSERT_TRUE(Step(kWizard, kSetupType, "< Back", kWelcome));
+    ASSERT_TRUE(Step(kWizard, kWelcome, "Next >", kSetupType));
     EXPECT_EQ(ReadFile(actions), "setuptype-once\r\nsetuptype-each\r\nsetuptype-each\r\n");
 
-    ASSERT_TRUE(Step(kSetupType, "Next >", kReady));
+    ASSERT_TRUE(Step(kWizard, kSetupType, "Next >", kReady));
     EXPECT_EQ(ReadFile(Session().DriveC() / "tools" / "action_probe.txt"), kInstallDir);
 
     // The merge-module program runs once the product is installed, with its
     // page up and the working folder still there; setup waits for it.
-    ProcessResult click = Session().Driver({"click", "--title", kTitle, "--exact", "--text", "Install"});
-    ASSERT_EQ(click.exitCode, 0) << click.errors;
+    ASSERT_TRUE(Click(kWizard, "Install"));
     std::optional<WindowInfo> probe;
     WaitUntil(Millis(60000), [&] { return (probe = Session().WaitWindow({"--title", "MergeProbe", "--exact"}, Millis(5000))).has_value(); });
-    ASSERT_TRUE(probe) << "the merge-module program did not run; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(probe) << "the merge-module program did not run; on the screen:\n" << Screen();
     EXPECT_TRUE(Page(kMergePage, Millis(5000))) << "the merge-module page is not up";
     EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "readme.txt")));
     EXPECT_EQ(WorkFolders().size(), 1u);
-    ASSERT_EQ(Session().Driver({"click", "--title", "MergeProbe", "--exact", "--text", "OK"}).exitCode, 0);
+    ASSERT_TRUE(Click({"--title", "MergeProbe", "--exact"}, "OK"));
 
     ASSERT_TRUE(Page(kComplete)) << "no completion page after the merge modules; on the screen:\n"
-                                 << Session().Driver({"list"}).output;
+                                 << Screen();
     EXPECT_TRUE(WorkFolders().empty()) << WorkFolders().front();
 
     // Finish: its action runs, then the launch offers and the restart question.
-    ASSERT_EQ(Session().Driver({"click", "--title", kTitle, "--exact", "--text", "Finish"}).exitCode, 0);
+    ASSERT_TRUE(Click(kWizard, "Finish"));
     EXPECT_TRUE(WaitUntil(Millis(20000), [&] { return ReadFile(actions).find("finish\r\n") != std::string::npos; }));
     EXPECT_EQ(ReadFile(actions), "setuptype-once\r\nsetuptype-each\r\nsetuptype-each\r\nfinish\r\n");
     WaitUntil(Millis(20000), [&] {
@@ -160,24 +130,24 @@ TEST_F(OtherProgramsTest, FileActionsAndMergeModulesRunAtTheirMoments) {
         return false;
     });
     // Installed, with the restart the script asks for declined.
-    EXPECT_EQ(Session().Wait(Millis(10000), setup).exitCode, 7);
+    EXPECT_EQ(Session().Wait(Millis(10000), setup).exitCode, kExitRestartNeeded);
 }
 
 // A silent run installs what the product needs too: the merge-module
 // program runs (no page is shown), the run ends once it has, and the
 // working folder goes; the file actions of the moments the run passes run.
 TEST_F(OtherProgramsTest, ASilentRunRunsTheMergeModulesAndLeavesNoWorkingFolder) {
-    fs::path package = MakePackage(true);
+    fs::path package = ProgramsPackage(true);
     ASSERT_FALSE(HasFailure());
-    int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+    int setup = StartSetup(package);
     std::optional<WindowInfo> probe = Session().WaitWindow({"--title", "MergeProbe", "--exact"}, Millis(60000));
-    ASSERT_TRUE(probe) << "the merge-module program did not run; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(probe) << "the merge-module program did not run; on the screen:\n" << Screen();
     EXPECT_FALSE(Page(kMergePage, Millis(500))) << "a silent run shows the merge-module page";
     EXPECT_TRUE(Session().IsRunning(setup)) << "setup.exe did not wait for the merge-module program";
-    ASSERT_EQ(Session().Driver({"click", "--title", "MergeProbe", "--exact", "--text", "OK"}).exitCode, 0);
+    ASSERT_TRUE(Click({"--title", "MergeProbe", "--exact"}, "OK"));
     ProcessResult ended = Session().Wait(Millis(90000), setup);
-    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Session().Driver({"list"}).output;
-    EXPECT_EQ(ended.exitCode, 0);
+    ASSERT_FALSE(ended.timedOut) << "setup.exe did not end; on the screen:\n" << Screen();
+    EXPECT_EQ(ended.exitCode, kExitInstalled);
     EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "readme.txt")));
     EXPECT_EQ(ReadFile(Session().DriveC() / "tools" / "actions.txt"), "finish\r\n");
     EXPECT_TRUE(WorkFolders().empty()) << WorkFolders().front();
@@ -187,25 +157,25 @@ TEST_F(OtherProgramsTest, ASilentRunRunsTheMergeModulesAndLeavesNoWorkingFolder)
 // program-files folder the user cannot read: the message, and the run ends
 // as a failed one before any page or program.
 TEST_F(OtherProgramsTest, WithoutAdministratorRightsTheRunEnds) {
-    fs::path package = MakePackage(false, "a7=Yes\n");
+    fs::path package = ProgramsPackage(false, "a7=Yes\n");
     ASSERT_FALSE(HasFailure());
     ProcessResult removed = Session().Run(
         "reg", {"delete", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "/v", "ProgramFilesDir", "/f"});
-    ASSERT_EQ(removed.exitCode, 0) << removed.output << removed.errors;
-    int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+    ASSERT_EQ(removed.exitCode, EXIT_SUCCESS) << removed.output << removed.errors;
+    int setup = StartSetup(package);
 
     std::optional<WindowInfo> box = Session().WaitWindow(
         {"--title", "Calvarr Merrowin", "--exact", "--contains", "you need administrator rights"}, Millis(30000));
-    ASSERT_TRUE(box) << "no message; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(box) << "no message; on the screen:\n" << Screen();
     std::string button;
     for (const ControlInfo& control : box->controls)
         if (control.className == "Button" && control.visible) button = control.text;
     ASSERT_FALSE(button.empty()) << box->AllText();
     EXPECT_FALSE(Page(kWelcome, Millis(500))) << "a page is up beside the message";
-    ASSERT_EQ(Session().Driver({"click", "--title", "Calvarr Merrowin", "--exact", "--text", button}).exitCode, 0);
+    ASSERT_TRUE(Click({"--title", "Calvarr Merrowin", "--exact"}, button));
     ProcessResult ended = Session().Wait(Millis(30000), setup);
     ASSERT_FALSE(ended.timedOut) << "setup.exe did not end";
-    EXPECT_EQ(ended.exitCode, 4);  // the machine does not meet what the product needs
+    EXPECT_EQ(ended.exitCode, kExitRequirements);
     EXPECT_FALSE(fs::exists(Session().DriveC() / "tools" / "actions.txt"));
 }
 

@@ -14,8 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -35,22 +34,14 @@ struct Rgb {
     int red = -1, green = -1, blue = -1;
 };
 
-class PresentationTest : public WineTest {
+class PresentationTest : public SetupTest {
 protected:
-    void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
-        WineTest::SetUp();
-    }
-
     // The wizard package with the default theme, the sample's splash and
     // billboard pictures, and `sections` added to its setup script.
-    fs::path MakePackage(const std::string& sections, const std::string& building = "No") {
-        const fs::path authoring = Session().ScratchDir() / "authoring";
+    fs::path PresentationPackage(const std::string& sections, const std::string& building = "No") {
+        const fs::path authoring = CopyAuthoring("wizard");
         const fs::path sample = HarnessPaths::SourceDir() / "sample";
         fs::create_directories(authoring / "support");
-        fs::copy(AuthoringDir("wizard"), authoring, fs::copy_options::recursive);
-        fs::copy(sample / "theme", authoring / "theme", fs::copy_options::recursive);
         fs::copy_file(sample / "setup.gif", authoring / "setup.gif");
         fs::copy_file(sample / "support" / "billboard.bmp", authoring / "support" / "billboard.bmp");
         std::string script = ReadFile(authoring / "setup.inf");
@@ -65,14 +56,7 @@ protected:
             }
         }
         WriteFile(authoring / "setup.inf", script + "\n" + sections);
-        const fs::path out = Session().DriveC() / "pkg";
-        ProcessResult built = BuildPackage(authoring, out);
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return out;
-    }
-
-    int StartSetup(const fs::path& package, const std::vector<std::string>& arguments = {}) {
-        return Session().Start(Session().WinPath(package / "setup.exe"), arguments, package, Millis(120000));
+        return BuildInto(authoring);
     }
 
     // The screen's pixels in the rectangle as raw RGB bytes (empty on failure);
@@ -85,7 +69,7 @@ protected:
         ProcessResult grabbed = RunHost({"import", "-display", E2eEnvironment::Display(), "-window", "root", "-crop",
                                          geometry, "+repage", "-depth", "8", "rgb:" + raw.string()},
                                         {}, Millis(20000));
-        EXPECT_EQ(grabbed.exitCode, 0) << grabbed.errors;
+        EXPECT_EQ(grabbed.exitCode, EXIT_SUCCESS) << grabbed.errors;
         if (width > 1)
             RunHost({"convert", "-size", std::to_string(width) + "x" + std::to_string(height), "-depth", "8",
                      "rgb:" + raw.string(), "PNG8:" + png.string()},
@@ -120,7 +104,7 @@ protected:
 // The splash plays its frames (two captures a second apart differ) and the
 // first page comes only after the splash's minimum time, once it has closed.
 TEST_F(PresentationTest, AnimatedSplashHoldsTheFirstPage) {
-    const fs::path package = MakePackage("[SPLASH]\na1=Yes\na2=C:\\art\\intro.gif\na3=" +
+    const fs::path package = PresentationPackage("[SPLASH]\na1=Yes\na2=C:\\art\\intro.gif\na3=" +
                                          std::to_string(kSplashSeconds) + "\n");
     ASSERT_FALSE(HasFailure());
     const int setup = StartSetup(package);
@@ -160,7 +144,7 @@ TEST_F(PresentationTest, AnimatedSplashHoldsTheFirstPage) {
 // The background fills the screen with its gradient and titles, and the
 // billboard shows at its position, then goes after its time.
 TEST_F(PresentationTest, BackgroundAndBillboard) {
-    const fs::path package = MakePackage(
+    const fs::path package = PresentationPackage(
         "[BACKGROUND]\n0=1\n1=Wizard Test Product\n2=Setup 2.5.1\n3=Navy@0x00,0x00,0x80\n4=Sky@0x00,0x80,0xFF\n"
         "[BILLBOARDSKQ]\nTOTAL=1\nB0=C:\\art\\billboard.bmp\nC0=6\nD0=700\nE0=60\n");
     ASSERT_FALSE(HasFailure());
@@ -179,13 +163,14 @@ TEST_F(PresentationTest, BackgroundAndBillboard) {
     EXPECT_TRUE(Near(Pixel(700 + 190, 60 + 5), 0xe8, 0xe0, 0xc8));
 
     // It goes by itself after its 6 seconds.
-    EXPECT_TRUE(Session().Driver({"gone", "--title", kBillboardTitle, "--exact", "--timeout", "20000"}).exitCode == 0);
+    EXPECT_EQ(Session().Driver({"gone", "--title", kBillboardTitle, "--exact", "--timeout", "20000"}).exitCode,
+              uidriver::kExitDone);
     Session().Wait(Millis(1000), setup);
 }
 
 // A run with "/S" makes no splash and no billboard, and is not held back.
 TEST_F(PresentationTest, SilentRunMakesNoneOfThem) {
-    const fs::path package = MakePackage(
+    const fs::path package = PresentationPackage(
         "[SPLASH]\na1=Yes\na2=intro.gif\na3=30\n[BACKGROUND]\n0=1\n1=Title\n"
         "[BILLBOARDSKQ]\nTOTAL=1\nB0=billboard.bmp\nC0=30\n",
         "Yes");
@@ -203,7 +188,7 @@ TEST_F(PresentationTest, SilentRunMakesNoneOfThem) {
     // Well before the splash's 30 seconds would have ended.
     ProcessResult ended = Session().Wait(Millis(15000), setup);
     EXPECT_FALSE(ended.timedOut);
-    EXPECT_EQ(ended.exitCode, 0) << ended.errors;
+    EXPECT_EQ(ended.exitCode, kExitInstalled) << ended.errors;
 }
 
 }  // namespace

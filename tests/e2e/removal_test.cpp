@@ -6,16 +6,17 @@
 // line turns "/S" into \"/S\".
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <algorithm>
 #include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 
-#include "package.h"
+#include "kqexec/runner_exit_codes.h"
 #include "pe_imports.h"
 #include "prefix_snapshot.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -28,17 +29,15 @@ const char kUninstallKey[] =
 // The class key comprobe.dll registers.
 const char kProbeClass[] = "HKCR\\CLSID\\{8C0D4A52-6E1B-4F7A-9D3C-2B5E7F9A1C44}";
 
-class RemovalTest : public WineTest {
+class RemovalTest : public SetupTest {
 protected:
     void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
         for (const char* tool : {"tools/kqexec/kqexec.exe", "tools/comprobe/comprobe.dll"}) {
             if (!fs::exists(WinBuildFile(tool))) GTEST_SKIP() << tool << " is not built";
         }
         if (!fs::exists(HarnessPaths::SourceDir() / "sample" / "theme" / "progress.lcd"))
             GTEST_SKIP() << "no sample theme to lay out the pages";
-        WineTest::SetUp();
+        SetupTest::SetUp();
     }
 
     static fs::path WinBuildFile(const std::string& relative) { return HarnessPaths::WinBuildDir() / relative; }
@@ -47,14 +46,10 @@ protected:
     // this case needs on top: a shared file and a kept one in the system
     // folder, a value over an existing one, an association of an existing
     // extension and class, a self-registering server.
-    fs::path MakePackage() {
-        fs::path authoring = Session().ScratchDir() / "authoring";
-        fs::remove_all(authoring);
-        fs::create_directories(authoring.parent_path());
-        fs::copy(AuthoringDir("system"), authoring, fs::copy_options::recursive);
-        fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
+    fs::path NotesPackage() {
+        fs::path authoring = CopyAuthoring("system");
         fs::create_directories(authoring / "files" / "bin");
-        fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), authoring / "files" / "bin" / "notes.exe");
+        fs::copy_file(Kqexec(), authoring / "files" / "bin" / "notes.exe");
         fs::copy_file(WinBuildFile("tools/comprobe/comprobe.dll"), authoring / "files" / "bin" / "comprobe.dll");
         fs::create_directories(authoring / "files" / "sys");
         WriteFile(authoring / "files" / "sys" / "nwcommon.dll", "shared by Northwind programs");
@@ -82,11 +77,7 @@ protected:
                 "[EXTKQ]\nTOTAL=2\nB1=<InstallDir>bin\\notes.exe\nC1=.txt\nD1=txtfile\nE1=Northwind text\nG1=\"%1\"\nH1=\n");
         WriteFile(authoring / "setup.inf", script);
 
-        fs::path out = Session().DriveC() / "pkg";
-        ProcessResult built =
-            BuildPackage(authoring, out, "cab", {"--support", WinBuildFile("tools/kqexec/kqexec.exe").string()});
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return out;
+        return BuildInto(authoring, "pkg", "cab", {"--support", Kqexec().string()});
     }
 
     // The machine before setup: a user PATH, a value the package overwrites,
@@ -103,13 +94,24 @@ protected:
         if (legacyService) {
             ProcessResult legacy =
                 Session().Run("sc", {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"});
-            ASSERT_EQ(legacy.exitCode, 0) << legacy.output << legacy.errors;
+            ASSERT_EQ(legacy.exitCode, EXIT_SUCCESS) << legacy.output << legacy.errors;
         }
+    }
+
+    // The package made and installed, without questions, on a machine
+    // prepared without the legacy service; the package's folder. Each step
+    // is taken only when the ones before it did not fail.
+    fs::path InstallOnPreparedMachine() {
+        fs::path package = NotesPackage();
+        if (HasFailure()) return package;
+        PrepareMachine(false);
+        if (!HasFailure()) Install(package);
+        return package;
     }
 
     void Reg(const std::vector<std::string>& args) {
         ProcessResult result = Session().Run("reg", args);
-        ASSERT_EQ(result.exitCode, 0) << result.output << result.errors;
+        ASSERT_EQ(result.exitCode, EXIT_SUCCESS) << result.output << result.errors;
     }
 
     fs::path SystemFolder() { return Session().DriveC() / "windows" / "system32"; }
@@ -118,7 +120,7 @@ protected:
     // service question when one comes (a Cancel then ends on the failure
     // page, which is left with Finish). Its exit code, -1 when it did not end.
     int Install(const fs::path& package, const char* answer = nullptr) {
-        int setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+        int setup = StartSetup(package);
         bool answered = false;
         bool ended = WaitUntil(Millis(90000), [&] {
             if (!Session().IsRunning(setup)) return true;
@@ -154,14 +156,13 @@ protected:
 
     void Answer(const char* contains, const char* button) {
         ASSERT_TRUE(Session().WaitWindow({"--contains", contains}, Millis(20000)).has_value())
-            << "no window with " << contains << "; on the screen:\n" << Session().Driver({"list"}).output;
-        ProcessResult click = Session().Driver({"click", "--contains", contains, "--text", button});
-        ASSERT_EQ(click.exitCode, 0) << click.errors;
+            << "no window with " << contains << "; on the screen:\n" << Screen();
+        ASSERT_TRUE(Click({"--contains", contains}, button));
     }
 
     Snapshot Take() { return TakeSnapshot(Session()); }
 
-    bool UninstallKeyExists() { return Session().Run("reg", {"query", kUninstallKey}).exitCode == 0; }
+    bool UninstallKeyExists() { return Session().Run("reg", {"query", kUninstallKey}).exitCode == EXIT_SUCCESS; }
 };
 
 // Every kind of change, then a silent removal with "/S" after the code (as
@@ -171,7 +172,7 @@ protected:
 // system's regsvr32.exe, never by one of that name beside setup.exe or in
 // the runner's current folder.
 TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
-    fs::path package = MakePackage();
+    fs::path package = NotesPackage();
     ASSERT_FALSE(HasFailure());
     PrepareMachine(false);
     ASSERT_FALSE(HasFailure());
@@ -190,12 +191,13 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     EXPECT_EQ(ReadFile(SystemFolder() / "nwcommon.dll"), "shared by Northwind programs");
     ASSERT_TRUE(fs::exists(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.kqr"));
     // Setup starts regsvr32 without waiting for it.
-    EXPECT_TRUE(WaitUntil(Millis(30000), [&] { return Session().Run("reg", {"query", kProbeClass}).exitCode == 0; }))
+    EXPECT_TRUE(WaitUntil(Millis(30000),
+                          [&] { return Session().Run("reg", {"query", kProbeClass}).exitCode == EXIT_SUCCESS; }))
         << "the server did not register";
     const fs::path today = Session().HostPath(std::string(kInstallDir) + "data\\today.txt");
     WriteFile(today, "the user's own notes");
 
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     const Snapshot after = Take();
 
     Snapshot expected = before;
@@ -221,9 +223,9 @@ protected:
 };
 
 TEST_P(RunnerOnOldSystemsTest, StartsAndAnswers) {
-    fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), Session().DriveC() / "windows" / "kqexec.exe",
+    fs::copy_file(Kqexec(), Session().DriveC() / "windows" / "kqexec.exe",
                   fs::copy_options::overwrite_existing);
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 3);  // no log for the product
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kNoLog);
 }
 
 INSTANTIATE_TEST_SUITE_P(Removal, RunnerOnOldSystemsTest,
@@ -235,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(Removal, RunnerOnOldSystemsTest,
 // A service the machine already has makes setup ask; Cancel fails the run
 // in its last steps. Everything done so far is undone at once.
 TEST_F(RemovalTest, AFailedRunIsRolledBack) {
-    fs::path package = MakePackage();
+    fs::path package = NotesPackage();
     ASSERT_FALSE(HasFailure());
     PrepareMachine(true);
     ASSERT_FALSE(HasFailure());
@@ -252,25 +254,21 @@ TEST_F(RemovalTest, AFailedRunIsRolledBack) {
 // A file in use cannot go: the Uninstall key, the log and the record stay,
 // and a second run, once the file is free, finishes.
 TEST_F(RemovalTest, ASecondRunFinishesWhatALockedFileStopped) {
-    fs::path package = MakePackage();
-    ASSERT_FALSE(HasFailure());
-    PrepareMachine(false);
-    ASSERT_FALSE(HasFailure());
-    Install(package);
+    fs::path package = InstallOnPreparedMachine();
     ASSERT_FALSE(HasFailure());
 
     // The product's program runs (it waits on its own message box).
     const std::string program = std::string(kInstallDir) + "bin\\notes.exe";
     int running = Session().Start(program, {}, {}, Millis(120000));
     ASSERT_TRUE(Session().WaitWindow({"--contains", "Usage"}, Millis(20000)).has_value());
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 4);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kLeftBehind);
     EXPECT_TRUE(UninstallKeyExists());
     EXPECT_TRUE(fs::exists(Session().HostPath(program)));
     EXPECT_TRUE(fs::exists(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.log"));
 
     Session().Driver({"click", "--contains", "Usage", "--text", "OK"});
     Session().Wait(Millis(20000), running);
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(Session().HostPath(program)));
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
@@ -281,11 +279,7 @@ TEST_F(RemovalTest, ASecondRunFinishesWhatALockedFileStopped) {
 // installation's registration along: its log, record and Uninstall key stay,
 // and the product can still be removed.
 TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
-    fs::path package = MakePackage();
-    ASSERT_FALSE(HasFailure());
-    PrepareMachine(false);
-    ASSERT_FALSE(HasFailure());
-    Install(package);
+    fs::path package = InstallOnPreparedMachine();
     ASSERT_FALSE(HasFailure());
     const fs::path maintenance = Session().DriveC() / "windows" / "Installer" / kProductCode;
     const std::string log = ReadFile(maintenance / "uninstall.log");
@@ -298,16 +292,16 @@ TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
     for (std::vector<std::string> args : {std::vector<std::string>{"delete", "NorthwindLegacy"},
                                           {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"}}) {
         ProcessResult changed = Session().Run("sc", args);
-        ASSERT_EQ(changed.exitCode, 0) << changed.output << changed.errors;
+        ASSERT_EQ(changed.exitCode, EXIT_SUCCESS) << changed.output << changed.errors;
     }
-    EXPECT_EQ(Install(package, "Cancel"), 3);
+    EXPECT_EQ(Install(package, "Cancel"), kExitFailed);
     ASSERT_FALSE(HasFailure());
 
     EXPECT_TRUE(UninstallKeyExists());
     EXPECT_EQ(ReadFile(maintenance / "uninstall.log"), log);
     EXPECT_EQ(ReadFile(maintenance / "uninstall.kqr"), record);
     EXPECT_FALSE(fs::exists(maintenance / "uninstall.log.earlier"));
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(Session().HostPath(std::string(kInstallDir) + "bin\\notes.exe")));
 }
@@ -319,7 +313,7 @@ TEST_F(RemovalTest, AFailedRepairKeepsTheEarlierInstallationRemovable) {
 // the earlier folder is gone and the product is registered in the new one.
 TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
     const std::string defaultFolder = "<ProgramFilesFolder>\\Northwind Notes";
-    fs::path first = MakePackage();
+    fs::path first = NotesPackage();
     ASSERT_FALSE(HasFailure());
     PrepareMachine(false);
     ASSERT_FALSE(HasFailure());
@@ -332,9 +326,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
         script.replace(at, 3 + defaultFolder.size() + 1, appInfo);
         WriteFile(authoring / "setup.inf", script);
         fs::remove_all(Session().DriveC() / "pkg");
-        ProcessResult built = BuildPackage(authoring, Session().DriveC() / "pkg", "cab",
-                                           {"--support", WinBuildFile("tools/kqexec/kqexec.exe").string()});
-        ASSERT_EQ(built.exitCode, 0) << built.output << built.errors;
+        ASSERT_FALSE(BuildInto(authoring, "pkg", "cab", {"--support", Kqexec().string()}).empty());
         // The next rebuild starts from the default folder again.
         script = ReadFile(authoring / "setup.inf");
         script.replace(script.find(appInfo), appInfo.size(), "a4=" + defaultFolder + "\n");
@@ -342,7 +334,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
     };
     rebuild("a4=C:\\Earlier\\Notes\n");
     ASSERT_FALSE(HasFailure());
-    ASSERT_EQ(Install(first), 0);
+    ASSERT_EQ(Install(first), kExitInstalled);
     ASSERT_FALSE(HasFailure());
     const fs::path earlier = Session().DriveC() / "Earlier" / "Notes";
     ASSERT_TRUE(fs::exists(earlier / "bin" / "notes.exe"));
@@ -350,7 +342,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
     rebuild("a4=" + defaultFolder + "\na26=Upgrade\na27=Auto-Detect\n");
     ASSERT_FALSE(HasFailure());
     fs::remove(earlier / "readme.txt");
-    ASSERT_EQ(Install(first), 0);
+    ASSERT_EQ(Install(first), kExitInstalled);
     ASSERT_FALSE(HasFailure());
     EXPECT_TRUE(fs::exists(earlier / "readme.txt")) << "the upgrade did not go into the earlier folder";
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
@@ -358,13 +350,13 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
 
     rebuild("a4=" + defaultFolder + "\na26=New Installation\na29=Yes\n");
     ASSERT_FALSE(HasFailure());
-    ASSERT_EQ(Install(first), 0);
+    ASSERT_EQ(Install(first), kExitInstalled);
     ASSERT_FALSE(HasFailure());
     EXPECT_FALSE(fs::exists(earlier / "bin" / "notes.exe")) << "the earlier version was not removed";
     EXPECT_TRUE(fs::exists(Session().HostPath(std::string(kInstallDir) + "bin\\notes.exe")));
     EXPECT_EQ(Session().RegQuery(kUninstallKey, "LastInstallationPath").value_or(""), kInstallDir);
     // Registered by the new run alone: its removal leaves nothing behind.
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir)));
 }
@@ -372,11 +364,7 @@ TEST_F(RemovalTest, AnEarlierInstallationIsUpgradedOrRemovedFirst) {
 // Hand-made records that name what is not the product's: removal touches
 // none of it.
 TEST_F(RemovalTest, HostileRecordsChangeNothingOutsideTheProduct) {
-    fs::path package = MakePackage();
-    ASSERT_FALSE(HasFailure());
-    PrepareMachine(false);
-    ASSERT_FALSE(HasFailure());
-    Install(package);
+    fs::path package = InstallOnPreparedMachine();
     ASSERT_FALSE(HasFailure());
     Reg({"add", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{OTHER}", "/v",
          "LastInstallationPath", "/d", "C:\\Other\\", "/f"});
@@ -404,7 +392,7 @@ TEST_F(RemovalTest, HostileRecordsChangeNothingOutsideTheProduct) {
     // product's is named, so only the product's registration goes.
     const Snapshot before = Take();
     WriteFile(recordPath, all);
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), 0);
+    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     const Snapshot after = Take();
     for (const std::string& line : Diff(before, after)) {
         bool product = line.find("northwind") != std::string::npos || line.find(Lower(kProductCode)) != std::string::npos;
@@ -417,18 +405,14 @@ TEST_F(RemovalTest, HostileRecordsChangeNothingOutsideTheProduct) {
 // "/M": the maintenance window repairs by running the package's setup
 // again from InstallSource, or removes.
 TEST_F(RemovalTest, MaintenanceWindowRepairsOrRemoves) {
-    fs::path package = MakePackage();
-    ASSERT_FALSE(HasFailure());
-    PrepareMachine(false);
-    ASSERT_FALSE(HasFailure());
-    Install(package);
+    fs::path package = InstallOnPreparedMachine();
     ASSERT_FALSE(HasFailure());
     const fs::path readme = Session().HostPath(std::string(kInstallDir) + "readme.txt");
     ASSERT_TRUE(fs::remove(readme));
 
     int repair = StartKqexec(std::string("/M ") + kProductCode);
     Answer("repair it", "Yes");
-    EXPECT_EQ(Session().Wait(Millis(30000), repair).exitCode, 0);
+    EXPECT_EQ(Session().Wait(Millis(30000), repair).exitCode, runner::kRemoved);
     EXPECT_TRUE(WaitUntil(Millis(90000), [&] { return fs::exists(readme); })) << "the repair did not install again";
     ASSERT_TRUE(WaitUntil(Millis(60000), [&] {
         return Session().Run("cmd", {"/c", "tasklist"}).output.find("setup.exe") == std::string::npos;
@@ -438,7 +422,7 @@ TEST_F(RemovalTest, MaintenanceWindowRepairsOrRemoves) {
     Answer("repair it", "No");
     Answer("Are you sure", "Yes");
     Answer("was removed", "OK");
-    EXPECT_EQ(Session().Wait(Millis(30000), remove).exitCode, 0);
+    EXPECT_EQ(Session().Wait(Millis(30000), remove).exitCode, runner::kRemoved);
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(readme));
 }

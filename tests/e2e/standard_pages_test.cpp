@@ -16,8 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -51,26 +50,19 @@ constexpr int kFeatureInfoId = 3005;   // customsetup.lcd record 2 of 8
 constexpr int kCustomInstallDirId = 3004;  // customsetup.lcd record 3 of 8
 constexpr int kSettingsId = 3003;      // ready.lcd record 1 of 6
 
-class StandardPagesTest : public WineTest {
+class StandardPagesTest : public SetupTest {
 protected:
-    void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
-        WineTest::SetUp();
-    }
-
     void BuildAndStart(const std::string& layout) {
-        fs::path package = Session().DriveC() / "pkg";
-        ProcessResult built = BuildPackage(AuthoringDir("pages"), package, layout);
-        ASSERT_EQ(built.exitCode, 0) << built.output << built.errors;
-        m_setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(150000));
+        fs::path package = BuildInto(AuthoringDir("pages"), "pkg", layout);
+        ASSERT_FALSE(package.empty());
+        StartSetup(package, {}, Millis(150000));
     }
 
     // The page whose title is `title`, once it is on the screen.
     WindowInfo Page(const char* title, Millis timeout = Millis(20000)) {
         std::optional<WindowInfo> page = Session().WaitWindow({"--contains", title}, timeout);
         if (!page) {
-            ADD_FAILURE() << "no \"" << title << "\"; on the screen:\n" << Session().Driver({"list"}).output;
+            ADD_FAILURE() << "no \"" << title << "\"; on the screen:\n" << Screen();
             return WindowInfo();
         }
         return *page;
@@ -88,15 +80,9 @@ protected:
         return page;
     }
 
-    bool Click(const char* title, const std::string& label) {
-        ProcessResult click = Session().Driver({"click", "--contains", title, "--text", label});
-        EXPECT_EQ(click.exitCode, 0) << "cannot press \"" << label << "\" on \"" << title << "\": " << click.errors;
-        return click.exitCode == 0;
-    }
-
     // Presses `label` on the page `title` and waits for the page `next`.
     WindowInfo Go(const char* title, const std::string& label, const char* next) {
-        Click(title, label);
+        Click({"--contains", title}, label);
         return Page(next);
     }
 
@@ -105,12 +91,12 @@ protected:
         args.insert(args.end(), match.begin(), match.end());
         args.insert(args.end(), {"--id", std::to_string(id), "--text", text});
         ProcessResult typed = Session().Driver(args);
-        EXPECT_EQ(typed.exitCode, 0) << typed.errors;
+        EXPECT_EQ(typed.exitCode, uidriver::kExitDone) << typed.errors;
     }
 
     void Key(const char* title, const char* key) {
         ProcessResult pressed = Session().Driver({"key", "--contains", title, key});
-        EXPECT_EQ(pressed.exitCode, 0) << pressed.errors;
+        EXPECT_EQ(pressed.exitCode, uidriver::kExitDone) << pressed.errors;
     }
 
     // The message box that says `text`: what it says in full, after which
@@ -118,29 +104,28 @@ protected:
     std::string AnswerMessage(const std::string& text, const std::string& answer) {
         std::optional<WindowInfo> box = Session().WaitWindow({"--contains", text}, Millis(10000));
         if (!box) {
-            ADD_FAILURE() << "no message with \"" << text << "\"; on the screen:\n" << Session().Driver({"list"}).output;
+            ADD_FAILURE() << "no message with \"" << text << "\"; on the screen:\n" << Screen();
             return std::string();
         }
         std::string said;
         for (const ControlInfo& control : box->controls)
             if (control.text.find(text) != std::string::npos) said = control.text;
         EXPECT_NE(box->FindByText(answer), nullptr) << "no button \"" << answer << "\" on:\n" << box->AllText();
-        ProcessResult click = Session().Driver({"click", "--contains", text, "--text", answer});
-        EXPECT_EQ(click.exitCode, 0) << click.errors;
+        Click({"--contains", text}, answer);
         ProcessResult gone = Session().Driver({"gone", "--contains", text, "--timeout", "5000"});
-        EXPECT_EQ(gone.exitCode, 0) << "the message stays after " << answer;
+        EXPECT_EQ(gone.exitCode, uidriver::kExitDone) << "the message stays after " << answer;
         return said;
     }
 
     bool BrowserOpen() {
         ProcessResult found = Session().Driver({"wait", "--title", kBrowserTitle, "--exact", "--timeout", "300"});
-        return found.exitCode == 0;
+        return found.exitCode == uidriver::kExitDone;
     }
 
     // Accepts the license and goes on to the page after the readme.
     void PastLicenseAndReadme() {
         Page(kLicense);
-        Click(kLicense, "I accept the terms");
+        Click({"--contains", kLicense}, "I accept the terms");
         PageWhen(kLicense, [](const WindowInfo& p) { return Enabled(p, "Next >"); });
         Go(kLicense, "Next >", kReadmePage);
         Go(kReadmePage, "Next >", kCustomer);
@@ -163,8 +148,6 @@ protected:
         const ControlInfo* control = page.FindByText(label);
         return control != nullptr ? control->checked : -2;
     }
-
-    int m_setup = -1;
 };
 
 // Built as disk images: the pages read their texts from DiskImage1.
@@ -186,14 +169,14 @@ TEST_F(StandardPagesTest, LicenseReadmeCustomerAndReadyAsTheUserSeesThem) {
     EXPECT_EQ(Checked(license, "I accept the terms"), 0);
 
     // Accepting enables Next; declining again disables it.
-    Click(kLicense, "I accept the terms");
+    Click({"--contains", kLicense}, "I accept the terms");
     license = PageWhen(kLicense, [](const WindowInfo& p) { return Enabled(p, "Next >"); });
     EXPECT_EQ(Checked(license, "I accept the terms"), 1);
     EXPECT_EQ(Checked(license, "I do not accept the terms"), 0);
-    Click(kLicense, "I do not accept the terms");
+    Click({"--contains", kLicense}, "I do not accept the terms");
     license = PageWhen(kLicense, [](const WindowInfo& p) { return !Enabled(p, "Next >"); });
     EXPECT_EQ(Checked(license, "I do not accept the terms"), 1);
-    Click(kLicense, "I accept the terms");
+    Click({"--contains", kLicense}, "I accept the terms");
     PageWhen(kLicense, [](const WindowInfo& p) { return Enabled(p, "Next >"); });
 
     // The readme is plain text, shown as the file holds it.
@@ -214,7 +197,7 @@ TEST_F(StandardPagesTest, LicenseReadmeCustomerAndReadyAsTheUserSeesThem) {
     EXPECT_EQ(Checked(customer, "Anyone who uses this computer"), 1);
     EXPECT_EQ(Checked(customer, "Only for me"), 0);
     EXPECT_FALSE(TextOf(customer, kUserNameId).empty());
-    Click(kCustomer, "Only for me");
+    Click({"--contains", kCustomer}, "Only for me");
     PageWhen(kCustomer, [](const WindowInfo& p) { return Checked(p, "Only for me") == 1; });
     Type({"--contains", kCustomer}, kUserNameId, "Ann Smith");
     Type({"--contains", kCustomer}, kOrganizationId, "Acme Corp");
@@ -259,9 +242,9 @@ TEST_F(StandardPagesTest, BrowseToANewFolderAndLeaveAFeatureOut) {
     Go(kCustomer, "Next >", kDestination);
 
     // The browser opens with our edit box; a folder ending in a dot is refused.
-    Click(kDestination, "Change...");
+    Click({"--contains", kDestination}, "Change...");
     std::optional<WindowInfo> browser = Session().WaitWindow({"--title", kBrowserTitle, "--exact"});
-    ASSERT_TRUE(browser) << Session().Driver({"list"}).output;
+    ASSERT_TRUE(browser) << Screen();
     ASSERT_NE(browser->FindById(kBrowserEditId), nullptr) << browser->AllText();
     const std::vector<std::string> inBrowser = {"--title", kBrowserTitle, "--exact"};
     Type(inBrowser, kBrowserEditId, "C:\\Apps.");
@@ -282,13 +265,13 @@ TEST_F(StandardPagesTest, BrowseToANewFolderAndLeaveAFeatureOut) {
     Session().Driver({"click", "--title", kBrowserTitle, "--exact", "--text", "OK"});
     AnswerMessage("does not exist", "Yes");
     ProcessResult closed = Session().Driver({"gone", "--title", kBrowserTitle, "--exact", "--timeout", "5000"});
-    EXPECT_EQ(closed.exitCode, 0) << "the browser stays after the folder was made";
+    EXPECT_EQ(closed.exitCode, uidriver::kExitDone) << "the browser stays after the folder was made";
     EXPECT_TRUE(fs::is_directory(Session().DriveC() / "New Folder" / "Second Level"));
     PageWhen(kDestination, [&](const WindowInfo& p) { return TextOf(p, kInstallDirId) == folder + "\\"; });
 
     // Custom shows the custom-setup page with the chosen folder.
     Go(kDestination, "Next >", kSetupType);
-    Click(kSetupType, "Custom");
+    Click({"--contains", kSetupType}, "Custom");
     PageWhen(kSetupType, [](const WindowInfo& p) { return Checked(p, "Custom") == 1; });
     WindowInfo custom = Go(kSetupType, "Next >", kCustomSetup);
     EXPECT_EQ(TextOf(custom, kCustomInstallDirId), folder + "\\");
@@ -298,12 +281,12 @@ TEST_F(StandardPagesTest, BrowseToANewFolderAndLeaveAFeatureOut) {
     // Escape leaves the menu, the space bar switches the feature off.
     ProcessResult click =
         Session().Driver({"click", "--contains", kCustomSetup, "--id", std::to_string(kTreeId), "--mode", "mouse"});
-    ASSERT_EQ(click.exitCode, 0) << click.errors;
+    ASSERT_EQ(click.exitCode, uidriver::kExitDone) << click.errors;
     std::optional<WindowInfo> menu = Session().WaitWindow({"--class", "#32768"}, Millis(5000));
     EXPECT_TRUE(menu) << "no feature menu";
     PageWhen(kCustomSetup, [](const WindowInfo& p) { return TextOf(p, kFeatureInfoId) == kHelpDescription; });
     Key(kCustomSetup, "escape");
-    EXPECT_EQ(Session().Driver({"gone", "--class", "#32768", "--timeout", "5000"}).exitCode, 0);
+    EXPECT_EQ(Session().Driver({"gone", "--class", "#32768", "--timeout", "5000"}).exitCode, uidriver::kExitDone);
     Key(kCustomSetup, "space");
 
     // Back and forth again: the type is still Custom, the page comes back.
@@ -328,7 +311,7 @@ TEST_F(StandardPagesTest, BrowseToANewFolderAndLeaveAFeatureOut) {
     EXPECT_NE(logText.find("FILE=" + folder + "\\help\\help.txt\r\n"), std::string::npos) << logText;
     EXPECT_NE(logText.find("FILE=" + folder + "\\app.exe\r\n"), std::string::npos) << logText;
 
-    Click(kComplete, "Finish");
+    Click({"--contains", kComplete}, "Finish");
     ProcessResult ended = Session().Wait(Millis(15000), m_setup);
     EXPECT_FALSE(ended.timedOut) << "setup.exe did not quit after Finish";
 }

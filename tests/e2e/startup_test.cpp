@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <regex>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -49,7 +47,7 @@ int SecondOfDay(std::time_t when) {
     return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
 }
 
-class SetupStartTest : public WineTest {
+class SetupStartTest : public SetupTest {
 protected:
     void SetUp() override {
         fs::path setup = HarnessPaths::SetupExe();
@@ -62,39 +60,17 @@ protected:
 
     // Builds tests/e2e/packages/basic into C:\pkg; `scriptTail` is added
     // to its setup script.
-    fs::path MakePackage(const std::string& scriptTail = "") {
-        fs::path out = Session().DriveC() / "pkg";
+    fs::path BasicPackage(const std::string& scriptTail = "") {
         fs::path authoring = AuthoringDir("basic");
         if (!scriptTail.empty()) {
-            authoring = Session().ScratchDir() / "basic";
-            fs::create_directories(authoring);
-            fs::copy(AuthoringDir("basic"), authoring, fs::copy_options::recursive);
+            authoring = CopyAuthoring("basic", "basic", false);
             WriteFile(authoring / "setup.inf", ReadFile(authoring / "setup.inf") + scriptTail);
         }
-        ProcessResult built = BuildPackage(authoring, out);
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
+        fs::path out = BuildInto(authoring);
         EXPECT_TRUE(fs::exists(out / "setup.exe"));
         EXPECT_TRUE(fs::exists(out / "setup.nsx"));
         EXPECT_TRUE(fs::exists(out / "data.nsx"));
         return out;
-    }
-
-    // Starts the package's setup.exe with the package folder as the current
-    // directory, as Explorer does when the user opens it there.
-    int StartSetup(const fs::path& package, const fs::path& cwd = {}) {
-        return Session().Start(Session().WinPath(package / "setup.exe"), {}, cwd.empty() ? package : cwd,
-                               Millis(60000));
-    }
-
-    // The working folders ("kq", six digits and the random part) in the user's temp folder.
-    std::vector<fs::path> WorkFolders() {
-        std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}(_[0-9]+)?");
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
-            if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
-                found.push_back(entry.path());
-        return found;
     }
 
     // Waits for the message box that contains `text`, checks that it says
@@ -127,7 +103,7 @@ protected:
 };
 
 TEST_F(SetupStartTest, WorkingFolderHoldsTheDecryptedScripts) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     std::string setupInf = Padded(ReadFile(AuthoringDir("basic") / "setup.inf"));
     std::string dataInf = Padded(ReadFile(AuthoringDir("basic") / "data.inf"));
@@ -159,7 +135,7 @@ TEST_F(SetupStartTest, WorkingFolderHoldsTheDecryptedScripts) {
 // Two runs started together (nearly always in the same second, so with the
 // same time-based name) each decrypt into a folder of their own.
 TEST_F(SetupStartTest, TwoRunsStartedTogetherUseTwoWorkingFolders) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     std::string setupInf = Padded(ReadFile(AuthoringDir("basic") / "setup.inf"));
     std::string dataInf = Padded(ReadFile(AuthoringDir("basic") / "data.inf"));
@@ -181,7 +157,7 @@ TEST_F(SetupStartTest, TwoRunsStartedTogetherUseTwoWorkingFolders) {
 }
 
 TEST_F(SetupStartTest, MissingDataFileShowsTheMessageAndEnds) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::remove(package / "data.nsx");
     int setup = StartSetup(package);
@@ -192,7 +168,7 @@ TEST_F(SetupStartTest, MissingDataFileShowsTheMessageAndEnds) {
 }
 
 TEST_F(SetupStartTest, MissingBothScriptsShowsTheSameMessage) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::remove(package / "data.nsx");
     fs::remove(package / "setup.nsx");
@@ -201,17 +177,17 @@ TEST_F(SetupStartTest, MissingBothScriptsShowsTheSameMessage) {
 }
 
 TEST_F(SetupStartTest, StartedFromAnotherFolderItFindsNoPackage) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::path elsewhere = Session().DriveC() / "elsewhere";
     fs::create_directories(elsewhere);
-    int setup = StartSetup(package, elsewhere);
+    int setup = StartSetup(package, {}, Millis(120000), elsewhere);
     ExpectMessageThenEnd(setup, "can't find data files", kMissingFilesMessage);
     EXPECT_TRUE(fs::exists(package / "setup.nsx"));
 }
 
 TEST_F(SetupStartTest, DamagedSignatureStopsWithTheDecryptionError) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::path script = package / "setup.nsx";
     std::string bytes = ReadFile(script);
@@ -250,7 +226,7 @@ TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
         Session().StopAll();
         fs::remove_all(Session().DriveC() / "pkg");
         fs::remove_all(Session().ScratchDir());
-        fs::path package = MakePackage(c.scriptTail);
+        fs::path package = BasicPackage(c.scriptTail);
         ASSERT_FALSE(HasFailure());
         if (c.damageCabinet) {
             // The headers stay, the data is cut: the first file cannot be read.
@@ -260,12 +236,12 @@ TEST_F(SetupStartTest, DamagedPackagesSayWhatIsWrongAndOpenNoPage) {
         }
         int setup = StartSetup(package);
         std::string text = c.message;
-        ExpectMessageThenEnd(setup, text.substr(0, 30), c.message, 5);
+        ExpectMessageThenEnd(setup, text.substr(0, 30), c.message, kExitDamaged);
     }
 }
 
 TEST_F(SetupStartTest, ThemeFilesMoveOnTheFirstStartOnly) {
-    fs::path package = MakePackage();
+    fs::path package = BasicPackage();
     ASSERT_FALSE(HasFailure());
     fs::remove_all(package / "theme");
     std::string logo = Bitmap(255, 0, 0);

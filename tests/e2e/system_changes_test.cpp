@@ -5,12 +5,12 @@
 // installs no service, and as a preview changes nothing at all.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <algorithm>
 #include <map>
 #include <sstream>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -47,31 +47,25 @@ IniMap ParseIni(const std::string& text) {
     return ini;
 }
 
-class SystemChangesTest : public WineTest {
+class SystemChangesTest : public SetupTest {
 protected:
     void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
         for (const char* tool : {"tools/kqexec/kqexec.exe", "tools/lnkprobe/lnkprobe.exe"}) {
             if (!fs::exists(WinBuildFile(tool))) GTEST_SKIP() << tool << " is not built";
         }
         if (!fs::exists(HarnessPaths::SourceDir() / "sample" / "theme" / "progress.lcd"))
             GTEST_SKIP() << "no sample theme to lay out the pages";
-        WineTest::SetUp();
+        SetupTest::SetUp();
     }
 
     // The authoring folder put together in the case's scratch folder: the
     // committed script and files, the sample theme, two icons as support
     // files, and a real program as the product's executable (the services
     // and shortcuts point at it). The package's script is silent.
-    fs::path MakePackage(bool preview) {
-        fs::path authoring = Session().ScratchDir() / "authoring";
-        fs::remove_all(authoring);
-        fs::create_directories(authoring.parent_path());
-        fs::copy(AuthoringDir("system"), authoring, fs::copy_options::recursive);
-        fs::copy(HarnessPaths::SourceDir() / "sample" / "theme", authoring / "theme", fs::copy_options::recursive);
+    fs::path NotesPackage(bool preview) {
+        fs::path authoring = CopyAuthoring("system");
         fs::create_directories(authoring / "files" / "bin");
-        fs::copy_file(WinBuildFile("tools/kqexec/kqexec.exe"), authoring / "files" / "bin" / "notes.exe");
+        fs::copy_file(Kqexec(), authoring / "files" / "bin" / "notes.exe");
         fs::create_directories(authoring / "support");
         fs::copy_file(EditorIcon(), authoring / "support" / "editor.ico");
         fs::copy_file(NoteIcon(), authoring / "support" / "note.ico");
@@ -80,11 +74,7 @@ protected:
             script.insert(script.find("a1="), "PREVIEW=255\n");
             WriteFile(authoring / "setup.inf", script);
         }
-        fs::path out = Session().DriveC() / "pkg";
-        const std::string runner = WinBuildFile("tools/kqexec/kqexec.exe").string();
-        ProcessResult built = BuildPackage(authoring, out, "cab", {"--support", runner});
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return out;
+        return BuildInto(authoring, "pkg", "cab", {"--support", Kqexec().string()});
     }
 
     // The machine before setup: a user PATH of its own, a service that
@@ -100,14 +90,10 @@ protected:
         fs::create_directories(desktop_);
 
         ProcessResult path = Session().Run("reg", {"add", "HKCU\\Environment", "/v", "PATH", "/d", "C:\\Tools", "/f"});
-        ASSERT_EQ(path.exitCode, 0) << path.output << path.errors;
+        ASSERT_EQ(path.exitCode, EXIT_SUCCESS) << path.output << path.errors;
         ProcessResult legacy =
             Session().Run("sc", {"create", "NorthwindLegacy", "binPath=", "C:\\Legacy\\legacy.exe"});
-        ASSERT_EQ(legacy.exitCode, 0) << legacy.output << legacy.errors;
-    }
-
-    int StartSetup(const fs::path& package) {
-        return Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(120000));
+        ASSERT_EQ(legacy.exitCode, EXIT_SUCCESS) << legacy.output << legacy.errors;
     }
 
     // Every value of a key, by name ("(Default)" for the default value), as
@@ -116,7 +102,7 @@ protected:
     std::map<std::string, std::string> RegValues(const std::string& key) {
         std::map<std::string, std::string> values;
         ProcessResult result = Session().Run("reg", {"query", key});
-        if (result.exitCode != 0) return values;
+        if (result.exitCode != EXIT_SUCCESS) return values;
         std::istringstream lines(result.output);
         for (std::string line; std::getline(lines, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -128,14 +114,14 @@ protected:
         }
         return values;
     }
-    bool KeyExists(const std::string& key) { return Session().Run("reg", {"query", key}).exitCode == 0; }
+    bool KeyExists(const std::string& key) { return Session().Run("reg", {"query", key}).exitCode == EXIT_SUCCESS; }
 
     // What the shell reads from a shell link: target=, arguments=, ...
     std::map<std::string, std::string> ReadLink(const fs::path& link) {
         std::map<std::string, std::string> fields;
         const std::string probe = WinBuildFile("tools/lnkprobe/lnkprobe.exe").string();
         ProcessResult result = Session().Run(probe, {Session().WinPath(link)});
-        EXPECT_EQ(result.exitCode, 0) << link << "\n" << result.errors;
+        EXPECT_EQ(result.exitCode, EXIT_SUCCESS) << link << "\n" << result.errors;
         std::istringstream lines(result.output);
         for (std::string line; std::getline(lines, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -181,7 +167,7 @@ protected:
 // A silent script skips the pages, not the questions: the service question
 // is asked and answered, and the run then ends by itself.
 TEST_F(SystemChangesTest, InstallMakesEveryChangeAndLogsIt) {
-    fs::path package = MakePackage(false);
+    fs::path package = NotesPackage(false);
     ASSERT_FALSE(HasFailure());
     PrepareMachine();
     ASSERT_FALSE(HasFailure());
@@ -203,13 +189,11 @@ TEST_F(SystemChangesTest, InstallMakesEveryChangeAndLogsIt) {
             if (control.text == kFailureText) text = &control;
         EXPECT_NE(text, nullptr) << box->AllText();
         for (const char* button : {"Retry", "Ignore", "Cancel"}) EXPECT_NE(box->FindByText(button), nullptr) << button;
-        ProcessResult click =
-            Session().Driver({"click", "--contains", "can't install Northwind Legacy", "--text", answer});
-        ASSERT_EQ(click.exitCode, 0) << click.errors;
+        ASSERT_TRUE(Click({"--contains", "can't install Northwind Legacy"}, answer));
     }
     ProcessResult ended = Session().Wait(Millis(60000), setup);
-    ASSERT_FALSE(ended.timedOut) << "setup.exe still runs; on the screen:\n" << Session().Driver({"list"}).output;
-    EXPECT_EQ(ended.exitCode, 0) << "the installation did not end as installed";
+    ASSERT_FALSE(ended.timedOut) << "setup.exe still runs; on the screen:\n" << Screen();
+    EXPECT_EQ(ended.exitCode, kExitInstalled) << "the installation did not end as installed";
 
     const std::string install = kInstallDir;
     const std::string programs = ProgramsFolder();
@@ -323,7 +307,7 @@ protected:
 };
 
 TEST_F(SystemChangesWin98Test, NoServiceButEverythingElse) {
-    fs::path package = MakePackage(false);
+    fs::path package = NotesPackage(false);
     ASSERT_FALSE(HasFailure());
     PrepareMachine();
     ASSERT_FALSE(HasFailure());
@@ -344,12 +328,12 @@ TEST_F(SystemChangesWin98Test, NoServiceButEverythingElse) {
     fs::path winTests = WinBuildFile("tests/win/win_tests.exe");
     ASSERT_TRUE(fs::exists(winTests)) << winTests;
     ProcessResult run = Session().Run(winTests.string(), {"--gtest_filter=SystemChangesRun.*"}, {}, Millis(120000));
-    EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
+    EXPECT_EQ(run.exitCode, EXIT_SUCCESS) << run.output << run.errors;
     EXPECT_NE(run.output.find("[  PASSED  ] 2 tests"), std::string::npos) << run.output;
 }
 
 TEST_F(SystemChangesTest, PreviewChangesNothing) {
-    fs::path package = MakePackage(true);
+    fs::path package = NotesPackage(true);
     ASSERT_FALSE(HasFailure());
     PrepareMachine();
     ASSERT_FALSE(HasFailure());

@@ -21,6 +21,13 @@ extern char** environ;
 namespace kq::e2e {
 namespace {
 
+// coreutils timeout's exit codes: after its TERM, and after the KILL that
+// follows when the program outlives that.
+constexpr int kTimeoutTerminated = 124;
+constexpr int kTimeoutKilled = 128 + SIGKILL;
+
+bool StoppedByTimeout(int exitCode) { return exitCode == kTimeoutTerminated || exitCode == kTimeoutKilled; }
+
 constexpr char kDllOverrides[] = "winemenubuilder.exe,mscoree,mshtml=";
 // Time a stopped process gets between the polite and the hard signal.
 constexpr char kKillAfter[] = "2";
@@ -181,7 +188,7 @@ ProcessResult RunHost(const std::vector<std::string>& argv, const fs::path& cwd,
     int status = 0;
     if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
         result.exitCode = ExitCodeOf(status);
-        result.timedOut = result.exitCode == 124 || result.exitCode == 137;
+        result.timedOut = StoppedByTimeout(result.exitCode);
     }
     result.output = ReadFile(dir / "out");
     result.errors = ReadFile(dir / "err");
@@ -209,7 +216,8 @@ const WineRoute& Route() {
             if (key == "KQ_WIN_BUILD_DIR") r.winBuildDir = value;
             if (key == "KQ_WINE_TEMPLATE") r.templateDir = value;
         }
-        if (asked.exitCode != 0) std::fprintf(stderr, "scripts/wine-route failed: %s\n", asked.errors.c_str());
+        if (asked.exitCode != EXIT_SUCCESS)
+            std::fprintf(stderr, "scripts/wine-route failed: %s\n", asked.errors.c_str());
         return r;
     }();
     return route;
@@ -224,7 +232,7 @@ void E2eEnvironment::SetUp() {
     // about ten seconds, checking it a few milliseconds.
     ProcessResult made = RunHost({HarnessPaths::WineTemplateScript().string(), HarnessPaths::Template().string()},
                                  {}, Millis(300000));
-    if (made.exitCode == 0) {
+    if (made.exitCode == EXIT_SUCCESS) {
         g_templateProblem.clear();
     } else {
         g_templateProblem = "scripts/wine-template failed (exit " + std::to_string(made.exitCode) + "): " + made.errors;
@@ -298,7 +306,7 @@ WineSession::WineSession(WindowsVersion version) {
     ProcessResult cloned = RunHost({HarnessPaths::WineTemplateScript().string(), "--clone", m_prefix.string(),
                                     HarnessPaths::Template().string()},
                                    {}, Millis(300000));
-    if (cloned.exitCode != 0) {
+    if (cloned.exitCode != EXIT_SUCCESS) {
         m_problem = "cannot copy the template prefix: " + cloned.errors;
         return;
     }
@@ -393,8 +401,7 @@ bool WineSession::Reap(Child& child, bool block) {
 ProcessResult WineSession::Collect(const Child& child) const {
     ProcessResult result;
     result.exitCode = child.status == -1 ? -1 : ExitCodeOf(child.status);
-    // coreutils timeout: 124 after its TERM, 137 after the KILL that follows.
-    result.timedOut = result.exitCode == 124 || result.exitCode == 137;
+    result.timedOut = StoppedByTimeout(result.exitCode);
     result.output = ReadFile(child.out);
     result.errors = ReadFile(child.err);
     return result;
@@ -473,7 +480,7 @@ std::optional<WindowInfo> WineSession::WaitWindow(const std::vector<std::string>
     std::vector<std::string> args = {"wait", "--timeout", std::to_string(timeout.count())};
     args.insert(args.end(), match.begin(), match.end());
     ProcessResult result = Driver(args);
-    if (result.exitCode != 0) return std::nullopt;
+    if (result.exitCode != uidriver::kExitDone) return std::nullopt;
     std::vector<WindowInfo> windows = ParseWindows(result.output);
     if (windows.empty()) return std::nullopt;
     return windows.front();
@@ -484,7 +491,7 @@ bool WineSession::Click(const std::vector<std::string>& match, const std::string
     args.insert(args.end(), match.begin(), match.end());
     args.push_back("--text");
     args.push_back(label);
-    return Driver(args).exitCode == 0;
+    return Driver(args).exitCode == uidriver::kExitDone;
 }
 
 fs::path WineSession::HostPath(const std::string& winPath) const {
@@ -552,7 +559,7 @@ fs::path WineSession::TempDir() const {
 
 std::optional<std::string> WineSession::RegQuery(const std::string& key, const std::string& value) {
     ProcessResult result = Run("reg", {"query", key, "/v", value});
-    if (result.exitCode != 0) return std::nullopt;
+    if (result.exitCode != EXIT_SUCCESS) return std::nullopt;
     // A value line reads "    NAME    REG_TYPE    DATA".
     std::istringstream lines(result.output);
     std::string line;
@@ -573,7 +580,7 @@ bool WineSession::Screenshot(const fs::path& png) {
     std::string display = E2eEnvironment::Display();
     if (display.empty()) return false;
     ProcessResult result = RunHost({"import", "-display", display, "-window", "root", png.string()}, {}, Millis(20000));
-    return result.exitCode == 0 && Exists(png);
+    return result.exitCode == EXIT_SUCCESS && Exists(png);
 }
 
 // ---------------------------------------------------------------- fixture

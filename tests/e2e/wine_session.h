@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "driver_output.h"
+#include "uidriver/driver_exit_codes.h"
 
 namespace kq::e2e {
 

@@ -15,13 +15,11 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "package.h"
-#include "wine_session.h"
+#include "setup_fixture.h"
 
 namespace kq::e2e {
 namespace {
@@ -70,32 +68,13 @@ std::string PageName(const WindowInfo& page) {
     return "other";
 }
 
-// Sets KEY=VALUE inside [SECTION] of an INI text whose lines end in "\n";
-// the key must be there already.
-bool SetIniValue(std::string& text, const std::string& section, const std::string& key, const std::string& value) {
-    size_t at = text.find("[" + section + "]\n");
-    if (at == std::string::npos) return false;
-    size_t end = text.find("\n[", at + 1);
-    std::string wanted = "\n" + key + "=";
-    size_t line = text.find(wanted, at);
-    if (line == std::string::npos || (end != std::string::npos && line > end)) return false;
-    size_t start = line + wanted.size();
-    text.replace(start, text.find('\n', start) - start, value);
-    return true;
-}
+// The wizard's window, whatever page it shows.
+const std::vector<std::string> kWizard = {"--title", kTitle, "--exact"};
 
-struct ScriptChange {
-    std::string section;
-    std::string key;
-    std::string value;
-};
-
-class WizardTest : public WineTest {
+class WizardTest : public SetupTest {
 protected:
     void SetUp() override {
-        std::string problem = SetupProblem();
-        if (!problem.empty()) GTEST_SKIP() << problem;
-        WineTest::SetUp();
+        SetupTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_TRUE(fs::exists(HarnessPaths::MsgboxProbe())) << HarnessPaths::MsgboxProbe();
     }
@@ -103,13 +82,10 @@ protected:
     // Assembles the authoring folder in the scratch folder (the package
     // folder, the default theme, the probe as the program to launch) with
     // `changes` made to its setup script, and builds it into C:\pkg.
-    fs::path MakePackage(const std::vector<ScriptChange>& changes, size_t bulkBytes = 0) {
-        fs::path authoring = Session().ScratchDir() / "authoring";
+    fs::path WizardPackage(const std::vector<ScriptChange>& changes, size_t bulkBytes = 0) {
         fs::path theme = HarnessPaths::SourceDir() / "sample" / "theme";
         EXPECT_TRUE(fs::exists(theme / "complete.lcd")) << "no default theme in " << theme;
-        fs::create_directories(authoring);
-        fs::copy(AuthoringDir("wizard"), authoring, fs::copy_options::recursive);
-        fs::copy(theme, authoring / "theme", fs::copy_options::recursive);
+        fs::path authoring = CopyAuthoring("wizard");
         fs::copy_file(HarnessPaths::MsgboxProbe(), authoring / "files" / "probe.exe");
         WriteFile(authoring / "data.inf", ReadFile(authoring / "data.inf") +
                                               "files\\probe.exe\r\nDestination Computer\\<InstallDir>*0*0*0|\r\n");
@@ -133,14 +109,7 @@ protected:
                 << "no " << change.key << " in [" << change.section << "]";
         WriteFile(authoring / "setup.inf", script);
 
-        fs::path out = Session().DriveC() / "pkg";
-        ProcessResult built = BuildPackage(authoring, out);
-        EXPECT_EQ(built.exitCode, 0) << built.output << built.errors;
-        return out;
-    }
-
-    void StartSetup(const fs::path& package) {
-        m_setup = Session().Start(Session().WinPath(package / "setup.exe"), {}, package, Millis(90000));
+        return BuildInto(authoring);
     }
 
     // The first list page, once the start page has made way for it.
@@ -164,15 +133,9 @@ protected:
         return page;
     }
 
-    bool Click(const std::string& label) {
-        ProcessResult click = Session().Driver({"click", "--title", kTitle, "--exact", "--text", label});
-        EXPECT_EQ(click.exitCode, 0) << "cannot press \"" << label << "\": " << click.errors;
-        return click.exitCode == 0;
-    }
-
     // Presses `label` on `page` and returns the page that comes next.
     std::optional<WindowInfo> Press(const WindowInfo& page, const std::string& label) {
-        if (!Click(label)) return std::nullopt;
+        if (!Click(kWizard, label)) return std::nullopt;
         std::optional<WindowInfo> next = PageAfter(page.hwnd);
         EXPECT_TRUE(next.has_value()) << "no page came after pressing \"" << label << "\" on " << PageName(page);
         return next;
@@ -182,7 +145,7 @@ protected:
     // control that got it.
     std::string PressKey(const std::string& key) {
         ProcessResult pressed = Session().Driver({"key", "--title", kTitle, "--exact", key});
-        EXPECT_EQ(pressed.exitCode, 0) << pressed.errors;
+        EXPECT_EQ(pressed.exitCode, uidriver::kExitDone) << pressed.errors;
         for (const DriverLine& line : ParseDriverLines(pressed.output))
             if (line.kind == "pressed" && line.fields.count("class") != 0) return line.fields.at("class");
         return std::string();
@@ -198,33 +161,9 @@ protected:
         });
     }
 
-    // Waits for setup.exe to end by itself with `exitCode` (0 installed, 2
-    // cancelled, 3 failed); on a time-out says what was still on the screen.
-    void ExpectQuits(int exitCode = 0) {
-        ProcessResult ended = Session().Wait(Millis(15000), m_setup);
-        if (ended.timedOut) {
-            ADD_FAILURE() << "setup.exe did not quit; on the screen:\n" << Session().Driver({"list"}).output;
-            return;
-        }
-        EXPECT_EQ(ended.exitCode, exitCode) << ended.errors;
-    }
-
-    // The working folders ("kq", six digits and the random part) in the user's temp folder.
-    std::vector<fs::path> WorkFolders() {
-        std::vector<fs::path> found;
-        static const std::regex name("kq[0-9]{6}-[0-9a-f]{16}(_[0-9]+)?");
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(Session().TempDir(), error))
-            if (entry.is_directory() && std::regex_match(entry.path().filename().string(), name))
-                found.push_back(entry.path());
-        return found;
-    }
-
     fs::path Installed(const std::string& relative) {
         return Session().HostPath(std::string(kInstallDir) + "\\" + relative);
     }
-
-    int m_setup = -1;
 };
 
 void ExpectButton(const WindowInfo& page, const std::string& label, bool enabled) {
@@ -249,7 +188,7 @@ void ExpectOption(const WindowInfo& page, const std::string& label, bool visible
 // page both launch offers are on and a click toggles each; Finish launches
 // what is chosen, asks the restart question the script wants and quits.
 TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
-    fs::path package = MakePackage({});
+    fs::path package = WizardPackage({});
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
 
@@ -277,7 +216,7 @@ TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
     ASSERT_TRUE(page);
     ASSERT_EQ(PageName(*page), "setuptype");
     // With Custom the custom-setup page is on the way in both directions.
-    ASSERT_TRUE(Click("Custom"));
+    ASSERT_TRUE(Click(kWizard, "Custom"));
     page = Press(*page, "Next >");
     ASSERT_TRUE(page);
     ASSERT_EQ(PageName(*page), "customsetup");
@@ -301,9 +240,9 @@ TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
     ASSERT_TRUE(page);
     ASSERT_EQ(PageName(*page), "ready");
 
-    ASSERT_TRUE(Click("Install"));
+    ASSERT_TRUE(Click(kWizard, "Install"));
     page = Session().WaitWindow({"--title", kTitle, "--exact", "--contains", kSuccessStatus}, Millis(30000));
-    ASSERT_TRUE(page) << "the completion page did not come; on the screen:\n" << Session().Driver({"list"}).output;
+    ASSERT_TRUE(page) << "the completion page did not come; on the screen:\n" << Screen();
     EXPECT_EQ(PageName(*page), "complete");
     ExpectButton(*page, "< Back", false);
     ExpectButton(*page, "Cancel", false);
@@ -314,32 +253,31 @@ TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
     EXPECT_EQ(ReadFile(Installed("bin\\notes.dat")), ReadFile(AuthoringDir("wizard") / "files" / "bin" / "notes.dat"));
 
     // Readme off; the program off and on again.
-    ASSERT_TRUE(Click(kLaunchReadme));
+    ASSERT_TRUE(Click(kWizard, kLaunchReadme));
     EXPECT_TRUE(WaitChecked(kLaunchReadme, false)) << "a click did not turn the readme offer off";
-    ASSERT_TRUE(Click(kLaunchFile));
+    ASSERT_TRUE(Click(kWizard, kLaunchFile));
     EXPECT_TRUE(WaitChecked(kLaunchFile, false)) << "a click did not turn the launch offer off";
-    ASSERT_TRUE(Click(kLaunchFile));
+    ASSERT_TRUE(Click(kWizard, kLaunchFile));
     EXPECT_TRUE(WaitChecked(kLaunchFile, true)) << "a second click did not turn the launch offer on again";
     EXPECT_TRUE(WaitChecked(kLaunchReadme, false)) << "turning the launch offer on and off changed the readme offer";
 
-    ASSERT_TRUE(Click("Finish"));
+    ASSERT_TRUE(Click(kWizard, "Finish"));
     // The program starts with the script's parameters.
     std::optional<WindowInfo> launched = Session().WaitWindow({"--title", "LaunchProbe", "--contains", "Launched"});
     EXPECT_TRUE(launched) << "the chosen program was not launched";
     // The script asks for a restart: Finish asks, "Keep going" declines, and
-    // the exit code says the restart is still due (7).
+    // the exit code says the restart is still due.
     std::optional<WindowInfo> restart = Session().WaitWindow({"--title", kQuestionTitle, "--contains", "restart"});
     ASSERT_TRUE(restart) << "no restart question";
     EXPECT_NE(restart->FindByText(kRestartQuestion), nullptr) << restart->AllText();
     EXPECT_NE(restart->FindByText(kConfirm), nullptr) << restart->AllText();
-    ProcessResult no = Session().Driver({"click", "--title", kQuestionTitle, "--text", kDecline});
-    ASSERT_EQ(no.exitCode, 0) << no.errors;
-    ExpectQuits(7);
+    ASSERT_TRUE(Click({"--title", kQuestionTitle}, kDecline));
+    ExpectQuits(kExitRestartNeeded);
 
     // The readme, turned off, is not shown: the probe stays the only window.
     std::string others;
     WaitUntil(Millis(1500), [&] {
-        for (const WindowInfo& window : ParseWindows(Session().Driver({"list"}).output))
+        for (const WindowInfo& window : ParseWindows(Screen()))
             if (window.title != "LaunchProbe") others += window.title + "\n";
         return !others.empty();
     });
@@ -350,7 +288,7 @@ TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
 // through customsetup.lcd: Typical (chosen when the page first shows) and
 // Minimal skip it, Custom visits it.
 TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
-    fs::path package = MakePackage({});
+    fs::path package = WizardPackage({});
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     std::optional<WindowInfo> page = WelcomePage();
@@ -368,6 +306,14 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
         }
         return names;
     };
+    // A click on `type` chooses it, and it alone.
+    auto choose = [&](const char* type) {
+        ASSERT_TRUE(Click(kWizard, type));
+        ASSERT_TRUE(WaitChecked(type, true)) << "a click on " << type << " did not choose it";
+        std::optional<WindowInfo> now = CurrentPage();
+        ASSERT_TRUE(now);
+        EXPECT_EQ(chosen(*now), type) << "only the clicked type is chosen";
+    };
     // Without a type chosen when the page opens, Next and Back would have
     // none to go by.
     ASSERT_EQ(chosen(*page), "Typical") << "the page opens with Typical chosen";
@@ -380,11 +326,7 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
     ASSERT_EQ(PageName(*page), "setuptype") << "Back with Typical skips the custom-setup page";
     EXPECT_EQ(chosen(*page), "Typical");
 
-    ASSERT_TRUE(Click("Minimal"));
-    ASSERT_TRUE(WaitChecked("Minimal", true)) << "a click on Minimal did not choose it";
-    std::optional<WindowInfo> nowMinimal = CurrentPage();
-    ASSERT_TRUE(nowMinimal);
-    EXPECT_EQ(chosen(*nowMinimal), "Minimal") << "only the clicked type is chosen";
+    ASSERT_NO_FATAL_FAILURE(choose("Minimal"));
     page = Press(*page, "Next >");
     ASSERT_TRUE(page);
     EXPECT_EQ(PageName(*page), "ready") << "Minimal skips the custom-setup page";
@@ -393,11 +335,7 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
     ASSERT_EQ(PageName(*page), "setuptype");
     EXPECT_EQ(chosen(*page), "Minimal") << "the page shows the stored type again";
 
-    ASSERT_TRUE(Click("Custom"));
-    ASSERT_TRUE(WaitChecked("Custom", true)) << "a click on Custom did not choose it";
-    std::optional<WindowInfo> nowCustom = CurrentPage();
-    ASSERT_TRUE(nowCustom);
-    EXPECT_EQ(chosen(*nowCustom), "Custom") << "only the clicked type is chosen";
+    ASSERT_NO_FATAL_FAILURE(choose("Custom"));
     page = Press(*page, "Next >");
     ASSERT_TRUE(page);
     EXPECT_EQ(PageName(*page), "customsetup") << "Custom visits the custom-setup page";
@@ -414,7 +352,7 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
 // completion page, whose Finish quits without the restart question the
 // script would otherwise ask.
 TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
-    fs::path package = MakePackage({});
+    fs::path package = WizardPackage({});
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     std::optional<WindowInfo> page = WelcomePage();
@@ -429,10 +367,9 @@ TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
     EXPECT_NE(question->FindByText(kCancelQuestion), nullptr) << question->AllText();
     EXPECT_NE(question->FindByText(kConfirm), nullptr) << question->AllText();
     EXPECT_NE(question->FindByText(kDecline), nullptr) << question->AllText();
-    ProcessResult no = Session().Driver({"click", "--title", kQuestionTitle, "--exact", "--text", kDecline});
-    ASSERT_EQ(no.exitCode, 0) << no.errors;
+    ASSERT_TRUE(Click({"--title", kQuestionTitle, "--exact"}, kDecline));
     ProcessResult gone = Session().Driver({"gone", "--title", kQuestionTitle, "--exact", "--timeout", "5000"});
-    EXPECT_EQ(gone.exitCode, 0) << "the question stays after declining";
+    EXPECT_EQ(gone.exitCode, uidriver::kExitDone) << "the question stays after declining";
     std::optional<WindowInfo> same = CurrentPage();
     ASSERT_TRUE(same);
     EXPECT_EQ(same->hwnd, page->hwnd) << "declining left the page";
@@ -444,8 +381,7 @@ TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
     PressKey("escape");
     question = Session().WaitWindow({"--title", kQuestionTitle, "--exact", "--contains", kCancelQuestion});
     ASSERT_TRUE(question) << "Escape asked nothing on the second page";
-    ProcessResult yes = Session().Driver({"click", "--title", kQuestionTitle, "--exact", "--text", kConfirm});
-    ASSERT_EQ(yes.exitCode, 0) << yes.errors;
+    ASSERT_TRUE(Click({"--title", kQuestionTitle, "--exact"}, kConfirm));
 
     page = PageAfter(page->hwnd);
     ASSERT_TRUE(page) << "no page after confirming the cancel";
@@ -460,10 +396,10 @@ TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
     ExpectOption(*page, kLaunchReadme, false, false);
     EXPECT_FALSE(fs::exists(work[0])) << "the working folder stays after the cancel";
 
-    ASSERT_TRUE(Click("Finish"));
+    ASSERT_TRUE(Click(kWizard, "Finish"));
     // A restart question would keep setup.exe waiting for an answer; the
     // exit code says the user cancelled.
-    ExpectQuits(2);
+    ExpectQuits(kExitCancelled);
     EXPECT_FALSE(fs::exists(Session().HostPath(kInstallDir))) << "a cancelled setup installed files";
 }
 
@@ -471,7 +407,7 @@ TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
 // Finish quits at once (no restart wanted). Enter on a page does nothing,
 // although the focused control is a button.
 TEST_F(WizardTest, EnterDoesNothingAndNoLaunchOffers) {
-    fs::path package = MakePackage({{"DIALOGLIST", "CT9", "No"},
+    fs::path package = WizardPackage({{"DIALOGLIST", "CT9", "No"},
                                     {"DIALOGLIST", "CT12", "No"},
                                     {"DIALOGLIST", "CT14", "No"}});
     ASSERT_FALSE(HasFailure());
@@ -486,7 +422,7 @@ TEST_F(WizardTest, EnterDoesNothingAndNoLaunchOffers) {
         if (std::string(expected) == "ready") {
             page = Press(*page, "Next >");
             ASSERT_TRUE(page);
-            ASSERT_TRUE(Click("Custom"));
+            ASSERT_TRUE(Click(kWizard, "Custom"));
             page = Press(*page, "Next >");
             ASSERT_TRUE(page);
             page = Press(*page, "Next >");
@@ -500,27 +436,27 @@ TEST_F(WizardTest, EnterDoesNothingAndNoLaunchOffers) {
             EXPECT_EQ(focused, "Button") << "Enter went to a " << focused;
         }
         std::this_thread::sleep_for(Millis(800));
-        std::vector<WindowInfo> shown = ParseWindows(Session().Driver({"list"}).output);
+        std::vector<WindowInfo> shown = ParseWindows(Screen());
         ASSERT_EQ(shown.size(), 1u) << "Enter on " << expected << " (focus on a " << focused << ") opened something";
         EXPECT_EQ(shown[0].hwnd, page->hwnd) << "Enter on " << expected << " (focus on a " << focused
                                              << ") left the page";
     }
 
-    ASSERT_TRUE(Click("Install"));
+    ASSERT_TRUE(Click(kWizard, "Install"));
     page = Session().WaitWindow({"--title", kTitle, "--exact", "--contains", kSuccessStatus}, Millis(30000));
     ASSERT_TRUE(page) << "the completion page did not come";
     ExpectOption(*page, kLaunchFile, false, false);
     ExpectOption(*page, kLaunchReadme, false, false);
     ExpectButton(*page, "Finish", true);
-    ASSERT_TRUE(Click("Finish"));
-    ExpectQuits();
+    ASSERT_TRUE(Click(kWizard, "Finish"));
+    ExpectQuits(kExitInstalled);
     EXPECT_TRUE(fs::exists(Installed("probe.exe")));
 }
 
 // BUILDING "2"=Yes: setup.exe installs and quits without ever showing a
 // window, and leaves no working folder behind.
 TEST_F(WizardTest, SilentModeInstallsWithoutAPage) {
-    fs::path package = MakePackage({{"BUILDING", "2", "Yes"},
+    fs::path package = WizardPackage({{"BUILDING", "2", "Yes"},
                                     {"DIALOGLIST", "CT9", "No"},
                                     {"DIALOGLIST", "CT12", "No"},
                                     {"DIALOGLIST", "CT14", "No"}},
@@ -545,10 +481,10 @@ TEST_F(WizardTest, SilentModeInstallsWithoutAPage) {
             if (window.visible) shown += window.className + " \"" + window.title + "\"\n";
         }
     }
-    if (Session().Wait(Millis(5000), watcher).exitCode == 0) ++sawSetup;
+    if (Session().Wait(Millis(5000), watcher).exitCode == uidriver::kExitDone) ++sawSetup;
     EXPECT_GT(sawSetup, 0) << "never saw setup.exe's windows while it ran";
     EXPECT_EQ(shown, "") << "visible windows during a silent run";
-    ExpectQuits();
+    ExpectQuits(kExitInstalled);
 
     EXPECT_EQ(ReadFile(Installed("readme.txt")), ReadFile(AuthoringDir("wizard") / "files" / "readme.txt"));
     EXPECT_EQ(ReadFile(Installed("bin\\notes.dat")), ReadFile(AuthoringDir("wizard") / "files" / "bin" / "notes.dat"));

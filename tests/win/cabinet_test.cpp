@@ -19,10 +19,15 @@
 #include "cabinet/cabinet_win.h"
 #include "crypt/sha256.h"
 #include "run/folders_win.h"
+#include "test_files_win.h"
 
 namespace {
 
 using kq::CabinetProgress;
+using kq::Exists;
+using kq::ReadText;
+using kq::RemoveTree;
+using kq::WriteText;
 
 // This file's folder as Wine sees it: the build passes absolute source paths
 // and Wine maps the Unix root to drive Z:.
@@ -43,39 +48,6 @@ std::string RepositoryFolder() {
     folder.pop_back();
     folder = folder.substr(0, folder.rfind('\\'));
     return folder.substr(0, folder.rfind('\\') + 1);
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 // Every file and folder below `folder`, as paths relative to it.
@@ -215,9 +187,9 @@ TEST(CabinetTest, ExtractsMszipCabinetFlatIntoTheWorkingFolder) {
     ASSERT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), Recorder(&notices)), kq::kCabinetOk);
 
     EXPECT_EQ(box.WorkFiles(), (std::set<std::string>{"hello.txt", "data.bin", "F4_app.exe"}));
-    EXPECT_EQ(ReadAll(box.Work() + "hello.txt"), "Hello from the cabinet.\r\n");
-    EXPECT_EQ(ReadAll(box.Work() + "data.bin"), PseudoRandom(70000));
-    EXPECT_EQ(ReadAll(box.Work() + "F4_app.exe"), AppExe());
+    EXPECT_EQ(ReadText(box.Work() + "hello.txt"), "Hello from the cabinet.\r\n");
+    EXPECT_EQ(ReadText(box.Work() + "data.bin"), PseudoRandom(70000));
+    EXPECT_EQ(ReadText(box.Work() + "F4_app.exe"), AppExe());
     EXPECT_TRUE(box.OnlyExpectedEntries());
 
     // The fixture's stored times are its UTC modification times, read back
@@ -263,7 +235,7 @@ TEST(CabinetTest, RestoresStoredAttributesAndDates) {
         EXPECT_EQ(Comparable(GetFileAttributesA(path.c_str())), Comparable(c.attributes)) << c.name;
         ExpectStamp(path, c.stamp);
     }
-    EXPECT_EQ(ReadAll(box.Work() + "ro.txt"), "read-only\r\n");
+    EXPECT_EQ(ReadText(box.Work() + "ro.txt"), "read-only\r\n");
 
     // A stored date that is no date (month 0, hour 25) leaves the time of
     // extraction on the file; the extraction itself goes on.
@@ -271,7 +243,7 @@ TEST(CabinetTest, RestoresStoredAttributesAndDates) {
     LocalTimes(box.Work() + "baddate.txt", &created, &written);
     GetLocalTime(&now);
     EXPECT_EQ(written.wYear, now.wYear);
-    EXPECT_EQ(ReadAll(box.Work() + "baddate.txt"), "bad date\r\n");
+    EXPECT_EQ(ReadText(box.Work() + "baddate.txt"), "bad date\r\n");
 }
 
 // A working folder is always new: a file found there under an entry's name
@@ -281,14 +253,14 @@ TEST(CabinetTest, AFileAlreadyThereUnderAnEntrysNameStopsTheExtraction) {
     for (DWORD attributes : {DWORD(FILE_ATTRIBUTE_NORMAL), DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)}) {
         Sandbox box;
         box.UseFixture("attributes.cab");
-        WriteAll(box.Work() + "all.txt", "planted");
+        WriteText(box.Work() + "all.txt", "planted");
         ASSERT_TRUE(SetFileAttributesA((box.Work() + "all.txt").c_str(), attributes));
         kq::CabinetFailure failure;
         EXPECT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), CabinetProgress(), &failure),
                   kq::kCabinetExtractFailed);
         EXPECT_EQ(failure.entry, "all.txt");
         SetFileAttributesA((box.Work() + "all.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(ReadAll(box.Work() + "all.txt"), "planted") << attributes;
+        EXPECT_EQ(ReadText(box.Work() + "all.txt"), "planted") << attributes;
     }
 }
 
@@ -312,7 +284,7 @@ TEST(CabinetTest, HostileStoredNamesLandInsideTheWorkingFolder) {
     for (int i = 0; i < 7; ++i) {
         std::string name = "kq_evil_" + std::to_string(i + 1) + ".txt";
         expected.insert(name);
-        EXPECT_EQ(ReadAll(box.Work() + name), std::string(contents[i]) + "\r\n") << name;
+        EXPECT_EQ(ReadText(box.Work() + name), std::string(contents[i]) + "\r\n") << name;
     }
     EXPECT_EQ(box.WorkFiles(), expected);
     EXPECT_TRUE(box.OnlyExpectedEntries());
@@ -343,7 +315,7 @@ TEST(CabinetTest, NamesWithoutAUsableLastComponentEndTheExtraction) {
         // Only the entry before the refused one may have been written.
         for (const std::string& name : box.WorkFiles()) {
             EXPECT_EQ(name, "ok.txt") << fixture;
-            EXPECT_EQ(ReadAll(box.Work() + name), "fine\r\n") << fixture;
+            EXPECT_EQ(ReadText(box.Work() + name), "fine\r\n") << fixture;
         }
         EXPECT_TRUE(box.OnlyExpectedEntries()) << fixture;
         EXPECT_TRUE(Exists(box.Work())) << fixture;
@@ -360,11 +332,11 @@ TEST(CabinetTest, DamagedBlockFailsAndDeletesThePartlyWrittenFile) {
     EXPECT_EQ(failure.entry, "second.txt");
     EXPECT_EQ(failure.cause, kq::CabinetFailure::Cause::kDamaged);
     EXPECT_EQ(box.WorkFiles(), std::set<std::string>{"first.txt"});
-    EXPECT_EQ(ReadAll(box.Work() + "first.txt"), std::string(1000, 'a'));
+    EXPECT_EQ(ReadText(box.Work() + "first.txt"), std::string(1000, 'a'));
 }
 
 TEST(CabinetTest, TruncatedCabinetsFailWithoutLeavingWrongFiles) {
-    const std::string whole = ReadAll(DataPath("basic_mszip.cab"));
+    const std::string whole = ReadText(DataPath("basic_mszip.cab"));
     ASSERT_GT(whole.size(), 60000u);
     const std::map<std::string, std::string> good = {
         {"hello.txt", "Hello from the cabinet.\r\n"}, {"data.bin", PseudoRandom(70000)}, {"F4_app.exe", AppExe()}};
@@ -373,14 +345,14 @@ TEST(CabinetTest, TruncatedCabinetsFailWithoutLeavingWrongFiles) {
     const size_t cuts[] = {20, 60, 40000, whole.size() - 1};
     for (size_t cut : cuts) {
         Sandbox box;
-        WriteAll(box.Cabinet(), whole.substr(0, cut));
+        WriteText(box.Cabinet(), whole.substr(0, cut));
         EXPECT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), CabinetProgress()),
                   kq::kCabinetExtractFailed)
             << cut;
         for (const std::string& name : box.WorkFiles()) {
             auto it = good.find(name);
             ASSERT_NE(it, good.end()) << name << " at cut " << cut;
-            EXPECT_EQ(ReadAll(box.Work() + name), it->second) << name << " at cut " << cut;
+            EXPECT_EQ(ReadText(box.Work() + name), it->second) << name << " at cut " << cut;
         }
         EXPECT_EQ(box.WorkFiles().count("data.bin"), 0u) << cut;
     }
@@ -407,7 +379,7 @@ TEST(CabinetTest, ResultCodesForFilesThatAreNoCabinet) {
     };
     for (const ResultCase& c : cases) {
         Sandbox box;
-        if (c.bytes != nullptr) WriteAll(box.Cabinet(), std::string(c.bytes, c.size));
+        if (c.bytes != nullptr) WriteText(box.Cabinet(), std::string(c.bytes, c.size));
         std::vector<Notice> notices;
         EXPECT_EQ(kq::ExtractCabinet(box.Source().c_str(), box.Work().c_str(), Recorder(&notices)), c.result)
             << c.name;
@@ -441,7 +413,7 @@ TEST(CabinetTest, FoldersWithAndWithoutTrailingBackslash) {
     std::string work = box.Work();
     work.pop_back();
     EXPECT_EQ(kq::ExtractCabinet(source.c_str(), work.c_str(), CabinetProgress()), kq::kCabinetOk);
-    EXPECT_EQ(ReadAll(box.Work() + "hello.txt"), "Hello from the cabinet.\r\n");
+    EXPECT_EQ(ReadText(box.Work() + "hello.txt"), "Hello from the cabinet.\r\n");
     EXPECT_EQ(kq::CabinetPath(source.c_str()), box.Cabinet());
     EXPECT_EQ(kq::CabinetPath(box.Source().c_str()), box.Cabinet());
 }
@@ -543,7 +515,7 @@ TEST(CabinetReaderTest, EntriesOneAtATimeInAnyOrder) {
         hooks.written = [&seen](const void* bytes, size_t length) { seen.append(static_cast<const char*>(bytes), length); };
         const std::string target = box.Root() + "placed-" + reader.WrittenName(entry);
         EXPECT_EQ(reader.Extract(entry, target, hooks), kq::EntryResult::kDone) << c.asked;
-        EXPECT_EQ(ReadAll(target), c.content) << c.asked;
+        EXPECT_EQ(ReadText(target), c.content) << c.asked;
         EXPECT_EQ(seen, c.content) << "what the hook saw of " << c.asked;
     }
     ExpectStamp(box.Root() + "placed-F4_app.exe", {2010, 1, 1, 0, 0, 0});
@@ -564,7 +536,7 @@ TEST(CabinetReaderTest, StopsWithinAFileAndDeletesWhatItBegan) {
     EXPECT_EQ(GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES);
     // The reader goes on: the same entry again, whole.
     EXPECT_EQ(reader.Extract(entry, target), kq::EntryResult::kDone);
-    EXPECT_EQ(ReadAll(target), PseudoRandom(70000));
+    EXPECT_EQ(ReadText(target), PseudoRandom(70000));
 }
 
 TEST(CabinetReaderTest, DamagedDataAndShortCabinets) {
@@ -578,9 +550,9 @@ TEST(CabinetReaderTest, DamagedDataAndShortCabinets) {
 
     // A cabinet cut after its directory opens no more: a cut download is
     // found before anything is written.
-    const std::string whole = ReadAll(DataPath("basic_mszip.cab"));
+    const std::string whole = ReadText(DataPath("basic_mszip.cab"));
     const std::string cut = box.Root() + "cut.cab";
-    WriteAll(cut, whole.substr(0, whole.size() - 1));
+    WriteText(cut, whole.substr(0, whole.size() - 1));
     kq::CabinetFailure failure;
     EXPECT_EQ(reader.Open(cut.c_str(), &failure), kq::kCabinetExtractFailed);
     EXPECT_EQ(failure.cause, kq::CabinetFailure::Cause::kDamaged);
@@ -619,7 +591,7 @@ TEST(CabinetUnpackerTest, EveryOrderGivesTheSameFiles) {
             kq::EntryHooks hooks;
             hooks.written = [&seen](const void* b, size_t n) { seen.append(static_cast<const char*>(b), n); };
             EXPECT_EQ(unpacker.Extract(unpacker.Find(name), target, hooks), kq::EntryResult::kDone) << c.name << name;
-            EXPECT_TRUE(ReadAll(target) == PartBytes(i)) << c.name << " " << name;
+            EXPECT_TRUE(ReadText(target) == PartBytes(i)) << c.name << " " << name;
             EXPECT_TRUE(seen == PartBytes(i)) << c.name << " " << name;
             ExpectStamp(target, {2003, 2, 1, 13, 14, 16});
         }
@@ -646,7 +618,7 @@ TEST(CabinetUnpackerTest, FailuresAndStopsAheadEndAsTheyWouldDirectly) {
                   kq::EntryResult::kDamaged);
         EXPECT_EQ(unpacker.Extract(unpacker.Find("F4_part.bin"), box.Work() + "F4_part.bin", {}),
                   kq::EntryResult::kDone);
-        EXPECT_TRUE(ReadAll(box.Work() + "F4_part.bin") == PartBytes(4));
+        EXPECT_TRUE(ReadText(box.Work() + "F4_part.bin") == PartBytes(4));
     }
     // A stop reaches the thread too: nothing more is written, and the
     // unpacker ends without waiting for the rest of the cabinet.
@@ -666,7 +638,7 @@ TEST(CabinetUnpackerTest, FailuresAndStopsAheadEndAsTheyWouldDirectly) {
 TEST(CabinetTest, DiskImageFolderIsRecognised) {
     Sandbox box;
     EXPECT_FALSE(kq::HasDiskImage(box.Source().c_str()));
-    WriteAll(box.Source() + "DiskImage1", "a file, not the folder");
+    WriteText(box.Source() + "DiskImage1", "a file, not the folder");
     EXPECT_FALSE(kq::HasDiskImage(box.Source().c_str()));
     DeleteFileA((box.Source() + "DiskImage1").c_str());
     ASSERT_TRUE(CreateDirectoryA((box.Source() + "DiskImage1").c_str(), nullptr));
@@ -764,7 +736,7 @@ TEST(MspackCorpusTest, ExtractsLikeCabextract) {
         std::set<std::string> names;
         for (const auto& [file, sizeAndHash] : ref.files) {
             names.insert(file);
-            std::string bytes = ReadAll(box.Work() + file);
+            std::string bytes = ReadText(box.Work() + file);
             EXPECT_EQ(bytes.size(), sizeAndHash.first) << name << " " << file;
             EXPECT_EQ(Sha256Hex(bytes), sizeAndHash.second) << name << " " << file;
         }

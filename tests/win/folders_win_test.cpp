@@ -9,35 +9,15 @@
 
 #include "base/file_win.h"
 #include "run/folders_win.h"
+#include "test_files_win.h"
 
 namespace kq {
 namespace {
-
-bool Exists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 void Touch(const std::string& path) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     ::CloseHandle(file);
-}
-
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + "\\");
-            else
-                ::DeleteFileA((folder + name).c_str());
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(folder.c_str());
 }
 
 bool SamePath(const std::string& a, const std::string& b) {

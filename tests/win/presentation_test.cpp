@@ -13,18 +13,13 @@
 
 #include "presentation/billboards_win.h"
 #include "presentation/splash_win.h"
+#include "test_files_win.h"
 #include "test_gif.h"
 
 namespace kq {
 namespace {
 
 using namespace test_gif;
-
-std::string TempFolder() {
-    char folder[MAX_PATH];
-    ::GetTempPathA(sizeof folder, folder);
-    return folder;
-}
 
 // A 24-bit bitmap file of `width` by `height` in one colour.
 Bytes BitmapFile(int width, int height) {

@@ -12,30 +12,17 @@
 #include <gtest/gtest.h>
 
 #include "base/profile_file_win.h"
+#include "kqexec/runner_exit_codes.h"
 #include "record/uninstall_log.h"
 #include "run/placeholders.h"
 #include "run/script.h"
 #include "steps/uninstall_registration.h"
 #include "steps/uninstall_registration_win.h"
+#include "test_files_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
 namespace {
-
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    ASSERT_TRUE(out.good()) << path;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 void MakeFolders(const std::string& path) {
     for (size_t i = 3; i <= path.size(); ++i) {
@@ -43,38 +30,10 @@ void MakeFolders(const std::string& path) {
     }
 }
 
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                ::DeleteFileA(path.c_str());
-            }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(folder.c_str());
-}
-
 std::string WindowsFolder() {
     char buffer[MAX_PATH];
     UINT length = ::GetWindowsDirectoryA(buffer, sizeof(buffer));
     return std::string(buffer, length);
-}
-
-std::string TempFolder() {
-    char buffer[MAX_PATH];
-    DWORD length = ::GetTempPathA(sizeof(buffer), buffer);
-    std::string folder(buffer, length);
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
-    return folder;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -567,7 +526,7 @@ TEST_F(Runner, SilentRemovalTakesWhatTheLogNamesAndNothingElse) {
     if (haveService) log += "NTSERVICE=KqTestSvc\r\n";
     WriteText(maintenance + "\\uninstall.log", log);
 
-    ASSERT_EQ(RunRunner("\"/S\" " + code_), 0);
+    ASSERT_EQ(RunRunner("\"/S\" " + code_), runner::kRemoved);
 
     const char* const goneFiles[] = {"\\notes.exe", "\\docs\\en\\guide.txt", "\\readonly.dat", "\\cleanup.exe"};
     for (const char* name : goneFiles) EXPECT_FALSE(Exists(notes + name)) << name;
@@ -675,7 +634,7 @@ TEST_F(Runner, AsksFirstAndReportsWhatIsLeft) {
     ASSERT_TRUE(reg::WriteString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName", "Northwind Notes"));
 
     std::vector<std::string> texts;
-    EXPECT_EQ(DriveRunner("/R " + code_, {IDNO}, &texts), 1);
+    EXPECT_EQ(DriveRunner("/R " + code_, {IDNO}, &texts), runner::kDeclined);
     const std::vector<std::string> asked = {
         "Are you sure you want to remove Northwind Notes and all of its components?"};
     EXPECT_EQ(texts, asked);
@@ -683,7 +642,7 @@ TEST_F(Runner, AsksFirstAndReportsWhatIsLeft) {
     EXPECT_TRUE(reg::KeyExists(HKEY_LOCAL_MACHINE, key.c_str()));
 
     texts.clear();
-    EXPECT_EQ(DriveRunner("/R " + code_, {IDYES, IDOK}, &texts), 0);
+    EXPECT_EQ(DriveRunner("/R " + code_, {IDYES, IDOK}, &texts), runner::kRemoved);
     const std::vector<std::string> shown = {
         asked[0],
         "Northwind Notes was removed from your computer.\r\n\r\nKept on purpose:\r\n" + notes +
@@ -698,7 +657,7 @@ TEST_F(Runner, AsksFirstAndReportsWhatIsLeft) {
     ASSERT_TRUE(reg::CreateKey(HKEY_LOCAL_MACHINE, key.c_str()));
     ASSERT_TRUE(reg::WriteString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName", "Northwind Notes"));
     texts.clear();
-    EXPECT_EQ(DriveRunner("/M " + code_, {IDNO}, &texts), 1);
+    EXPECT_EQ(DriveRunner("/M " + code_, {IDNO}, &texts), runner::kDeclined);
     const std::vector<std::string> modify = {
         "Maintenance of Northwind Notes:\r\n\r\nIts setup folder is gone, so it cannot be repaired. Remove it?"};
     EXPECT_EQ(texts, modify);
@@ -713,13 +672,13 @@ TEST_F(Runner, RefusesBadCommandsAndMissingLogs) {
         int exitCode;
     };
     const Case cases[] = {
-        {"/S /R " + code_, 3},  // no log: nothing is touched
-        {"\"/S\" " + code_, 3},
-        {"/S", 2},
-        {"/S /R ..", 2},
-        {"/S /R ..\\..\\WINDOWS", 2},
-        {"/S /R /M " + code_, 2},
-        {"/S /M " + code_, 2},  // the maintenance window needs the user
+        {"/S /R " + code_, runner::kNoLog},  // nothing is touched
+        {"\"/S\" " + code_, runner::kNoLog},
+        {"/S", runner::kBadCommand},
+        {"/S /R ..", runner::kBadCommand},
+        {"/S /R ..\\..\\WINDOWS", runner::kBadCommand},
+        {"/S /R /M " + code_, runner::kBadCommand},
+        {"/S /M " + code_, runner::kBadCommand},  // the maintenance window needs the user
     };
     for (const Case& c : cases) EXPECT_EQ(RunRunner(c.arguments), c.exitCode) << c.arguments;
     EXPECT_TRUE(reg::KeyExists(HKEY_LOCAL_MACHINE, key.c_str()));

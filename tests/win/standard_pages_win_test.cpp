@@ -14,6 +14,7 @@
 
 #include "layout/folder_browser_win.h"
 #include "layout/layout_resource_ids.h"
+#include "test_files_win.h"
 #include "wizard/feature_tree_win.h"
 
 namespace kq {
@@ -30,22 +31,6 @@ std::string TempRoot() {
 bool IsFolder(const std::string& path) {
     DWORD a = ::GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else ::DeleteFileA(child.c_str());
-        } while (::FindNextFileA(find, &found));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryA(path.c_str());
 }
 
 // A drive letter that names no drive here, or 0.

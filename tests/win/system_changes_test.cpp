@@ -21,52 +21,11 @@
 #include "steps/services.h"
 #include "steps/services_win.h"
 #include "steps/system_settings_win.h"
+#include "test_files_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
 namespace {
-
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
-std::string TempFolder() {
-    char buffer[MAX_PATH];
-    DWORD length = ::GetTempPathA(sizeof(buffer), buffer);
-    std::string folder(buffer, length);
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
-    return folder;
-}
-
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                ::DeleteFileA(path.c_str());
-            }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(folder.c_str());
-}
 
 struct ComScope {
     ComScope() { ::CoInitialize(nullptr); }

@@ -21,9 +21,7 @@
 // that a second attempt could remove, the log, the record and the
 // Uninstall key stay, and the record keeps only what is left.
 //
-// Exit codes: 0 removed (or the modify note shown), 1 the user said No,
-// 2 bad command line or product code, 3 no uninstall log for the product,
-// 4 something remains for a second attempt.
+// Exit codes: runner_exit_codes.h.
 #include <windows.h>
 
 #include <cstdio>
@@ -40,13 +38,12 @@
 #include "record/removal_plan.h"
 #include "record/uninstall_log.h"
 #include "remover_win.h"
+#include "runner_exit_codes.h"
 #include "win/registry_win.h"
 #include "win/system_library_win.h"
 
 namespace kq {
 namespace {
-
-enum ExitCode { kRemoved = 0, kDeclined = 1, kBadCommand = 2, kNoLog = 3, kLeftBehind = 4 };
 
 // The most not-removed items listed in the final message.
 constexpr size_t kMaxListed = 10;
@@ -188,13 +185,13 @@ int Remove(const RunnerCommand& command) {
         if (!command.silent) {
             Tell("The removal information of " + name + " was not found:\r\n" + logPath, name, MB_ICONERROR);
         }
-        return kNoLog;
+        return runner::kNoLog;
     }
     if (!command.silent) {
         std::string question = "Are you sure you want to remove " + name + " and all of its components?";
         if (::MessageBoxA(nullptr, question.c_str(), name.c_str(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) !=
             IDYES) {
-            return kDeclined;
+            return runner::kDeclined;
         }
     }
 
@@ -244,7 +241,7 @@ int Remove(const RunnerCommand& command) {
     }
 
     if (!command.silent) TellOutcome(name, finished, left, kept, refused);
-    return finished ? kRemoved : kLeftBehind;
+    return finished ? runner::kRemoved : runner::kLeftBehind;
 }
 
 // The small maintenance window: repair by running the package's setup
@@ -256,7 +253,7 @@ int Modify(const RunnerCommand& command) {
     std::string source = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "InstallSource");
     std::string setup = source.empty() ? std::string() : WithTrailingBackslash(source) + "setup.exe";
     const bool canRepair = !setup.empty() && ::GetFileAttributesA(setup.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (command.silent) return kBadCommand;  // a choice needs the user
+    if (command.silent) return runner::kBadCommand;  // a choice needs the user
     int answer = 0;
     if (canRepair) {
         std::string question = "Maintenance of " + name + ":\r\n\r\nYes: repair it (its setup runs again from " +
@@ -275,7 +272,7 @@ int Modify(const RunnerCommand& command) {
         remove.action = RunnerCommand::Action::kRemove;
         return Remove(remove);
     }
-    if (answer != IDYES) return kDeclined;
+    if (answer != IDYES) return runner::kDeclined;
     std::string commandLine = "\"" + setup + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
@@ -283,11 +280,11 @@ int Modify(const RunnerCommand& command) {
     if (!::CreateProcessA(setup.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, source.c_str(),
                           &startup, &process)) {
         Tell("The setup program could not be started:\r\n" + setup, name, MB_ICONERROR);
-        return kNoLog;
+        return runner::kNoLog;
     }
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    return kRemoved;
+    return runner::kRemoved;
 }
 
 int Run() {
@@ -297,11 +294,11 @@ int Run() {
             Tell("Usage:\r\n  kqexec.exe [/S] /R <product code>\r\n  kqexec.exe /M <product code>", "kqexec",
                  MB_ICONINFORMATION);
         }
-        return kBadCommand;
+        return runner::kBadCommand;
     }
     if (!IsUsableProductCode(command.productCode)) {
         if (!command.silent) Tell("\"" + command.productCode + "\" is not a product code.", "kqexec", MB_ICONERROR);
-        return kBadCommand;
+        return runner::kBadCommand;
     }
     if (command.action == RunnerCommand::Action::kModify) return Modify(command);
     return Remove(command);

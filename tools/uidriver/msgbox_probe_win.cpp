@@ -11,6 +11,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "driver_exit_codes.h"
+
+static_assert(kq::uidriver::kProbeOk == IDOK && kq::uidriver::kProbeCancel == IDCANCEL,
+              "the probe ends with the id of the button pressed");
+
 namespace {
 
 std::string Unescape(const char* text) {
@@ -40,7 +45,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         if (name == "--text") text = Unescape(__argv[i + 1]);
         else if (name == "--caption") caption = __argv[i + 1];
         else if (name == "--type") type = static_cast<UINT>(std::strtoul(__argv[i + 1], nullptr, 10));
-        else return 100;
+        else return kq::uidriver::kProbeBadArgument;
     }
     return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "driver_exit_codes.h"
+
 namespace {
 
 constexpr char kUsage[] =
@@ -54,9 +56,9 @@ constexpr char kUsage[] =
     "  error: TEXT (on standard error)\n"
     "Exit codes: 0 done, 1 window or control not found in time, 2 bad usage.\n";
 
-constexpr int kExitDone = 0;
-constexpr int kExitNotFound = 1;
-constexpr int kExitUsage = 2;
+using kq::uidriver::kExitDone;
+using kq::uidriver::kExitNotFound;
+using kq::uidriver::kExitUsage;
 constexpr DWORD kDefaultTimeoutMs = 10000;
 constexpr DWORD kPollMs = 50;
 // A window that does not answer WM_GETTEXT this fast is hung; its text is

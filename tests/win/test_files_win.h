@@ -1,0 +1,62 @@
+// File helpers the Win32 tests share: whether a path exists, the user's
+// temporary folder, a whole file read or written, a folder tree removed.
+#pragma once
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace kq {
+
+inline bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The user's temporary folder, with a trailing backslash.
+inline std::string TempFolder() {
+    char buffer[MAX_PATH];
+    DWORD length = ::GetTempPathA(sizeof(buffer), buffer);
+    std::string folder(buffer, length);
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    ASSERT_TRUE(out.good()) << path;
+}
+
+// Removes `folder` (with or without a trailing backslash) and everything in
+// it, read-only files included.
+inline void RemoveTree(std::string folder) {
+    while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = folder + "\\" + name;
+            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                ::DeleteFileA(path.c_str());
+            }
+        } while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace kq
