@@ -14,6 +14,8 @@
 
 #include "crypt/file_crypt.h"
 
+using kq::CFileCrypt;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

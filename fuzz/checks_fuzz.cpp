@@ -13,7 +13,7 @@
 
 namespace {
 
-class CountingActions : public kq::IConditionActions {
+class CountingActions : public kq::ConditionActions {
 public:
     void CancelInstall() override { ++cancels; }
     void ShowMessage(const std::string& text) override { shown += text.size(); }
@@ -22,9 +22,9 @@ public:
 };
 
 // Facts taken from the script itself, so the fuzzer reaches every check.
-class ScriptMachine : public kq::IMachineFacts {
+class ScriptMachine : public kq::MachineFacts {
 public:
-    explicit ScriptMachine(const kq::IProfileReader& script) : m_script(script) {}
+    explicit ScriptMachine(const kq::ProfileReader& script) : m_script(script) {}
     kq::OsVersion Version() const override {
         kq::OsVersion v;
         v.platformId = static_cast<uint32_t>(Number("p"));
@@ -44,7 +44,7 @@ public:
 
 private:
     int Number(const char* key) const { return kq::LeadingNumber(m_script.Read("MACHINE", key, 100)); }
-    const kq::IProfileReader& m_script;
+    const kq::ProfileReader& m_script;
 };
 
 }  // namespace

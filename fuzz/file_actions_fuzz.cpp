@@ -15,7 +15,7 @@
 
 namespace {
 
-class CountingMachine : public kq::IFileActionMachine {
+class CountingMachine : public kq::FileActionMachine {
 public:
     bool Admits(int32_t programMask, const std::string& condition) override {
         return (programMask & 1) == 0 || condition.empty();
@@ -69,6 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     context.conditionMet = [](const std::string& name) { return name.size() % 3 != 1; };
     context.fileExists = [size](const std::string&) { return size % 2 == 0; };
     context.expand = [](const std::string& t) { return t; };
-    if (kq::PlanMergeModules(items, context).size() > 2 * items.size()) std::abort();
+    if (kq::ListMergeModuleRuns(items, context).size() > 2 * items.size()) std::abort();
     return 0;
 }

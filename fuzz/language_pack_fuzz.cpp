@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kq::IniText layout(layoutText);
     kq::IniText pack(packText);
 
-    const auto writes = kq::PlanLayoutTranslation(file, layout, pack);
+    const auto writes = kq::LayoutTranslationWrites(file, layout, pack);
     if (writes.size() > static_cast<size_t>(kq::kMaxControls)) __builtin_trap();
     for (const kq::CaptionWrite& w : writes) {
         // "30NN,1" keys only, and values no longer than the read cut allows.

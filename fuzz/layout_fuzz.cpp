@@ -7,7 +7,7 @@
 
 #include "base/ini_text.h"
 #include "layout/layout_file.h"
-#include "layout/property_plan.h"
+#include "layout/property_effects.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < table.Count(); ++i) {
         kq::ControlEntry& entry = table.At(i);
         if (entry.propertyCount < 0 || entry.propertyCount > kq::kMaxProperties) __builtin_trap();
-        kq::PlanProperties(entry, context);
+        kq::ArrangeProperties(entry, context);
         entry.ClickAction();
         if (table.IndexOfId(entry.windowId) < 0) __builtin_trap();
     }

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kq::ProductSettings settings;
     kq::LoadProductSettings(script, script.Value("FOLDERS", "c"),
                             [&](const std::string& text) {
-                                return kq::ExpandFrame(text, kq::MakePlaceholderValues(folders, settings, &variables));
+                                return kq::ExpandScriptText(text, kq::MakePlaceholderValues(folders, settings, &variables));
                             },
                             settings);
 
@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kq::PlaceholderValues values = kq::MakePlaceholderValues(folders, settings, &variables);
     for (const char* key : {"t0", "t1", "t2"}) {
         std::string text = script.Value("TEXTS", key);
-        kq::ExpandFrame(text, values);
-        kq::ExpandWorker(text, values);
+        kq::ExpandScriptText(text, values);
+        kq::ExpandStepText(text, values);
     }
     return 0;
 }

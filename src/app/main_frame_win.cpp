@@ -347,15 +347,15 @@ void CMainFrame::EvaluateConditions() {
 }
 void CMainFrame::HandlePreviousInstallation() {
     ProfileFile script(m_run.Paths().setupScriptPath.c_str());
-    const PreviousInstallPlan plan = PlanPreviousInstallation(
+    const PreviousInstallDecision earlier = DecidePreviousInstallation(
         Script(script), &ReadRegistryString, [this](const std::string& text) { return m_run.Expand(text); });
     // The start-up goes on only once the earlier version is gone. A plan
     // changes nothing: it says what would run.
-    if (plan.removeEarlier && m_run.Requests().plan)
-        m_run.Journal().Message("would remove the earlier installation: " + plan.runner + " " + plan.arguments);
-    else if (plan.removeEarlier)
-        StartProgram(plan.runner, plan.arguments, true);
-    if (!plan.folder.empty()) m_run.SetInstallFolder(plan.folder);
+    if (earlier.removeEarlier && m_run.Requests().plan)
+        m_run.Journal().Message("would remove the earlier installation: " + earlier.runner + " " + earlier.arguments);
+    else if (earlier.removeEarlier)
+        StartProgram(earlier.runner, earlier.arguments, true);
+    if (!earlier.folder.empty()) m_run.SetInstallFolder(earlier.folder);
 }
 bool CMainFrame::LoadPageList() {
     const std::string problem = m_wizard->LoadPages();

@@ -9,10 +9,9 @@
 #include "run/setup_run.h"
 #include "win/window_win.h"
 
-class CFileCrypt;
-
 namespace kq {
 
+class CFileCrypt;
 class CWizard;
 class CLanguagePage;
 class CSplash;

@@ -42,7 +42,7 @@ std::string TrimProfileBlanks(const std::string& text);
 // stored value `value` (a matching pair of quotes dropped, the text cut).
 std::string ProfileValueInBuffer(const std::string& value, size_t bufferSize);
 
-class IniText : public IProfileReader {
+class IniText : public ProfileReader {
 public:
     explicit IniText(const std::string& text);
 

@@ -2,6 +2,6 @@
 
 namespace kq {
 
-IProfileReader::~IProfileReader() = default;
+ProfileReader::~ProfileReader() = default;
 
 }  // namespace kq

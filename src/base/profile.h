@@ -11,9 +11,9 @@ namespace kq {
 // included: a value is cut to kProfileValueSize - 1 (254) characters.
 constexpr size_t kProfileValueSize = 255;
 
-class IProfileReader {
+class ProfileReader {
 public:
-    virtual ~IProfileReader();
+    virtual ~ProfileReader();
 
     // The value of `key` in `section`, as GetPrivateProfileStringA returns it
     // with an empty default into a buffer of `bufferSize` characters: at most
@@ -29,9 +29,9 @@ public:
 // `second`: an applied language pack's run-time texts over the package's own
 // language file, so texts only the author's file holds (the requirement
 // messages, say) stay as the author wrote them.
-class FallbackProfileReader : public IProfileReader {
+class FallbackProfileReader : public ProfileReader {
 public:
-    FallbackProfileReader(const IProfileReader* first, const IProfileReader& second)
+    FallbackProfileReader(const ProfileReader* first, const ProfileReader& second)
         : m_first(first), m_second(second) {}
 
     std::string Read(const char* section, const char* key, size_t bufferSize) const override {
@@ -43,8 +43,8 @@ public:
     }
 
 private:
-    const IProfileReader* m_first;
-    const IProfileReader& m_second;
+    const ProfileReader* m_first;
+    const ProfileReader& m_second;
 };
 
 }  // namespace kq

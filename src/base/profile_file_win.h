@@ -13,7 +13,7 @@ namespace kq {
 // own rules (ini_text.h). Each call makes the system open the file again,
 // and a page layout asks for over a hundred values. A reader serves one use
 // of a file: a file written meanwhile is seen whole by the next reader.
-class ProfileFile : public IProfileReader {
+class ProfileFile : public ProfileReader {
 public:
     explicit ProfileFile(const char* path) : m_path(path != nullptr ? path : "") {}
 

@@ -11,16 +11,16 @@ public:
     static Status Ok() { return Status(); }
     static Status Error(std::string message) { return Status(std::move(message)); }
 
-    bool ok() const { return ok_; }
-    explicit operator bool() const { return ok_; }
-    const std::string& message() const { return message_; }
+    bool ok() const { return m_ok; }
+    explicit operator bool() const { return m_ok; }
+    const std::string& message() const { return m_message; }
 
 private:
     Status() = default;
-    explicit Status(std::string message) : ok_(false), message_(std::move(message)) {}
+    explicit Status(std::string message) : m_ok(false), m_message(std::move(message)) {}
 
-    bool ok_ = true;
-    std::string message_;
+    bool m_ok = true;
+    std::string m_message;
 };
 
 }  // namespace kq

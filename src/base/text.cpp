@@ -43,31 +43,25 @@ std::string WithTrailingBackslash(std::string_view path) {
     return out;
 }
 
-std::string EndWithBackslash(std::string path) {
-    if (!path.empty() && path.back() != '\\') path += '\\';
-    return path;
-}
-
 std::string WithoutTrailingBackslash(const std::string& path) {
     if (path.size() < 2 || path.back() != '\\') return path;
     if (path.size() == 3 && path[1] == ':') return path;
     return path.substr(0, path.size() - 1);
 }
 
-int LeadingNumber(const char* text) {
-    if (text == nullptr) return 0;
-    const char* p = text;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+int LeadingNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
     bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
     }
     // Accumulate as a negative number so INT_MIN is reachable without
     // overflow, then stop at the bound.
     int value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        int digit = *p - '0';
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        int digit = text[i] - '0';
         if (value < (INT_MIN + digit) / 10) return negative ? INT_MIN : INT_MAX;
         value = value * 10 - digit;
     }

@@ -18,8 +18,6 @@ bool ContainsIgnoreCase(std::string_view text, std::string_view part);
 // `path` with a backslash appended unless it already ends in one; an empty
 // path becomes a lone backslash, as the system folders do when a query fails.
 std::string WithTrailingBackslash(std::string_view path);
-// The same, except that an empty path stays empty (nothing to end).
-std::string EndWithBackslash(std::string path);
 // `path` without a trailing backslash, except for a drive's root ("C:\\") or
 // a lone backslash, which need theirs.
 std::string WithoutTrailingBackslash(const std::string& path);
@@ -33,7 +31,8 @@ std::string_view TrimBlanks(std::string_view text);
 // digits up to the first non-digit; 0 when there are none. Out-of-range
 // numbers give INT_MAX or INT_MIN, as the Windows C library does, instead of
 // undefined behaviour.
-int LeadingNumber(const char* text);
-inline int LeadingNumber(const std::string& text) { return LeadingNumber(text.c_str()); }
+// Reading stops at the end of `text` as at any other non-digit.
+int LeadingNumber(std::string_view text);
+inline int LeadingNumber(const char* text) { return text == nullptr ? 0 : LeadingNumber(std::string_view(text)); }
 
 }  // namespace kq

@@ -5,7 +5,9 @@
 namespace kq {
 
 std::string CabinetPath(const char* sourceFolder) {
-    return EndWithBackslash(sourceFolder) + kCabinetName;
+    const std::string_view folder(sourceFolder);
+    // No folder names the cabinet alone (the current folder), never in a drive's root.
+    return (folder.empty() ? std::string() : WithTrailingBackslash(folder)) + kCabinetName;
 }
 
 std::string CabinetFailureMessage(const CabinetFailure& failure, const std::string& cabinetPath) {

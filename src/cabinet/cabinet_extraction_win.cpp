@@ -23,7 +23,7 @@ int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const
     for (size_t i = 0; i < reader.EntryCount(); ++i) count += chosen(i) ? 1 : 0;
     if (progress.setRange) progress.setRange(count);
 
-    const std::string folder = EndWithBackslash(workingFolder);
+    const std::string folder = WithTrailingBackslash(workingFolder);
     std::set<std::string> ours;
     int started = 0;
     for (size_t i = 0; i < reader.EntryCount(); ++i) {
@@ -58,36 +58,36 @@ int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const Ca
 }
 
 CCabinetExtraction::~CCabinetExtraction() {
-    if (thread_ != nullptr) {
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
+    if (m_thread != nullptr) {
+        WaitForSingleObject(m_thread, INFINITE);
+        CloseHandle(m_thread);
     }
 }
 
 bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFolder, CabinetProgress progress,
                                EntryFilter wanted) {
-    if (thread_ != nullptr) {
-        if (WaitForSingleObject(thread_, 0) != WAIT_OBJECT_0) return false;
-        CloseHandle(thread_);
-        thread_ = nullptr;
+    if (m_thread != nullptr) {
+        if (WaitForSingleObject(m_thread, 0) != WAIT_OBJECT_0) return false;
+        CloseHandle(m_thread);
+        m_thread = nullptr;
     }
-    sourceFolder_ = sourceFolder;
-    workingFolder_ = workingFolder;
-    progress_ = std::move(progress);
-    wanted_ = std::move(wanted);
-    result_ = kCabinetExtractFailed;
+    m_sourceFolder = sourceFolder;
+    m_workingFolder = workingFolder;
+    m_progress = std::move(progress);
+    m_wanted = std::move(wanted);
+    m_result = kCabinetExtractFailed;
     // _beginthreadex rather than CreateThread: the thread uses the C
     // runtime (allocation inside the decoder).
     uintptr_t handle = _beginthreadex(nullptr, 0, &CCabinetExtraction::ThreadMain, this, 0, nullptr);
     if (handle == 0) return false;
-    thread_ = reinterpret_cast<HANDLE>(handle);
+    m_thread = reinterpret_cast<HANDLE>(handle);
     return true;
 }
 
 unsigned __stdcall CCabinetExtraction::ThreadMain(void* self) {
     CCabinetExtraction* extraction = static_cast<CCabinetExtraction*>(self);
-    extraction->result_ = ExtractCabinet(extraction->sourceFolder_.c_str(), extraction->workingFolder_.c_str(),
-                                         extraction->progress_, &extraction->failure_, extraction->wanted_);
+    extraction->m_result = ExtractCabinet(extraction->m_sourceFolder.c_str(), extraction->m_workingFolder.c_str(),
+                                         extraction->m_progress, &extraction->m_failure, extraction->m_wanted);
     return 0;
 }
 

@@ -122,22 +122,22 @@ public:
     // False when a thread cannot be started (or one is already running).
     bool Start(const char* sourceFolder, const char* workingFolder, CabinetProgress progress,
                EntryFilter wanted = EntryFilter());
-    HANDLE Thread() const { return thread_; }
+    HANDLE Thread() const { return m_thread; }
     // Valid once Thread() is signalled.
-    int Result() const { return result_; }
+    int Result() const { return m_result; }
     // What failed, once Thread() is signalled.
-    const CabinetFailure& Failure() const { return failure_; }
+    const CabinetFailure& Failure() const { return m_failure; }
 
 private:
     static unsigned __stdcall ThreadMain(void* self);
 
-    std::string sourceFolder_;
-    std::string workingFolder_;
-    CabinetProgress progress_;
-    EntryFilter wanted_;
-    HANDLE thread_ = nullptr;
-    int result_ = kCabinetExtractFailed;
-    CabinetFailure failure_;
+    std::string m_sourceFolder;
+    std::string m_workingFolder;
+    CabinetProgress m_progress;
+    EntryFilter m_wanted;
+    HANDLE m_thread = nullptr;
+    int m_result = kCabinetExtractFailed;
+    CabinetFailure m_failure;
 };
 
 // The copy step's way into the cabinet: entries unpacked in the order they

@@ -12,12 +12,12 @@ constexpr char kSection[] = "CONDITIONS";
 // TOTAL and the action counts are read like every count of the script.
 constexpr size_t kCountSize = 100;
 
-std::string ReadItem(const IProfileReader& script, char column, int index) {
+std::string ReadItem(const ProfileReader& script, char column, int index) {
     std::string key = std::string(1, column) + std::to_string(index);
     return script.Read(kSection, key.c_str(), kProfileValueSize);
 }
 
-int ReadCount(const IProfileReader& script, const std::string& key, int limit) {
+int ReadCount(const ProfileReader& script, const std::string& key, int limit) {
     int count = LeadingNumber(script.Read(kSection, key.c_str(), kCountSize));
     if (count < 0) return 0;
     return count > limit ? limit : count;
@@ -81,7 +81,7 @@ bool Compare(const std::string& left, const std::string& op, const std::string& 
     return a <= b;
 }
 
-void ConditionList::Load(const IProfileReader& script) {
+void ConditionList::Load(const ProfileReader& script) {
     m_conditions.clear();
     const int total = ReadCount(script, "TOTAL", kMaxConditions);
     for (int i = 0; i < total; ++i) {

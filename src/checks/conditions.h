@@ -26,7 +26,7 @@
 
 namespace kq {
 
-class IProfileReader;
+class ProfileReader;
 
 constexpr int kMaxConditions = 30;
 // Not a limit of the format, but no script needs more and a damaged one must
@@ -70,9 +70,9 @@ bool Compare(const std::string& left, const std::string& op, const std::string& 
 double LeadingDouble(const std::string& text);
 
 // Carries out the actions of a condition that holds.
-class IConditionActions {
+class ConditionActions {
 public:
-    virtual ~IConditionActions() = default;
+    virtual ~ConditionActions() = default;
     virtual void CancelInstall() = 0;
     // Returns once the user has closed the message.
     virtual void ShowMessage(const std::string& text) = 0;
@@ -85,7 +85,7 @@ using TextExpander = std::function<std::string(const std::string&)>;
 // install worker evaluates conditions without opening windows).
 struct ConditionContext {
     TextExpander expand;
-    IConditionActions* actions = nullptr;
+    ConditionActions* actions = nullptr;
 };
 
 // The condition list, read once at start-up. Copies are independent (the
@@ -93,7 +93,7 @@ struct ConditionContext {
 class ConditionList {
 public:
     // LoadConditions: replaces the list with the script's CONDITIONS section.
-    void Load(const IProfileReader& script);
+    void Load(const ProfileReader& script);
 
     int Count() const { return static_cast<int>(m_conditions.size()); }
     const Condition& At(int index) const { return m_conditions[static_cast<size_t>(index)]; }

@@ -41,7 +41,7 @@ bool OperatingSystemPasses(const SystemRequirements& requirements, const OsVersi
 
 }  // namespace
 
-SystemRequirements ReadSystemRequirements(const IProfileReader& script) {
+SystemRequirements ReadSystemRequirements(const ProfileReader& script) {
     SystemRequirements requirements;
     requirements.processor = script.Read(kSection, "1", kRequirementSize);
     requirements.memory = script.Read(kSection, "2", kRequirementSize);
@@ -94,7 +94,7 @@ int RequiredBitsPerPixel(const std::string& word) {
     return 0;
 }
 
-Requirement FirstFailedRequirement(const SystemRequirements& requirements, const IMachineFacts& machine) {
+Requirement FirstFailedRequirement(const SystemRequirements& requirements, const MachineFacts& machine) {
     if (!OperatingSystemPasses(requirements, machine.Version())) return Requirement::kOperatingSystem;
 
     if (requirements.memory != "Any") {
@@ -123,7 +123,7 @@ Requirement FirstFailedRequirement(const SystemRequirements& requirements, const
     return Requirement::kNone;
 }
 
-std::string RequirementMessage(Requirement failed, const IProfileReader& language,
+std::string RequirementMessage(Requirement failed, const ProfileReader& language,
                                const std::function<std::string(const std::string&)>& expand) {
     const int index = static_cast<int>(failed);
     if (index < 0 || index >= static_cast<int>(sizeof(kDefaultMessages) / sizeof(kDefaultMessages[0])))

@@ -25,7 +25,7 @@
 
 namespace kq {
 
-class IProfileReader;
+class ProfileReader;
 
 constexpr int kOsFlagCount = 7;
 
@@ -41,13 +41,13 @@ struct SystemRequirements {
     bool osWritten = false;
 };
 
-SystemRequirements ReadSystemRequirements(const IProfileReader& script);
+SystemRequirements ReadSystemRequirements(const ProfileReader& script);
 
 // The facts the checks compare with; the processor is asked for only when
 // the product names one (identifying it takes a second).
-class IMachineFacts {
+class MachineFacts {
 public:
-    virtual ~IMachineFacts() = default;
+    virtual ~MachineFacts() = default;
     virtual OsVersion Version() const = 0;
     virtual uint64_t TotalPhysicalMemory() const = 0;  // bytes
     virtual int ScreenWidth() const = 0;
@@ -77,12 +77,12 @@ int RequiredBitsPerPixel(const std::string& word);
 
 // Runs the checks: operating system, memory, resolution, colour depth,
 // processor. The first that fails, or kNone.
-Requirement FirstFailedRequirement(const SystemRequirements& requirements, const IMachineFacts& machine);
+Requirement FirstFailedRequirement(const SystemRequirements& requirements, const MachineFacts& machine);
 
 // The message for a failed check: REQ key of the language file (254
 // characters at most), or the built-in default when that is empty, then
 // placeholder-expanded.
-std::string RequirementMessage(Requirement failed, const IProfileReader& language,
+std::string RequirementMessage(Requirement failed, const ProfileReader& language,
                                const std::function<std::string(const std::string&)>& expand);
 
 }  // namespace kq

@@ -4,7 +4,7 @@
 
 namespace kq {
 
-class CMachineFacts : public IMachineFacts {
+class CMachineFacts : public MachineFacts {
 public:
     OsVersion Version() const override;
     uint64_t TotalPhysicalMemory() const override;

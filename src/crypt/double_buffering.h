@@ -9,6 +9,8 @@
 
 #include "base/status.h"
 
+namespace kq {
+
 class CDoubleBuffering {
 public:
     CDoubleBuffering() = default;
@@ -17,22 +19,24 @@ public:
 
     // buffer holds size bytes and must outlive the reader. Reads the first
     // half at once. size must be even, the stream good, 0 < dataLen <= size/2.
-    kq::Status Init(std::istream& in, char* buffer, int size, int dataLen);
+    Status Init(std::istream& in, char* buffer, int size, int dataLen);
 
     // Copies up to len bytes (len -1 means the dataLen given to Init) to out
     // and stores the count in *delivered: fewer than asked at the end of the
     // stream, 0 once it is exhausted. len must satisfy 0 < len <= size/2.
-    kq::Status GetData(char* out, int len, int* delivered);
+    Status GetData(char* out, int len, int* delivered);
 
 private:
-    kq::Status Fill(int at);
+    Status Fill(int at);
 
-    std::istream* in_ = nullptr;
-    char* buf_ = nullptr;
-    int size_ = 0;
-    int half_ = 0;
-    int dataLen_ = 0;
-    int readPos_ = 0;    // next byte to hand out
-    int held_ = 0;       // bytes from readPos_ on (wrapping) not yet handed out
-    bool atEnd_ = false; // the stream has given its last byte
+    std::istream* m_in = nullptr;
+    char* m_buf = nullptr;
+    int m_size = 0;
+    int m_half = 0;
+    int m_dataLen = 0;
+    int m_readPos = 0;    // next byte to hand out
+    int m_held = 0;       // bytes from m_readPos on (wrapping) not yet handed out
+    bool m_atEnd = false; // the stream has given its last byte
 };
+
+}  // namespace kq

@@ -10,6 +10,8 @@
 #include "crypt/double_buffering.h"
 #include "crypt/sha256.h"
 
+namespace kq {
+
 namespace {
 
 const char kNotInitialized[] = "FileCrypt ERROR: Encryption/Decryption Object not Initialized!";
@@ -33,139 +35,139 @@ bool SameExistingFile(const char* a, const char* b) {
 
 CFileCrypt::~CFileCrypt() {
     // Key material should not outlive the object in freed memory.
-    volatile uint8_t* k = key_;
-    for (size_t i = 0; i < sizeof(key_); ++i) k[i] = 0;
+    volatile uint8_t* k = m_key;
+    for (size_t i = 0; i < sizeof(m_key); ++i) k[i] = 0;
 }
 
-kq::Status CFileCrypt::SetKey(const char* keyData, int keyDataLen, const uint8_t* chain, int keyLen,
+Status CFileCrypt::SetKey(const char* keyData, int keyDataLen, const uint8_t* chain, int keyLen,
                               int blockSize, int mode, int padding) {
-    if (keyData == nullptr) return kq::Status::Error("FileCrypt ERROR: No Key DataSpecified!");
-    if (keyDataLen < 1) return kq::Status::Error("FileCrypt ERROR: Key Data Length should be > 0!");
-    if (keyLen != 16 && keyLen != 24 && keyLen != 32) return kq::Status::Error("Illegal Key Length!");
-    if (blockSize != 16 && blockSize != 24 && blockSize != 32) return kq::Status::Error(kIllegalBlockSize);
-    if (mode < kEcb || mode > kCfb) return kq::Status::Error("FileCrypt ERROR: Illegal Operation Mode!");
-    if (padding < kPadZeros || padding > kPadCount) return kq::Status::Error("FileCrypt ERROR: Illegal Padding Mode!");
+    if (keyData == nullptr) return Status::Error("FileCrypt ERROR: No Key DataSpecified!");
+    if (keyDataLen < 1) return Status::Error("FileCrypt ERROR: Key Data Length should be > 0!");
+    if (keyLen != 16 && keyLen != 24 && keyLen != 32) return Status::Error("Illegal Key Length!");
+    if (blockSize != 16 && blockSize != 24 && blockSize != 32) return Status::Error(kIllegalBlockSize);
+    if (mode < kEcb || mode > kCfb) return Status::Error("FileCrypt ERROR: Illegal Operation Mode!");
+    if (padding < kPadZeros || padding > kPadCount) return Status::Error("FileCrypt ERROR: Illegal Padding Mode!");
 
     uint8_t key[CRijndael::kMaxKeySize];
     for (int j = 0; j < keyLen; ++j) key[j] = static_cast<uint8_t>(keyData[j % keyDataLen]);
-    kq::Status st = cipher_.Init(key, keyLen, blockSize);
+    Status st = m_cipher.Init(key, keyLen, blockSize);
     if (!st) return st;
 
-    std::memcpy(key_, key, size_t(keyLen));
-    keyLen_ = keyLen;
-    blockSize_ = blockSize;
-    mode_ = mode;
-    padding_ = padding;
+    std::memcpy(m_key, key, size_t(keyLen));
+    m_keyLen = keyLen;
+    m_blockSize = blockSize;
+    m_mode = mode;
+    m_padding = padding;
     if (chain != nullptr) {
-        std::memcpy(chain0_, chain, size_t(blockSize));
+        std::memcpy(m_chain0, chain, size_t(blockSize));
     } else {
-        std::memset(chain0_, 0, sizeof(chain0_));
+        std::memset(m_chain0, 0, sizeof(m_chain0));
     }
     ResetChain();
-    initialized_ = true;
-    return kq::Status::Ok();
+    m_initialized = true;
+    return Status::Ok();
 }
 
-void CFileCrypt::ResetChain() { std::memcpy(chain_, chain0_, sizeof(chain_)); }
+void CFileCrypt::ResetChain() { std::memcpy(m_chain, m_chain0, sizeof(m_chain)); }
 
-kq::Status CFileCrypt::Signature(uint8_t out[kSignatureSize]) {
-    if (!initialized_) return kq::Status::Error(kNotInitialized);
+Status CFileCrypt::Signature(uint8_t out[kSignatureSize]) {
+    if (!m_initialized) return Status::Error(kNotInitialized);
     // "RIJNDAEL" + key + up to 4 two-digit numbers.
     uint8_t text[8 + CRijndael::kMaxKeySize + 8];
     std::memcpy(text, "RIJNDAEL", 8);
-    std::memcpy(text + 8, key_, size_t(keyLen_));
+    std::memcpy(text + 8, m_key, size_t(m_keyLen));
     char numbers[16];
-    const int numLen = std::snprintf(numbers, sizeof(numbers), "%d%d%d%d", blockSize_, keyLen_, mode_, padding_);
-    std::memcpy(text + 8 + keyLen_, numbers, size_t(numLen));
+    const int numLen = std::snprintf(numbers, sizeof(numbers), "%d%d%d%d", m_blockSize, m_keyLen, m_mode, m_padding);
+    std::memcpy(text + 8 + m_keyLen, numbers, size_t(numLen));
     // The whole text is hashed, key bytes of value zero included: a digest
     // cut at the first zero byte would let keys that differ only after it
     // share one signature, and a wrong key would then "decrypt" to garbage.
     CSHA sha;
-    kq::Status st = sha.AddData(text, 8 + keyLen_ + numLen);
+    Status st = sha.AddData(text, 8 + m_keyLen + numLen);
     if (!st) return st;
     return sha.FinalDigest(out);
 }
 
-kq::Status CFileCrypt::Encrypt(const uint8_t* in, uint8_t* out, int n) {
-    if (!initialized_) return kq::Status::Error(kNotInitialized);
-    if (n <= 0 || n % blockSize_ != 0 || in == nullptr || out == nullptr) return kq::Status::Error(kIllegalBlockSize);
+Status CFileCrypt::Encrypt(const uint8_t* in, uint8_t* out, int n) {
+    if (!m_initialized) return Status::Error(kNotInitialized);
+    if (n <= 0 || n % m_blockSize != 0 || in == nullptr || out == nullptr) return Status::Error(kIllegalBlockSize);
     uint8_t tmp[CRijndael::kMaxBlockSize];
-    for (int off = 0; off < n; off += blockSize_) {
+    for (int off = 0; off < n; off += m_blockSize) {
         const uint8_t* src = in + off;
         uint8_t* dst = out + off;
-        switch (mode_) {
+        switch (m_mode) {
         case kEcb:
-            cipher_.EncryptBlock(src, dst);
+            m_cipher.EncryptBlock(src, dst);
             break;
         case kCbc:
-            for (int i = 0; i < blockSize_; ++i) tmp[i] = src[i] ^ chain_[i];
-            cipher_.EncryptBlock(tmp, dst);
-            std::memcpy(chain_, dst, size_t(blockSize_));
+            for (int i = 0; i < m_blockSize; ++i) tmp[i] = src[i] ^ m_chain[i];
+            m_cipher.EncryptBlock(tmp, dst);
+            std::memcpy(m_chain, dst, size_t(m_blockSize));
             break;
         default:  // CFB over whole blocks
-            cipher_.EncryptBlock(chain_, tmp);
-            for (int i = 0; i < blockSize_; ++i) dst[i] = src[i] ^ tmp[i];
-            std::memcpy(chain_, dst, size_t(blockSize_));
+            m_cipher.EncryptBlock(m_chain, tmp);
+            for (int i = 0; i < m_blockSize; ++i) dst[i] = src[i] ^ tmp[i];
+            std::memcpy(m_chain, dst, size_t(m_blockSize));
             break;
         }
     }
-    return kq::Status::Ok();
+    return Status::Ok();
 }
 
-kq::Status CFileCrypt::Decrypt(const uint8_t* in, uint8_t* out, int n) {
-    if (!initialized_) return kq::Status::Error(kNotInitialized);
-    if (n <= 0 || n % blockSize_ != 0 || in == nullptr || out == nullptr) return kq::Status::Error(kIllegalBlockSize);
+Status CFileCrypt::Decrypt(const uint8_t* in, uint8_t* out, int n) {
+    if (!m_initialized) return Status::Error(kNotInitialized);
+    if (n <= 0 || n % m_blockSize != 0 || in == nullptr || out == nullptr) return Status::Error(kIllegalBlockSize);
     uint8_t cipherBlock[CRijndael::kMaxBlockSize];
     uint8_t tmp[CRijndael::kMaxBlockSize];
-    for (int off = 0; off < n; off += blockSize_) {
+    for (int off = 0; off < n; off += m_blockSize) {
         const uint8_t* src = in + off;
         uint8_t* dst = out + off;
-        switch (mode_) {
+        switch (m_mode) {
         case kEcb:
-            cipher_.DecryptBlock(src, dst);
+            m_cipher.DecryptBlock(src, dst);
             break;
         case kCbc:
             // Keep the ciphertext block first: in and out may be one buffer.
-            std::memcpy(cipherBlock, src, size_t(blockSize_));
-            cipher_.DecryptBlock(cipherBlock, dst);
-            for (int i = 0; i < blockSize_; ++i) dst[i] ^= chain_[i];
-            std::memcpy(chain_, cipherBlock, size_t(blockSize_));
+            std::memcpy(cipherBlock, src, size_t(m_blockSize));
+            m_cipher.DecryptBlock(cipherBlock, dst);
+            for (int i = 0; i < m_blockSize; ++i) dst[i] ^= m_chain[i];
+            std::memcpy(m_chain, cipherBlock, size_t(m_blockSize));
             break;
         default:
-            std::memcpy(cipherBlock, src, size_t(blockSize_));
-            cipher_.EncryptBlock(chain_, tmp);
-            for (int i = 0; i < blockSize_; ++i) dst[i] = cipherBlock[i] ^ tmp[i];
-            std::memcpy(chain_, cipherBlock, size_t(blockSize_));
+            std::memcpy(cipherBlock, src, size_t(m_blockSize));
+            m_cipher.EncryptBlock(m_chain, tmp);
+            for (int i = 0; i < m_blockSize; ++i) dst[i] = cipherBlock[i] ^ tmp[i];
+            std::memcpy(m_chain, cipherBlock, size_t(m_blockSize));
             break;
         }
     }
-    return kq::Status::Ok();
+    return Status::Ok();
 }
 
-kq::Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const {
-    if (!initialized_) return kq::Status::Error(kNotInitialized);
-    if (inPath == nullptr || outPath == nullptr) return kq::Status::Error(CannotOpen(""));
+Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const {
+    if (!m_initialized) return Status::Error(kNotInitialized);
+    if (inPath == nullptr || outPath == nullptr) return Status::Error(CannotOpen(""));
     if (std::strcmp(inPath, outPath) == 0 || SameExistingFile(inPath, outPath)) {
-        return kq::Status::Error(std::string("FileCrypt ERROR: The same File for Input and Output ") + inPath + "!");
+        return Status::Error(std::string("FileCrypt ERROR: The same File for Input and Output ") + inPath + "!");
     }
-    return kq::Status::Ok();
+    return Status::Ok();
 }
 
-kq::Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, std::ifstream& in,
+Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, std::ifstream& in,
                                  std::ofstream& out) const {
-    kq::Status st = CheckFiles(inPath, outPath);
+    Status st = CheckFiles(inPath, outPath);
     if (!st) return st;
     in.open(inPath, std::ios::binary);
-    if (!in.is_open()) return kq::Status::Error(CannotOpen(inPath));
+    if (!in.is_open()) return Status::Error(CannotOpen(inPath));
     out.open(outPath, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) return kq::Status::Error(CannotOpen(outPath));
-    return kq::Status::Ok();
+    if (!out.is_open()) return Status::Error(CannotOpen(outPath));
+    return Status::Ok();
 }
 
-kq::Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
+Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
     std::ifstream in;
     std::ofstream out;
-    kq::Status st = OpenFiles(inPath, outPath, in, out);
+    Status st = OpenFiles(inPath, outPath, in, out);
     if (!st) return st;
 
     uint8_t signature[kSignatureSize];
@@ -184,28 +186,28 @@ kq::Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
         st = reader.GetData(reinterpret_cast<char*>(chunk), kChunkSize, &got);
         if (!st) return st;
         if (got == 0) break;
-        if (got % blockSize_ != 0) {
+        if (got % m_blockSize != 0) {
             // kChunkSize is a multiple of every block size, so padding fits.
-            const int padded = (got / blockSize_ + 1) * blockSize_;
+            const int padded = (got / m_blockSize + 1) * m_blockSize;
             const int count = padded - got;
-            const uint8_t fill = padding_ == kPadZeros ? 0 : padding_ == kPadSpaces ? ' ' : uint8_t(count);
+            const uint8_t fill = m_padding == kPadZeros ? 0 : m_padding == kPadSpaces ? ' ' : uint8_t(count);
             std::memset(chunk + got, fill, size_t(count));
             got = padded;
         }
         st = Encrypt(chunk, chunk, got);
         if (!st) return st;
         out.write(reinterpret_cast<const char*>(chunk), got);
-        if (!out) return kq::Status::Error(CannotWrite(outPath));
+        if (!out) return Status::Error(CannotWrite(outPath));
     }
     out.close();
-    if (out.fail()) return kq::Status::Error(CannotWrite(outPath));
-    return kq::Status::Ok();
+    if (out.fail()) return Status::Error(CannotWrite(outPath));
+    return Status::Ok();
 }
 
-kq::Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
+Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
     std::ifstream in;
     std::ofstream out;
-    kq::Status st = OpenFiles(inPath, outPath, in, out);
+    Status st = OpenFiles(inPath, outPath, in, out);
     if (!st) return st;
 
     uint8_t expected[kSignatureSize];
@@ -214,7 +216,7 @@ kq::Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
     uint8_t found[kSignatureSize];
     in.read(reinterpret_cast<char*>(found), kSignatureSize);
     if (in.gcount() != kSignatureSize || std::memcmp(found, expected, kSignatureSize) != 0) {
-        return kq::Status::Error(std::string("FileCrypt ERROR: File ") + inPath + " cannot be Correctly Decrypted!");
+        return Status::Error(std::string("FileCrypt ERROR: File ") + inPath + " cannot be Correctly Decrypted!");
     }
     ResetChain();
 
@@ -232,14 +234,12 @@ kq::Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
         st = Decrypt(chunk, plain, got);
         if (!st) return st;  // a ragged tail: the full chunks before it are written
         out.write(reinterpret_cast<const char*>(plain), got);
-        if (!out) return kq::Status::Error(CannotWrite(outPath));
+        if (!out) return Status::Error(CannotWrite(outPath));
     }
     out.close();
-    if (out.fail()) return kq::Status::Error(CannotWrite(outPath));
-    return kq::Status::Ok();
+    if (out.fail()) return Status::Error(CannotWrite(outPath));
+    return Status::Ok();
 }
-
-namespace kq {
 
 Status KeyForPackage(CFileCrypt& crypt) {
     static const char kPassPhrase[] = ".w..ap.#.81967";

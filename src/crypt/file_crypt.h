@@ -19,6 +19,8 @@
 #include "base/status.h"
 #include "crypt/rijndael.h"
 
+namespace kq {
+
 class CFileCrypt {
 public:
     enum Mode { kEcb = 0, kCbc = 1, kCfb = 2 };
@@ -35,42 +37,40 @@ public:
     // around as a table of operations.
     virtual ~CFileCrypt();
     // The signature of the current configuration.
-    virtual kq::Status Signature(uint8_t out[kSignatureSize]);
+    virtual Status Signature(uint8_t out[kSignatureSize]);
     // n bytes, a non-zero multiple of the block size; in and out may be equal.
-    virtual kq::Status Encrypt(const uint8_t* in, uint8_t* out, int n);
-    virtual kq::Status Decrypt(const uint8_t* in, uint8_t* out, int n);
-    virtual kq::Status EncryptFile(const char* inPath, const char* outPath);
-    virtual kq::Status DecryptFile(const char* inPath, const char* outPath);
+    virtual Status Encrypt(const uint8_t* in, uint8_t* out, int n);
+    virtual Status Decrypt(const uint8_t* in, uint8_t* out, int n);
+    virtual Status EncryptFile(const char* inPath, const char* outPath);
+    virtual Status DecryptFile(const char* inPath, const char* outPath);
     // Copies the initial chain block to the working chain block.
     virtual void ResetChain();
 
     // keyData is repeated cyclically to fill keyLen key bytes. chain holds
     // blockSize bytes (null means all zeros); ECB does not use it. On error
     // the object keeps its previous configuration.
-    kq::Status SetKey(const char* keyData, int keyDataLen, const uint8_t* chain, int keyLen, int blockSize,
+    Status SetKey(const char* keyData, int keyDataLen, const uint8_t* chain, int keyLen, int blockSize,
                       int mode, int padding);
 
-    bool Initialized() const { return initialized_; }
-    int BlockSize() const { return blockSize_; }
+    bool Initialized() const { return m_initialized; }
+    int BlockSize() const { return m_blockSize; }
 
 private:
-    kq::Status CheckFiles(const char* inPath, const char* outPath) const;
+    Status CheckFiles(const char* inPath, const char* outPath) const;
     // The checks every file operation starts with, then both files opened
     // (the output truncated).
-    kq::Status OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out) const;
+    Status OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out) const;
 
-    bool initialized_ = false;
-    int blockSize_ = 0;
-    int keyLen_ = 0;
-    int mode_ = 0;
-    int padding_ = 0;
-    uint8_t key_[CRijndael::kMaxKeySize] = {};
-    CRijndael cipher_;
-    uint8_t chain0_[CRijndael::kMaxBlockSize] = {};
-    uint8_t chain_[CRijndael::kMaxBlockSize] = {};
+    bool m_initialized = false;
+    int m_blockSize = 0;
+    int m_keyLen = 0;
+    int m_mode = 0;
+    int m_padding = 0;
+    uint8_t m_key[CRijndael::kMaxKeySize] = {};
+    CRijndael m_cipher;
+    uint8_t m_chain0[CRijndael::kMaxBlockSize] = {};
+    uint8_t m_chain[CRijndael::kMaxBlockSize] = {};
 };
-
-namespace kq {
 
 // Keys the cipher the way every package is encrypted: the built-in pass
 // phrase, 128-bit key and block, ECB, zero padding.

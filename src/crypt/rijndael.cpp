@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace kq {
+
 namespace {
 
 // S-boxes and the round tables are derived from GF(2^8) arithmetic once, so
@@ -85,57 +87,57 @@ inline uint32_t InvMixColumn(uint32_t w) {
 
 }  // namespace
 
-kq::Status CRijndael::Init(const uint8_t* key, int keyLen, int blockSize) {
-    if (keyLen != 16 && keyLen != 24 && keyLen != 32) return kq::Status::Error("Illegal Key Length!");
-    if (blockSize != 16 && blockSize != 24 && blockSize != 32) return kq::Status::Error("Illegal Block Size!");
-    if (key == nullptr) return kq::Status::Error("Illegal Key Length!");
+Status CRijndael::Init(const uint8_t* key, int keyLen, int blockSize) {
+    if (keyLen != 16 && keyLen != 24 && keyLen != 32) return Status::Error("Illegal Key Length!");
+    if (blockSize != 16 && blockSize != 24 && blockSize != 32) return Status::Error("Illegal Block Size!");
+    if (key == nullptr) return Status::Error("Illegal Key Length!");
 
     const int nk = keyLen / 4;
-    nb_ = blockSize / 4;
-    nr_ = (nk > nb_ ? nk : nb_) + 6;
+    m_nb = blockSize / 4;
+    m_nr = (nk > m_nb ? nk : m_nb) + 6;
 
     // ShiftRows offsets for rows 1..3: 1,2,3 for 4 and 6 columns, 1,3,4 for 8.
-    const int shift[3] = {1, nb_ == 8 ? 3 : 2, nb_ == 8 ? 4 : 3};
+    const int shift[3] = {1, m_nb == 8 ? 3 : 2, m_nb == 8 ? 4 : 3};
     for (int row = 0; row < 3; ++row) {
-        for (int j = 0; j < nb_; ++j) {
-            fwd_[row][j] = (j + shift[row]) % nb_;
-            inv_[row][j] = (j - shift[row] + nb_) % nb_;
+        for (int j = 0; j < m_nb; ++j) {
+            m_fwd[row][j] = (j + shift[row]) % m_nb;
+            m_inv[row][j] = (j - shift[row] + m_nb) % m_nb;
         }
     }
 
-    const int words = nb_ * (nr_ + 1);
-    for (int i = 0; i < nk; ++i) ek_[i] = Load(key + 4 * i);
+    const int words = m_nb * (m_nr + 1);
+    for (int i = 0; i < nk; ++i) m_ek[i] = Load(key + 4 * i);
     uint8_t rcon = 1;
     for (int i = nk; i < words; ++i) {
-        uint32_t temp = ek_[i - 1];
+        uint32_t temp = m_ek[i - 1];
         if (i % nk == 0) {
             temp = SubWord((temp << 8) | (temp >> 24)) ^ (uint32_t(rcon) << 24);
             rcon = uint8_t((rcon << 1) ^ ((rcon & 0x80) ? 0x1b : 0));
         } else if (nk > 6 && i % nk == 4) {
             temp = SubWord(temp);
         }
-        ek_[i] = ek_[i - nk] ^ temp;
+        m_ek[i] = m_ek[i - nk] ^ temp;
     }
 
     // Equivalent inverse cipher: round keys in reverse order, the inner ones
     // passed through InvMixColumns so decryption uses the same round shape.
-    for (int r = 0; r <= nr_; ++r) {
-        for (int j = 0; j < nb_; ++j) {
-            uint32_t w = ek_[(nr_ - r) * nb_ + j];
-            dk_[r * nb_ + j] = (r == 0 || r == nr_) ? w : InvMixColumn(w);
+    for (int r = 0; r <= m_nr; ++r) {
+        for (int j = 0; j < m_nb; ++j) {
+            uint32_t w = m_ek[(m_nr - r) * m_nb + j];
+            m_dk[r * m_nb + j] = (r == 0 || r == m_nr) ? w : InvMixColumn(w);
         }
     }
-    return kq::Status::Ok();
+    return Status::Ok();
 }
 
 // AES-sized blocks (the package case) get straight-line rounds; the general
 // loop below handles 24- and 32-byte blocks.
 void CRijndael::EncryptBlock(const uint8_t* in, uint8_t* out) const {
     const Tables& t = T();
-    if (nb_ == 4) {
-        const uint32_t* rk = ek_;
+    if (m_nb == 4) {
+        const uint32_t* rk = m_ek;
         uint32_t s0 = Load(in) ^ rk[0], s1 = Load(in + 4) ^ rk[1], s2 = Load(in + 8) ^ rk[2], s3 = Load(in + 12) ^ rk[3];
-        for (int r = 1; r < nr_; ++r) {
+        for (int r = 1; r < m_nr; ++r) {
             rk += 4;
             const uint32_t n0 = t.te[0][s0 >> 24] ^ t.te[1][(s1 >> 16) & 0xff] ^ t.te[2][(s2 >> 8) & 0xff] ^ t.te[3][s3 & 0xff] ^ rk[0];
             const uint32_t n1 = t.te[0][s1 >> 24] ^ t.te[1][(s2 >> 16) & 0xff] ^ t.te[2][(s3 >> 8) & 0xff] ^ t.te[3][s0 & 0xff] ^ rk[1];
@@ -159,28 +161,28 @@ void CRijndael::EncryptBlock(const uint8_t* in, uint8_t* out) const {
         return;
     }
     uint32_t s[kMaxBlockSize / 4], n[kMaxBlockSize / 4];
-    for (int j = 0; j < nb_; ++j) s[j] = Load(in + 4 * j) ^ ek_[j];
-    const uint32_t* rk = ek_ + nb_;
-    for (int r = 1; r < nr_; ++r, rk += nb_) {
-        for (int j = 0; j < nb_; ++j) {
-            n[j] = t.te[0][s[j] >> 24] ^ t.te[1][(s[fwd_[0][j]] >> 16) & 0xff] ^
-                   t.te[2][(s[fwd_[1][j]] >> 8) & 0xff] ^ t.te[3][s[fwd_[2][j]] & 0xff] ^ rk[j];
+    for (int j = 0; j < m_nb; ++j) s[j] = Load(in + 4 * j) ^ m_ek[j];
+    const uint32_t* rk = m_ek + m_nb;
+    for (int r = 1; r < m_nr; ++r, rk += m_nb) {
+        for (int j = 0; j < m_nb; ++j) {
+            n[j] = t.te[0][s[j] >> 24] ^ t.te[1][(s[m_fwd[0][j]] >> 16) & 0xff] ^
+                   t.te[2][(s[m_fwd[1][j]] >> 8) & 0xff] ^ t.te[3][s[m_fwd[2][j]] & 0xff] ^ rk[j];
         }
-        std::memcpy(s, n, sizeof(uint32_t) * size_t(nb_));
+        std::memcpy(s, n, sizeof(uint32_t) * size_t(m_nb));
     }
-    for (int j = 0; j < nb_; ++j) {
-        uint32_t w = (uint32_t(t.sbox[s[j] >> 24]) << 24) | (uint32_t(t.sbox[(s[fwd_[0][j]] >> 16) & 0xff]) << 16) |
-                     (uint32_t(t.sbox[(s[fwd_[1][j]] >> 8) & 0xff]) << 8) | uint32_t(t.sbox[s[fwd_[2][j]] & 0xff]);
+    for (int j = 0; j < m_nb; ++j) {
+        uint32_t w = (uint32_t(t.sbox[s[j] >> 24]) << 24) | (uint32_t(t.sbox[(s[m_fwd[0][j]] >> 16) & 0xff]) << 16) |
+                     (uint32_t(t.sbox[(s[m_fwd[1][j]] >> 8) & 0xff]) << 8) | uint32_t(t.sbox[s[m_fwd[2][j]] & 0xff]);
         Store(w ^ rk[j], out + 4 * j);
     }
 }
 
 void CRijndael::DecryptBlock(const uint8_t* in, uint8_t* out) const {
     const Tables& t = T();
-    if (nb_ == 4) {
-        const uint32_t* rk = dk_;
+    if (m_nb == 4) {
+        const uint32_t* rk = m_dk;
         uint32_t s0 = Load(in) ^ rk[0], s1 = Load(in + 4) ^ rk[1], s2 = Load(in + 8) ^ rk[2], s3 = Load(in + 12) ^ rk[3];
-        for (int r = 1; r < nr_; ++r) {
+        for (int r = 1; r < m_nr; ++r) {
             rk += 4;
             const uint32_t n0 = t.td[0][s0 >> 24] ^ t.td[1][(s3 >> 16) & 0xff] ^ t.td[2][(s2 >> 8) & 0xff] ^ t.td[3][s1 & 0xff] ^ rk[0];
             const uint32_t n1 = t.td[0][s1 >> 24] ^ t.td[1][(s0 >> 16) & 0xff] ^ t.td[2][(s3 >> 8) & 0xff] ^ t.td[3][s2 & 0xff] ^ rk[1];
@@ -204,18 +206,20 @@ void CRijndael::DecryptBlock(const uint8_t* in, uint8_t* out) const {
         return;
     }
     uint32_t s[kMaxBlockSize / 4], n[kMaxBlockSize / 4];
-    for (int j = 0; j < nb_; ++j) s[j] = Load(in + 4 * j) ^ dk_[j];
-    const uint32_t* rk = dk_ + nb_;
-    for (int r = 1; r < nr_; ++r, rk += nb_) {
-        for (int j = 0; j < nb_; ++j) {
-            n[j] = t.td[0][s[j] >> 24] ^ t.td[1][(s[inv_[0][j]] >> 16) & 0xff] ^
-                   t.td[2][(s[inv_[1][j]] >> 8) & 0xff] ^ t.td[3][s[inv_[2][j]] & 0xff] ^ rk[j];
+    for (int j = 0; j < m_nb; ++j) s[j] = Load(in + 4 * j) ^ m_dk[j];
+    const uint32_t* rk = m_dk + m_nb;
+    for (int r = 1; r < m_nr; ++r, rk += m_nb) {
+        for (int j = 0; j < m_nb; ++j) {
+            n[j] = t.td[0][s[j] >> 24] ^ t.td[1][(s[m_inv[0][j]] >> 16) & 0xff] ^
+                   t.td[2][(s[m_inv[1][j]] >> 8) & 0xff] ^ t.td[3][s[m_inv[2][j]] & 0xff] ^ rk[j];
         }
-        std::memcpy(s, n, sizeof(uint32_t) * size_t(nb_));
+        std::memcpy(s, n, sizeof(uint32_t) * size_t(m_nb));
     }
-    for (int j = 0; j < nb_; ++j) {
-        uint32_t w = (uint32_t(t.inv[s[j] >> 24]) << 24) | (uint32_t(t.inv[(s[inv_[0][j]] >> 16) & 0xff]) << 16) |
-                     (uint32_t(t.inv[(s[inv_[1][j]] >> 8) & 0xff]) << 8) | uint32_t(t.inv[s[inv_[2][j]] & 0xff]);
+    for (int j = 0; j < m_nb; ++j) {
+        uint32_t w = (uint32_t(t.inv[s[j] >> 24]) << 24) | (uint32_t(t.inv[(s[m_inv[0][j]] >> 16) & 0xff]) << 16) |
+                     (uint32_t(t.inv[(s[m_inv[1][j]] >> 8) & 0xff]) << 8) | uint32_t(t.inv[s[m_inv[2][j]] & 0xff]);
         Store(w ^ rk[j], out + 4 * j);
     }
 }
+
+}  // namespace kq

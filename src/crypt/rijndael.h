@@ -6,6 +6,8 @@
 
 #include "base/status.h"
 
+namespace kq {
+
 class CRijndael {
 public:
     static constexpr int kMaxBlockSize = 32;
@@ -14,24 +16,26 @@ public:
 
     // keyLen and blockSize in bytes: 16, 24 or 32 each. Expands the
     // encryption round keys and derives the decryption ones.
-    kq::Status Init(const uint8_t* key, int keyLen, int blockSize);
+    Status Init(const uint8_t* key, int keyLen, int blockSize);
 
     // One block of BlockSize() bytes; in and out may be the same buffer.
     void EncryptBlock(const uint8_t* in, uint8_t* out) const;
     void DecryptBlock(const uint8_t* in, uint8_t* out) const;
 
-    int BlockSize() const { return nb_ * 4; }
-    int Rounds() const { return nr_; }
+    int BlockSize() const { return m_nb * 4; }
+    int Rounds() const { return m_nr; }
 
 private:
     static constexpr int kMaxWords = (kMaxRounds + 1) * (kMaxBlockSize / 4);
 
-    int nb_ = 0;  // block size in 32-bit columns
-    int nr_ = 0;
+    int m_nb = 0;  // block size in 32-bit columns
+    int m_nr = 0;
     // Column index of the source byte for rows 1..3 after ShiftRows, forward
     // and inverse, precomputed so the round loop has no modulo.
-    int fwd_[3][kMaxBlockSize / 4] = {};
-    int inv_[3][kMaxBlockSize / 4] = {};
-    uint32_t ek_[kMaxWords] = {};
-    uint32_t dk_[kMaxWords] = {};
+    int m_fwd[3][kMaxBlockSize / 4] = {};
+    int m_inv[3][kMaxBlockSize / 4] = {};
+    uint32_t m_ek[kMaxWords] = {};
+    uint32_t m_dk[kMaxWords] = {};
 };
+
+}  // namespace kq

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace kq {
+
 namespace {
 
 const uint32_t kRound[64] = {
@@ -22,10 +24,10 @@ inline uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 void CSHA::Reset() {
     static const uint32_t kInit[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    std::memcpy(state_, kInit, sizeof(state_));
-    total_ = 0;
-    pendingLen_ = 0;
-    added_ = false;
+    std::memcpy(m_state, kInit, sizeof(m_state));
+    m_total = 0;
+    m_pendingLen = 0;
+    m_added = false;
 }
 
 void CSHA::Compress(const uint8_t block[64]) {
@@ -39,8 +41,8 @@ void CSHA::Compress(const uint8_t block[64]) {
         uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+    uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
+    uint32_t e = m_state[4], f = m_state[5], g = m_state[6], h = m_state[7];
     for (int i = 0; i < 64; ++i) {
         uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
         uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
@@ -53,32 +55,32 @@ void CSHA::Compress(const uint8_t block[64]) {
         b = a;
         a = t1 + t2;
     }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+    m_state[0] += a;
+    m_state[1] += b;
+    m_state[2] += c;
+    m_state[3] += d;
+    m_state[4] += e;
+    m_state[5] += f;
+    m_state[6] += g;
+    m_state[7] += h;
 }
 
-kq::Status CSHA::AddData(const void* data, int len) {
-    if (len <= 0) return kq::Status::Error("FileCrypt ERROR: in CSHA::AddData(), Data Length should be > 0!");
-    if (data == nullptr) return kq::Status::Error("FileCrypt ERROR: in CSHA::AddData(), No Data!");
+Status CSHA::AddData(const void* data, int len) {
+    if (len <= 0) return Status::Error("FileCrypt ERROR: in CSHA::AddData(), Data Length should be > 0!");
+    if (data == nullptr) return Status::Error("FileCrypt ERROR: in CSHA::AddData(), No Data!");
     const uint8_t* p = static_cast<const uint8_t*>(data);
-    added_ = true;
-    total_ += uint64_t(len);
-    if (pendingLen_ > 0) {
-        int take = 64 - pendingLen_;
+    m_added = true;
+    m_total += uint64_t(len);
+    if (m_pendingLen > 0) {
+        int take = 64 - m_pendingLen;
         if (take > len) take = len;
-        std::memcpy(pending_ + pendingLen_, p, size_t(take));
-        pendingLen_ += take;
+        std::memcpy(m_pending + m_pendingLen, p, size_t(take));
+        m_pendingLen += take;
         p += take;
         len -= take;
-        if (pendingLen_ < 64) return kq::Status::Ok();
-        Compress(pending_);
-        pendingLen_ = 0;
+        if (m_pendingLen < 64) return Status::Ok();
+        Compress(m_pending);
+        m_pendingLen = 0;
     }
     while (len >= 64) {
         Compress(p);
@@ -86,31 +88,33 @@ kq::Status CSHA::AddData(const void* data, int len) {
         len -= 64;
     }
     if (len > 0) {
-        std::memcpy(pending_, p, size_t(len));
-        pendingLen_ = len;
+        std::memcpy(m_pending, p, size_t(len));
+        m_pendingLen = len;
     }
-    return kq::Status::Ok();
+    return Status::Ok();
 }
 
-kq::Status CSHA::FinalDigest(uint8_t out[kDigestSize]) {
-    if (!added_) return kq::Status::Error("FileCrypt ERROR: in CSHA::FinalDigest(), No data Added before call!");
-    const uint64_t bits = total_ * 8;
+Status CSHA::FinalDigest(uint8_t out[kDigestSize]) {
+    if (!m_added) return Status::Error("FileCrypt ERROR: in CSHA::FinalDigest(), No data Added before call!");
+    const uint64_t bits = m_total * 8;
     // Standard padding: 0x80, zeros up to 56 mod 64, then the bit length big-endian.
-    pending_[pendingLen_++] = 0x80;
-    if (pendingLen_ > 56) {
-        std::memset(pending_ + pendingLen_, 0, size_t(64 - pendingLen_));
-        Compress(pending_);
-        pendingLen_ = 0;
+    m_pending[m_pendingLen++] = 0x80;
+    if (m_pendingLen > 56) {
+        std::memset(m_pending + m_pendingLen, 0, size_t(64 - m_pendingLen));
+        Compress(m_pending);
+        m_pendingLen = 0;
     }
-    std::memset(pending_ + pendingLen_, 0, size_t(56 - pendingLen_));
-    for (int i = 0; i < 8; ++i) pending_[56 + i] = uint8_t(bits >> (56 - 8 * i));
-    Compress(pending_);
+    std::memset(m_pending + m_pendingLen, 0, size_t(56 - m_pendingLen));
+    for (int i = 0; i < 8; ++i) m_pending[56 + i] = uint8_t(bits >> (56 - 8 * i));
+    Compress(m_pending);
     for (int i = 0; i < 8; ++i) {
-        out[4 * i] = uint8_t(state_[i] >> 24);
-        out[4 * i + 1] = uint8_t(state_[i] >> 16);
-        out[4 * i + 2] = uint8_t(state_[i] >> 8);
-        out[4 * i + 3] = uint8_t(state_[i]);
+        out[4 * i] = uint8_t(m_state[i] >> 24);
+        out[4 * i + 1] = uint8_t(m_state[i] >> 16);
+        out[4 * i + 2] = uint8_t(m_state[i] >> 8);
+        out[4 * i + 3] = uint8_t(m_state[i]);
     }
     Reset();
-    return kq::Status::Ok();
+    return Status::Ok();
 }
+
+}  // namespace kq

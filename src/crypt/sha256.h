@@ -5,6 +5,8 @@
 
 #include "base/status.h"
 
+namespace kq {
+
 class CSHA {
 public:
     static constexpr int kDigestSize = 32;
@@ -12,19 +14,21 @@ public:
     CSHA() { Reset(); }
 
     // Feeds len bytes; len must be positive.
-    kq::Status AddData(const void* data, int len);
+    Status AddData(const void* data, int len);
 
     // Writes the 32-byte digest (big-endian words) and starts a fresh hash.
     // At least one AddData must have happened since the last digest.
-    kq::Status FinalDigest(uint8_t out[kDigestSize]);
+    Status FinalDigest(uint8_t out[kDigestSize]);
 
 private:
     void Reset();
     void Compress(const uint8_t block[64]);
 
-    uint32_t state_[8];
-    uint64_t total_;      // bytes added so far
-    uint8_t pending_[64]; // partial block
-    int pendingLen_;
-    bool added_;
+    uint32_t m_state[8];
+    uint64_t m_total;      // bytes added so far
+    uint8_t m_pending[64]; // partial block
+    int m_pendingLen;
+    bool m_added;
 };
+
+}  // namespace kq

@@ -41,7 +41,7 @@ void ShowInstallError(int number, const char* message) {
     ::MessageBoxA(nullptr, text, kProductName, MB_OK);
 }
 
-CInstallEngine::CInstallEngine(InstallSnapshot snapshot, IInstallReporter& reporter)
+CInstallEngine::CInstallEngine(InstallSnapshot snapshot, InstallReporter& reporter)
     : m_snapshot(std::move(snapshot)), m_reporter(reporter) {
     m_values = MakePlaceholderValues(m_snapshot.folders, m_snapshot.settings, &m_snapshot.variables);
 }
@@ -53,7 +53,7 @@ void CInstallEngine::TellError(int number, const char* message) const {
 }
 
 std::string CInstallEngine::Expand(const std::string& text) const {
-    return ExpandWorker(text, m_values);
+    return ExpandStepText(text, m_values);
 }
 
 void CInstallEngine::Start(MessageFilter filter) {

@@ -23,7 +23,7 @@ namespace kq {
 
 class CInstallEngine {
 public:
-    CInstallEngine(InstallSnapshot snapshot, IInstallReporter& reporter);
+    CInstallEngine(InstallSnapshot snapshot, InstallReporter& reporter);
     CInstallEngine(const CInstallEngine&) = delete;
     CInstallEngine& operator=(const CInstallEngine&) = delete;
 
@@ -72,7 +72,7 @@ private:
 
     InstallSnapshot m_snapshot;
     PlaceholderValues m_values;
-    IInstallReporter& m_reporter;
+    InstallReporter& m_reporter;
     std::string m_packedFolder;
     std::string m_maintenanceFolder;
     FileList m_files;

@@ -23,9 +23,9 @@ std::string ValueStateText(const ValueState& state);
 // Sends the main status line (each step) and the worker's messages and
 // questions to the log, and passes everything on to the page's reporter.
 // Without a page (a silent run) nothing is sent to any window.
-class JournalReporter : public IInstallReporter {
+class JournalReporter : public InstallReporter {
 public:
-    JournalReporter(RunJournal& journal, IInstallReporter* page) : m_journal(journal), m_page(page) {}
+    JournalReporter(RunJournal& journal, InstallReporter* page) : m_journal(journal), m_page(page) {}
 
     void SetStatus(const std::string& text, int line) override;
     void SetProgressRange(int32_t total) override {
@@ -53,7 +53,7 @@ public:
 
 private:
     RunJournal& m_journal;
-    IInstallReporter* m_page;
+    InstallReporter* m_page;
 };
 
 }  // namespace kq

@@ -6,13 +6,13 @@
 
 #include <string>
 
-#include "layout/property_plan.h"
+#include "layout/property_effects.h"
 #include "layout/question_texts.h"
 #include "win/dialog_win.h"
 
 namespace kq {
 
-class IProfileReader;
+class ProfileReader;
 
 class CMessageDialog : public CDialog {
 public:
@@ -30,7 +30,7 @@ private:
 class CQuestionDialog : public CDialog {
 public:
     // `language` is the run-time language file; it must outlive Run.
-    CQuestionDialog(const IProfileReader& language, Expander expand)
+    CQuestionDialog(const ProfileReader& language, Expander expand)
         : m_language(language), m_expand(std::move(expand)) {}
 
     // Mode kQuestionModeError, kQuestionModeRestart, or any other number for
@@ -42,7 +42,7 @@ protected:
     bool OnCommand(int id, int code, HWND control) override;
 
 private:
-    const IProfileReader& m_language;
+    const ProfileReader& m_language;
     Expander m_expand;
     int m_mode = kQuestionModeCancel;
     std::string m_message;

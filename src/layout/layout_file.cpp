@@ -17,13 +17,13 @@ int ClampCoordinate(int v) {
     return v;
 }
 
-std::string ReadValue(const IProfileReader& reader, const char* section, const char* key) {
+std::string ReadValue(const ProfileReader& reader, const char* section, const char* key) {
     return reader.Read(section, key, kProfileValueSize);
 }
 
 }  // namespace
 
-MainWindowSettings ReadMainWindow(const IProfileReader& reader) {
+MainWindowSettings ReadMainWindow(const ProfileReader& reader) {
     const char* s = "MAINWINDOW";
     MainWindowSettings m;
     m.idcName = ReadValue(reader, s, "idcname");
@@ -117,22 +117,22 @@ const std::string& ControlEntry::ValueAt(int position) const {
 }
 
 void ControlTable::Reset() {
-    for (int i = 0; i < count_; ++i) entries_[i] = ControlEntry();
-    count_ = 0;
-    for (int& n : perType_) n = 0;
-    nextId_ = kFirstWindowId;
+    for (int i = 0; i < m_count; ++i) m_entries[i] = ControlEntry();
+    m_count = 0;
+    for (int& n : m_perType) n = 0;
+    m_nextId = kFirstWindowId;
 }
 
 ControlEntry* ControlTable::Create(ControlType type, const ControlRect& written) {
-    int& ofType = perType_[static_cast<int>(type)];
-    if (count_ >= kMaxControls || ofType >= kMaxControlsPerType) return nullptr;
-    for (int i = count_; i > 0; --i) entries_[i] = std::move(entries_[i - 1]);
-    ++count_;
-    ControlEntry& e = entries_[0];
+    int& ofType = m_perType[static_cast<int>(type)];
+    if (m_count >= kMaxControls || ofType >= kMaxControlsPerType) return nullptr;
+    for (int i = m_count; i > 0; --i) m_entries[i] = std::move(m_entries[i - 1]);
+    ++m_count;
+    ControlEntry& e = m_entries[0];
     e = ControlEntry();
     e.type = type;
     e.rect = SizeAtCreation(type, written);
-    e.windowId = nextId_++;
+    e.windowId = m_nextId++;
     e.typeSlot = ofType++;
     e.defaultText = DefaultTextOf(type, ofType);
     e.identifierName = GeneratedNameOf(type, ofType);
@@ -140,20 +140,20 @@ ControlEntry* ControlTable::Create(ControlType type, const ControlRect& written)
 }
 
 int ControlTable::IndexOfId(int windowId) const {
-    for (int i = 0; i < count_; ++i) {
-        if (entries_[i].windowId == windowId) return i;
+    for (int i = 0; i < m_count; ++i) {
+        if (m_entries[i].windowId == windowId) return i;
     }
     return -1;
 }
 
 int ControlTable::IndexOfName(const std::string& name) const {
-    for (int i = 0; i < count_; ++i) {
-        if (entries_[i].identifierName == name) return i;
+    for (int i = 0; i < m_count; ++i) {
+        if (m_entries[i].identifierName == name) return i;
     }
     return -1;
 }
 
-void ReadLayout(const IProfileReader& reader, const std::string& path, PageLayout* layout) {
+void ReadLayout(const ProfileReader& reader, const std::string& path, PageLayout* layout) {
     layout->path = path;
     layout->folder = FolderOfPath(path);
     layout->controls.Reset();

@@ -1,6 +1,6 @@
 // Reading a page layout file (.lcd).
 //
-// A layout file is an INI document, read only through IProfileReader so that
+// A layout file is an INI document, read only through ProfileReader so that
 // the same rules hold for a file on disk and for text in memory: names are
 // case-insensitive, a missing key reads "", every value is cut to 254
 // characters (INFO/TOTAL to 99). It has three sections:
@@ -32,7 +32,7 @@
 
 namespace kq {
 
-class IProfileReader;
+class ProfileReader;
 
 constexpr int kMaxControls = 70;
 constexpr int kMaxControlsPerType = 15;
@@ -61,7 +61,7 @@ struct MainWindowSettings {
     std::string fontItalic;
 };
 
-MainWindowSettings ReadMainWindow(const IProfileReader& reader);
+MainWindowSettings ReadMainWindow(const ProfileReader& reader);
 
 // Window style after the border, minwindow, maxwindow and closewindow settings.
 uint32_t PageStyleAfterSettings(uint32_t style, const MainWindowSettings& settings);
@@ -110,21 +110,21 @@ public:
     // already holds 70 controls or 15 of this type.
     ControlEntry* Create(ControlType type, const ControlRect& written);
 
-    int Count() const { return count_; }
-    ControlEntry& At(int index) { return entries_[index]; }
-    const ControlEntry& At(int index) const { return entries_[index]; }
-    int CountOfType(ControlType type) const { return perType_[static_cast<int>(type)]; }
-    int NextWindowId() const { return nextId_; }
+    int Count() const { return m_count; }
+    ControlEntry& At(int index) { return m_entries[index]; }
+    const ControlEntry& At(int index) const { return m_entries[index]; }
+    int CountOfType(ControlType type) const { return m_perType[static_cast<int>(type)]; }
+    int NextWindowId() const { return m_nextId; }
 
     // Table index of the first control with that window id or name; -1.
     int IndexOfId(int windowId) const;
     int IndexOfName(const std::string& identifierName) const;
 
 private:
-    ControlEntry entries_[kMaxControls];
-    int count_ = 0;
-    int perType_[kControlTypeCount] = {};
-    int nextId_ = kFirstWindowId;
+    ControlEntry m_entries[kMaxControls];
+    int m_count = 0;
+    int m_perType[kControlTypeCount] = {};
+    int m_nextId = kFirstWindowId;
 };
 
 struct PageLayout {
@@ -138,6 +138,6 @@ struct PageLayout {
 
 // Reads the whole layout; `layout` is reset first. The reader must present
 // the file at `path` (the path only gives the layout folder).
-void ReadLayout(const IProfileReader& reader, const std::string& path, PageLayout* layout);
+void ReadLayout(const ProfileReader& reader, const std::string& path, PageLayout* layout);
 
 }  // namespace kq

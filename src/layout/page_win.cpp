@@ -230,7 +230,7 @@ void CPage::ApplyProperties() {
     ControlTable& table = m_layout->controls;
     for (int i = 0; i < table.Count(); ++i) {
         ControlEntry& entry = table.At(i);
-        for (const PropertyEffect& effect : PlanProperties(entry, context)) ApplyEffect(entry, effect);
+        for (const PropertyEffect& effect : ArrangeProperties(entry, context)) ApplyEffect(entry, effect);
     }
 }
 

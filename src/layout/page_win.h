@@ -16,7 +16,7 @@
 #include "layout/control_catalogue.h"
 #include "layout/layout_file.h"
 #include "layout/picture_win.h"
-#include "layout/property_plan.h"
+#include "layout/property_effects.h"
 #include "layout/skin_controls_win.h"
 #include "win/dialog_win.h"
 #include "win/gdi_win.h"
@@ -34,9 +34,9 @@ struct PageCommand {
     CommandTarget target;          // what the name means (CommandRoute::Wizard for most)
 };
 
-class IPageHost {
+class PageHost {
 public:
-    virtual ~IPageHost() = default;
+    virtual ~PageHost() = default;
     // Every control click except IDCANCEL. After a wizard command named
     // IDC_BACK, IDC_NEXT or IDCANCEL the page ends itself.
     virtual void OnPageCommand(CPage& page, const PageCommand& command) = 0;
@@ -56,7 +56,7 @@ struct PageOptions {
     int pageCount = 0;
     HWND owner = nullptr;
     Expander expand;          // placeholder expansion; empty: texts as written
-    IPageHost* host = nullptr;
+    PageHost* host = nullptr;
 };
 
 class CPage : public CDialog {

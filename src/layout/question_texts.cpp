@@ -14,7 +14,7 @@ std::string BracketsToAngles(const std::string& text) {
     return out;
 }
 
-QuestionTexts ResolveQuestionTexts(int mode, const std::string& message, const IProfileReader& language,
+QuestionTexts ResolveQuestionTexts(int mode, const std::string& message, const ProfileReader& language,
                                    const Expander& expand) {
     auto substituted = [&expand](const std::string& text) {
         std::string angled = BracketsToAngles(text);

@@ -5,11 +5,11 @@
 #pragma once
 #include <string>
 
-#include "layout/property_plan.h"
+#include "layout/property_effects.h"
 
 namespace kq {
 
-class IProfileReader;
+class ProfileReader;
 
 constexpr int kQuestionModeCancel = 0;
 constexpr int kQuestionModeError = 255;
@@ -25,7 +25,7 @@ struct QuestionTexts {
 // Language texts write placeholders in square brackets.
 std::string BracketsToAngles(const std::string& text);
 
-QuestionTexts ResolveQuestionTexts(int mode, const std::string& message, const IProfileReader& language,
+QuestionTexts ResolveQuestionTexts(int mode, const std::string& message, const ProfileReader& language,
                                    const Expander& expand);
 
 }  // namespace kq

@@ -14,7 +14,7 @@
 #include "layout/control_catalogue.h"
 #include "layout/layout_values.h"
 #include "layout/picture_win.h"
-#include "layout/property_plan.h"
+#include "layout/property_effects.h"
 #include "win/gdi_win.h"
 #include "win/subclass_win.h"
 

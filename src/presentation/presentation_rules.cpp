@@ -170,7 +170,8 @@ std::vector<std::string> BillboardCandidates(const std::string& workFolder, cons
                                              const std::string& file) {
     const std::string name = PathFileName(file);
     const std::string current = WithTrailingBackslash(currentFolder);
-    return {EndWithBackslash(workFolder) + name, current + "DiskImage1\\" + name, current + "DiskImage2\\" + name};
+    const std::string work = workFolder.empty() ? workFolder : WithTrailingBackslash(workFolder);
+    return {work + name, current + "DiskImage1\\" + name, current + "DiskImage2\\" + name};
 }
 
 std::string PickBillboardFile(const std::vector<std::string>& candidates,

@@ -438,21 +438,21 @@ void InstallRecord::Value(RegistryRoot root, const std::string& subKey, const st
 }
 
 void InstallRecord::Add(RecordEntry entry) {
-    if (observer_) observer_(entry);
-    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) written_.insert(AsciiLower(entry.path));
-    entries_.push_back(std::move(entry));
+    if (m_observer) m_observer(entry);
+    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) m_written.insert(AsciiLower(entry.path));
+    m_entries.push_back(std::move(entry));
 }
 
 bool InstallRecord::Wrote(const std::string& path) const {
-    return written_.count(AsciiLower(path)) != 0;
+    return m_written.count(AsciiLower(path)) != 0;
 }
 
 void InstallRecord::SetAside(const std::string& path, const std::string& copy) {
-    if (asidePaths_.insert(AsciiLower(path)).second) asideCopies_.push_back({path, copy});
+    if (m_asidePaths.insert(AsciiLower(path)).second) m_asideCopies.push_back({path, copy});
 }
 
 bool InstallRecord::IsSetAside(const std::string& path) const {
-    return asidePaths_.count(AsciiLower(path)) != 0;
+    return m_asidePaths.count(AsciiLower(path)) != 0;
 }
 
 }  // namespace kq

@@ -133,13 +133,13 @@ class InstallRecord {
 public:
     void Add(RecordEntry entry);
     // Told of every entry as it is added (the run's machine-readable log).
-    void SetObserver(std::function<void(const RecordEntry&)> observer) { observer_ = std::move(observer); }
-    const std::vector<RecordEntry>& Entries() const { return entries_; }
+    void SetObserver(std::function<void(const RecordEntry&)> observer) { m_observer = std::move(observer); }
+    const std::vector<RecordEntry>& Entries() const { return m_entries; }
     void Clear() {
-        entries_.clear();
-        written_.clear();
+        m_entries.clear();
+        m_written.clear();
     }
-    std::string Text() const { return FormatRecord(entries_); }
+    std::string Text() const { return FormatRecord(m_entries); }
 
     // Helpers for the usual entries.
     void File(FileOrigin origin, const std::string& path, const FileFingerprint& fingerprint = FileFingerprint());
@@ -160,20 +160,20 @@ public:
     };
     void SetAside(const std::string& path, const std::string& copy);
     bool IsSetAside(const std::string& path) const;
-    const std::vector<SetAsideCopy>& SetAsideCopies() const { return asideCopies_; }
+    const std::vector<SetAsideCopy>& SetAsideCopies() const { return m_asideCopies; }
     void ForgetSetAsideCopies() {
-        asideCopies_.clear();
-        asidePaths_.clear();
+        m_asideCopies.clear();
+        m_asidePaths.clear();
     }
 
 private:
-    std::vector<RecordEntry> entries_;
+    std::vector<RecordEntry> m_entries;
     // The lower-case paths Wrote answers for: asked once per file of the
     // list, a search of the entries would grow with the square of its size.
-    std::unordered_set<std::string> written_;
-    std::vector<SetAsideCopy> asideCopies_;
-    std::unordered_set<std::string> asidePaths_;  // lower case
-    std::function<void(const RecordEntry&)> observer_;
+    std::unordered_set<std::string> m_written;
+    std::vector<SetAsideCopy> m_asideCopies;
+    std::unordered_set<std::string> m_asidePaths;  // lower case
+    std::function<void(const RecordEntry&)> m_observer;
 };
 
 }  // namespace kq

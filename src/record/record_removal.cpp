@@ -7,7 +7,7 @@
 #include "base/path_rules.h"
 #include "base/safe_name.h"
 #include "base/text.h"
-#include "record/removal_plan.h"
+#include "record/removal_steps.h"
 
 namespace kq {
 namespace {

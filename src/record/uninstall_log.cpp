@@ -18,12 +18,12 @@ std::string FormatLogLine(const char* kind, const char* value) {
 UninstallLog::~UninstallLog() { Close(); }
 
 void UninstallLog::SetPath(std::string path) {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+        m_file = nullptr;
     }
-    path_ = std::move(path);
-    refused_ = false;
+    m_path = std::move(path);
+    m_refused = false;
 }
 
 std::string LeftoverLogMessage(const std::string& path) {
@@ -33,53 +33,53 @@ std::string LeftoverLogMessage(const std::string& path) {
 
 bool UninstallLog::RemoveLeftover() {
     Close();
-    held_.clear();
-    refused_ = false;
-    if (path_.empty()) return true;
-    if (std::remove(path_.c_str()) == 0) return true;
-    std::FILE* probe = std::fopen(path_.c_str(), "rb");
+    m_held.clear();
+    m_refused = false;
+    if (m_path.empty()) return true;
+    if (std::remove(m_path.c_str()) == 0) return true;
+    std::FILE* probe = std::fopen(m_path.c_str(), "rb");
     if (probe == nullptr) return true;
     std::fclose(probe);
     // Lines of this run added to it would mix two runs in one log.
-    refused_ = true;
+    m_refused = true;
     return false;
 }
 
 bool UninstallLog::TryOpen() {
-    if (file_ != nullptr) return true;
-    if (path_.empty()) return false;
+    if (m_file != nullptr) return true;
+    if (m_path.empty()) return false;
     // Binary, so the CR LF written is the CR LF stored.
-    file_ = std::fopen(path_.c_str(), "ab");
-    if (file_ == nullptr) return false;
+    m_file = std::fopen(m_path.c_str(), "ab");
+    if (m_file == nullptr) return false;
     std::vector<std::string> held;
-    held.swap(held_);
+    held.swap(m_held);
     for (const std::string& line : held) WriteLine(line);
     return true;
 }
 
 bool UninstallLog::WriteLine(const std::string& line) {
-    bool ok = std::fwrite(line.data(), 1, line.size(), file_) == line.size();
-    return std::fflush(file_) == 0 && ok;
+    bool ok = std::fwrite(line.data(), 1, line.size(), m_file) == line.size();
+    return std::fflush(m_file) == 0 && ok;
 }
 
 bool UninstallLog::Append(const char* kind, const char* value) {
     std::string line = FormatLogLine(kind, value);
-    if (line.empty() || refused_) return false;
-    if (observer_) observer_(kind, value);
+    if (line.empty() || m_refused) return false;
+    if (m_observer) m_observer(kind, value);
     if (!TryOpen()) {
-        held_.push_back(std::move(line));
+        m_held.push_back(std::move(line));
         return true;
     }
     return WriteLine(line);
 }
 
 void UninstallLog::Close() {
-    if (file_ == nullptr && !held_.empty()) TryOpen();
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
+    if (m_file == nullptr && !m_held.empty()) TryOpen();
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+        m_file = nullptr;
     }
-    held_.clear();
+    m_held.clear();
 }
 
 }  // namespace kq

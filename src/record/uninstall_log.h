@@ -56,7 +56,7 @@ std::string FormatLogLine(const char* kind, const char* value);
 class UninstallLog {
 public:
     UninstallLog() = default;
-    explicit UninstallLog(std::string path) : path_(std::move(path)) {}
+    explicit UninstallLog(std::string path) : m_path(std::move(path)) {}
     UninstallLog(const UninstallLog&) = delete;
     UninstallLog& operator=(const UninstallLog&) = delete;
     ~UninstallLog();
@@ -64,7 +64,7 @@ public:
     // Closes any open file and targets `path` from now on; lines still held
     // go to the new file.
     void SetPath(std::string path);
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return m_path; }
 
     // Closes the file, drops held lines and deletes the log at the path, so
     // a run starts with an empty log. True when no log is left there; when
@@ -79,11 +79,11 @@ public:
 
     // Told of every line the log takes (written or held).
     void SetObserver(std::function<void(const char* kind, const std::string& value)> observer) {
-        observer_ = std::move(observer);
+        m_observer = std::move(observer);
     }
 
-    bool IsOpen() const { return file_ != nullptr; }
-    size_t HeldLines() const { return held_.size(); }
+    bool IsOpen() const { return m_file != nullptr; }
+    size_t HeldLines() const { return m_held.size(); }
 
     // Tries once more to write held lines, then closes the file.
     void Close();
@@ -92,11 +92,11 @@ private:
     bool TryOpen();
     bool WriteLine(const std::string& line);
 
-    std::string path_;
-    std::FILE* file_ = nullptr;
-    std::vector<std::string> held_;
-    bool refused_ = false;  // a leftover log could not be removed
-    std::function<void(const char*, const std::string&)> observer_;
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+    std::vector<std::string> m_held;
+    bool m_refused = false;  // a leftover log could not be removed
+    std::function<void(const char*, const std::string&)> m_observer;
 };
 
 }  // namespace kq

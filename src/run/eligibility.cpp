@@ -25,20 +25,20 @@ bool LacksRequiredRights(const Script& script, const std::string& programFilesFo
     return Script::IsYes(script.Short(kAppInfo, "a7")) && programFilesFolder.empty();
 }
 
-PreviousInstallPlan PlanPreviousInstallation(const Script& script, const RegistryLookup& registry,
+PreviousInstallDecision DecidePreviousInstallation(const Script& script, const RegistryLookup& registry,
                                              const std::function<std::string(const std::string&)>& expand) {
-    PreviousInstallPlan plan;
+    PreviousInstallDecision decision;
     const std::string mode = script.Short(kAppInfo, "a26");
     if (mode == "New Installation") {
-        if (!Script::IsYes(script.Short(kAppInfo, "a29"))) return plan;
+        if (!Script::IsYes(script.Short(kAppInfo, "a29"))) return decision;
         const std::string code = script.Value(kAppInfo, "a3");
-        if (registry(RegistryRoot::kLocalMachine, UninstallKeyPath(code), "DisplayName").empty()) return plan;
-        plan.removeEarlier = true;
-        plan.runner = expand("<WindowsFolder>\\kqexec.exe");
-        plan.arguments = expand(" \"/S\" <ProductCode>");
-        return plan;
+        if (registry(RegistryRoot::kLocalMachine, UninstallKeyPath(code), "DisplayName").empty()) return decision;
+        decision.removeEarlier = true;
+        decision.runner = expand("<WindowsFolder>\\kqexec.exe");
+        decision.arguments = expand(" \"/S\" <ProductCode>");
+        return decision;
     }
-    if (mode != "Upgrade") return plan;
+    if (mode != "Upgrade") return decision;
 
     std::string folder;
     if (script.Short(kAppInfo, "a27") == "Auto-Detect") {
@@ -50,8 +50,8 @@ PreviousInstallPlan PlanPreviousInstallation(const Script& script, const Registr
             (path.root == RegistryRoot::kLocalMachine || path.root == RegistryRoot::kCurrentUser))
             folder = registry(path.root, path.subKey, path.valueName);
     }
-    if (!folder.empty()) plan.folder = WithTrailingBackslash(folder);
-    return plan;
+    if (!folder.empty()) decision.folder = WithTrailingBackslash(folder);
+    return decision;
 }
 
 std::string ProductRunLockName(const std::string& productCode, bool allSessions) {

@@ -2,7 +2,7 @@
 // it: the administrator-rights check and the installation mode of APPINFO
 // ("New Installation", optionally removing the earlier version first, or
 // "Upgrade" into the earlier version's folder). Decisions only: the caller
-// reads the registry through the lookup it passes and carries the plan out.
+// reads the registry through the lookup it passes and acts on the decision.
 #pragma once
 #include <functional>
 #include <string>
@@ -38,7 +38,7 @@ std::string ProductRunLockName(const std::string& productCode, bool allSessions)
 using RegistryLookup = std::function<std::string(RegistryRoot, const std::string&, const std::string&)>;
 
 // What the start-up does about an earlier installation.
-struct PreviousInstallPlan {
+struct PreviousInstallDecision {
     // "New Installation" with "a29" "Yes" and the product registered: run
     // `runner` with `arguments` and wait for it before going on.
     bool removeEarlier = false;
@@ -57,7 +57,7 @@ struct PreviousInstallPlan {
 // HKEY_CURRENT_USER are read). An earlier folder that reads as empty leaves
 // the default folder in place (never a bare backslash, which would install
 // into the root of the current drive). Any other mode does nothing.
-PreviousInstallPlan PlanPreviousInstallation(const Script& script, const RegistryLookup& registry,
+PreviousInstallDecision DecidePreviousInstallation(const Script& script, const RegistryLookup& registry,
                                              const std::function<std::string(const std::string&)>& expand);
 
 }  // namespace kq

@@ -54,7 +54,7 @@ void FileActionTable::Load(const Script& script, const std::function<std::string
     }
 }
 
-int FileActionTable::RunFor(const std::string& layoutFile, IFileActionMachine& machine) {
+int FileActionTable::RunFor(const std::string& layoutFile, FileActionMachine& machine) {
     if (layoutFile.empty()) return 0;
     int ran = 0;
     for (FileAction& action : m_actions) {
@@ -63,7 +63,7 @@ int FileActionTable::RunFor(const std::string& layoutFile, IFileActionMachine& m
     return ran;
 }
 
-bool FileActionTable::Run(FileAction& action, IFileActionMachine& machine) {
+bool FileActionTable::Run(FileAction& action, FileActionMachine& machine) {
     if (action.done) return false;
     if (action.once) action.done = true;
     if (!machine.Admits(action.programMask, action.condition)) return false;

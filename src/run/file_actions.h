@@ -51,9 +51,9 @@ enum class FileActionKind {
 FileActionKind ClassifyActionFile(const std::string& file);
 
 // Carries out what the table decides.
-class IFileActionMachine {
+class FileActionMachine {
 public:
-    virtual ~IFileActionMachine() = default;
+    virtual ~FileActionMachine() = default;
     // Program mask and condition of an action that is due.
     virtual bool Admits(int32_t programMask, const std::string& condition) = 0;
     // Starts a program (or opens a web address, never waiting for it).
@@ -71,13 +71,13 @@ public:
     // kFinishTrigger), and returns how many were carried out. A "once"
     // action is marked done before its checks: one that its mask or
     // condition skipped is not tried again.
-    int RunFor(const std::string& layoutFile, IFileActionMachine& machine);
+    int RunFor(const std::string& layoutFile, FileActionMachine& machine);
 
     int Count() const { return static_cast<int>(m_actions.size()); }
     const FileAction& At(int index) const { return m_actions[static_cast<size_t>(index)]; }
 
 private:
-    bool Run(FileAction& action, IFileActionMachine& machine);
+    bool Run(FileAction& action, FileActionMachine& machine);
 
     std::vector<FileAction> m_actions;
 };

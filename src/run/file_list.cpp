@@ -34,9 +34,9 @@ FileRecord ParseRecord(std::string_view first, std::string_view second) {
 
     size_t pos = 0;
     record.destinationDir = CutField(NextField(second, &pos, '*'));
-    record.options = LeadingInt(NextField(second, &pos, '*'));
-    record.fileMask = LeadingInt(NextField(second, &pos, '*'));
-    record.reserved = LeadingInt(NextField(second, &pos, '|'));
+    record.options = LeadingNumber(NextField(second, &pos, '*'));
+    record.fileMask = LeadingNumber(NextField(second, &pos, '*'));
+    record.reserved = LeadingNumber(NextField(second, &pos, '|'));
     std::string feature;
     if (pos < second.size()) {
         for (char c : second.substr(pos)) {
@@ -111,24 +111,6 @@ FileOptions DecodeFileOptions(int32_t options) {
     decoded.registerServer = (bits & 128) != 0;
     decoded.expandContent = (bits & 256) != 0;
     return decoded;
-}
-
-int32_t LeadingInt(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    int64_t value = 0;
-    const int64_t limit = negative ? -int64_t(std::numeric_limits<int32_t>::min())
-                                   : int64_t(std::numeric_limits<int32_t>::max());
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > limit) value = limit;
-    }
-    return int32_t(negative ? -value : value);
 }
 
 std::string StripDestinationComputer(std::string_view dir) {

@@ -83,11 +83,6 @@ struct FileOptions {
 
 FileOptions DecodeFileOptions(int32_t options);
 
-// Standard leading-number reading: optional blanks, an optional sign, then
-// digits; anything else ends the number and text without digits reads 0.
-// Values beyond 32 bits are held at the nearest limit.
-int32_t LeadingInt(std::string_view text);
-
 // Placeholder expansion, supplied by the caller (folders, product values and
 // user variables).
 using ExpandFn = std::function<std::string(const std::string&)>;

@@ -266,7 +266,7 @@ std::string ReadCompanyName() {
 }
 
 bool HasDiskImage(const std::string& sourceFolder) {
-    return DirectoryExists(EndWithBackslash(sourceFolder) + kDiskImageFolder);
+    return DirectoryExists((sourceFolder.empty() ? sourceFolder : WithTrailingBackslash(sourceFolder)) + kDiskImageFolder);
 }
 
 }  // namespace kq

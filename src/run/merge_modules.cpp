@@ -28,7 +28,7 @@ std::vector<MergeModuleItem> LoadMergeModules(const Script& script) {
     return items;
 }
 
-std::vector<MergeModuleRun> PlanMergeModules(const std::vector<MergeModuleItem>& items,
+std::vector<MergeModuleRun> ListMergeModuleRuns(const std::vector<MergeModuleItem>& items,
                                              const MergeModuleContext& context) {
     std::vector<MergeModuleRun> runs;
     const std::string resourceDir = context.sourceFolder + "SupportFiles";

@@ -39,7 +39,7 @@ struct MergeModuleRun {
     bool systemInstaller = false;  // waited for with message pumping
 };
 
-// How the plan sees the run.
+// How the list of runs sees the run.
 struct MergeModuleContext {
     std::string sourceFolder;  // trailing backslash
     std::function<bool(int32_t)> maskAdmits;
@@ -54,7 +54,7 @@ struct MergeModuleContext {
 // and "mergemod.msi" is in the package ("<source>mergemod.msi" preferred to
 // "<source>SupportFiles\mergemod.msi") and mask and feature admit it,
 // ""<SystemFolder>\msiexec.exe" /i "<path>" /q" expanded.
-std::vector<MergeModuleRun> PlanMergeModules(const std::vector<MergeModuleItem>& items,
+std::vector<MergeModuleRun> ListMergeModuleRuns(const std::vector<MergeModuleItem>& items,
                                              const MergeModuleContext& context);
 
 }  // namespace kq

@@ -95,11 +95,11 @@ void ReplaceAll(std::string& text, const std::string& token, const std::string& 
     text.swap(out);
 }
 
-std::string ExpandFrame(const std::string& text, const PlaceholderValues& values) {
+std::string ExpandScriptText(const std::string& text, const PlaceholderValues& values) {
     return Expand(text, values, Expansion::Frame);
 }
 
-std::string ExpandWorker(const std::string& text, const PlaceholderValues& values) {
+std::string ExpandStepText(const std::string& text, const PlaceholderValues& values) {
     return Expand(text, values, Expansion::Worker);
 }
 

@@ -6,7 +6,7 @@
 // user-interface thread (start-up, pages, wizard); the worker expansion
 // serves the install worker on the copy of the values it takes when the
 // installation starts. Their differences are deliberate and listed at
-// ExpandWorker.
+// ExpandStepText.
 #pragma once
 #include <string>
 #include <vector>
@@ -66,7 +66,7 @@ struct PlaceholderValues {
 //     two); this joins "<SystemFolder>\name" but also shortens a network path;
 //  6. a token that names nothing stays as written.
 // A replacement that would take the text past kMaxExpandedLength is not made.
-std::string ExpandFrame(const std::string& text, const PlaceholderValues& values);
+std::string ExpandScriptText(const std::string& text, const PlaceholderValues& values);
 
 // Worker expansion: the same, except that
 //  - square brackets are never turned into angle brackets;
@@ -77,7 +77,7 @@ std::string ExpandFrame(const std::string& text, const PlaceholderValues& values
 //    folder. This moves paths the author wrote for the default location to
 //    the chosen one; because it runs after step 5 it can leave a doubled
 //    backslash behind.
-std::string ExpandWorker(const std::string& text, const PlaceholderValues& values);
+std::string ExpandStepText(const std::string& text, const PlaceholderValues& values);
 
 // Replaces every occurrence of `token`, left to right without overlap, never
 // searching inserted text. An empty token replaces nothing. Once a

@@ -28,7 +28,7 @@ public:
     // No list of a real script comes near this; a damaged one may claim more.
     static constexpr int kMaxListItems = 10000;
 
-    explicit Script(const IProfileReader& reader) : m_reader(&reader) {}
+    explicit Script(const ProfileReader& reader) : m_reader(&reader) {}
 
     // An ordinary value: at most 254 characters.
     std::string Value(const char* section, const char* key) const;
@@ -46,10 +46,10 @@ public:
     // False only for exactly "No" (empty, "no" and anything else are on).
     static bool IsNotNo(const std::string& value);
 
-    const IProfileReader& Reader() const { return *m_reader; }
+    const ProfileReader& Reader() const { return *m_reader; }
 
 private:
-    const IProfileReader* m_reader;
+    const ProfileReader* m_reader;
 };
 
 // "A0", "B12": the key of column `column` of item `index`.

@@ -19,7 +19,7 @@ std::string SetupRun::Expand(const std::string& text) const {
 }
 
 std::string SetupRun::Expand(const std::string& text, const UserVariableTable& variables) const {
-    return ExpandFrame(text, MakePlaceholderValues(m_folders, m_settings, &variables));
+    return ExpandScriptText(text, MakePlaceholderValues(m_folders, m_settings, &variables));
 }
 
 void SetupRun::SetVariables(UserVariableTable variables) {

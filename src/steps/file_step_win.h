@@ -19,7 +19,7 @@ public:
     // request of `signals`; either may be null. `unattended`: "/S" or "/PLAN",
     // where nobody answers the file error dialog; every failure is answered
     // with Cancel without showing it.
-    explicit CWinFileMachine(IInstallReporter* reporter = nullptr, const RunSignals* signals = nullptr,
+    explicit CWinFileMachine(InstallReporter* reporter = nullptr, const RunSignals* signals = nullptr,
                              bool unattended = false)
         : m_reporter(reporter), m_signals(signals), m_unattended(unattended) {}
     ~CWinFileMachine() override;
@@ -53,7 +53,7 @@ public:
     DownloadResult Download(const std::string& address, const std::string& destination) override;
 
 private:
-    IInstallReporter* m_reporter;
+    InstallReporter* m_reporter;
     const RunSignals* m_signals;
     bool m_unattended;
     std::string m_cabinetPath;

@@ -7,9 +7,9 @@
 
 namespace kq {
 
-class IInstallReporter {
+class InstallReporter {
 public:
-    virtual ~IInstallReporter() = default;
+    virtual ~InstallReporter() = default;
     // line 0 is the main status text, line 1 the detail line.
     virtual void SetStatus(const std::string& text, int line) = 0;
     virtual void SetProgressRange(int32_t total) = 0;

@@ -82,19 +82,20 @@ std::string WorkingFolderFilePath(const std::string& value, const std::string& w
     if (leaf.empty()) return std::string();
     // The folder is expanded on its own so that the author's variables are
     // never looked for inside the file name.
-    return EndWithBackslash(expand("<TempFolder>\\" + workFolderName + "\\")) + leaf;
+    return WithTrailingBackslash(expand("<TempFolder>\\" + workFolderName + "\\")) + leaf;
 }
 
 std::string InstalledCopyPath(const std::string& path, const ExpandFunction& expand) {
     std::string leaf = LeafOf(path);
     if (leaf.empty()) return std::string();
-    return EndWithBackslash(expand("<Install Dir>\\")) + leaf;
+    return WithTrailingBackslash(expand("<Install Dir>\\")) + leaf;
 }
 
 std::string LiveUpdateFolder(const Script& script, const ExpandFunction& expand) {
     std::string folder = script.Value(kLiveUpdate, "5");
     folder = expand(folder.empty() ? std::string("<Install Dir>") : folder);
-    return EndWithBackslash(folder);
+    // A folder that expands to nothing stays nothing, never a drive's root.
+    return folder.empty() ? folder : WithTrailingBackslash(folder);
 }
 
 bool PrepareMaintenanceProgram(const Script& script, const ExpandFunction& expand, const RegistrationPaths& paths,

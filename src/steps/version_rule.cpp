@@ -26,7 +26,7 @@ VersionNumber ReduceVersionText(const char* fileVersion) {
     size_t start = 0;
     for (int32_t* part : parts) {
         size_t end = text.find_first_of(".,", start);
-        *part = LeadingInt(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
+        *part = LeadingNumber(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
         if (end == std::string::npos) break;
         start = end + 1;
     }

@@ -181,11 +181,11 @@ std::vector<PackRow> TranslationRows() {
     return rows;
 }
 
-std::string ReadLanguageText(const IProfileReader& file, const char* section, const char* key) {
+std::string ReadLanguageText(const ProfileReader& file, const char* section, const char* key) {
     return BracketsToAngles(file.Read(section, key, kProfileValueSize));
 }
 
-std::string PackText(const IProfileReader& pack, const char* section, const char* key) {
+std::string PackText(const ProfileReader& pack, const char* section, const char* key) {
     std::string text = ReadLanguageText(pack, section, key);
     size_t brace = text.find('}');
     if (brace != std::string::npos) text.erase(0, brace + 1);
@@ -201,8 +201,8 @@ std::string RecordKey(int index, int property) {
     return key;
 }
 
-std::vector<CaptionWrite> PlanLayoutTranslation(const std::string& layoutFile, const IProfileReader& layout,
-                                                const IProfileReader& pack) {
+std::vector<CaptionWrite> LayoutTranslationWrites(const std::string& layoutFile, const ProfileReader& layout,
+                                                const ProfileReader& pack) {
     std::vector<CaptionWrite> writes;
     bool standard = false;
     for (const char* name : kStandardLayoutFiles) standard = standard || layoutFile == name;

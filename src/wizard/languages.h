@@ -26,7 +26,7 @@
 
 namespace kq {
 
-class IProfileReader;
+class ProfileReader;
 
 // The standard layout files a pack rewrites, in the order they are rewritten.
 constexpr int kStandardLayoutCount = 14;
@@ -52,10 +52,10 @@ struct PackRow {
 std::vector<PackRow> TranslationRows();
 
 // A language text as it is used: read into 255 bytes, "[" "]" made "<" ">".
-std::string ReadLanguageText(const IProfileReader& file, const char* section, const char* key);
+std::string ReadLanguageText(const ProfileReader& file, const char* section, const char* key);
 // A pack text for a layout: ReadLanguageText with everything up to and including
 // the first "}" dropped.
-std::string PackText(const IProfileReader& pack, const char* section, const char* key);
+std::string PackText(const ProfileReader& pack, const char* section, const char* key);
 
 // The DADOS key of property `property` of the control at INFO index `index`.
 std::string RecordKey(int index, int property);
@@ -68,8 +68,8 @@ struct CaptionWrite {
 
 // What applying `pack` does to the layout file named `layoutFile` (as read
 // through `layout`): nothing for a file that is not a standard one.
-std::vector<CaptionWrite> PlanLayoutTranslation(const std::string& layoutFile, const IProfileReader& layout,
-                                                const IProfileReader& pack);
+std::vector<CaptionWrite> LayoutTranslationWrites(const std::string& layoutFile, const ProfileReader& layout,
+                                                const ProfileReader& pack);
 
 // System language ids (language and sublanguage, compared whole) and the pack
 // names they choose; nullptr for an id that is not in the table.

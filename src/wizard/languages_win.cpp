@@ -30,7 +30,7 @@ void ApplyLanguagePack(SetupRun& run, const std::string& packPath) {
         // The profile writer would create a missing file; only existing pages change.
         if (!FileExists(path)) continue;
         const ProfileFile layout(path.c_str());
-        for (const CaptionWrite& write : PlanLayoutTranslation(fileName, layout, pack))
+        for (const CaptionWrite& write : LayoutTranslationWrites(fileName, layout, pack))
             ::WritePrivateProfileStringA("DADOS", write.key.c_str(), write.value.c_str(), path.c_str());
     }
 }
@@ -47,7 +47,7 @@ std::vector<std::string> FindPackFiles(const std::string& sourceFolder) {
     return names;
 }
 
-std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, IPageHost& wizard, std::function<void()> chosen) {
+std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, PageHost& wizard, std::function<void()> chosen) {
     ProfileFile profile(run.Paths().setupScriptPath.c_str());
     LanguageFacts facts;
     facts.method = Script(profile).Value("APPINFO", "METHOD");
@@ -73,7 +73,7 @@ std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, IPageHost& wizard, 
     return nullptr;
 }
 
-CLanguagePage::CLanguagePage(SetupRun& run, IPageHost& wizard, std::function<void()> chosen)
+CLanguagePage::CLanguagePage(SetupRun& run, PageHost& wizard, std::function<void()> chosen)
     : m_run(run), m_wizard(wizard), m_chosen(std::move(chosen)) {}
 
 CLanguagePage::~CLanguagePage() {

@@ -28,7 +28,7 @@ void ApplyLanguagePack(SetupRun& run, const std::string& packPath);
 // The texts of the cancel question, the error dialog, the failure status and
 // the requirement messages: the applied pack's where it has them, else the
 // package's "language.lan". Read afresh each time (nothing is cached).
-class CRunTimeTexts : public IProfileReader {
+class CRunTimeTexts : public ProfileReader {
 public:
     explicit CRunTimeTexts(const RunPaths& paths)
         : m_pack(paths.languagePack.c_str()), m_file(paths.languageFile.c_str()),
@@ -51,9 +51,9 @@ std::vector<std::string> FindPackFiles(const std::string& sourceFolder);
 // Language; its OK button applies the chosen pack and calls `chosen`, which
 // continues the start-up. Cancel and Escape go to `wizard`, which asks the
 // cancel question as on every page; once it is confirmed the page goes.
-class CLanguagePage : public IPageHost {
+class CLanguagePage : public PageHost {
 public:
-    CLanguagePage(SetupRun& run, IPageHost& wizard, std::function<void()> chosen);
+    CLanguagePage(SetupRun& run, PageHost& wizard, std::function<void()> chosen);
     ~CLanguagePage() override;
 
     // Opens the page, shown; false when the window cannot be created or the
@@ -66,7 +66,7 @@ public:
 
 private:
     SetupRun& m_run;
-    IPageHost& m_wizard;
+    PageHost& m_wizard;
     std::function<void()> m_chosen;
     CPage* m_page = nullptr;
 };
@@ -75,6 +75,6 @@ private:
 // "/LANG=" or Auto-Detect names, or opens the language page for "Ask User".
 // Returns the open page (start-up then waits; the page calls `chosen` once the
 // user has chosen), or nullptr when start-up goes straight on.
-std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, IPageHost& wizard, std::function<void()> chosen);
+std::unique_ptr<CLanguagePage> ChooseLanguage(SetupRun& run, PageHost& wizard, std::function<void()> chosen);
 
 }  // namespace kq

@@ -21,7 +21,7 @@ constexpr UINT kMergeModuleDelayMs = 1000;
 
 // A condition's actions when a script item tests it. With nobody watching
 // its messages are dropped; a cancel still counts.
-class CItemConditionActions : public IConditionActions {
+class CItemConditionActions : public ConditionActions {
 public:
     CItemConditionActions(CWizard& wizard, bool silent) : m_wizard(wizard), m_silent(silent) {}
     void CancelInstall() override { m_wizard.CancelFromCondition(); }
@@ -36,7 +36,7 @@ private:
     bool m_silent;
 };
 
-class CFileActionMachine : public IFileActionMachine {
+class CFileActionMachine : public FileActionMachine {
 public:
     CFileActionMachine(CWizard& wizard, SetupRun& run)
         : m_run(run), m_actions(wizard, !run.Watching().SeesWindows()) {}
@@ -120,7 +120,7 @@ void CWizard::RunMergeModules() {
 
     // The page stays up and answers while each program runs (the author's
     // installers may take minutes); nothing on it can navigate meanwhile.
-    for (const MergeModuleRun& run : PlanMergeModules(items, context)) {
+    for (const MergeModuleRun& run : ListMergeModuleRuns(items, context)) {
         if (run.systemInstaller) RunAndPump(std::string(), run.program, &CPage::PreTranslate);
         else RunAndPump(run.program, run.arguments, &CPage::PreTranslate);
     }

@@ -38,7 +38,7 @@ constexpr char kRestartFailed[] = "Can't restart! Please restart manually your c
 // The progress page as the install worker sees it. Every call is a message
 // sent to a control of the user-interface thread, which carries it out while
 // it pumps messages waiting for the worker.
-class CProgressReporter : public IInstallReporter {
+class CProgressReporter : public InstallReporter {
 public:
     explicit CProgressReporter(CPage& page)
         : m_info(page.ControlWindow("IDC_INFO")),
@@ -98,7 +98,7 @@ private:
 };
 
 // What a condition that holds asks the wizard for.
-class CConditionActions : public IConditionActions {
+class CConditionActions : public ConditionActions {
 public:
     CConditionActions(CWizard& wizard, SetupRun& run) : m_wizard(wizard), m_run(run) {}
     void CancelInstall() override { m_wizard.CancelFromCondition(); }

@@ -19,7 +19,7 @@ namespace kq {
 
 class CStandardPages;
 
-class CWizard : public IPageHost {
+class CWizard : public PageHost {
 public:
     explicit CWizard(SetupRun& run);
     ~CWizard() override;
@@ -69,7 +69,7 @@ public:
     // Carries out a cancel confirmed while busy.
     void CompletePendingCancel();
 
-    // IPageHost
+    // PageHost
     void OnPageCommand(CPage& page, const PageCommand& command) override;
     void OnPageCancel(CPage& page) override;
     void OnPageTimer(CPage& page, UINT_PTR timerId) override;

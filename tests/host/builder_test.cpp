@@ -16,6 +16,8 @@
 #include "record/packed_fingerprints.h"
 #include "payload_list.h"
 
+using kq::CFileCrypt;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -94,7 +94,7 @@ TEST(ConditionActionTest, LinesAndShowMessageText) {
 }
 
 // Records what the conditions asked for.
-class RecordingActions : public kq::IConditionActions {
+class RecordingActions : public kq::ConditionActions {
 public:
     void CancelInstall() override { log.push_back("cancel"); }
     void ShowMessage(const std::string& text) override { log.push_back("message:" + text); }

@@ -10,6 +10,8 @@
 
 #include "crypt_test_util.h"
 
+using kq::CDoubleBuffering;
+
 namespace {
 
 std::string Bytes(size_t n, uint32_t seed) {

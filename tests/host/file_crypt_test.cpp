@@ -9,6 +9,8 @@
 #include "crypt/sha256.h"
 #include "crypt_test_util.h"
 
+using kq::CFileCrypt;
+
 namespace {
 
 using kqtest::Hex;

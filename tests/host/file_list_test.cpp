@@ -236,24 +236,6 @@ TEST(DecodeFileOptionsTest, Bits) {
     }
 }
 
-struct IntCase {
-    const char* text;
-    int32_t value;
-};
-
-TEST(LeadingIntTest, ReadsLeadingDigits) {
-    const IntCase cases[] = {
-        {"", 0},           {"0", 0},         {"42", 42},
-        {"  42", 42},      {"\t\r\n42", 42}, {"+7", 7},
-        {"-7", -7},        {"12abc", 12},    {"abc", 0},
-        {"-", 0},          {"- 5", 0},       {"0x10", 0},
-        {"007", 7},        {"2147483647", 2147483647}, {"2147483648", 2147483647},
-        {"-2147483648", -2147483647 - 1},    {"-2147483649", -2147483647 - 1},
-        {"99999999999999999999999", 2147483647},
-    };
-    for (const IntCase& c : cases) EXPECT_EQ(kq::LeadingInt(c.text), c.value) << c.text;
-}
-
 std::string Expand(const std::string& text) {
     std::string out = text;
     const std::string key = "<InstallDir>";

@@ -86,7 +86,7 @@ TEST(Languages, ApplyingAPackRewritesTheTranslatedCaptions) {
     for (const Case& c : cases) {
         IniText layout(c.layout);
         IniText pack(c.pack);
-        EXPECT_EQ(Writes(PlanLayoutTranslation(c.file, layout, pack)), c.expected) << c.rule;
+        EXPECT_EQ(Writes(LayoutTranslationWrites(c.file, layout, pack)), c.expected) << c.rule;
     }
 }
 
@@ -168,7 +168,7 @@ TEST(Languages, APacksRunTimeTextsGoOverTheLanguageFileKeyByKey) {
     const IniText file("[CancelSetup]\r\n0=Really cancel?\r\n1=No\r\n[REQ]\r\n1=Needs <ProductName> RAM\r\n");
     const IniText pack("[CancelSetup]\r\n0=Wirklich abbrechen?\r\n1=\r\n[InstallWelcome]\r\n2=Weiter >\r\n");
     struct Case {
-        const IProfileReader* pack;
+        const ProfileReader* pack;
         const char* section;
         const char* key;
         const char* expected;

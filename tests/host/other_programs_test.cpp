@@ -89,7 +89,7 @@ TEST(Eligibility, PreviousInstallation) {
     };
     for (const Case& c : cases) {
         IniText ini(std::string("[APPINFO]\r\n") + c.script + "\r\n");
-        const PreviousInstallPlan plan = PlanPreviousInstallation(Script(ini), lookup, &ExpandForTest);
+        const PreviousInstallDecision plan = DecidePreviousInstallation(Script(ini), lookup, &ExpandForTest);
         EXPECT_EQ(plan.removeEarlier, c.removes) << c.script;
         EXPECT_EQ(plan.folder, c.folder) << c.script;
         if (plan.removeEarlier) {
@@ -101,7 +101,7 @@ TEST(Eligibility, PreviousInstallation) {
 
 // Records what the table asks for; the mask 1 and the condition "never"
 // refuse an action.
-class RecordingMachine : public IFileActionMachine {
+class RecordingMachine : public FileActionMachine {
 public:
     bool Admits(int32_t programMask, const std::string& condition) override {
         return programMask != 1 && condition != "never";
@@ -226,7 +226,7 @@ TEST(MergeModules, Plan) {
         };
         context.expand = &ExpandForTest;
         std::vector<std::string> runs;
-        for (const MergeModuleRun& run : PlanMergeModules(items, context))
+        for (const MergeModuleRun& run : ListMergeModuleRuns(items, context))
             runs.push_back(run.systemInstaller ? "msi " + run.program : run.program + " [" + run.arguments + "]");
         EXPECT_EQ(runs, c.runs) << c.present.size();
     }

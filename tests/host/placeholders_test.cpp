@@ -71,42 +71,42 @@ TEST(Placeholders, FrameAndWorkerExpansion) {
     };
     PlaceholderValues values = SampleValues();
     for (const Case& c : cases) {
-        EXPECT_EQ(ExpandFrame(c.text, values), c.frame) << c.text;
-        EXPECT_EQ(ExpandWorker(c.text, values), c.worker) << c.text;
+        EXPECT_EQ(ExpandScriptText(c.text, values), c.frame) << c.text;
+        EXPECT_EQ(ExpandStepText(c.text, values), c.worker) << c.text;
     }
 }
 
 TEST(Placeholders, LaterTokensSeeEarlierValuesButNotTheReverse) {
     PlaceholderValues values = SampleValues();
     values.productName = "Odd<TempFolder>";
-    EXPECT_EQ(ExpandFrame("<ProductName>", values), "Odd<TempFolder>");
+    EXPECT_EQ(ExpandScriptText("<ProductName>", values), "Odd<TempFolder>");
     values.programFilesFolder = "D:\\<ProductName>";
-    EXPECT_EQ(ExpandFrame("<ProgramFilesFolder>", values), "D:\\Odd<TempFolder>");
+    EXPECT_EQ(ExpandScriptText("<ProgramFilesFolder>", values), "D:\\Odd<TempFolder>");
     // A value holding its own token is not searched again.
     values.installDir = "<InstallDir>x";
-    EXPECT_EQ(ExpandFrame("<InstallDir>", values), "<InstallDir>x");
+    EXPECT_EQ(ExpandScriptText("<InstallDir>", values), "<InstallDir>x");
 }
 
 TEST(Placeholders, WorkerMovesTheDefaultFolderToTheChosenOne) {
     PlaceholderValues values = SampleValues();
     values.installDir = "D:\\Apps\\Notes\\";
     // Runs after the backslash pairs are joined, so it leaves one doubled.
-    EXPECT_EQ(ExpandWorker("C:\\Program Files\\Notes\\bin\\<ProductName>.exe", values),
+    EXPECT_EQ(ExpandStepText("C:\\Program Files\\Notes\\bin\\<ProductName>.exe", values),
               "D:\\Apps\\Notes\\\\bin\\Notes.exe");
-    EXPECT_EQ(ExpandFrame("C:\\Program Files\\Notes\\bin\\<ProductName>.exe", values),
+    EXPECT_EQ(ExpandScriptText("C:\\Program Files\\Notes\\bin\\<ProductName>.exe", values),
               "C:\\Program Files\\Notes\\bin\\Notes.exe");
-    EXPECT_EQ(ExpandWorker("C:\\Program Files\\Notes\\bin", values), "C:\\Program Files\\Notes\\bin");
+    EXPECT_EQ(ExpandStepText("C:\\Program Files\\Notes\\bin", values), "C:\\Program Files\\Notes\\bin");
 
     values.installDir = "\\";
-    EXPECT_EQ(ExpandWorker("C:\\Program Files\\Notes\\x<y>", values), "C:\\Program Files\\Notes\\x<y>");
+    EXPECT_EQ(ExpandStepText("C:\\Program Files\\Notes\\x<y>", values), "C:\\Program Files\\Notes\\x<y>");
     values.installDir = values.defaultInstallDir;
-    EXPECT_EQ(ExpandWorker("C:\\Program Files\\Notes\\x<y>", values), "C:\\Program Files\\Notes\\x<y>");
+    EXPECT_EQ(ExpandStepText("C:\\Program Files\\Notes\\x<y>", values), "C:\\Program Files\\Notes\\x<y>");
     // A default of a lone backslash (empty "a4") leaves nothing to move.
     values.defaultInstallDir = "\\";
     values.installDir = "D:\\Apps\\";
-    EXPECT_EQ(ExpandWorker("a<y>b", values), "a<y>b");
+    EXPECT_EQ(ExpandStepText("a<y>b", values), "a<y>b");
     values.defaultInstallDir = "";
-    EXPECT_EQ(ExpandWorker("a<y>b", values), "a<y>b");
+    EXPECT_EQ(ExpandStepText("a<y>b", values), "a<y>b");
 }
 
 TEST(Placeholders, UserVariablesInTableOrder) {
@@ -122,23 +122,23 @@ TEST(Placeholders, UserVariablesInTableOrder) {
 
     PlaceholderValues values = SampleValues();
     values.variables = &table;
-    EXPECT_EQ(ExpandFrame("<Edition>/[Edition]", values), "Pro/Pro");
-    EXPECT_EQ(ExpandWorker("<Edition>/[Edition]", values), "Pro/[Edition]");
+    EXPECT_EQ(ExpandScriptText("<Edition>/[Edition]", values), "Pro/Pro");
+    EXPECT_EQ(ExpandStepText("<Edition>/[Edition]", values), "Pro/[Edition]");
     // %DATA% comes after <Edition>, so its value keeps the token.
-    EXPECT_EQ(ExpandFrame("%DATA% <Late>", values), "<Edition>-data late");
-    EXPECT_EQ(ExpandFrame("%DATA%", values), "%DATA%");  // no angle bracket: untouched
-    EXPECT_EQ(ExpandFrame("<Filler44>", values), "f");
-    EXPECT_EQ(ExpandFrame("<Filler45>|<Beyond>", values), "<Filler45>|<Beyond>");
+    EXPECT_EQ(ExpandScriptText("%DATA% <Late>", values), "<Edition>-data late");
+    EXPECT_EQ(ExpandScriptText("%DATA%", values), "%DATA%");  // no angle bracket: untouched
+    EXPECT_EQ(ExpandScriptText("<Filler44>", values), "f");
+    EXPECT_EQ(ExpandScriptText("<Filler45>|<Beyond>", values), "<Filler45>|<Beyond>");
     // Variables come after every built-in token: a product name may hold a
     // variable, while a variable's value is never read as a built-in token.
     values.productName = "Notes <Edition>";
     table[4].value = "<InstallDir>";
-    for (auto expand : {&ExpandFrame, &ExpandWorker}) {
+    for (auto expand : {&ExpandScriptText, &ExpandStepText}) {
         EXPECT_EQ(expand("<ProductName>", values), "Notes Pro");
         EXPECT_EQ(expand("<Late>", values), "<InstallDir>");
     }
     values.variables = nullptr;
-    EXPECT_EQ(ExpandFrame("<Edition>", values), "<Edition>");
+    EXPECT_EQ(ExpandScriptText("<Edition>", values), "<Edition>");
 }
 
 TEST(Placeholders, VariablesCannotMultiplyATextWithoutBound) {
@@ -152,13 +152,13 @@ TEST(Placeholders, VariablesCannotMultiplyATextWithoutBound) {
     }
     PlaceholderValues values = SampleValues();
     values.variables = &table;
-    std::string frame = ExpandFrame("<v0>", values);
+    std::string frame = ExpandScriptText("<v0>", values);
     EXPECT_LE(frame.size(), kMaxExpandedLength);
     // Three steps fit (256,000 characters); the fourth stops part way, so the
     // text starts with its values and ends as the third step left it.
     EXPECT_EQ(frame.substr(0, 4), "<v4>");
     EXPECT_EQ(frame.substr(frame.size() - 4), "<v3>");
-    EXPECT_EQ(ExpandWorker("<v0>", values).size(), frame.size());
+    EXPECT_EQ(ExpandStepText("<v0>", values).size(), frame.size());
 }
 
 TEST(Placeholders, ReplaceAllIsLeftToRightWithoutOverlap) {

@@ -32,7 +32,7 @@ const OsVersion kWin2003 = Os(kq::kPlatformNt, 5, 2, 3790);
 const OsVersion kVista = Os(kq::kPlatformNt, 6, 0, 6000);
 
 // A machine with the given facts; counts how often the processor is asked.
-class FakeMachine : public kq::IMachineFacts {
+class FakeMachine : public kq::MachineFacts {
 public:
     OsVersion version = kWinXp;
     uint64_t memory = 512ull << 20;

@@ -187,7 +187,7 @@ TEST(RunJournalTest, UninstallLogGivesShortcuts) {
 
 // The page's reporter, when there is one, gets everything; the journal gets
 // the main status line as steps, and the messages and questions.
-struct PageCalls : IInstallReporter {
+struct PageCalls : InstallReporter {
     std::vector<std::string> calls;
     void SetStatus(const std::string& text, int line) override { calls.push_back(std::to_string(line) + text); }
     void SetProgressRange(int32_t total) override { calls.push_back("range" + std::to_string(total)); }

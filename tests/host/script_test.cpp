@@ -11,7 +11,7 @@ namespace kq {
 namespace {
 
 // Records the buffer size of every read, answering from an INI text.
-class RecordingReader : public IProfileReader {
+class RecordingReader : public ProfileReader {
 public:
     explicit RecordingReader(const std::string& text) : m_ini(text) {}
     std::string Read(const char* section, const char* key, size_t bufferSize) const override {
@@ -85,7 +85,7 @@ TEST(Script, LeadingNumberFollowsTheCLibraryWithoutOverflow) {
         {"+255", 255},         {"-255", -255},         {"", 0},               {"abc", 0},
         {"-", 0},              {"+-1", 0},             {"2147483647", INT_MAX}, {"2147483648", INT_MAX},
         {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"99999999999999999999", INT_MAX},
-        {"1 2", 1},
+        {"1 2", 1},            {"\t\r\n42", 42},      {"- 5", 0},            {"0x10", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(LeadingNumber(c.text), c.expected) << c.text;
     EXPECT_EQ(LeadingNumber(static_cast<const char*>(nullptr)), 0);

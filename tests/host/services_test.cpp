@@ -102,7 +102,7 @@ protected:
 
     void Run(const std::string& script, const std::string& systemName = "XP") {
         IniText ini(script);
-        InstallServices(Script(ini), [this](const std::string& t) { return ExpandWorker(t, values_); }, systemName,
+        InstallServices(Script(ini), [this](const std::string& t) { return ExpandStepText(t, values_); }, systemName,
                         machine_, hooks_, log_.Log());
     }
 

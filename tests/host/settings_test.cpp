@@ -32,7 +32,7 @@ ProductSettings Load(const std::string& script, std::vector<std::string>* expand
     LoadProductSettings(Script(ini), "Acme Corp",
                         [&](const std::string& text) {
                             if (expanded != nullptr) expanded->push_back(text);
-                            return ExpandFrame(text, MakePlaceholderValues(folders, settings));
+                            return ExpandScriptText(text, MakePlaceholderValues(folders, settings));
                         },
                         settings);
     return settings;
@@ -144,7 +144,7 @@ TEST(ProductSettings, PlaceholderValuesFromFoldersAndSettings) {
     settings.companyName = "Co";
     UserVariableTable table = {{"<V>", "", "v"}};
     PlaceholderValues values = MakePlaceholderValues(folders, settings, &table);
-    EXPECT_EQ(ExpandFrame("<FavoritesFolder>|<UserName>|<CompanyName>|<InstallDir>|<TempFolder>|<V>", values),
+    EXPECT_EQ(ExpandScriptText("<FavoritesFolder>|<UserName>|<CompanyName>|<InstallDir>|<TempFolder>|<V>", values),
               "C:\\All Users\\Favorites|ann|Co|D:\\P\\|C:\\TEMP\\|v");
     EXPECT_EQ(values.defaultInstallDir, "C:\\P\\");
     EXPECT_EQ(values.variables, &table);

@@ -7,6 +7,8 @@
 
 #include "crypt_test_util.h"
 
+using kq::CSHA;
+
 namespace {
 
 using kqtest::ToHex;

@@ -85,7 +85,7 @@ TEST(ShortcutLocation, SpecialFoldersSubfoldersAndTheFolderRule) {
         {"Destination Computer\\Desktop\\Editor", ShortcutPlace::kNone, "", false},
     };
     const PlaceholderValues values = SampleRunValues();
-    ExpandFunction expand = [&values](const std::string& text) { return ExpandWorker(text, values); };
+    ExpandFunction expand = [&values](const std::string& text) { return ExpandStepText(text, values); };
     for (const LocationCase& c : cases) {
         ShortcutLocation where = ResolveShortcutLocation(c.location, SampleFolders(), expand);
         EXPECT_EQ(where.folder, c.folder) << c.location;
@@ -175,7 +175,7 @@ protected:
 
     void Run(const std::string& script) {
         IniText ini("[FOLDERKQ]\r\n" + script);
-        CreateShortcuts(Script(ini), [this](const std::string& t) { return ExpandWorker(t, values_); }, context_,
+        CreateShortcuts(Script(ini), [this](const std::string& t) { return ExpandStepText(t, values_); }, context_,
                         machine_, log_.Log());
     }
 

@@ -117,7 +117,7 @@ protected:
         context_.workFolderName = "kq142305";
     }
     ExpandFunction Expand() {
-        return [this](const std::string& t) { return ExpandWorker(t, values_); };
+        return [this](const std::string& t) { return ExpandStepText(t, values_); };
     }
     void Ini(const std::string& script) {
         IniText ini(script);

@@ -29,11 +29,5 @@ TEST(Text, CaseFoldingIsAsciiOnly) {
     EXPECT_EQ(AsciiLower("Notes\xC9.TXT"), "notes\xC9.txt");
 }
 
-TEST(Text, EndWithBackslashLeavesAnEmptyPathEmpty) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"", ""}, {"C:", "C:\\"}, {"C:\\App", "C:\\App\\"}, {"C:\\App\\", "C:\\App\\"}, {"\\", "\\"}};
-    for (const auto& c : cases) EXPECT_EQ(EndWithBackslash(c.first), c.second) << c.first;
-}
-
 }  // namespace
 }  // namespace kq

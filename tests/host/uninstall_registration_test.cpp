@@ -87,7 +87,7 @@ class Registration : public ::testing::Test {
 protected:
     void SetUp() override {
         values_ = SampleValues();
-        expand_ = [this](const std::string& text) { return ExpandWorker(text, values_); };
+        expand_ = [this](const std::string& text) { return ExpandStepText(text, values_); };
     }
 
     std::vector<std::string> LogLines() { return log_.Lines(); }
@@ -438,7 +438,7 @@ TEST_F(Registration, RemoveAllOnlyForExactlyNo) {
 
 TEST(RegistrationPathsTest, WhereScriptFilesAreTaken) {
     PlaceholderValues values = SampleValues();
-    ExpandFunction expand = [&](const std::string& text) { return ExpandWorker(text, values); };
+    ExpandFunction expand = [&](const std::string& text) { return ExpandStepText(text, values); };
     struct Case {
         const char* value;
         const char* packed;   // PackedFilePath with C:\P\ as the folder

@@ -21,6 +21,8 @@
 #include "run/folders_win.h"
 #include "test_files_win.h"
 
+using kq::CSHA;
+
 namespace {
 
 using kq::CabinetProgress;

@@ -150,7 +150,7 @@ std::vector<Control> PageControls() {
     };
 }
 
-class RecordingHost : public IPageHost {
+class RecordingHost : public PageHost {
 public:
     void OnPageCommand(CPage& page, const PageCommand& command) override {
         commands.push_back(command);

@@ -83,7 +83,7 @@ protected:
         std::string path = Write(text);
         const IniText inMemory(text);
         const ProfileFile listing(path.c_str());
-        const std::pair<const char*, const IProfileReader*> readers[] = {{"IniText", &inMemory},
+        const std::pair<const char*, const ProfileReader*> readers[] = {{"IniText", &inMemory},
                                                                          {"ProfileFile", &listing}};
         for (const std::string& section : sections) {
             for (const std::string& key : keys) {

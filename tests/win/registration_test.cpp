@@ -243,7 +243,7 @@ protected:
         values.installDir = install_;
         values.defaultInstallDir = install_;
         values.productCode = code;
-        ExpandFunction expand = [&values](const std::string& text) { return ExpandWorker(text, values); };
+        ExpandFunction expand = [&values](const std::string& text) { return ExpandStepText(text, values); };
 
         UninstallLog log(paths.maintenanceFolder + kUninstallLogName);
         CWinRegistrationMachine machine;

@@ -223,7 +223,7 @@ TEST(WinServices, CreatedAsSpecifiedAndRefusedTwice) {
 // ---------------------------------------------------------------------------
 // The install worker running steps 8 to 10
 
-class RecordingReporter : public IInstallReporter {
+class RecordingReporter : public InstallReporter {
 public:
     void SetStatus(const std::string& text, int line) override {
         if (line == 0) statuses.push_back(text);

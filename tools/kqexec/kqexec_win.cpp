@@ -9,7 +9,7 @@
 //                                       remove
 //
 // Everything to remove is in "<Windows folder>\Installer\<code>\uninstall.log";
-// removal_plan.h says in what order and with which checks. Afterwards the
+// removal_steps.h says in what order and with which checks. Afterwards the
 // product's Uninstall key, the log and the maintenance folder are deleted.
 // /S may also come last ("kqexec.exe /R <code> /S", the registered
 // QuietUninstallString).
@@ -17,7 +17,7 @@
 //
 // With an install record beside the log (install_record.h) removal works
 // from the record (record_removal.h); an earlier install without one is
-// removed from the log alone (removal_plan.h). When something remains
+// removed from the log alone (removal_steps.h). When something remains
 // that a second attempt could remove, the log, the record and the
 // Uninstall key stay, and the record keeps only what is left.
 //
@@ -35,7 +35,7 @@
 #include "record/install_record.h"
 #include "record/record_machine_win.h"
 #include "record/record_removal.h"
-#include "record/removal_plan.h"
+#include "record/removal_steps.h"
 #include "record/uninstall_log.h"
 #include "remover_win.h"
 #include "runner_exit_codes.h"
@@ -204,9 +204,9 @@ int Remove(const RunnerCommand& command) {
     context.maintenanceFolder = maintenanceFolder;
     context.registeredProgram = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "UninstallExecute");
     context.installDir = scope.installDir;
-    RemovalPlan plan = PlanRemoval(log, context);
+    RemovalSteps removal = ListRemovalSteps(log, context);
 
-    std::vector<std::string> left, kept, refused = plan.refused;
+    std::vector<std::string> left, kept, refused = removal.refused;
     bool finished = false;
     std::string recordText;
     ParsedRecord record;
@@ -214,8 +214,8 @@ int Remove(const RunnerCommand& command) {
     if (record.valid) {
         // The author's program first, while the product is whole; then
         // everything from the record, which knows what was there before.
-        RemovalPlan first;
-        for (const RemovalStep& step : plan.steps) {
+        RemovalSteps first;
+        for (const RemovalStep& step : removal.steps) {
             if (step.action == RemovalAction::kRunProgram) first.steps.push_back(step);
         }
         CarryOutRemoval(first);
@@ -229,7 +229,7 @@ int Remove(const RunnerCommand& command) {
         // A second attempt starts where this one stopped.
         if (!finished) WriteWholeFile(recordPath, FormatRecord(report.remaining));
     } else {
-        RemovalOutcome outcome = CarryOutRemoval(plan);
+        RemovalOutcome outcome = CarryOutRemoval(removal);
         left = outcome.left;
         kept = outcome.kept;
         finished = left.empty();

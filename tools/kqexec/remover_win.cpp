@@ -72,9 +72,9 @@ bool DeleteTree(const std::string& folder, int depth) {
 
 }  // namespace
 
-RemovalOutcome CarryOutRemoval(const RemovalPlan& plan) {
+RemovalOutcome CarryOutRemoval(const RemovalSteps& removal) {
     RemovalOutcome outcome;
-    for (const RemovalStep& step : plan.steps) {
+    for (const RemovalStep& step : removal.steps) {
         HKEY root = RootKeyHandle(step.root);
         DWORD attributes = 0;
         switch (step.action) {

@@ -1,9 +1,9 @@
-// Carrying out a removal plan on this machine.
+// Carrying out the removal steps on this machine.
 #pragma once
 #include <string>
 #include <vector>
 
-#include "record/removal_plan.h"
+#include "record/removal_steps.h"
 
 namespace kq {
 
@@ -17,7 +17,7 @@ struct RemovalOutcome {
 
 // Runs every step in order. A missing target counts as removed; a failure
 // never stops the steps after it.
-RemovalOutcome CarryOutRemoval(const RemovalPlan& plan);
+RemovalOutcome CarryOutRemoval(const RemovalSteps& removal);
 
 // Deletes `folder` with everything in it; a linked folder inside is
 // unlinked, not followed. True when the folder is gone.

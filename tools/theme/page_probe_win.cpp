@@ -29,7 +29,7 @@
 
 namespace {
 
-class CProbeHost : public kq::IPageHost {
+class CProbeHost : public kq::PageHost {
 public:
     void OnPageCommand(kq::CPage&, const kq::PageCommand&) override {}
     void OnPageCancel(kq::CPage&) override {}
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
 
     CProbeHost host;
     kq::PageOptions options;
-    options.themeFolder = kq::EndWithBackslash(argv[1]);
+    options.themeFolder = kq::WithTrailingBackslash(argv[1]);
     options.fileName = argv[2];
     options.pageIndex = 1;
     options.pageCount = 10;

@@ -1,4 +1,4 @@
-#include "record/removal_plan.h"
+#include "record/removal_steps.h"
 
 #include <gtest/gtest.h>
 
@@ -10,17 +10,17 @@
 namespace kq {
 namespace {
 
-std::vector<std::string> Describe(const RemovalPlan& plan) {
+std::vector<std::string> Describe(const RemovalSteps& removal) {
     std::vector<std::string> lines;
-    for (const RemovalStep& step : plan.steps) lines.push_back(DescribeStep(step));
+    for (const RemovalStep& step : removal.steps) lines.push_back(DescribeStep(step));
     return lines;
 }
 
-RemovalPlan PlanText(const std::string& log, const std::string& registeredProgram = std::string()) {
+RemovalSteps StepsOfLog(const std::string& log, const std::string& registeredProgram = std::string()) {
     RemovalContext context;
     context.maintenanceFolder = "C:\\WINDOWS\\Installer\\{P}\\";
     context.registeredProgram = registeredProgram;
-    return PlanRemoval(ParseUninstallLog(log), context);
+    return ListRemovalSteps(ParseUninstallLog(log), context);
 }
 
 TEST(UninstallLogParse, LinesAndFirstEquals) {
@@ -50,7 +50,7 @@ TEST(UninstallLogParse, LinesAndFirstEquals) {
     }
 }
 
-TEST(RemovalPlanTest, WholeRunInRemovalOrder) {
+TEST(RemovalStepsTest, WholeRunInRemovalOrder) {
     const char log[] =
         "TOTALFILE=3\r\n"
         "DIR=C:\\Program Files\\Acme\\Notes\\\r\n"
@@ -74,7 +74,7 @@ TEST(RemovalPlanTest, WholeRunInRemovalOrder) {
         "REGVAL=HKEY_CURRENT_USER\\Environment\\NOTES_HOME\r\n"
         "NTSERVICE=NotesSync\r\n"
         "FILE=C:\\Program Files\\Acme\\Notes\\liveupdate.exe\r\n";
-    RemovalPlan plan = PlanText(log, "C:\\Program Files\\Acme\\Notes\\cleanup.exe");
+    RemovalSteps removal = StepsOfLog(log, "C:\\Program Files\\Acme\\Notes\\cleanup.exe");
     const std::vector<std::string> expected = {
         "run C:\\WINDOWS\\Installer\\{P}\\cleanup.exe /quiet {P}",
         "service NotesSync",
@@ -97,25 +97,25 @@ TEST(RemovalPlanTest, WholeRunInRemovalOrder) {
         "dir C:\\Program Files\\Acme\\Notes\\docs",
         "dir C:\\Program Files\\Acme\\Notes",
     };
-    EXPECT_EQ(Describe(plan), expected);
-    EXPECT_TRUE(plan.refused.empty());
-    EXPECT_TRUE(plan.removeAll);
-    EXPECT_EQ(plan.totalFiles, 3);
+    EXPECT_EQ(Describe(removal), expected);
+    EXPECT_TRUE(removal.refused.empty());
+    EXPECT_TRUE(removal.removeAll);
+    EXPECT_EQ(removal.totalFiles, 3);
 }
 
-TEST(RemovalPlanTest, DeepestDirectoriesAndKeysFirstWhateverTheLogOrder) {
-    RemovalPlan plan = PlanText(
+TEST(RemovalStepsTest, DeepestDirectoriesAndKeysFirstWhateverTheLogOrder) {
+    RemovalSteps removal = StepsOfLog(
         "DIR=C:\\a\\b\\c\r\nDIR=C:\\a\r\nDIR=C:\\a\\b\r\nDIR=D:\\x\\y\\z\\w\r\n"
         "REGKEY=HKEY_CURRENT_USER\\S\\A\\B\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\\B\\C\r\n");
     const std::vector<std::string> expected = {
         "key HKEY_CURRENT_USER\\S\\A\\B\\C", "key HKEY_CURRENT_USER\\S\\A\\B", "key HKEY_CURRENT_USER\\S\\A",
         "dir D:\\x\\y\\z\\w", "dir C:\\a\\b\\c", "dir C:\\a\\b", "dir C:\\a",
     };
-    EXPECT_EQ(Describe(plan), expected);
+    EXPECT_EQ(Describe(removal), expected);
 }
 
-TEST(RemovalPlanTest, EachTargetOnce) {
-    RemovalPlan plan = PlanText(
+TEST(RemovalStepsTest, EachTargetOnce) {
+    RemovalSteps removal = StepsOfLog(
         "FILE=C:\\p\\a.txt\r\nFILE=c:\\P\\A.TXT\r\nFILE=C:\\p\\\\a.txt\r\nDIR=C:\\p\r\nDIR=C:\\p\\\r\n"
         "REGKEY=HKEY_CURRENT_USER\\S\\A\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\\\r\nNTSERVICE=svc\r\nNTSERVICE=SVC\r\n"
         "RUN3RD=one.exe\r\nRUN3RDCMD=1\r\nRUN3RD=two.exe\r\nRUN3RDCMD=2\r\n");
@@ -123,10 +123,10 @@ TEST(RemovalPlanTest, EachTargetOnce) {
         "run C:\\WINDOWS\\Installer\\{P}\\two.exe 2",
         "service SVC", "file C:\\p\\\\a.txt", "key HKEY_CURRENT_USER\\S\\A", "dir C:\\p",
     };
-    EXPECT_EQ(Describe(plan), expected);
+    EXPECT_EQ(Describe(removal), expected);
 }
 
-TEST(RemovalPlanTest, RefusesTargetsThatAreNotTheProducts) {
+TEST(RemovalStepsTest, RefusesTargetsThatAreNotTheProducts) {
     struct Case {
         const char* line;
         const char* reason;
@@ -178,14 +178,14 @@ TEST(RemovalPlanTest, RefusesTargetsThatAreNotTheProducts) {
         {"file=C:\\x", "unknown entry"},
     };
     for (const Case& c : cases) {
-        RemovalPlan plan = PlanText(std::string(c.line) + "\r\n");
-        EXPECT_TRUE(plan.steps.empty()) << c.line << " gave " << DescribeStep(plan.steps[0]);
-        ASSERT_EQ(plan.refused.size(), 1u) << c.line;
-        EXPECT_EQ(plan.refused[0], std::string(c.line) + ": " + c.reason);
+        RemovalSteps removal = StepsOfLog(std::string(c.line) + "\r\n");
+        EXPECT_TRUE(removal.steps.empty()) << c.line << " gave " << DescribeStep(removal.steps[0]);
+        ASSERT_EQ(removal.refused.size(), 1u) << c.line;
+        EXPECT_EQ(removal.refused[0], std::string(c.line) + ": " + c.reason);
     }
 }
 
-TEST(RemovalPlanTest, AcceptedTargets) {
+TEST(RemovalStepsTest, AcceptedTargets) {
     struct Case {
         const char* line;
         const char* step;
@@ -204,16 +204,16 @@ TEST(RemovalPlanTest, AcceptedTargets) {
         {"RUN3RD=x.exe", "run C:\\WINDOWS\\Installer\\{P}\\x.exe "},
     };
     for (const Case& c : cases) {
-        RemovalPlan plan = PlanText(std::string(c.line) + "\r\n");
-        ASSERT_EQ(plan.steps.size(), 1u) << c.line;
-        EXPECT_EQ(DescribeStep(plan.steps[0]), c.step);
-        EXPECT_TRUE(plan.refused.empty()) << c.line;
+        RemovalSteps removal = StepsOfLog(std::string(c.line) + "\r\n");
+        ASSERT_EQ(removal.steps.size(), 1u) << c.line;
+        EXPECT_EQ(DescribeStep(removal.steps[0]), c.step);
+        EXPECT_TRUE(removal.refused.empty()) << c.line;
     }
 }
 
 // Without a record, a FILE line outside the install folder may name a file
 // that was there before (a kept system DLL is logged too): it stays.
-TEST(RemovalPlanTest, WithoutRecordOnlyFilesInTheInstallFolderGo) {
+TEST(RemovalStepsTest, WithoutRecordOnlyFilesInTheInstallFolderGo) {
     struct Case {
         const char* line;
         bool removed;
@@ -228,22 +228,22 @@ TEST(RemovalPlanTest, WithoutRecordOnlyFilesInTheInstallFolderGo) {
     for (const Case& c : cases) {
         RemovalContext context;
         context.installDir = "C:\\Program Files\\Acme\\";
-        RemovalPlan plan = PlanRemoval(ParseUninstallLog(std::string(c.line) + "\r\n"), context);
-        EXPECT_EQ(plan.steps.size(), c.removed ? 1u : 0u) << c.line;
-        EXPECT_EQ(plan.refused.size(), c.removed ? 0u : 1u) << c.line;
+        RemovalSteps removal = ListRemovalSteps(ParseUninstallLog(std::string(c.line) + "\r\n"), context);
+        EXPECT_EQ(removal.steps.size(), c.removed ? 1u : 0u) << c.line;
+        EXPECT_EQ(removal.refused.size(), c.removed ? 0u : 1u) << c.line;
     }
 }
 
-TEST(RemovalPlanTest, NothingFromAnEmptyLog) {
-    RemovalPlan plan = PlanText("");
-    EXPECT_TRUE(plan.steps.empty());
-    EXPECT_TRUE(plan.refused.empty());
-    EXPECT_FALSE(plan.removeAll);
-    EXPECT_EQ(plan.totalFiles, -1);
+TEST(RemovalStepsTest, NothingFromAnEmptyLog) {
+    RemovalSteps removal = StepsOfLog("");
+    EXPECT_TRUE(removal.steps.empty());
+    EXPECT_TRUE(removal.refused.empty());
+    EXPECT_FALSE(removal.removeAll);
+    EXPECT_EQ(removal.totalFiles, -1);
     // A registered program that is no plain path is refused too.
-    plan = PlanText("", "cleanup.exe");
-    EXPECT_TRUE(plan.steps.empty());
-    EXPECT_EQ(plan.refused.size(), 1u);
+    removal = StepsOfLog("", "cleanup.exe");
+    EXPECT_TRUE(removal.steps.empty());
+    EXPECT_EQ(removal.refused.size(), 1u);
 }
 
 TEST(RunnerCommandLine, SwitchesAndProductCode) {

@@ -1,4 +1,4 @@
-#include "layout/property_plan.h"
+#include "layout/property_effects.h"
 
 namespace kq {
 
@@ -172,7 +172,7 @@ void AddRoleEffects(PropertyRole role, const std::string& value, ControlEntry& e
 
 }  // namespace
 
-std::vector<PropertyEffect> PlanProperties(ControlEntry& entry, const PageContext& context) {
+std::vector<PropertyEffect> ArrangeProperties(ControlEntry& entry, const PageContext& context) {
     std::vector<PropertyEffect> out;
     const ControlTypeInfo& info = InfoOf(entry.type);
     for (int j = 0; j < kAppliedPositions; ++j) {

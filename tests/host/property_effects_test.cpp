@@ -1,4 +1,4 @@
-#include "layout/property_plan.h"
+#include "layout/property_effects.h"
 
 #include <memory>
 #include <string>
@@ -65,7 +65,7 @@ std::string Describe(const std::vector<PropertyEffect>& effects) {
     return out;
 }
 
-struct PlanCase {
+struct EffectsCase {
     const char* what;
     ControlType type;
     std::vector<std::string> values;
@@ -73,8 +73,8 @@ struct PlanCase {
     const char* effects;
 };
 
-TEST(LayoutPlan, EffectsPerType) {
-    const PlanCase cases[] = {
+TEST(PropertyEffects, EffectsPerType) {
+    const EffectsCase cases[] = {
         {"button without caption empties its text", ControlType::Button, {"IDC_OK"}, "IDC_OK", "Text:\n"},
         {"button caption expanded, font from 3..6", ControlType::Button,
          {"IDC_X", "<ProductName> now", "1", "Tahoma", "9", "No", "no"}, "IDC_X",
@@ -118,26 +118,26 @@ TEST(LayoutPlan, EffectsPerType) {
         {"hover applies nothing", ControlType::Hover, {"IDC_H", "x", "y"}, "IDC_HOVER1", ""},
         {"animation applies nothing", ControlType::Animation, {"IDC_A", "x"}, "IDC_ANIMATION1", ""},
     };
-    for (const PlanCase& c : cases) {
+    for (const EffectsCase& c : cases) {
         SCOPED_TRACE(c.what);
         ControlEntry e = Entry(c.type, c.values);
-        std::vector<PropertyEffect> effects = PlanProperties(e, Context());
+        std::vector<PropertyEffect> effects = ArrangeProperties(e, Context());
         EXPECT_EQ(e.identifierName, c.finalName);
         EXPECT_EQ(Describe(effects), c.effects);
     }
 }
 
-TEST(LayoutPlan, UrlLinkRewritesTheTextColourProperty) {
+TEST(PropertyEffects, UrlLinkRewritesTheTextColourProperty) {
     ControlEntry e = Entry(ControlType::Text, {"IDC_L", "x", "1", "255,0,0", "", "", "", "", "", "Yes"});
-    PlanProperties(e, Context());
+    ArrangeProperties(e, Context());
     EXPECT_EQ(e.ValueAt(3), "0,0,255");
 
     ControlEntry off = Entry(ControlType::Text, {"IDC_L", "x", "1", "255,0,0", "", "", "", "", "", "yes"});
-    PlanProperties(off, Context());
+    ArrangeProperties(off, Context());
     EXPECT_EQ(off.ValueAt(3), "255,0,0");
 }
 
-TEST(LayoutPlan, BackAndCancelDisabledAtTheEnds) {
+TEST(PropertyEffects, BackAndCancelDisabledAtTheEnds) {
     struct Case {
         const char* name;
         int index, count;
@@ -150,21 +150,21 @@ TEST(LayoutPlan, BackAndCancelDisabledAtTheEnds) {
     };
     for (const Case& c : cases) {
         ControlEntry e = Entry(ControlType::Button, {c.name, "t"});
-        std::string d = Describe(PlanProperties(e, Context(c.index, c.count)));
+        std::string d = Describe(ArrangeProperties(e, Context(c.index, c.count)));
         EXPECT_EQ(d.find("Disable") != std::string::npos, c.disabled) << c.name << " " << c.index << "/" << c.count;
     }
     // Only buttons: a label named IDC_BACK is not touched.
     ControlEntry label = Entry(ControlType::Text, {"IDC_BACK", "t"});
-    EXPECT_EQ(Describe(PlanProperties(label, Context(0, 5))).find("Disable"), std::string::npos);
+    EXPECT_EQ(Describe(ArrangeProperties(label, Context(0, 5))).find("Disable"), std::string::npos);
 }
 
-TEST(LayoutPlan, WithoutExpanderTextsStayAsWritten) {
+TEST(PropertyEffects, WithoutExpanderTextsStayAsWritten) {
     ControlEntry e = Entry(ControlType::Text, {"IDC_L", "<ProductName>"});
     PageContext c;
-    EXPECT_EQ(Describe(PlanProperties(e, c)), "Text:<ProductName>\nBack:COLOR_BTNFACE\nLink:off\n");
+    EXPECT_EQ(Describe(ArrangeProperties(e, c)), "Text:<ProductName>\nBack:COLOR_BTNFACE\nLink:off\n");
 }
 
-TEST(LayoutPlan, LayoutFileToEffects) {
+TEST(PropertyEffects, LayoutFileToEffects) {
     IniText ini(
         "[INFO]\nTOTAL=2\n"
         "0=0,10,10,90,25,BUTTON,,0,3000\n"
@@ -179,9 +179,9 @@ TEST(LayoutPlan, LayoutFileToEffects) {
     ASSERT_EQ(layout->controls.Count(), 2);
     ControlEntry& button = layout->controls.At(0);
     ControlEntry& title = layout->controls.At(1);
-    EXPECT_EQ(Describe(PlanProperties(button, Context(0, 3))), "Default\nText:&Next >\n");
+    EXPECT_EQ(Describe(ArrangeProperties(button, Context(0, 3))), "Default\nText:&Next >\n");
     EXPECT_EQ(button.ClickAction(), 1);
-    EXPECT_EQ(Describe(PlanProperties(title, Context(0, 3))),
+    EXPECT_EQ(Describe(ArrangeProperties(title, Context(0, 3))),
               "Text:Welcome to Widget\nAlign:3\nFore:0,0,128\nBack:255,255,255\nFont:Verdana/14/b/-\nLink:off\n");
     EXPECT_EQ(layout->controls.IndexOfName("IDC_TITLE"), 1);
     EXPECT_EQ(title.ClickAction(), -1);

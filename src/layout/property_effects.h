@@ -64,6 +64,6 @@ int BuiltinIconIndex(const std::string& name);
 // name is adopted (an empty name keeps the generated one), values the rules
 // rewrite are stored back (a link's text colour), and the visible effects
 // are returned in the order they must happen.
-std::vector<PropertyEffect> PlanProperties(ControlEntry& entry, const PageContext& context);
+std::vector<PropertyEffect> ArrangeProperties(ControlEntry& entry, const PageContext& context);
 
 }  // namespace kq

@@ -69,7 +69,7 @@ struct RemovalStep {
     std::string arguments;  // kRunProgram
 };
 
-struct RemovalPlan {
+struct RemovalSteps {
     std::vector<RemovalStep> steps;
     // "KIND=value: reason" for each line not acted on.
     std::vector<std::string> refused;
@@ -87,7 +87,7 @@ struct RemovalContext {
     std::string installDir;
 };
 
-RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalContext& context);
+RemovalSteps ListRemovalSteps(const std::vector<LogEntry>& entries, const RemovalContext& context);
 
 // "FILE C:\x", "value HKEY_...", ...: one line per step, for tests and for
 // the runner's report.

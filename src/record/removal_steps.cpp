@@ -1,4 +1,4 @@
-#include "record/removal_plan.h"
+#include "record/removal_steps.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,7 +20,7 @@ std::string PathKey(std::string_view path) {
     bool unc = path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]);
     if (unc) key = "\\\\";
     for (std::string_view part : PathComponents(path)) {
-        key = EndWithBackslash(std::move(key));
+        if (!key.empty() && key.back() != '\\') key += '\\';
         for (char c : part) key += Upper(c);
     }
     return key;
@@ -91,11 +91,11 @@ namespace {
 
 // Turns the log, walked from its end, into steps grouped by what they touch;
 // each line kind is taken by its own step, a line out of reach is refused.
-class LogRemovalPlanner {
+class LogRemovalLister {
 public:
-    explicit LogRemovalPlanner(const RemovalContext& context) : m_context(context) {}
+    explicit LogRemovalLister(const RemovalContext& context) : m_context(context) {}
 
-    RemovalPlan Plan(const std::vector<LogEntry>& entries) {
+    RemovalSteps List(const std::vector<LogEntry>& entries) {
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) Take(*it);
         TakeRegisteredProgram();
         return Assemble();
@@ -103,7 +103,7 @@ public:
 
 private:
     void Refuse(const LogEntry& entry, const char* reason) {
-        m_plan.refused.push_back(entry.kind + "=" + entry.value + ": " + reason);
+        m_steps.refused.push_back(entry.kind + "=" + entry.value + ": " + reason);
     }
 
     // True the first time a target is met (the log is walked backwards, so
@@ -132,9 +132,9 @@ private:
         } else if (kind == logkind::kRun3rdCmd) {
             if (m_arguments.empty()) m_arguments = value;
         } else if (kind == logkind::kRemoveAll) {
-            if (value == "Yes") m_plan.removeAll = true;
+            if (value == "Yes") m_steps.removeAll = true;
         } else if (kind == logkind::kTotalFile) {
-            if (m_plan.totalFiles < 0) m_plan.totalFiles = std::strtol(value.c_str(), nullptr, 10);
+            if (m_steps.totalFiles < 0) m_steps.totalFiles = std::strtol(value.c_str(), nullptr, 10);
         } else {
             Refuse(entry, "unknown entry");
         }
@@ -225,7 +225,7 @@ private:
         }
     }
 
-    RemovalPlan Assemble() {
+    RemovalSteps Assemble() {
         // Children before parents whatever order the log gave them in; the
         // stable sort keeps reverse log order among equal depths.
         auto deeperPath = [](const RemovalStep& a, const RemovalStep& b) { return Depth(a.target) > Depth(b.target); };
@@ -238,13 +238,13 @@ private:
         if (!m_program.empty()) {
             RemovalStep step = StepOn(RemovalAction::kRunProgram, m_context.maintenanceFolder + m_program);
             step.arguments = m_arguments;
-            m_plan.steps.push_back(step);
+            m_steps.steps.push_back(step);
         }
         Collected& c = m_collected;
         for (auto* group : {&c.services, &c.files, &c.values, &c.keys, &c.trees, &c.directories}) {
-            m_plan.steps.insert(m_plan.steps.end(), group->begin(), group->end());
+            m_steps.steps.insert(m_steps.steps.end(), group->begin(), group->end());
         }
-        return m_plan;
+        return m_steps;
     }
 
     static RemovalStep StepOn(RemovalAction action, const std::string& target) {
@@ -255,7 +255,7 @@ private:
     }
 
     const RemovalContext& m_context;
-    RemovalPlan m_plan;
+    RemovalSteps m_steps;
     Collected m_collected;
     std::set<std::string> m_seen;
     std::string m_program;
@@ -264,8 +264,8 @@ private:
 
 }  // namespace
 
-RemovalPlan PlanRemoval(const std::vector<LogEntry>& entries, const RemovalContext& context) {
-    return LogRemovalPlanner(context).Plan(entries);
+RemovalSteps ListRemovalSteps(const std::vector<LogEntry>& entries, const RemovalContext& context) {
+    return LogRemovalLister(context).List(entries);
 }
 
 std::string DescribeStep(const RemovalStep& step) {
