@@ -9,6 +9,7 @@
 #include "base/profile_file_win.h"
 #include "cabinet/cabinet.h"
 #include "install/install_journal.h"
+#include "install/step_machine.h"
 #include "record/packed_fingerprints.h"
 #include "record/record_inheritance.h"
 #include "record/record_machine_win.h"
@@ -42,7 +43,7 @@ void ShowInstallError(int number, const char* message) {
 }
 
 CInstallEngine::CInstallEngine(InstallSnapshot snapshot, InstallReporter& reporter)
-    : m_snapshot(std::move(snapshot)), m_reporter(reporter) {
+    : m_snapshot(std::move(snapshot)), m_reporter(reporter), m_setupScriptFile(m_snapshot.setupScriptPath.c_str()) {
     m_values = MakePlaceholderValues(m_snapshot.folders, m_snapshot.settings, &m_snapshot.variables);
 }
 
@@ -54,6 +55,10 @@ void CInstallEngine::TellError(int number, const char* message) const {
 
 std::string CInstallEngine::Expand(const std::string& text) const {
     return ExpandStepText(text, m_values);
+}
+
+ExpandFunction CInstallEngine::Expander() const {
+    return [this](const std::string& text) { return Expand(text); };
 }
 
 void CInstallEngine::Start(MessageFilter filter) {
@@ -70,7 +75,7 @@ void CInstallEngine::Start(MessageFilter filter) {
     for (const char* name : {kUninstallLogName, kInstallRecordName}) {
         RecordEntry own;
         own.path = m_maintenanceFolder + name;
-        own.origin = CWinRecordMachine().Fingerprint(own.path, nullptr) ? FileOrigin::kReplaced : FileOrigin::kNew;
+        own.origin = m_state.Fingerprint(own.path, nullptr) ? FileOrigin::kReplaced : FileOrigin::kNew;
         JournalRecordEntry(*journal, own);
     }
     if (m_snapshot.plan) {
@@ -122,8 +127,7 @@ void CInstallEngine::StartWorker(MessageFilter filter) {
 }
 
 void CInstallEngine::DiscardSetAsideCopies() {
-    CWinRecordMachine machine;
-    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) machine.RemoveFile(aside.copy);
+    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) m_state.RemoveFile(aside.copy);
     m_record.ForgetSetAsideCopies();
 }
 
@@ -151,9 +155,8 @@ void CInstallEngine::RollBack() {
     // Over an earlier installation the registration stays that product's:
     // the values this run changed in it come back from the record.
     scope.removeRegistration = !m_earlier.HasEarlier();
-    CWinRecordMachine machine;
-    RemoveRecorded(m_record.Entries(), scope, machine);
-    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) machine.PutBack(aside.copy, aside.path);
+    RemoveRecorded(m_record.Entries(), scope, m_state);
+    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) m_state.PutBack(aside.copy, aside.path);
     m_record.ForgetSetAsideCopies();
     m_record.Clear();
     m_snapshot.signals->MarkRolledBack();
@@ -218,10 +221,9 @@ void CInstallEngine::Work() {
     // folder with the decrypted scripts goes.
     kq::Status registered = RegisterForUninstall();
     {
-        CWinRecordMachine state;
-        PlanRecordMachine plan(state);
+        PlanRecordMachine plan(m_state);
         CountSharedFiles(m_record, {m_snapshot.settings.installDir, m_maintenanceFolder},
-                         m_snapshot.plan ? static_cast<RecordMachine&>(plan) : state);
+                         m_snapshot.plan ? static_cast<RecordMachine&>(plan) : m_state);
     }
     SaveRecord();
     if (!registered) {
@@ -246,8 +248,7 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
     Status(status::kCreatingDirectories);
     // Every level a path needed is recorded, so removal takes "Vendor" of
     // "Program Files\Vendor\Product" too.
-    CWinRecordMachine state;
-    PlanBase plan(state, m_record);
+    PlanBase plan(m_state, m_record);
     auto createDir = [this, &plan](const std::string& path) {
         if (m_snapshot.plan) CreateDirectoryPath(path, [&plan](const std::string& level) { return plan.PlanFolder(level); });
         else CreateRecordedDirectoryPath(path, &CreateOneDirectory, m_record);
@@ -289,14 +290,11 @@ bool CInstallEngine::CopyFiles() {
         ReadWholeFile(m_packedFolder + kPackedFingerprintsName, list);
         files.UnpackFrom(context.cabinetPath, ParsePackedFingerprints(list), std::move(m_unpacker));
     }
-    CWinRecordMachine state;
-    RecordingFileMachine recording(files, state, m_record);
-    PlanFileMachine plan(files, state, m_record);
-    plan.StageIn(m_packedFolder);
-    FileMachine& machine = m_snapshot.plan ? static_cast<FileMachine&>(plan) : recording;
+    StepMachine<FileMachine, RecordingFileMachine, PlanFileMachine> machine(m_snapshot.plan, files, m_state, m_record);
+    if (machine.Planner() != nullptr) machine.Planner()->StageIn(m_packedFolder);
     ExpandFn expand = [this](const std::string& t) { return Expand(t); };
-    const bool done = kq::CopyFiles(m_files, expand, context, machine, *m_snapshot.signals, m_log);
-    RecordKeptFiles(m_files, expand, state, m_record);
+    const bool done = kq::CopyFiles(m_files, expand, context, *machine, *m_snapshot.signals, m_log);
+    RecordKeptFiles(m_files, expand, m_state, m_record);
     return done;
 }
 
@@ -305,6 +303,9 @@ void CInstallEngine::RemoveTemporaryFiles() {
     if (m_snapshot.mergeModulesPending) return;
     DeleteFolderTree(Expand("<TempFolder>\\" + m_snapshot.workFolderName), m_snapshot.folders.temp);
 }
+
+using RegistrationStepMachine =
+    StepMachine<RegistrationMachine, RecordingRegistrationMachine, PlanRegistrationMachine>;
 
 RegistrationPaths CInstallEngine::MakeRegistrationPaths() const {
     RegistrationPaths paths;
@@ -318,63 +319,45 @@ RegistrationPaths CInstallEngine::MakeRegistrationPaths() const {
 }
 
 void CInstallEngine::PrepareMaintenanceProgram() {
-    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     CWinRegistrationMachine registration;
-    CWinRecordMachine state;
-    RecordingRegistrationMachine recording(registration, state, m_record);
-    PlanRegistrationMachine plan(registration, state, m_record);
-    RegistrationMachine& machine = m_snapshot.plan ? static_cast<RegistrationMachine&>(plan) : recording;
-    kq::PrepareMaintenanceProgram(Script(profile), [this](const std::string& t) { return Expand(t); },
-                                  MakeRegistrationPaths(), machine, m_log);
+    RegistrationStepMachine machine(m_snapshot.plan, registration, m_state, m_record);
+    kq::PrepareMaintenanceProgram(SetupScript(), Expander(), MakeRegistrationPaths(), *machine, m_log);
 }
 
 kq::Status CInstallEngine::RegisterForUninstall() {
-    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     CWinRegistrationMachine registration;
-    CWinRecordMachine state;
-    RecordingRegistrationMachine recording(registration, state, m_record);
-    PlanRegistrationMachine plan(registration, state, m_record);
-    RegistrationMachine& machine = m_snapshot.plan ? static_cast<RegistrationMachine&>(plan) : recording;
-    return kq::RegisterForUninstall(Script(profile), [this](const std::string& t) { return Expand(t); },
-                                    MakeRegistrationPaths(), machine, m_log);
+    RegistrationStepMachine machine(m_snapshot.plan, registration, m_state, m_record);
+    return kq::RegisterForUninstall(SetupScript(), Expander(), MakeRegistrationPaths(), *machine, m_log);
 }
 
 // ---- steps 8 to 10: shortcuts, system settings, services
 
 void CInstallEngine::CreateShortcuts() {
-    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     ShortcutContext context;
     context.folders = m_snapshot.folders;
     context.installDir = m_snapshot.settings.installDir;
     context.packedFolder = m_packedFolder;
     context.featureDeselected = m_snapshot.featureDeselected;
     CWinShortcutMachine shortcuts;
-    CWinRecordMachine state;
-    RecordingShortcutMachine recording(shortcuts, state, m_record);
-    PlanShortcutMachine plan(shortcuts, state, m_record);
-    ShortcutMachine& machine = m_snapshot.plan ? static_cast<ShortcutMachine&>(plan) : recording;
-    kq::CreateShortcuts(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine, m_log);
+    StepMachine<ShortcutMachine, RecordingShortcutMachine, PlanShortcutMachine> machine(m_snapshot.plan, shortcuts,
+                                                                                         m_state, m_record);
+    kq::CreateShortcuts(SetupScript(), Expander(), context, *machine, m_log);
 }
 
 void CInstallEngine::ApplySystemSettings() {
-    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     SettingsContext context;
     context.installDir = m_snapshot.settings.installDir;
     context.workFolderName = m_snapshot.workFolderName;
     context.packedFileFolder = m_packedFolder;
     context.featureDeselected = m_snapshot.featureDeselected;
     CWinSettingsMachine settings;
-    CWinRecordMachine state;
-    RecordingSettingsMachine recording(settings, state, m_record);
-    PlanSettingsMachine plan(settings, state, m_record);
-    SettingsMachine& machine = m_snapshot.plan ? static_cast<SettingsMachine&>(plan) : recording;
-    kq::ApplySystemSettings(Script(profile), [this](const std::string& t) { return Expand(t); }, context, machine,
-                            m_log);
-    recording.Finish();
+    StepMachine<SettingsMachine, RecordingSettingsMachine, PlanSettingsMachine> machine(m_snapshot.plan, settings,
+                                                                                         m_state, m_record);
+    kq::ApplySystemSettings(SetupScript(), Expander(), context, *machine, m_log);
+    if (machine.Recorder() != nullptr) machine.Recorder()->Finish();
 }
 
 void CInstallEngine::InstallServices() {
-    ProfileFile profile(m_snapshot.setupScriptPath.c_str());
     ServiceStepHooks hooks;
     hooks.status = [this](const std::string& text) { m_reporter.SetStatus(text, 0); };
     hooks.askAfterFailure = [this](const std::string& text) {
@@ -386,12 +369,9 @@ void CInstallEngine::InstallServices() {
     hooks.abort = [this] { m_snapshot.signals->Abort(); };
     hooks.preview = m_snapshot.preview;
     CWinServiceMachine services;
-    RecordingServiceMachine recording(services, m_record);
-    CWinRecordMachine state;
-    PlanServiceMachine plan(state, m_record);
-    ServiceMachine& machine = m_snapshot.plan ? static_cast<ServiceMachine&>(plan) : recording;
-    kq::InstallServices(Script(profile), [this](const std::string& t) { return Expand(t); }, m_snapshot.systemName,
-                        machine, hooks, m_log);
+    StepMachine<ServiceMachine, RecordingServiceMachine, PlanServiceMachine> machine(m_snapshot.plan, services,
+                                                                                      m_state, m_record);
+    kq::InstallServices(SetupScript(), Expander(), m_snapshot.systemName, *machine, hooks, m_log);
 }
 
 // ---- end of steps 8 to 10

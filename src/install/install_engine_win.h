@@ -8,12 +8,15 @@
 #include <memory>
 #include <string>
 
+#include "base/profile_file_win.h"
 #include "cabinet/cabinet_win.h"
 #include "record/earlier_registration_win.h"
 #include "record/install_record.h"
+#include "record/record_machine_win.h"
 #include "record/uninstall_log.h"
 #include "run/file_list.h"
 #include "run/placeholders.h"
+#include "run/script.h"
 #include "run/setup_run.h"
 #include "steps/install_reporter.h"
 #include "steps/uninstall_registration.h"
@@ -66,6 +69,9 @@ private:
     void DiscardSetAsideCopies();
 
     std::string Expand(const std::string& text) const;
+    ExpandFunction Expander() const;
+    // The setup script, read once for every step.
+    Script SetupScript() const { return Script(m_setupScriptFile); }
     // The error message box, unless the run is silent.
     void TellError(int number, const char* message) const;
     void Status(const char* text) { m_reporter.SetStatus(text, 0); }
@@ -79,6 +85,10 @@ private:
     UninstallLog m_log;
     std::string m_refusal;  // why the file list was refused, when it was
     InstallRecord m_record;
+    // The machine as the record sees it: what is there, and the removal of
+    // what the run made.
+    CWinRecordMachine m_state;
+    ProfileFile m_setupScriptFile;
     std::string m_recordPath;
     CEarlierRegistration m_earlier;  // an earlier run's log and record, kept until this one commits
     std::unique_ptr<CCabinetUnpacker> m_unpacker;  // opened before the run, for the copy step

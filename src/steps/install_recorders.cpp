@@ -56,6 +56,24 @@ void RecordValueChange(InstallRecord& record, RegistryRoot root, const std::stri
     record.Add(std::move(entry));
 }
 
+RecordEntry ChangeWatch::IniEntry(const std::string& file, const std::string& section, const std::string& key,
+                                  const std::string& value) const {
+    RecordEntry entry;
+    entry.kind = RecordKind::kIni;
+    entry.path = file;
+    entry.subKey = section;
+    entry.name = key;
+    entry.text = value;
+    entry.existed = m_state.ReadIni(file, section, key, &entry.previous);
+    return entry;
+}
+
+void RecordInstalled(InstallRecord& record, RecordKind kind, const std::string& name) {
+    RecordEntry entry;
+    entry.kind = kind;
+    entry.path = name;
+    record.Add(std::move(entry));
+}
 
 void RecordingBase::BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere) {
     const std::string key = AsciiLower(path);
@@ -88,6 +106,25 @@ void RecordingBase::RecordFolders(const std::string& path, const std::function<v
     for (const std::string& level : missing) {
         if (m_state.FolderExists(level)) m_record.Folder(level);
     }
+}
+
+bool RecordingBase::RecordFile(const std::string& path, const std::function<bool()>& write) {
+    BeforeFile(path);
+    if (!write()) return false;
+    AfterFile(path);
+    return true;
+}
+
+bool RecordingBase::RecordKeys(RegistryRoot root, const std::string& subKey, const std::function<bool()>& create) {
+    std::vector<std::string> missing;
+    for (const std::string& level : PathLevels(subKey)) {
+        if (!m_state.KeyExists(root, level)) missing.push_back(level);
+    }
+    const bool done = create();
+    for (const std::string& level : missing) {
+        if (m_state.KeyExists(root, level)) m_record.Key(root, level);
+    }
+    return done;
 }
 
 bool CreateRecordedDirectoryPath(const std::string& path,
@@ -153,17 +190,16 @@ void RecordingFileMachine::Remove(const std::string& path) {
 }
 
 DownloadResult RecordingFileMachine::Download(const std::string& address, const std::string& destination) {
-    BeforeFile(destination);
-    DownloadResult result = m_inner.Download(address, destination);
-    if (result == DownloadResult::kDone) AfterFile(destination);
+    DownloadResult result = DownloadResult::kFailed;
+    RecordFile(destination, [&] {
+        result = m_inner.Download(address, destination);
+        return result == DownloadResult::kDone;
+    });
     return result;
 }
 
 void RecordingFileMachine::RegisterServer(const std::string& path) {
-    RecordEntry entry;
-    entry.kind = RecordKind::kServer;
-    entry.path = path;
-    m_record.Add(std::move(entry));
+    RecordInstalled(m_record, RecordKind::kServer, path);
     m_inner.RegisterServer(path);
 }
 
@@ -176,22 +212,13 @@ void RecordKeptFiles(const FileList& files, const ExpandFn& expand, RecordMachin
 }
 
 bool RecordingSettingsMachine::CopyFileTo(const std::string& from, const std::string& to) {
-    BeforeFile(to);
-    if (!m_inner.CopyFileTo(from, to)) return false;
-    AfterFile(to);
-    return true;
+    return RecordFile(to, [&] { return m_inner.CopyFileTo(from, to); });
 }
 
 bool RecordingSettingsMachine::WriteIniValue(const std::string& file, const std::string& section,
                                              const std::string& key, const std::string& value) {
     const bool fileExisted = m_state.Fingerprint(file, nullptr);
-    RecordEntry entry;
-    entry.kind = RecordKind::kIni;
-    entry.path = file;
-    entry.subKey = section;
-    entry.name = key;
-    entry.text = value;
-    entry.existed = m_state.ReadIni(file, section, key, &entry.previous);
+    RecordEntry entry = IniEntry(file, section, key, value);
     if (!m_inner.WriteIniValue(file, section, key, value)) return false;
     if (!fileExisted) {
         bool known = false;
@@ -211,15 +238,7 @@ void RecordingSettingsMachine::Finish() {
 }
 
 bool RecordingSettingsMachine::CreateKey(RegistryRoot root, const std::string& subKey) {
-    std::vector<std::string> missing;
-    for (const std::string& level : PathLevels(subKey)) {
-        if (!m_state.KeyExists(root, level)) missing.push_back(level);
-    }
-    const bool done = m_inner.CreateKey(root, subKey);
-    for (const std::string& level : missing) {
-        if (m_state.KeyExists(root, level)) m_record.Key(root, level);
-    }
-    return done;
+    return RecordKeys(root, subKey, [&] { return m_inner.CreateKey(root, subKey); });
 }
 
 bool RecordingSettingsMachine::RecordValue(RegistryRoot root, const std::string& subKey, const std::string& name,
@@ -262,20 +281,13 @@ bool RecordingSettingsMachine::DeleteValue(RegistryRoot root, const std::string&
 
 ServiceCreation RecordingServiceMachine::Install(const ServiceSpec& spec) {
     ServiceCreation result = m_inner.Install(spec);
-    if (result == ServiceCreation::kCreated || result == ServiceCreation::kAlreadyInPlace) {
-        RecordEntry entry;
-        entry.kind = RecordKind::kService;
-        entry.path = spec.name;
-        m_record.Add(std::move(entry));
-    }
+    if (result == ServiceCreation::kCreated || result == ServiceCreation::kAlreadyInPlace)
+        RecordInstalled(m_record, RecordKind::kService, spec.name);
     return result;
 }
 
 bool RecordingShortcutMachine::CopyFileTo(const std::string& from, const std::string& to) {
-    BeforeFile(to);
-    if (!m_inner.CopyFileTo(from, to)) return false;
-    AfterFile(to);
-    return true;
+    return RecordFile(to, [&] { return m_inner.CopyFileTo(from, to); });
 }
 
 void RecordingShortcutMachine::CreateFolderPath(const std::string& path) {
@@ -283,36 +295,19 @@ void RecordingShortcutMachine::CreateFolderPath(const std::string& path) {
 }
 
 bool RecordingShortcutMachine::CreateInternetShortcut(const std::string& address, const std::string& path) {
-    BeforeFile(path);
-    if (!m_inner.CreateInternetShortcut(address, path)) return false;
-    AfterFile(path);
-    return true;
+    return RecordFile(path, [&] { return m_inner.CreateInternetShortcut(address, path); });
 }
 
 bool RecordingShortcutMachine::CreateShellLink(const ShellLinkSpec& link) {
-    BeforeFile(link.linkPath);
-    if (!m_inner.CreateShellLink(link)) return false;
-    AfterFile(link.linkPath);
-    return true;
+    return RecordFile(link.linkPath, [&] { return m_inner.CreateShellLink(link); });
 }
 
 bool RecordingRegistrationMachine::CopyFileTo(const std::string& from, const std::string& to) {
-    BeforeFile(to);
-    if (!m_inner.CopyFileTo(from, to)) return false;
-    AfterFile(to);
-    return true;
+    return RecordFile(to, [&] { return m_inner.CopyFileTo(from, to); });
 }
 
 bool RecordingRegistrationMachine::CreateMachineKey(const std::string& subKey) {
-    std::vector<std::string> missing;
-    for (const std::string& level : PathLevels(subKey)) {
-        if (!m_state.KeyExists(RegistryRoot::kLocalMachine, level)) missing.push_back(level);
-    }
-    const bool done = m_inner.CreateMachineKey(subKey);
-    for (const std::string& level : missing) {
-        if (m_state.KeyExists(RegistryRoot::kLocalMachine, level)) m_record.Key(RegistryRoot::kLocalMachine, level);
-    }
-    return done;
+    return RecordKeys(RegistryRoot::kLocalMachine, subKey, [&] { return m_inner.CreateMachineKey(subKey); });
 }
 
 bool RecordingRegistrationMachine::WriteMachineValue(const std::string& subKey, const UninstallValue& value) {

@@ -23,10 +23,30 @@
 
 namespace kq {
 
-// Shared by the recorders: files written and folders made.
-class RecordingBase {
+// Shared by the recorders and the plan machines (plan_machines.h): each
+// looks at the machine as it is (`m_state`) before a change and puts the
+// change into `m_record` (for a plan, the plan) in the install record's
+// terms. A recorder then lets the change happen; a plan machine does not.
+class ChangeWatch {
 public:
-    RecordingBase(RecordMachine& state, InstallRecord& record) : m_state(state), m_record(record) {}
+    ChangeWatch(RecordMachine& state, InstallRecord& record) : m_state(state), m_record(record) {}
+
+protected:
+    // The entry of an INI value about to be written, with what was there.
+    RecordEntry IniEntry(const std::string& file, const std::string& section, const std::string& key,
+                         const std::string& value) const;
+
+    RecordMachine& m_state;
+    InstallRecord& m_record;
+};
+
+// A service or a server the run installs, by its name or path.
+void RecordInstalled(InstallRecord& record, RecordKind kind, const std::string& name);
+
+// Shared by the recorders: files written, keys and folders made.
+class RecordingBase : protected ChangeWatch {
+public:
+    RecordingBase(RecordMachine& state, InstallRecord& record) : ChangeWatch(state, record) {}
 
 protected:
     // Before writing `path`: remembers whether something was there, the
@@ -41,9 +61,10 @@ protected:
     void AfterFile(const std::string& path, const FileFingerprint* written = nullptr);
     // Creates a folder path through `create`, recording every level made.
     void RecordFolders(const std::string& path, const std::function<void()>& create);
-
-    RecordMachine& m_state;
-    InstallRecord& m_record;
+    // Writes the file `path` through `write`, recording it when it is done.
+    bool RecordFile(const std::string& path, const std::function<bool()>& write);
+    // Creates a key through `create`, recording every level made.
+    bool RecordKeys(RegistryRoot root, const std::string& subKey, const std::function<bool()>& create);
 
 private:
     std::map<std::string, bool> m_existed;
@@ -142,6 +163,10 @@ private:
 class RecordingServiceMachine : public ServiceMachine {
 public:
     RecordingServiceMachine(ServiceMachine& inner, InstallRecord& record) : m_inner(inner), m_record(record) {}
+    // As the other recorders are made; a service is recorded from the
+    // service manager's answer alone.
+    RecordingServiceMachine(ServiceMachine& inner, RecordMachine&, InstallRecord& record)
+        : RecordingServiceMachine(inner, record) {}
     ServiceCreation Install(const ServiceSpec& spec) override;
 
 private:

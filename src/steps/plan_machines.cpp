@@ -25,7 +25,7 @@ CreateDirResult PlanBase::PlanFolder(const std::string& path) {
             return CreateDirResult::ParentMissing;
     }
     m_planned.insert(key);
-    m_plan.Folder(level);
+    m_record.Folder(level);
     return CreateDirResult::Created;
 }
 
@@ -44,13 +44,13 @@ void PlanBase::PlanFile(const std::string& from, const std::string& to) {
     const bool existed = m_state.Fingerprint(to, &there);
     FileFingerprint source;
     if (!from.empty()) m_state.Fingerprint(from, &source);
-    m_plan.File(existed ? FileOrigin::kReplaced : FileOrigin::kNew, to, source);
+    m_record.File(existed ? FileOrigin::kReplaced : FileOrigin::kNew, to, source);
 }
 
 void PlanBase::PlanKey(RegistryRoot root, const std::string& subKey) {
     for (const std::string& level : PathLevels(subKey)) {
         if (m_state.KeyExists(root, level)) continue;
-        if (m_planned.insert("key:" + RootKeyName(root, level)).second) m_plan.Key(root, level);
+        if (m_planned.insert("key:" + RootKeyName(root, level)).second) m_record.Key(root, level);
     }
 }
 
@@ -58,7 +58,7 @@ void PlanBase::PlanValue(RegistryRoot root, const std::string& subKey, const std
                          const ValueState& after) {
     PlanKey(root, subKey);
     const ValueState before = m_state.ReadValue(root, subKey, name);
-    RecordValueChange(m_plan, root, subKey, name, before, after);
+    RecordValueChange(m_record, root, subKey, name, before, after);
 }
 
 bool PlanFileMachine::Move(const std::string& from, const std::string& to) {
@@ -93,10 +93,7 @@ bool PlanFileMachine::Copy(const std::string& from, const std::string& to) {
 }
 
 void PlanFileMachine::RegisterServer(const std::string& path) {
-    RecordEntry entry;
-    entry.kind = RecordKind::kServer;
-    entry.path = path;
-    m_plan.Add(std::move(entry));
+    RecordInstalled(m_record, RecordKind::kServer, path);
 }
 
 DownloadResult PlanFileMachine::Download(const std::string&, const std::string& destination) {
@@ -111,14 +108,7 @@ bool PlanSettingsMachine::CopyFileTo(const std::string& from, const std::string&
 
 bool PlanSettingsMachine::WriteIniValue(const std::string& file, const std::string& section, const std::string& key,
                                         const std::string& value) {
-    RecordEntry entry;
-    entry.kind = RecordKind::kIni;
-    entry.path = file;
-    entry.subKey = section;
-    entry.name = key;
-    entry.text = value;
-    entry.existed = m_state.ReadIni(file, section, key, &entry.previous);
-    m_plan.Add(std::move(entry));
+    m_record.Add(IniEntry(file, section, key, value));
     // The first entry of a file that is not there creates it.
     if (!m_state.Fingerprint(file, nullptr)) PlanFile(std::string(), file);
     return true;
@@ -160,7 +150,7 @@ bool PlanSettingsMachine::WriteBinaryText(RegistryRoot root, const std::string& 
 
 bool PlanSettingsMachine::DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) {
     const ValueState before = m_state.ReadValue(root, subKey, name);
-    if (before.present) m_plan.Value(root, subKey, name, before, ValueState());
+    if (before.present) m_record.Value(root, subKey, name, before, ValueState());
     return true;
 }
 
@@ -185,10 +175,7 @@ ServiceCreation PlanServiceMachine::Install(const ServiceSpec& spec) {
         return EqualsIgnoreCase(program, spec.commandLine) ? ServiceCreation::kAlreadyInPlace
                                                            : ServiceCreation::kFailed;
     }
-    RecordEntry entry;
-    entry.kind = RecordKind::kService;
-    entry.path = spec.name;
-    m_plan.Add(std::move(entry));
+    RecordInstalled(m_record, RecordKind::kService, spec.name);
     return ServiceCreation::kCreated;
 }
 

@@ -22,6 +22,7 @@
 #include "record/install_record.h"
 #include "record/record_removal.h"
 #include "steps/file_step.h"
+#include "steps/install_recorders.h"
 #include "steps/services.h"
 #include "steps/shortcuts.h"
 #include "steps/system_settings.h"
@@ -29,9 +30,9 @@
 
 namespace kq {
 
-class PlanBase {
+class PlanBase : protected ChangeWatch {
 public:
-    PlanBase(RecordMachine& state, InstallRecord& plan) : m_state(state), m_plan(plan) {}
+    PlanBase(RecordMachine& state, InstallRecord& plan) : ChangeWatch(state, plan) {}
 
     // A folder level the directory step would create: Created when it is
     // not there (and planned once), else Exists.
@@ -43,9 +44,6 @@ protected:
     void PlanFolders(const std::string& path);
     void PlanKey(RegistryRoot root, const std::string& subKey);
     void PlanValue(RegistryRoot root, const std::string& subKey, const std::string& name, const ValueState& after);
-
-    RecordMachine& m_state;
-    InstallRecord& m_plan;
 
 private:
     std::set<std::string> m_planned;  // lower-case paths and keys already in the plan
@@ -129,17 +127,16 @@ private:
     ShortcutMachine& m_real;
 };
 
-class PlanServiceMachine : public ServiceMachine {
+class PlanServiceMachine : public ServiceMachine, private ChangeWatch {
 public:
-    PlanServiceMachine(RecordMachine& state, InstallRecord& plan) : m_state(state), m_plan(plan) {}
+    PlanServiceMachine(RecordMachine& state, InstallRecord& plan) : ChangeWatch(state, plan) {}
+    // As the other plan machines are made; the service manager is only
+    // asked, through `state`.
+    PlanServiceMachine(ServiceMachine&, RecordMachine& state, InstallRecord& plan) : PlanServiceMachine(state, plan) {}
     // The service manager's answer as the real machine would give it: a
     // service of that name with the same command line is in place, one with
     // another fails, none is created.
     ServiceCreation Install(const ServiceSpec& spec) override;
-
-private:
-    RecordMachine& m_state;
-    InstallRecord& m_plan;
 };
 
 // The machine as the shared-file count sees it: what is there comes from
