@@ -129,7 +129,7 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 int CMainFrame::OnCreate() {
-    m_run.Modes().splashActive = false;
+    m_run.Progress().splashActive = false;
     m_fileActionCount = 0;
     m_wizard = std::make_unique<CWizard>(m_run);
     // "/?" or a bad command line ends the run here; the frame stays hidden
@@ -285,8 +285,8 @@ int CMainFrame::ContinueStartup() {
     StartBillboards();
     LoadVariables();
     CheckMergeModules();
-    if (!m_run.Modes().splashActive) OpenFirstPage();
-    if (m_run.Modes().splashActive && m_run.Modes().diskImage)
+    if (!m_run.Progress().splashActive) OpenFirstPage();
+    if (m_run.Progress().splashActive && m_run.Modes().diskImage)
         ::SetTimer(m_hWnd, kTimerSplashDiskImage, 1000, nullptr);
     return 0;
 }
@@ -322,9 +322,9 @@ void CMainFrame::TellStartupError(const std::string& message) {
 void CMainFrame::ShowSplash() {
     if (!SomeoneWatches()) return;
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
-    m_splash = std::make_unique<CSplash>(m_run.Modes());
+    m_splash = std::make_unique<CSplash>(m_run.Modes(), m_run.Progress());
     if (m_splash->Create(ReadSplashSettings(Script(profile)), m_run.Folders().source))
-        m_run.Modes().splashActive = true;
+        m_run.Progress().splashActive = true;
     else
         m_splash.reset();
 }
@@ -416,8 +416,8 @@ int CMainFrame::StartPageAndCabinet() {
         m_wizard->CompletePendingCancel();
         return kExitInstalled;
     }
-    if (m_run.Modes().splashActive) {
-        m_run.Modes().startupWorkDone = true;
+    if (m_run.Progress().splashActive) {
+        m_run.Progress().startupWorkDone = true;
         ::SetTimer(m_hWnd, kTimerSplashAfterCabinet, 1000, nullptr);
         return kExitInstalled;
     }
@@ -458,7 +458,7 @@ void CMainFrame::LoadVariables() {
 
 void CMainFrame::CheckMergeModules() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
-    if (Script(profile).Total("MERGEMODULES") != 0) m_run.Modes().mergeModulesPending = true;
+    if (Script(profile).Total("MERGEMODULES") != 0) m_run.Progress().mergeModulesPending = true;
     m_wizard->SetMergeModuleTimerWindow(m_hWnd);
 }
 
@@ -469,14 +469,14 @@ void CMainFrame::OpenFirstPage() {
 void CMainFrame::OnTimer(UINT_PTR id) {
     switch (id) {
     case kTimerSplashAfterCabinet:
-        if (m_run.Modes().splashFinished) {
+        if (m_run.Progress().splashFinished) {
             ::KillTimer(m_hWnd, id);
             m_wizard->CloseCurrentPage();
             OpenFirstPage();
         }
         break;
     case kTimerSplashDiskImage:
-        if (m_run.Modes().splashFinished) {
+        if (m_run.Progress().splashFinished) {
             ::KillTimer(m_hWnd, id);
             OpenFirstPage();
         }

@@ -21,7 +21,7 @@ constexpr UINT kKeepOnTopMs = 250;
 
 }  // namespace
 
-CSplash::CSplash(RunModes& modes) : m_modes(modes) {}
+CSplash::CSplash(const RunModes& modes, RunProgress& progress) : m_modes(modes), m_progress(progress) {}
 
 CSplash::~CSplash() {
     if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
@@ -90,7 +90,7 @@ INT_PTR CSplash::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled
         return TRUE;
     case WM_CLOSE:
         // Alt+F4 on the splash: it goes, and the start-up goes on without it.
-        m_modes.splashFinished = true;
+        m_progress.splashFinished = true;
         Close();
         *handled = true;
         return TRUE;
@@ -105,14 +105,14 @@ void CSplash::OnTimer(UINT_PTR id) {
         return;
     }
     const SplashTickAction action =
-        OnSplashTick(static_cast<unsigned>(id), m_settings, m_modes.diskImage, m_modes.startupWorkDone);
+        OnSplashTick(static_cast<unsigned>(id), m_settings, m_modes.diskImage, m_progress.startupWorkDone);
     if (action.stopTimer) ::KillTimer(m_hWnd, id);
     if (action.playSound && m_soundPending) {
         m_soundPending = false;
         PlaySoundFile(m_soundPath.c_str(), !m_settings.soundOnce);
     }
-    if (action.markWorkDone) m_modes.startupWorkDone = true;
-    if (action.markClosed) m_modes.splashFinished = true;
+    if (action.markWorkDone) m_progress.startupWorkDone = true;
+    if (action.markClosed) m_progress.splashFinished = true;
     if (action.closeWindow) Close();
 }
 

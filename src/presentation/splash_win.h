@@ -25,9 +25,9 @@ constexpr int kSplashPictureId = 1003;
 
 class CSplash : public CDialog {
 public:
-    // `modes` is the run's: the splash reads startupWorkDone and diskImage
-    // and writes splashFinished (and startupWorkDone at its time limit).
-    explicit CSplash(RunModes& modes);
+    // The run's: the splash reads diskImage and startupWorkDone and writes
+    // splashFinished (and startupWorkDone at its time limit).
+    CSplash(const RunModes& modes, RunProgress& progress);
     ~CSplash() override;
 
     // Makes the splash when the settings ask for a picture or a sound; false
@@ -46,7 +46,8 @@ private:
     void OnTimer(UINT_PTR id);
     void Close();
 
-    RunModes& m_modes;
+    const RunModes& m_modes;
+    RunProgress& m_progress;
     SplashSettings m_settings;
     std::string m_sourceFolder;
     std::string m_soundPath;  // empty when there is no sound to play

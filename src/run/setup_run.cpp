@@ -49,7 +49,7 @@ InstallSnapshot SetupRun::MakeInstallSnapshot() const {
     snapshot.plan = m_requests.plan;
     snapshot.journal = m_journal;
     snapshot.diskImage = m_modes.diskImage;
-    snapshot.mergeModulesPending = m_modes.mergeModulesPending;
+    snapshot.mergeModulesPending = m_progress.mergeModulesPending;
     snapshot.signals = m_signals;
     return snapshot;
 }

@@ -70,11 +70,16 @@ private:
     std::atomic<int> m_failure{static_cast<int>(RunFailure::kNone)};
 };
 
-// The states of the run the user-interface thread keeps.
+// How the run goes, settled at start-up from the script and the package
+// (only a silent script's mode moves on as its pages pass).
 struct RunModes {
     bool preview = false;              // show every step, change nothing
     SilentMode silent = SilentMode::kOff;
     bool diskImage = false;            // the package keeps its files in DiskImage1
+};
+
+// How far the run has come; the user-interface thread keeps it.
+struct RunProgress {
     bool mergeModulesPending = false;  // merge modules still read the working folder
     bool installed = false;            // the installation ran to its end without an abort
     bool splashActive = false;
@@ -179,6 +184,8 @@ public:
     const RunPaths& Paths() const { return m_paths; }
     RunModes& Modes() { return m_modes; }
     const RunModes& Modes() const { return m_modes; }
+    RunProgress& Progress() { return m_progress; }
+    const RunProgress& Progress() const { return m_progress; }
     CommandRequests& Requests() { return m_requests; }
     const CommandRequests& Requests() const { return m_requests; }
     RunJournal& Journal() { return *m_journal; }
@@ -231,6 +238,7 @@ private:
     ProductSettings m_settings;
     RunPaths m_paths;
     RunModes m_modes;
+    RunProgress m_progress;
     CommandRequests m_requests;
     std::string m_systemName;
     ConditionList m_conditions;

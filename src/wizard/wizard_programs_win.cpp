@@ -78,7 +78,7 @@ void CWizard::RunFileActions(const std::string& fileName) {
 }
 
 bool CWizard::StartMergeModules(AfterInstallStep step) {
-    if (!m_run.Modes().mergeModulesPending) return false;
+    if (!m_run.Progress().mergeModulesPending) return false;
     // Only an installation that ran to its end goes on to the merge modules,
     // silent or not (the product may need them); every other ending, a
     // preview and a plan still clear the stage.
@@ -102,7 +102,7 @@ bool CWizard::StartMergeModules(AfterInstallStep step) {
 }
 
 void CWizard::RunMergeModules() {
-    if (!m_run.Modes().mergeModulesPending) return;
+    if (!m_run.Progress().mergeModulesPending) return;
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     const std::vector<MergeModuleItem> items = LoadMergeModules(Script(profile));
 
@@ -132,7 +132,7 @@ void CWizard::RunMergeModules() {
 }
 
 void CWizard::EndMergeModuleStage() {
-    m_run.Modes().mergeModulesPending = false;
+    m_run.Progress().mergeModulesPending = false;
     // The working folder was kept for the merge modules alone; a preview
     // keeps its extracted files as any preview does.
     if (!m_run.Modes().preview) RemoveWorkFolder();

@@ -367,7 +367,7 @@ void CWizard::RunInstallation(CPage& progressPage) {
     // The page's keyboard works during the wait: Escape asks to cancel.
     engine.Start(&CPage::PreTranslate);
     m_busy = false;
-    m_run.Modes().installed = !m_run.Signals().Aborted();
+    m_run.Progress().installed = !m_run.Signals().Aborted();
 }
 
 void CWizard::ContinueAfterInstallation() {
@@ -436,7 +436,7 @@ void CWizard::Finish() {
     LaunchChoices();
     // Next past the last page also ends here, with nothing installed when
     // the list never reached the progress page: no restart is due then.
-    const bool installed = m_run.Modes().installed;
+    const bool installed = m_run.Progress().installed;
     const bool aborted = m_run.Signals().Aborted();
     const bool plan = m_run.Requests().plan;
     bool restartPending = false;

@@ -73,9 +73,10 @@ TEST_F(PresentationTest, SplashShowsAndLetsTheStartUpGoOn) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         RunModes modes;
+        RunProgress progress;
         modes.diskImage = row.diskImage;
-        modes.startupWorkDone = row.workDone;
-        CSplash splash(modes);
+        progress.startupWorkDone = row.workDone;
+        CSplash splash(modes, progress);
         ASSERT_EQ(splash.Create(row.settings, folder), row.created);
         if (!row.created) continue;
         EXPECT_EQ(::IsWindowVisible(splash.Handle()) != FALSE, row.visible);
@@ -88,11 +89,11 @@ TEST_F(PresentationTest, SplashShowsAndLetsTheStartUpGoOn) {
         }
         // Three seconds cover every timer of the rows that finish.
         const DWORD start = ::GetTickCount();
-        PumpUntil([&] { return modes.splashFinished || ::GetTickCount() - start > 3000; });
-        EXPECT_EQ(modes.splashFinished, row.finishes);
+        PumpUntil([&] { return progress.splashFinished || ::GetTickCount() - start > 3000; });
+        EXPECT_EQ(progress.splashFinished, row.finishes);
         EXPECT_EQ(splash.IsOpen(), !row.finishes);
         if (row.diskImage && row.settings.showPicture) {
-            EXPECT_TRUE(modes.startupWorkDone);
+            EXPECT_TRUE(progress.startupWorkDone);
         }
     }
     ::DeleteFileA(gif.c_str());
@@ -103,8 +104,9 @@ TEST_F(PresentationTest, ClosedSplashLeavesNoThreadNorGdiObject) {
     // The first frame stays 10 s: the splash closes in the middle of it.
     const std::string gif = WriteTemp("setup.gif", TwoFrames(1000));
     RunModes modes;
+    RunProgress progress;
     {
-        CSplash splash(modes);
+        CSplash splash(modes, progress);
         ASSERT_TRUE(splash.Create({true, "art.gif", 0, false, "", false}, TempFolder()));
         ASSERT_TRUE(PumpUntil([&] { return splash.Picture().FramesShown() >= 1; }));
         const std::vector<HGDIOBJ> objects = splash.Picture().GdiObjects();
@@ -112,8 +114,8 @@ TEST_F(PresentationTest, ClosedSplashLeavesNoThreadNorGdiObject) {
         HANDLE thread = nullptr;
         ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), splash.Picture().AnimationThread(),
                                       ::GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0));
-        modes.startupWorkDone = true;
-        ASSERT_TRUE(PumpUntil([&] { return modes.splashFinished; }));
+        progress.startupWorkDone = true;
+        ASSERT_TRUE(PumpUntil([&] { return progress.splashFinished; }));
         EXPECT_FALSE(splash.IsOpen());
         EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
         ::CloseHandle(thread);
