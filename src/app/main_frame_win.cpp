@@ -37,12 +37,6 @@ constexpr char kMissingFilesMessage[] =
     "Sorry, Merrowin can't find data files.\r\nsetup.nsx and data.nsx\r\n"
     "These files must be in the same directory of setup.exe";
 
-enum : UINT_PTR {
-    kTimerSplashAfterCabinet = 1,
-    kTimerMergeModules = 2,
-    kTimerSplashDiskImage = 3,
-};
-
 }  // namespace
 
 CMainFrame::CMainFrame() = default;
@@ -89,6 +83,9 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE:
         return OnCreate();
+    case kSplashEndedMessage:
+        OnSplashEnded();
+        return 0;
     case WM_TIMER:
         OnTimer(wParam);
         return 0;
@@ -286,8 +283,7 @@ int CMainFrame::ContinueStartup() {
     LoadVariables();
     CheckMergeModules();
     if (!m_run.Progress().splashActive) OpenFirstPage();
-    if (m_run.Progress().splashActive && m_run.Modes().diskImage)
-        ::SetTimer(m_hWnd, kTimerSplashDiskImage, 1000, nullptr);
+    if (m_run.Progress().splashActive && m_run.Modes().diskImage) WaitForSplash(AfterSplash::kOpenFirstPage);
     return 0;
 }
 
@@ -322,7 +318,7 @@ void CMainFrame::TellStartupError(const std::string& message) {
 void CMainFrame::ShowSplash() {
     if (!SomeoneWatches()) return;
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
-    m_splash = std::make_unique<CSplash>(m_run.Modes(), m_run.Progress());
+    m_splash = std::make_unique<CSplash>(m_run.Modes(), m_run.Progress(), m_hWnd);
     if (m_splash->Create(ReadSplashSettings(Script(profile)), m_run.Folders().source))
         m_run.Progress().splashActive = true;
     else
@@ -418,7 +414,7 @@ int CMainFrame::StartPageAndCabinet() {
     }
     if (m_run.Progress().splashActive) {
         m_run.Progress().startupWorkDone = true;
-        ::SetTimer(m_hWnd, kTimerSplashAfterCabinet, 1000, nullptr);
+        WaitForSplash(AfterSplash::kCloseStartPage);
         return kExitInstalled;
     }
     m_wizard->CloseCurrentPage();
@@ -466,26 +462,25 @@ void CMainFrame::OpenFirstPage() {
     m_wizard->Next();
 }
 
+void CMainFrame::WaitForSplash(AfterSplash then) {
+    m_afterSplash = then;
+    // Ended already: the message was not awaited then. It goes through the
+    // queue, so the start-up finishes what it is doing first.
+    if (m_run.Progress().splashFinished) ::PostMessageA(m_hWnd, kSplashEndedMessage, 0, 0);
+}
+
+void CMainFrame::OnSplashEnded() {
+    const AfterSplash then = m_afterSplash;
+    m_afterSplash = AfterSplash::kNothing;
+    if (then == AfterSplash::kNothing) return;
+    if (then == AfterSplash::kCloseStartPage) m_wizard->CloseCurrentPage();
+    OpenFirstPage();
+}
+
 void CMainFrame::OnTimer(UINT_PTR id) {
-    switch (id) {
-    case kTimerSplashAfterCabinet:
-        if (m_run.Progress().splashFinished) {
-            ::KillTimer(m_hWnd, id);
-            m_wizard->CloseCurrentPage();
-            OpenFirstPage();
-        }
-        break;
-    case kTimerSplashDiskImage:
-        if (m_run.Progress().splashFinished) {
-            ::KillTimer(m_hWnd, id);
-            OpenFirstPage();
-        }
-        break;
-    case kTimerMergeModules:
-        ::KillTimer(m_hWnd, id);
-        m_wizard->RunMergeModules();
-        break;
-    }
+    if (id != CWizard::kMergeModuleTimer) return;
+    ::KillTimer(m_hWnd, id);
+    m_wizard->RunMergeModules();
 }
 
 }  // namespace kq

@@ -45,6 +45,10 @@ private:
 
     int OnCreate();
     void OnTimer(UINT_PTR id);
+    // The first page waits for the splash's end; what then happens besides.
+    enum class AfterSplash { kNothing, kOpenFirstPage, kCloseStartPage };
+    void WaitForSplash(AfterSplash then);
+    void OnSplashEnded();
 
     // First stage.
     void DiscoverPackageFolders();
@@ -94,6 +98,7 @@ private:
     std::unique_ptr<CLanguagePage> m_languagePage;
     // The presentation windows; each goes with the frame at the latest.
     std::unique_ptr<CSplash> m_splash;
+    AfterSplash m_afterSplash = AfterSplash::kNothing;
     std::unique_ptr<CBackground> m_background;
     std::unique_ptr<CBillboards> m_billboards;
 };

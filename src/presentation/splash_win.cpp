@@ -21,7 +21,8 @@ constexpr UINT kKeepOnTopMs = 250;
 
 }  // namespace
 
-CSplash::CSplash(const RunModes& modes, RunProgress& progress) : m_modes(modes), m_progress(progress) {}
+CSplash::CSplash(const RunModes& modes, RunProgress& progress, HWND frame)
+    : m_modes(modes), m_progress(progress), m_frame(frame) {}
 
 CSplash::~CSplash() {
     if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
@@ -90,7 +91,7 @@ INT_PTR CSplash::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled
         return TRUE;
     case WM_CLOSE:
         // Alt+F4 on the splash: it goes, and the start-up goes on without it.
-        m_progress.splashFinished = true;
+        Finish();
         Close();
         *handled = true;
         return TRUE;
@@ -112,8 +113,14 @@ void CSplash::OnTimer(UINT_PTR id) {
         PlaySoundFile(m_soundPath.c_str(), !m_settings.soundOnce);
     }
     if (action.markWorkDone) m_progress.startupWorkDone = true;
-    if (action.markClosed) m_progress.splashFinished = true;
+    if (action.markClosed) Finish();
     if (action.closeWindow) Close();
+}
+
+void CSplash::Finish() {
+    if (m_progress.splashFinished) return;
+    m_progress.splashFinished = true;
+    if (m_frame != nullptr) ::PostMessageA(m_frame, kSplashEndedMessage, 0, 0);
 }
 
 void CSplash::Close() {
