@@ -153,8 +153,7 @@ Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const {
     return Status::Ok();
 }
 
-Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, std::ifstream& in,
-                                 std::ofstream& out) const {
+Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out) const {
     Status st = CheckFiles(inPath, outPath);
     if (!st) return st;
     in.open(inPath, std::ios::binary);
@@ -176,29 +175,19 @@ Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
     out.write(reinterpret_cast<const char*>(signature), kSignatureSize);
     ResetChain();
 
-    char readBuffer[kReadBufferSize];
-    CDoubleBuffering reader;
-    st = reader.Init(in, readBuffer, kReadBufferSize, kChunkSize);
-    if (!st) return st;
-    uint8_t chunk[kChunkSize];
-    for (;;) {
-        int got = 0;
-        st = reader.GetData(reinterpret_cast<char*>(chunk), kChunkSize, &got);
-        if (!st) return st;
-        if (got == 0) break;
+    st = TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+        const int got = *length;
         if (got % m_blockSize != 0) {
             // kChunkSize is a multiple of every block size, so padding fits.
             const int padded = (got / m_blockSize + 1) * m_blockSize;
             const int count = padded - got;
             const uint8_t fill = m_padding == kPadZeros ? 0 : m_padding == kPadSpaces ? ' ' : uint8_t(count);
             std::memset(chunk + got, fill, size_t(count));
-            got = padded;
+            *length = padded;
         }
-        st = Encrypt(chunk, chunk, got);
-        if (!st) return st;
-        out.write(reinterpret_cast<const char*>(chunk), got);
-        if (!out) return Status::Error(CannotWrite(outPath));
-    }
+        return Encrypt(chunk, result, *length);
+    });
+    if (!st) return st;
     out.close();
     if (out.fail()) return Status::Error(CannotWrite(outPath));
     return Status::Ok();
@@ -220,24 +209,33 @@ Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
     }
     ResetChain();
 
+    // A ragged tail fails its step: the full chunks before it are written.
+    st = TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+        return Decrypt(chunk, result, *length);
+    });
+    if (!st) return st;
+    out.close();
+    if (out.fail()) return Status::Error(CannotWrite(outPath));
+    return Status::Ok();
+}
+
+Status CFileCrypt::TransformChunks(std::istream& in, std::ofstream& out, const char* outPath, const ChunkStep& step) {
     char readBuffer[kReadBufferSize];
     CDoubleBuffering reader;
-    st = reader.Init(in, readBuffer, kReadBufferSize, kChunkSize);
+    Status st = reader.Init(in, readBuffer, kReadBufferSize, kChunkSize);
     if (!st) return st;
     uint8_t chunk[kChunkSize];
-    uint8_t plain[kChunkSize];
+    uint8_t result[kChunkSize];
     for (;;) {
         int got = 0;
         st = reader.GetData(reinterpret_cast<char*>(chunk), kChunkSize, &got);
         if (!st) return st;
         if (got == 0) break;
-        st = Decrypt(chunk, plain, got);
-        if (!st) return st;  // a ragged tail: the full chunks before it are written
-        out.write(reinterpret_cast<const char*>(plain), got);
+        st = step(chunk, &got, result);
+        if (!st) return st;
+        out.write(reinterpret_cast<const char*>(result), got);
         if (!out) return Status::Error(CannotWrite(outPath));
     }
-    out.close();
-    if (out.fail()) return Status::Error(CannotWrite(outPath));
     return Status::Ok();
 }
 

@@ -15,6 +15,7 @@
 #pragma once
 #include <cstdint>
 #include <fstream>
+#include <functional>
 
 #include "base/status.h"
 #include "crypt/rijndael.h"
@@ -60,6 +61,12 @@ private:
     // The checks every file operation starts with, then both files opened
     // (the output truncated).
     Status OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out) const;
+    // Reads `in` to its end in chunks of kChunkSize (the last may be
+    // shorter); `step` turns each into `result`, setting `length` to the
+    // bytes to write, which go to `out` (named `outPath` in messages). A
+    // failed step ends the run: the chunks before it are written.
+    using ChunkStep = std::function<Status(uint8_t* chunk, int* length, uint8_t* result)>;
+    Status TransformChunks(std::istream& in, std::ofstream& out, const char* outPath, const ChunkStep& step);
 
     bool m_initialized = false;
     int m_blockSize = 0;

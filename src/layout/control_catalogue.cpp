@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "base/text.h"
 #include "layout/layout_values.h"
 
 namespace kq {
@@ -140,7 +141,7 @@ int ClickAction(const Property* properties, int count) {
         // Values are written "number-label". The number is the part before
         // the dash; a value with no dash has no number part and reads 0.
         size_t dash = p.value.find('-');
-        action = dash == std::string::npos ? 0 : ParseInt(p.value.substr(0, dash));
+        action = dash == std::string::npos ? 0 : LeadingNumber(p.value.substr(0, dash));
     }
     return action;
 }

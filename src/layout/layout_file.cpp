@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/profile.h"
+#include "base/text.h"
 #include "layout/layout_values.h"
 
 namespace kq {
@@ -73,15 +74,15 @@ ControlRecord ParseControlRecord(const std::string& text, const std::string& lay
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
-    int left = ClampCoordinate(ParseInt(r.fields[1]));
-    int top = ClampCoordinate(ParseInt(r.fields[2]));
-    int width = ClampCoordinate(ParseInt(r.fields[3]));
-    int height = ClampCoordinate(ParseInt(r.fields[4]));
+    int left = ClampCoordinate(LeadingNumber(r.fields[1]));
+    int top = ClampCoordinate(LeadingNumber(r.fields[2]));
+    int width = ClampCoordinate(LeadingNumber(r.fields[3]));
+    int height = ClampCoordinate(LeadingNumber(r.fields[4]));
     r.rect = ControlRect{left, top, left + width, top + height};
     r.keyword = r.fields[5];
     std::string image = RemoveBraces(r.fields[6]);
     if (!image.empty()) r.imageFile = layoutFolder + image;
-    r.recordNumber = ParseInt(r.fields[8]);
+    r.recordNumber = LeadingNumber(r.fields[8]);
     return r;
 }
 
@@ -105,7 +106,7 @@ Property ParseProperty(const std::string& text, const std::string& layoutFolder)
     for (char ch : rest) {
         if (ch != '|') number += ch;
     }
-    p.number = ParseInt(number);
+    p.number = LeadingNumber(number);
     if (p.value.find('{') != std::string::npos) p.value = layoutFolder + RemoveBraces(p.value);
     return p;
 }
@@ -161,7 +162,7 @@ void ReadLayout(const ProfileReader& reader, const std::string& path, PageLayout
     layout->droppedRecords = 0;
     layout->main = ReadMainWindow(reader);
 
-    int total = ParseInt(reader.Read("INFO", "TOTAL", kTotalBufferSize));
+    int total = LeadingNumber(reader.Read("INFO", "TOTAL", kTotalBufferSize));
     layout->declaredTotal = total;
     if (total <= 0) return;
     // Records past the 70th cannot fit the page; they are not even read, so a
@@ -201,7 +202,7 @@ void ReadLayout(const ProfileReader& reader, const std::string& path, PageLayout
 
         char key[32];
         std::snprintf(key, sizeof key, "%d,t", record.recordNumber);
-        int count = ParseInt(ReadValue(reader, "DADOS", key));
+        int count = LeadingNumber(ReadValue(reader, "DADOS", key));
         if (count < 0) count = 0;
         if (count > kMaxProperties) count = kMaxProperties;
         for (int j = 0; j < count; ++j) {

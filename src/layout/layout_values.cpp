@@ -3,27 +3,9 @@
 #include <climits>
 #include <cstdio>
 
-namespace kq {
+#include "base/text.h"
 
-int ParseInt(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) {
-            value = static_cast<long long>(INT_MAX) + 1;
-            break;
-        }
-    }
-    if (negative) return value > INT_MAX ? INT_MIN : static_cast<int>(-value);
-    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
-}
+namespace kq {
 
 std::string RemoveBraces(const std::string& text) {
     std::string out;
@@ -54,7 +36,7 @@ std::string ResolveColourValue(const std::string& value, Colour buttonFace) {
 namespace {
 
 unsigned ChannelOf(const std::string& part) {
-    int v = ParseInt(part);
+    int v = LeadingNumber(part);
     if (v < 0) return 0;
     return v > 255 ? 255u : static_cast<unsigned>(v);
 }
@@ -102,7 +84,7 @@ BorderChange ParseBorder(const std::string& value) {
     return BorderChange::Keep;
 }
 
-int ParseStartup(const std::string& value) { return ParseInt(value.substr(0, 2)); }
+int ParseStartup(const std::string& value) { return LeadingNumber(value.substr(0, 2)); }
 
 int CorrectedWindowHeight(int height, int captionHeight) {
     if (captionHeight > 24) return height;

@@ -30,9 +30,6 @@ constexpr unsigned BlueOf(Colour c) { return (c >> 16) & 0xFFu; }
 
 constexpr const char kButtonFaceKeyword[] = "COLOR_BTNFACE";
 
-// atoi without its undefined overflow: values past the int range saturate.
-int ParseInt(const std::string& text);
-
 // Every '{' and '}' removed.
 std::string RemoveBraces(const std::string& text);
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "base/profile_file_win.h"
+#include "base/text.h"
 #include "layout/layout_values.h"
 #include "win/system_library_win.h"
 
@@ -145,7 +146,7 @@ void CPage::ApplyMainWindow() {
     } else {
         FontSpec spec;
         spec.face = m.fontName;
-        spec.points = ParseInt(m.fontSize);
+        spec.points = LeadingNumber(m.fontSize);
         spec.bold = FontFlagOn(m.fontBold);
         spec.italic = FontFlagOn(m.fontItalic);
         m_ownPageFont.Reset(CreateSkinFont(spec));
@@ -290,8 +291,8 @@ void CPage::ApplyEffect(ControlEntry& entry, const PropertyEffect& effect) {
 
 void CPage::Place() {
     const MainWindowSettings& m = m_layout->main;
-    int width = ParseInt(m.width);
-    int height = CorrectedWindowHeight(ParseInt(m.height), CaptionHeight());
+    int width = LeadingNumber(m.width);
+    int height = CorrectedWindowHeight(LeadingNumber(m.height), CaptionHeight());
     if (width < 0) width = 0;
     if (height < 0) height = 0;
     if (width > kMaxCoordinate) width = kMaxCoordinate;

@@ -1,5 +1,7 @@
 #include "layout/property_effects.h"
 
+#include "base/text.h"
+
 namespace kq {
 
 namespace {
@@ -48,7 +50,7 @@ int FontPosition(ControlType type) {
 FontSpec FontFromProperties(const ControlEntry& entry, int first) {
     FontSpec f;
     f.face = entry.ValueAt(first);
-    f.points = ParseInt(entry.ValueAt(first + 1));
+    f.points = LeadingNumber(entry.ValueAt(first + 1));
     f.bold = FontFlagOn(entry.ValueAt(first + 2));
     f.italic = FontFlagOn(entry.ValueAt(first + 3));
     return f;

@@ -94,20 +94,18 @@ LRESULT CSkinControl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 // ---------------------------------------------------------------------------
 
 // Brushes are made when first needed: a page holds many unused control objects.
-CSkinButton::CSkinButton() : m_back(ButtonFaceColour()) {}
-
-void CSkinButton::SetTextColour(const std::string& value) {
+void CSkinColouredControl::SetTextColour(const std::string& value) {
     m_text = ColourFromValue(value, ButtonFaceColour());
     Repaint();
 }
 
-void CSkinButton::SetBackColour(const std::string& value) {
+void CSkinColouredControl::SetBackColour(const std::string& value) {
     m_back = ColourFromValue(value, ButtonFaceColour());
     m_brush.Reset(SolidBrush(m_back));
     Repaint();
 }
 
-LRESULT CSkinButton::OnReflected(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
+LRESULT CSkinColouredControl::OnReflected(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
     if (msg != WM_CTLCOLORBTN && msg != WM_CTLCOLORSTATIC) return 0;
     if (m_brush.Get() == nullptr) m_brush.Reset(SolidBrush(m_back));
     HDC dc = reinterpret_cast<HDC>(wParam);
@@ -119,26 +117,7 @@ LRESULT CSkinButton::OnReflected(UINT msg, WPARAM wParam, LPARAM lParam, bool* h
 
 // ---------------------------------------------------------------------------
 
-void CSkinOption::SetTextColour(const std::string& value) {
-    m_text = ColourFromValue(value, ButtonFaceColour());
-    Repaint();
-}
-
-void CSkinOption::SetBackColour(const std::string& value) {
-    m_back = ColourFromValue(value, ButtonFaceColour());
-    m_brush.Reset(SolidBrush(m_back));
-    Repaint();
-}
-
-LRESULT CSkinOption::OnReflected(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
-    if (msg != WM_CTLCOLORSTATIC && msg != WM_CTLCOLORBTN) return 0;
-    if (m_brush.Get() == nullptr) m_brush.Reset(SolidBrush(m_back));
-    HDC dc = reinterpret_cast<HDC>(wParam);
-    ::SetTextColor(dc, m_text);
-    ::SetBkColor(dc, m_back);
-    *handled = true;
-    return reinterpret_cast<LRESULT>(m_brush.Get());
-}
+CSkinButton::CSkinButton() : CSkinColouredControl(MakeColour(0, 0, 0), ButtonFaceColour()) {}
 
 // ---------------------------------------------------------------------------
 

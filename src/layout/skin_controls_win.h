@@ -50,10 +50,11 @@ private:
     bool m_pressed = false;
 };
 
-// BUTTON and GROUPBOX.
-class CSkinButton : public CSkinControl {
+// A control the system colours through WM_CTLCOLORBTN or WM_CTLCOLORSTATIC,
+// answered with the control's own text and back colour; a colour value that
+// cannot be read gives the button face colour.
+class CSkinColouredControl : public CSkinControl {
 public:
-    CSkinButton();
     void SetTextColour(const std::string& value) override;
     void SetBackColour(const std::string& value) override;
     LRESULT OnReflected(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) override;
@@ -61,26 +62,25 @@ public:
     Colour TextColour() const { return m_text; }
     Colour BackColour() const { return m_back; }
 
+protected:
+    CSkinColouredControl(Colour text, Colour back) : m_text(text), m_back(back) {}
+
 private:
-    Colour m_text = MakeColour(0, 0, 0);
+    Colour m_text;
     Colour m_back;
     ScopedBrush m_brush;
 };
 
-// RADIO and CHECKBOX.
-class CSkinOption : public CSkinControl {
+// BUTTON and GROUPBOX.
+class CSkinButton : public CSkinColouredControl {
 public:
-    void SetTextColour(const std::string& value) override;
-    void SetBackColour(const std::string& value) override;
-    LRESULT OnReflected(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) override;
+    CSkinButton();
+};
 
-    Colour TextColour() const { return m_text; }
-    Colour BackColour() const { return m_back; }
-
-private:
-    Colour m_text = MakeColour(255, 255, 255);
-    Colour m_back = MakeColour(0, 0, 0);
-    ScopedBrush m_brush;
+// RADIO and CHECKBOX.
+class CSkinOption : public CSkinColouredControl {
+public:
+    CSkinOption() : CSkinColouredControl(MakeColour(255, 255, 255), MakeColour(0, 0, 0)) {}
 };
 
 // TEXT, RECT, HOTSPOT, ANIMATION and LISTVIEW.

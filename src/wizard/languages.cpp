@@ -208,7 +208,7 @@ std::vector<CaptionWrite> LayoutTranslationWrites(const std::string& layoutFile,
     for (const char* name : kStandardLayoutFiles) standard = standard || layoutFile == name;
     if (!standard) return writes;
 
-    int total = ParseInt(layout.Read("INFO", "TOTAL", kTotalBufferSize));
+    int total = LeadingNumber(layout.Read("INFO", "TOTAL", kTotalBufferSize));
     // The page engine never reads past 70 controls; neither does the rewrite,
     // whatever TOTAL claims.
     if (total > kMaxControls) total = kMaxControls;

@@ -6,29 +6,6 @@
 namespace kq {
 namespace {
 
-TEST(LayoutValues, ParseIntReadsLikeAtoiWithoutOverflow) {
-    struct Case {
-        const char* text;
-        int expected;
-    } cases[] = {
-        {"", 0},
-        {"42", 42},
-        {"  17px", 17},
-        {"\t-8", -8},
-        {"+5", 5},
-        {"05", 5},
-        {"x12", 0},
-        {"-", 0},
-        {"3,4", 3},
-        {"2147483647", INT_MAX},
-        {"2147483648", INT_MAX},
-        {"99999999999999999999999", INT_MAX},
-        {"-2147483648", INT_MIN},
-        {"-99999999999999999999", INT_MIN},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ParseInt(c.text), c.expected) << '"' << c.text << '"';
-}
-
 TEST(LayoutValues, RemoveBracesAndFolderOfPath) {
     EXPECT_EQ(RemoveBraces("{back.bmp}"), "back.bmp");
     EXPECT_EQ(RemoveBraces("a{b}c}{"), "abc");

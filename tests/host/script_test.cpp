@@ -86,6 +86,7 @@ TEST(Script, LeadingNumberFollowsTheCLibraryWithoutOverflow) {
         {"-", 0},              {"+-1", 0},             {"2147483647", INT_MAX}, {"2147483648", INT_MAX},
         {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"99999999999999999999", INT_MAX},
         {"1 2", 1},            {"\t\r\n42", 42},      {"- 5", 0},            {"0x10", 0},
+        {"3,4", 3},            {"  17px", 17},
     };
     for (const auto& c : cases) EXPECT_EQ(LeadingNumber(c.text), c.expected) << c.text;
     EXPECT_EQ(LeadingNumber(static_cast<const char*>(nullptr)), 0);
