@@ -153,29 +153,27 @@ Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const {
     return Status::Ok();
 }
 
-Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out) const {
+Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out,
+                             uint8_t signature[kSignatureSize]) {
     Status st = CheckFiles(inPath, outPath);
     if (!st) return st;
     in.open(inPath, std::ios::binary);
     if (!in.is_open()) return Status::Error(CannotOpen(inPath));
     out.open(outPath, std::ios::binary | std::ios::trunc);
     if (!out.is_open()) return Status::Error(CannotOpen(outPath));
-    return Status::Ok();
+    return Signature(signature);
 }
 
 Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
     std::ifstream in;
     std::ofstream out;
-    Status st = OpenFiles(inPath, outPath, in, out);
-    if (!st) return st;
-
     uint8_t signature[kSignatureSize];
-    st = Signature(signature);
+    Status st = OpenFiles(inPath, outPath, in, out, signature);
     if (!st) return st;
     out.write(reinterpret_cast<const char*>(signature), kSignatureSize);
     ResetChain();
 
-    st = TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+    return TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
         const int got = *length;
         if (got % m_blockSize != 0) {
             // kChunkSize is a multiple of every block size, so padding fits.
@@ -187,20 +185,13 @@ Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
         }
         return Encrypt(chunk, result, *length);
     });
-    if (!st) return st;
-    out.close();
-    if (out.fail()) return Status::Error(CannotWrite(outPath));
-    return Status::Ok();
 }
 
 Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
     std::ifstream in;
     std::ofstream out;
-    Status st = OpenFiles(inPath, outPath, in, out);
-    if (!st) return st;
-
     uint8_t expected[kSignatureSize];
-    st = Signature(expected);
+    Status st = OpenFiles(inPath, outPath, in, out, expected);
     if (!st) return st;
     uint8_t found[kSignatureSize];
     in.read(reinterpret_cast<char*>(found), kSignatureSize);
@@ -210,13 +201,9 @@ Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
     ResetChain();
 
     // A ragged tail fails its step: the full chunks before it are written.
-    st = TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+    return TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
         return Decrypt(chunk, result, *length);
     });
-    if (!st) return st;
-    out.close();
-    if (out.fail()) return Status::Error(CannotWrite(outPath));
-    return Status::Ok();
 }
 
 Status CFileCrypt::TransformChunks(std::istream& in, std::ofstream& out, const char* outPath, const ChunkStep& step) {
@@ -236,6 +223,8 @@ Status CFileCrypt::TransformChunks(std::istream& in, std::ofstream& out, const c
         out.write(reinterpret_cast<const char*>(result), got);
         if (!out) return Status::Error(CannotWrite(outPath));
     }
+    out.close();
+    if (out.fail()) return Status::Error(CannotWrite(outPath));
     return Status::Ok();
 }
 

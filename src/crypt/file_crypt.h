@@ -59,12 +59,14 @@ public:
 private:
     Status CheckFiles(const char* inPath, const char* outPath) const;
     // The checks every file operation starts with, then both files opened
-    // (the output truncated).
-    Status OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out) const;
+    // (the output truncated) and the key's signature that heads the
+    // encrypted file.
+    Status OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out,
+                     uint8_t signature[kSignatureSize]);
     // Reads `in` to its end in chunks of kChunkSize (the last may be
     // shorter); `step` turns each into `result`, setting `length` to the
-    // bytes to write, which go to `out` (named `outPath` in messages). A
-    // failed step ends the run: the chunks before it are written.
+    // bytes to write, which go to `out` (named `outPath` in messages), then
+    // closed. A failed step ends the run: the chunks before it are written.
     using ChunkStep = std::function<Status(uint8_t* chunk, int* length, uint8_t* result)>;
     Status TransformChunks(std::istream& in, std::ofstream& out, const char* outPath, const ChunkStep& step);
 
