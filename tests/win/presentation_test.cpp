@@ -41,6 +41,24 @@ HWND FindTopWindow(const char* title) {
     return found;
 }
 
+// The frame the splash tells its end to: counts the messages that say so.
+int g_splashEnds = 0;
+
+LRESULT CALLBACK CountingFrameProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kSplashEndedMessage) ++g_splashEnds;
+    return ::DefWindowProcA(window, msg, wParam, lParam);
+}
+
+HWND MakeCountingFrame() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = &CountingFrameProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KqCountingFrame";
+    ::RegisterClassA(&wc);  // a second registration fails harmlessly
+    g_splashEnds = 0;
+    return ::CreateWindowA("KqCountingFrame", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
 class PresentationTest : public ::testing::Test {
 protected:
     void SetUp() override { ::OleInitialize(nullptr); }
@@ -76,7 +94,8 @@ TEST_F(PresentationTest, SplashShowsAndLetsTheStartUpGoOn) {
         RunProgress progress;
         modes.diskImage = row.diskImage;
         progress.startupWorkDone = row.workDone;
-        CSplash splash(modes, progress);
+        const HWND frame = MakeCountingFrame();
+        CSplash splash(modes, progress, frame);
         ASSERT_EQ(splash.Create(row.settings, folder), row.created);
         if (!row.created) continue;
         EXPECT_EQ(::IsWindowVisible(splash.Handle()) != FALSE, row.visible);
@@ -92,6 +111,11 @@ TEST_F(PresentationTest, SplashShowsAndLetsTheStartUpGoOn) {
         PumpUntil([&] { return progress.splashFinished || ::GetTickCount() - start > 3000; });
         EXPECT_EQ(progress.splashFinished, row.finishes);
         EXPECT_EQ(splash.IsOpen(), !row.finishes);
+        // The frame hears of the end once, and only of a real end.
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+        EXPECT_EQ(g_splashEnds, row.finishes ? 1 : 0);
+        ::DestroyWindow(frame);
         if (row.diskImage && row.settings.showPicture) {
             EXPECT_TRUE(progress.startupWorkDone);
         }
