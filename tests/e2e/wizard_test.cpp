@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "setup_fixture.h"
+#include "wizard_package.h"
 
 namespace kq::e2e {
 namespace {
 
-constexpr char kTitle[] = "Wizard Test Product Setup";
-constexpr char kQuestionTitle[] = "Calvarr Merrowin";
-constexpr char kInstallDir[] = "C:\\Program Files\\Wizard Test Product";
+using namespace wizard_package;
+
 // Size of the extra file that makes the silent run last long enough to watch
 // (the payload now unpacks fast: a smaller one can be over before the first
 // look at the windows).
@@ -50,7 +50,6 @@ constexpr PageMark kPages[] = {
 constexpr char kCancelQuestion[] = "Really stop installing Wizard Test Product now ?";
 constexpr char kConfirm[] = "Stop it";
 constexpr char kDecline[] = "Keep going";
-constexpr char kErrorStatus[] = "Wizard Test Product was not installed: setup stopped before the end.";
 // From complete.lcd.
 constexpr char kSuccessStatus[] =
     "Setup has installed Wizard Test Product successfully. Click Finish to exit the wizard.";
@@ -67,9 +66,6 @@ std::string PageName(const WindowInfo& page) {
         if (all.find(mark.text) != std::string::npos) return mark.name;
     return "other";
 }
-
-// The wizard's window, whatever page it shows.
-const std::vector<std::string> kWizard = {"--title", kTitle, "--exact"};
 
 class WizardTest : public SetupTest {
 protected:
@@ -119,7 +115,7 @@ protected:
 
     // The page on the screen now (waiting up to `timeout` for one).
     std::optional<WindowInfo> CurrentPage(Millis timeout = Millis(5000)) {
-        return Session().WaitWindow({"--title", kTitle, "--exact"}, timeout);
+        return Session().WaitWindow(kWizard, timeout);
     }
 
     // Waits for a page other than the window `old`: the one that replaced it.
@@ -162,7 +158,7 @@ protected:
     }
 
     fs::path Installed(const std::string& relative) {
-        return Session().HostPath(std::string(kInstallDir) + "\\" + relative);
+        return Session().HostPath(kInstallDir + relative);
     }
 };
 
