@@ -67,6 +67,21 @@ std::string PageName(const WindowInfo& page) {
     return "other";
 }
 
+void ExpectButton(const WindowInfo& page, const std::string& label, bool enabled) {
+    const ControlInfo* button = page.FindByText(label);
+    ASSERT_NE(button, nullptr) << "no \"" << label << "\" on " << PageName(page) << ":\n" << page.AllText();
+    EXPECT_TRUE(button->visible) << label << " on " << PageName(page);
+    EXPECT_EQ(button->enabled, enabled) << label << " on " << PageName(page);
+}
+
+// A page's buttons by their label, and whether each is enabled.
+using Buttons = std::vector<std::pair<const char*, bool>>;
+const Buttons kCompleteButtons = {{"< Back", false}, {"Cancel", false}, {"Finish", true}};
+
+void ExpectButtons(const WindowInfo& page, const Buttons& buttons) {
+    for (const auto& [label, enabled] : buttons) ExpectButton(page, label, enabled);
+}
+
 class WizardTest : public SetupTest {
 protected:
     void SetUp() override {
@@ -137,6 +152,38 @@ protected:
         return next;
     }
 
+    // Builds the wizard package unchanged, starts it and waits for its
+    // welcome page, which ends in `page`.
+    void StartAtWelcome(std::optional<WindowInfo>& page) {
+        fs::path package = WizardPackage({});
+        ASSERT_FALSE(HasFailure());
+        StartSetup(package);
+        page = WelcomePage();
+        ASSERT_TRUE(page) << "no page appeared";
+        ASSERT_EQ(PageName(*page), "welcome");
+    }
+
+    // One step of a walk: the option chosen first (or none), the button
+    // pressed, the page it leads to and the buttons that page shows.
+    struct WalkStep {
+        const char* choose;
+        const char* press;
+        const char* page;
+        Buttons buttons;
+    };
+    // Takes `steps` from `page`, which ends on the last page reached.
+    void Walk(std::optional<WindowInfo>& page, const std::vector<WalkStep>& steps) {
+        for (const WalkStep& step : steps) {
+            if (step.choose != nullptr) {
+                ASSERT_TRUE(Click(kWizard, step.choose));
+            }
+            page = Press(*page, step.press);
+            ASSERT_TRUE(page);
+            ASSERT_EQ(PageName(*page), step.page);
+            ExpectButtons(*page, step.buttons);
+        }
+    }
+
     // Presses `key` in the focused control of the page; the class of the
     // control that got it.
     std::string PressKey(const std::string& key) {
@@ -162,13 +209,6 @@ protected:
     }
 };
 
-void ExpectButton(const WindowInfo& page, const std::string& label, bool enabled) {
-    const ControlInfo* button = page.FindByText(label);
-    ASSERT_NE(button, nullptr) << "no \"" << label << "\" on " << PageName(page) << ":\n" << page.AllText();
-    EXPECT_TRUE(button->visible) << label << " on " << PageName(page);
-    EXPECT_EQ(button->enabled, enabled) << label << " on " << PageName(page);
-}
-
 void ExpectOption(const WindowInfo& page, const std::string& label, bool visible, bool checked) {
     const ControlInfo* option = page.FindByText(label);
     ASSERT_NE(option, nullptr) << "no \"" << label << "\" on " << PageName(page);
@@ -184,65 +224,30 @@ void ExpectOption(const WindowInfo& page, const std::string& label, bool visible
 // page both launch offers are on and a click toggles each; Finish launches
 // what is chosen, asks the restart question the script wants and quits.
 TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
-    fs::path package = WizardPackage({});
+    std::optional<WindowInfo> page;
+    StartAtWelcome(page);
     ASSERT_FALSE(HasFailure());
-    StartSetup(package);
-
-    std::optional<WindowInfo> page = WelcomePage();
-    ASSERT_TRUE(page) << "no page appeared";
     EXPECT_EQ(page->className, "#32770");
-    ASSERT_EQ(PageName(*page), "welcome");
-    ExpectButton(*page, "< Back", false);
-    ExpectButton(*page, "Next >", true);
-    ExpectButton(*page, "Cancel", true);
-
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "setuptype");
-    ExpectButton(*page, "< Back", true);
-    ExpectButton(*page, "Next >", true);
-    ExpectButton(*page, "Cancel", true);
-
-    page = Press(*page, "< Back");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "welcome");
-    ExpectButton(*page, "< Back", false);
-
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "setuptype");
-    // With Custom the custom-setup page is on the way in both directions.
-    ASSERT_TRUE(Click(kWizard, "Custom"));
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "customsetup");
-    ExpectButton(*page, "< Back", true);
-    ExpectButton(*page, "Cancel", true);
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "ready");
-    ExpectButton(*page, "< Back", true);
-    ExpectButton(*page, "Install", true);
-    page = Press(*page, "< Back");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "customsetup");
-    page = Press(*page, "< Back");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "setuptype");
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "customsetup");
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "ready");
+    ExpectButtons(*page, {{"< Back", false}, {"Next >", true}, {"Cancel", true}});
+    Walk(page, {
+        {nullptr, "Next >", "setuptype", {{"< Back", true}, {"Next >", true}, {"Cancel", true}}},
+        {nullptr, "< Back", "welcome", {{"< Back", false}}},
+        {nullptr, "Next >", "setuptype", {}},
+        // With Custom the custom-setup page is on the way in both directions.
+        {"Custom", "Next >", "customsetup", {{"< Back", true}, {"Cancel", true}}},
+        {nullptr, "Next >", "ready", {{"< Back", true}, {"Install", true}}},
+        {nullptr, "< Back", "customsetup", {}},
+        {nullptr, "< Back", "setuptype", {}},
+        {nullptr, "Next >", "customsetup", {}},
+        {nullptr, "Next >", "ready", {}},
+    });
+    ASSERT_FALSE(HasFailure());
 
     ASSERT_TRUE(Click(kWizard, "Install"));
     page = Session().WaitWindow({"--title", kTitle, "--exact", "--contains", kSuccessStatus}, Millis(30000));
     ASSERT_TRUE(page) << "the completion page did not come; on the screen:\n" << Screen();
     EXPECT_EQ(PageName(*page), "complete");
-    ExpectButton(*page, "< Back", false);
-    ExpectButton(*page, "Cancel", false);
-    ExpectButton(*page, "Finish", true);
+    ExpectButtons(*page, kCompleteButtons);
     ExpectOption(*page, kLaunchFile, true, true);
     ExpectOption(*page, kLaunchReadme, true, true);
     EXPECT_EQ(ReadFile(Installed("readme.txt")), ReadFile(AuthoringDir("wizard") / "files" / "readme.txt"));
@@ -284,12 +289,9 @@ TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
 // through customsetup.lcd: Typical (chosen when the page first shows) and
 // Minimal skip it, Custom visits it.
 TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
-    fs::path package = WizardPackage({});
+    std::optional<WindowInfo> page;
+    StartAtWelcome(page);
     ASSERT_FALSE(HasFailure());
-    StartSetup(package);
-    std::optional<WindowInfo> page = WelcomePage();
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "welcome");
     page = Press(*page, "Next >");
     ASSERT_TRUE(page);
     ASSERT_EQ(PageName(*page), "setuptype");
@@ -348,12 +350,9 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
 // completion page, whose Finish quits without the restart question the
 // script would otherwise ask.
 TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
-    fs::path package = WizardPackage({});
+    std::optional<WindowInfo> page;
+    StartAtWelcome(page);
     ASSERT_FALSE(HasFailure());
-    StartSetup(package);
-    std::optional<WindowInfo> page = WelcomePage();
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "welcome");
     std::vector<fs::path> work = WorkFolders();
     ASSERT_EQ(work.size(), 1u) << "no working folder in " << Session().TempDir();
 
@@ -384,9 +383,7 @@ TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
     ASSERT_EQ(PageName(*page), "complete") << page->AllText();
     EXPECT_NE(page->FindByText(kErrorStatus), nullptr) << "status of the error ending:\n" << page->AllText();
     EXPECT_EQ(page->FindByText(kSuccessStatus), nullptr);
-    ExpectButton(*page, "< Back", false);
-    ExpectButton(*page, "Cancel", false);
-    ExpectButton(*page, "Finish", true);
+    ExpectButtons(*page, kCompleteButtons);
     // The offers are on in the script but not made after a cancel.
     ExpectOption(*page, kLaunchFile, false, false);
     ExpectOption(*page, kLaunchReadme, false, false);
