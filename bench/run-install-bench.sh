@@ -309,6 +309,15 @@ EOF
   rm -rf "$src" "$auth" "$nsis" "$pkg" "$pkg_ui" "$drive_c/bench/nsis-"*"-$p.exe"
 done
 
+# One row of payload $p: the measure's three figures (result keys
+# MEASURE_ours, MEASURE_<second>, MEASURE_<third>, the last part of each
+# label's key after a dash) and the first against the other two.
+against_two() {  # title measure label1 label2 label3 ratio-label2 ratio-label3
+  local first="${result[$p,$2_ours]}" second="${result[$p,$2_${4##*-}]}" third="${result[$p,$2_${5##*-}]}"
+  printf '  %-22s %s %-8s %s %-8s %s %-8s  %s %s  %s %s\n' "$1" "$3" "$first" "$4" "$second" "$5" "$third" \
+    "$6" "$(ratio "$first" "$second")" "$7" "$(ratio "$first" "$third")"
+}
+
 echo
 echo "== results: median of $runs runs, seconds unless named; $("$KQ_WINE" --version) $KQ_WINE_ARCH, $(nproc) cores, files on $base"
 for p in $payloads; do
@@ -319,19 +328,10 @@ for p in $payloads; do
     "${result[$p,extract_ours]}" "${result[$p,extract_startup]}" "${result[$p,extract_minimal]}" \
     "$(ratio "${result[$p,extract_ours]}" "${result[$p,extract_minimal]}")" \
     "$(ratio "${result[$p,extract_startup]}" "${result[$p,extract_minimal]}")"
-  printf '  extraction processes   ours %-8s minimal %-8s extrac32 %-8s  ours/minimal %s  ours/extrac32 %s\n' \
-    "${result[$p,proc_ours]}" "${result[$p,proc_minimal]}" "${result[$p,proc_extrac32]}" \
-    "$(ratio "${result[$p,proc_ours]}" "${result[$p,proc_minimal]}")" \
-    "$(ratio "${result[$p,proc_ours]}" "${result[$p,proc_extrac32]}")"
+  against_two "extraction processes" proc ours minimal extrac32 ours/minimal ours/extrac32
   fi
-  printf '  installation           setup.exe %-8s nsis-zlib %-8s nsis-lzma %-8s  ours/zlib %s  ours/lzma %s\n' \
-    "${result[$p,install_ours]}" "${result[$p,install_zlib]}" "${result[$p,install_lzma]}" \
-    "$(ratio "${result[$p,install_ours]}" "${result[$p,install_zlib]}")" \
-    "$(ratio "${result[$p,install_ours]}" "${result[$p,install_lzma]}")"
-  printf '  peak memory, MB        setup.exe %-8s nsis-zlib %-8s nsis-lzma %-8s  ours/zlib %s  ours/lzma %s\n' \
-    "${result[$p,rss_ours]}" "${result[$p,rss_zlib]}" "${result[$p,rss_lzma]}" \
-    "$(ratio "${result[$p,rss_ours]}" "${result[$p,rss_zlib]}")" \
-    "$(ratio "${result[$p,rss_ours]}" "${result[$p,rss_lzma]}")"
+  against_two installation install setup.exe nsis-zlib nsis-lzma ours/zlib ours/lzma
+  against_two "peak memory, MB" rss setup.exe nsis-zlib nsis-lzma ours/zlib ours/lzma
   printf '  first page, ms         %s %-8s start page %s (target: <= 1000, the same for every payload)\n' \
     "$first_page_page" "${result[$p,first_page]}" "${result[$p,start_page]}"
 done

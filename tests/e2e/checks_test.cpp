@@ -15,16 +15,14 @@
 #include <vector>
 
 #include "setup_fixture.h"
+#include "wizard_package.h"
 
 namespace kq::e2e {
 namespace {
 
-constexpr char kTitle[] = "Wizard Test Product Setup";
-constexpr char kQuestionTitle[] = "Calvarr Merrowin";
-constexpr char kWelcome[] = "Welcome to the Wizard Test Product Setup Wizard";
-constexpr char kSetupType[] = "Please select a setup type.";
+using namespace wizard_package;
+
 // From the package's language.lan.
-constexpr char kErrorStatus[] = "Wizard Test Product was not installed: setup stopped before the end.";
 constexpr char kErrorButton[] = "Understood";
 
 // A SYSTEM section that lets every machine through, with `lines` first
@@ -85,7 +83,7 @@ TEST_F(ChecksTest, ConditionBoundToAPageShowsItsMessage) {
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     ASSERT_TRUE(Page(kWelcome)) << "no welcome page";
-    ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Next >"));
+    ASSERT_TRUE(Click(kWizard, "Next >"));
     ExpectMessage("Entering the setup type of <ProductName>");
     ASSERT_TRUE(Page(kSetupType, Millis(10000))) << "no setup-type page after the message";
     EXPECT_FALSE(Session().WaitWindow({"--contains", "nine is not more"}, Millis(1000)).has_value());
@@ -107,12 +105,12 @@ TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
     ASSERT_FALSE(HasFailure());
     StartSetup(package);
     ASSERT_TRUE(Page(kWelcome)) << "no welcome page";
-    ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Next >"));
+    ASSERT_TRUE(Click(kWizard, "Next >"));
     std::optional<WindowInfo> failure = Page(kErrorStatus, Millis(15000));
     ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Screen();
     EXPECT_EQ(failure->AllText().find(kSetupType), std::string::npos);
     EXPECT_FALSE(Session().WaitWindow({"--contains", "Congratulations"}, Millis(1000)).has_value());
-    ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
+    ASSERT_TRUE(Click(kWizard, "Finish"));
     ExpectMessage("Goodbye");
     ExpectQuits(kExitCancelled);
     EXPECT_FALSE(fs::exists(Session().HostPath("C:\\Program Files\\Wizard Test Product")));
@@ -133,7 +131,7 @@ TEST_F(ChecksTest, StartWindowConditionsFireBeforeTheFirstPage) {
     std::optional<WindowInfo> failure = Page(kErrorStatus, Millis(15000));
     ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Screen();
     EXPECT_FALSE(Page(kWelcome, Millis(1000)).has_value());
-    ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
+    ASSERT_TRUE(Click(kWizard, "Finish"));
     ExpectQuits(kExitCancelled);
 }
 
@@ -151,7 +149,7 @@ TEST_F(ChecksTest, SilentScriptShowsTheMessageAndTheFailurePage) {
     ExpectMessage("Not this time");
     ASSERT_TRUE(Page(kErrorStatus, Millis(15000))) << "no failure page; on the screen:\n"
                                                    << Screen();
-    ASSERT_TRUE(Click({"--title", kTitle, "--exact"}, "Finish"));
+    ASSERT_TRUE(Click(kWizard, "Finish"));
     ExpectQuits(kExitCancelled);
 }
 

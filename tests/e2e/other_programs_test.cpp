@@ -19,15 +19,13 @@
 #include <vector>
 
 #include "setup_fixture.h"
+#include "wizard_package.h"
 
 namespace kq::e2e {
 namespace {
 
-constexpr char kTitle[] = "Wizard Test Product Setup";
-constexpr char kInstallDir[] = "C:\\Program Files\\Wizard Test Product\\";
-constexpr char kWelcome[] = "Welcome to the Wizard Test Product Setup Wizard";
-constexpr char kSetupType[] = "Please select a setup type.";
-constexpr char kReady[] = "The wizard is ready to begin installation.";
+using namespace wizard_package;
+
 constexpr char kMergePage[] = "Installing Additional Components";
 constexpr char kComplete[] = "Setup has installed Wizard Test Product successfully.";
 
@@ -43,9 +41,6 @@ constexpr char kActions[] =
     "\n[MERGEMODULES]\nTOTAL=1\n"
     "C0=C:\\tools\\msgbox_probe.exe\nD0=msgbox_probe.exe --text MergeModuleRunning --caption MergeProbe\nE0=127\n"
     "G0=No Condition\n";
-
-// The wizard's window, whatever page it shows.
-const std::vector<std::string> kWizard = {"--title", kTitle, "--exact"};
 
 class OtherProgramsTest : public SetupTest {
 protected:

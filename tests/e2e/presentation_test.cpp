@@ -15,14 +15,15 @@
 #include <thread>
 
 #include "setup_fixture.h"
+#include "wizard_package.h"
 
 namespace kq::e2e {
 namespace {
 
+using namespace wizard_package;
+
 using Clock = std::chrono::steady_clock;
 
-constexpr char kTitle[] = "Wizard Test Product Setup";
-constexpr char kWelcome[] = "Welcome to the Wizard Test Product Setup Wizard";
 constexpr char kSplashTitle[] = "Merrowin splash";
 constexpr char kBillboardTitle[] = "Merrowin billboard";
 constexpr char kBackgroundTitle[] = "Calvarr Merrowin";

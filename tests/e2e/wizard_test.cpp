@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "setup_fixture.h"
+#include "wizard_package.h"
 
 namespace kq::e2e {
 namespace {
 
-constexpr char kTitle[] = "Wizard Test Product Setup";
-constexpr char kQuestionTitle[] = "Calvarr Merrowin";
-constexpr char kInstallDir[] = "C:\\Program Files\\Wizard Test Product";
+using namespace wizard_package;
+
 // Size of the extra file that makes the silent run last long enough to watch
 // (the payload now unpacks fast: a smaller one can be over before the first
 // look at the windows).
@@ -50,7 +50,6 @@ constexpr PageMark kPages[] = {
 constexpr char kCancelQuestion[] = "Really stop installing Wizard Test Product now ?";
 constexpr char kConfirm[] = "Stop it";
 constexpr char kDecline[] = "Keep going";
-constexpr char kErrorStatus[] = "Wizard Test Product was not installed: setup stopped before the end.";
 // From complete.lcd.
 constexpr char kSuccessStatus[] =
     "Setup has installed Wizard Test Product successfully. Click Finish to exit the wizard.";
@@ -68,8 +67,20 @@ std::string PageName(const WindowInfo& page) {
     return "other";
 }
 
-// The wizard's window, whatever page it shows.
-const std::vector<std::string> kWizard = {"--title", kTitle, "--exact"};
+void ExpectButton(const WindowInfo& page, const std::string& label, bool enabled) {
+    const ControlInfo* button = page.FindByText(label);
+    ASSERT_NE(button, nullptr) << "no \"" << label << "\" on " << PageName(page) << ":\n" << page.AllText();
+    EXPECT_TRUE(button->visible) << label << " on " << PageName(page);
+    EXPECT_EQ(button->enabled, enabled) << label << " on " << PageName(page);
+}
+
+// A page's buttons by their label, and whether each is enabled.
+using Buttons = std::vector<std::pair<const char*, bool>>;
+const Buttons kCompleteButtons = {{"< Back", false}, {"Cancel", false}, {"Finish", true}};
+
+void ExpectButtons(const WindowInfo& page, const Buttons& buttons) {
+    for (const auto& [label, enabled] : buttons) ExpectButton(page, label, enabled);
+}
 
 class WizardTest : public SetupTest {
 protected:
@@ -119,7 +130,7 @@ protected:
 
     // The page on the screen now (waiting up to `timeout` for one).
     std::optional<WindowInfo> CurrentPage(Millis timeout = Millis(5000)) {
-        return Session().WaitWindow({"--title", kTitle, "--exact"}, timeout);
+        return Session().WaitWindow(kWizard, timeout);
     }
 
     // Waits for a page other than the window `old`: the one that replaced it.
@@ -139,6 +150,38 @@ protected:
         std::optional<WindowInfo> next = PageAfter(page.hwnd);
         EXPECT_TRUE(next.has_value()) << "no page came after pressing \"" << label << "\" on " << PageName(page);
         return next;
+    }
+
+    // Builds the wizard package unchanged, starts it and waits for its
+    // welcome page, which ends in `page`.
+    void StartAtWelcome(std::optional<WindowInfo>& page) {
+        fs::path package = WizardPackage({});
+        ASSERT_FALSE(HasFailure());
+        StartSetup(package);
+        page = WelcomePage();
+        ASSERT_TRUE(page) << "no page appeared";
+        ASSERT_EQ(PageName(*page), "welcome");
+    }
+
+    // One step of a walk: the option chosen first (or none), the button
+    // pressed, the page it leads to and the buttons that page shows.
+    struct WalkStep {
+        const char* choose;
+        const char* press;
+        const char* page;
+        Buttons buttons;
+    };
+    // Takes `steps` from `page`, which ends on the last page reached.
+    void Walk(std::optional<WindowInfo>& page, const std::vector<WalkStep>& steps) {
+        for (const WalkStep& step : steps) {
+            if (step.choose != nullptr) {
+                ASSERT_TRUE(Click(kWizard, step.choose));
+            }
+            page = Press(*page, step.press);
+            ASSERT_TRUE(page);
+            ASSERT_EQ(PageName(*page), step.page);
+            ExpectButtons(*page, step.buttons);
+        }
     }
 
     // Presses `key` in the focused control of the page; the class of the
@@ -162,16 +205,9 @@ protected:
     }
 
     fs::path Installed(const std::string& relative) {
-        return Session().HostPath(std::string(kInstallDir) + "\\" + relative);
+        return Session().HostPath(kInstallDir + relative);
     }
 };
-
-void ExpectButton(const WindowInfo& page, const std::string& label, bool enabled) {
-    const ControlInfo* button = page.FindByText(label);
-    ASSERT_NE(button, nullptr) << "no \"" << label << "\" on " << PageName(page) << ":\n" << page.AllText();
-    EXPECT_TRUE(button->visible) << label << " on " << PageName(page);
-    EXPECT_EQ(button->enabled, enabled) << label << " on " << PageName(page);
-}
 
 void ExpectOption(const WindowInfo& page, const std::string& label, bool visible, bool checked) {
     const ControlInfo* option = page.FindByText(label);
@@ -188,65 +224,30 @@ void ExpectOption(const WindowInfo& page, const std::string& label, bool visible
 // page both launch offers are on and a click toggles each; Finish launches
 // what is chosen, asks the restart question the script wants and quits.
 TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
-    fs::path package = WizardPackage({});
+    std::optional<WindowInfo> page;
+    StartAtWelcome(page);
     ASSERT_FALSE(HasFailure());
-    StartSetup(package);
-
-    std::optional<WindowInfo> page = WelcomePage();
-    ASSERT_TRUE(page) << "no page appeared";
     EXPECT_EQ(page->className, "#32770");
-    ASSERT_EQ(PageName(*page), "welcome");
-    ExpectButton(*page, "< Back", false);
-    ExpectButton(*page, "Next >", true);
-    ExpectButton(*page, "Cancel", true);
-
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "setuptype");
-    ExpectButton(*page, "< Back", true);
-    ExpectButton(*page, "Next >", true);
-    ExpectButton(*page, "Cancel", true);
-
-    page = Press(*page, "< Back");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "welcome");
-    ExpectButton(*page, "< Back", false);
-
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "setuptype");
-    // With Custom the custom-setup page is on the way in both directions.
-    ASSERT_TRUE(Click(kWizard, "Custom"));
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "customsetup");
-    ExpectButton(*page, "< Back", true);
-    ExpectButton(*page, "Cancel", true);
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "ready");
-    ExpectButton(*page, "< Back", true);
-    ExpectButton(*page, "Install", true);
-    page = Press(*page, "< Back");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "customsetup");
-    page = Press(*page, "< Back");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "setuptype");
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "customsetup");
-    page = Press(*page, "Next >");
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "ready");
+    ExpectButtons(*page, {{"< Back", false}, {"Next >", true}, {"Cancel", true}});
+    Walk(page, {
+        {nullptr, "Next >", "setuptype", {{"< Back", true}, {"Next >", true}, {"Cancel", true}}},
+        {nullptr, "< Back", "welcome", {{"< Back", false}}},
+        {nullptr, "Next >", "setuptype", {}},
+        // With Custom the custom-setup page is on the way in both directions.
+        {"Custom", "Next >", "customsetup", {{"< Back", true}, {"Cancel", true}}},
+        {nullptr, "Next >", "ready", {{"< Back", true}, {"Install", true}}},
+        {nullptr, "< Back", "customsetup", {}},
+        {nullptr, "< Back", "setuptype", {}},
+        {nullptr, "Next >", "customsetup", {}},
+        {nullptr, "Next >", "ready", {}},
+    });
+    ASSERT_FALSE(HasFailure());
 
     ASSERT_TRUE(Click(kWizard, "Install"));
     page = Session().WaitWindow({"--title", kTitle, "--exact", "--contains", kSuccessStatus}, Millis(30000));
     ASSERT_TRUE(page) << "the completion page did not come; on the screen:\n" << Screen();
     EXPECT_EQ(PageName(*page), "complete");
-    ExpectButton(*page, "< Back", false);
-    ExpectButton(*page, "Cancel", false);
-    ExpectButton(*page, "Finish", true);
+    ExpectButtons(*page, kCompleteButtons);
     ExpectOption(*page, kLaunchFile, true, true);
     ExpectOption(*page, kLaunchReadme, true, true);
     EXPECT_EQ(ReadFile(Installed("readme.txt")), ReadFile(AuthoringDir("wizard") / "files" / "readme.txt"));
@@ -288,12 +289,9 @@ TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
 // through customsetup.lcd: Typical (chosen when the page first shows) and
 // Minimal skip it, Custom visits it.
 TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
-    fs::path package = WizardPackage({});
+    std::optional<WindowInfo> page;
+    StartAtWelcome(page);
     ASSERT_FALSE(HasFailure());
-    StartSetup(package);
-    std::optional<WindowInfo> page = WelcomePage();
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "welcome");
     page = Press(*page, "Next >");
     ASSERT_TRUE(page);
     ASSERT_EQ(PageName(*page), "setuptype");
@@ -352,12 +350,9 @@ TEST_F(WizardTest, SetupTypeDecidesWhetherTheCustomPageIsShown) {
 // completion page, whose Finish quits without the restart question the
 // script would otherwise ask.
 TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
-    fs::path package = WizardPackage({});
+    std::optional<WindowInfo> page;
+    StartAtWelcome(page);
     ASSERT_FALSE(HasFailure());
-    StartSetup(package);
-    std::optional<WindowInfo> page = WelcomePage();
-    ASSERT_TRUE(page);
-    ASSERT_EQ(PageName(*page), "welcome");
     std::vector<fs::path> work = WorkFolders();
     ASSERT_EQ(work.size(), 1u) << "no working folder in " << Session().TempDir();
 
@@ -388,9 +383,7 @@ TEST_F(WizardTest, EscapeCancelsAfterTheQuestion) {
     ASSERT_EQ(PageName(*page), "complete") << page->AllText();
     EXPECT_NE(page->FindByText(kErrorStatus), nullptr) << "status of the error ending:\n" << page->AllText();
     EXPECT_EQ(page->FindByText(kSuccessStatus), nullptr);
-    ExpectButton(*page, "< Back", false);
-    ExpectButton(*page, "Cancel", false);
-    ExpectButton(*page, "Finish", true);
+    ExpectButtons(*page, kCompleteButtons);
     // The offers are on in the script but not made after a cancel.
     ExpectOption(*page, kLaunchFile, false, false);
     ExpectOption(*page, kLaunchReadme, false, false);

@@ -11,117 +11,16 @@
 #include <vector>
 
 #include "steps/version_rule.h"
+#include "fake_machines.h"
 #include "install_step_test_util.h"
 
 namespace kq {
 namespace {
 
 using steptest::TempLog;
-
-// What the system gives a file that has just been written.
-constexpr uint32_t kAttributeArchive = 0x20;
-
-struct FakeFile {
-    std::string content;
-    std::string version = kNoFileVersion;
-    uint32_t attributes = kAttributeArchive;
-};
-
-// Files in a map; copies and moves fail while failures are left.
-class FakeFileMachine : public FileMachine {
-public:
-    bool Exists(const std::string& path) override { return files.count(path) != 0; }
-    bool ReadText(const std::string& path, std::string& text) override {
-        if (!Exists(path)) return false;
-        text = files[path].content;
-        return true;
-    }
-    bool WriteText(const std::string& path, const std::string& text) override {
-        files[path].content = text;
-        return true;
-    }
-    std::string VersionText(const std::string& path) override {
-        return Exists(path) ? files[path].version : kNoFileVersion;
-    }
-    bool GetAttributes(const std::string& path, uint32_t& attributes) override {
-        if (!Exists(path)) return false;
-        attributes = files[path].attributes;
-        return true;
-    }
-    void SetAttributes(const std::string& path, uint32_t attributes) override { files[path].attributes = attributes; }
-    bool Move(const std::string& from, const std::string& to) override {
-        if (movesFail || !Transfer(from, to, "move")) return false;
-        files.erase(from);
-        return true;
-    }
-    bool Copy(const std::string& from, const std::string& to) override { return Transfer(from, to, "copy"); }
-    // Unpacking fails like a transfer while failures are left, or ends as
-    // `unpackEnd` says; either way nothing is left at `to`.
-    EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) override {
-        operations.push_back("unpack " + entry + " to " + to);
-        if (failures > 0) {
-            --failures;
-            files.erase(to);
-            return EntryResult::kCannotWrite;
-        }
-        if (unpackEnd != EntryResult::kDone || entries.count(entry) == 0) {
-            files.erase(to);
-            return entries.count(entry) == 0 ? EntryResult::kNotFound : unpackEnd;
-        }
-        files[to] = entries[entry];
-        written = FingerprintOf(entries[entry].content);
-        return EntryResult::kDone;
-    }
-    // Made empty, as the system makes a unique name.
-    std::string StagingPath(const std::string& destination) override {
-        const std::string path = destination.substr(0, destination.rfind('\\') + 1) + "kq" +
-                                 std::to_string(++stagings) + ".tmp";
-        files[path] = FakeFile{};
-        return path;
-    }
-    void Remove(const std::string& path) override { files.erase(path); }
-    void RegisterServer(const std::string& path) override { operations.push_back("register " + path); }
-    FailureChoice AskAfterCopyFailure(const std::string& text) override {
-        questions.push_back(text);
-        if (answers.empty()) return FailureChoice::kIgnore;
-        FailureChoice answer = answers.front();
-        answers.erase(answers.begin());
-        return answer;
-    }
-    void TellFatalCopyFailure(const std::string& text) override { fatal.push_back(text); }
-    // A failed transfer leaves an empty file (the server's refusal came after
-    // it was created); a cancelled one leaves nothing.
-    DownloadResult Download(const std::string& address, const std::string& destination) override {
-        operations.push_back("download " + address);
-        if (downloadResult == DownloadResult::kDone) files[destination].content = "fetched";
-        if (downloadResult == DownloadResult::kFailed) files[destination].content = "";
-        return downloadResult;
-    }
-
-    std::map<std::string, FakeFile> files;
-    std::map<std::string, FakeFile> entries;  // the cabinet's, by entry name
-    EntryResult unpackEnd = EntryResult::kDone;
-    int stagings = 0;
-    int failures = 0;
-    bool movesFail = false;
-    DownloadResult downloadResult = DownloadResult::kDone;
-    std::vector<FailureChoice> answers;
-    std::vector<std::string> questions, fatal, operations;
-
-private:
-    bool Transfer(const std::string& from, const std::string& to, const char* what) {
-        if (failures > 0) {
-            --failures;
-            return false;
-        }
-        if (!Exists(from) || (files.count(to) && (files[to].attributes & kAttributeReadOnly))) return false;
-        FakeFile copy = files[from];
-        copy.attributes = kAttributeArchive;
-        files[to] = copy;
-        operations.push_back(std::string(what) + " " + from);
-        return true;
-    }
-};
+using fakes::FakeFile;
+using fakes::FakeFileMachine;
+using fakes::kAttributeArchive;
 
 constexpr char kPacked[] = "C:\\TEMP\\kq1\\";
 constexpr char kTarget[] = "C:\\App\\";

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/ini_text.h"
+#include "fake_machines.h"
 #include "install_step_test_util.h"
 
 namespace kq {
@@ -52,30 +53,7 @@ TEST(ServiceKeywords, SystemsWithoutAServiceManager) {
     for (const auto& c : cases) EXPECT_EQ(SystemLacksServices(c.first), c.second) << c.first;
 }
 
-// A service control manager in memory: names already installed fail, as do
-// the names told to fail a number of times.
-class FakeServiceMachine : public ServiceMachine {
-public:
-    ServiceCreation Install(const ServiceSpec& spec) override {
-        attempts.push_back(spec);
-        if (!managerOpens) return ServiceCreation::kNoManager;
-        auto failing = failures.find(spec.name);
-        if (failing != failures.end() && failing->second > 0) {
-            --failing->second;
-            return ServiceCreation::kFailed;
-        }
-        auto same = inPlace.find(spec.name);
-        if (same != inPlace.end() && same->second == spec.commandLine) return ServiceCreation::kAlreadyInPlace;
-        if (!installed.insert(spec.name).second) return ServiceCreation::kFailed;
-        return ServiceCreation::kCreated;
-    }
-
-    bool managerOpens = true;
-    std::map<std::string, int> failures;  // name -> failures left
-    std::set<std::string> installed;
-    std::map<std::string, std::string> inPlace;  // name -> command line of a service already there
-    std::vector<ServiceSpec> attempts;
-};
+using fakes::FakeServiceMachine;
 
 const char kTwoServices[] =
     "[NTSERVICE]\r\nTOTAL=2\r\n"

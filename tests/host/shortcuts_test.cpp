@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/ini_text.h"
+#include "fake_machines.h"
 #include "install_step_test_util.h"
 
 namespace kq {
@@ -137,32 +138,7 @@ TEST(ShortcutFields, WindowStateAndWebTargets) {
     for (const auto& c : targets) EXPECT_EQ(IsWebShortcutTarget(c.first), c.second) << c.first;
 }
 
-// Records what the step asks of the machine.
-class FakeShortcutMachine : public ShortcutMachine {
-public:
-    bool IsFile(const std::string& path) override { return files.count(path) != 0; }
-    bool CopyFileTo(const std::string& from, const std::string& to) override {
-        ops.push_back("copy " + from + " > " + to);
-        return files.count(from) != 0;
-    }
-    void CreateFolderPath(const std::string& path) override { ops.push_back("mkdir " + path); }
-    bool CreateInternetShortcut(const std::string& address, const std::string& path) override {
-        ops.push_back("url " + path + " = " + address);
-        return saves;
-    }
-    bool CreateShellLink(const ShellLinkSpec& link) override {
-        ops.push_back("lnk " + link.linkPath + " = " + link.target + " | args " + link.arguments + " | desc " +
-                      link.description + " | in " + link.workingFolder + " | icon " + link.iconPath + "," +
-                      std::to_string(link.iconIndex) + " | show " + std::to_string(static_cast<int>(link.show)));
-        links.push_back(link);
-        return saves;
-    }
-
-    std::set<std::string> files;
-    std::vector<std::string> ops;
-    std::vector<ShellLinkSpec> links;
-    bool saves = true;
-};
+using fakes::FakeShortcutMachine;
 
 class ShortcutStep : public ::testing::Test {
 protected:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/ini_text.h"
+#include "fake_machines.h"
 #include "install_step_test_util.h"
 
 namespace kq {
@@ -18,96 +19,7 @@ using steptest::TempLog;
 
 const char kInstallDir[] = "C:\\Program Files\\Northwind\\Notes\\";
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-    return text;
-}
-
-// A registry and a file system in memory; every change is recorded.
-class FakeSettingsMachine : public SettingsMachine {
-public:
-    struct Value {
-        std::string type;  // "sz", "expand", "dword", "binary"
-        std::string data;  // text, decimal number or bytes
-    };
-
-    static std::string KeyName(RegistryRoot root, const std::string& subKey) {
-        return Upper(FormatRegistryKeyPath(root, subKey));
-    }
-    bool HasKey(RegistryRoot root, const std::string& subKey) const {
-        return keys.count(KeyName(root, subKey)) != 0;
-    }
-    const Value* Find(RegistryRoot root, const std::string& subKey, const std::string& name) const {
-        auto key = keys.find(KeyName(root, subKey));
-        if (key == keys.end()) return nullptr;
-        auto value = key->second.find(Upper(name));
-        return value == key->second.end() ? nullptr : &value->second;
-    }
-
-    bool IsFile(const std::string& path) override { return files.count(Upper(path)) != 0; }
-    bool CopyFileTo(const std::string& from, const std::string& to) override {
-        ops.push_back("copy " + from + " > " + to);
-        if (!IsFile(from)) return false;
-        files.insert(Upper(to));
-        return true;
-    }
-    bool WriteIniValue(const std::string& file, const std::string& section, const std::string& key,
-                       const std::string& value) override {
-        ops.push_back("ini " + file + " [" + section + "] " + key + "=" + value);
-        files.insert(Upper(file));
-        return true;
-    }
-    bool CreateKey(RegistryRoot root, const std::string& subKey) override {
-        ops.push_back("key " + FormatRegistryKeyPath(root, subKey));
-        if (root == RegistryRoot::kNone || subKey.empty()) return false;
-        keys[KeyName(root, subKey)];
-        return true;
-    }
-    bool WriteString(RegistryRoot root, const std::string& subKey, const std::string& name, const std::string& value,
-                     bool expandable) override {
-        return Set(root, subKey, name, {expandable ? "expand" : "sz", CutRegistryText(value)});
-    }
-    bool WriteEnvironmentValue(RegistryRoot root, const std::string& subKey, const std::string& name,
-                               const std::string& value, bool expandable) override {
-        return Set(root, subKey, name, {expandable ? "expand" : "sz", value});
-    }
-    bool WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name, uint32_t value) override {
-        return Set(root, subKey, name, {"dword", std::to_string(value)});
-    }
-    bool WriteBinaryText(RegistryRoot root, const std::string& subKey, const std::string& name,
-                         const std::string& text) override {
-        return Set(root, subKey, name, {"binary", text + std::string(1, '\0')});
-    }
-    bool ReadString(RegistryRoot root, const std::string& subKey, const std::string& name, std::string* value,
-                    bool* expandable) override {
-        const Value* found = Find(root, subKey, name);
-        if (found == nullptr || (found->type != "sz" && found->type != "expand")) return false;
-        *value = found->data;
-        *expandable = found->type == "expand";
-        return true;
-    }
-    bool DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) override {
-        ops.push_back("delete " + FormatRegistryValuePath(root, subKey, name));
-        auto key = keys.find(KeyName(root, subKey));
-        return key != keys.end() && key->second.erase(Upper(name)) != 0;
-    }
-    void AnnounceEnvironmentChange() override { ++announcements; }
-
-    std::map<std::string, std::map<std::string, Value>> keys;
-    std::set<std::string> files;
-    std::vector<std::string> ops;
-    int announcements = 0;
-
-private:
-    bool Set(RegistryRoot root, const std::string& subKey, const std::string& name, const Value& value) {
-        ops.push_back("set " + FormatRegistryValuePath(root, subKey, name) + " " + value.type + ":" + value.data);
-        // The value's key must exist: the writers never create one.
-        auto key = keys.find(KeyName(root, subKey));
-        if (key == keys.end()) return false;
-        key->second[Upper(name)] = value;
-        return true;
-    }
-};
+using fakes::FakeSettingsMachine;
 
 class SettingsStep : public ::testing::Test {
 protected:
@@ -220,7 +132,7 @@ TEST(SettingsRules, ValueTypesAndEnvironmentScopes) {
 // ---- INI entries
 
 TEST_F(SettingsStep, IniFilesAndTheirEntries) {
-    machine_.files.insert(Upper("C:\\WINDOWS\\win.ini"));
+    machine_.files.insert("C:\\WINDOWS\\win.ini");
     Ini("[INIINFO]\r\nTOTAL=5\r\n"
         "A0=INI Files\\notes.ini\\\r\nC0=<InstallDir>\r\n"
         "A1=INI Files\\mynotes.ini\r\nC1=<InstallDir>config\r\n"
@@ -364,7 +276,7 @@ TEST_F(SettingsStep, OverLongKeyIsCutAndLoggedAsCreated) {
 // ---- file associations
 
 TEST_F(SettingsStep, AssociationWritesItsKeysValuesAndIcon) {
-    machine_.files.insert(Upper("C:\\TEMP\\kq142305\\note.ico"));
+    machine_.files.insert("C:\\TEMP\\kq142305\\note.ico");
     Associations("[EXTKQ]\r\nTOTAL=1\r\nB0=<InstallDir>notes.exe\r\nC0=.nwn\r\nD0=NorthwindNotes.Document\r\n"
                  "E0=Northwind note\r\nG0=/open \"%1\"\r\nH0=C:\\build\\art\\note.ico\r\n");
     const std::string icon = std::string(kInstallDir) + "note.ico";
@@ -406,7 +318,7 @@ TEST_F(SettingsStep, AssociationsThatWouldTouchTheClassesRootAreSkipped) {
 
 TEST_F(SettingsStep, AssociationIconOfADiskImageIsTakenFromThePackedFiles) {
     context_.packedFileFolder = "D:\\pkg\\DiskImage1\\";
-    machine_.files.insert(Upper("D:\\pkg\\DiskImage1\\note.ico"));
+    machine_.files.insert("D:\\pkg\\DiskImage1\\note.ico");
     Associations("[EXTKQ]\r\nTOTAL=1\r\nB0=<InstallDir>notes.exe\r\nC0=.nwn\r\nD0=Notes.Doc\r\nE0=note\r\n"
                  "H0=note.ico\r\n");
     const std::string icon = std::string(kInstallDir) + "note.ico";
@@ -437,7 +349,7 @@ protected:
         return value == nullptr ? "(none)" : value->type + ":" + value->data;
     }
     void SetUser(const char* name, const std::string& type, const std::string& data) {
-        machine_.keys[FakeSettingsMachine::KeyName(RegistryRoot::kCurrentUser, "Environment")][Upper(name)] = {type,
+        machine_.keys[FakeSettingsMachine::KeyName(RegistryRoot::kCurrentUser, "Environment")][name] = {type,
                                                                                                           data};
     }
 

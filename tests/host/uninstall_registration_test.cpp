@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/ini_text.h"
+#include "fake_machines.h"
 #include "steps/version_rule.h"
 #include "install_step_test_util.h"
 #include "run/placeholders.h"
@@ -18,46 +19,10 @@ namespace {
 const char kCode[] = "{6B1C-77}";
 const char kKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{6B1C-77}";
 
-// Records every operation in order; files and folders exist when listed.
-class FakeMachine : public RegistrationMachine {
+// Value writes go to the product's uninstall key.
+class FakeMachine : public fakes::FakeRegistrationMachine {
 public:
-    bool IsFile(const std::string& path) override { return files.count(path) != 0; }
-    bool CopyFileTo(const std::string& from, const std::string& to) override {
-        ops.push_back("copy " + from + " > " + to);
-        if (files.count(from) == 0) return false;
-        files.insert(to);
-        return true;
-    }
-    bool CopyFolderInto(const std::string& folder, const std::string& destination) override {
-        ops.push_back("folder " + folder + " > " + destination);
-        return folders.count(folder) != 0;
-    }
-    std::string FileVersion(const std::string& path) override {
-        auto found = versions.find(path);
-        return found == versions.end() ? kNoFileVersion : found->second;
-    }
-    std::string CurrentDirectory() override { return currentDirectory; }
-    bool CreateMachineKey(const std::string& subKey) override {
-        ops.push_back("key " + subKey);
-        return keyWorks;
-    }
-    bool WriteMachineValue(const std::string& subKey, const UninstallValue& value) override {
-        EXPECT_EQ(subKey, kKey);
-        std::string op = "set " + value.name + "=";
-        op += value.type == UninstallValue::Type::kNumber ? "#" + std::to_string(value.number) : value.text;
-        ops.push_back(op);
-        values[value.name] = value.type == UninstallValue::Type::kNumber ? "#" + std::to_string(value.number)
-                                                                          : value.text;
-        return true;
-    }
-
-    std::set<std::string> files;
-    std::set<std::string> folders;
-    std::vector<std::string> ops;
-    std::map<std::string, std::string> values;
-    std::map<std::string, std::string> versions;  // FileVersion texts; none: "(null)"
-    std::string currentDirectory = "C:\\pkg";
-    bool keyWorks = true;
+    FakeMachine() { valueKey = kKey; }
 };
 
 RegistrationPaths SamplePaths() {

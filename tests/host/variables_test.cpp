@@ -10,45 +10,14 @@
 #include <vector>
 
 #include "base/ini_text.h"
+#include "fake_machines.h"
 #include "run/script.h"
 #include "run/setup_run.h"
 
 namespace kq {
 namespace {
 
-// A machine of maps; every call is recorded in order.
-class FakeVariableMachine : public VariableMachine {
-public:
-    std::string ReadRegistry(RegistryRoot root, const std::string& key, const std::string& value) override {
-        calls.push_back("registry " + std::string(RegistryRootName(root)) + "\\" + key + ":" + value);
-        auto found = registry.find(key + ":" + value);
-        return found == registry.end() ? "" : found->second;
-    }
-    bool Exists(const std::string& path) override {
-        calls.push_back("exists " + path);
-        return paths.count(path) != 0;
-    }
-    std::string ReadIni(const std::string& file, const std::string& section, const std::string& key) override {
-        calls.push_back("ini " + file + "[" + section + "]" + key);
-        auto found = ini.find(key);
-        return found == ini.end() ? "" : found->second;
-    }
-    std::string FetchText(const std::string& address) override {
-        calls.push_back("fetch " + address);
-        auto found = web.find(address);
-        return found == web.end() ? "" : found->second;
-    }
-    bool WindowExists(const std::string& windowClass, const std::string& title) override {
-        calls.push_back("window " + windowClass + "|" + title);
-        return windowClass == "Shell_TrayWnd";
-    }
-    void ShowWaitWindow() override { calls.push_back("wait shown"); }
-    void CloseWaitWindow() override { calls.push_back("wait closed"); }
-
-    std::map<std::string, std::string> registry, ini, web;
-    std::set<std::string> paths;
-    std::vector<std::string> calls;
-};
+using fakes::FakeVariableMachine;
 
 // One variable "<V>" with default "dflt" and the given columns.
 std::string Section(const std::string& columns) {

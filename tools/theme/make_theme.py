@@ -527,262 +527,28 @@ def to_pack(text_value):
     return text_value.replace("<", "[").replace(">", "]")
 
 
-# German texts of the pack example, by (section, key). The English pack is
-# made from the theme's own captions.
-GERMAN = {
-    ("InstallWelcome", 0): "Abbrechen",
-    ("InstallWelcome", 1): "< Zurück",
-    ("InstallWelcome", 2): "Weiter >",
-    ("InstallWelcome", 3): "Willkommen beim Installations-Assistenten für [ProductName]",
-    ("InstallWelcome", 4): "Der Installations-Assistent installiert [ProductName] auf Ihrem "
-                           "Computer. Klicken Sie auf Weiter, um fortzufahren.",
-    ("InstallWelcome", 5): "Es wird empfohlen, alle anderen Programme zu schließen, bevor Sie "
-                           "fortfahren.",
-    ("LicenseAgreement", 0): "Abbrechen",
-    ("LicenseAgreement", 2): "[ProductName]",
-    ("LicenseAgreement", 3): "Bitte lesen Sie den folgenden Lizenzvertrag sorgfältig durch.",
-    ("LicenseAgreement", 4): "Lizenzvertrag",
-    ("LicenseAgreement", 5): "< Zurück",
-    ("LicenseAgreement", 6): "Weiter >",
-    ("ReadmeInformation", 0): "Abbrechen",
-    ("ReadmeInformation", 2): "[ProductName]",
-    ("ReadmeInformation", 3): "Bitte lesen Sie die folgenden Informationen zu [ProductName].",
-    ("ReadmeInformation", 4): "Infodatei",
-    ("ReadmeInformation", 5): "< Zurück",
-    ("ReadmeInformation", 6): "Weiter >",
-    ("CustomerInformation", 0): "Abbrechen",
-    ("CustomerInformation", 2): "[ProductName]",
-    ("CustomerInformation", 3): "Bitte geben Sie Ihre Daten ein.",
-    ("CustomerInformation", 4): "Benutzerinformationen",
-    ("CustomerInformation", 5): "< Zurück",
-    ("CustomerInformation", 6): "Weiter >",
-    ("CustomerInformation", 7): "Benutzername:",
-    ("CustomerInformation", 8): "Organisation:",
-    ("CustomerInformation", 9): "Diese Anwendung installieren für:",
-    ("DestinationFolder", 0): "Abbrechen",
-    ("DestinationFolder", 2): "[ProductName]",
-    ("DestinationFolder", 3): "Klicken Sie auf Weiter, um in diesen Ordner zu installieren, "
-                              "oder auf Ändern, um einen anderen Ordner zu wählen.",
-    ("DestinationFolder", 4): "Zielordner",
-    ("DestinationFolder", 5): "< Zurück",
-    ("DestinationFolder", 6): "Weiter >",
-    ("DestinationFolder", 7): "Ändern...",
-    ("DestinationFolder", 8): "[ProductName] installieren in:",
-    ("SetupType", 0): "Abbrechen",
-    ("SetupType", 2): "[ProductName]",
-    ("SetupType", 3): "Wählen Sie die Installationsart, die Ihren Anforderungen am besten "
-                      "entspricht.",
-    ("SetupType", 4): "Installationsart",
-    ("SetupType", 5): "< Zurück",
-    ("SetupType", 6): "Bitte wählen Sie eine Installationsart.",
-    ("SetupType", 7): "Weiter >",
-    ("SetupType", 8): "Die gebräuchlichsten Programmfunktionen werden installiert. Für die "
-                      "meisten Benutzer empfohlen.",
-    ("SetupType", 9): "Nur die zum Ausführen des Programms nötigen Funktionen werden "
-                      "installiert.",
-    ("SetupType", 10): "Sie wählen, welche Programmfunktionen installiert werden. Für "
-                       "erfahrene Benutzer empfohlen.",
-    ("CustomSetup", 2): "Abbrechen",
-    ("CustomSetup", 4): "[ProductName]",
-    ("CustomSetup", 5): "Wählen Sie die Programmfunktionen, die installiert werden sollen.",
-    ("CustomSetup", 6): "Benutzerdefinierte Installation",
-    ("CustomSetup", 7): "< Zurück",
-    ("CustomSetup", 8): "Klicken Sie auf eine Funktion, um festzulegen, ob sie installiert "
-                        "wird.",
-    ("CustomSetup", 9): "Weiter >",
-    ("CustomSetup", 11): "Ändern...",
-    ("CustomSetup", 13): "Beschreibung",
-    ("ReadyToInstall", 0): "Abbrechen",
-    ("ReadyToInstall", 2): "[ProductName]",
-    ("ReadyToInstall", 3): "Der Assistent ist bereit, mit der Installation zu beginnen.",
-    ("ReadyToInstall", 4): "Bereit zur Installation",
-    ("ReadyToInstall", 5): "Installieren",
-    ("ReadyToInstall", 6): "< Zurück",
-    ("ReadyToInstall", 9): "Klicken Sie auf Installieren, um zu beginnen. Mit Zurück ändern "
-                           "Sie Ihre Einstellungen, mit Abbrechen beenden Sie den Assistenten.",
-    ("ReadyToInstall", 16): "Aktuelle Einstellungen:",
-    ("SetupProgress", 0): "Abbrechen",
-    ("SetupProgress", 2): "[ProductName]",
-    ("SetupProgress", 3): "Die ausgewählten Programmfunktionen werden installiert.",
-    ("SetupProgress", 4): "[ProductName] wird installiert",
-    ("SetupProgress", 5): "< Zurück",
-    ("SetupProgress", 6): "Bitte warten Sie, während der Installations-Assistent "
-                          "[ProductName] installiert. Dies kann einige Minuten dauern.",
-    ("SetupProgress", 7): "Weiter >",
-    ("SetupProgress", 11): "Status:",
-    ("SetupCompleteSuccess", 0): "Abbrechen",
-    ("SetupCompleteSuccess", 2): "< Zurück",
-    # The Finish button (IDC_FINISH) has no key in a pack, so the texts do not
-    # name it.
-    ("SetupCompleteSuccess", 4): "[ProductName] wurde erfolgreich installiert. Der Assistent "
-                                 "kann jetzt beendet werden.",
-    ("SetupCompleteSuccess", 6): "Infodatei anzeigen",
-    ("SetupCompleteSuccess", 7): "Programm jetzt starten",
-    ("SETUP", 0): "[ProductName] Setup bereitet den Installations-Assistenten vor, der Sie "
-                  "durch die Installation führt. Bitte warten.",
-    ("SETUP", 1): "Abbrechen",
-    (tables.VALUE, 0): "Ich lehne die Bedingungen des Lizenzvertrags ab",
-    (tables.VALUE, 1): "Ich akzeptiere die Bedingungen des Lizenzvertrags",
-    (tables.VALUE, 2): "Standard",
-    (tables.VALUE, 3): "Minimal",
-    (tables.VALUE, 4): "Benutzerdefiniert",
-    (tables.VALUE, 8): "Alle Benutzer dieses Computers",
-    (tables.VALUE, 9): "Nur für mich ([UserName])",
-}
+# Where the translated texts live (see the file's head for its form).
+TRANSLATIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "translations.txt")
 
-# Portuguese (Brazil, the 0x416 of the system language table) texts, by
-# (section, key), like GERMAN.
-PORTUGUESE = {
-    ("InstallWelcome", 0): "Cancelar",
-    ("InstallWelcome", 1): "< Voltar",
-    ("InstallWelcome", 2): "Avançar >",
-    ("InstallWelcome", 3): "Bem-vindo ao Assistente de Instalação do [ProductName]",
-    ("InstallWelcome", 4): "O Assistente de Instalação vai instalar o [ProductName] no seu "
-                           "computador. Para continuar, clique em Avançar.",
-    ("InstallWelcome", 5): "Recomendamos que você feche todos os outros programas antes de "
-                           "continuar.",
-    ("LicenseAgreement", 0): "Cancelar",
-    ("LicenseAgreement", 2): "[ProductName]",
-    ("LicenseAgreement", 3): "Leia com atenção o contrato de licença a seguir.",
-    ("LicenseAgreement", 4): "Contrato de Licença",
-    ("LicenseAgreement", 5): "< Voltar",
-    ("LicenseAgreement", 6): "Avançar >",
-    ("ReadmeInformation", 0): "Cancelar",
-    ("ReadmeInformation", 2): "[ProductName]",
-    ("ReadmeInformation", 3): "Leia as informações a seguir sobre o [ProductName].",
-    ("ReadmeInformation", 4): "Leia-me",
-    ("ReadmeInformation", 5): "< Voltar",
-    ("ReadmeInformation", 6): "Avançar >",
-    ("CustomerInformation", 0): "Cancelar",
-    ("CustomerInformation", 2): "[ProductName]",
-    ("CustomerInformation", 3): "Informe os seus dados.",
-    ("CustomerInformation", 4): "Informações do Usuário",
-    ("CustomerInformation", 5): "< Voltar",
-    ("CustomerInformation", 6): "Avançar >",
-    ("CustomerInformation", 7): "Nome do usuário:",
-    ("CustomerInformation", 8): "Organização:",
-    ("CustomerInformation", 9): "Instalar este aplicativo para:",
-    ("DestinationFolder", 0): "Cancelar",
-    ("DestinationFolder", 2): "[ProductName]",
-    ("DestinationFolder", 3): "Clique em Avançar para instalar nesta pasta ou em Alterar para "
-                              "escolher outra pasta.",
-    ("DestinationFolder", 4): "Pasta de Destino",
-    ("DestinationFolder", 5): "< Voltar",
-    ("DestinationFolder", 6): "Avançar >",
-    ("DestinationFolder", 7): "Alterar...",
-    ("DestinationFolder", 8): "Instalar o [ProductName] em:",
-    ("SetupType", 0): "Cancelar",
-    ("SetupType", 2): "[ProductName]",
-    ("SetupType", 3): "Escolha o tipo de instalação que melhor atende às suas necessidades.",
-    ("SetupType", 4): "Tipo de Instalação",
-    ("SetupType", 5): "< Voltar",
-    ("SetupType", 6): "Selecione um tipo de instalação.",
-    ("SetupType", 7): "Avançar >",
-    ("SetupType", 8): "Os recursos mais usados do programa serão instalados. Recomendado "
-                      "para a maioria dos usuários.",
-    ("SetupType", 9): "Somente os recursos necessários para executar o programa serão "
-                      "instalados.",
-    ("SetupType", 10): "Você escolhe quais recursos do programa serão instalados. "
-                       "Recomendado para usuários avançados.",
-    ("CustomSetup", 2): "Cancelar",
-    ("CustomSetup", 4): "[ProductName]",
-    ("CustomSetup", 5): "Selecione os recursos do programa que deseja instalar.",
-    ("CustomSetup", 6): "Instalação Personalizada",
-    ("CustomSetup", 7): "< Voltar",
-    ("CustomSetup", 8): "Clique em um recurso da lista abaixo para escolher se ele será "
-                        "instalado.",
-    ("CustomSetup", 9): "Avançar >",
-    ("CustomSetup", 11): "Alterar...",
-    ("CustomSetup", 13): "Descrição do recurso",
-    ("ReadyToInstall", 0): "Cancelar",
-    ("ReadyToInstall", 2): "[ProductName]",
-    ("ReadyToInstall", 3): "O assistente está pronto para iniciar a instalação.",
-    ("ReadyToInstall", 4): "Pronto para Instalar o Programa",
-    ("ReadyToInstall", 5): "Instalar",
-    ("ReadyToInstall", 6): "< Voltar",
-    ("ReadyToInstall", 9): "Clique em Instalar para começar. Para rever ou alterar suas "
-                           "configurações, clique em Voltar; para sair do assistente, clique "
-                           "em Cancelar.",
-    ("ReadyToInstall", 16): "Configurações atuais:",
-    ("SetupProgress", 0): "Cancelar",
-    ("SetupProgress", 2): "[ProductName]",
-    ("SetupProgress", 3): "Os recursos do programa que você selecionou estão sendo instalados.",
-    ("SetupProgress", 4): "Instalando o [ProductName]",
-    ("SetupProgress", 5): "< Voltar",
-    ("SetupProgress", 6): "Aguarde enquanto o Assistente de Instalação instala o "
-                          "[ProductName]. Isso pode levar alguns minutos.",
-    ("SetupProgress", 7): "Avançar >",
-    ("SetupProgress", 11): "Status:",
-    ("SetupCompleteSuccess", 0): "Cancelar",
-    ("SetupCompleteSuccess", 2): "< Voltar",
-    # As in German: the Finish button keeps the layout's text, so the texts
-    # do not name it.
-    ("SetupCompleteSuccess", 4): "O [ProductName] foi instalado com sucesso. O assistente já "
-                                 "pode ser fechado.",
-    ("SetupCompleteSuccess", 6): "Mostrar o arquivo Leia-me",
-    ("SetupCompleteSuccess", 7): "Iniciar o programa agora",
-    ("SETUP", 0): "A instalação do [ProductName] está preparando o assistente que vai guiar "
-                  "você durante a instalação. Aguarde.",
-    ("SETUP", 1): "Cancelar",
-    (tables.VALUE, 0): "Não aceito os termos do contrato de licença",
-    (tables.VALUE, 1): "Aceito os termos do contrato de licença",
-    (tables.VALUE, 2): "Típica",
-    (tables.VALUE, 3): "Mínima",
-    (tables.VALUE, 4): "Personalizada",
-    (tables.VALUE, 8): "Todos os usuários deste computador",
-    (tables.VALUE, 9): "Somente para mim ([UserName])",
-}
 
-# Texts the program reads at run time from language.lan (and that a pack
-# carries too): the cancel question, the dialog buttons, the error status.
-RUNTIME_TEXTS = {
-    "English": {
-        ("CancelSetup", 0): "Are you sure that you want to cancel [ProductName] installation ?",
-        ("CancelSetup", 1): "No",
-        ("CancelSetup", 2): "Yes",
-        ("SetupError", 0): "Yes",
-        ("SetupError", 1): "No",
-        ("SetupError", 2): "Cancel",
-        ("SetupError", 3): "OK",
-        ("SetupError", 4): "Abort",
-        ("SetupError", 5): "Ignore",
-        ("SetupError", 6): "Retry",
-        ("SetupCompleteError", 3): "[ProductName] setup was interrupted. Your system has not "
-                                   "been modified. To install this program at a later time, "
-                                   "please run the installation again. Click Finish to exit "
-                                   "the wizard.",
-    },
-    "German": {
-        ("CancelSetup", 0): "Möchten Sie die Installation von [ProductName] wirklich abbrechen?",
-        ("CancelSetup", 1): "Nein",
-        ("CancelSetup", 2): "Ja",
-        ("SetupError", 0): "Ja",
-        ("SetupError", 1): "Nein",
-        ("SetupError", 2): "Abbrechen",
-        ("SetupError", 3): "OK",
-        ("SetupError", 4): "Beenden",
-        ("SetupError", 5): "Ignorieren",
-        ("SetupError", 6): "Wiederholen",
-        ("SetupCompleteError", 3): "Die Installation von [ProductName] wurde unterbrochen. Ihr "
-                                   "System wurde nicht verändert. Um das Programm später zu "
-                                   "installieren, führen Sie die Installation erneut aus.",
-    },
-    "Portuguese": {
-        ("CancelSetup", 0): "Tem certeza de que deseja cancelar a instalação do [ProductName]?",
-        ("CancelSetup", 1): "Não",
-        ("CancelSetup", 2): "Sim",
-        ("SetupError", 0): "Sim",
-        ("SetupError", 1): "Não",
-        ("SetupError", 2): "Cancelar",
-        ("SetupError", 3): "OK",
-        ("SetupError", 4): "Anular",
-        ("SetupError", 5): "Ignorar",
-        ("SetupError", 6): "Repetir",
-        ("SetupCompleteError", 3): "A instalação do [ProductName] foi interrompida. O seu "
-                                   "sistema não foi modificado. Para instalar o programa mais "
-                                   "tarde, execute a instalação novamente.",
-    },
-}
+def read_translations(path=TRANSLATIONS):
+    """{group: {(section, key): text}}, a group being "German" or "German runtime"."""
+    groups = {}
+    texts = None
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            line = line.rstrip("\n")
+            if not line or line.startswith("#"):
+                continue
+            if line.startswith("[") and line.endswith("]"):
+                texts = groups.setdefault(line[1:-1], {})
+                continue
+            head, sep, value = line.partition(" = ")
+            section, _, key = head.partition(" ")
+            if texts is None or not sep or not key.isdigit():
+                raise LayoutError("%s:%d: not SECTION KEY = TEXT under a [group]" % (path, number))
+            texts[(section, int(key))] = value
+    return groups
 RUNTIME_SECTIONS = ["CancelSetup", "SetupError", "SetupCompleteError"]
 
 
@@ -844,22 +610,23 @@ def check_pack(name, texts, needed):
 def write_languages(pages, lang_out):
     english = english_pack_texts(pages)
     needed = set(english)
-    german = dict(GERMAN)
+    translations = read_translations()
+    german = translations["German"]
     check_pack("German", german, needed)
-    portuguese = dict(PORTUGUESE)
+    portuguese = translations["Portuguese"]
     check_pack("Portuguese", portuguese, needed)
     check_pack("English", english, needed)
     packs_dir = os.path.join(lang_out, "languages")
     os.makedirs(packs_dir, exist_ok=True)
     for name, texts in (("English", english), ("German", german), ("Portuguese", portuguese)):
         full = dict(texts)
-        full.update(RUNTIME_TEXTS[name])
+        full.update(translations[name + " runtime"])
         body = ini_text(pack_sections(full), [
             "%s language pack for the default theme (generated by tools/theme/make_theme.py)." % name,
             "Each section holds the texts of one layout file, by the keys of the translation",
             "table; [ProductName] stands for <ProductName>."])
         write_bytes(os.path.join(packs_dir, name + ".lan"), body.encode("cp1252"))
-    runtime = RUNTIME_TEXTS["English"]
+    runtime = translations["English runtime"]
     body = ini_text(
         [(s, [(str(k), runtime[(s, k)]) for (sec, k) in sorted(runtime) if sec == s])
          for s in RUNTIME_SECTIONS],
