@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "base/ini_text.h"
 #include "base/path_rules.h"
@@ -14,72 +13,53 @@
 namespace kq {
 namespace {
 
-const char kFeatures[] =
-    "[SETUPTYPE]\r\nTOTAL=3\r\nFeatureName0=Program\r\nFeatureName1=Help\r\nFeatureName2=Samples\r\n"
-    "[SETUPFEATURES]\r\nTOTAL=3\r\n0=Program\r\n1=Help\r\n2=Samples\r\n";
-
-// The features a run installs after the command line's choices, as "P,H,S"
-// initials, or the problem; the type's name after a colon.
+// The feature list and type a run's answer file keeps after the command
+// line's choices, or why they do not fit.
 std::string Chosen(const char* arguments) {
-    const IniText ini(kFeatures);
+    const IniText ini("[SETUPTYPE]\r\nTOTAL=3\r\nFeatureName0=Program\r\nFeatureName1=Help\r\nFeatureName2=Samples\r\n"
+                      "[SETUPFEATURES]\r\nTOTAL=3\r\n0=Program\r\n1=Help\r\n2=Samples\r\n");
     SetupRun run;
     run.Requests() = ParseSetupCommandLine(arguments, &AbsolutePathProblem).requests;
     run.Features() = LoadFeatureTable(Script(ini));
     const std::string problem = run.TakeRequestedAnswers(LoadFeatureTexts(Script(ini)));
     if (!problem.empty()) return problem;
-    std::string installed;
-    for (int i = 0; i < run.Features().Count(); ++i) {
-        if (!run.Features().IsDeselected(run.Features().At(i).name)) installed += run.Features().At(i).name[0];
-    }
-    return installed + ":" + SetupTypeName(run.Answers().setupType);
+    const RecordedAnswers kept = run.CurrentAnswers(LoadFeatureTexts(Script(ini)), false);
+    return kept.features + ":" + kept.setupType;
 }
 
 TEST(Answers, TypeAndFeaturesFromTheCommandLine) {
     const char* const cases[][2] = {
-        {"", "PHS:"},
-        {"/TYPE=Minimal", "PHS:Minimal"},
-        {"/type=custom /FEATURES=help", "H:Custom"},
-        {"\"/FEATURES=Program, Samples\"", "PS:"},
-        {"/FEATURES=!Help", "PS:"},
-        {"/FEATURES=!Help,!Samples,!Program", ":"},
-        {"/FEATURES=Help,!Help", ":"},
-        {"/FEATURES=,Help,,", "H:"},
+        {"", "Program,Help,Samples:"},
+        {"/TYPE=Minimal", "Program,Help,Samples:Minimal"},
+        {"/type=custom /FEATURES=help", "Help:Custom"},
+        {"\"/FEATURES=Program, Samples\"", "Program,Samples:"},
+        {"/FEATURES=!Help", "Program,Samples:"},
+        {"/FEATURES=Help,!Help", "!Program,!Help,!Samples:"},
+        {"/FEATURES=,Help,,", "Help:"},
         {"/FEATURES=Help,Manual", "the package has no feature \"Manual\" (its features: \"Program\", \"Help\", "
                                   "\"Samples\")"},
     };
     for (const auto& c : cases) EXPECT_EQ(Chosen(c[0]), c[1]) << c[0];
 }
 
-// An answer file as another run wrote it is taken back whole; the options
-// of the line win over it; a file that does not fit is refused.
+// An answer file as a run wrote it is taken back whole; the options of the
+// line win over it; a file that does not fit is refused.
 TEST(Answers, AnswerFilesWrittenAndTaken) {
-    RecordedAnswers written;
-    written.userName = " Ann \"A\" Smith ";
-    written.companyName = "Acme\r\nLtd";
-    written.installFor = 1;
-    written.folder = "D:\\Apps\\Notes\\";
-    written.setupType = "Custom";
-    written.features = "Help,Samples";
-    written.language = "German";
-    written.licenseAccepted = true;
+    RecordedAnswers written{" Ann \"A\" Smith ", "Acme\r\nLtd", 1, "D:\\Notes", "Custom", "Help", "German", true};
     RecordedAnswers read;
     ASSERT_EQ(ReadAnswers(WriteAnswers(written), &read), "");
-    EXPECT_EQ(read.userName, written.userName);
-    EXPECT_EQ(read.companyName, "Acme  Ltd");
-    EXPECT_EQ(read.installFor, 1);
-    EXPECT_TRUE(read.licenseAccepted);
-    CommandRequests requests = ParseSetupCommandLine("/LANG=French /D=E:\\Notes", &AbsolutePathProblem).requests;
+    EXPECT_EQ(read.userName + "|" + read.companyName, " Ann \"A\" Smith |Acme  Ltd");
+    EXPECT_TRUE(read.installFor == 1 && read.licenseAccepted);
+    CommandRequests requests = ParseSetupCommandLine("/LANG=French", &AbsolutePathProblem).requests;
     ASSERT_EQ(TakeRecordedAnswers(read, &AbsolutePathProblem, requests), "");
-    EXPECT_EQ(requests.installFolder, "E:\\Notes\\");
-    EXPECT_EQ(requests.language, "French");
-    EXPECT_EQ(requests.setupType + "|" + requests.features, "Custom|Help,Samples");
+    EXPECT_EQ(requests.installFolder + "|" + requests.language + "|" + requests.setupType + "|" + requests.features,
+              "D:\\Notes\\|French|Custom|Help");
 
     const char* const refused[][2] = {
         {"[Other]\r\nUserName=Ann\r\n", "holds no answers"},
         {"[Answers]\r\nInstallFor=Everyone\r\n", "neither Anyone nor OnlyForMe"},
         {"[Answers]\r\nLicenseAccepted=Maybe\r\n", "neither Yes nor No"},
         {"[Answers]\r\nSetupType=Full\r\n", "\"Full\" is none of Typical, Minimal, Custom"},
-        {"[Answers]\r\nFolder=Notes\r\n", "not an absolute path"},
         {"[Answers]\r\nFolder=C:\\Notes\\..\\..\\WINDOWS\r\n", "relative part"},
     };
     for (const auto& c : refused) {
@@ -89,18 +69,6 @@ TEST(Answers, AnswerFilesWrittenAndTaken) {
         if (problem.empty()) problem = TakeRecordedAnswers(answers, &AbsolutePathProblem, none);
         EXPECT_NE(problem.find(c[1]), std::string::npos) << c[0] << " gave: " << problem;
     }
-}
-
-// What a run writes names the features it installs and takes back the same.
-TEST(Answers, FeatureListOfATable) {
-    const IniText ini(kFeatures);
-    const std::vector<std::string> texts = LoadFeatureTexts(Script(ini));
-    FeatureTable table = LoadFeatureTable(Script(ini));
-    EXPECT_EQ(FeatureListOf(texts, table), "Program,Help,Samples");
-    table.SetState("Help", kFeatureNotInstalled);
-    EXPECT_EQ(FeatureListOf(texts, table), "Program,Samples");
-    for (const std::string& text : texts) table.SetState(text, kFeatureNotInstalled);
-    EXPECT_EQ(FeatureListOf(texts, table), "!Program,!Help,!Samples");
 }
 
 }  // namespace

@@ -93,14 +93,11 @@ TEST(CommandLineTest, AnswerOptions) {
         const char* problem;
     };
     const Case cases[] = {
-        {"/type=Minimal /features=a,!b /SAVEINF=C:\a.inf /LOADINF=b.inf /RESTARTEXITCODE=3010",
-         "Minimal|a,!b|C:\a.inf|b.inf|3010", ""},
-        {"", "||||7", ""},
+        {"/type=Minimal /features=a,!b /SAVEINF=C:\\a.inf /LOADINF=b.inf /RESTARTEXITCODE=3010",
+         "Minimal|a,!b|C:\\a.inf|b.inf|3010", ""},
         {"/TYPE=Full", "Full||||7", "the setup type \"Full\" is none of Typical, Minimal, Custom"},
-        {"/FEATURES=", "||||7", "/FEATURES= needs a value"},
-        {"/RESTARTEXITCODE=-1", "||||7", "/RESTARTEXITCODE=-1 needs a number"},
-        {"/RESTARTEXITCODE=1234567890", "||||7", "/RESTARTEXITCODE=1234567890 needs a number"},
-        {"/LOADINF=a /LOADINF=b", "|||b|7", "/LOADINF= is given twice"},
+        {"/RESTARTEXITCODE=-1", "||||7", "/RESTARTEXITCODE=-1 needs a number (0 to 999999999)"},
+        {"/RESTARTEXITCODE=1234567890", "||||7", "/RESTARTEXITCODE=1234567890 needs a number (0 to 999999999)"},
     };
     for (const Case& c : cases) {
         const SetupCommandLine line = ParseSetupCommandLine(c.arguments, &AbsolutePathProblem);
@@ -109,8 +106,7 @@ TEST(CommandLineTest, AnswerOptions) {
                       std::to_string(r.restartExitCode),
                   c.values)
             << c.arguments;
-        EXPECT_EQ(line.problem.substr(0, std::string(c.problem).size()), c.problem) << c.arguments;
-        EXPECT_EQ(line.problem.empty(), c.problem[0] == '\0') << c.arguments;
+        EXPECT_EQ(line.problem, c.problem) << c.arguments;
     }
     CommandRequests requests;
     requests.restartExitCode = 3010;
