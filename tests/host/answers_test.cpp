@@ -9,6 +9,7 @@
 #include "run/command_line.h"
 #include "run/script.h"
 #include "run/setup_run.h"
+#include "wizard/wizard_flow.h"
 
 namespace kq {
 namespace {
@@ -19,7 +20,9 @@ std::string Chosen(const char* arguments) {
     const IniText ini("[SETUPTYPE]\r\nTOTAL=3\r\nFeatureName0=Program\r\nFeatureName1=Help\r\nFeatureName2=Samples\r\n"
                       "[SETUPFEATURES]\r\nTOTAL=3\r\n0=Program\r\n1=Help\r\n2=Samples\r\n");
     SetupRun run;
-    run.Requests() = ParseSetupCommandLine(arguments, &AbsolutePathProblem).requests;
+    const SetupCommandLine line = ParseSetupCommandLine(arguments, &AbsolutePathProblem);
+    if (!line.problem.empty()) return line.problem;
+    run.Requests() = line.requests;
     run.Features() = LoadFeatureTable(Script(ini));
     const std::string problem = run.TakeRequestedAnswers(LoadFeatureTexts(Script(ini)));
     if (!problem.empty()) return problem;
@@ -27,6 +30,8 @@ std::string Chosen(const char* arguments) {
     return kept.features + ":" + kept.setupType;
 }
 
+// The options that choose without the wizard, each refused when its value
+// cannot serve.
 TEST(Answers, TypeAndFeaturesFromTheCommandLine) {
     const char* const cases[][2] = {
         {"", "Program,Help,Samples:"},
@@ -38,8 +43,19 @@ TEST(Answers, TypeAndFeaturesFromTheCommandLine) {
         {"/FEATURES=,Help,,", "Help:"},
         {"/FEATURES=Help,Manual", "the package has no feature \"Manual\" (its features: \"Program\", \"Help\", "
                                   "\"Samples\")"},
+        {"/TYPE=Full", "the setup type \"Full\" is none of Typical, Minimal, Custom"},
+        {"/RESTARTEXITCODE=-1", "/RESTARTEXITCODE=-1 needs a number (0 to 999999999)"},
+        {"/RESTARTEXITCODE=1234567890", "/RESTARTEXITCODE=1234567890 needs a number (0 to 999999999)"},
     };
     for (const auto& c : cases) EXPECT_EQ(Chosen(c[0]), c[1]) << c[0];
+
+    // The answer files' paths, and the restart code, which replaces only
+    // "restart needed".
+    const CommandRequests r =
+        ParseSetupCommandLine("/SAVEINF=a.inf /loadinf=b.inf /RESTARTEXITCODE=3010", &AbsolutePathProblem).requests;
+    EXPECT_EQ(r.saveAnswers + "|" + r.loadAnswers, "a.inf|b.inf");
+    EXPECT_EQ(ReportedExitCode(kExitRestartNeeded, r), 3010);
+    EXPECT_EQ(ReportedExitCode(kExitInstalled, r), kExitInstalled);
 }
 
 // An answer file as a run wrote it is taken back whole; the options of the

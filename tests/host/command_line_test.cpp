@@ -84,36 +84,6 @@ TEST(CommandLineTest, ParsesOptionsAndRefusesBadLines) {
     }
 }
 
-// The options that choose without the wizard, each refused when its value
-// cannot serve; the restart code replaces only "restart needed".
-TEST(CommandLineTest, AnswerOptions) {
-    struct Case {
-        const char* arguments;
-        const char* values;  // type|features|save|load|restart code
-        const char* problem;
-    };
-    const Case cases[] = {
-        {"/type=Minimal /features=a,!b /SAVEINF=C:\\a.inf /LOADINF=b.inf /RESTARTEXITCODE=3010",
-         "Minimal|a,!b|C:\\a.inf|b.inf|3010", ""},
-        {"/TYPE=Full", "Full||||7", "the setup type \"Full\" is none of Typical, Minimal, Custom"},
-        {"/RESTARTEXITCODE=-1", "||||7", "/RESTARTEXITCODE=-1 needs a number (0 to 999999999)"},
-        {"/RESTARTEXITCODE=1234567890", "||||7", "/RESTARTEXITCODE=1234567890 needs a number (0 to 999999999)"},
-    };
-    for (const Case& c : cases) {
-        const SetupCommandLine line = ParseSetupCommandLine(c.arguments, &AbsolutePathProblem);
-        const CommandRequests& r = line.requests;
-        EXPECT_EQ(r.setupType + "|" + r.features + "|" + r.saveAnswers + "|" + r.loadAnswers + "|" +
-                      std::to_string(r.restartExitCode),
-                  c.values)
-            << c.arguments;
-        EXPECT_EQ(line.problem, c.problem) << c.arguments;
-    }
-    CommandRequests requests;
-    requests.restartExitCode = 3010;
-    EXPECT_EQ(ReportedExitCode(kExitRestartNeeded, requests), 3010);
-    EXPECT_EQ(ReportedExitCode(kExitInstalled, requests), kExitInstalled);
-}
-
 // The "/?" window lists every option and every exit code with its meaning.
 TEST(CommandLineTest, UsageListsOptionsAndExitCodes) {
     const std::string usage = SetupUsageText();
