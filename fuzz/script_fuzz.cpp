@@ -1,15 +1,25 @@
 // Arbitrary bytes as a setup script: loading the product settings and
 // expanding what they hold, with both expansions and a table of variables
-// taken from the script, must neither crash nor loop.
+// taken from the script, must neither crash nor loop; nor may reading the
+// same bytes as an answer file, writing it again and reading the feature
+// list it names.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "base/ini_text.h"
+#include "run/answers.h"
 #include "run/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    kq::IniText ini(std::string(reinterpret_cast<const char*>(data), size));
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    kq::RecordedAnswers answers;
+    if (kq::ReadAnswers(text, &answers).empty()) {
+        kq::ReadAnswers(kq::WriteAnswers(answers), &answers);
+        kq::ParseFeatureList(answers.features);
+    }
+
+    kq::IniText ini(text);
     kq::Script script(ini);
 
     kq::UserVariableTable variables;

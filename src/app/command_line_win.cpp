@@ -5,6 +5,7 @@
 #include <cctype>
 #include <string>
 
+#include "base/file.h"
 #include "base/path_rules.h"
 #include "base/product.h"
 #include "run/command_line.h"
@@ -55,6 +56,33 @@ std::u16string AnsiToUtf16(std::string_view text) {
     return std::u16string(wide.begin(), wide.end());
 }
 
+// True when a file can be written at `path`; one that was not there before
+// is not left behind.
+bool CanCreateFile(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
+    ::CloseHandle(file);
+    if (!existed) ::DeleteFileA(path.c_str());
+    return true;
+}
+
+// The answer files of "/SAVEINF=" and "/LOADINF=": why they cannot serve,
+// or "" with the loaded answers taken into the requests.
+std::string TakeAnswerFiles(CommandRequests& requests) {
+    if (!requests.saveAnswers.empty() && !CanCreateFile(requests.saveAnswers))
+        return "the answer file \"" + requests.saveAnswers + "\" cannot be created";
+    if (requests.loadAnswers.empty()) return std::string();
+    const std::string shown = "the answer file \"" + requests.loadAnswers + "\" ";
+    std::string text;
+    if (!ReadWholeFile(requests.loadAnswers, text)) return shown + "cannot be read";
+    RecordedAnswers answers;
+    std::string problem = ReadAnswers(text, &answers);
+    if (problem.empty()) problem = TakeRecordedAnswers(answers, &AbsolutePathProblem, requests);
+    return problem.empty() ? problem : shown + "is refused: " + problem;
+}
+
 }  // namespace
 
 std::shared_ptr<RunJournal> OpenRunJournal(const std::string& path) {
@@ -79,6 +107,14 @@ bool CommandLineIsSilent() {
     return !Audience(false, line.requests).SeesWindows();
 }
 
+void TellBadCommandLine(SetupRun& run, const std::string& problem) {
+    run.Journal().Message("bad command line: " + problem);
+    if (run.Requests().silent) return;
+    std::string text = problem + ".\r\n\r\n" + SetupUsageText();
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    ::MessageBoxA(nullptr, text.c_str(), kProductName, MB_OK | MB_ICONSTOP);
+}
+
 bool TakeCommandLine(SetupRun& run) {
     const std::string_view arguments = SkipProgramName(::GetCommandLineA());
     SetupCommandLine line = ParseSetupCommandLine(arguments, &AbsolutePathProblem);
@@ -89,6 +125,7 @@ bool TakeCommandLine(SetupRun& run) {
     // reads it with nothing: the line is refused as a bad one.
     if (!requests.logPath.empty() && !run.Journal().Active() && line.problem.empty())
         line.problem = "the log file \"" + requests.logPath + "\" cannot be created";
+    if (line.problem.empty()) line.problem = TakeAnswerFiles(run.Requests());
 
     RunJournal& journal = run.Journal();
     journal.Write(journal.Entry("start")
@@ -96,12 +133,7 @@ bool TakeCommandLine(SetupRun& run) {
                       .Add("silent", requests.silent)
                       .Add("plan", requests.plan));
     if (!line.problem.empty()) {
-        journal.Message("bad command line: " + line.problem);
-        if (!requests.silent) {
-            std::string text = line.problem + ".\r\n\r\n" + SetupUsageText();
-            text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-            ::MessageBoxA(nullptr, text.c_str(), kProductName, MB_OK | MB_ICONSTOP);
-        }
+        TellBadCommandLine(run, line.problem);
         journal.End(kExitBadCommandLine, requests.plan);
         ::PostQuitMessage(kExitBadCommandLine);
         return false;

@@ -2,6 +2,7 @@
 // very start, and the run's log (run/run_journal.h) opened on its file.
 #pragma once
 #include <memory>
+#include <string>
 
 #include "run/setup_run.h"
 
@@ -13,6 +14,11 @@ namespace kq {
 // silent, in a message box); the quit message with the exit code is then
 // posted.
 bool TakeCommandLine(SetupRun& run);
+
+// A line refused after it was taken (a setup type or feature the package
+// lacks): the fault in the log and, unless silent, in a message box with
+// the options. The caller ends the run with kExitBadCommandLine.
+void TellBadCommandLine(SetupRun& run, const std::string& problem);
 
 // True when the command line asks for a run without windows (/S or /PLAN),
 // for the messages that come before the run reads it.

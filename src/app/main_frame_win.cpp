@@ -275,7 +275,7 @@ int CMainFrame::ContinueStartup() {
     HandlePreviousInstallation();
     if (!LoadPageList()) return QuitStartup(kExitDamaged);
     LoadFileActions();
-    LoadSetupTypes();
+    if (!LoadSetupTypes()) return QuitStartup(kExitBadCommandLine);
     if (int ended = StartPageAndCabinet(); ended != kExitInstalled) return QuitStartup(ended);
     UnpackAheadWhenSilent();
     ShowBackground();
@@ -362,9 +362,16 @@ bool CMainFrame::LoadPageList() {
 void CMainFrame::LoadFileActions() {
     m_wizard->LoadFileActions();
 }
-void CMainFrame::LoadSetupTypes() {
+bool CMainFrame::LoadSetupTypes() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.Features() = LoadFeatureTable(Script(profile));
+    // The type and features the command line or its answer file name are
+    // known only now: a name the package lacks makes the line a bad one.
+    const std::string problem = m_run.TakeRequestedAnswers(LoadFeatureTexts(Script(profile)));
+    if (problem.empty()) return true;
+    m_splash.reset();
+    TellBadCommandLine(m_run, problem);
+    return false;
 }
 int CMainFrame::StartPageAndCabinet() {
     m_wizard->RunEnteringActions("start.lcd");

@@ -68,7 +68,7 @@ private:
     void HandlePreviousInstallation();
     bool LoadPageList();
     void LoadFileActions();
-    void LoadSetupTypes();
+    bool LoadSetupTypes();
     // kExitInstalled when the start-up goes on, else how the run ends.
     int StartPageAndCabinet();
     void UnpackAheadWhenSilent();

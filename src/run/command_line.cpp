@@ -34,7 +34,19 @@ bool StartsFolder(std::string_view rest) {
     return StartsWithIgnoreCase(rest, "/D=");
 }
 
-std::string FolderProblem(std::string_view folder, const PathRule& rule) {
+// A decimal exit code: digits only, at most nine of them.
+bool ParseExitCode(const std::string& text, int* code) {
+    if (text.empty() || text.size() > 9) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    *code = LeadingNumber(text);
+    return true;
+}
+
+}  // namespace
+
+std::string InstallFolderProblem(std::string_view folder, const PathRule& rule) {
     if (folder.empty()) return "/D= needs a folder";
     const std::string shown = "the install folder \"" + std::string(folder) + "\" ";
     if (WithTrailingBackslash(folder).size() > kMaxInstallFolderLength)
@@ -44,15 +56,14 @@ std::string FolderProblem(std::string_view folder, const PathRule& rule) {
     return std::string();
 }
 
-}  // namespace
-
 SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRule& folderRule) {
     SetupCommandLine line;
     CommandRequests& requests = line.requests;
     auto fault = [&line](std::string problem) {
         if (line.problem.empty()) line.problem = std::move(problem);
     };
-    bool seenSilent = false, seenPlan = false, seenLog = false, seenLanguage = false;
+    bool seenSilent = false, seenPlan = false, seenLog = false, seenLanguage = false, seenType = false,
+         seenFeatures = false, seenSave = false, seenLoad = false, seenRestart = false;
     auto once = [&fault](bool& seen, const char* name) {
         if (seen) fault(std::string(name) + " is given twice");
         seen = true;
@@ -74,7 +85,7 @@ SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRul
             if (!quotedWord && folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
                 folder = folder.substr(1, folder.size() - 2);
             folder = TrimBlanks(folder);
-            std::string problem = FolderProblem(folder, folderRule);
+            std::string problem = InstallFolderProblem(folder, folderRule);
             if (problem.empty()) requests.installFolder = WithTrailingBackslash(folder);
             else fault(problem);
             break;
@@ -94,6 +105,25 @@ SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRul
         } else if (StartsWithIgnoreCase(word, "/LANG=")) {
             once(seenLanguage, "/LANG=");
             value(word, 6, requests.language);
+        } else if (StartsWithIgnoreCase(word, "/TYPE=")) {
+            once(seenType, "/TYPE=");
+            value(word, 6, requests.setupType);
+            SetupType type;
+            if (!requests.setupType.empty() && !SetupTypeFromName(requests.setupType, &type))
+                fault("the setup type \"" + requests.setupType + "\" is none of Typical, Minimal, Custom");
+        } else if (StartsWithIgnoreCase(word, "/FEATURES=")) {
+            once(seenFeatures, "/FEATURES=");
+            value(word, 10, requests.features);
+        } else if (StartsWithIgnoreCase(word, "/SAVEINF=")) {
+            once(seenSave, "/SAVEINF=");
+            value(word, 9, requests.saveAnswers);
+        } else if (StartsWithIgnoreCase(word, "/LOADINF=")) {
+            once(seenLoad, "/LOADINF=");
+            value(word, 9, requests.loadAnswers);
+        } else if (StartsWithIgnoreCase(word, "/RESTARTEXITCODE=")) {
+            once(seenRestart, "/RESTARTEXITCODE=");
+            if (!ParseExitCode(word.substr(17), &requests.restartExitCode))
+                fault(word + " needs a number (0 to 999999999)");
         } else if (!word.empty() && word.front() == '/') {
             fault("unknown option \"" + word + "\"");
         } else {
@@ -103,10 +133,25 @@ SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRul
     return line;
 }
 
+std::string TakeRecordedAnswers(const RecordedAnswers& answers, const PathRule& folderRule,
+                                CommandRequests& requests) {
+    if (requests.installFolder.empty() && !answers.folder.empty()) {
+        const std::string problem = InstallFolderProblem(TrimBlanks(answers.folder), folderRule);
+        if (!problem.empty()) return problem;
+        requests.installFolder = WithTrailingBackslash(TrimBlanks(answers.folder));
+    }
+    if (requests.language.empty()) requests.language = answers.language;
+    if (requests.setupType.empty()) requests.setupType = answers.setupType;
+    if (requests.features.empty()) requests.features = answers.features;
+    requests.answers = answers;
+    return std::string();
+}
+
 std::string SetupUsageText() {
     std::string text =
         "setup.exe [/S] [/PLAN] [/LOG=file] [/LANG=name] [/?]\r\n"
-        "          [/D=folder]\r\n"
+        "          [/TYPE=name] [/FEATURES=a,!b] [/SAVEINF=file]\r\n"
+        "          [/LOADINF=file] [/RESTARTEXITCODE=n] [/D=folder]\r\n"
         "\r\n"
         // A message box wraps long lines and ignores tab stops: each option
         // stands on its own line, its description short beneath it.
@@ -121,6 +166,16 @@ std::string SetupUsageText() {
         "      (a plan without /LOG= goes to standard output)\r\n"
         "/LANG=name\r\n"
         "      apply the language pack <name>.lan unasked\r\n"
+        "/TYPE=name\r\n"
+        "      the setup type: Typical, Minimal or Custom\r\n"
+        "/FEATURES=a,b,!c\r\n"
+        "      install exactly a and b; !c: all but c\r\n"
+        "/SAVEINF=file\r\n"
+        "      write the run's answers to an answer file\r\n"
+        "/LOADINF=file\r\n"
+        "      take the answers of an answer file\r\n"
+        "/RESTARTEXITCODE=n\r\n"
+        "      end with n instead of 7 when a restart is due\r\n"
         "/?\r\n"
         "      this list\r\n"
         "/D=folder\r\n"

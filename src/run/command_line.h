@@ -6,6 +6,11 @@
 //   /PLAN         write what the installation would change; change nothing
 //   /LOG=<file>   the machine-readable log (run_journal.h)
 //   /LANG=<name>  the language pack to apply without asking
+//   /TYPE=<name>  the setup type (Typical, Minimal, Custom)
+//   /FEATURES=<a,!b>  the features to install (answers.h)
+//   /SAVEINF=<file>   write the run's answers there (answers.h)
+//   /LOADINF=<file>   take the answers of that file
+//   /RESTARTEXITCODE=<n>  the exit code for "installed, restart needed"
 //   /?            a window listing the options (none in a silent run)
 //   /D=<folder>   the install folder; always last, it takes the rest of the
 //                 line as it is, blanks included (quotes around it allowed)
@@ -41,6 +46,16 @@ struct SetupCommandLine {
 };
 
 SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRule& folderRule);
+
+// Why `folder` cannot be the install folder (empty, too long, refused by
+// `rule`), or "".
+std::string InstallFolderProblem(std::string_view folder, const PathRule& rule);
+
+// The answers of a "/LOADINF=" file taken into `requests` where the line
+// itself said nothing (folder, language, setup type, features), the rest
+// kept in requests.answers. Returns why the file's folder is refused, or "".
+std::string TakeRecordedAnswers(const RecordedAnswers& answers, const PathRule& folderRule,
+                                CommandRequests& requests);
 
 // The text of the "/?" window: the options and the exit codes.
 std::string SetupUsageText();

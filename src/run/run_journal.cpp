@@ -35,8 +35,8 @@ void RunJournal::Page(const std::string& name) {
     if (Active()) Write(Entry("page").Add("name", name));
 }
 
-void RunJournal::End(int exitCode, bool plan) {
-    if (Active()) Write(Entry("end").Add("outcome", OutcomeName(exitCode, plan)).Add("exitCode", exitCode));
+void RunJournal::End(int outcomeCode, bool plan, int exitCode) {
+    if (Active()) Write(Entry("end").Add("outcome", OutcomeName(outcomeCode, plan)).Add("exitCode", exitCode));
 }
 
 const char* OutcomeName(int exitCode, bool plan) {

@@ -55,7 +55,10 @@ public:
     void Message(const std::string& text);
     void Question(const std::string& text, const std::string& answer);
     void Page(const std::string& name);
-    void End(int exitCode, bool plan);
+    void End(int exitCode, bool plan) { End(exitCode, plan, exitCode); }
+    // The outcome of `outcomeCode` ended with another code (the
+    // administrator's own for a restart that is due).
+    void End(int outcomeCode, bool plan, int exitCode);
 
 private:
     Sink m_sink;

@@ -1,5 +1,6 @@
 #include "run/setup_run.h"
 
+#include "base/text.h"
 #include "run/script.h"
 
 namespace kq {
@@ -52,6 +53,38 @@ InstallSnapshot SetupRun::MakeInstallSnapshot() const {
     snapshot.mergeModulesPending = m_progress.mergeModulesPending;
     snapshot.signals = m_signals;
     return snapshot;
+}
+
+std::string SetupRun::TakeRequestedAnswers(const std::vector<std::string>& featureTexts) {
+    // The line's parser and the answer file's reader refused any other name.
+    SetupType type = m_answers.setupType;
+    SetupTypeFromName(m_requests.setupType, &type);
+    FeatureTable features = m_features;
+    const std::string problem = ApplyFeaturePicks(ParseFeatureList(m_requests.features), featureTexts, features);
+    if (!problem.empty()) return problem;
+    m_answers.setupType = type;
+    m_features = features;
+    const RecordedAnswers& recorded = m_requests.answers;
+    if (!recorded.userName.empty()) SetUserName(recorded.userName);
+    if (!recorded.companyName.empty()) SetCompanyName(recorded.companyName);
+    if (recorded.installFor >= 0) m_answers.installFor = recorded.installFor;
+    return std::string();
+}
+
+RecordedAnswers SetupRun::CurrentAnswers(const std::vector<std::string>& featureTexts, bool licensePassed) const {
+    RecordedAnswers answers;
+    answers.userName = m_folders.userName;
+    answers.companyName = m_settings.companyName;
+    answers.installFor = m_answers.installFor;
+    answers.folder = m_settings.installDir;
+    answers.setupType = SetupTypeName(m_answers.setupType);
+    answers.features = FeatureListOf(featureTexts, m_features);
+    // The pack's file name without ".lan" is the name "/LANG=" takes.
+    const std::string& pack = m_paths.languagePack;
+    answers.language = pack.substr(pack.find_last_of('\\') + 1);
+    if (EndsWithIgnoreCase(answers.language, ".lan")) answers.language.resize(answers.language.size() - 4);
+    answers.licenseAccepted = licensePassed || m_requests.answers.licenseAccepted;
+    return answers;
 }
 
 }  // namespace kq

@@ -9,8 +9,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "checks/conditions.h"
+#include "run/answers.h"
+#include "run/exit_codes.h"
 #include "run/features.h"
 #include "run/folders.h"
 #include "run/placeholders.h"
@@ -106,6 +109,14 @@ struct CommandRequests {
     std::string logPath;        // "/LOG=": the machine-readable log
     std::string language;       // "/LANG=": the language pack to apply without asking
     std::string installFolder;  // "/D=": the install folder
+    std::string setupType;      // "/TYPE=": a setup type by its name
+    std::string features;       // "/FEATURES=": a feature list (answers.h)
+    std::string saveAnswers;    // "/SAVEINF=": where the run writes its answers
+    std::string loadAnswers;    // "/LOADINF=": the answer file the run takes
+    int restartExitCode = kExitRestartNeeded;  // "/RESTARTEXITCODE="
+    // What the answer file of "/LOADINF=" holds, once read; the options of
+    // the line itself win over it.
+    RecordedAnswers answers;
 };
 
 // Who is there to see the run and answer it: the one rule every page,
@@ -232,6 +243,15 @@ public:
     const UserVariableTable& Variables() const { return m_variables; }
 
     InstallSnapshot MakeInstallSnapshot() const;
+
+    // The setup type, features and customer answers that the command line
+    // and its answer file ask for, put on the run as if the pages had been
+    // answered; `featureTexts` are the feature tree's texts. Returns why
+    // they do not fit the package (nothing changed then), or "".
+    std::string TakeRequestedAnswers(const std::vector<std::string>& featureTexts);
+    // This run's answers as an answer file keeps them; `licensePassed` when
+    // the user went past the license page.
+    RecordedAnswers CurrentAnswers(const std::vector<std::string>& featureTexts, bool licensePassed) const;
 
 private:
     FolderValues m_folders;

@@ -120,8 +120,9 @@ void CStandardPages::Restore(CPage& page, SetupType& setupType) {
 
 void CStandardPages::OpenLicense(CPage& page) {
     LoadText(page, "CT0", "CT1");
-    // Every visit starts declined: an acceptance is never carried over.
-    SelectLicense(page, false);
+    // Every visit starts declined: an acceptance is never carried over,
+    // unless an answer file ("/LOADINF=") gives it.
+    SelectLicense(page, m_run.Requests().answers.licenseAccepted);
 }
 
 void CStandardPages::LoadText(CPage& page, const char* fileKey, const char* controlKey) {
@@ -176,15 +177,18 @@ void CStandardPages::SelectInstallFor(CPage& page, int choice) {
 void CStandardPages::StoreCustomerFields(CPage& page) {
     if (page.FindControl("IDC_USERNAME") >= 0) m_run.SetUserName(page.GetText("IDC_USERNAME"));
     if (page.FindControl("IDC_ORGANIZATION") >= 0) m_run.SetCompanyName(page.GetText("IDC_ORGANIZATION"));
+    WriteCustomerData(m_run);
+}
 
-    const ProductSettings& settings = m_run.Settings();
+void WriteCustomerData(const SetupRun& run) {
+    const ProductSettings& settings = run.Settings();
     if (settings.customerKey.empty()) return;
-    const RegistryKeyPath key = CustomerDataKey(settings.customerRoot, m_run.Expand(settings.customerKey));
+    const RegistryKeyPath key = CustomerDataKey(settings.customerRoot, run.Expand(settings.customerKey));
     HKEY root = RootKeyHandle(key.root);
     if (root == nullptr) return;
     // Failures are not the user's concern here: the installation goes on.
     reg::CreateKey(root, key.subKey.c_str());
-    reg::WriteString(root, key.subKey.c_str(), kCustomerNameValue, m_run.Folders().userName.c_str());
+    reg::WriteString(root, key.subKey.c_str(), kCustomerNameValue, run.Folders().userName.c_str());
     reg::WriteString(root, key.subKey.c_str(), kCustomerCompanyValue, settings.companyName.c_str());
 }
 

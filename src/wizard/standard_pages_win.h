@@ -19,6 +19,10 @@ namespace kq {
 
 class CFeatureTree;
 
+// The customer data written where the script's CT17 and CT18 say, as the
+// customer page writes it when left.
+void WriteCustomerData(const SetupRun& run);
+
 class CStandardPages {
 public:
     explicit CStandardPages(SetupRun& run);

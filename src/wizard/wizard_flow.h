@@ -34,6 +34,12 @@ int RunExitCode(bool installed, bool cancelled, bool aborted);
 // that needs a restart ends with kExitRestartNeeded.
 int RunExitCode(bool installed, bool cancelled, bool aborted, RunFailure failure, bool restartPending);
 
+// The code the process ends with: a restart that is due ends with the code
+// "/RESTARTEXITCODE=" gives.
+inline int ReportedExitCode(int code, const CommandRequests& requests) {
+    return code == kExitRestartNeeded ? requests.restartExitCode : code;
+}
+
 // Finish asks to restart only after an installation that ran to its end.
 inline bool OffersRestart(bool installed, bool aborted, bool restartWanted) {
     return installed && !aborted && restartWanted;

@@ -4,6 +4,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
+#include "base/file.h"
 #include "base/file_win.h"
 #include "base/product.h"
 #include "base/profile_file_win.h"
@@ -356,7 +359,27 @@ void CWizard::UnpackAhead(const std::string& cabinetPath) {
         m_unpackedAhead = std::move(unpacker);
 }
 
+void CWizard::RecordAnswers() {
+    const std::vector<std::string>& pages = m_pages.files;
+    auto listed = [&pages](const char* file) { return std::find(pages.begin(), pages.end(), file) != pages.end(); };
+    const bool pagesShown = m_run.Watching().SeesPages();
+    // A run without pages takes the customer data of its answer file as the
+    // customer page would have written it.
+    const RecordedAnswers& loaded = m_run.Requests().answers;
+    if (!pagesShown && !m_run.Requests().plan && listed(kCustomerPage) &&
+        !(loaded.userName.empty() && loaded.companyName.empty()))
+        WriteCustomerData(m_run);
+    const std::string& path = m_run.Requests().saveAnswers;
+    if (path.empty()) return;
+    ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
+    const RecordedAnswers answers =
+        m_run.CurrentAnswers(LoadFeatureTexts(Script(profile)), pagesShown && listed(kLicensePage));
+    if (!WriteWholeFile(path, WriteAnswers(answers)))
+        m_run.Journal().Message("the answer file \"" + path + "\" cannot be written");
+}
+
 void CWizard::RunInstallation(CPage& progressPage) {
+    RecordAnswers();
     CProgressReporter page(progressPage);
     // A hidden page: per-file texts and bar positions sent to it would only
     // cost time.
@@ -451,9 +474,10 @@ void CWizard::Finish() {
         restartPending = true;
         break;
     }
-    const int exitCode =
+    const int outcome =
         RunExitCode(installed, m_run.Signals().CancelRequested(), aborted, m_run.Signals().Failure(), restartPending);
-    m_run.Journal().End(exitCode, plan);
+    const int exitCode = ReportedExitCode(outcome, m_run.Requests());
+    m_run.Journal().End(outcome, plan, exitCode);
     ::PostQuitMessage(exitCode);
 }
 

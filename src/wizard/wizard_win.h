@@ -82,6 +82,9 @@ private:
     void SetUpProgressPage(CPage& page);
     void SetUpCompletePage(CPage& page);
 
+    // Before the installation: the customer data of an answer file when no
+    // page asked for it, and the run's answers for "/SAVEINF=".
+    void RecordAnswers();
     void RunInstallation(CPage& progressPage);
     void ContinueAfterInstallation();
     // True when the merge-module page took over (RunMergeModules goes on);

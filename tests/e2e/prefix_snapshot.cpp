@@ -95,11 +95,13 @@ std::vector<std::string> Diff(const Snapshot& before, const Snapshot& after) {
     return lines;
 }
 
-Snapshot TakeSnapshot(WineSession& session) {
+Snapshot TakeSnapshot(WineSession& session, const std::string& folder) {
     session.StopAll();  // the registry files are written when the wineserver ends
     Snapshot snapshot;
     const fs::path drive = session.DriveC();
-    for (auto it = fs::recursive_directory_iterator(drive, fs::directory_options::skip_permission_denied);
+    std::error_code missing;
+    for (auto it = fs::recursive_directory_iterator(drive / folder, fs::directory_options::skip_permission_denied,
+                                                    missing);
          it != fs::recursive_directory_iterator(); ++it) {
         std::string relative = Lower(fs::relative(it->path(), drive).generic_string());
         if (it->is_symlink()) {

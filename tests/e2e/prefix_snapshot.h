@@ -34,7 +34,9 @@ struct Snapshot {
     std::set<std::string> registry;
 };
 
-Snapshot TakeSnapshot(WineSession& session);
+// With `folder` (relative to drive C, "program files/acme"), only the
+// files in that folder are taken, which spares hashing the whole prefix.
+Snapshot TakeSnapshot(WineSession& session, const std::string& folder = std::string());
 
 // Differences as readable lines: "- " only before, "+ " only after, "~ "
 // changed.

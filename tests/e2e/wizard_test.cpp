@@ -14,11 +14,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "prefix_snapshot.h"
 #include "setup_fixture.h"
 #include "wizard_package.h"
 
@@ -206,6 +209,26 @@ protected:
 
     fs::path Installed(const std::string& relative) {
         return Session().HostPath(kInstallDir + relative);
+    }
+
+    // The package (a feature per file) with a customer page first, built
+    // into C:\pkg of the current prefix; it asks for a restart at the end
+    // and offers nothing to launch.
+    fs::path FeaturePackage() {
+        fs::path authoring = CopyAuthoring("wizard");
+        std::string script = ReadFile(authoring / "setup.inf");
+        const ScriptChange changes[] = {
+            {"DIALOGLIST", "TOTAL1", "7"},         {"DIALOGLIST", "W1", "customer.lcd"},
+            {"DIALOGLIST", "W2", "setuptype.lcd"}, {"DIALOGLIST", "W3", "customsetup.lcd"},
+            {"DIALOGLIST", "W4", "ready.lcd"},     {"DIALOGLIST", "W5", "progress.lcd"},
+            {"DIALOGLIST", "W6", "complete.lcd"},  {"DIALOGLIST", "CT9", "No"},
+            {"DIALOGLIST", "CT12", "No"},          {"DIALOGLIST", "CT17", "HKEY_CURRENT_USER"},
+            {"DIALOGLIST", "CT18", "Software\\Wizard Test\\Customer"},
+        };
+        for (const ScriptChange& change : changes)
+            EXPECT_TRUE(SetIniValue(script, change.section, change.key, change.value, true)) << change.key;
+        WriteFile(authoring / "setup.inf", script);
+        return BuildInto(authoring);
     }
 };
 
@@ -482,6 +505,89 @@ TEST_F(WizardTest, SilentModeInstallsWithoutAPage) {
     EXPECT_EQ(ReadFile(Installed("readme.txt")), ReadFile(AuthoringDir("wizard") / "files" / "readme.txt"));
     EXPECT_EQ(ReadFile(Installed("bin\\notes.dat")), ReadFile(AuthoringDir("wizard") / "files" / "bin" / "notes.dat"));
     EXPECT_TRUE(WorkFolders().empty()) << "the working folder stays after a silent run";
+}
+
+// /TYPE= and /FEATURES= choose what a silent run installs (a setup type
+// changes no feature: Minimal installs the default selection), a name the
+// package lacks is a bad command line that names the known ones, and
+// /RESTARTEXITCODE= replaces the code of a run that ends with a restart due.
+TEST_F(WizardTest, CommandLineChoosesTypeAndFeatures) {
+    fs::path package = FeaturePackage();
+    ASSERT_FALSE(package.empty());
+    struct Case {
+        const char* folder;
+        std::vector<std::string> args;
+        int exitCode;
+        const char* installed;  // of readme.txt and bin\notes.dat
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"C:\\Minimal", {"/TYPE=Minimal"}, kExitRestartNeeded, "readme.txt bin\\notes.dat ",
+         "\"outcome\":\"restart needed\""},
+        {"C:\\Help", {"/FEATURES=Help Files", "/RESTARTEXITCODE=3010"}, 3010, "readme.txt ", "\"exitCode\":3010"},
+        {"C:\\Unknown", {"/FEATURES=Program Files,Manual"}, kExitBadCommandLine, "",
+         "no feature \\\"Manual\\\" (its features: \\\"Program Files\\\", \\\"Help Files\\\")"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const fs::path log = Session().ScratchDir() / (std::string(c.folder + 3) + ".json");
+        std::vector<std::string> args = {"/S", "/LOG=" + Session().WinPath(log)};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back(std::string("/D=") + c.folder);
+        StartSetup(package, args);
+        ExpectQuits(c.exitCode & 0xff);  // Wine passes on the low byte only
+        std::string installed;
+        for (const char* file : {"readme.txt", "bin\\notes.dat"}) {
+            if (fs::exists(Session().HostPath(std::string(c.folder) + "\\" + file)))
+                installed += std::string(file) + " ";
+        }
+        EXPECT_EQ(installed, c.installed);
+        EXPECT_NE(ReadFile(log).find(c.logged), std::string::npos) << ReadFile(log);
+    }
+}
+
+// A wizard run that saves its answers (the features chosen on the command
+// line, Custom, a name and company typed in), and a silent run on a fresh
+// machine that loads them: both leave the same files, product keys and
+// customer data.
+TEST_F(WizardTest, SavedAnswersReplayTheWizardRun) {
+    // The installed product and the customer data of a prefix.
+    auto product = [this] {
+        const Snapshot now = TakeSnapshot(Session(), "program files/wizard test product");
+        std::set<std::string> lines;
+        for (const auto& [path, state] : now.files) lines.insert(path + " " + state);
+        for (const std::string& line : now.registry) {
+            if (line.find("3f2a9c41-7d0b-4e6a-b5c8-19e4d7a06f23") != std::string::npos ||
+                line.find("wizard test\\\\customer") != std::string::npos)
+                lines.insert(line);
+        }
+        return lines;
+    };
+    fs::path package = FeaturePackage();
+    const fs::path saved = Session().ScratchDir() / "answers.inf";
+    StartSetup(package, {"/FEATURES=Program Files", "/SAVEINF=" + Session().WinPath(saved)});
+    ASSERT_TRUE(Step(kWizard, kPages[0].text, "Next >", "Organization:"));
+    Session().Driver({"type", "--title", kTitle, "--exact", "--id", "3005", "--text", "Ann Smith"});
+    Session().Driver({"type", "--title", kTitle, "--exact", "--id", "3011", "--text", "Acme Corp"});
+    ASSERT_TRUE(Step(kWizard, "Organization:", "Next >", kPages[1].text));
+    ASSERT_TRUE(Click(kWizard, "Custom"));
+    ASSERT_TRUE(Step(kWizard, kPages[1].text, "Next >", kPages[2].text));
+    ASSERT_TRUE(Step(kWizard, kPages[2].text, "Next >", kPages[3].text));
+    ASSERT_TRUE(Step(kWizard, kPages[3].text, "Install", kSuccessStatus));
+    ASSERT_TRUE(Click(kWizard, "Finish"));
+    ASSERT_TRUE(Click({"--title", kQuestionTitle}, kDecline));
+    ExpectQuits(kExitRestartNeeded);
+    const std::set<std::string> byWizard = product();
+    const std::string answers = ReadFile(saved);
+    EXPECT_NE(answers.find("UserName=\"Ann Smith\""), std::string::npos) << answers;
+
+    m_session = std::make_unique<WineSession>(Version());
+    ASSERT_TRUE(Session().Ready()) << Session().Problem();
+    package = FeaturePackage();
+    WriteFile(Session().ScratchDir() / "answers.inf", answers);
+    StartSetup(package, {"/S", "/LOADINF=" + Session().WinPath(Session().ScratchDir() / "answers.inf")});
+    ExpectQuits(kExitRestartNeeded);
+    EXPECT_EQ(product(), byWizard);
 }
 
 }  // namespace

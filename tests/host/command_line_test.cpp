@@ -87,7 +87,8 @@ TEST(CommandLineTest, ParsesOptionsAndRefusesBadLines) {
 // The "/?" window lists every option and every exit code with its meaning.
 TEST(CommandLineTest, UsageListsOptionsAndExitCodes) {
     const std::string usage = SetupUsageText();
-    for (const char* option : {"/S", "/PLAN", "/LOG=", "/LANG=", "/?", "/D="})
+    for (const char* option : {"/S", "/PLAN", "/LOG=", "/LANG=", "/TYPE=", "/FEATURES=", "/SAVEINF=", "/LOADINF=",
+                               "/RESTARTEXITCODE=", "/?", "/D="})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     int expected = 0;
     for (const ExitCodeText& entry : kExitCodeTable) {
