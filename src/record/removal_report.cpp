@@ -4,6 +4,20 @@
 
 namespace kq {
 
+bool ReportingRecordMachine::Gone(const std::string& name) const {
+    if (m_act) return false;
+    // Gone with a folder or key above it too.
+    const std::string lower = AsciiLower(WithoutTrailingBackslash(name));
+    for (size_t cut = lower.find('\\'); cut != std::string::npos; cut = lower.find('\\', cut + 1)) {
+        if (m_gone.count(lower.substr(0, cut)) != 0) return true;
+    }
+    return m_gone.count(lower) != 0;
+}
+
+void ReportingRecordMachine::Forget(const std::string& name) {
+    if (!m_act) m_gone.insert(AsciiLower(WithoutTrailingBackslash(name)));
+}
+
 bool ReportingRecordMachine::Change(const char* action, const std::string& what, const std::function<bool()>& make) {
     const bool made = !m_act || make();
     if (made && m_sink) m_sink(RemovalItem{action, what, std::string()});
@@ -11,27 +25,30 @@ bool ReportingRecordMachine::Change(const char* action, const std::string& what,
 }
 
 bool ReportingRecordMachine::RemoveFile(const std::string& path) {
-    if (!m_act) m_gone.insert(AsciiLower(path));
+    Forget(path);
     return Change("removed", "file " + path, [&] { return m_real.RemoveFile(path); });
 }
 
 bool ReportingRecordMachine::RemoveEmptyFolder(const std::string& path) {
     // A plan removes nothing, so the folder still holds what goes before it.
     if (!m_act && m_emptyOnceGone && !m_emptyOnceGone(path, m_gone)) return false;
-    if (!m_act) m_gone.insert(AsciiLower(WithoutTrailingBackslash(path)));
+    Forget(path);
     return Change("removed", "folder " + path, [&] { return m_real.RemoveEmptyFolder(path); });
 }
 
 bool ReportingRecordMachine::DeleteFolderTree(const std::string& path) {
+    Forget(path);
     return Change("removed", "folder " + path, [&] { return m_real.DeleteFolderTree(path); });
 }
 
 bool ReportingRecordMachine::DeleteEmptyKey(RegistryRoot root, const std::string& subKey) {
+    Forget(FormatRegistryKeyPath(root, subKey));
     return Change("removed", "key " + FormatRegistryKeyPath(root, subKey),
                   [&] { return m_real.DeleteEmptyKey(root, subKey); });
 }
 
 bool ReportingRecordMachine::DeleteKeyTree(RegistryRoot root, const std::string& subKey) {
+    Forget(FormatRegistryKeyPath(root, subKey));
     return Change("removed", "key " + FormatRegistryKeyPath(root, subKey),
                   [&] { return m_real.DeleteKeyTree(root, subKey); });
 }

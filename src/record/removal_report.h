@@ -44,14 +44,17 @@ public:
     ReportingRecordMachine(RecordMachine& real, RemovalItemSink sink, bool act, EmptyOnceGone emptyOnceGone = nullptr)
         : m_real(real), m_sink(std::move(sink)), m_act(act), m_emptyOnceGone(std::move(emptyOnceGone)) {}
 
+    // In a plan what it has removed is no longer there.
     bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) override {
-        return m_real.Fingerprint(path, fingerprint);
+        return !Gone(path) && m_real.Fingerprint(path, fingerprint);
     }
-    bool FolderExists(const std::string& path) override { return m_real.FolderExists(path); }
+    bool FolderExists(const std::string& path) override { return !Gone(path) && m_real.FolderExists(path); }
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyFolder(const std::string& path) override;
     bool DeleteFolderTree(const std::string& path) override;
-    bool KeyExists(RegistryRoot root, const std::string& subKey) override { return m_real.KeyExists(root, subKey); }
+    bool KeyExists(RegistryRoot root, const std::string& subKey) override {
+        return !Gone(FormatRegistryKeyPath(root, subKey)) && m_real.KeyExists(root, subKey);
+    }
     bool DeleteEmptyKey(RegistryRoot root, const std::string& subKey) override;
     bool DeleteKeyTree(RegistryRoot root, const std::string& subKey) override;
     ValueState ReadValue(RegistryRoot root, const std::string& subKey, const std::string& name) override {
@@ -61,7 +64,7 @@ public:
                     const ValueState& state) override;
     bool ReadIni(const std::string& file, const std::string& section, const std::string& key,
                  std::string* value) override {
-        return m_real.ReadIni(file, section, key, value);
+        return !Gone(file) && m_real.ReadIni(file, section, key, value);
     }
     bool WriteIni(const std::string& file, const std::string& section, const std::string& key,
                   const std::string* value) override;
@@ -72,6 +75,9 @@ public:
     bool UnregisterServer(const std::string& path) override;
 
 private:
+    // In a plan: a path or key path ("HKEY_...\\sub") removed, or one below it.
+    bool Gone(const std::string& name) const;
+    void Forget(const std::string& name);
     // Makes the change when acting; reports it when it is made (or, in a
     // plan, would be). The result is the change's.
     bool Change(const char* action, const std::string& what, const std::function<bool()>& make);
@@ -80,7 +86,7 @@ private:
     RemovalItemSink m_sink;
     bool m_act;
     EmptyOnceGone m_emptyOnceGone;
-    std::set<std::string> m_gone;  // lower-case paths a plan has removed
+    std::set<std::string> m_gone;  // lower-case paths and key paths a plan has removed
 };
 
 // The lines of a removal's report ("what: why") as items of `action`.

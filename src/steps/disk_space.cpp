@@ -85,9 +85,12 @@ std::string ByteCountText(uint64_t bytes) {
 }
 
 std::string NotEnoughSpaceMessage(const VolumeSpace& space) {
+    // The exact count too, for whoever compares it with what the system says.
+    auto amount = [](uint64_t bytes) {
+        return bytes < 1024 ? ByteCountText(bytes) : ByteCountText(bytes) + " (" + std::to_string(bytes) + " bytes)";
+    };
     return "There is not enough free space on " + space.volume + " to install the files.\r\n\r\nNeeded: " +
-           ByteCountText(space.needed) + " (" + std::to_string(space.needed) + " bytes)\r\nFree: " +
-           ByteCountText(space.free) + " (" + std::to_string(space.free) + " bytes)";
+           amount(space.needed) + "\r\nFree: " + amount(space.free);
 }
 
 }  // namespace kq

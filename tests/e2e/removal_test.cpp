@@ -247,11 +247,21 @@ TEST_F(RemovalTest, APlanNamesWhatTheRemovalDoes) {
     EXPECT_EQ(RunKqexec(std::string("/S /LOG=C:\\removal.json /R ") + kProductCode), runner::kRemoved);
     const std::vector<std::string> planned = changes("plan.json");
     EXPECT_GT(planned.size(), 10u);
-    EXPECT_EQ(planned, changes("removal.json"));
+    const std::vector<std::string> done = changes("removal.json");
+    auto without = [](const std::vector<std::string>& items, const std::vector<std::string>& others) {
+        std::vector<std::string> rest;
+        for (const std::string& item : items) {
+            if (std::find(others.begin(), others.end(), item) == others.end()) rest.push_back(item);
+        }
+        return rest;
+    };
+    EXPECT_TRUE(planned == done) << "planned only:\n" << Lines(without(planned, done)) << "removed only:\n"
+                                 << Lines(without(done, planned));
     const std::string log = ReadFile(Session().DriveC() / "removal.json");
     EXPECT_NE(log.find("\"type\":\"end\",\"outcome\":\"removed\",\"exitCode\":0"), std::string::npos) << log;
     for (const std::string& item : planned) {
-        if (item.rfind("removed file ", 0) != 0) continue;
+        // The running runner goes at the next start of the system.
+        if (item.rfind("removed file ", 0) != 0 || item.find("kqexec.exe") != std::string::npos) continue;
         std::string path = item.substr(13);
         for (size_t at = path.find("\\\\"); at != std::string::npos; at = path.find("\\\\", at + 1)) path.erase(at, 1);
         EXPECT_FALSE(fs::exists(Session().HostPath(path))) << path;
