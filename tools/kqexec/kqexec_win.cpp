@@ -3,6 +3,8 @@
 //   kqexec.exe [/S] /R <product code>   remove the product
 //   kqexec.exe "/S" <product code>      the same, silently (how setup removes
 //                                       an earlier version before installing)
+//   kqexec.exe /PLAN /R <product code>  what a removal would do, nothing
+//                                       changed (removal_report.h)
 //   kqexec.exe /M <product code>        maintenance: repair (runs the
 //                                       package's setup.exe again from
 //                                       InstallSource while it is there) or
@@ -20,6 +22,9 @@
 // removed from the log alone (removal_plan.h). When something remains
 // that a second attempt could remove, the log, the record and the
 // Uninstall key stay, and the record keeps only what is left.
+//
+// "/LOG=file" writes the run as JSON lines (run/run_journal.h): one line per
+// item removed, restored, kept, skipped or left, and the exit code at the end.
 //
 // Exit codes: runner_exit_codes.h.
 #include <windows.h>
