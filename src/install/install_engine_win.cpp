@@ -312,7 +312,8 @@ bool CInstallEngine::EnoughSpace() {
             m_reporter.Told(message);
             return false;
         }
-        const std::string question = message + "\r\n\r\nMake room there and choose Retry, or Cancel to end the installation.";
+        const std::string question =
+            message + "\r\n\r\nMake room there and choose Retry, or Cancel to end the installation.";
         const bool retry = ::MessageBoxA(nullptr, question.c_str(), kProductName,
                                          MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND) == IDRETRY;
         m_reporter.Asked(question, retry ? "Retry" : "Cancel");

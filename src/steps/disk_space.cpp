@@ -26,7 +26,8 @@ std::string Upper(std::string text) {
 }  // namespace
 
 std::string VolumeRoot(const std::string& path) {
-    if (path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':' && path[2] == '\\')
+    const bool letter = !path.empty() && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    if (letter && path.size() >= 3 && path[1] == ':' && path[2] == '\\')
         return Upper(path.substr(0, 3));
     if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
         const size_t end = ShareEnd(path);

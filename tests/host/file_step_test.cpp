@@ -463,7 +463,8 @@ TEST(FileStep, SpaceNeededPerVolume) {
             record.fileMask = f.mask;
             record.feature = f.feature;
             list.files.push_back(record);
-            if (f.there >= 0) there[std::string(f.destination) + "\\" + record.fileName] = static_cast<uint64_t>(f.there);
+            const std::string path = std::string(f.destination) + "\\" + record.fileName;
+            if (f.there >= 0) there[path] = static_cast<uint64_t>(f.there);
         }
         SpaceQuestions questions;
         questions.systemName = "XP";
