@@ -24,8 +24,4 @@ void TellBadCommandLine(SetupRun& run, const std::string& problem);
 // for the messages that come before the run reads it.
 bool CommandLineIsSilent();
 
-// The log on `path` ("" for standard output, where a plan goes without
-// "/LOG="); an inactive journal when the file cannot be created.
-std::shared_ptr<RunJournal> OpenRunJournal(const std::string& path);
-
 }  // namespace kq

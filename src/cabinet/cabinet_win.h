@@ -84,6 +84,8 @@ public:
     // The entry written under `name`, compared without case (the last one
     // when several are); EntryCount() when there is none.
     size_t Find(const std::string& name) const;
+    // The bytes the entry unpacks to, as the cabinet's directory says.
+    uint64_t EntryBytes(size_t entry) const;
 
     // Writes the entry to `target` (replacing a file there) with the stored
     // time and attributes.

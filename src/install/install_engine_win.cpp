@@ -15,6 +15,8 @@
 #include "record/record_machine_win.h"
 #include "record/record_removal.h"
 #include "run/script.h"
+#include "steps/disk_space.h"
+#include "steps/disk_space_win.h"
 #include "steps/file_step_win.h"
 #include "steps/install_recorders.h"
 #include "steps/plan_machines.h"
@@ -33,6 +35,16 @@ constexpr char kCoInitializeMessage[] =
     "Iniciar() - Merrowin Can't CO-INITIALIZE; Please restart your computer; If not work, you must update your "
     "Windows!";
 constexpr char kLoadFileDataMessage[] = "LoadFileData() - Error";
+
+// The size of the file at `path`; false when no file is there.
+bool FileBytes(const std::string& path, uint64_t* size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    *size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
 
 }  // namespace
 
@@ -178,13 +190,21 @@ void CInstallEngine::Work() {
     const bool preview = m_snapshot.preview;
 
     Status(status::kLoadingData);
-    if (!LoadFilesAndCreateDirectories()) {
+    if (!LoadFiles()) {
         TellError(1, m_refusal.empty() ? kLoadFileDataMessage : m_refusal.c_str());
         m_snapshot.signals->SetFailure(RunFailure::kDamaged);
         m_snapshot.signals->Abort();
         RemoveTemporaryFiles();
         return;
     }
+    // A full disk ends the run before anything is made, not midway.
+    if (!preview && !m_snapshot.plan && !EnoughSpace()) {
+        m_snapshot.signals->SetFailure(RunFailure::kRequirements);
+        m_snapshot.signals->Abort();
+        RemoveTemporaryFiles();
+        return;
+    }
+    CreateDirectories();
     PrepareMaintenanceProgram();
     m_reporter.SetProgressRange(m_files.Total());
 
@@ -233,7 +253,7 @@ void CInstallEngine::Work() {
     RemoveTemporaryFiles();
 }
 
-bool CInstallEngine::LoadFilesAndCreateDirectories() {
+bool CInstallEngine::LoadFiles() {
     std::string text;
     if (!ReadWholeFile(m_snapshot.dataScriptPath, text)) return false;
     m_files = LoadFileList(text);
@@ -244,7 +264,66 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
         return false;
     }
     m_log.Append(logkind::kTotalFile, std::to_string(m_files.Total()));
+    return true;
+}
 
+bool CInstallEngine::EnoughSpace() {
+    SpaceQuestions questions;
+    questions.systemName = m_snapshot.systemName;
+    questions.featureDeselected = m_snapshot.featureDeselected;
+    CCabinetReader cabinet;
+    if (m_snapshot.diskImage) {
+        questions.packedSize = [this](int32_t index, uint64_t* size) {
+            const FileRecord& record = m_files.files[static_cast<size_t>(index)];
+            return FileBytes(PackedSourcePath(m_packedFolder.c_str(), index, record.fileName.c_str()), size);
+        };
+    } else {
+        // Its directory alone: the sizes, not the data.
+        cabinet.Open(CabinetPath(m_snapshot.folders.source.c_str()).c_str());
+        questions.packedSize = [this, &cabinet](int32_t index, uint64_t* size) {
+            if (!cabinet.IsOpen()) return false;
+            const FileRecord& record = m_files.files[static_cast<size_t>(index)];
+            const size_t entry = cabinet.Find(PackedEntryName(index, record.fileName.c_str()));
+            if (entry >= cabinet.EntryCount()) return false;
+            *size = cabinet.EntryBytes(entry);
+            return true;
+        };
+    }
+    questions.existingSize = &FileBytes;
+    std::vector<VolumeSpace> needs =
+        SpaceNeeded(m_files, [this](const std::string& t) { return Expand(t); }, questions);
+    for (;;) {
+        const VolumeSpace* shortOne = nullptr;
+        for (VolumeSpace& space : needs) {
+            // A volume that cannot be asked is left to the copy step.
+            if (FreeDiskBytes(space.volume, &space.free) && space.free < space.needed) {
+                shortOne = &space;
+                break;
+            }
+        }
+        if (shortOne == nullptr) return true;
+        RunJournal& journal = *m_snapshot.journal;
+        if (journal.Active()) {
+            journal.Write(journal.Entry("space")
+                              .Add("volume", shortOne->volume)
+                              .Add("needed", shortOne->needed)
+                              .Add("free", shortOne->free));
+        }
+        const std::string message = NotEnoughSpaceMessage(*shortOne);
+        if (m_snapshot.unattended) {
+            m_reporter.Told(message);
+            return false;
+        }
+        const std::string question =
+            message + "\r\n\r\nMake room there and choose Retry, or Cancel to end the installation.";
+        const bool retry = ::MessageBoxA(nullptr, question.c_str(), kProductName,
+                                         MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND) == IDRETRY;
+        m_reporter.Asked(question, retry ? "Retry" : "Cancel");
+        if (!retry) return false;
+    }
+}
+
+void CInstallEngine::CreateDirectories() {
     Status(status::kCreatingDirectories);
     // Every level a path needed is recorded, so removal takes "Vendor" of
     // "Program Files\Vendor\Product" too.
@@ -264,7 +343,6 @@ bool CInstallEngine::LoadFilesAndCreateDirectories() {
         createDir(dir);
         m_log.Append(logkind::kDir, dir);
     }
-    return true;
 }
 
 bool CInstallEngine::CopyFiles() {

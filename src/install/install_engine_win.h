@@ -44,7 +44,12 @@ private:
     static DWORD WINAPI WorkerProc(void* self);
     void Work();
 
-    bool LoadFilesAndCreateDirectories();
+    // The file list; false when it cannot be read or is refused.
+    bool LoadFiles();
+    // Every volume has room for the files it is to get; otherwise says so
+    // (the wizard offers Retry) and is false.
+    bool EnoughSpace();
+    void CreateDirectories();
     // Step 7, the files (file_step.h).
     bool CopyFiles();
     void RemoveTemporaryFiles();

@@ -286,29 +286,41 @@ RunnerCommand ParseRunnerCommandLine(std::string_view arguments) {
     RunnerCommand command;
     bool remove = false;
     bool modify = false;
-    auto takeSwitch = [&](char letter) {
-        switch (Upper(letter)) {
-        case 'R': remove = true; return true;
-        case 'M': modify = true; return true;
-        case 'S': command.silent = true; return true;
-        default: return false;
+    bool bad = false;
+    auto takeSwitch = [&](std::string_view word) {
+        if (word.size() == 2) {
+            switch (Upper(word[1])) {
+            case 'R': remove = true; return true;
+            case 'M': modify = true; return true;
+            case 'S': command.silent = true; return true;
+            case '?': bad = true; return true;
+            default: return false;
+            }
         }
+        if (EqualsIgnoreCase(word.substr(1), "PLAN")) {
+            command.plan = true;
+            return true;
+        }
+        if (word.size() >= 5 && EqualsIgnoreCase(word.substr(1, 4), "LOG=")) {
+            command.logPath.assign(word.substr(5));
+            bad = bad || command.logPath.empty();
+            return true;
+        }
+        return false;
     };
     std::string_view rest = TrimBlanks(arguments);
     for (;;) {
-        // A switch is two characters, alone or in quotes, followed by a
-        // blank or the end.
-        bool quoted = !rest.empty() && rest.front() == '"';
-        std::string_view token = rest.substr(quoted ? 1 : 0);
-        if (token.size() < 2 || (token[0] != '/' && token[0] != '-')) break;
-        size_t after = 2;
-        if (quoted) {
-            if (token.size() < 3 || token[2] != '"') break;
-            after = 3;
-        }
-        if (token.size() > after && !IsBlank(token[after])) break;
-        if (!takeSwitch(token[1])) break;
-        rest = TrimBlanks(token.substr(after));
+        // A switch is a word of its own, alone or in quotes (a log file's
+        // name may hold blanks then), followed by a blank or the end.
+        const bool quoted = !rest.empty() && rest.front() == '"';
+        const size_t end = quoted ? rest.find('"', 1) : rest.find_first_of(" \t");
+        if (quoted && end == std::string_view::npos) break;
+        const std::string_view word = quoted ? rest.substr(1, end - 1) : rest.substr(0, end);
+        const size_t after = quoted ? end + 1 : (end == std::string_view::npos ? rest.size() : end);
+        if (word.size() < 2 || (word[0] != '/' && word[0] != '-')) break;
+        if (after < rest.size() && !IsBlank(rest[after])) break;
+        if (!takeSwitch(word)) break;
+        rest = TrimBlanks(rest.substr(after));
     }
     // Switches after the code too: the registered UninstallString followed
     // by " /S" removes silently.
@@ -318,12 +330,13 @@ RunnerCommand ParseRunnerCommandLine(std::string_view arguments) {
         std::string_view token = rest.substr(blank + 1);
         if (token.size() == 4 && token.front() == '"' && token.back() == '"') token = token.substr(1, 2);
         if (token.size() != 2 || (token[0] != '/' && token[0] != '-')) break;
-        if (!takeSwitch(token[1])) break;
+        if (!takeSwitch(token)) break;
         rest = TrimBlanks(rest.substr(0, blank));
     }
     if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = TrimBlanks(rest.substr(1, rest.size() - 2));
     command.productCode.assign(rest);
-    if (command.productCode.empty() || (remove && modify)) {
+    // A plan is of a removal only.
+    if (command.productCode.empty() || (remove && modify) || bad || (command.plan && modify)) {
         command.action = RunnerCommand::Action::kUsage;
     } else {
         command.action = modify ? RunnerCommand::Action::kModify : RunnerCommand::Action::kRemove;

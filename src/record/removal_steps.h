@@ -95,7 +95,9 @@ std::string DescribeStep(const RemovalStep& step);
 
 // The runner's command line. Switches come first or last (after a blank),
 // in any order and case, with '/' or '-', each alone or in double quotes:
-// /R removes, /M modifies, /S is silent. The rest of the line, blanks
+// /R removes, /M modifies, /S is silent; before the code also /PLAN (what
+// a removal would do, changing nothing) and /LOG=file (the removal's log;
+// quote the whole word when the name has blanks). The rest of the line, blanks
 // trimmed and one pair of enclosing quotes dropped, is the product code. A code without /R or /M
 // means removal, which is how setup starts an earlier version's runner
 // ("/S" <code>).
@@ -103,6 +105,8 @@ struct RunnerCommand {
     enum class Action { kUsage, kRemove, kModify };
     Action action = Action::kUsage;
     bool silent = false;
+    bool plan = false;
+    std::string logPath;  // "" without /LOG=
     std::string productCode;
 };
 

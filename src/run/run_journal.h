@@ -16,6 +16,8 @@
 //   service   "name": a service setup created
 //   server    "path": a file registered as a COM server
 //   shared    "path": a file counted under SharedDLLs
+//   space     "volume", "needed" and "free" (bytes): a volume without room
+//             for the files, found before the copy step
 //   message   "text": what a window would have told the user
 //   question  "text", "answer": a question and the answer taken
 //   page      "name": the layout file of a page the wizard showed the user

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -380,6 +381,68 @@ TEST_F(CommandLineTest, ASecondRunOfTheSameProductEnds) {
     bool said = false;
     for (JsonLine& line : ReadLog(log)) said = said || (line["type"] == "message" && line["text"].find(says) != std::string::npos);
     EXPECT_TRUE(said) << LogText(ReadLog(log));
+}
+
+// Drive E: of the prefix on a memory file system of 64 KB of its own, filled
+// up: a volume with no room. Mounting needs root; a case without it is
+// skipped. Unmounted when the case ends.
+class FullDrive {
+public:
+    explicit FullDrive(WineSession& session) : m_folder(session.ScratchDir() / "small") {
+        fs::create_directories(m_folder);
+        m_mounted = std::system(("mount -t tmpfs -o size=64k kqsmall '" + m_folder.string() + "'").c_str()) == 0;
+        if (!m_mounted) return;
+        {
+            std::ofstream fill(m_folder / "fill", std::ios::binary);
+            const std::string block(4096, 'x');
+            while (fill.write(block.data(), block.size()) && fill.flush()) {
+            }
+        }
+        const fs::path link = session.Prefix() / "dosdevices" / "e:";
+        std::error_code error;
+        fs::remove(link, error);
+        fs::create_directory_symlink(m_folder, link);
+    }
+    ~FullDrive() {
+        if (m_mounted) std::system(("umount -l '" + m_folder.string() + "'").c_str());
+    }
+    bool Mounted() const { return m_mounted; }
+
+private:
+    fs::path m_folder;
+    bool m_mounted = false;
+};
+
+// A drive without room for the files ends the run before anything is made
+// there: silent, with exit 4 and the room needed and free in the log; in
+// the wizard, with a message saying both, Retry and Cancel.
+TEST_F(CommandLineTest, AFullDriveEndsTheRunBeforeAnyFileIsCopied) {
+    FullDrive drive(Session());
+    if (!drive.Mounted()) GTEST_SKIP() << "cannot mount a small memory file system here";
+    fs::path package = Package("pkg");
+    ASSERT_FALSE(package.empty());
+    fs::path log = LogFile("full.json");
+    EXPECT_EQ(Run(package, {"/S", "/LOG=" + Session().WinPath(log), "/D=E:\\Acme"}), kExitRequirements);
+    EXPECT_FALSE(fs::exists(Session().HostPath("E:\\Acme")));
+    std::vector<JsonLine> lines = ReadLog(log);
+    bool measured = false;
+    for (JsonLine& line : lines) {
+        measured = measured || (line["type"] == "space" && line["volume"] == "E:\\" && line["free"] == "0" &&
+                                std::stoll(line["needed"]) > 0);
+    }
+    EXPECT_TRUE(measured) << LogText(lines);
+
+    StartSetup(package, {"/D=E:\\Acme"});
+    std::optional<WindowInfo> box = WaitPage({"--contains", "not enough free space"});
+    ASSERT_TRUE(box.has_value());
+    Session().Screenshot(Session().ScratchDir() / "full-drive.png");
+    EXPECT_NE(box->AllText().find("Free: 0 bytes"), std::string::npos) << box->AllText();
+    ASSERT_TRUE(Click({"--contains", "not enough free space"}, "Retry"));
+    ASSERT_TRUE(WaitPage({"--contains", "not enough free space"}).has_value());
+    ASSERT_TRUE(Click({"--contains", "not enough free space"}, "Cancel"));
+    ASSERT_TRUE(Click({"--title", kPageTitle}, "Finish"));
+    ExpectQuits(kExitRequirements);
+    EXPECT_FALSE(fs::exists(Session().HostPath("E:\\Acme")));
 }
 
 // A package that shows pages (the license first) and asks for a restart at

@@ -215,6 +215,59 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     EXPECT_FALSE(fs::exists(markers / "regsvr32.exe.marker")) << ReadFile(markers / "regsvr32.exe.marker");
 }
 
+// "/PLAN" changes nothing and names exactly what the removal that follows
+// does; the removal's "/LOG=" names what is gone.
+TEST_F(RemovalTest, APlanNamesWhatTheRemovalDoes) {
+    InstallOnPreparedMachine();
+    ASSERT_FALSE(HasFailure());
+    auto takeWithout = [this](const char* log) {
+        Snapshot snapshot = Take();
+        snapshot.files.erase(log);
+        return snapshot;
+    };
+    // "action item" of the items that change something, in order.
+    auto changes = [this](const char* log) {
+        std::vector<std::string> items;
+        std::istringstream lines(ReadFile(Session().DriveC() / log));
+        for (std::string line; std::getline(lines, line);) {
+            for (const char* action : {"removed", "restored"}) {
+                const std::string type = std::string("\"type\":\"") + action + "\",\"item\":\"";
+                const size_t at = line.find(type);
+                if (at != std::string::npos)
+                    items.push_back(action + (" " + line.substr(at + type.size(), line.rfind('"') - at - type.size())));
+            }
+        }
+        return items;
+    };
+    const Snapshot installed = takeWithout("plan.json");
+    EXPECT_EQ(RunKqexec(std::string("/PLAN /LOG=C:\\plan.json /R ") + kProductCode), runner::kRemoved);
+    const std::vector<std::string> unchanged = Diff(installed, takeWithout("plan.json"));
+    EXPECT_TRUE(unchanged.empty()) << Lines(unchanged);
+
+    EXPECT_EQ(RunKqexec(std::string("/S /LOG=C:\\removal.json /R ") + kProductCode), runner::kRemoved);
+    const std::vector<std::string> planned = changes("plan.json");
+    EXPECT_GT(planned.size(), 10u);
+    const std::vector<std::string> done = changes("removal.json");
+    auto without = [](const std::vector<std::string>& items, const std::vector<std::string>& others) {
+        std::vector<std::string> rest;
+        for (const std::string& item : items) {
+            if (std::find(others.begin(), others.end(), item) == others.end()) rest.push_back(item);
+        }
+        return rest;
+    };
+    EXPECT_TRUE(planned == done) << "planned only:\n" << Lines(without(planned, done)) << "removed only:\n"
+                                 << Lines(without(done, planned));
+    const std::string log = ReadFile(Session().DriveC() / "removal.json");
+    EXPECT_NE(log.find("\"type\":\"end\",\"outcome\":\"removed\",\"exitCode\":0"), std::string::npos) << log;
+    for (const std::string& item : planned) {
+        // The running runner goes at the next start of the system.
+        if (item.rfind("removed file ", 0) != 0 || item.find("kqexec.exe") != std::string::npos) continue;
+        std::string path = item.substr(13);
+        for (size_t at = path.find("\\\\"); at != std::string::npos; at = path.find("\\\\", at + 1)) path.erase(at, 1);
+        EXPECT_FALSE(fs::exists(Session().HostPath(path))) << path;
+    }
+}
+
 // The runner starts on the oldest systems too, manifest and all: for a
 // product without a log it says so by its exit code.
 class RunnerOnOldSystemsTest : public RemovalTest, public ::testing::WithParamInterface<WindowsVersion> {

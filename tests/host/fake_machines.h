@@ -227,6 +227,9 @@ public:
         if (locked.count(path) != 0) return false;
         events.push_back("delete " + path);
         s.files.erase(path);
+        // An INI file's entries go with it.
+        for (auto it = s.ini.begin(); it != s.ini.end();)
+            it = it->first.compare(0, path.size() + 1, path + "|") == 0 ? s.ini.erase(it) : std::next(it);
         return true;
     }
     bool Holds(const std::string& folder) const {

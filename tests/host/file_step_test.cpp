@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "steps/disk_space.h"
 #include "steps/version_rule.h"
 #include "fake_machines.h"
 #include "install_step_test_util.h"
@@ -317,6 +318,71 @@ TEST(FileStep, QuestionsNameTheDestination) {
     const std::vector<std::string> fatal = {
         "Merrowin will abort installation, the file:\r\nC:\\App\\a.txt\r\nCan't be installed."};
     EXPECT_EQ(s.machine.fatal, fatal);
+}
+
+// What each volume needs before the copy step: "volume=bytes;" per volume.
+TEST(FileStep, SpaceNeededPerVolume) {
+    struct File {
+        const char* destination;
+        int32_t options;
+        int32_t mask;
+        const char* feature;
+        uint64_t size;
+        int64_t there;  // -1: no file there
+    };
+    struct Case {
+        const char* name;
+        std::vector<File> files;
+        const char* needed;
+    };
+    const Case cases[] = {
+        {"sizes add up per volume, volumes by drive letter whatever the case",
+         {{"C:\\App", 0, 0, "", 100, -1}, {"d:\\Data", 0, 0, "", 7, -1}, {"c:\\Other", 0, 0, "", 20, -1}},
+         "C:\\=120;D:\\=7;"},
+        {"a replaced file counts the difference, a smaller one gives room back",
+         {{"C:\\App", 0, 0, "", 100, 30}, {"C:\\Lib", 0, 0, "", 10, 50}},
+         "C:\\=30;"},
+        {"a volume that gains room needs nothing", {{"C:\\App", 0, 0, "", 10, 50}}, ""},
+        {"keep-existing, a deselected feature and another system's file count nothing",
+         {{"C:\\App", 32, 0, "", 100, 5}, {"C:\\App", 32, 0, "", 9, -1}, {"C:\\App", 0, 0, "Help", 100, -1},
+          {"C:\\App", 0, 2, "", 100, -1}},
+         "C:\\=9;"},
+        {"a share is its own volume; a path of no volume is not counted",
+         {{"\\\\srv\\Apps\\Tool", 0, 0, "", 4, -1}, {"\\\\SRV\\apps", 0, 0, "", 1, -1}, {"App", 0, 0, "", 8, -1}},
+         "\\\\SRV\\APPS\\=5;"},
+    };
+    for (const Case& c : cases) {
+        FileList list;
+        std::map<std::string, uint64_t> there;
+        for (const File& f : c.files) {
+            FileRecord record;
+            record.fileName = "f" + std::to_string(list.files.size());
+            record.destinationDir = std::string(kDestinationComputer) + f.destination;
+            record.options = f.options;
+            record.fileMask = f.mask;
+            record.feature = f.feature;
+            list.files.push_back(record);
+            const std::string path = std::string(f.destination) + "\\" + record.fileName;
+            if (f.there >= 0) there[path] = static_cast<uint64_t>(f.there);
+        }
+        SpaceQuestions questions;
+        questions.systemName = "XP";
+        questions.featureDeselected = [](const std::string& f) { return f == "Help"; };
+        questions.packedSize = [&c](int32_t index, uint64_t* size) {
+            *size = c.files[static_cast<size_t>(index)].size;
+            return true;
+        };
+        questions.existingSize = [&there](const std::string& path, uint64_t* size) {
+            auto found = there.find(path);
+            if (found == there.end()) return false;
+            *size = found->second;
+            return true;
+        };
+        std::string needed;
+        for (const VolumeSpace& v : SpaceNeeded(list, [](const std::string& t) { return t; }, questions))
+            needed += v.volume + "=" + std::to_string(v.needed) + ";";
+        EXPECT_EQ(needed, c.needed) << c.name;
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "fake_machines.h"
 #include "record/packed_fingerprints.h"
 #include "record/record_removal.h"
+#include "record/removal_report.h"
 #include "steps/install_recorders.h"
 #include "steps/plan_machines.h"
 
@@ -113,7 +114,28 @@ TEST(InstallRecordTest, RemovalUndoesARecordedInstall) {
     m.s.files[std::string(kInstallDir) + "data\\a\\user.txt"] = "my notes";
     m.WriteString(RegistryRoot::kCurrentUser, "Environment", "PATH", "C:\\Tools;C:\\Notes;C:\\Mine", true);
 
-    RecordRemovalReport report = RemoveRecorded(parsed.entries, Scope(), m);
+    // A plan of the removal changes nothing and lists what the removal then does.
+    auto collect = [](std::vector<std::string>& to) {
+        return [&to](const RemovalItem& item) { to.push_back(item.action + " " + item.what); };
+    };
+    auto emptyOnceGone = [&m](const std::string& folder, const std::set<std::string>& gone) {
+        std::vector<std::string> inside;
+        for (const auto& f : m.s.files) inside.push_back(f.first);
+        inside.insert(inside.end(), m.s.folders.begin(), m.s.folders.end());
+        for (const std::string& path : inside) {
+            if (Parent(path) == folder && gone.count(AsciiLower(path)) == 0) return false;
+        }
+        return true;
+    };
+    const MachineState installed = m.s;
+    std::vector<std::string> planned, done;
+    ReportingRecordMachine plan(m, collect(planned), false, emptyOnceGone);
+    RemoveRecorded(parsed.entries, Scope(), plan);
+    EXPECT_TRUE(m.s == installed);
+    ReportingRecordMachine acting(m, collect(done), true);
+    RecordRemovalReport report = RemoveRecorded(parsed.entries, Scope(), acting);
+    EXPECT_EQ(planned, done);
+    EXPECT_GT(done.size(), 10u);
     EXPECT_TRUE(report.left.empty()) << report.left[0];
     EXPECT_TRUE(report.refused.empty()) << report.refused[0];
     EXPECT_TRUE(report.registrationRemoved);

@@ -253,8 +253,17 @@ TEST(RunnerCommandLine, SwitchesAndProductCode) {
         Action action;
         bool silent;
         const char* code;
+        bool plan = false;
+        const char* log = "";
     };
     const Case cases[] = {
+        {"/PLAN /R {6B1C}", Action::kRemove, false, "{6B1C}", true},
+        {"/s /Log=C:\\r.json /r {6B1C}", Action::kRemove, true, "{6B1C}", false, "C:\\r.json"},
+        {"\"/LOG=C:\\My logs\\r.json\" /plan {6B1C}", Action::kRemove, false, "{6B1C}", true, "C:\\My logs\\r.json"},
+        {"/LOG= /R {6B1C}", Action::kUsage, false, "{6B1C}"},
+        {"/PLAN /M {6B1C}", Action::kUsage, false, "{6B1C}", true},
+        {"/PLANS {6B1C}", Action::kRemove, false, "/PLANS {6B1C}"},
+        {"/?", Action::kUsage, false, ""},
         {"/R {6B1C}", Action::kRemove, false, "{6B1C}"},
         {"/M {6B1C}", Action::kModify, false, "{6B1C}"},
         {"\"/S\" {6B1C}", Action::kRemove, true, "{6B1C}"},
@@ -282,6 +291,8 @@ TEST(RunnerCommandLine, SwitchesAndProductCode) {
         EXPECT_EQ(command.action, c.action) << c.arguments;
         EXPECT_EQ(command.silent, c.silent) << c.arguments;
         EXPECT_EQ(command.productCode, c.code) << c.arguments;
+        EXPECT_EQ(command.plan, c.plan) << c.arguments;
+        EXPECT_EQ(command.logPath, c.log) << c.arguments;
     }
 }
 

@@ -673,6 +673,12 @@ TEST_F(Runner, AsksFirstAndReportsWhatIsLeft) {
     const std::vector<std::string> modify = {
         "Maintenance of Northwind Notes:\r\n\r\nIts setup folder is gone, so it cannot be repaired. Remove it?"};
     EXPECT_EQ(texts, modify);
+
+    // "/?" names the plan and the log too.
+    texts.clear();
+    EXPECT_EQ(DriveRunner("/?", {IDOK}, &texts), runner::kBadCommand);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find("kqexec.exe /PLAN [/LOG=file] /R <product code>"), std::string::npos) << texts[0];
 }
 
 TEST_F(Runner, RefusesBadCommandsAndMissingLogs) {

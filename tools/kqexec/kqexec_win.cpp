@@ -3,6 +3,8 @@
 //   kqexec.exe [/S] /R <product code>   remove the product
 //   kqexec.exe "/S" <product code>      the same, silently (how setup removes
 //                                       an earlier version before installing)
+//   kqexec.exe /PLAN /R <product code>  what a removal would do, nothing
+//                                       changed (removal_report.h)
 //   kqexec.exe /M <product code>        maintenance: repair (runs the
 //                                       package's setup.exe again from
 //                                       InstallSource while it is there) or
@@ -21,10 +23,14 @@
 // that a second attempt could remove, the log, the record and the
 // Uninstall key stay, and the record keeps only what is left.
 //
+// "/LOG=file" writes the run as JSON lines (run/run_journal.h): one line per
+// item removed, restored, kept, skipped or left, and the exit code at the end.
+//
 // Exit codes: runner_exit_codes.h.
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,8 +42,10 @@
 #include "record/record_machine_win.h"
 #include "record/record_removal.h"
 #include "record/removal_steps.h"
+#include "record/removal_report.h"
 #include "record/uninstall_log.h"
 #include "remover_win.h"
+#include "run/run_journal_win.h"
 #include "runner_exit_codes.h"
 #include "win/registry_win.h"
 #include "win/system_library_win.h"
@@ -47,6 +55,19 @@ namespace {
 
 // The most not-removed items listed in the final message.
 constexpr size_t kMaxListed = 10;
+
+constexpr char kUsage[] =
+    "Usage:\r\n"
+    "  kqexec.exe [/S] [/LOG=file] /R <product code>\r\n"
+    "  kqexec.exe /PLAN [/LOG=file] /R <product code>\r\n"
+    "  kqexec.exe /M <product code>\r\n\r\n"
+    "/S  silent: no question, no message\r\n"
+    "/LOG=file  the removal's log as JSON lines: one line per item removed,\r\n"
+    "    restored, kept, skipped or left, and the exit code at the end\r\n"
+    "/PLAN  what the removal would do, changing nothing (to /LOG= or\r\n"
+    "    standard output); shows no window\r\n\r\n"
+    "Exit codes: 0 removed (or planned), 1 declined, 2 bad command line,\r\n"
+    "3 no uninstall log, 4 something left for a second attempt";
 
 void Tell(const std::string& text, const std::string& title, UINT icon) {
     ::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | icon | MB_SETFOREGROUND);
@@ -170,7 +191,65 @@ void TellOutcome(const std::string& name, bool finished, const std::vector<std::
     Tell(message, name, finished ? MB_ICONINFORMATION : MB_ICONWARNING);
 }
 
-int Remove(const RunnerCommand& command) {
+// What one removal shares: where its items go, and whether it acts or
+// only plans.
+struct RemovalRun {
+    RunJournal& journal;
+    bool act;
+    std::vector<std::string> left, kept, refused;
+};
+
+void JournalItem(RunJournal& journal, const RemovalItem& item) {
+    if (!journal.Active()) return;
+    JsonObject entry = journal.Entry(item.action.c_str());
+    entry.Add("item", item.what);
+    if (!item.why.empty()) entry.Add("why", item.why);
+    journal.Write(entry);
+}
+
+// Removal from the install record; true when the product is gone.
+bool RemoveFromRecord(const ParsedRecord& record, const RemovalSteps& removal, const RemovalScope& scope,
+                      const std::string& recordPath, RemovalRun& run) {
+    RemovalItemSink sink = [&run](const RemovalItem& item) { JournalItem(run.journal, item); };
+    // The author's program first, while the product is whole; then
+    // everything from the record, which knows what was there before.
+    RemovalSteps first;
+    for (const RemovalStep& step : removal.steps) {
+        if (step.action == RemovalAction::kRunProgram) first.steps.push_back(step);
+    }
+    CarryOutRemoval(first, sink, run.act);
+    for (const std::string& line : record.refused) run.refused.push_back(kInstallRecordName + std::string(" ") + line);
+    CWinRecordMachine real;
+    ReportingRecordMachine machine(real, sink, run.act, &FolderEmptyOnceGone);
+    RecordRemovalReport report = RemoveRecorded(record.entries, scope, machine);
+    run.left = report.left;
+    run.kept = report.kept;
+    run.refused.insert(run.refused.end(), report.refused.begin(), report.refused.end());
+    // A second attempt starts where this one stopped.
+    if (!report.registrationRemoved && run.act) WriteWholeFile(recordPath, FormatRecord(report.remaining));
+    return report.registrationRemoved;
+}
+
+// Removal from the uninstall log alone (an install without a record);
+// true when the product is gone.
+bool RemoveFromLog(const RemovalSteps& removal, const std::string& code, const std::string& maintenanceFolder,
+                   RemovalRun& run) {
+    RemovalItemSink sink = [&run](const RemovalItem& item) { JournalItem(run.journal, item); };
+    RemovalOutcome outcome = CarryOutRemoval(removal, sink, run.act);
+    run.left = outcome.left;
+    run.kept = outcome.kept;
+    if (!run.left.empty()) return false;
+    const std::string key = UninstallKeyPath(code);
+    if (run.act) {
+        reg::DeleteKeyTree(HKEY_LOCAL_MACHINE, key.c_str());
+        DeleteFolderTree(maintenanceFolder);
+    }
+    sink(RemovalItem{"removed", "key HKEY_LOCAL_MACHINE\\" + key, ""});
+    sink(RemovalItem{"removed", "folder " + maintenanceFolder, ""});
+    return true;
+}
+
+int Remove(const RunnerCommand& command, RunJournal& journal) {
     const std::string& code = command.productCode;
     const std::string windows = WindowsFolder();
     const std::string maintenanceFolder = windows + "\\Installer\\" + code + "\\";
@@ -179,15 +258,18 @@ int Remove(const RunnerCommand& command) {
     const std::string key = UninstallKeyPath(code);
     std::string name = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName");
     if (name.empty()) name = code;
+    // A plan shows nothing and asks nothing.
+    const bool quiet = command.silent || command.plan;
 
     std::string text;
     if (windows.empty() || !ReadWholeFile(logPath, text)) {
-        if (!command.silent) {
+        journal.Message("The removal information of " + name + " was not found: " + logPath);
+        if (!quiet) {
             Tell("The removal information of " + name + " was not found:\r\n" + logPath, name, MB_ICONERROR);
         }
         return runner::kNoLog;
     }
-    if (!command.silent) {
+    if (!quiet) {
         std::string question = "Are you sure you want to remove " + name + " and all of its components?";
         if (::MessageBoxA(nullptr, question.c_str(), name.c_str(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) !=
             IDYES) {
@@ -206,47 +288,23 @@ int Remove(const RunnerCommand& command) {
     context.installDir = scope.installDir;
     RemovalSteps removal = ListRemovalSteps(log, context);
 
-    std::vector<std::string> left, kept, refused = removal.refused;
-    bool finished = false;
+    RemovalRun run{journal, !command.plan, {}, {}, removal.refused};
     std::string recordText;
     ParsedRecord record;
     if (ReadWholeFile(recordPath, recordText)) record = ParseRecord(recordText);
-    if (record.valid) {
-        // The author's program first, while the product is whole; then
-        // everything from the record, which knows what was there before.
-        RemovalSteps first;
-        for (const RemovalStep& step : removal.steps) {
-            if (step.action == RemovalAction::kRunProgram) first.steps.push_back(step);
-        }
-        CarryOutRemoval(first);
-        for (const std::string& line : record.refused) refused.push_back(kInstallRecordName + std::string(" ") + line);
-        CWinRecordMachine machine;
-        RecordRemovalReport report = RemoveRecorded(record.entries, scope, machine);
-        left = report.left;
-        kept = report.kept;
-        refused.insert(refused.end(), report.refused.begin(), report.refused.end());
-        finished = report.registrationRemoved;
-        // A second attempt starts where this one stopped.
-        if (!finished) WriteWholeFile(recordPath, FormatRecord(report.remaining));
-    } else {
-        RemovalOutcome outcome = CarryOutRemoval(removal);
-        left = outcome.left;
-        kept = outcome.kept;
-        finished = left.empty();
-        if (finished) {
-            reg::DeleteKeyTree(HKEY_LOCAL_MACHINE, key.c_str());
-            ::DeleteFileA(logPath.c_str());
-            DeleteFolderTree(maintenanceFolder);
-        }
-    }
+    const bool finished = record.valid ? RemoveFromRecord(record, removal, scope, recordPath, run)
+                                       : RemoveFromLog(removal, code, maintenanceFolder, run);
+    ReportItems("left", run.left, [&journal](const RemovalItem& item) { JournalItem(journal, item); });
+    ReportItems("kept", run.kept, [&journal](const RemovalItem& item) { JournalItem(journal, item); });
+    ReportItems("skipped", run.refused, [&journal](const RemovalItem& item) { JournalItem(journal, item); });
 
-    if (!command.silent) TellOutcome(name, finished, left, kept, refused);
-    return finished ? runner::kRemoved : runner::kLeftBehind;
+    if (!quiet) TellOutcome(name, finished, run.left, run.kept, run.refused);
+    return finished || command.plan ? runner::kRemoved : runner::kLeftBehind;
 }
 
 // The small maintenance window: repair by running the package's setup
 // again while its folder is still there, or remove.
-int Modify(const RunnerCommand& command) {
+int Modify(const RunnerCommand& command, RunJournal& journal) {
     std::string key = UninstallKeyPath(command.productCode);
     std::string name = reg::ReadString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName");
     if (name.empty()) name = command.productCode;
@@ -270,7 +328,7 @@ int Modify(const RunnerCommand& command) {
     if (answer == IDNO) {
         RunnerCommand remove = command;
         remove.action = RunnerCommand::Action::kRemove;
-        return Remove(remove);
+        return Remove(remove, journal);
     }
     if (answer != IDYES) return runner::kDeclined;
     std::string commandLine = "\"" + setup + "\"";
@@ -287,21 +345,36 @@ int Modify(const RunnerCommand& command) {
     return runner::kRemoved;
 }
 
-int Run() {
-    RunnerCommand command = ParseRunnerCommandLine(SkipProgramName(::GetCommandLineA()));
+int Act(const RunnerCommand& command, RunJournal& journal) {
+    const bool quiet = command.silent || command.plan;
     if (command.action == RunnerCommand::Action::kUsage) {
-        if (!command.silent) {
-            Tell("Usage:\r\n  kqexec.exe [/S] /R <product code>\r\n  kqexec.exe /M <product code>", "kqexec",
-                 MB_ICONINFORMATION);
-        }
+        journal.Message("bad command line");
+        if (!quiet) Tell(kUsage, "kqexec", MB_ICONINFORMATION);
         return runner::kBadCommand;
     }
     if (!IsUsableProductCode(command.productCode)) {
-        if (!command.silent) Tell("\"" + command.productCode + "\" is not a product code.", "kqexec", MB_ICONERROR);
+        const std::string message = "\"" + command.productCode + "\" is not a product code.";
+        journal.Message(message);
+        if (!quiet) Tell(message, "kqexec", MB_ICONERROR);
         return runner::kBadCommand;
     }
-    if (command.action == RunnerCommand::Action::kModify) return Modify(command);
-    return Remove(command);
+    if (command.action == RunnerCommand::Action::kModify) return Modify(command, journal);
+    return Remove(command, journal);
+}
+
+int Run() {
+    const std::string_view arguments = SkipProgramName(::GetCommandLineA());
+    RunnerCommand command = ParseRunnerCommandLine(arguments);
+    // A plan without a log file goes to standard output.
+    std::shared_ptr<RunJournal> journal =
+        command.plan || !command.logPath.empty() ? OpenRunJournal(command.logPath) : std::make_shared<RunJournal>();
+    journal->Write(journal->Entry("start")
+                       .Add("commandLine", std::string(arguments))
+                       .Add("silent", command.silent)
+                       .Add("plan", command.plan));
+    const int code = Act(command, *journal);
+    journal->Write(journal->Entry("end").Add("outcome", runner::OutcomeName(code, command.plan)).Add("exitCode", code));
+    return code;
 }
 
 }  // namespace

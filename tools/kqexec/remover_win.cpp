@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/text.h"
 #include "win/registry_win.h"
 #include "win/service_control_win.h"
 
@@ -70,46 +71,74 @@ bool DeleteTree(const std::string& folder, int depth) {
     return ::RemoveDirectoryA(folder.c_str()) != 0 || !PathExists(folder);
 }
 
+void CarryOut(const RemovalStep& step, RemovalOutcome& outcome) {
+    HKEY root = RootKeyHandle(step.root);
+    DWORD attributes = 0;
+    switch (step.action) {
+        case RemovalAction::kStopService:
+            if (!StopAndDeleteService(step.target)) outcome.left.push_back("service " + step.target);
+            break;
+        case RemovalAction::kDeleteFile:
+            if (!PathExists(step.target, &attributes)) break;
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || !DeleteOneFile(step.target, attributes)) {
+                outcome.left.push_back(step.target);
+            }
+            break;
+        case RemovalAction::kDeleteValue:
+            if (reg::ValueExists(root, step.subKey.c_str(), step.valueName.c_str())) {
+                reg::DeleteValue(root, step.subKey.c_str(), step.valueName.c_str());
+            }
+            break;
+        case RemovalAction::kDeleteKeyIfEmpty:
+            // A key that still holds something is shared with others.
+            reg::DeleteKeyIfEmpty(root, step.subKey.c_str());
+            break;
+        case RemovalAction::kDeleteKeyTree:
+            reg::DeleteKeyTree(root, step.subKey.c_str());
+            break;
+        case RemovalAction::kRemoveDirectory:
+            if (PathExists(step.target) && !::RemoveDirectoryA(step.target.c_str())) {
+                outcome.kept.push_back(step.target + ": holds files setup did not create");
+            }
+            break;
+        case RemovalAction::kRunProgram:
+            RunAndWait(step.target, step.arguments, FolderOf(step.target));
+            break;
+    }
+}
+
 }  // namespace
 
-RemovalOutcome CarryOutRemoval(const RemovalSteps& removal) {
+RemovalOutcome CarryOutRemoval(const RemovalSteps& removal, const RemovalItemSink& sink, bool act) {
     RemovalOutcome outcome;
     for (const RemovalStep& step : removal.steps) {
-        HKEY root = RootKeyHandle(step.root);
-        DWORD attributes = 0;
-        switch (step.action) {
-            case RemovalAction::kStopService:
-                if (!StopAndDeleteService(step.target)) outcome.left.push_back("service " + step.target);
-                break;
-            case RemovalAction::kDeleteFile:
-                if (!PathExists(step.target, &attributes)) break;
-                if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || !DeleteOneFile(step.target, attributes)) {
-                    outcome.left.push_back(step.target);
-                }
-                break;
-            case RemovalAction::kDeleteValue:
-                if (reg::ValueExists(root, step.subKey.c_str(), step.valueName.c_str())) {
-                    reg::DeleteValue(root, step.subKey.c_str(), step.valueName.c_str());
-                }
-                break;
-            case RemovalAction::kDeleteKeyIfEmpty:
-                // A key that still holds something is shared with others.
-                reg::DeleteKeyIfEmpty(root, step.subKey.c_str());
-                break;
-            case RemovalAction::kDeleteKeyTree:
-                reg::DeleteKeyTree(root, step.subKey.c_str());
-                break;
-            case RemovalAction::kRemoveDirectory:
-                if (PathExists(step.target) && !::RemoveDirectoryA(step.target.c_str())) {
-                    outcome.kept.push_back(step.target + ": holds files setup did not create");
-                }
-                break;
-            case RemovalAction::kRunProgram:
-                RunAndWait(step.target, step.arguments, FolderOf(step.target));
-                break;
+        const size_t left = outcome.left.size();
+        const size_t kept = outcome.kept.size();
+        if (act) CarryOut(step, outcome);
+        if (!sink) continue;
+        if (outcome.left.size() != left) {
+            sink(RemovalItem{"left", DescribeStep(step), "in use or access denied"});
+        } else if (outcome.kept.size() != kept) {
+            sink(RemovalItem{"kept", DescribeStep(step), "holds files setup did not create"});
+        } else {
+            sink(RemovalItem{step.action == RemovalAction::kRunProgram ? "run" : "removed", DescribeStep(step), ""});
         }
     }
     return outcome;
+}
+
+bool FolderEmptyOnceGone(const std::string& folder, const std::set<std::string>& gone) {
+    const std::string path = WithoutTrailingBackslash(folder);
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return true;
+    bool empty = true;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") empty = empty && gone.count(AsciiLower(path + "\\" + name)) != 0;
+    } while (empty && ::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return empty;
 }
 
 bool DeleteFolderTree(const std::string& folder) {

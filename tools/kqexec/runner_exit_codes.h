@@ -12,4 +12,16 @@ enum ExitCode : int {
     kLeftBehind = 4   // something remains for a second attempt
 };
 
+// The outcome an exit code stands for, as the log's last line names it.
+inline const char* OutcomeName(int code, bool plan) {
+    switch (code) {
+    case kRemoved: return plan ? "planned" : "removed";
+    case kDeclined: return "declined";
+    case kBadCommand: return "bad command line";
+    case kNoLog: return "no uninstall log";
+    case kLeftBehind: return "left behind";
+    }
+    return "unknown";
+}
+
 }  // namespace kq::runner
