@@ -4,11 +4,13 @@
 #include <string>
 
 #include "package_builder.h"
+#include "run/package_keys.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: kqbuild [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]... AUTHORING_DIR PACKAGE_DIR\n";
+    "usage: kqbuild [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]... AUTHORING_DIR PACKAGE_DIR\n"
+    "       kqbuild reference    (the package reference for authors, in Markdown)\n";
 
 int Usage(const char* problem) {
     if (problem != nullptr) std::fprintf(stderr, "kqbuild: %s\n", problem);
@@ -19,6 +21,10 @@ int Usage(const char* problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "reference") == 0) {
+        std::fputs(kq::PackageReferenceText().c_str(), stdout);
+        return 0;
+    }
     kq::BuildOptions options;
     std::string positional[2];
     int positionals = 0;
