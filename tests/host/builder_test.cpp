@@ -6,6 +6,7 @@
 #include <sys/time.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -14,6 +15,7 @@
 #include "crypt/file_crypt.h"
 #include "crypt_test_util.h"
 #include "record/packed_fingerprints.h"
+#include "authoring_check.h"
 #include "payload_list.h"
 
 namespace fs = std::filesystem;
@@ -132,6 +134,48 @@ bool HaveTool(const char* name) {
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// One row per kind of mistake `kqbuild check` finds; the first row is a
+// clean folder, which gives no finding at all.
+TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
+    const std::string page = "[DIALOGLIST]\r\nTOTAL1=1\r\nW0=welcome.lcd\r\n";
+    const std::string file = "files\\a.exe\r\nDestination Computer\\<InstallDir>*0*0*0|\r\n";
+    struct Row {
+        std::string setup;
+        std::string data;
+        const char* finding;  // "" for none
+    } rows[] = {
+        {"[APPINFO]\r\na1=<ProductName>\r\n; a comment\r\na5=\r\n" + page, file, ""},
+        {"[APPINFO]\r\na44=C:\\x\r\n" + page, file, "setup.inf:2: error: a44: unknown key; did you mean a4?"},
+        {"[APPINF]\r\n" + page, file, "setup.inf:1: warning: [APPINF]: unknown section"},
+        {"[DIALOGLIST]\r\nTOTAL1=2\r\nW0=welcome.lcd\r\n", file,
+         "setup.inf:2: error: TOTAL1=2 but [DIALOGLIST] holds 1 items"},
+        {"[DIALOGLIST]\r\nTOTAL1=1\r\nW0=cusomer.lcd\r\n", file,
+         "setup.inf:3: error: W0: page cusomer.lcd is not in the theme"},
+        {"[APPINFO]\r\na3={6B1C2F0E-3D4A}\r\n" + page, file,
+         "setup.inf:2: error: a3: the product code {6B1C2F0E-3D4A} is not a GUID"},
+        {"[APPINFO]\r\na4=<ProgramFiles>\\N\r\n" + page, file,
+         "setup.inf:2: warning: a4: <ProgramFiles> is no placeholder and no variable"},
+        {page, "files\\a.exe\r\nDestination Computer\\<InstallDir>*1536*0*0|\r\n",
+         "data.inf:2: warning: option bits 1536 mean nothing"},
+        {page, "files\\b.exe\r\nDestination Computer\\<InstallDir>*0*0*0|\r\n",
+         "data.inf:1: error: files\\b.exe: file not found"},
+        {page, file + "files\\A.EXE\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n",
+         "data.inf:4: error: A.EXE goes to the same place as the file of line 1"},
+    };
+    for (const Row& row : rows) {
+        kq::AuthoringFiles files{row.setup, row.data, {"welcome.lcd"},
+                                 [](const std::string& source) { return source == "files\\a.exe" || source == "files\\A.EXE"; }};
+        std::string found;
+        for (const kq::Finding& f : kq::CheckAuthoring(files)) found += kq::FindingLine(f) + "\n";
+        if (*row.finding == '\0') {
+            EXPECT_EQ(found, "") << row.setup;
+        } else {
+            EXPECT_EQ(found.rfind(row.finding, 0), 0u) << row.setup << row.data << "\n" << found;
+            EXPECT_EQ(std::count(found.begin(), found.end(), '\n'), 1) << found;
+        }
+    }
+}
+
 // An authoring folder exercising every kind of input the builder takes.
 class BuilderRunTest : public ::testing::Test {
 protected:
@@ -143,7 +187,7 @@ protected:
         fs::create_directories(auth_ / "files" / "bin");
         fs::create_directories(auth_ / "theme" / "pictures");
         fs::create_directories(auth_ / "support");
-        setupText_ = "[APPINFO]\r\nName=Demo\r\n";
+        setupText_ = "[APPINFO]\r\na1=Demo\r\n";
         dataText_ =
             "C:\\files\\bin\\app.exe\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n"
             "http://example.com/extra.zip\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n"
@@ -282,8 +326,7 @@ TEST_F(BuilderRunTest, MissingPayloadFileLeavesNoPackage) {
     fs::remove(auth_ / "files" / "readme.txt");
     RunResult r = RunTool(dir_, Args());
     EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.err.find((auth_ / "files" / "readme.txt").string()), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("data.inf line 5"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("data.inf:5: error: files\\readme.txt"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(pkg_));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Root()), fs::directory_iterator()), 4)
         << "only authoring, app.ico, fake-setup.exe and stderr.txt";

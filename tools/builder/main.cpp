@@ -3,19 +3,31 @@
 #include <cstring>
 #include <string>
 
+#include "authoring_check.h"
 #include "package_builder.h"
 #include "run/package_keys.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: kqbuild [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]... AUTHORING_DIR PACKAGE_DIR\n"
+    "usage: kqbuild [--werror] [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]... AUTHORING_DIR PACKAGE_DIR\n"
+    "       kqbuild check [--werror] AUTHORING_DIR\n"
     "       kqbuild reference    (the package reference for authors, in Markdown)\n";
 
 int Usage(const char* problem) {
     if (problem != nullptr) std::fprintf(stderr, "kqbuild: %s\n", problem);
     std::fputs(kUsage, stderr);
     return 2;
+}
+
+// Prints the findings; true when they allow a build.
+bool ReportFindings(const std::string& authoringDir, bool warningsAreErrors) {
+    bool clean = true;
+    for (const kq::Finding& finding : kq::CheckAuthoringFolder(authoringDir)) {
+        std::fprintf(stderr, "%s\n", kq::FindingLine(finding).c_str());
+        if (finding.error || warningsAreErrors) clean = false;
+    }
+    return clean;
 }
 
 }  // namespace
@@ -26,6 +38,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     kq::BuildOptions options;
+    bool checkOnly = false;
+    bool warningsAreErrors = false;
     std::string positional[2];
     int positionals = 0;
     for (int i = 1; i < argc; ++i) {
@@ -34,6 +48,10 @@ int main(int argc, char** argv) {
         if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (i == 1 && std::strcmp(arg, "check") == 0) {
+            checkOnly = true;
+        } else if (std::strcmp(arg, "--werror") == 0) {
+            warningsAreErrors = true;
         } else if (std::strcmp(arg, "--layout") == 0) {
             const char* v = value();
             if (v == nullptr) return Usage("--layout needs a value");
@@ -59,7 +77,15 @@ int main(int argc, char** argv) {
             positional[positionals++] = arg;
         }
     }
+    if (checkOnly) {
+        if (positionals != 1) return Usage(nullptr);
+        return ReportFindings(positional[0], warningsAreErrors) ? 0 : 1;
+    }
     if (positionals != 2) return Usage(nullptr);
+    if (!ReportFindings(positional[0], warningsAreErrors)) {
+        std::fprintf(stderr, "kqbuild: %s has mistakes; no package built\n", positional[0].c_str());
+        return 1;
+    }
     options.authoringDir = positional[0];
     options.packageDir = positional[1];
 

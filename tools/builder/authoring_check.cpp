@@ -1,0 +1,224 @@
+#include "authoring_check.h"
+
+#include <filesystem>
+#include <fstream>
+#include <cstring>
+#include <map>
+#include <sstream>
+
+#include "base/ini_text.h"
+#include "base/path_rules.h"
+#include "base/text.h"
+#include "payload_list.h"
+#include "run/file_list.h"
+#include "run/package_keys.h"
+#include "run/placeholders.h"
+#include "wizard/languages.h"
+
+namespace fs = std::filesystem;
+
+namespace kq {
+namespace {
+
+struct Entry {
+    std::string section;
+    std::string key;
+    std::string value;
+    int line = 0;
+};
+
+// The entries of an INI text with their line numbers. Lines starting with
+// ';' are the authors' comments: the program reads them as keys nobody asks
+// for, so they are skipped here too.
+std::vector<Entry> Entries(const std::string& text, std::vector<Entry>* sections) {
+    std::vector<Entry> entries;
+    std::istringstream in(text);
+    std::string raw;
+    std::string section;
+    for (int line = 1; std::getline(in, raw); ++line) {
+        std::string s = TrimProfileBlanks(raw);
+        if (s.empty() || s[0] == ';') continue;
+        size_t close = s.rfind(']');
+        if (s[0] == '[' && close != std::string::npos) {
+            section = TrimProfileBlanks(s.substr(1, close - 1));
+            sections->push_back({section, "", "", line});
+            continue;
+        }
+        size_t eq = s.find('=');
+        entries.push_back({section, TrimProfileBlanks(s.substr(0, eq)),
+                           eq == std::string::npos ? "" : TrimProfileBlanks(s.substr(eq + 1)), line});
+    }
+    return entries;
+}
+
+class Checker {
+public:
+    explicit Checker(const AuthoringFiles& files) : m_files(files) {}
+
+    std::vector<Finding> Run() {
+        const KeyTable& table = SetupScriptKeys();
+        std::vector<Entry> sections;
+        std::vector<Entry> entries = Entries(m_files.setupInf, &sections);
+        for (const Entry& s : sections) {
+            if (!IsKnownSection(table, s.section)) Warn(s.line, "[" + s.section + "]: unknown section");
+        }
+        for (const Entry& e : entries) CheckKey(table, e);
+        CheckCounts(entries);
+        CheckPlaceholders(entries);
+        CheckFileList();
+        return m_findings;
+    }
+
+private:
+    void Add(const char* file, int line, bool error, const std::string& text) {
+        m_findings.push_back({file, line, error, text});
+    }
+    void Error(int line, const std::string& text) { Add("setup.inf", line, true, text); }
+    void Warn(int line, const std::string& text) { Add("setup.inf", line, false, text); }
+
+    void CheckKey(const KeyTable& table, const Entry& e) {
+        if (!IsKnownSection(table, e.section)) return;
+        // Authoring tools write empty columns the program never reads; an
+        // empty value loses nothing.
+        if (FindKeyRow(table, e.section, e.key) == nullptr && !e.value.empty()) {
+            std::string nearest = NearestKey(table, e.section, e.key);
+            Error(e.line, e.key + ": unknown key" + (nearest.empty() ? "" : "; did you mean " + nearest + "?"));
+            return;
+        }
+        if (EqualsIgnoreCase(e.section, "APPINFO") && EqualsIgnoreCase(e.key, "a3") && !IsGuid(e.value))
+            Error(e.line, "a3: the product code " + e.value + " is not a GUID such as {6B1C2F0E-3D4A-4C1B-9E55-2A7D3C9F1E42}");
+        if (EqualsIgnoreCase(e.section, "DIALOGLIST") && e.key.size() > 1 && (e.key[0] == 'W' || e.key[0] == 'w') &&
+            m_files.themeFiles.count(AsciiLower(e.value)) == 0)
+            Error(e.line, e.key + ": page " + e.value + " is not in the theme");
+    }
+
+    static bool IsGuid(const std::string& v) {
+        if (v.size() != 38 || v.front() != '{' || v.back() != '}') return false;
+        for (size_t i = 1; i < 37; ++i) {
+            bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+            if (dash ? v[i] != '-' : !std::isxdigit(static_cast<unsigned char>(v[i]))) return false;
+        }
+        return true;
+    }
+
+    // A list's count against its items: the item numbers of the keys
+    // "<letters><number>" of the section, W0.. for the page list.
+    void CheckCounts(const std::vector<Entry>& entries) {
+        struct List {
+            const Entry* total = nullptr;
+            int items = 0;
+        };
+        std::map<std::string, List> lists;
+        for (const Entry& e : entries) {
+            std::string section = AsciiLower(e.section);
+            std::string countKey = section == "dialoglist" ? "TOTAL1" : "TOTAL";
+            if (EqualsIgnoreCase(e.key, countKey)) {
+                lists[section].total = &e;
+                continue;
+            }
+            const char* letters = section == "dialoglist" ? "Ww" : "ABCDEFGHIJLMOPQ";
+            size_t digits = e.key.find_first_of("0123456789");
+            bool item = section == "setupfeatures" || section == "registrykeys" ? digits == 0
+                        : section == "setuptype" ? e.key.rfind("FeatureName", 0) == 0 && digits == 11
+                                                 : digits == 1 && std::strchr(letters, e.key[0]) != nullptr;
+            if (!item || e.key.find_first_not_of("0123456789", digits) != std::string::npos) continue;
+            lists[section].items = std::max(lists[section].items, LeadingNumber(e.key.substr(digits)) + 1);
+        }
+        for (const auto& [section, list] : lists) {
+            if (list.total == nullptr || LeadingNumber(list.total->value) == list.items) continue;
+            Error(list.total->line, list.total->key + "=" + list.total->value + " but [" + list.total->section +
+                                        "] holds " + std::to_string(list.items) + " items");
+        }
+    }
+
+    void CheckPlaceholders(const std::vector<Entry>& entries) {
+        std::set<std::string> known;
+        for (const PlaceholderToken& token : PlaceholderTokens()) known.insert(token.token);
+        for (const Entry& e : entries) {
+            if (EqualsIgnoreCase(e.section, "VARIABLES") && e.key.size() > 1 && (e.key[0] == 'A' || e.key[0] == 'a'))
+                known.insert(e.value);
+        }
+        for (const Entry& e : entries) {
+            for (size_t open = e.value.find('<'); open != std::string::npos; open = e.value.find('<', open + 1)) {
+                size_t close = e.value.find('>', open);
+                if (close == std::string::npos) break;
+                std::string token = e.value.substr(open, close - open + 1);
+                // "<>" and "<=" are the conditions' operators, not names.
+                if (token.size() > 2 && std::isalpha(static_cast<unsigned char>(token[1])) && known.count(token) == 0)
+                    Warn(e.line, e.key + ": " + token + " is no placeholder and no variable");
+            }
+        }
+    }
+
+    void CheckFileList() {
+        std::vector<PayloadEntry> payload;
+        Status st = ReadPayloadList(m_files.dataInf, &payload);
+        if (!st) {
+            Add("data.inf", 0, true, st.message());
+            return;
+        }
+        FileList list = LoadFileList(m_files.dataInf);
+        std::map<std::string, int> destinations;
+        for (size_t i = 0; i < payload.size() && i < list.files.size(); ++i) {
+            const PayloadEntry& p = payload[i];
+            const FileRecord& f = list.files[i];
+            if (!p.web && !m_files.payloadExists(p.source))
+                Add("data.inf", p.line, true, p.source + ": file not found in the authoring folder");
+            int unknown = f.options & ~KnownFileOptionMask();
+            if (unknown != 0)
+                Add("data.inf", p.line + 1, false, "option bits " + std::to_string(unknown) + " mean nothing");
+            std::string destination = AsciiLower(WithTrailingBackslash(f.destinationDir) + f.fileName);
+            auto [at, fresh] = destinations.insert({destination, p.line});
+            if (!fresh)
+                Add("data.inf", p.line + 1, true,
+                    f.fileName + " goes to the same place as the file of line " + std::to_string(at->second));
+        }
+    }
+
+    const AuthoringFiles& m_files;
+    std::vector<Finding> m_findings;
+};
+
+std::string ReadWhole(const fs::path& path, bool* found) {
+    std::ifstream in(path, std::ios::binary);
+    *found = static_cast<bool>(in);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+std::string FindingLine(const Finding& f) {
+    std::string where = f.file + (f.line > 0 ? ":" + std::to_string(f.line) : std::string());
+    return where + ": " + (f.error ? "error: " : "warning: ") + f.text;
+}
+
+std::vector<Finding> CheckAuthoring(const AuthoringFiles& files) {
+    return Checker(files).Run();
+}
+
+std::vector<Finding> CheckAuthoringFolder(const std::string& authoringDir) {
+    const fs::path root(authoringDir);
+    AuthoringFiles files;
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) return {{authoringDir, 0, true, "no such folder"}};
+    bool found = false;
+    for (const char* name : {"setup.inf", "data.inf"}) {
+        std::string text = ReadWhole(root / name, &found);
+        if (!found) return {{name, 0, true, "missing from " + authoringDir}};
+        (std::string(name) == "setup.inf" ? files.setupInf : files.dataInf) = text;
+    }
+    for (const auto& item : fs::directory_iterator(root / "theme", ec))
+        files.themeFiles.insert(AsciiLower(item.path().filename().string()));
+    // Without a theme folder the package shows setup.exe's own pages.
+    if (ec) files.themeFiles.insert(std::begin(kStandardLayoutFiles), std::end(kStandardLayoutFiles));
+    files.payloadExists = [root](const std::string& source) {
+        std::string relative = AuthoringRelativePath(source);
+        std::error_code missing;
+        return !relative.empty() && fs::is_regular_file(root / relative, missing);
+    };
+    return CheckAuthoring(files);
+}
+
+}  // namespace kq
