@@ -397,12 +397,44 @@ TEST_F(BuilderRunTest, ErrorsNameTheirCause) {
 }
 
 TEST_F(BuilderRunTest, PackageInsideTheAuthoringFolderIsRefused) {
-    RunResult r = RunTool(dir_, Kqbuild() + " " + ShellQuote(auth_.string()) + " " + ShellQuote((auth_ / "out").string()));
+    const std::string setup = " --setup-exe " + ShellQuote(dir_.Path("fake-setup.exe")) + " ";
+    RunResult r = RunTool(dir_, Kqbuild() + setup + ShellQuote(auth_.string()) + " " + ShellQuote((auth_ / "out").string()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("outside the authoring folder"), std::string::npos) << r.err;
-    r = RunTool(dir_, Kqbuild() + " " + ShellQuote(auth_.string()) + " " + ShellQuote(auth_.string()));
+    r = RunTool(dir_, Kqbuild() + setup + ShellQuote(auth_.string()) + " " + ShellQuote(auth_.string()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(fs::exists(auth_ / "setup.inf"));
+}
+
+// Without a runner of its own the package takes the product's setup.exe and
+// kqexec.exe; a package that registers the product but cannot remove it is
+// refused.
+TEST_F(BuilderRunTest, ProgramsByDefault) {
+    fs::remove(auth_ / "support" / "kqexec.exe");
+    const fs::path programs = dir_.Root() / "win";
+    fs::create_directories(programs / "tools" / "kqexec");
+    WriteFile((programs / "setup.exe").string(), std::string("MZproduct"));
+    WriteFile((programs / "tools" / "kqexec" / "kqexec.exe").string(), std::string("MZkqexec"));
+    const std::string tail = " --layout diskimage " + ShellQuote(auth_.string()) + " " + ShellQuote(pkg_.string());
+    struct Row {
+        std::string args;
+        const char* a14;
+        bool built;
+        bool programs;
+    } rows[] = {
+        {"--programs " + ShellQuote(programs.string()), "", true, true},
+        {"--no-programs", "", false, false},
+        {"--no-programs", "No", true, false},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(pkg_);
+        WriteFile((auth_ / "setup.inf").string(), "[APPINFO]\r\na1=Demo\r\na14=" + std::string(row.a14) + "\r\n");
+        RunResult r = RunTool(dir_, Kqbuild() + " " + row.args + tail);
+        EXPECT_EQ(r.exitCode, row.built ? 0 : 1) << row.args << r.err;
+        if (!row.built) EXPECT_NE(r.err.find("carries no kqexec.exe"), std::string::npos) << r.err;
+        EXPECT_EQ(fs::exists(pkg_ / "setup.exe"), row.programs) << row.args;
+        EXPECT_EQ(fs::exists(pkg_ / "DiskImage1" / "kqexec.exe"), row.programs) << row.args;
+    }
 }
 
 TEST_F(BuilderRunTest, UsageErrors) {

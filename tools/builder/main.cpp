@@ -5,12 +5,14 @@
 
 #include "authoring_check.h"
 #include "package_builder.h"
+#include "package_programs.h"
 #include "run/package_keys.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: kqbuild [--werror] [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]... AUTHORING_DIR PACKAGE_DIR\n"
+    "usage: kqbuild [--werror] [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]...\n"
+    "               [--programs DIR | --no-programs] AUTHORING_DIR PACKAGE_DIR\n"
     "       kqbuild check [--werror] AUTHORING_DIR\n"
     "       kqbuild reference    (the package reference for authors, in Markdown)\n";
 
@@ -40,6 +42,8 @@ int main(int argc, char** argv) {
     kq::BuildOptions options;
     bool checkOnly = false;
     bool warningsAreErrors = false;
+    bool withoutPrograms = false;
+    std::string programsDir = kq::ProgramsBesideBuilder();
     std::string positional[2];
     int positionals = 0;
     for (int i = 1; i < argc; ++i) {
@@ -50,6 +54,12 @@ int main(int argc, char** argv) {
             return 0;
         } else if (i == 1 && std::strcmp(arg, "check") == 0) {
             checkOnly = true;
+        } else if (std::strcmp(arg, "--no-programs") == 0) {
+            withoutPrograms = true;
+        } else if (std::strcmp(arg, "--programs") == 0) {
+            const char* v = value();
+            if (v == nullptr || *v == '\0') return Usage("--programs needs a folder");
+            programsDir = v;
         } else if (std::strcmp(arg, "--werror") == 0) {
             warningsAreErrors = true;
         } else if (std::strcmp(arg, "--layout") == 0) {
@@ -89,7 +99,8 @@ int main(int argc, char** argv) {
     options.authoringDir = positional[0];
     options.packageDir = positional[1];
 
-    kq::Status st = kq::BuildPackage(options);
+    kq::Status st = kq::ChoosePrograms(programsDir, withoutPrograms, &options);
+    if (st) st = kq::BuildPackage(options);
     if (!st) {
         std::fprintf(stderr, "kqbuild: error: %s\n", st.message().c_str());
         return 1;
