@@ -437,6 +437,19 @@ TEST_F(BuilderRunTest, ProgramsByDefault) {
     }
 }
 
+// A new folder passes the check without a finding; an existing folder with
+// something in it is left alone.
+TEST_F(BuilderRunTest, NewFolderPassesTheCheck) {
+    const std::string fresh = ShellQuote(dir_.Path("fresh"));
+    ASSERT_EQ(RunTool(dir_, Kqbuild() + " new " + fresh).exitCode, 0);
+    RunResult r = RunTool(dir_, Kqbuild() + " check --werror " + fresh);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(RunTool(dir_, Kqbuild() + " new " + ShellQuote(auth_.string())).exitCode, 1);
+    const std::vector<uint8_t> kept = ReadFile((auth_ / "setup.inf").string());
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), setupText_);
+}
+
 TEST_F(BuilderRunTest, UsageErrors) {
     for (const char* args : {"", "only-one", "--layout zip a b", "--bogus a b", "a b c", "--setup-exe"}) {
         RunResult r = RunTool(dir_, Kqbuild() + " " + args);

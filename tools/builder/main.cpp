@@ -4,6 +4,7 @@
 #include <string>
 
 #include "authoring_check.h"
+#include "authoring_new.h"
 #include "package_builder.h"
 #include "package_programs.h"
 #include "run/package_keys.h"
@@ -14,6 +15,7 @@ const char kUsage[] =
     "usage: kqbuild [--werror] [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]...\n"
     "               [--programs DIR | --no-programs] AUTHORING_DIR PACKAGE_DIR\n"
     "       kqbuild check [--werror] AUTHORING_DIR\n"
+    "       kqbuild new FOLDER   (a new authoring folder with the default theme)\n"
     "       kqbuild reference    (the package reference for authors, in Markdown)\n";
 
 int Usage(const char* problem) {
@@ -38,6 +40,11 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "reference") == 0) {
         std::fputs(kq::PackageReferenceText().c_str(), stdout);
         return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "new") == 0) {
+        kq::Status made = kq::NewAuthoringFolder(argv[2], KQ_DEFAULTS_DIR);
+        if (!made) std::fprintf(stderr, "kqbuild: error: %s\n", made.message().c_str());
+        return made ? 0 : 1;
     }
     kq::BuildOptions options;
     bool checkOnly = false;
