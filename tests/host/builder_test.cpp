@@ -450,6 +450,33 @@ TEST_F(BuilderRunTest, NewFolderPassesTheCheck) {
     EXPECT_EQ(std::string(kept.begin(), kept.end()), setupText_);
 }
 
+// Two builds of the sample give the same package byte for byte, the files
+// the builder makes dated SOURCE_DATE_EPOCH.
+TEST_F(BuilderRunTest, SameInputsSamePackage) {
+    const std::string sample = ShellQuote(std::string(KQ_SOURCE_DIR) + "/sample");
+    const std::string programs = " --setup-exe " + ShellQuote(dir_.Path("fake-setup.exe")) + " --support " +
+                                 ShellQuote((auth_ / "support" / "kqexec.exe").string()) + " ";
+    const fs::path one = dir_.Root() / "one";
+    const fs::path two = dir_.Root() / "two";
+    for (const fs::path& out : {one, two}) {
+        RunResult r = RunTool(dir_, "SOURCE_DATE_EPOCH=1700000000 " + Kqbuild() + programs + sample + " " +
+                                        ShellQuote(out.string()));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    size_t files = 0;
+    for (const auto& item : fs::recursive_directory_iterator(one)) {
+        if (!item.is_regular_file()) continue;
+        const fs::path other = two / fs::relative(item.path(), one);
+        EXPECT_EQ(ReadFile(item.path().string()), ReadFile(other.string())) << other;
+        ++files;
+    }
+    EXPECT_GT(files, 10u);
+    EXPECT_EQ(fs::last_write_time(two / "setup.nsx"), fs::last_write_time(one / "setup.nsx"));
+    struct stat made;
+    ASSERT_EQ(stat((two / "data.nsx").c_str(), &made), 0);
+    EXPECT_EQ(made.st_mtime, 1700000000);
+}
+
 TEST_F(BuilderRunTest, UsageErrors) {
     for (const char* args : {"", "only-one", "--layout zip a b", "--bogus a b", "a b c", "--setup-exe"}) {
         RunResult r = RunTool(dir_, Kqbuild() + " " + args);

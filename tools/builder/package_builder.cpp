@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
+#include <ctime>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +44,23 @@ struct PackedFile {
 Status Fail(const std::string& text) { return Status::Error(text); }
 
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+// The time of the files the builder makes itself, so the same inputs give
+// the same package byte for byte: SOURCE_DATE_EPOCH when it is set, as the
+// reproducible-build tools set it, or else 2000-01-01 00:00:00 UTC. An odd
+// second is rounded down: cabinets keep even seconds only.
+time_t MadeFilesTime() {
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    time_t t = 946684800;
+    if (epoch != nullptr && *epoch != '\0' && std::strspn(epoch, "0123456789") == std::strlen(epoch))
+        t = static_cast<time_t>(std::strtoll(epoch, nullptr, 10));
+    return t - t % 2;
+}
+
+bool SetMadeTime(const fs::path& path) {
+    struct timespec times[2] = {{MadeFilesTime(), 0}, {MadeFilesTime(), 0}};
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
 
 // The fingerprint of a file, read in pieces.
 Status FingerprintFile(const fs::path& path, FileFingerprint* fingerprint) {
@@ -298,7 +317,10 @@ Status EncryptScripts(const fs::path& setupInf, const fs::path& dataInf, const f
     if (!st) return st;
     st = Encrypt(crypt, setupInf, out / "setup.nsx");
     if (!st) return st;
-    return Encrypt(crypt, dataInf, out / "data.nsx");
+    st = Encrypt(crypt, dataInf, out / "data.nsx");
+    if (st && !(SetMadeTime(out / "setup.nsx") && SetMadeTime(out / "data.nsx")))
+        st = Fail("cannot set the time of the scripts in " + Quoted(out));
+    return st;
 }
 
 // Root files, the theme folder and the language packs.
@@ -364,7 +386,8 @@ Status WriteFingerprintedCabinet(PackedSet& set, const fs::path& out) {
         list += PackedFingerprintLine(f.name, fingerprint);
     }
     const fs::path listPath = out / kPackedFingerprintsName;
-    if (!WriteWholeFile(listPath.string(), list)) return Fail("cannot write " + Quoted(listPath));
+    if (!WriteWholeFile(listPath.string(), list) || !SetMadeTime(listPath))
+        return Fail("cannot write " + Quoted(listPath));
     packed.insert(packed.begin(), PackedFile{kPackedFingerprintsName, listPath, false});
     Status st = WriteCabinet(packed, out / "file1.cab");
     fs::remove(listPath, ec);
