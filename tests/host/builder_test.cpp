@@ -16,6 +16,7 @@
 #include "crypt_test_util.h"
 #include "record/packed_fingerprints.h"
 #include "authoring_check.h"
+#include "package_builder.h"
 #include "payload_list.h"
 
 namespace fs = std::filesystem;
@@ -431,7 +432,9 @@ TEST_F(BuilderRunTest, ProgramsByDefault) {
         WriteFile((auth_ / "setup.inf").string(), "[APPINFO]\r\na1=Demo\r\na14=" + std::string(row.a14) + "\r\n");
         RunResult r = RunTool(dir_, Kqbuild() + " " + row.args + tail);
         EXPECT_EQ(r.exitCode, row.built ? 0 : 1) << row.args << r.err;
-        if (!row.built) EXPECT_NE(r.err.find("carries no kqexec.exe"), std::string::npos) << r.err;
+        if (!row.built) {
+            EXPECT_NE(r.err.find("carries no kqexec.exe"), std::string::npos) << r.err;
+        }
         EXPECT_EQ(fs::exists(pkg_ / "setup.exe"), row.programs) << row.args;
         EXPECT_EQ(fs::exists(pkg_ / "DiskImage1" / "kqexec.exe"), row.programs) << row.args;
     }
@@ -475,6 +478,18 @@ TEST_F(BuilderRunTest, SameInputsSamePackage) {
     struct stat made;
     ASSERT_EQ(stat((two / "data.nsx").c_str(), &made), 0);
     EXPECT_EQ(made.st_mtime, 1700000000);
+}
+
+TEST(PackProgressTest, Lines) {
+    const struct {
+        kq::PackProgress progress;
+        double seconds;
+        const char* line;
+    } rows[] = {
+        {{0, 40, 0, 80u << 20}, 0.0, "packing 0/40 files, 0.0 of 80.0 MB"},
+        {{3, 40, 12u << 20, 80u << 20}, 4.0, "packing 3/40 files, 12.0 of 80.0 MB, 3.0 MB/s"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(kq::PackProgressLine(row.progress, row.seconds), row.line);
 }
 
 TEST_F(BuilderRunTest, UsageErrors) {

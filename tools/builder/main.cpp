@@ -1,4 +1,7 @@
 // kqbuild: makes a product package folder from an authoring folder.
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,7 +15,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: kqbuild [--werror] [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]...\n"
+    "usage: kqbuild [--quiet] [--werror] [--layout cab|diskimage] [--setup-exe PATH] [--support FILE]...\n"
     "               [--programs DIR | --no-programs] AUTHORING_DIR PACKAGE_DIR\n"
     "       kqbuild check [--werror] AUTHORING_DIR\n"
     "       kqbuild new FOLDER   (a new authoring folder with the default theme)\n"
@@ -50,6 +53,7 @@ int main(int argc, char** argv) {
     bool checkOnly = false;
     bool warningsAreErrors = false;
     bool withoutPrograms = false;
+    bool quiet = false;
     std::string programsDir = kq::ProgramsBesideBuilder();
     std::string positional[2];
     int positionals = 0;
@@ -61,6 +65,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (i == 1 && std::strcmp(arg, "check") == 0) {
             checkOnly = true;
+        } else if (std::strcmp(arg, "--quiet") == 0) {
+            quiet = true;
         } else if (std::strcmp(arg, "--no-programs") == 0) {
             withoutPrograms = true;
         } else if (std::strcmp(arg, "--programs") == 0) {
@@ -106,8 +112,18 @@ int main(int argc, char** argv) {
     options.authoringDir = positional[0];
     options.packageDir = positional[1];
 
+    // Progress only where someone watches; logs and pipes keep the quiet output.
+    const bool showProgress = !quiet && isatty(STDERR_FILENO) == 1;
+    const auto start = std::chrono::steady_clock::now();
+    if (showProgress) {
+        options.progress = [start](const kq::PackProgress& progress) {
+            std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+            std::fprintf(stderr, "\r%s\033[K", kq::PackProgressLine(progress, seconds.count()).c_str());
+        };
+    }
     kq::Status st = kq::ChoosePrograms(programsDir, withoutPrograms, &options);
     if (st) st = kq::BuildPackage(options);
+    if (showProgress) std::fputc('\n', stderr);
     if (!st) {
         std::fprintf(stderr, "kqbuild: error: %s\n", st.message().c_str());
         return 1;
