@@ -17,6 +17,7 @@
 #include "record/packed_fingerprints.h"
 #include "authoring_check.h"
 #include "package_builder.h"
+#include "wizard/languages.h"
 #include "payload_list.h"
 
 namespace fs = std::filesystem;
@@ -144,6 +145,7 @@ TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
         std::string setup;
         std::string data;
         const char* finding;  // "" for none
+        bool fullPack = true;  // German.lan holds every text of welcome.lcd
     } rows[] = {
         {"[APPINFO]\r\na1=<ProductName>\r\n; a comment\r\na5=\r\n" + page, file, ""},
         {"[APPINFO]\r\na44=C:\\x\r\n" + page, file, "setup.inf:2: error: a44: unknown key; did you mean a4?"},
@@ -162,10 +164,22 @@ TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
          "data.inf:1: error: files\\b.exe: file not found"},
         {page, file + "files\\A.EXE\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n",
          "data.inf:4: error: A.EXE goes to the same place as the file of line 1"},
+        {page + "CT1=IDC_LICENS\r\n", file, "setup.inf:4: error: CT1: no layout of the theme has a control IDC_LICENS"},
+        {page, file, "languages/German.lan: warning: [InstallWelcome] 0 is missing", false},
     };
     for (const Row& row : rows) {
-        kq::AuthoringFiles files{row.setup, row.data, {"welcome.lcd"},
-                                 [](const std::string& source) { return source == "files\\a.exe" || source == "files\\A.EXE"; }};
+        kq::AuthoringFiles files;
+        files.setupInf = row.setup;
+        files.dataInf = row.data;
+        files.themeFiles = {"welcome.lcd"};
+        files.payloadExists = [](const std::string& source) { return source == "files\\a.exe" || source == "files\\A.EXE"; };
+        files.controls = {{"license.lcd", {"IDC_LICENSE"}}, {"welcome.lcd", {"IDCANCEL"}}};
+        std::string pack = "[InstallWelcome]\r\n";
+        for (const kq::PackRow& text : kq::TranslationRows()) {
+            if (std::string(text.layoutFile) == "welcome.lcd" && (row.fullPack || std::string(text.key.key) != "0"))
+                pack += std::string(text.key.key) + "=x\r\n";
+        }
+        files.languagePacks["German.lan"] = pack;
         std::string found;
         for (const kq::Finding& f : kq::CheckAuthoring(files)) found += kq::FindingLine(f) + "\n";
         if (*row.finding == '\0') {

@@ -66,6 +66,7 @@ public:
         CheckCounts(entries);
         CheckPlaceholders(entries);
         CheckFileList();
+        CheckLanguagePacks();
         return m_findings;
     }
 
@@ -87,9 +88,25 @@ private:
         }
         if (EqualsIgnoreCase(e.section, "APPINFO") && EqualsIgnoreCase(e.key, "a3") && !IsGuid(e.value))
             Error(e.line, "a3: the product code " + e.value + " is not a GUID such as {6B1C2F0E-3D4A-4C1B-9E55-2A7D3C9F1E42}");
+        const KeyRow* row = FindKeyRow(table, e.section, e.key);
+        if (row != nullptr && std::string(row->kind) == "control name" && !e.value.empty() &&
+            !m_files.controls.empty() && !AnyLayoutHas(e.value))
+            Error(e.line, e.key + ": no layout of the theme has a control " + e.value);
         if (EqualsIgnoreCase(e.section, "DIALOGLIST") && e.key.size() > 1 && (e.key[0] == 'W' || e.key[0] == 'w') &&
             m_files.themeFiles.count(AsciiLower(e.value)) == 0)
             Error(e.line, e.key + ": page " + e.value + " is not in the theme");
+    }
+
+    bool AnyLayoutHas(const std::string& control) const {
+        for (const auto& layout : m_files.controls) {
+            if (layout.second.count(control) != 0) return true;
+        }
+        return false;
+    }
+
+    bool LayoutHas(const std::string& layoutFile, const std::string& control) const {
+        auto layout = m_files.controls.find(layoutFile);
+        return layout != m_files.controls.end() && layout->second.count(control) != 0;
     }
 
     static bool IsGuid(const std::string& v) {
@@ -175,6 +192,24 @@ private:
         }
     }
 
+    // A pack without a text a page of the theme shows leaves that control
+    // with the author's own caption: half translated.
+    void CheckLanguagePacks() {
+        for (const auto& [name, text] : m_files.languagePacks) {
+            IniText pack(text);
+            std::set<std::string> reported;
+            for (const PackRow& row : TranslationRows()) {
+                if (!LayoutHas(row.layoutFile, row.identifierName)) continue;
+                std::string key = std::string(row.key.section) + "/" + row.key.key;
+                if (!pack.Read(row.key.section, row.key.key, kProfileValueSize).empty() || !reported.insert(key).second)
+                    continue;
+                m_findings.push_back({"languages/" + name, 0, false,
+                                      "[" + std::string(row.key.section) + "] " + row.key.key + " is missing (" +
+                                          row.identifierName + " of " + row.layoutFile + ")"});
+            }
+        }
+    }
+
     const AuthoringFiles& m_files;
     std::vector<Finding> m_findings;
 };
@@ -194,6 +229,26 @@ std::string FindingLine(const Finding& f) {
     return where + ": " + (f.error ? "error: " : "warning: ") + f.text;
 }
 
+void AddControlNames(const std::string& layoutText, std::set<std::string>* names) {
+    std::vector<Entry> sections;
+    for (const Entry& e : Entries(layoutText, &sections)) {
+        if (EqualsIgnoreCase(e.section, "DADOS") && e.value.rfind("Name|", 0) == 0)
+            names->insert(e.value.substr(5, e.value.find('|', 5) - 5));
+    }
+}
+
+std::string FullReferenceText() {
+    std::string out = PackageReferenceText() +
+                      "\n## Language packs\n\nlanguages\\NAME.lan holds the texts of the standard pages' controls; "
+                      "applying the pack writes each into its control's Caption.\n\n"
+                      "| Section | Key | Control | Layout |\n|---|---|---|---|\n";
+    for (const PackRow& row : TranslationRows()) {
+        out += "| " + std::string(row.key.section) + " | " + row.key.key + " | " + row.identifierName + " | " +
+               row.layoutFile + " |\n";
+    }
+    return out;
+}
+
 std::vector<Finding> CheckAuthoring(const AuthoringFiles& files) {
     return Checker(files).Run();
 }
@@ -209,10 +264,18 @@ std::vector<Finding> CheckAuthoringFolder(const std::string& authoringDir) {
         if (!found) return {{name, 0, true, "missing from " + authoringDir}};
         (std::string(name) == "setup.inf" ? files.setupInf : files.dataInf) = text;
     }
-    for (const auto& item : fs::directory_iterator(root / "theme", ec))
+    for (const auto& item : fs::directory_iterator(root / "theme", ec)) {
         files.themeFiles.insert(AsciiLower(item.path().filename().string()));
+        if (EndsWithIgnoreCase(item.path().string(), ".lcd"))
+            AddControlNames(ReadWhole(item.path(), &found), &files.controls[AsciiLower(item.path().filename().string())]);
+    }
     // Without a theme folder the package shows setup.exe's own pages.
     if (ec) files.themeFiles.insert(std::begin(kStandardLayoutFiles), std::end(kStandardLayoutFiles));
+    std::error_code noPacks;
+    for (const auto& item : fs::directory_iterator(root / "languages", noPacks)) {
+        if (EndsWithIgnoreCase(item.path().string(), ".lan"))
+            files.languagePacks[item.path().filename().string()] = ReadWhole(item.path(), &found);
+    }
     files.payloadExists = [root](const std::string& source) {
         std::string relative = AuthoringRelativePath(source);
         std::error_code missing;

@@ -8,6 +8,7 @@
 // them as errors.
 #pragma once
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,9 +32,20 @@ struct AuthoringFiles {
     std::set<std::string> themeFiles;  // names in theme/, lower case
     // True when the file of a data.inf source line is in the authoring folder.
     std::function<bool(const std::string& source)> payloadExists;
+    // The controls each layout of the theme names ("IDC_LICENSE"), by lower
+    // case file name; empty when the folder has no theme of its own.
+    std::map<std::string, std::set<std::string>> controls;
+    // languages/*.lan by file name.
+    std::map<std::string, std::string> languagePacks;
 };
 
 std::vector<Finding> CheckAuthoring(const AuthoringFiles& files);
+
+// The names the controls of a layout text carry ("Name|IDC_NEXT|0").
+void AddControlNames(const std::string& layoutText, std::set<std::string>* names);
+
+// The authors' reference: the key tables and the language packs' keys.
+std::string FullReferenceText();
 
 // Reads AUTHORING_DIR and checks it. A folder without setup.inf or data.inf
 // is one error.

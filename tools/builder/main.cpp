@@ -10,7 +10,6 @@
 #include "authoring_new.h"
 #include "package_builder.h"
 #include "package_programs.h"
-#include "run/package_keys.h"
 
 namespace {
 
@@ -41,7 +40,7 @@ bool ReportFindings(const std::string& authoringDir, bool warningsAreErrors) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "reference") == 0) {
-        std::fputs(kq::PackageReferenceText().c_str(), stdout);
+        std::fputs(kq::FullReferenceText().c_str(), stdout);
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "new") == 0) {
