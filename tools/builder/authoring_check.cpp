@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include "base/ini_text.h"
 #include "base/path_rules.h"
 #include "base/text.h"
+#include "layout/control_catalogue.h"
 #include "payload_list.h"
 #include "run/file_list.h"
 #include "run/package_keys.h"
@@ -237,8 +239,33 @@ void AddControlNames(const std::string& layoutText, std::set<std::string>* names
     }
 }
 
+// What each property the page engine applies means, by PropertyRole.
+const char* const kRoleNames[] = {"",          "identifier name", "caption",      "text alignment", "text colour",
+                                  "background colour", "font name", "font size", "bold (Yes)", "italic (Yes)",
+                                  "link address", "read-only (Yes)", "icon file", "list style"};
+static_assert(std::size(kRoleNames) == static_cast<size_t>(PropertyRole::ListStyle) + 1, "a name for every role");
+
+std::string ControlTypesText() {
+    std::string out = "\n## Control types\n\nField 5 of a control record names its type. The page engine applies "
+                      "the properties N,0 .. N,9 of a control by position, as below (other positions are kept but "
+                      "not applied); a control without a name gets the generated one, counted from 1 per type.\n\n"
+                      "| Type | Generated name | Properties by position |\n|---|---|---|\n";
+    for (int i = 0; i < kControlTypeCount; ++i) {
+        const ControlTypeInfo& info = InfoOf(static_cast<ControlType>(i));
+        std::string roles;
+        for (int j = 0; j < kAppliedPositions; ++j) {
+            if (info.roles[j] == PropertyRole::None) continue;
+            roles += (roles.empty() ? "" : ", ") + std::to_string(j) + " " + kRoleNames[static_cast<int>(info.roles[j])];
+        }
+        std::string name = info.namePattern;
+        name.replace(name.find("%i"), 2, "n");
+        out += "| " + std::string(info.keyword) + " | " + name + " | " + (roles.empty() ? "none" : roles) + " |\n";
+    }
+    return out;
+}
+
 std::string FullReferenceText() {
-    std::string out = PackageReferenceText() +
+    std::string out = PackageReferenceText() + ControlTypesText() +
                       "\n## Language packs\n\nlanguages\\NAME.lan holds the texts of the standard pages' controls; "
                       "applying the pack writes each into its control's Caption.\n\n"
                       "| Section | Key | Control | Layout |\n|---|---|---|---|\n";
