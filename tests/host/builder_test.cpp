@@ -155,7 +155,7 @@ TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
         {"[DIALOGLIST]\r\nTOTAL1=1\r\nW0=cusomer.lcd\r\n", file,
          "setup.inf:3: error: W0: page cusomer.lcd is not in the theme"},
         {"[APPINFO]\r\na3={6B1C2F0E-3D4A}\r\n" + page, file,
-         "setup.inf:2: error: a3: the product code {6B1C2F0E-3D4A} is not a GUID"},
+         "setup.inf:2: warning: a3: the product code {6B1C2F0E-3D4A} is not a GUID"},
         {"[APPINFO]\r\na4=<ProgramFiles>\\N\r\n" + page, file,
          "setup.inf:2: warning: a4: <ProgramFiles> is no placeholder and no variable"},
         {page, "files\\a.exe\r\nDestination Computer\\<InstallDir>*1536*0*0|\r\n",

@@ -89,7 +89,7 @@ private:
             return;
         }
         if (EqualsIgnoreCase(e.section, "APPINFO") && EqualsIgnoreCase(e.key, "a3") && !IsGuid(e.value))
-            Error(e.line, "a3: the product code " + e.value + " is not a GUID such as {6B1C2F0E-3D4A-4C1B-9E55-2A7D3C9F1E42}");
+            Warn(e.line, "a3: the product code " + e.value + " is not a GUID such as {6B1C2F0E-3D4A-4C1B-9E55-2A7D3C9F1E42}");
         const KeyRow* row = FindKeyRow(table, e.section, e.key);
         if (row != nullptr && std::string(row->kind) == "control name" && !e.value.empty() &&
             !m_files.controls.empty() && !AnyLayoutHas(e.value))
