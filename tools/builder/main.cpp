@@ -36,6 +36,27 @@ bool ReportFindings(const std::string& authoringDir, bool warningsAreErrors) {
     return clean;
 }
 
+// Packs the package; 0 when it was made.
+int Build(kq::BuildOptions options, const std::string& programsDir, bool withoutPrograms, bool quiet) {
+    // Progress only where someone watches; logs and pipes keep the quiet output.
+    const bool showProgress = !quiet && isatty(STDERR_FILENO) == 1;
+    const auto start = std::chrono::steady_clock::now();
+    if (showProgress) {
+        options.progress = [start](const kq::PackProgress& progress) {
+            std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+            std::fprintf(stderr, "\r%s\033[K", kq::PackProgressLine(progress, seconds.count()).c_str());
+        };
+    }
+    kq::Status st = kq::ChoosePrograms(programsDir, withoutPrograms, &options);
+    if (st) st = kq::BuildPackage(options);
+    if (showProgress) std::fputc('\n', stderr);
+    if (!st) {
+        std::fprintf(stderr, "kqbuild: error: %s\n", st.message().c_str());
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,22 +131,5 @@ int main(int argc, char** argv) {
     }
     options.authoringDir = positional[0];
     options.packageDir = positional[1];
-
-    // Progress only where someone watches; logs and pipes keep the quiet output.
-    const bool showProgress = !quiet && isatty(STDERR_FILENO) == 1;
-    const auto start = std::chrono::steady_clock::now();
-    if (showProgress) {
-        options.progress = [start](const kq::PackProgress& progress) {
-            std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-            std::fprintf(stderr, "\r%s\033[K", kq::PackProgressLine(progress, seconds.count()).c_str());
-        };
-    }
-    kq::Status st = kq::ChoosePrograms(programsDir, withoutPrograms, &options);
-    if (st) st = kq::BuildPackage(options);
-    if (showProgress) std::fputc('\n', stderr);
-    if (!st) {
-        std::fprintf(stderr, "kqbuild: error: %s\n", st.message().c_str());
-        return 1;
-    }
-    return 0;
+    return Build(options, programsDir, withoutPrograms, quiet);
 }
