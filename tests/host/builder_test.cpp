@@ -166,6 +166,7 @@ TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
          "data.inf:4: error: A.EXE goes to the same place as the file of line 1"},
         {page + "CT1=IDC_LICENS\r\n", file, "setup.inf:4: error: CT1: no layout of the theme has a control IDC_LICENS"},
         {page, file, "languages/German.lan: warning: [InstallWelcome] 0 is missing", false},
+        {page + "CT1=IDC_LICENSE\r\n", file, "theme/license.lcd:2: error: bkcolour: unknown key; did you mean bkcolor?"},
     };
     for (const Row& row : rows) {
         kq::AuthoringFiles files;
@@ -180,6 +181,7 @@ TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
                 pack += std::string(text.key.key) + "=x\r\n";
         }
         files.languagePacks["German.lan"] = pack;
+        if (row.setup.find("CT1=IDC_LICENSE") != std::string::npos) files.layouts["license.lcd"] = "[MAINWINDOW]\r\nbkcolour=1,2,3\r\n";
         std::string found;
         for (const kq::Finding& f : kq::CheckAuthoring(files)) found += kq::FindingLine(f) + "\n";
         if (*row.finding == '\0') {

@@ -69,10 +69,29 @@ public:
         CheckPlaceholders(entries);
         CheckFileList();
         CheckLanguagePacks();
+        for (const auto& [name, text] : m_files.layouts) CheckLayoutKeys("theme/" + name, text);
         return m_findings;
     }
 
 private:
+    // A misspelt window key or a stray section of a layout is lost as
+    // silently as one of the script.
+    void CheckLayoutKeys(const std::string& file, const std::string& text) {
+        const KeyTable& table = LayoutWindowKeys();
+        std::vector<Entry> sections;
+        std::vector<Entry> entries = Entries(text, &sections);
+        for (const Entry& s : sections) {
+            if (!IsKnownSection(table, s.section))
+                m_findings.push_back({file, s.line, false, "[" + s.section + "]: unknown section"});
+        }
+        for (const Entry& e : entries) {
+            if (!IsKnownSection(table, e.section) || e.value.empty() || FindKeyRow(table, e.section, e.key)) continue;
+            std::string nearest = NearestKey(table, e.section, e.key);
+            m_findings.push_back({file, e.line, true,
+                                  e.key + ": unknown key" + (nearest.empty() ? "" : "; did you mean " + nearest + "?")});
+        }
+    }
+
     void Add(const char* file, int line, bool error, const std::string& text) {
         m_findings.push_back({file, line, error, text});
     }
@@ -293,8 +312,10 @@ std::vector<Finding> CheckAuthoringFolder(const std::string& authoringDir) {
     }
     for (const auto& item : fs::directory_iterator(root / "theme", ec)) {
         files.themeFiles.insert(AsciiLower(item.path().filename().string()));
-        if (EndsWithIgnoreCase(item.path().string(), ".lcd"))
-            AddControlNames(ReadWhole(item.path(), &found), &files.controls[AsciiLower(item.path().filename().string())]);
+        if (!EndsWithIgnoreCase(item.path().string(), ".lcd")) continue;
+        std::string& layout = files.layouts[item.path().filename().string()];
+        layout = ReadWhole(item.path(), &found);
+        AddControlNames(layout, &files.controls[AsciiLower(item.path().filename().string())]);
     }
     // Without a theme folder the package shows setup.exe's own pages.
     if (ec) files.themeFiles.insert(std::begin(kStandardLayoutFiles), std::end(kStandardLayoutFiles));

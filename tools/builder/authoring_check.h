@@ -35,6 +35,8 @@ struct AuthoringFiles {
     // The controls each layout of the theme names ("IDC_LICENSE"), by lower
     // case file name; empty when the folder has no theme of its own.
     std::map<std::string, std::set<std::string>> controls;
+    // theme/*.lcd by file name.
+    std::map<std::string, std::string> layouts;
     // languages/*.lan by file name.
     std::map<std::string, std::string> languagePacks;
 };
