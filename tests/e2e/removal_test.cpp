@@ -270,7 +270,11 @@ TEST_F(RemovalTest, NewAuthoringFolderInstallsAndIsRemoved) {
 
     StartSetup(package, {"/S"});
     ExpectQuits(kExitInstalled);
-    EXPECT_EQ(ReadFile(Session().HostPath("C:\\Program Files\\FreshNotes\\readme.txt")).substr(0, 8), "Put the ");
+    // The product is the i686 build: on a 64-bit prefix its Program Files is the 32-bit one.
+    std::string installed;
+    for (const char* folder : {"C:\\Program Files\\", "C:\\Program Files (x86)\\"})
+        installed += ReadFile(Session().HostPath(folder + std::string("FreshNotes\\readme.txt")));
+    EXPECT_EQ(installed.substr(0, 8), "Put the ");
     EXPECT_EQ(RunKqexec("/R " + code + " /S"), runner::kRemoved);
 
     std::vector<std::string> diff = DropRunnerTrace(Diff(before, Take()));
