@@ -9,33 +9,34 @@ struct TokenRow {
     const char* token;
     std::string PlaceholderValues::*value;
     bool frameOnly;  // the worker leaves this token alone
+    const char* meaning;
 };
 
 // The order of the rows is the order of replacement, and it shows: a folder
 // value holding "<ProductName>" gets the product name, a product name holding
 // "<TempFolder>" keeps it.
 const TokenRow kTokens[] = {
-    {"<ProgramFilesFolder>", &PlaceholderValues::programFilesFolder, false},
-    {"<SystemFolder>", &PlaceholderValues::systemFolder, false},
-    {"<WindowsFolder>", &PlaceholderValues::windowsFolder, false},
-    {"<CommonFilesFolder>", &PlaceholderValues::commonFilesFolder, false},
-    {"<WindowsVolume>", &PlaceholderValues::windowsVolume, false},
-    {"<FavoritesFolder>", &PlaceholderValues::favoritesFolder, false},
-    {"<PersonalFolder>", &PlaceholderValues::personalFolder, false},
-    {"<MyPicturesFolder>", &PlaceholderValues::picturesFolder, false},
-    {"<TempFolder>", &PlaceholderValues::tempFolder, false},
-    {"<SendToFolder>", &PlaceholderValues::sendToFolder, false},
-    {"<FontsFolder>", &PlaceholderValues::fontsFolder, false},
-    {"<AppDataFolder>", &PlaceholderValues::appDataFolder, false},
-    {"<ProductName>", &PlaceholderValues::productName, false},
-    {"<InstallDir>", &PlaceholderValues::installDir, false},
-    {"<Install Dir>", &PlaceholderValues::installDir, false},
-    {"<ProductCode>", &PlaceholderValues::productCode, false},
-    {"<USERNAME>", &PlaceholderValues::userName, true},
-    {"<UserName>", &PlaceholderValues::userName, false},
-    {"<CompanyName>", &PlaceholderValues::companyName, false},
-    {"<Publisher>", &PlaceholderValues::publisher, false},
-    {"<ProductVersion>", &PlaceholderValues::productVersion, false},
+    {"<ProgramFilesFolder>", &PlaceholderValues::programFilesFolder, false, "the Program Files folder"},
+    {"<SystemFolder>", &PlaceholderValues::systemFolder, false, "the system folder"},
+    {"<WindowsFolder>", &PlaceholderValues::windowsFolder, false, "the Windows folder"},
+    {"<CommonFilesFolder>", &PlaceholderValues::commonFilesFolder, false, "the Common Files folder"},
+    {"<WindowsVolume>", &PlaceholderValues::windowsVolume, false, "the Windows drive, such as C:"},
+    {"<FavoritesFolder>", &PlaceholderValues::favoritesFolder, false, "the user's Favorites folder"},
+    {"<PersonalFolder>", &PlaceholderValues::personalFolder, false, "the user's documents folder"},
+    {"<MyPicturesFolder>", &PlaceholderValues::picturesFolder, false, "the user's pictures folder"},
+    {"<TempFolder>", &PlaceholderValues::tempFolder, false, "the temporary folder"},
+    {"<SendToFolder>", &PlaceholderValues::sendToFolder, false, "the Send To folder"},
+    {"<FontsFolder>", &PlaceholderValues::fontsFolder, false, "the Fonts folder"},
+    {"<AppDataFolder>", &PlaceholderValues::appDataFolder, false, "the application data folder"},
+    {"<ProductName>", &PlaceholderValues::productName, false, "APPINFO a1"},
+    {"<InstallDir>", &PlaceholderValues::installDir, false, "the chosen install folder, with its final backslash"},
+    {"<Install Dir>", &PlaceholderValues::installDir, false, "the same as <InstallDir>"},
+    {"<ProductCode>", &PlaceholderValues::productCode, false, "APPINFO a3"},
+    {"<USERNAME>", &PlaceholderValues::userName, true, "the user's name (pages and start-up only)"},
+    {"<UserName>", &PlaceholderValues::userName, false, "the user's name"},
+    {"<CompanyName>", &PlaceholderValues::companyName, false, "the company name (customer page)"},
+    {"<Publisher>", &PlaceholderValues::publisher, false, "APPINFO a19"},
+    {"<ProductVersion>", &PlaceholderValues::productVersion, false, "APPINFO a2"},
 };
 
 enum class Expansion { Frame, Worker };
@@ -73,6 +74,12 @@ std::string Expand(const std::string& source, const PlaceholderValues& values, E
 }
 
 }  // namespace
+
+std::vector<PlaceholderToken> PlaceholderTokens() {
+    std::vector<PlaceholderToken> tokens;
+    for (const TokenRow& row : kTokens) tokens.push_back({row.token, row.meaning});
+    return tokens;
+}
 
 void ReplaceAll(std::string& text, const std::string& token, const std::string& value, size_t limit) {
     if (token.empty()) return;

@@ -54,6 +54,14 @@ struct PlaceholderValues {
     const UserVariableTable* variables = nullptr;  // borrowed; may be null
 };
 
+// The fixed tokens, in the order of replacement, each with what it stands
+// for (the authors' reference lists them).
+struct PlaceholderToken {
+    const char* token;
+    const char* meaning;
+};
+std::vector<PlaceholderToken> PlaceholderTokens();
+
 // Frame expansion of `text`:
 //  1. a text holding neither '<' nor '>' is returned as it is (square
 //     brackets included);

@@ -19,6 +19,9 @@ ProcessResult BuildPackage(const fs::path& authoring, const fs::path& out, const
     if (!setup.empty() && fs::exists(setup)) {
         argv.push_back("--setup-exe");
         argv.push_back(setup.string());
+        // The runner a package carries by default comes from the build under test too.
+        argv.push_back("--programs");
+        argv.push_back(HarnessPaths::WinBuildDir().string());
     }
     argv.insert(argv.end(), extra.begin(), extra.end());
     argv.push_back(authoring.string());

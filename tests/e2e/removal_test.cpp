@@ -304,6 +304,36 @@ TEST_F(RemovalTest, AFailedRunIsRolledBack) {
     EXPECT_FALSE(UninstallKeyExists());
 }
 
+// An authoring folder from `kqbuild new`, built as it stands with the
+// programs the builder takes by default: "/S" installs its file and
+// registers the product, and the runner it packed removes everything again.
+TEST_F(RemovalTest, NewAuthoringFolderInstallsAndIsRemoved) {
+    const fs::path authoring = Session().ScratchDir() / "FreshNotes";
+    const fs::path package = Session().DriveC() / "pkg";
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"new", authoring.string()},
+                                                 std::vector<std::string>{authoring.string(), package.string()}}) {
+        std::vector<std::string> argv = {HarnessPaths::Kqbuild().string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ProcessResult made = RunHost(argv, {}, Millis(60000));
+        ASSERT_EQ(made.exitCode, EXIT_SUCCESS) << made.output << made.errors;
+    }
+    const std::string script = ReadFile(authoring / "setup.inf");
+    const std::string code = script.substr(script.find("a3=") + 3, 38);
+    const Snapshot before = Take();
+
+    StartSetup(package, {"/S"});
+    ExpectQuits(kExitInstalled);
+    // The product is the i686 build: on a 64-bit prefix its Program Files is the 32-bit one.
+    std::string installed;
+    for (const char* folder : {"C:\\Program Files\\", "C:\\Program Files (x86)\\"})
+        installed += ReadFile(Session().HostPath(folder + std::string("FreshNotes\\readme.txt")));
+    EXPECT_EQ(installed.substr(0, 8), "Put the ");
+    EXPECT_EQ(RunKqexec("/R " + code + " /S"), runner::kRemoved);
+
+    std::vector<std::string> diff = DropRunnerTrace(Diff(before, Take()));
+    EXPECT_TRUE(diff.empty()) << Lines(diff);
+}
+
 // A file in use cannot go: the Uninstall key, the log and the record stay,
 // and a second run, once the file is free, finishes.
 TEST_F(RemovalTest, ASecondRunFinishesWhatALockedFileStopped) {

@@ -65,6 +65,9 @@ protected:
         if (!scriptTail.empty()) {
             authoring = CopyAuthoring("basic", "basic", false);
             WriteFile(authoring / "setup.inf", ReadFile(authoring / "setup.inf") + scriptTail);
+            // The page a page list names must be in the theme for the builder.
+            fs::copy_file(HarnessPaths::SourceDir() / "sample" / "theme" / "welcome.lcd",
+                          authoring / "theme" / "welcome.lcd");
         }
         fs::path out = BuildInto(authoring);
         EXPECT_TRUE(fs::exists(out / "setup.exe"));

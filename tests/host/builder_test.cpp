@@ -6,6 +6,7 @@
 #include <sys/time.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -14,6 +15,9 @@
 #include "crypt/file_crypt.h"
 #include "crypt_test_util.h"
 #include "record/packed_fingerprints.h"
+#include "authoring_check.h"
+#include "package_builder.h"
+#include "wizard/languages.h"
 #include "payload_list.h"
 
 using kq::CFileCrypt;
@@ -134,6 +138,63 @@ bool HaveTool(const char* name) {
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// One row per kind of mistake `kqbuild check` finds; the first row is a
+// clean folder, which gives no finding at all.
+TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
+    const std::string page = "[DIALOGLIST]\r\nTOTAL1=1\r\nW0=welcome.lcd\r\n";
+    const std::string file = "files\\a.exe\r\nDestination Computer\\<InstallDir>*0*0*0|\r\n";
+    struct Row {
+        std::string setup;
+        std::string data;
+        const char* finding;  // "" for none
+        bool fullPack = true;  // German.lan holds every text of welcome.lcd
+    } rows[] = {
+        {"[APPINFO]\r\na1=<ProductName>\r\n; a comment\r\na5=\r\n" + page, file, ""},
+        {"[APPINFO]\r\na44=C:\\x\r\n" + page, file, "setup.inf:2: error: a44: unknown key; did you mean a4?"},
+        {"[APPINF]\r\n" + page, file, "setup.inf:1: warning: [APPINF]: unknown section"},
+        {"[DIALOGLIST]\r\nTOTAL1=2\r\nW0=welcome.lcd\r\n", file,
+         "setup.inf:2: error: TOTAL1=2 but [DIALOGLIST] holds 1 items"},
+        {"[DIALOGLIST]\r\nTOTAL1=1\r\nW0=cusomer.lcd\r\n", file,
+         "setup.inf:3: error: W0: page cusomer.lcd is not in the theme"},
+        {"[APPINFO]\r\na3={6B1C2F0E-3D4A}\r\n" + page, file,
+         "setup.inf:2: warning: a3: the product code {6B1C2F0E-3D4A} is not a GUID"},
+        {"[APPINFO]\r\na4=<ProgramFiles>\\N\r\n" + page, file,
+         "setup.inf:2: warning: a4: <ProgramFiles> is no placeholder and no variable"},
+        {page, "files\\a.exe\r\nDestination Computer\\<InstallDir>*1536*0*0|\r\n",
+         "data.inf:2: warning: option bits 1536 mean nothing"},
+        {page, "files\\b.exe\r\nDestination Computer\\<InstallDir>*0*0*0|\r\n",
+         "data.inf:1: error: files\\b.exe: file not found"},
+        {page, file + "files\\A.EXE\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n",
+         "data.inf:4: error: A.EXE goes to the same place as the file of line 1"},
+        {page + "CT1=IDC_LICENS\r\n", file, "setup.inf:4: error: CT1: no layout of the theme has a control IDC_LICENS"},
+        {page, file, "languages/German.lan: warning: [InstallWelcome] 0 is missing", false},
+        {page + "CT1=IDC_LICENSE\r\n", file, "theme/license.lcd:2: error: bkcolour: unknown key; did you mean bkcolor?"},
+    };
+    for (const Row& row : rows) {
+        kq::AuthoringFiles files;
+        files.setupInf = row.setup;
+        files.dataInf = row.data;
+        files.themeFiles = {"welcome.lcd"};
+        files.payloadExists = [](const std::string& source) { return source == "files\\a.exe" || source == "files\\A.EXE"; };
+        files.controls = {{"license.lcd", {"IDC_LICENSE"}}, {"welcome.lcd", {"IDCANCEL"}}};
+        std::string pack = "[InstallWelcome]\r\n";
+        for (const kq::PackRow& text : kq::TranslationRows()) {
+            if (std::string(text.layoutFile) == "welcome.lcd" && (row.fullPack || std::string(text.key.key) != "0"))
+                pack += std::string(text.key.key) + "=x\r\n";
+        }
+        files.languagePacks["German.lan"] = pack;
+        if (row.setup.find("CT1=IDC_LICENSE") != std::string::npos) files.layouts["license.lcd"] = "[MAINWINDOW]\r\nbkcolour=1,2,3\r\n";
+        std::string found;
+        for (const kq::Finding& f : kq::CheckAuthoring(files)) found += kq::FindingLine(f) + "\n";
+        if (*row.finding == '\0') {
+            EXPECT_EQ(found, "") << row.setup;
+        } else {
+            EXPECT_EQ(found.rfind(row.finding, 0), 0u) << row.setup << row.data << "\n" << found;
+            EXPECT_EQ(std::count(found.begin(), found.end(), '\n'), 1) << found;
+        }
+    }
+}
+
 // An authoring folder exercising every kind of input the builder takes.
 class BuilderRunTest : public ::testing::Test {
 protected:
@@ -145,7 +206,7 @@ protected:
         fs::create_directories(auth_ / "files" / "bin");
         fs::create_directories(auth_ / "theme" / "pictures");
         fs::create_directories(auth_ / "support");
-        setupText_ = "[APPINFO]\r\nName=Demo\r\n";
+        setupText_ = "[APPINFO]\r\na1=Demo\r\n";
         dataText_ =
             "C:\\files\\bin\\app.exe\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n"
             "http://example.com/extra.zip\r\nDestination Computer\\<InstallDir>\\*0*0*0|\r\n"
@@ -284,8 +345,7 @@ TEST_F(BuilderRunTest, MissingPayloadFileLeavesNoPackage) {
     fs::remove(auth_ / "files" / "readme.txt");
     RunResult r = RunTool(dir_, Args());
     EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.err.find((auth_ / "files" / "readme.txt").string()), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("data.inf line 5"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("data.inf:5: error: files\\readme.txt"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(pkg_));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Root()), fs::directory_iterator()), 4)
         << "only authoring, app.ico, fake-setup.exe and stderr.txt";
@@ -356,12 +416,98 @@ TEST_F(BuilderRunTest, ErrorsNameTheirCause) {
 }
 
 TEST_F(BuilderRunTest, PackageInsideTheAuthoringFolderIsRefused) {
-    RunResult r = RunTool(dir_, Kqbuild() + " " + ShellQuote(auth_.string()) + " " + ShellQuote((auth_ / "out").string()));
+    const std::string setup = " --setup-exe " + ShellQuote(dir_.Path("fake-setup.exe")) + " ";
+    RunResult r = RunTool(dir_, Kqbuild() + setup + ShellQuote(auth_.string()) + " " + ShellQuote((auth_ / "out").string()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("outside the authoring folder"), std::string::npos) << r.err;
-    r = RunTool(dir_, Kqbuild() + " " + ShellQuote(auth_.string()) + " " + ShellQuote(auth_.string()));
+    r = RunTool(dir_, Kqbuild() + setup + ShellQuote(auth_.string()) + " " + ShellQuote(auth_.string()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(fs::exists(auth_ / "setup.inf"));
+}
+
+// Without a runner of its own the package takes the product's setup.exe and
+// kqexec.exe; a package that registers the product but cannot remove it is
+// refused.
+TEST_F(BuilderRunTest, ProgramsByDefault) {
+    fs::remove(auth_ / "support" / "kqexec.exe");
+    const fs::path programs = dir_.Root() / "win";
+    fs::create_directories(programs / "tools" / "kqexec");
+    WriteFile((programs / "setup.exe").string(), std::string("MZproduct"));
+    WriteFile((programs / "tools" / "kqexec" / "kqexec.exe").string(), std::string("MZkqexec"));
+    const std::string tail = " --layout diskimage " + ShellQuote(auth_.string()) + " " + ShellQuote(pkg_.string());
+    struct Row {
+        std::string args;
+        const char* a14;
+        bool built;
+        bool programs;
+    } rows[] = {
+        {"--programs " + ShellQuote(programs.string()), "", true, true},
+        {"--no-programs", "", false, false},
+        {"--no-programs", "No", true, false},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(pkg_);
+        WriteFile((auth_ / "setup.inf").string(), "[APPINFO]\r\na1=Demo\r\na14=" + std::string(row.a14) + "\r\n");
+        RunResult r = RunTool(dir_, Kqbuild() + " " + row.args + tail);
+        EXPECT_EQ(r.exitCode, row.built ? 0 : 1) << row.args << r.err;
+        if (!row.built) {
+            EXPECT_NE(r.err.find("carries no kqexec.exe"), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(fs::exists(pkg_ / "setup.exe"), row.programs) << row.args;
+        EXPECT_EQ(fs::exists(pkg_ / "DiskImage1" / "kqexec.exe"), row.programs) << row.args;
+    }
+}
+
+// A new folder passes the check without a finding; an existing folder with
+// something in it is left alone.
+TEST_F(BuilderRunTest, NewFolderPassesTheCheck) {
+    const std::string fresh = ShellQuote(dir_.Path("fresh"));
+    ASSERT_EQ(RunTool(dir_, Kqbuild() + " new " + fresh).exitCode, 0);
+    RunResult r = RunTool(dir_, Kqbuild() + " check --werror " + fresh);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(RunTool(dir_, Kqbuild() + " new " + ShellQuote(auth_.string())).exitCode, 1);
+    const std::vector<uint8_t> kept = ReadFile((auth_ / "setup.inf").string());
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), setupText_);
+}
+
+// Two builds of the sample give the same package byte for byte, the files
+// the builder makes dated SOURCE_DATE_EPOCH.
+TEST_F(BuilderRunTest, SameInputsSamePackage) {
+    const std::string sample = ShellQuote(std::string(KQ_SOURCE_DIR) + "/sample");
+    const std::string programs = " --setup-exe " + ShellQuote(dir_.Path("fake-setup.exe")) + " --support " +
+                                 ShellQuote((auth_ / "support" / "kqexec.exe").string()) + " ";
+    const fs::path one = dir_.Root() / "one";
+    const fs::path two = dir_.Root() / "two";
+    for (const fs::path& out : {one, two}) {
+        RunResult r = RunTool(dir_, "SOURCE_DATE_EPOCH=1700000000 " + Kqbuild() + programs + sample + " " +
+                                        ShellQuote(out.string()));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    size_t files = 0;
+    for (const auto& item : fs::recursive_directory_iterator(one)) {
+        if (!item.is_regular_file()) continue;
+        const fs::path other = two / fs::relative(item.path(), one);
+        EXPECT_EQ(ReadFile(item.path().string()), ReadFile(other.string())) << other;
+        ++files;
+    }
+    EXPECT_GT(files, 10u);
+    EXPECT_EQ(fs::last_write_time(two / "setup.nsx"), fs::last_write_time(one / "setup.nsx"));
+    struct stat made;
+    ASSERT_EQ(stat((two / "data.nsx").c_str(), &made), 0);
+    EXPECT_EQ(made.st_mtime, 1700000000);
+}
+
+TEST(PackProgressTest, Lines) {
+    const struct {
+        kq::PackProgress progress;
+        double seconds;
+        const char* line;
+    } rows[] = {
+        {{0, 40, 0, 80u << 20}, 0.0, "packing 0/40 files, 0.0 of 80.0 MB"},
+        {{3, 40, 12u << 20, 80u << 20}, 4.0, "packing 3/40 files, 12.0 of 80.0 MB, 3.0 MB/s"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(kq::PackProgressLine(row.progress, row.seconds), row.line);
 }
 
 TEST_F(BuilderRunTest, UsageErrors) {

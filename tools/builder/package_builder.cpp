@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
+#include <ctime>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +44,23 @@ struct PackedFile {
 Status Fail(const std::string& text) { return Status::Error(text); }
 
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+// The time of the files the builder makes itself, so the same inputs give
+// the same package byte for byte: SOURCE_DATE_EPOCH when it is set, as the
+// reproducible-build tools set it, or else 2000-01-01 00:00:00 UTC. An odd
+// second is rounded down: cabinets keep even seconds only.
+time_t MadeFilesTime() {
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    time_t t = 946684800;
+    if (epoch != nullptr && *epoch != '\0' && std::strspn(epoch, "0123456789") == std::strlen(epoch))
+        t = static_cast<time_t>(std::strtoll(epoch, nullptr, 10));
+    return t - t % 2;
+}
+
+bool SetMadeTime(const fs::path& path) {
+    struct timespec times[2] = {{MadeFilesTime(), 0}, {MadeFilesTime(), 0}};
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
 
 // The fingerprint of a file, read in pieces.
 Status FingerprintFile(const fs::path& path, FileFingerprint* fingerprint) {
@@ -169,7 +188,16 @@ Status WriteFolder(const std::vector<const PackedFile*>& files, std::string* byt
     return problem.empty() ? Status::Ok() : Fail(problem);
 }
 
-Status WriteCabinet(const std::vector<PackedFile>& files, const fs::path& cabPath) {
+PackProgress ProgressTotals(const std::vector<PackedFile>& files) {
+    PackProgress progress;
+    std::error_code ec;
+    progress.files = files.size();
+    for (const PackedFile& f : files) progress.bytes += fs::file_size(f.source, ec);
+    return progress;
+}
+
+Status WriteCabinet(const std::vector<PackedFile>& files, const fs::path& cabPath, const BuildOptions& options) {
+    PackProgress progress = ProgressTotals(files);
     std::vector<std::vector<const PackedFile*>> folders;
     uintmax_t folderBytes = 0;
     for (const PackedFile& f : files) {
@@ -185,6 +213,11 @@ Status WriteCabinet(const std::vector<PackedFile>& files, const fs::path& cabPat
     for (size_t i = 0; i < folders.size(); ++i) {
         Status st = WriteFolder(folders[i], &parts[i]);
         if (!st) return st;
+        if (!options.progress) continue;
+        std::error_code ec;
+        for (const PackedFile* f : folders[i]) progress.bytesDone += fs::file_size(f->source, ec);
+        progress.filesDone += folders[i].size();
+        options.progress(progress);
     }
     std::string cabinet;
     Status st = JoinCabinets(parts, &cabinet);
@@ -298,7 +331,10 @@ Status EncryptScripts(const fs::path& setupInf, const fs::path& dataInf, const f
     if (!st) return st;
     st = Encrypt(crypt, setupInf, out / "setup.nsx");
     if (!st) return st;
-    return Encrypt(crypt, dataInf, out / "data.nsx");
+    st = Encrypt(crypt, dataInf, out / "data.nsx");
+    if (st && !(SetMadeTime(out / "setup.nsx") && SetMadeTime(out / "data.nsx")))
+        st = Fail("cannot set the time of the scripts in " + Quoted(out));
+    return st;
 }
 
 // Root files, the theme folder and the language packs.
@@ -334,7 +370,8 @@ Status CopyRootFiles(const BuildOptions& options, const fs::path& authoring, con
     return CopyKeepingTime(options.setupExe, out / "setup.exe");
 }
 
-Status WriteDiskImage(const std::vector<PackedFile>& packed, const fs::path& out) {
+Status WriteDiskImage(const std::vector<PackedFile>& packed, const fs::path& out, const BuildOptions& options) {
+    PackProgress progress = ProgressTotals(packed);
     std::error_code ec;
     const fs::path image = out / kDiskImageFolder;
     fs::create_directory(image, ec);
@@ -342,6 +379,10 @@ Status WriteDiskImage(const std::vector<PackedFile>& packed, const fs::path& out
     for (const PackedFile& f : packed) {
         Status st = CopyKeepingTime(f.source, image / f.name);
         if (!st) return st;
+        if (!options.progress) continue;
+        progress.bytesDone += fs::file_size(f.source, ec);
+        ++progress.filesDone;
+        options.progress(progress);
     }
     return Status::Ok();
 }
@@ -349,7 +390,7 @@ Status WriteDiskImage(const std::vector<PackedFile>& packed, const fs::path& out
 // The cabinet, led by the product files' fingerprints: they travel with the
 // files, so the installer records what it wrote without hashing every byte
 // again.
-Status WriteFingerprintedCabinet(PackedSet& set, const fs::path& out) {
+Status WriteFingerprintedCabinet(PackedSet& set, const fs::path& out, const BuildOptions& options) {
     std::error_code ec;
     if (set.Takes(kPackedFingerprintsName) || fs::exists(out / kPackedFingerprintsName, ec)) {
         return Fail(std::string("\"") + kPackedFingerprintsName + "\" is a name the builder makes for itself");
@@ -364,9 +405,10 @@ Status WriteFingerprintedCabinet(PackedSet& set, const fs::path& out) {
         list += PackedFingerprintLine(f.name, fingerprint);
     }
     const fs::path listPath = out / kPackedFingerprintsName;
-    if (!WriteWholeFile(listPath.string(), list)) return Fail("cannot write " + Quoted(listPath));
+    if (!WriteWholeFile(listPath.string(), list) || !SetMadeTime(listPath))
+        return Fail("cannot write " + Quoted(listPath));
     packed.insert(packed.begin(), PackedFile{kPackedFingerprintsName, listPath, false});
-    Status st = WriteCabinet(packed, out / "file1.cab");
+    Status st = WriteCabinet(packed, out / "file1.cab", options);
     fs::remove(listPath, ec);
     return st;
 }
@@ -386,11 +428,21 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
     if (!st) return st;
     st = CopyRootFiles(options, authoring, out);
     if (!st) return st;
-    if (options.layout == PackageLayout::kDiskImage) return WriteDiskImage(packed.Ordered(), out);
-    return WriteFingerprintedCabinet(packed, out);
+    if (options.layout == PackageLayout::kDiskImage) return WriteDiskImage(packed.Ordered(), out, options);
+    return WriteFingerprintedCabinet(packed, out, options);
 }
 
 }  // namespace
+
+std::string PackProgressLine(const PackProgress& progress, double seconds) {
+    char line[160];
+    const double mb = 1024.0 * 1024.0;
+    int n = std::snprintf(line, sizeof line, "packing %zu/%zu files, %.1f of %.1f MB", progress.filesDone,
+                          progress.files, progress.bytesDone / mb, progress.bytes / mb);
+    if (seconds >= 0.1 && n > 0 && static_cast<size_t>(n) < sizeof line)
+        std::snprintf(line + n, sizeof line - n, ", %.1f MB/s", progress.bytesDone / mb / seconds);
+    return line;
+}
 
 Status BuildPackage(const BuildOptions& options) {
     std::error_code ec;

@@ -17,6 +17,8 @@
 // only when everything succeeded, so a failed build leaves no half-built
 // package and an earlier package untouched.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,12 +28,25 @@ namespace kq {
 
 enum class PackageLayout { kCabinet, kDiskImage };
 
+// How far the packing of the product's and support files has come.
+struct PackProgress {
+    size_t filesDone = 0;
+    size_t files = 0;
+    uint64_t bytesDone = 0;
+    uint64_t bytes = 0;
+};
+
+// "packing 3/40 files, 12.5 of 80.0 MB, 4.2 MB/s" after `seconds`; no rate
+// before the first tenth of a second.
+std::string PackProgressLine(const PackProgress& progress, double seconds);
+
 struct BuildOptions {
     std::string authoringDir;
     std::string packageDir;
     PackageLayout layout = PackageLayout::kCabinet;
     std::string setupExe;              // empty: no setup.exe copied
     std::vector<std::string> support;  // extra support files, packed under their own names
+    std::function<void(const PackProgress&)> progress;  // empty: no progress reports
 };
 
 Status BuildPackage(const BuildOptions& options);
