@@ -93,7 +93,10 @@ bool CPicture::RenderScaled(HDC dc, int x, int y, int dpi) const {
 }
 
 void SetPictureStretchMode(HDC dc, int dpi) {
-    if (dpi != kLayoutDpi && ::SetStretchBltMode(dc, HALFTONE) != 0) {
+    // 95, 98 and ME (the high bit of the version) take HALFTONE without
+    // having it.
+    const bool hasHalftone = (::GetVersion() & 0x80000000u) == 0;
+    if (dpi != kLayoutDpi && hasHalftone && ::SetStretchBltMode(dc, HALFTONE) != 0) {
         ::SetBrushOrgEx(dc, 0, 0, nullptr);
         return;
     }
