@@ -3,9 +3,19 @@
 # runs its setup.exe under Wine in a prefix of its own (out/wine). With a
 # DISPLAY the wizard appears there; without one the run happens on a private
 # Xvfb and screenshots of what it showed land in out/screens/.
+#   scripts/sample.sh [--dpi N]
+# --dpi N sets the prefix's screen to N pixels per inch (96 is 100%, 144 is
+# 150%) as the system's display settings do; the private Xvfb grows with it
+# so the larger pages fit, and gets a black root so screenshots can be
+# trimmed to the windows.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
+dpi=""
+if [ "${1:-}" = "--dpi" ]; then
+  dpi=${2:-}
+  [[ "$dpi" =~ ^[1-9][0-9]{1,2}$ ]] || { echo "usage: scripts/sample.sh [--dpi N]   (N from 10 to 999)" >&2; exit 2; }
+fi
 
 # The route depends on what the set-up installs (the 32-bit loader among
 # it): decide it only once that has run.
@@ -35,7 +45,10 @@ trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
   dfile=$(mktemp)
-  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$dfile" 2>/dev/null &
+  screen=1024x768x24 root=()
+  if [ -n "$dpi" ] && [ "$dpi" -gt 96 ]; then screen="$((1024 * dpi / 96))x$((768 * dpi / 96))x24"; fi
+  [ -n "$dpi" ] && root=(-br)
+  Xvfb -displayfd 9 -screen 0 "$screen" "${root[@]}" -nolisten tcp 9>"$dfile" 2>/dev/null &
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$dfile" ] && break; sleep 0.1; done
   export DISPLAY=":$(head -n1 "$dfile")"
@@ -45,6 +58,13 @@ else
   headless=0
 fi
 
+if [ -n "$dpi" ]; then
+  for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    "$KQ_WINE" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null || exit 1
+  done
+  "$KQ_WINESERVER" -k  # the desktop reads the setting when it starts
+  "$KQ_WINESERVER" -w
+fi
 screens="$out/screens"
 rm -rf "$screens" && mkdir -p "$screens"
 (cd "$pkg" && timeout 300 "$KQ_WINE" "$pkg/setup.exe") &

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include "base/file_win.h"
+#include "layout/layout_values.h"
 #include "net/http_win.h"
+#include "win/gdi_win.h"
 #include "win/registry_win.h"
 
 namespace kq {
@@ -36,14 +38,15 @@ public:
     // so it is painted once, at once, and needs no procedure of its own.
     void ShowWaitWindow() override {
         if (m_window != nullptr) return;
-        const int width = 320, height = 60;
+        const int dpi = ScreenPixelsPerInch();
+        const int width = ScaleToDpi(320, dpi), height = ScaleToDpi(60, dpi);
         const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
         const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
         m_window = ::CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", kWaitText,
                                      WS_POPUP | WS_BORDER | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, x, y, width,
                                      height, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
         if (m_window == nullptr) return;
-        m_font = ::CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+        m_font = ::CreateFontA(-ScaleToDpi(13, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
         if (m_font != nullptr) ::SendMessageA(m_window, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
         ::UpdateWindow(m_window);

@@ -1,5 +1,6 @@
 #include "layout/animated_picture_win.h"
 
+#include "layout/layout_values.h"
 #include "win/gdi_win.h"
 #include "win/window_win.h"
 
@@ -103,7 +104,9 @@ bool CAnimatedPicture::Prepare() {
     // The memory bitmap is as large as the picture: a lying size must not
     // take the process's memory.
     if (static_cast<uint64_t>(m_size.cx) * static_cast<uint64_t>(m_size.cy) > kGifMaxFramePixels) return false;
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_size.cx, m_size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_dpi = ScreenPixelsPerInch();
+    m_shown = SIZE{ScaleToDpi(m_size.cx, m_dpi), ScaleToDpi(m_size.cy, m_dpi)};
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_shown.cx, m_shown.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ScopedWindowDC window(m_hWnd);
     if (window.Dc() == nullptr) return false;
     m_memoryDc = ::CreateCompatibleDC(window.Dc());
@@ -241,7 +244,10 @@ LRESULT CAnimatedPicture::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_PAINT: {
         ScopedPaint paint(m_hWnd);
-        if (m_ready) ::BitBlt(paint.Dc(), 0, 0, m_size.cx, m_size.cy, m_memoryDc, 0, 0, SRCCOPY);
+        if (m_ready) {
+            SetPictureStretchMode(paint.Dc(), m_dpi);
+            ::StretchBlt(paint.Dc(), 0, 0, m_shown.cx, m_shown.cy, m_memoryDc, 0, 0, m_size.cx, m_size.cy, SRCCOPY);
+        }
         return 0;
     }
     case WM_ERASEBKGND:

@@ -35,6 +35,8 @@ public:
     // which this call takes over whatever the outcome.
     bool Load(HGLOBAL memory, DWORD size);
     SIZE GetSize() const { return m_size; }
+    // The window's size: the picture's grown with the screen's pixels per inch.
+    SIZE ShownSize() const { return m_shown; }
     // Starts showing: a still picture is drawn once, an animation starts
     // its thread. Nothing until a picture is loaded.
     void Draw();
@@ -70,7 +72,9 @@ private:
 
     std::vector<std::unique_ptr<Frame>> m_frames;
     CPicture m_still;
-    SIZE m_size = {0, 0};
+    SIZE m_size = {0, 0};   // the picture's own: the frames are composed at it
+    SIZE m_shown = {0, 0};  // on the screen, grown with its pixels per inch
+    int m_dpi = 96;
     HDC m_memoryDc = nullptr;
     HBITMAP m_bitmap = nullptr;
     HGDIOBJ m_previousBitmap = nullptr;

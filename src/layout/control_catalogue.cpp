@@ -116,6 +116,11 @@ ControlRect SizeAtCreation(ControlType type, const ControlRect& written) {
     return r;
 }
 
+ControlRect ScaleRect(const ControlRect& rect, int dpi) {
+    return ControlRect{ScaleToDpi(rect.left, dpi), ScaleToDpi(rect.top, dpi), ScaleToDpi(rect.right, dpi),
+                       ScaleToDpi(rect.bottom, dpi)};
+}
+
 bool TakesPageFont(ControlType type) {
     switch (type) {
     case ControlType::Button:

@@ -84,6 +84,10 @@ struct ControlRect {
 // ICON is always 32 by 32, BITMAP and HOVER keep what was written.
 ControlRect SizeAtCreation(ControlType type, const ControlRect& written);
 
+// The rectangle at `dpi` (see ScaleToDpi): each edge scales, so controls
+// that touch at 96 still touch and none overlaps that did not.
+ControlRect ScaleRect(const ControlRect& rect, int dpi);
+
 // Types that take the page font when they are created.
 bool TakesPageFont(ControlType type);
 

@@ -3,6 +3,8 @@
 #include "base/file_win.h"
 #include "base/product.h"
 #include "layout/folder_browser.h"
+#include "layout/layout_values.h"
+#include "win/gdi_win.h"
 
 namespace kq {
 namespace {
@@ -80,9 +82,12 @@ void CFolderBrowser::OnInitialized(HWND dialog) {
         ::GetWindowRect(treeWindow, &tree);
         ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&tree), 2);
     }
+    // The dialog's own controls grow with the screen's pixels per inch; the box put into it grows alike.
+    const int dpi = ScreenPixelsPerInch();
+    const int above = ScaleToDpi(kEditAboveTree, dpi);
     m_edit = ::CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
-                               tree.left, tree.top - kEditAboveTree, tree.right - tree.left,
-                               kEditAboveTree - kEditGapToTree, dialog,
+                               tree.left, tree.top - above, tree.right - tree.left,
+                               above - ScaleToDpi(kEditGapToTree, dpi), dialog,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBrowseEditId)),
                                ::GetModuleHandleA(nullptr), nullptr);
     if (m_edit != nullptr) {
@@ -93,7 +98,7 @@ void CFolderBrowser::OnInitialized(HWND dialog) {
         RECT promptRect = {};
         if (prompt != nullptr && ::GetWindowRect(prompt, &promptRect)) {
             ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&promptRect), 2);
-            const int editTop = tree.top - kEditAboveTree;
+            const int editTop = tree.top - above;
             if (promptRect.bottom > editTop && editTop > promptRect.top) {
                 ::SetWindowPos(prompt, nullptr, 0, 0, promptRect.right - promptRect.left, editTop - promptRect.top,
                                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

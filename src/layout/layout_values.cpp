@@ -131,6 +131,16 @@ int HimetricToPixels(int himetric, int dpi) {
     return static_cast<int>(pixels < INT_MIN ? INT_MIN : (pixels > INT_MAX ? INT_MAX : pixels));
 }
 
+int ScaleToDpi(int pixels, int dpi) {
+    if (dpi <= 0 || dpi == kLayoutDpi) return pixels;
+    const long long product = static_cast<long long>(pixels) * dpi;
+    const long long scaled = product >= 0 ? (product + kLayoutDpi / 2) / kLayoutDpi
+                                          : (product - kLayoutDpi / 2) / kLayoutDpi;
+    return scaled > INT_MAX || scaled < INT_MIN ? pixels : static_cast<int>(scaled);
+}
+
+int ScaleWindowExtent(int extent, int frame, int dpi) { return ScaleToDpi(extent - frame, dpi) + frame; }
+
 int FontHeightForPoints(int points, int dpi) { return -MulDivRound(points, dpi, 72); }
 
 }  // namespace kq

@@ -84,6 +84,19 @@ bool StartupPosition(int startup, int screenWidth, int screenHeight, int width, 
 // bits; -1 when c is 0 or the result does not fit an int.
 int MulDivRound(int a, int b, int c);
 
+// Layouts are drawn in the pixels of a screen of 96 pixels per inch, while
+// fonts follow the screen's own pixels per inch (large fonts: 120 at 125%,
+// 144 at 150%). Every layout length is scaled by dpi / 96, with this one
+// rounding, so the boxes grow with their text and 96 keeps every pixel.
+constexpr int kLayoutDpi = 96;
+// pixels * dpi / 96 rounded half away from zero (as MulDivRound); the value
+// unchanged for a dpi no screen reports (0 or less) or a result past int.
+int ScaleToDpi(int pixels, int dpi);
+// A window's outer size at `dpi` from its size at 96: the part inside its
+// frame scales, the frame itself (`frame` pixels, which the system draws at
+// its own size) does not.
+int ScaleWindowExtent(int extent, int frame, int dpi);
+
 // Logical font height for a point size: minus points * dpi / 72, rounded.
 int FontHeightForPoints(int points, int dpi);
 

@@ -5,6 +5,7 @@
 #include "base/profile_file_win.h"
 #include "base/text.h"
 #include "layout/layout_values.h"
+#include "win/gdi_win.h"
 #include "win/system_library_win.h"
 
 namespace kq {
@@ -114,6 +115,10 @@ void CPage::ReadAndBuild() {
     const std::string path = m_options.themeFolder + m_options.fileName;
     ProfileFile file(path.c_str());
     ReadLayout(file, path, m_layout.get());
+    // Texts follow the screen's pixels per inch; their boxes must too.
+    m_dpi = ScreenPixelsPerInch();
+    ControlTable& table = m_layout->controls;
+    for (int i = 0; i < table.Count(); ++i) table.At(i).rect = ScaleRect(table.At(i).rect, m_dpi);
     ApplyMainWindow();
     CreateControls();
     ApplyProperties();
@@ -297,6 +302,13 @@ void CPage::Place() {
     if (height < 0) height = 0;
     if (width > kMaxCoordinate) width = kMaxCoordinate;
     if (height > kMaxCoordinate) height = kMaxCoordinate;
+    // The layout's size is the window's at 96 pixels per inch; what lies
+    // inside the frame grows with the screen.
+    RECT window = {}, client = {};
+    ::GetWindowRect(m_hWnd, &window);
+    ::GetClientRect(m_hWnd, &client);
+    width = ScaleWindowExtent(width, (window.right - window.left) - client.right, m_dpi);
+    height = ScaleWindowExtent(height, (window.bottom - window.top) - client.bottom, m_dpi);
     int x = 0, y = 0;
     if (!StartupPosition(ParseStartup(m.startup), ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
                          width, height, &x, &y)) {
@@ -500,7 +512,7 @@ void CPage::PaintBackground(HDC dc) {
     ScopedSaveDC saved(dc);
     RECT outer;
     ::GetWindowRect(m_hWnd, &outer);
-    ::SetStretchBltMode(dc, COLORONCOLOR);
+    SetPictureStretchMode(dc, m_dpi);
     // Stretched to the size of the whole window, from the client's corner.
     m_backPicture.Render(dc, 0, 0, outer.right - outer.left, outer.bottom - outer.top);
 }

@@ -127,6 +127,7 @@ private:
     CPicture m_backPicture;
     ScopedFont m_ownPageFont;
     HFONT m_pageFont = nullptr;
+    int m_dpi = 96;  // the screen's pixels per inch the page is laid out for
 
     // One fixed array of windows per type, indexed by the entry's type slot.
     CSkinPicture m_bitmaps[kMaxControlsPerType];

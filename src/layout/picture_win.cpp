@@ -83,6 +83,26 @@ bool CPicture::Render(HDC dc, int x, int y, int width, int height) const {
     return SUCCEEDED(m_picture->Render(dc, x, y, width, height, 0, hmHeight, hmWidth, -hmHeight, nullptr));
 }
 
+SIZE CPicture::ScaledSize(int dpi) const { return SIZE{ScaleToDpi(m_pixels.cx, dpi), ScaleToDpi(m_pixels.cy, dpi)}; }
+
+bool CPicture::RenderScaled(HDC dc, int x, int y, int dpi) const {
+    ScopedSaveDC saved(dc);
+    SetPictureStretchMode(dc, dpi);
+    const SIZE size = ScaledSize(dpi);
+    return Render(dc, x, y, size.cx, size.cy);
+}
+
+void SetPictureStretchMode(HDC dc, int dpi) {
+    // 95, 98 and ME (the high bit of the version) take HALFTONE without
+    // having it.
+    const bool hasHalftone = (::GetVersion() & 0x80000000u) == 0;
+    if (dpi != kLayoutDpi && hasHalftone && ::SetStretchBltMode(dc, HALFTONE) != 0) {
+        ::SetBrushOrgEx(dc, 0, 0, nullptr);
+        return;
+    }
+    ::SetStretchBltMode(dc, COLORONCOLOR);
+}
+
 HGDIOBJ CPicture::GdiHandle() const {
     OLE_HANDLE handle = 0;
     if (m_picture == nullptr || FAILED(m_picture->get_Handle(&handle))) return nullptr;

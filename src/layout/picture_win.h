@@ -40,6 +40,10 @@ public:
     // Draws the whole picture into the rectangle (stretched to it); false
     // when there is no picture or the loader's renderer fails.
     bool Render(HDC dc, int x, int y, int width, int height) const;
+    // Its size on a screen of `dpi` pixels per inch (ScaleToDpi of each side).
+    SIZE ScaledSize(int dpi) const;
+    // Draws it at x, y at that size, smoothed where it grows.
+    bool RenderScaled(HDC dc, int x, int y, int dpi) const;
     // The GDI object behind the picture (a bitmap, icon or metafile), or null.
     HGDIOBJ GdiHandle() const;
 
@@ -47,5 +51,11 @@ private:
     IPicture* m_picture = nullptr;
     SIZE m_pixels = {0, 0};
 };
+
+// The stretch mode for pictures grown to a screen of `dpi` pixels per inch:
+// HALFTONE (with its brush origin), so they come out smooth rather than
+// blocky; where the system has no HALFTONE (95, 98, ME), and at 96 where
+// nothing grows, COLORONCOLOR as ever.
+void SetPictureStretchMode(HDC dc, int dpi);
 
 }  // namespace kq

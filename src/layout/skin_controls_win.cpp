@@ -317,18 +317,20 @@ void CSkinPicture::PaintTo(HDC dc) {
     ::GetClientRect(m_hWnd, &client);
     ScopedBrush back(SolidBrush(m_back));
 
+    const int dpi = ScreenPixelsPerInch();
     if (m_iconMode) {
         ::FillRect(dc, &client, back);
-        ::DrawIconEx(dc, 0, 0, m_icon, 32, 32, 0, nullptr, DI_NORMAL);
+        const int side = ScaleToDpi(32, dpi);
+        ::DrawIconEx(dc, 0, 0, m_icon, side, side, 0, nullptr, DI_NORMAL);
         return;
     }
     if (!m_picture.IsLoaded()) {
         ::FillRect(dc, &client, back);
         return;
     }
-    SIZE size = m_picture.PixelSize();
-    // The picture is drawn at its own size, never stretched; the rest of the
-    // control shows the background colour.
+    // The picture is drawn at its own size, grown only as the whole page is
+    // for the screen; the rest of the control shows the background colour.
+    const SIZE size = m_picture.ScaledSize(dpi);
     {
         ScopedSaveDC clip(dc);
         ::ExcludeClipRect(dc, 0, 0, size.cx, size.cy);
@@ -345,10 +347,10 @@ void CSkinPicture::PaintTo(HDC dc) {
         ScopedSelect selectBitmap(memory.Dc(), bitmap);
         RECT all = {0, 0, size.cx, size.cy};
         ::FillRect(memory.Dc(), &all, back);
-        m_picture.Render(memory.Dc(), 0, 0, size.cx, size.cy);
+        m_picture.RenderScaled(memory.Dc(), 0, 0, dpi);
         ::BitBlt(dc, 0, 0, size.cx, size.cy, memory.Dc(), 0, 0, SRCCOPY);
     } else {
-        m_picture.Render(dc, 0, 0, size.cx, size.cy);
+        m_picture.RenderScaled(dc, 0, 0, dpi);
     }
 }
 

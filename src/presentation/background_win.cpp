@@ -1,6 +1,7 @@
 #include "presentation/background_win.h"
 
 #include "base/file_win.h"
+#include "layout/layout_values.h"
 #include "win/gdi_win.h"
 
 namespace kq {
@@ -41,17 +42,19 @@ void CBackground::Erase(HWND frame, HDC dc) const {
     ScopedSaveDC saved(dc);
     ::SetTextColor(dc, RGB(255, 255, 255));
     ::SetBkMode(dc, TRANSPARENT);
+    // Sizes and places in pixels of a 96 pixels-per-inch screen.
+    const int dpi = ScreenPixelsPerInch();
     {
-        ScopedFont font(MakeFont(40));
+        ScopedFont font(MakeFont(ScaleToDpi(40, dpi)));
         ScopedSelect select(dc, font);
         ::SetTextAlign(dc, TA_LEFT | TA_TOP);
-        ::TextOutA(dc, 24, 14, m_settings.title.c_str(), static_cast<int>(m_settings.title.size()));
+        ::TextOutA(dc, ScaleToDpi(24, dpi), ScaleToDpi(14, dpi), m_settings.title.c_str(), static_cast<int>(m_settings.title.size()));
     }
     {
-        ScopedFont font(MakeFont(20));
+        ScopedFont font(MakeFont(ScaleToDpi(20, dpi)));
         ScopedSelect select(dc, font);
         ::SetTextAlign(dc, TA_RIGHT | TA_BOTTOM);
-        ::TextOutA(dc, client.right - 100, client.bottom - 50, m_settings.subtitle.c_str(),
+        ::TextOutA(dc, client.right - ScaleToDpi(100, dpi), client.bottom - ScaleToDpi(50, dpi), m_settings.subtitle.c_str(),
                    static_cast<int>(m_settings.subtitle.size()));
     }
 }
@@ -59,10 +62,8 @@ void CBackground::Erase(HWND frame, HDC dc) const {
 void CBackground::Paint(HWND frame) const {
     ScopedPaint paint(frame);
     if (!m_picture.IsLoaded()) return;
-    ScopedSaveDC saved(paint.Dc());
-    ::SetStretchBltMode(paint.Dc(), COLORONCOLOR);
-    const SIZE size = m_picture.PixelSize();
-    m_picture.Render(paint.Dc(), 10, 10, size.cx, size.cy);
+    const int dpi = ScreenPixelsPerInch();
+    m_picture.RenderScaled(paint.Dc(), ScaleToDpi(10, dpi), ScaleToDpi(10, dpi), dpi);
 }
 
 }  // namespace kq

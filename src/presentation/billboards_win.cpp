@@ -3,6 +3,7 @@
 #include <ole2.h>
 
 #include "base/file_win.h"
+#include "layout/layout_values.h"
 #include "layout/picture_win.h"
 #include "win/dialog_win.h"
 #include "win/gdi_win.h"
@@ -69,18 +70,18 @@ private:
         // A picture that cannot be read leaves the previous one on show.
         m_picture.Load(path.c_str());
         if (!m_picture.IsLoaded()) return;
-        const SIZE size = m_picture.PixelSize();
-        ::SetWindowPos(m_hWnd, HWND_TOPMOST, b.left, b.top, size.cx, size.cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        // Position and size are pixels of a 96 pixels-per-inch screen.
+        const int dpi = ScreenPixelsPerInch();
+        const SIZE size = m_picture.ScaledSize(dpi);
+        ::SetWindowPos(m_hWnd, HWND_TOPMOST, ScaleToDpi(b.left, dpi), ScaleToDpi(b.top, dpi), size.cx, size.cy,
+                       SWP_NOACTIVATE | SWP_SHOWWINDOW);
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
     }
 
     void Paint() {
         ScopedPaint paint(m_hWnd);
         if (!m_picture.IsLoaded()) return;
-        ScopedSaveDC saved(paint.Dc());
-        ::SetStretchBltMode(paint.Dc(), COLORONCOLOR);
-        const SIZE size = m_picture.PixelSize();
-        m_picture.Render(paint.Dc(), 0, 0, size.cx, size.cy);
+        m_picture.RenderScaled(paint.Dc(), 0, 0, ScreenPixelsPerInch());
     }
 
     const std::vector<Billboard>& m_list;

@@ -65,7 +65,7 @@ bool CSplash::OnInit() {
         return true;
     if (!m_picture.LoadFile(picture.c_str())) return true;
 
-    const SIZE size = m_picture.GetSize();
+    const SIZE size = m_picture.ShownSize();
     RECT frame = {0, 0, size.cx, size.cy};
     ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)), FALSE,
                          static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)));

@@ -94,6 +94,13 @@ private:
     HDC m_dc;
 };
 
+// The screen's pixels per inch (96 at 100%, 120 at 125%, 144 at 150%): what
+// fonts follow, and what the layouts are scaled to.
+inline int ScreenPixelsPerInch() {
+    ScopedWindowDC screen(nullptr);
+    return screen.Dc() != nullptr ? ::GetDeviceCaps(screen.Dc(), LOGPIXELSY) : 96;
+}
+
 // A memory DC compatible with another; deleted at the end.
 class ScopedMemoryDC {
 public:

@@ -1,5 +1,6 @@
 #include "driver_output.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -108,6 +109,8 @@ std::vector<WindowInfo> ParseWindows(const std::string& output) {
             control.text = Text(line.fields, "text");
             control.visible = Number(line.fields, "visible") != 0;
             control.enabled = Number(line.fields, "enabled") != 0;
+            std::sscanf(Text(line.fields, "rect").c_str(), "%d,%d,%d,%d", &control.left, &control.top, &control.right,
+                        &control.bottom);
             if (line.fields.count("checked")) control.checked = static_cast<int>(Number(line.fields, "checked"));
             windows.back().controls.push_back(control);
         }

@@ -3,7 +3,7 @@
 // (\r \n \t \\ \" \xNN), numbers and handles are bare.
 //
 //   window hwnd=0x00010046 pid=32 class="#32770" title="Merrowin" visible=1 enabled=1
-//   control hwnd=0x... parent=0x... id=2 class="Button" text="OK" visible=1 enabled=1 checked=0
+//   control hwnd=0x... parent=0x... id=2 class="Button" text="OK" visible=1 enabled=1 rect=8,9,83,32 checked=0
 //
 // A window line is followed by the control lines of that window.
 #pragma once
@@ -27,6 +27,8 @@ struct ControlInfo {
     bool visible = false;
     bool enabled = false;
     int checked = -1;  // -1 when the control is not a button
+    // In the window's client coordinates; all 0 when the line gives none.
+    int left = 0, top = 0, right = 0, bottom = 0;
 };
 
 struct WindowInfo {

@@ -44,7 +44,8 @@ TEST(DriverOutputTest, FieldsAreUnescaped) {
 TEST(DriverOutputTest, ControlsBelongToTheWindowBeforeThem) {
     const char* output =
         "window hwnd=0x00000010 pid=32 class=\"#32770\" title=\"Merrowin\" visible=1 enabled=1\n"
-        "control hwnd=0x00000011 parent=0x00000010 id=1 class=\"Button\" text=\"&OK\" visible=1 enabled=1 checked=0\n"
+        "control hwnd=0x00000011 parent=0x00000010 id=1 class=\"Button\" text=\"&OK\" visible=1 enabled=1 "
+        "rect=-3,4,83,32 checked=0\n"
         "control hwnd=0x00000012 parent=0x00000010 id=65535 class=\"Static\" text=\"Sorry.\\r\\nTwo lines\" "
         "visible=1 enabled=0\n"
         "window hwnd=0x00000020 pid=40 class=\"Other\" title=\"Second\" visible=0 enabled=1\n";
@@ -57,6 +58,8 @@ TEST(DriverOutputTest, ControlsBelongToTheWindowBeforeThem) {
     ASSERT_EQ(windows[0].controls.size(), 2u);
     EXPECT_EQ(windows[0].controls[0].checked, 0);
     EXPECT_EQ(windows[0].controls[1].checked, -1);
+    const ControlInfo& first = windows[0].controls[0];
+    EXPECT_EQ((std::vector<int>{first.left, first.top, first.right, first.bottom}), (std::vector<int>{-3, 4, 83, 32}));
     EXPECT_FALSE(windows[0].controls[1].enabled);
     EXPECT_EQ(windows[0].controls[1].id, 65535);
 

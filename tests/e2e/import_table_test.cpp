@@ -65,6 +65,11 @@ TEST(ImportTable, ShippedProgramsCarryTheirManifests) {
         const std::string& manifest = read.resources[kManifestResource];
         for (const char* element : wanted) EXPECT_NE(manifest.find(element), std::string::npos) << program << ": " << element;
     }
+    // Setup's pages follow the system's pixels per inch (not each monitor's).
+    EXPECT_NE(ReadPeImports(ReadFile(build / "setup.exe"))
+                  .resources[kManifestResource]
+                  .find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
+              std::string::npos);
     const std::string version = ReadPeImports(ReadFile(build / "tools/kqexec/kqexec.exe")).resources[kVersionResource];
     const std::string fileVersion("F\0i\0l\0e\0V\0e\0r\0s\0i\0o\0n\0\0\0", 24);  // the key, in UTF-16
     EXPECT_NE(version.find(fileVersion), std::string::npos) << "kqexec.exe has no FileVersion";

@@ -590,5 +590,57 @@ TEST_F(WizardTest, SavedAnswersReplayTheWizardRun) {
     EXPECT_EQ(product(), byWizard);
 }
 
+// The welcome page's controls where sample/theme/welcome.lcd puts them, by
+// window id (its last record gets 3000): left, top, width and height.
+struct PlacedControl {
+    int id, left, top, width, height;
+};
+constexpr PlacedControl kWelcomeControls[] = {
+    {3000, 0, 0, 164, 314},   {3001, 181, 20, 299, 60},  {3002, 181, 88, 299, 52},
+    {3003, 181, 148, 299, 56}, {3004, 0, 314, 497, 2},   {3005, 250, 325, 75, 23},
+    {3006, 325, 325, 75, 23},  {3007, 411, 325, 75, 23}, {3008, 164, 0, 333, 314},
+};
+
+// A screen set to `dpi` pixels per inch as the system's settings dialog sets
+// it, before setup starts.
+struct ScreenScale {
+    const char* label;
+    int dpi;
+};
+
+class ScreenScaleTest : public WizardTest, public ::testing::WithParamInterface<ScreenScale> {};
+
+const ScreenScale kScreenScales[] = {{"normal", 96}, {"large_150_percent", 144}};
+
+// Every control of the page grows with the screen, within a pixel of its
+// layout's rectangle times dpi / 96; at 96 it stays where the layout put it.
+TEST_P(ScreenScaleTest, ControlsGrowWithTheScreen) {
+    const int dpi = GetParam().dpi;
+    for (const char* key : {"HKCU\\Control Panel\\Desktop",
+                            "HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts"}) {
+        ProcessResult set = Session().Run(
+            "reg", {"add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", std::to_string(dpi), "/f"});
+        ASSERT_EQ(set.exitCode, 0) << key << ": " << set.errors;
+    }
+    Session().StopAll();  // the desktop reads the setting when it starts
+    fs::path package = WizardPackage({});
+    ASSERT_FALSE(HasFailure());
+    StartSetup(package);
+    std::optional<WindowInfo> page = WelcomePage();
+    ASSERT_TRUE(page) << "no page appeared";
+    const double scale = dpi / 96.0;
+    for (const PlacedControl& placed : kWelcomeControls) {
+        const ControlInfo* control = page->FindById(placed.id);
+        ASSERT_NE(control, nullptr) << placed.id;
+        const int seen[] = {control->left, control->top, control->right - control->left, control->bottom - control->top};
+        const int written[] = {placed.left, placed.top, placed.width, placed.height};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(seen[i], written[i] * scale, 1.0) << "control " << placed.id << ", value " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, ScreenScaleTest, ::testing::ValuesIn(kScreenScales),
+                         [](const ::testing::TestParamInfo<ScreenScale>& info) { return info.param.label; });
+
 }  // namespace
 }  // namespace kq::e2e

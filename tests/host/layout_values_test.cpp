@@ -161,6 +161,21 @@ TEST(LayoutValues, FontHeightRoundsLikeMulDiv) {
     EXPECT_EQ(MulDivRound(5, 1, -2), -3);
 }
 
+TEST(LayoutValues, LayoutLengthsScaleWithTheScreen) {
+    struct Case {
+        int pixels, dpi, expected;
+    } cases[] = {
+        {497, 96, 497}, {497, 120, 621},  // 621.25
+        {3, 144, 5},    {-3, 144, -5},    // 4.5 rounds away from zero
+        {497, 192, 994}, {7, 0, 7},       {7, -96, 7},
+        {INT_MAX, 192, INT_MAX},          // past int: unchanged
+    };
+    for (const Case& c : cases) EXPECT_EQ(ScaleToDpi(c.pixels, c.dpi), c.expected) << c.pixels << "@" << c.dpi;
+    // Only the inside of a window scales: 6 pixels of frame stay 6.
+    EXPECT_EQ(ScaleWindowExtent(506, 6, 144), 756);
+    EXPECT_EQ(ScaleWindowExtent(506, 6, 96), 506);
+}
+
 TEST(LayoutValues, HimetricToPixels) {
     struct Case {
         int himetric, dpi, expected;

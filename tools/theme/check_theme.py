@@ -98,14 +98,26 @@ def contains(outer, inner):
     return ox <= ix and oy <= iy and ix + iw <= ox + ow and iy + ih <= oy + oh
 
 
+# The screens a shipped text must fit, in pixels per inch: 100%, 125%, 150%
+# and 200%. The program grows every layout rectangle with the screen while
+# fonts follow its pixels per inch, each rounding its own way.
+SCREEN_DPIS = (96, 120, 144, 192)
+
+
+def scale_to_dpi(pixels, dpi):
+    """A layout length at `dpi`, rounded as the program rounds (half away from zero)."""
+    product = pixels * dpi
+    return (product + 48) // 96 if product >= 0 else -((-product + 48) // 96)
+
+
 def fit_problem(control, caption, page_font):
-    """Why a caption would not fit its control (measured with Wine's Tahoma),
-    or None. Placeholders take the sample product's values."""
+    """Why a caption would not fit its control at one of SCREEN_DPIS
+    (measured with Wine's Tahoma), or None. Placeholders take the sample
+    product's values."""
     for token, value in SAMPLE_VALUES.items():
         caption = caption.replace(token, value)
     keyword = control["keyword"]
     props = [v for _, v in control["props"]]
-    x, y, w, h = control["rect"]
 
     def font_at(first):
         face = props[first] if len(props) > first else ""
@@ -126,7 +138,17 @@ def fit_problem(control, caption, page_font):
     font = textfit.load(bold)
     if font is None:
         return None
-    pixels = textfit.pixels_for_points(size)
+    x, y, w, h = control["rect"]
+    for dpi in SCREEN_DPIS:
+        scaled = (scale_to_dpi(x + w, dpi) - scale_to_dpi(x, dpi), scale_to_dpi(y + h, dpi) - scale_to_dpi(y, dpi))
+        why = fit_at(font, keyword, caption, textfit.pixels_for_points(size, dpi), scaled, dpi)
+        if why:
+            return "at %d%%: %s" % (dpi * 100 // 96, why)
+    return None
+
+
+def fit_at(font, keyword, caption, pixels, size, dpi):
+    w, h = size
     slack = 2
     if keyword == "TEXT":
         lines = textfit.wrap(font, caption, pixels, w)
@@ -135,7 +157,9 @@ def fit_problem(control, caption, page_font):
         if len(lines) > room or widest > w + slack:
             return "%d lines of %d px in %dx%d" % (len(lines), widest, w, h)
         return None
-    room = {"BUTTON": w - 8, "RADIO": w - 18, "CHECKBOX": w - 18, "GROUPBOX": w - 16}[keyword]
+    # The button's edges and the box of a check or an option grow too.
+    margin = {"BUTTON": 8, "RADIO": 18, "CHECKBOX": 18, "GROUPBOX": 16}[keyword]
+    room = w - scale_to_dpi(margin, dpi)
     width = font.width(caption, pixels)
     if width > room + slack:
         return "%d px wide, room for %d" % (width, room)

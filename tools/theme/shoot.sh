@@ -9,6 +9,7 @@
 # Defaults: sample/theme and docs/theme. With --pack the pages are shot after
 # the language pack has been applied to a copy of the theme (apply_pack.py).
 # SHOOT_ONLY=PATTERN shoots only the pages whose picture name contains it.
+# SHOOT_DPI=N shoots them on a screen of N pixels per inch (96 is 100%).
 # Needs the Windows build of the host's route (scripts/wine-route; its layer
 # libraries, from scripts/build.sh), Wine, Xvfb and ImageMagick.
 set -euo pipefail
@@ -56,11 +57,20 @@ export WINEPREFIX="$work/pfx" WINEARCH="$KQ_WINE_ARCH" WINEDEBUG=-all WINEDLLOVE
 
 # Black root (-br) so that -trim cuts the screenshot down to the window.
 dfile=$(mktemp)
-Xvfb -displayfd 9 -screen 0 1024x768x24 -br -nolisten tcp 9>"$dfile" 2>/dev/null &
+dpi=${SHOOT_DPI:-96}
+Xvfb -displayfd 9 -screen 0 "$((1024 * dpi / 96))x$((768 * dpi / 96))x24" -br -nolisten tcp 9>"$dfile" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$dfile" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$dfile")"
 rm -f "$dfile"
+
+if [ -n "${SHOOT_DPI:-}" ]; then
+  for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    "$KQ_WINE" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+  done
+  "$KQ_WINESERVER" -k 2>/dev/null || true  # the desktop reads the setting when it starts
+  "$KQ_WINESERVER" -w
+fi
 
 # Windows path of the theme folder, through Wine's Z: drive.
 wtheme="Z:${theme//\//\\}\\"

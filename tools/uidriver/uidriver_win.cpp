@@ -50,7 +50,8 @@ constexpr char kUsage[] =
     "\n"
     "Output lines (strings in double quotes, C escapes \\r \\n \\t \\\\ \\\" \\xNN):\n"
     "  window hwnd=0xHHHHHHHH pid=N class=\"C\" title=\"T\" visible=0|1 enabled=0|1\n"
-    "  control hwnd=0xHHHHHHHH parent=0xHHHHHHHH id=N class=\"C\" text=\"T\" visible=0|1 enabled=0|1 [checked=N]\n"
+    "  control hwnd=0xHHHHHHHH parent=0xHHHHHHHH id=N class=\"C\" text=\"T\" visible=0|1 enabled=0|1\n"
+    "          rect=LEFT,TOP,RIGHT,BOTTOM [checked=N]   (rect: in the window's client coordinates)\n"
     "  clicked|typed|pressed hwnd=... (what was acted on); gone ...\n"
     "  version major=N minor=N build=N platform=N csd=\"...\"\n"
     "  error: TEXT (on standard error)\n"
@@ -226,12 +227,17 @@ void PrintWindow(HWND hwnd) {
                 Escape(TextOf(hwnd)).c_str(), ::IsWindowVisible(hwnd) ? 1 : 0, ::IsWindowEnabled(hwnd) ? 1 : 0);
 }
 
-void PrintControl(HWND hwnd) {
+void PrintControl(HWND window, HWND hwnd) {
     std::string name = ClassOf(hwnd);
-    std::printf("control hwnd=0x%08lx parent=0x%08lx id=%d class=\"%s\" text=\"%s\" visible=%d enabled=%d",
+    RECT rect = {};
+    ::GetWindowRect(hwnd, &rect);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+    std::printf("control hwnd=0x%08lx parent=0x%08lx id=%d class=\"%s\" text=\"%s\" visible=%d enabled=%d "
+                "rect=%ld,%ld,%ld,%ld",
                 Handle(hwnd), Handle(::GetParent(hwnd)), ::GetDlgCtrlID(hwnd),
                 Escape(name).c_str(), Escape(TextOf(hwnd)).c_str(), ::IsWindowVisible(hwnd) ? 1 : 0,
-                ::IsWindowEnabled(hwnd) ? 1 : 0);
+                ::IsWindowEnabled(hwnd) ? 1 : 0, static_cast<long>(rect.left), static_cast<long>(rect.top),
+                static_cast<long>(rect.right), static_cast<long>(rect.bottom));
     if (IsButtonClass(name)) {
         DWORD_PTR state = 0;
         if (::SendMessageTimeoutA(hwnd, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &state))
@@ -276,7 +282,7 @@ int CommandWait(const Options& options) {
         return kExitNotFound;
     }
     PrintWindow(window);
-    for (HWND child : Children(window)) PrintControl(child);
+    for (HWND child : Children(window)) PrintControl(window, child);
     return kExitDone;
 }
 
@@ -459,6 +465,15 @@ int main(int argc, char** argv) {
     // Lines must reach the test as soon as they are printed, even when the
     // driver is stopped afterwards.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    // Rectangles as the program under test has them: a driver the system
+    // took for unaware of the screen's pixels per inch would get them
+    // converted to 96. The call exists from Vista on.
+    using SetAwareFn = BOOL(WINAPI*)();
+    if (HMODULE user32 = ::GetModuleHandleA("user32.dll")) {
+        if (auto setAware = reinterpret_cast<SetAwareFn>(
+                reinterpret_cast<void*>(::GetProcAddress(user32, "SetProcessDPIAware"))))
+            setAware();
+    }
     Options options;
     if (!ParseArguments(argc, argv, options)) return Usage();
     const std::string& command = options.command;
