@@ -34,7 +34,7 @@ namespace {
 
 using KeySet = std::set<std::pair<std::string, std::string>>;
 
-class RecordingReader : public IProfileReader {
+class RecordingReader : public ProfileReader {
 public:
     explicit RecordingReader(const std::string& text) : m_ini(text) {}
     std::string Read(const char* section, const char* key, size_t bufferSize) const override {
@@ -82,7 +82,7 @@ void ReadScript(const RecordingReader& reader) {
     ProductSettings settings;
     LoadProductSettings(script, "", same, settings);
     LacksRequiredRights(script, "");
-    PlanPreviousInstallation(script, [](RegistryRoot, const std::string&, const std::string&) { return "x"; }, same);
+    DecidePreviousInstallation(script, [](RegistryRoot, const std::string&, const std::string&) { return "x"; }, same);
     LoadPageList(script);
     LocatePageText(script, "CT0", "CT1", PackedFiles());
     LocatePageText(script, "CT2", "CT3", PackedFiles());
