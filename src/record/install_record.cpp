@@ -11,6 +11,7 @@ namespace {
 constexpr char kHeader[] = "KQR\t1";
 constexpr char kRunKind[] = "RUN";
 constexpr char kAsideKind[] = "ASIDE";
+constexpr char kTemporaryKind[] = "TEMP";
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 
@@ -335,7 +336,7 @@ std::string JoinFields(const std::vector<std::string>& f) {
     return line + "\r\n";
 }
 
-// RUN and ASIDE, the lines of a run in progress; false for other kinds.
+// RUN, ASIDE and TEMP, the lines of a run in progress; false for other kinds.
 bool ReadRunLine(const std::vector<std::string>& f, ParsedRecord* record, const char** problem) {
     *problem = nullptr;
     if (f[0] == kRunKind) {
@@ -345,6 +346,11 @@ bool ReadRunLine(const std::vector<std::string>& f, ParsedRecord* record, const 
         }
         record->inProgress = true;
         record->installDir = f[1];
+        return true;
+    }
+    if (f[0] == kTemporaryKind) {
+        if (f.size() != 2 || f[1].empty()) *problem = "TEMP needs 1 field";
+        else record->temporary.push_back(f[1]);
         return true;
     }
     if (f[0] != kAsideKind) return false;
@@ -361,6 +367,10 @@ std::string FormatRecordInProgress(const std::string& installDir) {
 
 std::string FormatSetAsideLine(const SetAsideCopy& aside) {
     return JoinFields({kAsideKind, aside.path, aside.copy});
+}
+
+std::string FormatTemporaryLine(const std::string& path) {
+    return JoinFields({kTemporaryKind, path});
 }
 
 std::string FormatRecordLine(const RecordEntry& e) {
@@ -493,6 +503,10 @@ void InstallRecord::SetAside(const std::string& path, const std::string& copy) {
     if (!asidePaths_.insert(AsciiLower(path)).second) return;
     asideCopies_.push_back({path, copy});
     if (sink_) sink_(FormatSetAsideLine(asideCopies_.back()));
+}
+
+void InstallRecord::Temporary(const std::string& path) {
+    if (sink_) sink_(FormatTemporaryLine(path));
 }
 
 bool InstallRecord::IsSetAside(const std::string& path) const {

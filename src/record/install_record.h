@@ -34,6 +34,8 @@
 // writes two more kinds, which a committed record never holds:
 //   RUN      <install folder>   second line: the run is still in progress
 //   ASIDE    <path>  <copy>     the copy of a file the run is about to replace
+//   TEMP     <path>             a file the run is about to make where none was,
+//                               under its own name or a passing one
 // The next run rolls such a record back (interrupted_runs_win.h). A last
 // line without its LF may have been cut by the crash and is never acted on.
 //
@@ -136,6 +138,7 @@ struct ParsedRecord {
     bool inProgress = false;
     std::string installDir;
     std::vector<SetAsideCopy> setAside;
+    std::vector<std::string> temporary;
     // "line N: reason" for every line not taken.
     std::vector<std::string> refused;
     bool valid = false;  // the header was right
@@ -146,6 +149,7 @@ std::string FormatRecord(const std::vector<RecordEntry>& entries);
 // The header and the RUN line that open the record of a run in progress.
 std::string FormatRecordInProgress(const std::string& installDir);
 std::string FormatSetAsideLine(const SetAsideCopy& aside);
+std::string FormatTemporaryLine(const std::string& path);
 ParsedRecord ParseRecord(std::string_view text);
 
 // The record as the install run builds it. Entries stay in memory (the
@@ -182,6 +186,10 @@ public:
     using SetAsideCopy = kq::SetAsideCopy;
     void SetAside(const std::string& path, const std::string& copy);
     bool IsSetAside(const std::string& path) const;
+    // A file about to be made where none was (under its name, or a passing
+    // one it is renamed from): only the record file of the run in progress
+    // names it.
+    void Temporary(const std::string& path);
     const std::vector<SetAsideCopy>& SetAsideCopies() const { return asideCopies_; }
     void ForgetSetAsideCopies() {
         asideCopies_.clear();

@@ -451,6 +451,28 @@ RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, cons
     return RecordRemoval(entries, scope, machine).Run();
 }
 
+RemovalScope RollbackScope(const std::string& productCode, const std::string& installDir,
+                           const std::string& maintenanceFolder, bool overEarlier) {
+    RemovalScope scope;
+    scope.productCode = productCode;
+    scope.installDir = installDir;
+    scope.maintenanceFolder = maintenanceFolder;
+    for (char drive = 'A'; drive <= 'Z'; ++drive) scope.folders.push_back(std::string(1, drive) + ":\\");
+    scope.rollback = true;
+    scope.removeRegistration = !overEarlier;
+    return scope;
+}
+
+RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries,
+                                     const std::vector<SetAsideCopy>& setAside, const RemovalScope& scope,
+                                     RecordMachine& machine) {
+    RecordRemovalReport report = RemoveRecorded(entries, scope, machine);
+    for (const SetAsideCopy& aside : setAside) {
+        if (machine.Fingerprint(aside.copy, nullptr)) machine.PutBack(aside.copy, aside.path);
+    }
+    return report;
+}
+
 void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& ownFolders, RecordMachine& machine) {
     std::set<std::string> counted;
     const std::vector<RecordEntry> entries = record.Entries();

@@ -123,6 +123,19 @@ struct RecordRemovalReport {
 RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, const RemovalScope& scope,
                                    RecordMachine& machine);
 
+// The scope of the rollback of a run that did not commit: every entry is
+// that run's own, so any local drive is in reach. Over an earlier
+// installation the registration stays that product's.
+RemovalScope RollbackScope(const std::string& productCode, const std::string& installDir,
+                           const std::string& maintenanceFolder, bool overEarlier);
+
+// Undoes a run that did not commit: its entries, then the copies of the
+// files it replaced back over them (a copy already put back is not there
+// any more, so a second rollback of the same record changes nothing).
+RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries,
+                                     const std::vector<SetAsideCopy>& setAside, const RemovalScope& scope,
+                                     RecordMachine& machine);
+
 // After the file step: each file (shortcuts aside) setup wrote, kept or
 // replaced outside the product's own folders (install and maintenance
 // folder) - whatever its kind, since other products may use anything in a

@@ -62,6 +62,9 @@ void RecordingBase::BeforeFile(const std::string& path, const std::function<bool
     if (m_existed.count(key) != 0) return;
     const bool existed = isThere ? isThere(path) : m_state.Fingerprint(path, nullptr);
     m_existed[key] = existed;
+    // A run killed while it writes the file leaves part of it: the next
+    // run deletes it.
+    if (!existed) m_record.Temporary(path);
     // What the file was comes back if the run is undone.
     if (existed && !m_record.IsSetAside(path)) {
         const std::string copy = m_state.SetAside(path);
@@ -143,7 +146,9 @@ EntryResult RecordingFileMachine::Unpack(const std::string& entry, const std::st
 
 std::string RecordingFileMachine::StagingPath(const std::string& destination) {
     std::string path = m_inner.StagingPath(destination);
-    if (!path.empty()) m_staged[AsciiLower(path)] = FileFingerprint();
+    if (path.empty()) return path;
+    m_staged[AsciiLower(path)] = FileFingerprint();
+    m_record.Temporary(path);
     return path;
 }
 

@@ -21,6 +21,10 @@
 // that a second attempt could remove, the log, the record and the
 // Uninstall key stay, and the record keeps only what is left.
 //
+// Before anything else it rolls back what setup runs that were killed
+// before they committed left behind (interrupted_runs_win.h), and deletes
+// the working folders such runs left in the temporary folder.
+//
 // Exit codes: runner_exit_codes.h.
 #include <windows.h>
 
@@ -33,11 +37,14 @@
 #include "base/registry_path.h"
 #include "base/text.h"
 #include "record/install_record.h"
+#include "record/interrupted_runs_win.h"
 #include "record/record_machine_win.h"
 #include "record/record_removal.h"
 #include "record/removal_plan.h"
 #include "record/uninstall_log.h"
 #include "remover_win.h"
+#include "run/folders_win.h"
+#include "run/product_claims_win.h"
 #include "runner_exit_codes.h"
 #include "win/registry_win.h"
 #include "win/system_library_win.h"
@@ -287,6 +294,20 @@ int Modify(const RunnerCommand& command) {
     return runner::kRemoved;
 }
 
+// True when an interrupted run was rolled back.
+bool RollBackInterrupted(bool silent) {
+    char temp[MAX_PATH + 1] = "";
+    const DWORD length = ::GetTempPathA(sizeof(temp), temp);
+    if (length != 0 && length < sizeof(temp)) RemoveAbandonedWorkFolders(WithTrailingBackslash(temp));
+    CProductClaims claims;
+    const std::vector<InterruptedRun> runs =
+        RollBackInterruptedRuns([&claims](const std::string& code) { return claims.Claim(code); });
+    for (const InterruptedRun& run : runs) {
+        if (!silent) Tell(RolledBackMessage(run), run.productName, MB_ICONINFORMATION);
+    }
+    return !runs.empty();
+}
+
 int Run() {
     RunnerCommand command = ParseRunnerCommandLine(SkipProgramName(::GetCommandLineA()));
     if (command.action == RunnerCommand::Action::kUsage) {
@@ -300,8 +321,10 @@ int Run() {
         if (!command.silent) Tell("\"" + command.productCode + "\" is not a product code.", "kqexec", MB_ICONERROR);
         return runner::kBadCommand;
     }
-    if (command.action == RunnerCommand::Action::kModify) return Modify(command);
-    return Remove(command);
+    const bool rolledBack = RollBackInterrupted(command.silent);
+    const int result = command.action == RunnerCommand::Action::kModify ? Modify(command) : Remove(command);
+    if (rolledBack && (result == runner::kRemoved || result == runner::kNoLog)) return runner::kRolledBack;
+    return result;
 }
 
 }  // namespace
