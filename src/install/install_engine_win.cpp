@@ -152,8 +152,9 @@ std::string CInstallEngine::FinalRecord() const {
 }
 
 void CInstallEngine::RollBack() {
-    const RemovalScope scope = RollbackScope(m_snapshot.settings.productCode, m_snapshot.settings.installDir,
-                                             m_maintenanceFolder, m_earlier.HasEarlier());
+    RemovalScope scope = RollbackScope(m_snapshot.settings.productCode, m_snapshot.settings.installDir,
+                                       m_maintenanceFolder, m_earlier.HasEarlier());
+    scope.releasing = [this](const std::string& path) { MarkReleased(m_recordPath, path); };
     CWinRecordMachine machine;
     RollBackRecorded(m_record.Entries(), m_record.SetAsideCopies(), scope, machine);
     m_record.ForgetSetAsideCopies();

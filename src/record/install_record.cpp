@@ -12,6 +12,7 @@ constexpr char kHeader[] = "KQR\t1";
 constexpr char kRunKind[] = "RUN";
 constexpr char kAsideKind[] = "ASIDE";
 constexpr char kTemporaryKind[] = "TEMP";
+constexpr char kReleasedKind[] = "RELEASED";
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 
@@ -336,7 +337,7 @@ std::string JoinFields(const std::vector<std::string>& f) {
     return line + "\r\n";
 }
 
-// RUN, ASIDE and TEMP, the lines of a run in progress; false for other kinds.
+// RUN, ASIDE, TEMP and RELEASED, the lines of a run in progress; false for other kinds.
 bool ReadRunLine(const std::vector<std::string>& f, ParsedRecord* record, const char** problem) {
     *problem = nullptr;
     if (f[0] == kRunKind) {
@@ -348,9 +349,9 @@ bool ReadRunLine(const std::vector<std::string>& f, ParsedRecord* record, const 
         record->installDir = f[1];
         return true;
     }
-    if (f[0] == kTemporaryKind) {
-        if (f.size() != 2 || f[1].empty()) *problem = "TEMP needs 1 field";
-        else record->temporary.push_back(f[1]);
+    if (f[0] == kTemporaryKind || f[0] == kReleasedKind) {
+        if (f.size() != 2 || f[1].empty()) *problem = "needs 1 field";
+        else (f[0] == kTemporaryKind ? record->temporary : record->released).push_back(f[1]);
         return true;
     }
     if (f[0] != kAsideKind) return false;
@@ -371,6 +372,10 @@ std::string FormatSetAsideLine(const SetAsideCopy& aside) {
 
 std::string FormatTemporaryLine(const std::string& path) {
     return JoinFields({kTemporaryKind, path});
+}
+
+std::string FormatReleasedLine(const std::string& path) {
+    return JoinFields({kReleasedKind, path});
 }
 
 std::string FormatRecordLine(const RecordEntry& e) {

@@ -36,6 +36,7 @@
 //   ASIDE    <path>  <copy>     the copy of a file the run is about to replace
 //   TEMP     <path>             a file the run is about to make where none was,
 //                               under its own name or a passing one
+//   RELEASED <path>             its rollback took the shared count of <path>
 // The next run rolls such a record back (interrupted_runs_win.h). A last
 // line without its LF may have been cut by the crash and is never acted on.
 //
@@ -139,6 +140,7 @@ struct ParsedRecord {
     std::string installDir;
     std::vector<SetAsideCopy> setAside;
     std::vector<std::string> temporary;
+    std::vector<std::string> released;
     // "line N: reason" for every line not taken.
     std::vector<std::string> refused;
     bool valid = false;  // the header was right
@@ -150,6 +152,7 @@ std::string FormatRecord(const std::vector<RecordEntry>& entries);
 std::string FormatRecordInProgress(const std::string& installDir);
 std::string FormatSetAsideLine(const SetAsideCopy& aside);
 std::string FormatTemporaryLine(const std::string& path);
+std::string FormatReleasedLine(const std::string& path);
 ParsedRecord ParseRecord(std::string_view text);
 
 // The record as the install run builds it. Entries stay in memory (the

@@ -76,10 +76,11 @@ Undone RollBackRun(InterruptedRun& run) {
     if (record.valid && !record.inProgress) return Undone::kNothing;
     CWinRecordMachine machine;
     for (const std::string& staged : record.temporary) machine.RemoveFile(staged);
-    const RemovalScope scope =
-        RollbackScope(run.productCode, WithTrailingBackslash(record.installDir), maintenanceFolder,
-                      earlier.HasEarlier());
-    const RecordRemovalReport report = RollBackRecorded(record.entries, record.setAside, scope, machine);
+    RemovalScope scope = RollbackScope(run.productCode, WithTrailingBackslash(record.installDir), maintenanceFolder,
+                                       earlier.HasEarlier());
+    scope.releasing = [&recordPath](const std::string& path) { MarkReleased(recordPath, path); };
+    const RecordRemovalReport report =
+        RollBackRecorded(WithoutReleasedCounts(record), record.setAside, scope, machine);
     run.left = report.left;
     if (earlier.HasEarlier()) {
         earlier.Restore();
@@ -155,6 +156,18 @@ void CRunInProgress::End() {
     CloseRecord();
     if (m_root != nullptr) LeaveList(m_root, m_productCode);
     m_root = nullptr;
+}
+
+void MarkReleased(const std::string& recordPath, const std::string& path) {
+    HANDLE file = ::CreateFileA(recordPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    ::SetFilePointer(file, 0, nullptr, FILE_END);
+    const std::string line = FormatReleasedLine(path);
+    DWORD written = 0;
+    ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    ::FlushFileBuffers(file);
+    ::CloseHandle(file);
 }
 
 std::vector<InterruptedRun> RollBackInterruptedRuns(const std::function<bool(const std::string&)>& claim) {

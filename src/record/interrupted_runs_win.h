@@ -59,6 +59,10 @@ private:
     std::string m_productCode;
 };
 
+// Notes in the record file at `recordPath` that the rollback took the
+// shared count of `path` (flushed before the count goes).
+void MarkReleased(const std::string& recordPath, const std::string& path);
+
 struct InterruptedRun {
     std::string productCode;
     std::string productName;

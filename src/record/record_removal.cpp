@@ -239,6 +239,7 @@ private:
         // A file setup found without a count was counted once for its
         // earlier owner: that count goes too when it is the last.
         const uint32_t last = !m_shared[AsciiLower(path)] && origin != FileOrigin::kNew ? 2 : 1;
+        if (m_scope.releasing) m_scope.releasing(path);
         if (n > last) {
             m_machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path, NumberState(n - 1));
             *why = "still used by other programs";
@@ -461,6 +462,16 @@ RemovalScope RollbackScope(const std::string& productCode, const std::string& in
     scope.rollback = true;
     scope.removeRegistration = !overEarlier;
     return scope;
+}
+
+std::vector<RecordEntry> WithoutReleasedCounts(const ParsedRecord& record) {
+    std::set<std::string> released;
+    for (const std::string& path : record.released) released.insert(AsciiLower(path));
+    std::vector<RecordEntry> entries;
+    for (const RecordEntry& entry : record.entries) {
+        if (entry.kind != RecordKind::kShared || released.count(AsciiLower(entry.path)) == 0) entries.push_back(entry);
+    }
+    return entries;
 }
 
 RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries,

@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "kqexec/runner_exit_codes.h"
 #include "pe_imports.h"
@@ -465,11 +466,13 @@ const KillPoint kKillPoints[] = {
 
 void PrintTo(const KillPoint& point, std::ostream* out) { *out << point.name; }
 
-class InterruptedRunTest : public RemovalTest, public ::testing::WithParamInterface<KillPoint> {
+// The second parameter: the run after the kill is kqexec, not setup.
+class InterruptedRunTest : public RemovalTest,
+                           public ::testing::WithParamInterface<std::tuple<KillPoint, bool>> {
 protected:
     // A silent install of `package` killed at the point of the case.
     void InstallAndKill(const fs::path& package, const std::string& log) {
-        const KillPoint& point = GetParam();
+        const KillPoint& point = std::get<0>(GetParam());
         const int setup = StartSetup(package, {"/S", "/LOG=" + Session().WinPath(log)});
         auto count = [&] {
             const std::string text = ReadFile(log);
@@ -484,30 +487,24 @@ protected:
         }
         Session().KillProcess(setup);
         // Killed before it committed: no record, or one still in progress.
-        const std::string record = ReadFile(Maintenance() / "uninstall.kqr");
+        const std::string record =
+            ReadFile(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.kqr");
         ASSERT_TRUE(point.logMarker == nullptr ? record.empty() : record.rfind("KQR\t1\r\nRUN\t", 0) == 0)
             << "the kill came too late: " << record.substr(0, 40);
     }
-
-    fs::path Maintenance() { return Session().DriveC() / "windows" / "Installer" / kProductCode; }
 
     std::set<std::string> TempEntries() {
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(Session().TempDir())) names.insert(entry.path().filename());
         return names;
     }
-
-    void ExpectAsBefore(const Snapshot& before, const std::set<std::string>& temp) {
-        std::vector<std::string> diff = DropRunnerTrace(Diff(before, Take()));
-        EXPECT_TRUE(diff.empty()) << Lines(diff);
-        EXPECT_EQ(TempEntries(), temp);
-    }
 };
 
 // Killed at one point of a silent install, then installed again and
 // removed, or removed at once: the machine is as it was before the first
-// run, whichever run rolled the interrupted one back.
+// run, whichever program rolled the interrupted run back.
 TEST_P(InterruptedRunTest, IsRolledBackByTheNextRun) {
+    const KillPoint& point = std::get<0>(GetParam());
     const fs::path package = NotesPackage(300);
     ASSERT_FALSE(HasFailure());
     PrepareMachine(false);
@@ -516,23 +513,28 @@ TEST_P(InterruptedRunTest, IsRolledBackByTheNextRun) {
     const std::set<std::string> temp = TempEntries();
     const fs::path logs = Session().ScratchDir();
 
-    InstallAndKill(package, (logs / "first.log").string());
+    InstallAndKill(package, (logs / "killed.log").string());
     ASSERT_FALSE(HasFailure());
-    StartSetup(package, {"/S", "/LOG=" + Session().WinPath(logs / "second.log")});
-    ExpectQuits(kExitInstalled);
-    const std::string second = ReadFile(logs / "second.log");
-    EXPECT_EQ(second.find("\"action\":\"replaced\""), std::string::npos) << second;
-    EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
-    ExpectAsBefore(before, temp);
-
-    InstallAndKill(package, (logs / "third.log").string());
-    ASSERT_FALSE(HasFailure());
-    EXPECT_EQ(RunKqexec(std::string("/S /R ") + kProductCode, Session().WinPath(Kqexec())), GetParam().runnerExit);
-    ExpectAsBefore(before, temp);
+    if (std::get<1>(GetParam())) {
+        EXPECT_EQ(RunKqexec(std::string("/S /R ") + kProductCode, Session().WinPath(Kqexec())), point.runnerExit);
+    } else {
+        StartSetup(package, {"/S", "/LOG=" + Session().WinPath(logs / "again.log")});
+        ExpectQuits(kExitInstalled);
+        // Nothing the killed run made is taken for the user's.
+        const std::string again = ReadFile(logs / "again.log");
+        EXPECT_EQ(again.find("\"action\":\"replaced\""), std::string::npos) << again;
+        EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
+    }
+    std::vector<std::string> diff = DropRunnerTrace(Diff(before, Take()));
+    EXPECT_TRUE(diff.empty()) << Lines(diff);
+    EXPECT_EQ(TempEntries(), temp);
 }
 
-INSTANTIATE_TEST_SUITE_P(Removal, InterruptedRunTest, ::testing::ValuesIn(kKillPoints),
-                         [](const ::testing::TestParamInfo<KillPoint>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Removal, InterruptedRunTest, ::testing::Combine(::testing::ValuesIn(kKillPoints), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<KillPoint, bool>>& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "_ThenRunner" : "_ThenSetup");
+                         });
 
 }  // namespace
 }  // namespace kq::e2e

@@ -694,6 +694,31 @@ TEST(RecordRemovalTest, SharedFilesAreCountedOutsideTheProductsFolders) {
     }
 }
 
+// A rollback killed after it took a shared count and run again from the
+// record takes none twice: each file ends with the count it had before.
+TEST(RecordRemovalTest, ARollbackRunTwiceTakesEachSharedCountOnce) {
+    const struct { FileOrigin origin; int countBefore; } cases[] = {
+        {FileOrigin::kReplaced, 1}, {FileOrigin::kReplaced, -1}, {FileOrigin::kKept, 2}};
+    for (const auto& c : cases) {
+        FakeMachine m;
+        m.CreateKey(RegistryRoot::kLocalMachine, kSharedDllsKey);
+        if (c.countBefore >= 0) m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, kSystemDll, NumberState(c.countBefore));
+        m.s.files[kSystemDll] = "x";
+        const MachineState before = m.s;
+        InstallRecord record;
+        std::string text = FormatRecordInProgress(kInstallDir);
+        record.SetLineSink([&text](const std::string& line) { text += line; });
+        record.File(c.origin, kSystemDll, FingerprintOf("x"));
+        CountSharedFiles(record, {kInstallDir, kMaintenance}, m);
+        for (int run = 0; run < 2; ++run) {
+            RemovalScope scope = RollbackScope("{P}", kInstallDir, kMaintenance, false);
+            scope.releasing = [&text](const std::string& path) { text += FormatReleasedLine(path); };
+            RollBackRecorded(WithoutReleasedCounts(ParseRecord(text)), {}, scope, m);
+        }
+        EXPECT_TRUE(m.s == before) << FormatRecordLine(record.Entries()[0]);
+    }
+}
+
 // A plan runs the same changes over plan machines: the machine stays as it
 // was, and the plan names what the recorders record when the changes are
 // made (the same kinds, targets, origins and data; a file's fingerprint is
