@@ -510,6 +510,10 @@ void InstallRecord::SetAside(const std::string& path, const std::string& copy) {
     if (sink_) sink_(FormatSetAsideLine(asideCopies_.back()));
 }
 
+void InstallRecord::Ahead(const RecordEntry& entry) {
+    if (sink_) sink_(FormatRecordLine(entry));
+}
+
 void InstallRecord::Temporary(const std::string& path) {
     if (sink_) sink_(FormatTemporaryLine(path));
 }

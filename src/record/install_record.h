@@ -189,6 +189,10 @@ public:
     using SetAsideCopy = kq::SetAsideCopy;
     void SetAside(const std::string& path, const std::string& copy);
     bool IsSetAside(const std::string& path) const;
+    // An entry written ahead of its change, to the record file of the run
+    // in progress only: a run killed during the change is undone as if it
+    // had been made (undoing what is not there changes nothing).
+    void Ahead(const RecordEntry& entry);
     // A file about to be made where none was (under its name, or a passing
     // one it is renamed from): only the record file of the run in progress
     // names it.

@@ -197,6 +197,8 @@ bool RecordingSettingsMachine::WriteIniValue(const std::string& file, const std:
     entry.name = key;
     entry.text = value;
     entry.existed = m_state.ReadIni(file, section, key, &entry.previous);
+    // Known before it is made: a run killed here leaves no file behind.
+    if (!fileExisted) m_record.Temporary(file);
     if (!m_inner.WriteIniValue(file, section, key, value)) return false;
     if (!fileExisted) {
         bool known = false;
@@ -218,7 +220,13 @@ void RecordingSettingsMachine::Finish() {
 bool RecordingSettingsMachine::CreateKey(RegistryRoot root, const std::string& subKey) {
     std::vector<std::string> missing;
     for (const std::string& level : PathLevels(subKey)) {
-        if (!m_state.KeyExists(root, level)) missing.push_back(level);
+        if (m_state.KeyExists(root, level)) continue;
+        missing.push_back(level);
+        RecordEntry ahead;
+        ahead.kind = RecordKind::kKey;
+        ahead.root = root;
+        ahead.subKey = level;
+        m_record.Ahead(ahead);
     }
     const bool done = m_inner.CreateKey(root, subKey);
     for (const std::string& level : missing) {

@@ -486,6 +486,8 @@ protected:
             std::this_thread::sleep_for(Millis(2));
         }
         Session().KillProcess(setup);
+        // What it started (the registration of a server) ends first.
+        Session().WaitIdle();
         // Killed before it committed: no record, or one still in progress.
         const std::string record =
             ReadFile(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.kqr");
