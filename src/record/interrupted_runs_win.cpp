@@ -1,5 +1,7 @@
 #include "record/interrupted_runs_win.h"
 
+#include <set>
+
 #include "base/file.h"
 #include "base/path_rules.h"
 #include "base/text.h"
@@ -75,7 +77,16 @@ Undone RollBackRun(InterruptedRun& run) {
     // Killed after its final record was in place: nothing to undo.
     if (record.valid && !record.inProgress) return Undone::kNothing;
     CWinRecordMachine machine;
-    for (const std::string& staged : record.temporary) machine.RemoveFile(staged);
+    // A file begun but not recorded whole is deleted first (its folder goes
+    // too); one the record names is the rollback's (a server unregistered
+    // first, a shared count given back).
+    std::set<std::string> recorded;
+    for (const RecordEntry& entry : record.entries) {
+        if (entry.kind == RecordKind::kFile) recorded.insert(AsciiLower(entry.path));
+    }
+    for (const std::string& begun : record.temporary) {
+        if (recorded.count(AsciiLower(begun)) == 0) machine.RemoveFile(begun);
+    }
     RemovalScope scope = RollbackScope(run.productCode, WithTrailingBackslash(record.installDir), maintenanceFolder,
                                        earlier.HasEarlier());
     scope.releasing = [&recordPath](const std::string& path) { MarkReleased(recordPath, path); };
