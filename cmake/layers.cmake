@@ -60,7 +60,7 @@ kq_layer(presentation base win run layout)
 kq_layer(app      base win net run crypt checks cabinet record steps install layout wizard presentation)
 
 kq_tool(builder   base crypt record run layout wizard)
-kq_tool(kqexec    base win run record)
+kq_tool(kqexec    base win checks run record)
 kq_tool(lnkprobe)
 kq_tool(comprobe)
 kq_tool(theme     base win layout)

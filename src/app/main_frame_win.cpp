@@ -19,10 +19,12 @@
 #include "presentation/billboards_win.h"
 #include "presentation/presentation_rules.h"
 #include "presentation/splash_win.h"
+#include "record/interrupted_runs_win.h"
 #include "run/eligibility.h"
 #include "run/file_list.h"
 #include "run/folders_win.h"
 #include "run/other_programs_win.h"
+#include "run/product_claims_win.h"
 #include "win/directories_win.h"
 #include "wizard/languages_win.h"
 #include "wizard/wizard_flow.h"
@@ -163,6 +165,7 @@ int CMainFrame::OnCreate() {
         QuitStartup(kExitAlreadyRunning);
         return 0;
     }
+    RollBackInterruptedRuns();
     ComputeSystemName();
     if (RunLanguageStage()) return 0;  // the language page continues the start-up
     ContinueStartup();
@@ -183,6 +186,7 @@ CMainFrame::PrepareResult CMainFrame::PreparePackage(std::string& error) {
     // The working folder must be one this run created empty: files found in
     // an existing one (a maintenance runner, a script) would be used as ours.
     if (paths.workFolderName.empty()) {
+        RemoveAbandonedWorkFolders(m_run.Folders().temp);
         paths.workFolderName = CreateWorkFolderNow(m_run.Folders().temp);
         if (paths.workFolderName.empty()) {
             error = "Can't create a working folder in " + m_run.Folders().temp;
@@ -244,9 +248,7 @@ void CMainFrame::LoadSettings() {
 bool CMainFrame::ClaimProduct() {
     // A plan changes nothing: it neither waits for a run nor keeps one out.
     if (m_run.Requests().plan) return true;
-    const DWORD version = ::GetVersion();
-    const bool sessions = (version & 0x80000000u) == 0 && LOBYTE(LOWORD(version)) >= 5;
-    const std::string name = ProductRunLockName(m_run.Settings().productCode, sessions);
+    const std::string name = ProductLockName(m_run.Settings().productCode);
     if (name.empty()) return true;
     // Held until the frame goes at the end of the run, or by the system
     // until the process ends, whatever way it ends.
@@ -255,6 +257,21 @@ bool CMainFrame::ClaimProduct() {
     // Held by a run of another user whose lock this user may not open.
     if (m_productLock == nullptr) return error != ERROR_ACCESS_DENIED;
     return error != ERROR_ALREADY_EXISTS;
+}
+
+void CMainFrame::RollBackInterruptedRuns() {
+    // A plan and a preview change nothing.
+    if (m_run.Requests().plan || m_run.Modes().preview) return;
+    CProductClaims claims(m_run.Settings().productCode);
+    const auto claim = [&claims](const std::string& code) { return claims.Claim(code); };
+    for (const InterruptedRun& run : kq::RollBackInterruptedRuns(claim)) {
+        const std::string message = RolledBackMessage(run);
+        RunJournal& journal = m_run.Journal();
+        JsonObject entry = journal.Entry("rollback");
+        entry.Add("productCode", run.productCode).Add("text", message).Add("left", uint64_t(run.left.size()));
+        journal.Write(entry);
+        if (SomeoneWatches()) ::MessageBoxA(nullptr, message.c_str(), kProductName, MB_OK | MB_ICONINFORMATION);
+    }
 }
 
 void CMainFrame::ComputeSystemName() {

@@ -57,6 +57,9 @@ private:
     void LoadSettings();
     // False when another run of the same product holds its lock.
     bool ClaimProduct();
+    // Rolls back what runs that were killed before they committed left
+    // behind, and says so.
+    void RollBackInterruptedRuns();
     void ComputeSystemName();
     bool RunLanguageStage();
 

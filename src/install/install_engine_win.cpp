@@ -98,6 +98,9 @@ void CInstallEngine::Start(MessageFilter filter) {
     }
     m_log.SetPath(Expand("<WindowsFolder>\\Installer\\<ProductCode>\\uninstall.log"));
     m_recordPath = m_maintenanceFolder + kInstallRecordName;
+    // Listed before the first change: should the run be killed, the next
+    // one finds it and rolls it back.
+    if (!m_snapshot.preview) m_progress.Begin(m_snapshot.settings.productCode, m_snapshot.settings.productName);
     // Every run describes itself alone: a log that cannot be set aside ends
     // the run before anything is changed, as it would mix two runs. An
     // earlier installation's log and record are kept aside, not deleted,
@@ -106,6 +109,7 @@ void CInstallEngine::Start(MessageFilter filter) {
     if (!m_earlier.SetAside({m_log.Path(), m_recordPath}) || !m_log.RemoveLeftover()) {
         TellError(2, LeftoverLogMessage(m_log.Path()).c_str());
         m_earlier.Restore();
+        m_progress.End();
         m_snapshot.signals->Abort();
         RemoveTemporaryFiles();
         return;
@@ -124,15 +128,17 @@ void CInstallEngine::StartWorker(MessageFilter filter) {
         ::CloseHandle(worker);
     }
     m_log.Close();
+    m_progress.CloseRecord();
     const RunSignals& signals = *m_snapshot.signals;
     const bool undone = signals.Aborted() || signals.CancelRequested();
     if (!m_snapshot.preview && !m_snapshot.plan && undone) RollBack();
     if (m_snapshot.preview || m_snapshot.plan || undone) {
         m_earlier.Restore();
     } else {
-        TakeOverEarlierRecord();
+        m_progress.Commit(FinalRecord());
         m_earlier.Discard();
     }
+    m_progress.End();
     // A rollback has put them back; otherwise the run's changes stay.
     DiscardSetAsideCopies();
     m_reporter.SetProgressPosition(m_files.Total());
@@ -144,31 +150,28 @@ void CInstallEngine::DiscardSetAsideCopies() {
 }
 
 void CInstallEngine::SaveRecord() {
-    if (!m_snapshot.preview && !m_snapshot.plan) WriteWholeFile(m_recordPath, m_record.Text());
+    if (m_snapshot.preview || m_snapshot.plan) return;
+    // The record file of the run in progress has each line already.
+    if (m_progress.RecordOpen()) m_progress.Flush();
+    else WriteWholeFile(m_recordPath, m_record.Text());
 }
 
-void CInstallEngine::TakeOverEarlierRecord() {
-    if (!m_earlier.HasEarlier()) return;
+std::string CInstallEngine::FinalRecord() const {
+    // After a run over an earlier installation the record keeps what the
+    // earlier one knew (record_inheritance.h).
     std::string text;
-    if (!ReadWholeFile(CEarlierRegistration::AsideName(m_recordPath), text)) return;
+    if (!m_earlier.HasEarlier() || !ReadWholeFile(CEarlierRegistration::AsideName(m_recordPath), text))
+        return m_record.Text();
     const ParsedRecord earlier = ParseRecord(text);
-    if (!earlier.valid) return;
-    WriteWholeFile(m_recordPath, FormatRecord(InheritEarlierRecord(earlier.entries, m_record.Entries())));
+    if (!earlier.valid) return m_record.Text();
+    return FormatRecord(InheritEarlierRecord(earlier.entries, m_record.Entries()));
 }
 
 void CInstallEngine::RollBack() {
-    RemovalScope scope;
-    scope.productCode = m_snapshot.settings.productCode;
-    scope.installDir = m_snapshot.settings.installDir;
-    scope.maintenanceFolder = m_maintenanceFolder;
-    // Every entry is this run's own: any local drive is in reach.
-    for (char drive = 'A'; drive <= 'Z'; ++drive) scope.folders.push_back(std::string(1, drive) + ":\\");
-    scope.rollback = true;
-    // Over an earlier installation the registration stays that product's:
-    // the values this run changed in it come back from the record.
-    scope.removeRegistration = !m_earlier.HasEarlier();
-    RemoveRecorded(m_record.Entries(), scope, m_state);
-    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) m_state.PutBack(aside.copy, aside.path);
+    RemovalScope scope = RollbackScope(m_snapshot.settings.productCode, m_snapshot.settings.installDir,
+                                       m_maintenanceFolder, m_earlier.HasEarlier());
+    scope.releasing = [this](const std::string& path) { MarkReleased(m_recordPath, path); };
+    RollBackRecorded(m_record.Entries(), m_record.SetAsideCopies(), scope, m_state);
     m_record.ForgetSetAsideCopies();
     m_record.Clear();
     m_snapshot.signals->MarkRolledBack();
@@ -333,6 +336,8 @@ void CInstallEngine::CreateDirectories() {
         else CreateRecordedDirectoryPath(path, &CreateOneDirectory, m_record);
     };
     createDir(m_maintenanceFolder);
+    if (!m_snapshot.plan && !m_snapshot.preview)
+        m_progress.OpenRecord(m_recordPath, m_snapshot.settings.installDir, m_record);
     const std::string& installDir = m_snapshot.settings.installDir;
     createDir(installDir);
     m_log.Append(logkind::kDir, installDir);

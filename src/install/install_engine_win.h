@@ -13,6 +13,7 @@
 #include "record/earlier_registration_win.h"
 #include "record/install_record.h"
 #include "record/record_machine_win.h"
+#include "record/interrupted_runs_win.h"
 #include "record/uninstall_log.h"
 #include "run/file_list.h"
 #include "run/placeholders.h"
@@ -67,9 +68,8 @@ private:
     // each step; a cancelled or failed run is undone from it at once.
     void SaveRecord();
     void RollBack();
-    // After a run that committed over an earlier installation: the record
-    // keeps what the earlier one knew (record_inheritance.h).
-    void TakeOverEarlierRecord();
+    // The record as it stays once the run has committed.
+    std::string FinalRecord() const;
     // Deletes the copies of the files the run replaced.
     void DiscardSetAsideCopies();
 
@@ -95,6 +95,9 @@ private:
     CWinRecordMachine m_state;
     ProfileFile m_setupScriptFile;
     std::string m_recordPath;
+    // The run in the list of runs in progress, and its record file while it
+    // is written (interrupted_runs_win.h).
+    CRunInProgress m_progress;
     CEarlierRegistration m_earlier;  // an earlier run's log and record, kept until this one commits
     std::unique_ptr<CCabinetUnpacker> m_unpacker;  // opened before the run, for the copy step
 };

@@ -20,6 +20,12 @@ bool CEarlierRegistration::SetAside(const std::vector<std::string>& paths) {
     return true;
 }
 
+void CEarlierRegistration::FindSetAside(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (Exists(AsideName(path))) m_paths.push_back(path);
+    }
+}
+
 void CEarlierRegistration::Restore() {
     for (const std::string& path : m_paths) {
         ::DeleteFileA(path.c_str());

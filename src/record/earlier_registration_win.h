@@ -16,6 +16,9 @@ public:
     // appended (replacing a leftover one). False when one exists and cannot
     // be moved: this run must not write over it.
     bool SetAside(const std::vector<std::string>& paths);
+    // After a run that was interrupted: takes each of `paths` that has a
+    // file kept aside as set aside by this object.
+    void FindSetAside(const std::vector<std::string>& paths);
     // The run ended without committing: its own files go, the earlier ones
     // come back under their names.
     void Restore();

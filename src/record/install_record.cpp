@@ -9,6 +9,10 @@ namespace kq {
 namespace {
 
 constexpr char kHeader[] = "KQR\t1";
+constexpr char kRunKind[] = "RUN";
+constexpr char kAsideKind[] = "ASIDE";
+constexpr char kTemporaryKind[] = "TEMP";
+constexpr char kReleasedKind[] = "RELEASED";
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 
@@ -322,6 +326,58 @@ FileFingerprint FingerprintOf(std::string_view bytes) {
     return builder.Finish();
 }
 
+namespace {
+
+std::string JoinFields(const std::vector<std::string>& f) {
+    std::string line;
+    for (size_t i = 0; i < f.size(); ++i) {
+        if (i > 0) line += '\t';
+        line += Escape(f[i]);
+    }
+    return line + "\r\n";
+}
+
+// RUN, ASIDE, TEMP and RELEASED, the lines of a run in progress; false for other kinds.
+bool ReadRunLine(const std::vector<std::string>& f, ParsedRecord* record, const char** problem) {
+    *problem = nullptr;
+    if (f[0] == kRunKind) {
+        if (f.size() != 2) {
+            *problem = "RUN needs 1 field";
+            return true;
+        }
+        record->inProgress = true;
+        record->installDir = f[1];
+        return true;
+    }
+    if (f[0] == kTemporaryKind || f[0] == kReleasedKind) {
+        if (f.size() != 2 || f[1].empty()) *problem = "needs 1 field";
+        else (f[0] == kTemporaryKind ? record->temporary : record->released).push_back(f[1]);
+        return true;
+    }
+    if (f[0] != kAsideKind) return false;
+    if (f.size() != 3 || f[1].empty() || f[2].empty()) *problem = "ASIDE needs 2 fields";
+    else record->setAside.push_back({f[1], f[2]});
+    return true;
+}
+
+}  // namespace
+
+std::string FormatRecordInProgress(const std::string& installDir) {
+    return std::string(kHeader) + "\r\n" + JoinFields({kRunKind, installDir});
+}
+
+std::string FormatSetAsideLine(const SetAsideCopy& aside) {
+    return JoinFields({kAsideKind, aside.path, aside.copy});
+}
+
+std::string FormatTemporaryLine(const std::string& path) {
+    return JoinFields({kTemporaryKind, path});
+}
+
+std::string FormatReleasedLine(const std::string& path) {
+    return JoinFields({kReleasedKind, path});
+}
+
 std::string FormatRecordLine(const RecordEntry& e) {
     std::vector<std::string> f;
     switch (e.kind) {
@@ -345,12 +401,7 @@ std::string FormatRecordLine(const RecordEntry& e) {
             f = {"INI", e.path, e.subKey, e.name, e.existed ? "=" + e.previous : "-", e.text};
             break;
     }
-    std::string line;
-    for (size_t i = 0; i < f.size(); ++i) {
-        if (i > 0) line += '\t';
-        line += Escape(f[i]);
-    }
-    return line + "\r\n";
+    return JoinFields(f);
 }
 
 std::string FormatRecord(const std::vector<RecordEntry>& entries) {
@@ -391,7 +442,12 @@ ParsedRecord ParseRecord(std::string_view text) {
             fields.push_back(std::move(field));
         }
         RecordEntry entry;
-        const char* problem = escapesOk ? ReadEntry(fields, &entry) : "bad % escape";
+        const char* problem = "bad % escape";
+        if (escapesOk && ReadRunLine(fields, &record, &problem)) {
+            if (problem != nullptr) record.refused.push_back("line " + std::to_string(number) + ": " + problem);
+            continue;
+        }
+        if (escapesOk) problem = ReadEntry(fields, &entry);
         if (problem != nullptr) {
             record.refused.push_back("line " + std::to_string(number) + ": " + problem);
         } else {
@@ -439,6 +495,7 @@ void InstallRecord::Value(RegistryRoot root, const std::string& subKey, const st
 
 void InstallRecord::Add(RecordEntry entry) {
     if (m_observer) m_observer(entry);
+    if (m_sink) m_sink(FormatRecordLine(entry));
     if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) m_written.insert(AsciiLower(entry.path));
     m_entries.push_back(std::move(entry));
 }
@@ -448,7 +505,17 @@ bool InstallRecord::Wrote(const std::string& path) const {
 }
 
 void InstallRecord::SetAside(const std::string& path, const std::string& copy) {
-    if (m_asidePaths.insert(AsciiLower(path)).second) m_asideCopies.push_back({path, copy});
+    if (!m_asidePaths.insert(AsciiLower(path)).second) return;
+    m_asideCopies.push_back({path, copy});
+    if (m_sink) m_sink(FormatSetAsideLine(m_asideCopies.back()));
+}
+
+void InstallRecord::Ahead(const RecordEntry& entry) {
+    if (m_sink) m_sink(FormatRecordLine(entry));
+}
+
+void InstallRecord::Temporary(const std::string& path) {
+    if (m_sink) m_sink(FormatTemporaryLine(path));
 }
 
 bool InstallRecord::IsSetAside(const std::string& path) const {

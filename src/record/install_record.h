@@ -29,6 +29,17 @@
 //   INI      <file>  <section>  <key>  <before: "-" or "=" value>  <value written>
 //   SERVICE  <name>             a service setup created
 //
+// A run that has not committed yet appends each line as it makes the
+// change (flushed, so a crash or a kill loses nothing already written) and
+// writes two more kinds, which a committed record never holds:
+//   RUN      <install folder>   second line: the run is still in progress
+//   ASIDE    <path>  <copy>     the copy of a file the run is about to replace
+//   TEMP     <path>             a file the run is about to make where none was,
+//                               under its own name or a passing one
+//   RELEASED <path>             its rollback took the shared count of <path>
+// The next run rolls such a record back (interrupted_runs_win.h). A last
+// line without its LF may have been cut by the crash and is never acted on.
+//
 // Lines are appended in the order the changes were made; removal undoes
 // them in reverse. A line of an unknown kind, or with the wrong number of
 // fields, is refused with its reason and the rest is still read: the record
@@ -115,8 +126,21 @@ struct RecordEntry {
     std::string previous;     // INI: the value before
 };
 
+// The copy a run keeps of a file it replaces, until it commits.
+struct SetAsideCopy {
+    std::string path;
+    std::string copy;
+};
+
 struct ParsedRecord {
     std::vector<RecordEntry> entries;
+    // A run still in progress (or interrupted): its install folder and the
+    // copies of the files it replaced.
+    bool inProgress = false;
+    std::string installDir;
+    std::vector<SetAsideCopy> setAside;
+    std::vector<std::string> temporary;
+    std::vector<std::string> released;
     // "line N: reason" for every line not taken.
     std::vector<std::string> refused;
     bool valid = false;  // the header was right
@@ -124,6 +148,11 @@ struct ParsedRecord {
 
 std::string FormatRecordLine(const RecordEntry& entry);
 std::string FormatRecord(const std::vector<RecordEntry>& entries);
+// The header and the RUN line that open the record of a run in progress.
+std::string FormatRecordInProgress(const std::string& installDir);
+std::string FormatSetAsideLine(const SetAsideCopy& aside);
+std::string FormatTemporaryLine(const std::string& path);
+std::string FormatReleasedLine(const std::string& path);
 ParsedRecord ParseRecord(std::string_view text);
 
 // The record as the install run builds it. Entries stay in memory (the
@@ -134,6 +163,9 @@ public:
     void Add(RecordEntry entry);
     // Told of every entry as it is added (the run's machine-readable log).
     void SetObserver(std::function<void(const RecordEntry&)> observer) { m_observer = std::move(observer); }
+    // Given each entry's and each set-aside copy's line as it is added: the
+    // record file of the run in progress.
+    void SetLineSink(std::function<void(const std::string&)> sink) { m_sink = std::move(sink); }
     const std::vector<RecordEntry>& Entries() const { return m_entries; }
     void Clear() {
         m_entries.clear();
@@ -154,12 +186,17 @@ public:
     // The copies of the files this run replaced, kept until it commits: a
     // rollback puts them back, a committed run deletes them. They belong to
     // the run alone, so the record's text never names them.
-    struct SetAsideCopy {
-        std::string path;
-        std::string copy;
-    };
+    using SetAsideCopy = kq::SetAsideCopy;
     void SetAside(const std::string& path, const std::string& copy);
     bool IsSetAside(const std::string& path) const;
+    // An entry written ahead of its change, to the record file of the run
+    // in progress only: a run killed during the change is undone as if it
+    // had been made (undoing what is not there changes nothing).
+    void Ahead(const RecordEntry& entry);
+    // A file about to be made where none was (under its name, or a passing
+    // one it is renamed from): only the record file of the run in progress
+    // names it.
+    void Temporary(const std::string& path);
     const std::vector<SetAsideCopy>& SetAsideCopies() const { return m_asideCopies; }
     void ForgetSetAsideCopies() {
         m_asideCopies.clear();
@@ -174,6 +211,7 @@ private:
     std::vector<SetAsideCopy> m_asideCopies;
     std::unordered_set<std::string> m_asidePaths;  // lower case
     std::function<void(const RecordEntry&)> m_observer;
+    std::function<void(const std::string&)> m_sink;
 };
 
 }  // namespace kq

@@ -239,6 +239,7 @@ private:
         // A file setup found without a count was counted once for its
         // earlier owner: that count goes too when it is the last.
         const uint32_t last = !m_shared[AsciiLower(path)] && origin != FileOrigin::kNew ? 2 : 1;
+        if (m_scope.releasing) m_scope.releasing(path);
         if (n > last) {
             m_machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path, NumberState(n - 1));
             *why = "still used by other programs";
@@ -449,6 +450,38 @@ const char* RecordEntryProblem(const RecordEntry& entry, const RemovalScope& sco
 RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, const RemovalScope& scope,
                                    RecordMachine& machine) {
     return RecordRemoval(entries, scope, machine).Run();
+}
+
+RemovalScope RollbackScope(const std::string& productCode, const std::string& installDir,
+                           const std::string& maintenanceFolder, bool overEarlier) {
+    RemovalScope scope;
+    scope.productCode = productCode;
+    scope.installDir = installDir;
+    scope.maintenanceFolder = maintenanceFolder;
+    for (char drive = 'A'; drive <= 'Z'; ++drive) scope.folders.push_back(std::string(1, drive) + ":\\");
+    scope.rollback = true;
+    scope.removeRegistration = !overEarlier;
+    return scope;
+}
+
+std::vector<RecordEntry> WithoutReleasedCounts(const ParsedRecord& record) {
+    std::set<std::string> released;
+    for (const std::string& path : record.released) released.insert(AsciiLower(path));
+    std::vector<RecordEntry> entries;
+    for (const RecordEntry& entry : record.entries) {
+        if (entry.kind != RecordKind::kShared || released.count(AsciiLower(entry.path)) == 0) entries.push_back(entry);
+    }
+    return entries;
+}
+
+RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries,
+                                     const std::vector<SetAsideCopy>& setAside, const RemovalScope& scope,
+                                     RecordMachine& machine) {
+    RecordRemovalReport report = RemoveRecorded(entries, scope, machine);
+    for (const SetAsideCopy& aside : setAside) {
+        if (machine.Fingerprint(aside.copy, nullptr)) machine.PutBack(aside.copy, aside.path);
+    }
+    return report;
 }
 
 void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& ownFolders, RecordMachine& machine) {

@@ -31,6 +31,7 @@
 // program inside the install folder. Refused entries are listed and not
 // acted on.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,10 @@ struct RemovalScope {
     // file setup made outside the install folder goes without a shared
     // count (the counts are only taken at the end of a run).
     bool rollback = false;
+    // Told of each shared file before its count is taken away: a rollback
+    // that is killed and run again must not take it twice (RELEASED lines,
+    // WithoutReleasedCounts).
+    std::function<void(const std::string& path)> releasing;
 };
 
 // Why a record entry may not be acted on, or nullptr.
@@ -122,6 +127,23 @@ struct RecordRemovalReport {
 
 RecordRemovalReport RemoveRecorded(const std::vector<RecordEntry>& entries, const RemovalScope& scope,
                                    RecordMachine& machine);
+
+// The scope of the rollback of a run that did not commit: every entry is
+// that run's own, so any local drive is in reach. Over an earlier
+// installation the registration stays that product's.
+RemovalScope RollbackScope(const std::string& productCode, const std::string& installDir,
+                           const std::string& maintenanceFolder, bool overEarlier);
+
+// The entries of an interrupted run's record without the shared counts a
+// rollback of it already took away.
+std::vector<RecordEntry> WithoutReleasedCounts(const ParsedRecord& record);
+
+// Undoes a run that did not commit: its entries, then the copies of the
+// files it replaced back over them (a copy already put back is not there
+// any more, so a second rollback of the same record changes nothing).
+RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries,
+                                     const std::vector<SetAsideCopy>& setAside, const RemovalScope& scope,
+                                     RecordMachine& machine);
 
 // After the file step: each file (shortcuts aside) setup wrote, kept or
 // replaced outside the product's own folders (install and maintenance

@@ -37,6 +37,19 @@ std::string WorkFolderName(int hour, int minute, int second, uint64_t secret) {
     return name;
 }
 
+bool IsWorkFolderName(const std::string& name) {
+    constexpr size_t kBaseLength = 2 + 6 + 1 + 16;
+    if (name.size() < kBaseLength || name.compare(0, 2, "kq") != 0 || name[8] != '-') return false;
+    for (size_t i = 2; i < kBaseLength; ++i) {
+        const char c = name[i];
+        if (i == 8) continue;
+        if (!(c >= '0' && c <= '9') && !(i > 8 && c >= 'a' && c <= 'f')) return false;
+    }
+    if (name.size() == kBaseLength) return true;
+    if (name[kBaseLength] != '_' || name.size() == kBaseLength + 1) return false;
+    return name.find_first_not_of("0123456789", kBaseLength + 1) == std::string::npos;
+}
+
 std::string PlantedFileMessage(const std::string& path) {
     return std::string(kProductName) +
            " stopped: its working folder holds a file that it did not make, and it will not use it.\r\nFile: " +

@@ -67,6 +67,15 @@ std::string VolumeOf(const std::string& windowsFolder);
 // Values outside a clock's range are clamped into it.
 std::string WorkFolderName(int hour, int minute, int second, uint64_t secret);
 
+// True for a name WorkFolderName (or MakeNewFolderName after it) makes:
+// "kq142305-0123456789abcdef", "kq142305-0123456789abcdef_2".
+bool IsWorkFolderName(const std::string& name);
+
+// The file beside a working folder that says its run lives: made before the
+// folder, held open by the run and deleted by the system when the run ends,
+// however it ends.
+inline std::string WorkFolderLockName(const std::string& folderName) { return folderName + ".lck"; }
+
 // Outcome of one attempt to create a folder or file that must be new.
 enum class NewFolderResult { Created, Taken, Failed };
 

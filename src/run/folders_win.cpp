@@ -10,6 +10,7 @@
 #include "base/file_win.h"
 #include "base/product.h"
 #include "base/text.h"
+#include "win/directories_win.h"
 #include "win/system_library_win.h"
 
 namespace kq {
@@ -242,11 +243,37 @@ std::string CreateWorkFolderNow(const std::string& tempFolder) {
     ::GetLocalTime(&now);
     const std::string base = WorkFolderName(now.wHour, now.wMinute, now.wSecond, UnguessableNumber());
     return MakeNewFolderName(base, [&](const std::string& name) {
+        // Never closed: the system closes it, and deletes the file, when
+        // the process ends, so a folder without it is nobody's.
+        const HANDLE lock = ::CreateFileA((tempFolder + WorkFolderLockName(name)).c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ, security.Attributes(), CREATE_NEW,
+                                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (lock == INVALID_HANDLE_VALUE)
+            return PathExists(tempFolder + WorkFolderLockName(name)) ? NewFolderResult::Taken : NewFolderResult::Failed;
         if (::CreateDirectoryA((tempFolder + name).c_str(), security.Attributes())) return NewFolderResult::Created;
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(lock);
         // A file of that name is "taken" as well: CreateDirectory says
         // ERROR_ALREADY_EXISTS for both.
-        return ::GetLastError() == ERROR_ALREADY_EXISTS ? NewFolderResult::Taken : NewFolderResult::Failed;
+        return error == ERROR_ALREADY_EXISTS ? NewFolderResult::Taken : NewFolderResult::Failed;
     });
+}
+
+void RemoveAbandonedWorkFolders(const std::string& tempFolder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((tempFolder + "kq*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    std::vector<std::string> abandoned;
+    do {
+        const std::string name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !IsWorkFolderName(name)) continue;
+        // A lock its run holds cannot be deleted; one left over (a system
+        // that does not delete on close) or none at all: the run is gone.
+        const std::string lock = tempFolder + WorkFolderLockName(name);
+        if (!PathExists(lock) || ::DeleteFileA(lock.c_str())) abandoned.push_back(name);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    for (const std::string& name : abandoned) DeleteFolderTree(tempFolder + name, tempFolder);
 }
 
 NewFolderResult CreateNewFile(const std::string& path) {

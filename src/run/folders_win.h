@@ -66,7 +66,13 @@ private:
 // empty when none could be created. It is made with CWorkFolderSecurity:
 // other users of the machine can neither put files into it nor change those
 // the run makes.
+// The folder's lock (WorkFolderLockName) is made first and held until the
+// process ends.
 std::string CreateWorkFolderNow(const std::string& tempFolder);
+
+// Deletes the working folders in `tempFolder` (trailing backslash) whose run
+// no longer lives: no lock beside them, or one that nobody holds open.
+void RemoveAbandonedWorkFolders(const std::string& tempFolder);
 
 // Creates the empty file `path`, which must not exist yet: Taken when
 // anything of that name is there already.

@@ -80,6 +80,9 @@ void RecordingBase::BeforeFile(const std::string& path, const std::function<bool
     if (m_existed.count(key) != 0) return;
     const bool existed = isThere ? isThere(path) : m_state.Fingerprint(path, nullptr);
     m_existed[key] = existed;
+    // A run killed while it writes the file leaves part of it: the next
+    // run deletes it.
+    if (!existed) m_record.Temporary(path);
     // What the file was comes back if the run is undone.
     if (existed && !m_record.IsSetAside(path)) {
         const std::string copy = m_state.SetAside(path);
@@ -118,7 +121,15 @@ bool RecordingBase::RecordFile(const std::string& path, const std::function<bool
 bool RecordingBase::RecordKeys(RegistryRoot root, const std::string& subKey, const std::function<bool()>& create) {
     std::vector<std::string> missing;
     for (const std::string& level : PathLevels(subKey)) {
-        if (!m_state.KeyExists(root, level)) missing.push_back(level);
+        if (m_state.KeyExists(root, level)) continue;
+        missing.push_back(level);
+        // Known before it is made: a run killed while it makes the key
+        // is undone as if it had been made.
+        RecordEntry ahead;
+        ahead.kind = RecordKind::kKey;
+        ahead.root = root;
+        ahead.subKey = level;
+        m_record.Ahead(ahead);
     }
     const bool done = create();
     for (const std::string& level : missing) {
@@ -180,7 +191,9 @@ EntryResult RecordingFileMachine::Unpack(const std::string& entry, const std::st
 
 std::string RecordingFileMachine::StagingPath(const std::string& destination) {
     std::string path = m_inner.StagingPath(destination);
-    if (!path.empty()) m_staged[AsciiLower(path)] = FileFingerprint();
+    if (path.empty()) return path;
+    m_staged[AsciiLower(path)] = FileFingerprint();
+    m_record.Temporary(path);
     return path;
 }
 
@@ -219,6 +232,8 @@ bool RecordingSettingsMachine::WriteIniValue(const std::string& file, const std:
                                              const std::string& key, const std::string& value) {
     const bool fileExisted = m_state.Fingerprint(file, nullptr);
     RecordEntry entry = IniEntry(file, section, key, value);
+    // Known before it is made: a run killed here leaves no file behind.
+    if (!fileExisted) m_record.Temporary(file);
     if (!m_inner.WriteIniValue(file, section, key, value)) return false;
     if (!fileExisted) {
         bool known = false;

@@ -12,6 +12,8 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <thread>
+#include <tuple>
 
 #include "kqexec/runner_exit_codes.h"
 #include "pe_imports.h"
@@ -46,8 +48,9 @@ protected:
     // this case needs on top: a shared file and a kept one in the system
     // folder, a value over an existing one, an association of an existing
     // extension and class, a self-registering server.
-    fs::path NotesPackage() {
+    fs::path NotesPackage(int extraFiles = 0) {
         fs::path authoring = CopyAuthoring("system");
+        AddFiles(authoring, extraFiles);
         fs::create_directories(authoring / "files" / "bin");
         fs::copy_file(Kqexec(), authoring / "files" / "bin" / "notes.exe");
         fs::copy_file(WinBuildFile("tools/comprobe/comprobe.dll"), authoring / "files" / "bin" / "comprobe.dll");
@@ -78,6 +81,22 @@ protected:
         WriteFile(authoring / "setup.inf", script);
 
         return BuildInto(authoring, "pkg", "cab", {"--support", Kqexec().string()});
+    }
+
+    // `count` files of 8 KB that do not pack well, to "<InstallDir>many".
+    static void AddFiles(const fs::path& authoring, int count) {
+        if (count == 0) return;
+        fs::create_directories(authoring / "files" / "many");
+        std::string list = ReadFile(authoring / "data.inf");
+        uint32_t state = 12345;
+        for (int i = 0; i < count; ++i) {
+            std::string data(8192, '\0');
+            for (char& c : data) c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
+            const std::string name = "f" + std::to_string(i) + ".bin";
+            WriteFile(authoring / "files" / "many" / name, data);
+            list += "files\\many\\" + name + "\r\nDestination Computer\\<InstallDir>many\\*0*0*0|\r\n";
+        }
+        WriteFile(authoring / "data.inf", list);
     }
 
     // The machine before setup: a user PATH, a value the package overwrites,
@@ -137,10 +156,11 @@ protected:
         return ended ? Session().Wait(Millis(5000), setup).exitCode : -1;
     }
 
-    // kqexec.exe with `arguments`, through a batch file; its exit code.
-    int RunKqexec(const std::string& arguments) {
+    // kqexec.exe (`program`) with `arguments`, through a batch file; its
+    // exit code.
+    int RunKqexec(const std::string& arguments, const std::string& program = "C:\\windows\\kqexec.exe") {
         WriteFile(Session().DriveC() / "remove.bat",
-                  "@echo off\r\nstart \"\" /wait C:\\windows\\kqexec.exe " + arguments + "\r\nexit %ERRORLEVEL%\r\n");
+                  "@echo off\r\nstart \"\" /wait " + program + " " + arguments + "\r\nexit %ERRORLEVEL%\r\n");
         ProcessResult result = Session().Run("cmd", {"/c", "C:\\remove.bat"}, {}, Millis(90000));
         EXPECT_FALSE(result.timedOut) << "kqexec did not end";
         fs::remove(Session().DriveC() / "remove.bat");
@@ -509,6 +529,97 @@ TEST_F(RemovalTest, MaintenanceWindowRepairsOrRemoves) {
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(fs::exists(readme));
 }
+
+// Where a silent install is killed, told by its log: the working folder
+// made, the 100th file copied, the system settings or the registration
+// begun.
+struct KillPoint {
+    const char* name;
+    const char* logMarker;  // nullptr: the working folder is there
+    size_t count;
+    int runnerExit;         // kqexec's exit code after the kill
+};
+
+const KillPoint kKillPoints[] = {
+    {"StartUp", nullptr, 0, runner::kNoLog},
+    {"Copy", "\"type\":\"file\"", 100, runner::kRolledBack},
+    {"Settings", "Setting system", 1, runner::kRolledBack},
+    {"Registration", "Finishing settings", 1, runner::kRolledBack},
+};
+
+void PrintTo(const KillPoint& point, std::ostream* out) { *out << point.name; }
+
+// The second parameter: the run after the kill is kqexec, not setup.
+class InterruptedRunTest : public RemovalTest,
+                           public ::testing::WithParamInterface<std::tuple<KillPoint, bool>> {
+protected:
+    // A silent install of `package` killed at the point of the case.
+    void InstallAndKill(const fs::path& package, const std::string& log) {
+        const KillPoint& point = std::get<0>(GetParam());
+        const int setup = StartSetup(package, {"/S", "/LOG=" + Session().WinPath(log)});
+        auto count = [&] {
+            const std::string text = ReadFile(log);
+            size_t n = 0;
+            for (size_t at = text.find(point.logMarker); at != std::string::npos; at = text.find(point.logMarker, at + 1))
+                ++n;
+            return n;
+        };
+        while (Session().IsRunning(setup)) {
+            if (point.logMarker == nullptr ? !WorkFolders().empty() : count() >= point.count) break;
+            std::this_thread::sleep_for(Millis(2));
+        }
+        Session().KillProcess(setup);
+        // What it started (the registration of a server) ends first.
+        Session().WaitIdle();
+        // Killed before it committed: no record, or one still in progress.
+        const std::string record =
+            ReadFile(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.kqr");
+        ASSERT_TRUE(point.logMarker == nullptr ? record.empty() : record.rfind("KQR\t1\r\nRUN\t", 0) == 0)
+            << "the kill came too late: " << record.substr(0, 40);
+    }
+
+    std::set<std::string> TempEntries() {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(Session().TempDir())) names.insert(entry.path().filename());
+        return names;
+    }
+};
+
+// Killed at one point of a silent install, then installed again and
+// removed, or removed at once: the machine is as it was before the first
+// run, whichever program rolled the interrupted run back.
+TEST_P(InterruptedRunTest, IsRolledBackByTheNextRun) {
+    const KillPoint& point = std::get<0>(GetParam());
+    const fs::path package = NotesPackage(300);
+    ASSERT_FALSE(HasFailure());
+    PrepareMachine(false);
+    ASSERT_FALSE(HasFailure());
+    const Snapshot before = Take();
+    const std::set<std::string> temp = TempEntries();
+    const fs::path logs = Session().ScratchDir();
+
+    InstallAndKill(package, (logs / "killed.log").string());
+    ASSERT_FALSE(HasFailure());
+    if (std::get<1>(GetParam())) {
+        EXPECT_EQ(RunKqexec(std::string("/S /R ") + kProductCode, Session().WinPath(Kqexec())), point.runnerExit);
+    } else {
+        StartSetup(package, {"/S", "/LOG=" + Session().WinPath(logs / "again.log")});
+        ExpectQuits(kExitInstalled);
+        // Nothing the killed run made is taken for the user's.
+        const std::string again = ReadFile(logs / "again.log");
+        EXPECT_EQ(again.find("\"action\":\"replaced\""), std::string::npos) << again;
+        EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
+    }
+    std::vector<std::string> diff = DropRunnerTrace(Diff(before, Take()));
+    EXPECT_TRUE(diff.empty()) << Lines(diff);
+    EXPECT_EQ(TempEntries(), temp);
+}
+
+INSTANTIATE_TEST_SUITE_P(Removal, InterruptedRunTest, ::testing::Combine(::testing::ValuesIn(kKillPoints), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<KillPoint, bool>>& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "_ThenRunner" : "_ThenSetup");
+                         });
 
 }  // namespace
 }  // namespace kq::e2e

@@ -413,6 +413,23 @@ void WineSession::Kill(Child& child) {
     Reap(child, true);
 }
 
+void WineSession::KillProcess(int handle) {
+    if (handle < 0 || handle >= static_cast<int>(m_children.size())) return;
+    Child& child = m_children[handle];
+    if (child.finished) return;
+    // The started process is timeout(1); the program is its child, the
+    // one process whose parent it is.
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        std::istringstream stat(ReadFile(entry.path() / "stat"));
+        std::string pid, name, state;
+        pid_t parent = -1;
+        // The name is in parentheses and may hold blanks; none of ours does.
+        if (stat >> pid >> name >> state >> parent && parent == child.pid) ::kill(std::stoi(pid), SIGKILL);
+    }
+    Reap(child, true);
+}
+
 ProcessResult WineSession::Run(const std::string& exe, const std::vector<std::string>& args, const fs::path& cwd,
                                Millis timeout) {
     int handle = Spawn(exe, args, cwd, timeout);

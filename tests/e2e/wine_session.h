@@ -119,6 +119,11 @@ public:
     // running after `timeout` it is stopped and the result says timedOut.
     ProcessResult Wait(Millis timeout, int handle = -1);
     bool IsRunning(int handle = -1);
+    // Kills a started program's own process (not its group) at once, as a
+    // power loss would end it, and waits until it is gone.
+    void KillProcess(int handle);
+    // Waits until every program of the prefix has ended by itself.
+    void WaitIdle() { RunWineserver({"-w"}, Millis(60000)); }
     // Stops every program of the prefix (its wineserver included) and waits
     // until they are gone; the prefix stays.
     void StopAll();

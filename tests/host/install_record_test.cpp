@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -285,7 +286,9 @@ TEST(InstallRecordFormat, BadLinesAreRefusedAndTheRestRead) {
         {"APPEND\tHKEY_CURRENT_USER\\Environment\tPATH\t\t1", "empty appended part"},
         {"INI\tC:\\a.ini\ts\tk\tv\tw", "bad previous INI value"},
         {"INI\tC:\\a.ini\t\tk\t-\tw", "empty INI section or key"},
-        {"RUN\tC:\\x.exe", "unknown kind"},
+        {"RAN\tC:\\x.exe", "unknown kind"},
+        {"RUN", "RUN needs 1 field"},
+        {"ASIDE\tC:\\a", "ASIDE needs 2 fields"},
         {"", ""},
     };
     for (const Case& c : cases) {
@@ -306,6 +309,34 @@ TEST(InstallRecordFormat, BadLinesAreRefusedAndTheRestRead) {
     ParsedRecord cut = ParseRecord("KQR\t1\nDIR\tC:\\P\nDIR\tC:\\Q");
     EXPECT_EQ(cut.entries.size(), 1u);
     EXPECT_EQ(cut.refused, std::vector<std::string>{"line 3: cut short"});
+}
+
+// The record of a run killed while writing a line, cut at every byte: what
+// is read is exactly its whole lines.
+TEST(InstallRecordFormat, ARecordCutAnywhereIsReadAsFarAsItsWholeLines) {
+    InstallRecord record;
+    std::string text = FormatRecordInProgress(kInstallDir);
+    record.SetLineSink([&text](const std::string& line) { text += line; });
+    record.Folder("C:\\P");
+    record.File(FileOrigin::kNew, "C:\\P\\a%.exe", FingerprintOf("a"));
+    record.SetAside("C:\\W\\b.dll", "C:\\W\\kq1.tmp");
+    record.File(FileOrigin::kReplaced, "C:\\W\\b.dll", FingerprintOf("b"));
+    record.Value(RegistryRoot::kCurrentUser, "Software\\Acme", "n", ValueState(), StringState("v"));
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+        const std::string_view kept = std::string_view(text).substr(0, cut);
+        const size_t wholeLines = std::count(kept.begin(), kept.end(), '\n');
+        const size_t runAndAside = (wholeLines >= 2) + (wholeLines >= 5);
+        const ParsedRecord parsed = ParseRecord(kept);
+        SCOPED_TRACE(cut);
+        EXPECT_EQ(parsed.valid, wholeLines >= 1);
+        EXPECT_EQ(parsed.inProgress, wholeLines >= 2);
+        EXPECT_EQ(parsed.installDir, wholeLines >= 2 ? kInstallDir : "");
+        EXPECT_EQ(parsed.setAside.size(), wholeLines >= 5 ? 1u : 0u);
+        ASSERT_EQ(parsed.entries.size(), wholeLines - std::min<size_t>(wholeLines, 1 + runAndAside));
+        for (size_t i = 0; i < parsed.entries.size(); ++i)
+            EXPECT_EQ(FormatRecordLine(parsed.entries[i]), FormatRecordLine(record.Entries()[i]));
+        EXPECT_EQ(parsed.refused.size(), kept.empty() || kept.back() == '\n' ? 0u : 1u);
+    }
 }
 
 // One rule of removal per row: the machine before, one or two entries, the
@@ -484,6 +515,31 @@ TEST(RecordRemovalTest, SharedFilesAreCountedOutsideTheProductsFolders) {
         if (!c.keyBefore) {
             EXPECT_EQ(record.Entries()[1].kind, RecordKind::kKey);
         }
+    }
+}
+
+// A rollback killed after it took a shared count and run again from the
+// record takes none twice: each file ends with the count it had before.
+TEST(RecordRemovalTest, ARollbackRunTwiceTakesEachSharedCountOnce) {
+    const struct { FileOrigin origin; int countBefore; } cases[] = {
+        {FileOrigin::kReplaced, 1}, {FileOrigin::kReplaced, -1}, {FileOrigin::kKept, 2}};
+    for (const auto& c : cases) {
+        FakeMachine m;
+        m.CreateKey(RegistryRoot::kLocalMachine, kSharedDllsKey);
+        if (c.countBefore >= 0) m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, kSystemDll, NumberState(c.countBefore));
+        m.s.files[kSystemDll] = "x";
+        const MachineState before = m.s;
+        InstallRecord record;
+        std::string text = FormatRecordInProgress(kInstallDir);
+        record.SetLineSink([&text](const std::string& line) { text += line; });
+        record.File(c.origin, kSystemDll, FingerprintOf("x"));
+        CountSharedFiles(record, {kInstallDir, kMaintenance}, m);
+        for (int run = 0; run < 2; ++run) {
+            RemovalScope scope = RollbackScope("{P}", kInstallDir, kMaintenance, false);
+            scope.releasing = [&text](const std::string& path) { text += FormatReleasedLine(path); };
+            RollBackRecorded(WithoutReleasedCounts(ParseRecord(text)), {}, scope, m);
+        }
+        EXPECT_TRUE(m.s == before) << FormatRecordLine(record.Entries()[0]);
     }
 }
 

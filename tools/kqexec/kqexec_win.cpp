@@ -26,6 +26,10 @@
 // "/LOG=file" writes the run as JSON lines (run/run_journal.h): one line per
 // item removed, restored, kept, skipped or left, and the exit code at the end.
 //
+// Before anything else it rolls back what setup runs that were killed
+// before they committed left behind (interrupted_runs_win.h), and deletes
+// the working folders such runs left in the temporary folder.
+//
 // Exit codes: runner_exit_codes.h.
 #include <windows.h>
 
@@ -39,12 +43,15 @@
 #include "base/registry_path.h"
 #include "base/text.h"
 #include "record/install_record.h"
+#include "record/interrupted_runs_win.h"
 #include "record/record_machine_win.h"
 #include "record/record_removal.h"
 #include "record/removal_steps.h"
 #include "record/removal_report.h"
 #include "record/uninstall_log.h"
 #include "remover_win.h"
+#include "run/folders_win.h"
+#include "run/product_claims_win.h"
 #include "run/run_journal_win.h"
 #include "runner_exit_codes.h"
 #include "win/registry_win.h"
@@ -345,6 +352,24 @@ int Modify(const RunnerCommand& command, RunJournal& journal) {
     return runner::kRemoved;
 }
 
+// True when an interrupted run was rolled back.
+bool RollBackInterrupted(bool quiet, RunJournal& journal) {
+    char temp[MAX_PATH + 1] = "";
+    const DWORD length = ::GetTempPathA(sizeof(temp), temp);
+    if (length != 0 && length < sizeof(temp)) RemoveAbandonedWorkFolders(WithTrailingBackslash(temp));
+    CProductClaims claims;
+    const std::vector<InterruptedRun> runs =
+        RollBackInterruptedRuns([&claims](const std::string& code) { return claims.Claim(code); });
+    for (const InterruptedRun& run : runs) {
+        const std::string message = RolledBackMessage(run);
+        JsonObject entry = journal.Entry("rollback");
+        entry.Add("productCode", run.productCode).Add("text", message).Add("left", uint64_t(run.left.size()));
+        journal.Write(entry);
+        if (!quiet) Tell(message, run.productName, MB_ICONINFORMATION);
+    }
+    return !runs.empty();
+}
+
 int Act(const RunnerCommand& command, RunJournal& journal) {
     const bool quiet = command.silent || command.plan;
     if (command.action == RunnerCommand::Action::kUsage) {
@@ -358,8 +383,12 @@ int Act(const RunnerCommand& command, RunJournal& journal) {
         if (!quiet) Tell(message, "kqexec", MB_ICONERROR);
         return runner::kBadCommand;
     }
-    if (command.action == RunnerCommand::Action::kModify) return Modify(command, journal);
-    return Remove(command, journal);
+    // A plan changes nothing, not even what an interrupted run left.
+    const bool rolledBack = !command.plan && RollBackInterrupted(quiet, journal);
+    const int result =
+        command.action == RunnerCommand::Action::kModify ? Modify(command, journal) : Remove(command, journal);
+    if (rolledBack && (result == runner::kRemoved || result == runner::kNoLog)) return runner::kRolledBack;
+    return result;
 }
 
 int Run() {

@@ -9,7 +9,10 @@ enum ExitCode : int {
     kDeclined = 1,    // the user said No
     kBadCommand = 2,  // bad command line or product code
     kNoLog = 3,       // no uninstall log for the product
-    kLeftBehind = 4   // something remains for a second attempt
+    kLeftBehind = 4,  // something remains for a second attempt
+    // An interrupted setup run was rolled back first, and then the product
+    // was removed or had no uninstall log left (codes 1, 2 and 4 win)
+    kRolledBack = 5
 };
 
 // The outcome an exit code stands for, as the log's last line names it.
@@ -20,6 +23,7 @@ inline const char* OutcomeName(int code, bool plan) {
     case kBadCommand: return "bad command line";
     case kNoLog: return "no uninstall log";
     case kLeftBehind: return "left behind";
+    case kRolledBack: return "rolled back";
     }
     return "unknown";
 }
