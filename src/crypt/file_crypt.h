@@ -57,6 +57,11 @@ public:
     int BlockSize() const { return m_blockSize; }
 
 private:
+    // The checks of Encrypt and Decrypt, then `step` on each block in turn.
+    Status EachBlock(const uint8_t* in, uint8_t* out, int n, void (CFileCrypt::*step)(const uint8_t*, uint8_t*));
+    // One block in the chaining mode; the chain moves on.
+    void EncryptOne(const uint8_t* src, uint8_t* dst);
+    void DecryptOne(const uint8_t* src, uint8_t* dst);
     Status CheckFiles(const char* inPath, const char* outPath) const;
     // The checks every file operation starts with, then both files opened
     // (the output truncated) and the key's signature that heads the
