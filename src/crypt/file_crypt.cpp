@@ -152,27 +152,24 @@ Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const {
     return Status::Ok();
 }
 
-Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out,
-                             uint8_t signature[kSignatureSize]) {
+Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, OpenedFiles& files) {
     Status st = CheckFiles(inPath, outPath);
     if (!st) return st;
-    in.open(inPath, std::ios::binary);
-    if (!in.is_open()) return Status::Error(CannotOpen(inPath));
-    out.open(outPath, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) return Status::Error(CannotOpen(outPath));
-    return Signature(signature);
+    files.in.open(inPath, std::ios::binary);
+    if (!files.in.is_open()) return Status::Error(CannotOpen(inPath));
+    files.out.open(outPath, std::ios::binary | std::ios::trunc);
+    if (!files.out.is_open()) return Status::Error(CannotOpen(outPath));
+    return Signature(files.signature);
 }
 
 Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
-    std::ifstream in;
-    std::ofstream out;
-    uint8_t signature[kSignatureSize];
-    Status st = OpenFiles(inPath, outPath, in, out, signature);
+    OpenedFiles files;
+    Status st = OpenFiles(inPath, outPath, files);
     if (!st) return st;
-    out.write(reinterpret_cast<const char*>(signature), kSignatureSize);
+    files.out.write(reinterpret_cast<const char*>(files.signature), kSignatureSize);
     ResetChain();
 
-    return TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+    return TransformChunks(files.in, files.out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
         const int got = *length;
         if (got % m_blockSize != 0) {
             // kChunkSize is a multiple of every block size, so padding fits.
@@ -187,20 +184,18 @@ Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
 }
 
 Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
-    std::ifstream in;
-    std::ofstream out;
-    uint8_t expected[kSignatureSize];
-    Status st = OpenFiles(inPath, outPath, in, out, expected);
+    OpenedFiles files;
+    Status st = OpenFiles(inPath, outPath, files);
     if (!st) return st;
     uint8_t found[kSignatureSize];
-    in.read(reinterpret_cast<char*>(found), kSignatureSize);
-    if (in.gcount() != kSignatureSize || std::memcmp(found, expected, kSignatureSize) != 0) {
+    files.in.read(reinterpret_cast<char*>(found), kSignatureSize);
+    if (files.in.gcount() != kSignatureSize || std::memcmp(found, files.signature, kSignatureSize) != 0) {
         return Status::Error(std::string("FileCrypt ERROR: File ") + inPath + " cannot be Correctly Decrypted!");
     }
     ResetChain();
 
     // A ragged tail fails its step: the full chunks before it are written.
-    return TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+    return TransformChunks(files.in, files.out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
         return Decrypt(chunk, result, *length);
     });
 }
