@@ -10,4 +10,13 @@ bool PathExists(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 
+// Copies `from` to `to`, replacing a file already there even when it is
+// read-only.
+bool CopyFileOver(const std::string& from, const std::string& to);
+
+// A new empty file with a unique name in the folder of `path`, so that a
+// rename to `path` stays on one volume; "" when `path` names no folder or
+// the file cannot be made.
+std::string UniqueFileBeside(const std::string& path);
+
 }  // namespace kq

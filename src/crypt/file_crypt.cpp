@@ -89,59 +89,58 @@ Status CFileCrypt::Signature(uint8_t out[kSignatureSize]) {
 }
 
 Status CFileCrypt::Encrypt(const uint8_t* in, uint8_t* out, int n) {
-    if (!m_initialized) return Status::Error(kNotInitialized);
-    if (n <= 0 || n % m_blockSize != 0 || in == nullptr || out == nullptr) return Status::Error(kIllegalBlockSize);
-    uint8_t tmp[CRijndael::kMaxBlockSize];
-    for (int off = 0; off < n; off += m_blockSize) {
-        const uint8_t* src = in + off;
-        uint8_t* dst = out + off;
-        switch (m_mode) {
-        case kEcb:
-            m_cipher.EncryptBlock(src, dst);
-            break;
-        case kCbc:
-            for (int i = 0; i < m_blockSize; ++i) tmp[i] = src[i] ^ m_chain[i];
-            m_cipher.EncryptBlock(tmp, dst);
-            std::memcpy(m_chain, dst, size_t(m_blockSize));
-            break;
-        default:  // CFB over whole blocks
-            m_cipher.EncryptBlock(m_chain, tmp);
-            for (int i = 0; i < m_blockSize; ++i) dst[i] = src[i] ^ tmp[i];
-            std::memcpy(m_chain, dst, size_t(m_blockSize));
-            break;
-        }
-    }
-    return Status::Ok();
+    return EachBlock(in, out, n, &CFileCrypt::EncryptOne);
 }
 
 Status CFileCrypt::Decrypt(const uint8_t* in, uint8_t* out, int n) {
+    return EachBlock(in, out, n, &CFileCrypt::DecryptOne);
+}
+
+Status CFileCrypt::EachBlock(const uint8_t* in, uint8_t* out, int n,
+                             void (CFileCrypt::*step)(const uint8_t*, uint8_t*)) {
     if (!m_initialized) return Status::Error(kNotInitialized);
     if (n <= 0 || n % m_blockSize != 0 || in == nullptr || out == nullptr) return Status::Error(kIllegalBlockSize);
-    uint8_t cipherBlock[CRijndael::kMaxBlockSize];
-    uint8_t tmp[CRijndael::kMaxBlockSize];
-    for (int off = 0; off < n; off += m_blockSize) {
-        const uint8_t* src = in + off;
-        uint8_t* dst = out + off;
-        switch (m_mode) {
-        case kEcb:
-            m_cipher.DecryptBlock(src, dst);
-            break;
-        case kCbc:
-            // Keep the ciphertext block first: in and out may be one buffer.
-            std::memcpy(cipherBlock, src, size_t(m_blockSize));
-            m_cipher.DecryptBlock(cipherBlock, dst);
-            for (int i = 0; i < m_blockSize; ++i) dst[i] ^= m_chain[i];
-            std::memcpy(m_chain, cipherBlock, size_t(m_blockSize));
-            break;
-        default:
-            std::memcpy(cipherBlock, src, size_t(m_blockSize));
-            m_cipher.EncryptBlock(m_chain, tmp);
-            for (int i = 0; i < m_blockSize; ++i) dst[i] = cipherBlock[i] ^ tmp[i];
-            std::memcpy(m_chain, cipherBlock, size_t(m_blockSize));
-            break;
-        }
-    }
+    for (int off = 0; off < n; off += m_blockSize) (this->*step)(in + off, out + off);
     return Status::Ok();
+}
+
+void CFileCrypt::EncryptOne(const uint8_t* src, uint8_t* dst) {
+    uint8_t tmp[CRijndael::kMaxBlockSize];
+    switch (m_mode) {
+    case kEcb:
+        m_cipher.EncryptBlock(src, dst);
+        break;
+    case kCbc:
+        for (int i = 0; i < m_blockSize; ++i) tmp[i] = src[i] ^ m_chain[i];
+        m_cipher.EncryptBlock(tmp, dst);
+        std::memcpy(m_chain, dst, size_t(m_blockSize));
+        break;
+    default:  // CFB over whole blocks
+        m_cipher.EncryptBlock(m_chain, tmp);
+        for (int i = 0; i < m_blockSize; ++i) dst[i] = src[i] ^ tmp[i];
+        std::memcpy(m_chain, dst, size_t(m_blockSize));
+        break;
+    }
+}
+
+void CFileCrypt::DecryptOne(const uint8_t* src, uint8_t* dst) {
+    if (m_mode == kEcb) {
+        m_cipher.DecryptBlock(src, dst);
+        return;
+    }
+    // Keep the ciphertext block first: in and out may be one buffer. It is
+    // the next block's chain in both modes.
+    uint8_t cipherBlock[CRijndael::kMaxBlockSize];
+    std::memcpy(cipherBlock, src, size_t(m_blockSize));
+    if (m_mode == kCbc) {
+        m_cipher.DecryptBlock(cipherBlock, dst);
+        for (int i = 0; i < m_blockSize; ++i) dst[i] ^= m_chain[i];
+    } else {
+        uint8_t tmp[CRijndael::kMaxBlockSize];
+        m_cipher.EncryptBlock(m_chain, tmp);
+        for (int i = 0; i < m_blockSize; ++i) dst[i] = cipherBlock[i] ^ tmp[i];
+    }
+    std::memcpy(m_chain, cipherBlock, size_t(m_blockSize));
 }
 
 Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const {
@@ -153,27 +152,24 @@ Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const {
     return Status::Ok();
 }
 
-Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out,
-                             uint8_t signature[kSignatureSize]) {
+Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, OpenedFiles& files) {
     Status st = CheckFiles(inPath, outPath);
     if (!st) return st;
-    in.open(inPath, std::ios::binary);
-    if (!in.is_open()) return Status::Error(CannotOpen(inPath));
-    out.open(outPath, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) return Status::Error(CannotOpen(outPath));
-    return Signature(signature);
+    files.in.open(inPath, std::ios::binary);
+    if (!files.in.is_open()) return Status::Error(CannotOpen(inPath));
+    files.out.open(outPath, std::ios::binary | std::ios::trunc);
+    if (!files.out.is_open()) return Status::Error(CannotOpen(outPath));
+    return Signature(files.signature);
 }
 
 Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
-    std::ifstream in;
-    std::ofstream out;
-    uint8_t signature[kSignatureSize];
-    Status st = OpenFiles(inPath, outPath, in, out, signature);
+    OpenedFiles files;
+    Status st = OpenFiles(inPath, outPath, files);
     if (!st) return st;
-    out.write(reinterpret_cast<const char*>(signature), kSignatureSize);
+    files.out.write(reinterpret_cast<const char*>(files.signature), kSignatureSize);
     ResetChain();
 
-    return TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+    return TransformChunks(files.in, files.out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
         const int got = *length;
         if (got % m_blockSize != 0) {
             // kChunkSize is a multiple of every block size, so padding fits.
@@ -188,20 +184,18 @@ Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
 }
 
 Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
-    std::ifstream in;
-    std::ofstream out;
-    uint8_t expected[kSignatureSize];
-    Status st = OpenFiles(inPath, outPath, in, out, expected);
+    OpenedFiles files;
+    Status st = OpenFiles(inPath, outPath, files);
     if (!st) return st;
     uint8_t found[kSignatureSize];
-    in.read(reinterpret_cast<char*>(found), kSignatureSize);
-    if (in.gcount() != kSignatureSize || std::memcmp(found, expected, kSignatureSize) != 0) {
+    files.in.read(reinterpret_cast<char*>(found), kSignatureSize);
+    if (files.in.gcount() != kSignatureSize || std::memcmp(found, files.signature, kSignatureSize) != 0) {
         return Status::Error(std::string("FileCrypt ERROR: File ") + inPath + " cannot be Correctly Decrypted!");
     }
     ResetChain();
 
     // A ragged tail fails its step: the full chunks before it are written.
-    return TransformChunks(in, out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+    return TransformChunks(files.in, files.out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
         return Decrypt(chunk, result, *length);
     });
 }

@@ -57,12 +57,20 @@ public:
     int BlockSize() const { return m_blockSize; }
 
 private:
+    // The checks of Encrypt and Decrypt, then `step` on each block in turn.
+    Status EachBlock(const uint8_t* in, uint8_t* out, int n, void (CFileCrypt::*step)(const uint8_t*, uint8_t*));
+    // One block in the chaining mode; the chain moves on.
+    void EncryptOne(const uint8_t* src, uint8_t* dst);
+    void DecryptOne(const uint8_t* src, uint8_t* dst);
     Status CheckFiles(const char* inPath, const char* outPath) const;
+    struct OpenedFiles {
+        std::ifstream in;
+        std::ofstream out;
+        uint8_t signature[kSignatureSize];  // of the key; it heads the encrypted file
+    };
     // The checks every file operation starts with, then both files opened
-    // (the output truncated) and the key's signature that heads the
-    // encrypted file.
-    Status OpenFiles(const char* inPath, const char* outPath, std::ifstream& in, std::ofstream& out,
-                     uint8_t signature[kSignatureSize]);
+    // (the output truncated) and the key's signature.
+    Status OpenFiles(const char* inPath, const char* outPath, OpenedFiles& files);
     // Reads `in` to its end in chunks of kChunkSize (the last may be
     // shorter); `step` turns each into `result`, setting `length` to the
     // bytes to write, which go to `out` (named `outPath` in messages), then

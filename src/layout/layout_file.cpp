@@ -25,24 +25,22 @@ std::string ReadValue(const ProfileReader& reader, const char* section, const ch
 }  // namespace
 
 MainWindowSettings ReadMainWindow(const ProfileReader& reader) {
-    const char* s = "MAINWINDOW";
+    using W = MainWindowSettings;
+    static const struct {
+        const char* key;
+        std::string W::*member;
+    } kKeys[] = {
+        {"idcname", &W::idcName},       {"caption", &W::caption},     {"bkimage", &W::bkImage},
+        {"border", &W::border},         {"startup", &W::startup},     {"bkcolor", &W::bkColor},
+        {"width", &W::width},           {"height", &W::height},       {"soundfile", &W::soundFile},
+        {"minwindow", &W::minWindow},   {"maxwindow", &W::maxWindow}, {"closewindow", &W::closeWindow},
+        {"fontname", &W::fontName},     {"fontsize", &W::fontSize},   {"fontbold", &W::fontBold},
+        {"fontitalic", &W::fontItalic},
+    };
     MainWindowSettings m;
-    m.idcName = ReadValue(reader, s, "idcname");
-    m.caption = ReadValue(reader, s, "caption");
-    m.bkImage = RemoveBraces(ReadValue(reader, s, "bkimage"));
-    m.border = ReadValue(reader, s, "border");
-    m.startup = ReadValue(reader, s, "startup");
-    m.bkColor = ReadValue(reader, s, "bkcolor");
-    m.width = ReadValue(reader, s, "width");
-    m.height = ReadValue(reader, s, "height");
-    m.soundFile = RemoveBraces(ReadValue(reader, s, "soundfile"));
-    m.minWindow = ReadValue(reader, s, "minwindow");
-    m.maxWindow = ReadValue(reader, s, "maxwindow");
-    m.closeWindow = ReadValue(reader, s, "closewindow");
-    m.fontName = ReadValue(reader, s, "fontname");
-    m.fontSize = ReadValue(reader, s, "fontsize");
-    m.fontBold = ReadValue(reader, s, "fontbold");
-    m.fontItalic = ReadValue(reader, s, "fontitalic");
+    for (const auto& k : kKeys) m.*k.member = ReadValue(reader, "MAINWINDOW", k.key);
+    m.bkImage = RemoveBraces(m.bkImage);
+    m.soundFile = RemoveBraces(m.soundFile);
     return m;
 }
 

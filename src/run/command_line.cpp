@@ -1,5 +1,7 @@
 #include "run/command_line.h"
 
+#include <cstring>
+
 #include "base/text.h"
 #include "run/exit_codes.h"
 
@@ -44,6 +46,25 @@ bool ParseExitCode(const std::string& text, int* code) {
     return true;
 }
 
+// The options that take a text value, each at most once.
+struct ValueOption {
+    const char* name;  // "=" included
+    std::string CommandRequests::*into;
+};
+constexpr ValueOption kValueOptions[] = {
+    {"/LOG=", &CommandRequests::logPath},         {"/LANG=", &CommandRequests::language},
+    {"/TYPE=", &CommandRequests::setupType},      {"/FEATURES=", &CommandRequests::features},
+    {"/SAVEINF=", &CommandRequests::saveAnswers}, {"/LOADINF=", &CommandRequests::loadAnswers},
+};
+constexpr size_t kValueOptionCount = sizeof kValueOptions / sizeof kValueOptions[0];
+
+// The index in kValueOptions of the option `word` starts with, or kValueOptionCount.
+size_t ValueOptionOf(const std::string& word) {
+    size_t i = 0;
+    while (i < kValueOptionCount && !StartsWithIgnoreCase(word, kValueOptions[i].name)) ++i;
+    return i;
+}
+
 }  // namespace
 
 std::string InstallFolderProblem(std::string_view folder, const PathRule& rule) {
@@ -62,16 +83,11 @@ SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRul
     auto fault = [&line](std::string problem) {
         if (line.problem.empty()) line.problem = std::move(problem);
     };
-    bool seenSilent = false, seenPlan = false, seenLog = false, seenLanguage = false, seenType = false,
-         seenFeatures = false, seenSave = false, seenLoad = false, seenRestart = false;
+    bool seenSilent = false, seenPlan = false, seenRestart = false;
+    bool seenValue[kValueOptionCount] = {};
     auto once = [&fault](bool& seen, const char* name) {
         if (seen) fault(std::string(name) + " is given twice");
         seen = true;
-    };
-    // A value option: its value, or a fault when it is empty.
-    auto value = [&fault](const std::string& word, size_t nameLength, std::string& into) {
-        into = word.substr(nameLength);
-        if (into.empty()) fault(word + " needs a value");
     };
 
     std::string_view rest = TrimBlanks(arguments);
@@ -99,27 +115,15 @@ SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRul
             requests.plan = true;
         } else if (EqualsIgnoreCase(word, "/?")) {
             line.help = true;
-        } else if (StartsWithIgnoreCase(word, "/LOG=")) {
-            once(seenLog, "/LOG=");
-            value(word, 5, requests.logPath);
-        } else if (StartsWithIgnoreCase(word, "/LANG=")) {
-            once(seenLanguage, "/LANG=");
-            value(word, 6, requests.language);
-        } else if (StartsWithIgnoreCase(word, "/TYPE=")) {
-            once(seenType, "/TYPE=");
-            value(word, 6, requests.setupType);
+        } else if (const size_t v = ValueOptionOf(word); v < kValueOptionCount) {
+            const ValueOption& option = kValueOptions[v];
+            once(seenValue[v], option.name);
+            std::string& into = requests.*option.into;
+            into = word.substr(std::strlen(option.name));
+            if (into.empty()) fault(word + " needs a value");
             SetupType type;
-            if (!requests.setupType.empty() && !SetupTypeFromName(requests.setupType, &type))
-                fault("the setup type \"" + requests.setupType + "\" is none of Typical, Minimal, Custom");
-        } else if (StartsWithIgnoreCase(word, "/FEATURES=")) {
-            once(seenFeatures, "/FEATURES=");
-            value(word, 10, requests.features);
-        } else if (StartsWithIgnoreCase(word, "/SAVEINF=")) {
-            once(seenSave, "/SAVEINF=");
-            value(word, 9, requests.saveAnswers);
-        } else if (StartsWithIgnoreCase(word, "/LOADINF=")) {
-            once(seenLoad, "/LOADINF=");
-            value(word, 9, requests.loadAnswers);
+            if (option.into == &CommandRequests::setupType && !into.empty() && !SetupTypeFromName(into, &type))
+                fault("the setup type \"" + into + "\" is none of Typical, Minimal, Custom");
         } else if (StartsWithIgnoreCase(word, "/RESTARTEXITCODE=")) {
             once(seenRestart, "/RESTARTEXITCODE=");
             if (!ParseExitCode(word.substr(17), &requests.restartExitCode))

@@ -13,6 +13,8 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/profile.h"
 #include "base/text.h"  // LeadingNumber, which the script's numbers use
@@ -54,5 +56,32 @@ private:
 
 // "A0", "B12": the key of column `column` of item `index`.
 std::string ItemKey(char column, int index);
+
+// One text column of a list item: its letter and the member it fills.
+template <typename Item>
+struct ItemColumn {
+    char column;
+    std::string Item::*member;
+};
+
+// The first `total` items of list section `section`, each read column by
+// column; the members no column names keep their defaults.
+template <typename Item, size_t N>
+std::vector<Item> ReadItems(const Script& script, const char* section, int total,
+                            const ItemColumn<Item> (&columns)[N]) {
+    std::vector<Item> items;
+    for (int i = 0; i < total; ++i) {
+        Item item;
+        for (const ItemColumn<Item>& c : columns) item.*c.member = script.Item(section, c.column, i);
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+// Every item of list section `section` ("TOTAL" of them).
+template <typename Item, size_t N>
+std::vector<Item> ReadItems(const Script& script, const char* section, const ItemColumn<Item> (&columns)[N]) {
+    return ReadItems(script, section, script.Total(section), columns);
+}
 
 }  // namespace kq

@@ -94,13 +94,9 @@ EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string&
 }
 
 std::string CWinFileMachine::StagingPath(const std::string& destination) {
-    const size_t cut = destination.find_last_of('\\');
-    if (cut == std::string::npos) return std::string();
-    // A unique name in the destination's folder, so the final rename stays
-    // on one volume and the file inherits that folder's permissions.
-    char path[MAX_PATH] = "";
-    if (::GetTempFileNameA(destination.substr(0, cut + 1).c_str(), "kq", 0, path) == 0) return std::string();
-    return path;
+    // In the destination's folder, so the final rename stays on one volume
+    // and the file inherits that folder's permissions.
+    return UniqueFileBeside(destination);
 }
 
 void CWinFileMachine::Remove(const std::string& path) {

@@ -133,8 +133,7 @@ bool PlanSettingsMachine::WriteNumber(RegistryRoot root, const std::string& subK
 
 bool PlanSettingsMachine::WriteEnvironmentValue(RegistryRoot root, const std::string& subKey, const std::string& name,
                                                 const std::string& value, bool expandable) {
-    PlanValue(root, subKey, name, StringState(value, expandable));
-    return true;
+    return WriteString(root, subKey, name, value, expandable);
 }
 
 bool PlanSettingsMachine::WriteBinaryText(RegistryRoot root, const std::string& subKey, const std::string& name,

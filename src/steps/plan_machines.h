@@ -49,9 +49,20 @@ private:
     std::set<std::string> m_planned;  // lower-case paths and keys already in the plan
 };
 
-class PlanFileMachine : public FileMachine, public PlanBase {
+// A plan machine standing in for a step's `Machine`: `m_real` answers what
+// is there.
+template <typename Machine>
+class PlanMachine : public Machine, public PlanBase {
 public:
-    PlanFileMachine(FileMachine& real, RecordMachine& state, InstallRecord& plan) : PlanBase(state, plan), m_real(real) {}
+    PlanMachine(Machine& real, RecordMachine& state, InstallRecord& plan) : PlanBase(state, plan), m_real(real) {}
+
+protected:
+    Machine& m_real;
+};
+
+class PlanFileMachine : public PlanMachine<FileMachine> {
+public:
+    using PlanMachine::PlanMachine;
     // The run's own folder (trailing backslash) where packed files are
     // unpacked to be looked at: the plan fingerprints what would be
     // installed, and leaves every destination folder alone.
@@ -80,16 +91,14 @@ public:
 private:
     bool IsStaged(const std::string& path) const { return m_staged.count(AsciiLower(path)) != 0; }
 
-    FileMachine& m_real;
     std::string m_stagingFolder;
     std::set<std::string> m_staged;  // lower-case paths of the staging files handed out
     int m_stagings = 0;
 };
 
-class PlanSettingsMachine : public SettingsMachine, public PlanBase {
+class PlanSettingsMachine : public PlanMachine<SettingsMachine> {
 public:
-    PlanSettingsMachine(SettingsMachine& real, RecordMachine& state, InstallRecord& plan)
-        : PlanBase(state, plan), m_real(real) {}
+    using PlanMachine::PlanMachine;
     bool IsFile(const std::string& path) override { return m_real.IsFile(path); }
     bool CopyFileTo(const std::string& from, const std::string& to) override;
     bool WriteIniValue(const std::string& file, const std::string& section, const std::string& key,
@@ -108,23 +117,16 @@ public:
     }
     bool DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) override;
     void AnnounceEnvironmentChange() override {}
-
-private:
-    SettingsMachine& m_real;
 };
 
-class PlanShortcutMachine : public ShortcutMachine, public PlanBase {
+class PlanShortcutMachine : public PlanMachine<ShortcutMachine> {
 public:
-    PlanShortcutMachine(ShortcutMachine& real, RecordMachine& state, InstallRecord& plan)
-        : PlanBase(state, plan), m_real(real) {}
+    using PlanMachine::PlanMachine;
     bool IsFile(const std::string& path) override { return m_real.IsFile(path); }
     bool CopyFileTo(const std::string& from, const std::string& to) override;
     void CreateFolderPath(const std::string& path) override { PlanFolders(path); }
     bool CreateInternetShortcut(const std::string& address, const std::string& path) override;
     bool CreateShellLink(const ShellLinkSpec& link) override;
-
-private:
-    ShortcutMachine& m_real;
 };
 
 class PlanServiceMachine : public ServiceMachine, private ChangeWatch {
@@ -176,10 +178,9 @@ private:
     RecordMachine& m_real;
 };
 
-class PlanRegistrationMachine : public RegistrationMachine, public PlanBase {
+class PlanRegistrationMachine : public PlanMachine<RegistrationMachine> {
 public:
-    PlanRegistrationMachine(RegistrationMachine& real, RecordMachine& state, InstallRecord& plan)
-        : PlanBase(state, plan), m_real(real) {}
+    using PlanMachine::PlanMachine;
     bool IsFile(const std::string& path) override { return m_real.IsFile(path); }
     bool CopyFileTo(const std::string& from, const std::string& to) override;
     std::string FileVersion(const std::string& path) override { return m_real.FileVersion(path); }
@@ -188,9 +189,6 @@ public:
     std::string CurrentDirectory() override { return m_real.CurrentDirectory(); }
     bool CreateMachineKey(const std::string& subKey) override;
     bool WriteMachineValue(const std::string& subKey, const UninstallValue& value) override;
-
-private:
-    RegistrationMachine& m_real;
 };
 
 }  // namespace kq

@@ -46,19 +46,10 @@ std::string FailureMessage(const std::string& displayName) {
 ServiceMachine::~ServiceMachine() = default;
 
 std::vector<ServiceItem> LoadServiceItems(const Script& script) {
-    std::vector<ServiceItem> items;
-    const int total = script.Total(kServiceSection);
-    for (int i = 0; i < total; ++i) {
-        ServiceItem item;
-        item.name = script.Item(kServiceSection, 'A', i);
-        item.displayName = script.Item(kServiceSection, 'B', i);
-        item.type = script.Item(kServiceSection, 'C', i);
-        item.start = script.Item(kServiceSection, 'D', i);
-        item.errorControl = script.Item(kServiceSection, 'E', i);
-        item.commandLine = script.Item(kServiceSection, 'F', i);
-        items.push_back(std::move(item));
-    }
-    return items;
+    using S = ServiceItem;
+    static const ItemColumn<S> kColumns[] = {{'A', &S::name},  {'B', &S::displayName},  {'C', &S::type},
+                                             {'D', &S::start}, {'E', &S::errorControl}, {'F', &S::commandLine}};
+    return ReadItems(script, kServiceSection, kColumns);
 }
 
 uint32_t ServiceTypeFromKeyword(const std::string& keyword) {

@@ -74,23 +74,12 @@ std::string Cut(const std::string& text, size_t limit) {
 ShortcutMachine::~ShortcutMachine() = default;
 
 std::vector<ShortcutItem> LoadShortcutItems(const Script& script) {
-    std::vector<ShortcutItem> items;
-    const int total = script.Total(kShortcutSection);
-    for (int i = 0; i < total; ++i) {
-        ShortcutItem item;
-        item.location = script.Item(kShortcutSection, 'A', i);
-        item.name = script.Item(kShortcutSection, 'B', i);
-        item.target = script.Item(kShortcutSection, 'C', i);
-        item.description = script.Item(kShortcutSection, 'D', i);
-        item.window = script.Item(kShortcutSection, 'E', i);
-        item.workingFolder = script.Item(kShortcutSection, 'F', i);
-        item.arguments = script.Item(kShortcutSection, 'G', i);
-        item.iconFile = script.Item(kShortcutSection, 'H', i);
-        item.iconIndex = script.Item(kShortcutSection, 'I', i);
-        item.feature = script.Item(kShortcutSection, 'J', i);
-        items.push_back(std::move(item));
-    }
-    return items;
+    using S = ShortcutItem;
+    static const ItemColumn<S> kColumns[] = {{'A', &S::location},    {'B', &S::name},     {'C', &S::target},
+                                             {'D', &S::description}, {'E', &S::window},   {'F', &S::workingFolder},
+                                             {'G', &S::arguments},   {'H', &S::iconFile}, {'I', &S::iconIndex},
+                                             {'J', &S::feature}};
+    return ReadItems(script, kShortcutSection, kColumns);
 }
 
 ShortcutLocation ResolveShortcutLocation(const std::string& location, const FolderValues& folders,

@@ -71,21 +71,13 @@ bool IsClassKeyName(const std::string& name) {
 SettingsMachine::~SettingsMachine() = default;
 
 std::vector<IniFileItem> LoadIniFileItems(const Script& script) {
-    std::vector<IniFileItem> items;
-    const int total = script.Total(kIniFiles);
-    for (int i = 0; i < total; ++i) {
-        items.push_back({script.Item(kIniFiles, 'A', i), script.Item(kIniFiles, 'C', i)});
-    }
-    return items;
+    static const ItemColumn<IniFileItem> kColumns[] = {{'A', &IniFileItem::treeName}, {'C', &IniFileItem::folder}};
+    return ReadItems(script, kIniFiles, kColumns);
 }
 
 std::vector<IniEntryItem> LoadIniEntryItems(const Script& script) {
-    std::vector<IniEntryItem> items;
-    const int total = script.Total(kIniData);
-    for (int i = 0; i < total; ++i) {
-        items.push_back({script.Item(kIniData, 'A', i), script.Item(kIniData, 'C', i)});
-    }
-    return items;
+    static const ItemColumn<IniEntryItem> kColumns[] = {{'A', &IniEntryItem::treePath}, {'C', &IniEntryItem::value}};
+    return ReadItems(script, kIniData, kColumns);
 }
 
 std::vector<std::string> LoadRegistryKeyItems(const Script& script) {
@@ -98,46 +90,25 @@ std::vector<std::string> LoadRegistryKeyItems(const Script& script) {
 }
 
 std::vector<RegistryValueItem> LoadRegistryValueItems(const Script& script) {
-    std::vector<RegistryValueItem> items;
-    const int total = RegistryTotal(script, kRegistryValues);
-    for (int i = 0; i < total; ++i) {
-        items.push_back({script.Item(kRegistryValues, 'A', i), script.Item(kRegistryValues, 'B', i),
-                         script.Item(kRegistryValues, 'C', i), script.Item(kRegistryValues, 'D', i)});
-    }
-    return items;
+    using R = RegistryValueItem;
+    static const ItemColumn<R> kColumns[] = {
+        {'A', &R::keyPath}, {'B', &R::valueName}, {'C', &R::data}, {'D', &R::type}};
+    return ReadItems(script, kRegistryValues, RegistryTotal(script, kRegistryValues), kColumns);
 }
 
 std::vector<AssociationItem> LoadAssociationItems(const Script& script) {
-    std::vector<AssociationItem> items;
-    const int total = script.Total(kAssociations);
-    for (int i = 0; i < total; ++i) {
-        AssociationItem item;
-        item.program = script.Item(kAssociations, 'B', i);
-        item.extension = script.Item(kAssociations, 'C', i);
-        item.className = script.Item(kAssociations, 'D', i);
-        item.description = script.Item(kAssociations, 'E', i);
-        item.arguments = script.Item(kAssociations, 'G', i);
-        item.iconFile = script.Item(kAssociations, 'H', i);
-        items.push_back(std::move(item));
-    }
-    return items;
+    using A = AssociationItem;
+    static const ItemColumn<A> kColumns[] = {{'B', &A::program},     {'C', &A::extension}, {'D', &A::className},
+                                             {'E', &A::description}, {'G', &A::arguments}, {'H', &A::iconFile}};
+    return ReadItems(script, kAssociations, kColumns);
 }
 
 std::vector<EnvironmentItem> LoadEnvironmentItems(const Script& script) {
-    std::vector<EnvironmentItem> items;
-    const int total = script.Total(kEnvironment);
-    for (int i = 0; i < total; ++i) {
-        EnvironmentItem item;
-        item.name = script.Item(kEnvironment, 'A', i);
-        item.feature = script.Item(kEnvironment, 'B', i);
-        item.value = script.Item(kEnvironment, 'C', i);
-        item.action = script.Item(kEnvironment, 'D', i);
-        item.mode = script.Item(kEnvironment, 'E', i);
-        item.uninstallAction = script.Item(kEnvironment, 'F', i);
-        item.scope = script.Item(kEnvironment, 'G', i);
-        items.push_back(std::move(item));
-    }
-    return items;
+    using E = EnvironmentItem;
+    static const ItemColumn<E> kColumns[] = {{'A', &E::name},   {'B', &E::feature}, {'C', &E::value},
+                                             {'D', &E::action}, {'E', &E::mode},    {'F', &E::uninstallAction},
+                                             {'G', &E::scope}};
+    return ReadItems(script, kEnvironment, kColumns);
 }
 
 std::string IniFileName(const std::string& treeName) {

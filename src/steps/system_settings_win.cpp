@@ -19,10 +19,7 @@ bool CWinSettingsMachine::IsFile(const std::string& path) {
 }
 
 bool CWinSettingsMachine::CopyFileTo(const std::string& from, const std::string& to) {
-    DWORD attributes = ::GetFileAttributesA(to.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        ::SetFileAttributesA(to.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+    return CopyFileOver(from, to);
 }
 
 bool CWinSettingsMachine::WriteIniValue(const std::string& file, const std::string& section, const std::string& key,

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "run/file_actions.h"
 #include "run/script.h"
 
 namespace kq {
@@ -37,17 +38,7 @@ std::string PageListProblem(const PageList& pages) {
 }
 
 std::string PageFileFromDisplayName(const std::string& displayName) {
-    static const struct { const char* display; const char* file; } kStandardPages[] = {
-        {"Install Welcome", "welcome.lcd"},       {"License Agreement", "license.lcd"},
-        {"Readme Dialog", "readme.lcd"},          {"Customer Information", "customer.lcd"},
-        {"Destination Folder", "destination.lcd"}, {"Setup Type", "setuptype.lcd"},
-        {"Custom Setup", "customsetup.lcd"},      {"Ready to Install", "ready.lcd"},
-        {"Setup Progress", "progress.lcd"},       {"Setup Complete", "complete.lcd"},
-        {"Installation Start", "start.lcd"},
-    };
-    for (const auto& page : kStandardPages)
-        if (displayName == page.display) return page.file;
-    return displayName;
+    return MomentLayoutFile(displayName);  // the moments are named like the pages
 }
 
 int NextPageIndex(const PageList& pages, int current, SetupType type) {
