@@ -51,9 +51,8 @@ IniMap ParseIni(const std::string& text) {
 class SystemChangesTest : public SetupTest {
 protected:
     void SetUp() override {
-        for (const char* tool : {"tools/kqexec/kqexec.exe", "tools/lnkprobe/lnkprobe.exe"}) {
-            if (!fs::exists(WinBuildFile(tool))) GTEST_SKIP() << tool << " is not built";
-        }
+        const std::string missing = MissingBuildFile({"tools/kqexec/kqexec.exe", "tools/lnkprobe/lnkprobe.exe"});
+        if (!missing.empty()) GTEST_SKIP() << missing << " is not built";
         if (!fs::exists(HarnessPaths::SourceDir() / "sample" / "theme" / "progress.lcd"))
             GTEST_SKIP() << "no sample theme to lay out the pages";
         SetupTest::SetUp();
