@@ -49,6 +49,16 @@ protected:
         return BuildInto(authoring);
     }
 
+    // Builds the package with `script` appended to setup.inf, starts setup
+    // and leaves the welcome page with Next.
+    void StartPastWelcome(const std::string& script) {
+        fs::path package = ConditionsPackage(script, "");
+        ASSERT_FALSE(HasFailure());
+        StartSetup(package);
+        ASSERT_TRUE(Page(kWelcome)) << "no welcome page";
+        ASSERT_TRUE(Click(kWizard, "Next >"));
+    }
+
     std::optional<WindowInfo> Page(const std::string& text, Millis timeout = Millis(30000)) {
         return Session().WaitWindow({"--title", kTitle, "--exact", "--contains", text}, timeout);
     }
@@ -73,17 +83,12 @@ protected:
 // one that does not stays silent, and the page opens after OK. The operands
 // are expanded: <ProductName> compares as the product's name.
 TEST_F(ChecksTest, ConditionBoundToAPageShowsItsMessage) {
-    fs::path package = ConditionsPackage(
+    ASSERT_NO_FATAL_FAILURE(StartPastWelcome(
         "\r\n[CONDITIONS]\r\nTOTAL=3\r\n"
         "A0=Named\r\nB0=<ProductName>\r\nC0===\r\nD0=Wizard Test Product\r\nE0=setuptype.lcd\r\nF0=1\r\n"
         "00=ShowMessage(Entering the setup type of <ProductName>);\r\n"
         "A1=Never\r\nB1=9\r\nC1=>\r\nD1=10\r\nE1=setuptype.lcd\r\nF1=1\r\n10=ShowMessage(nine is not more);\r\n"
-        "A2=Later\r\nB2=10\r\nC2=>\r\nD2=9\r\nE2=ready.lcd\r\nF2=1\r\n20=ShowMessage(ready page);\r\n",
-        "");
-    ASSERT_FALSE(HasFailure());
-    StartSetup(package);
-    ASSERT_TRUE(Page(kWelcome)) << "no welcome page";
-    ASSERT_TRUE(Click(kWizard, "Next >"));
+        "A2=Later\r\nB2=10\r\nC2=>\r\nD2=9\r\nE2=ready.lcd\r\nF2=1\r\n20=ShowMessage(ready page);\r\n"));
     ExpectMessage("Entering the setup type of <ProductName>");
     ASSERT_TRUE(Page(kSetupType, Millis(10000))) << "no setup-type page after the message";
     EXPECT_FALSE(Session().WaitWindow({"--contains", "nine is not more"}, Millis(1000)).has_value());
@@ -96,16 +101,11 @@ TEST_F(ChecksTest, ConditionBoundToAPageShowsItsMessage) {
 // to Finish shows its message there, and the program ends without
 // installing anything.
 TEST_F(ChecksTest, CancelInstallEndsOnTheFailurePage) {
-    fs::path package = ConditionsPackage(
+    ASSERT_NO_FATAL_FAILURE(StartPastWelcome(
         "\r\n[CONDITIONS]\r\nTOTAL=3\r\n"
         "A0=Stop\r\nB0=10\r\nC0=>\r\nD0=9\r\nE0=setuptype.lcd\r\nF0=1\r\n00=CancelInstall();\r\n"
         "A1=Bye\r\nB1=x\r\nC1=!=\r\nD1=y\r\nE1=After Click Finish Button\r\nF1=1\r\n10=ShowMessage(Goodbye);\r\n"
-        "A2=Done\r\nB2=x\r\nC2=!=\r\nD2=y\r\nE2=complete.lcd\r\nF2=1\r\n20=ShowMessage(Congratulations);\r\n",
-        "");
-    ASSERT_FALSE(HasFailure());
-    StartSetup(package);
-    ASSERT_TRUE(Page(kWelcome)) << "no welcome page";
-    ASSERT_TRUE(Click(kWizard, "Next >"));
+        "A2=Done\r\nB2=x\r\nC2=!=\r\nD2=y\r\nE2=complete.lcd\r\nF2=1\r\n20=ShowMessage(Congratulations);\r\n"));
     std::optional<WindowInfo> failure = Page(kErrorStatus, Millis(15000));
     ASSERT_TRUE(failure) << "no failure page; on the screen:\n" << Screen();
     EXPECT_EQ(failure->AllText().find(kSetupType), std::string::npos);

@@ -45,9 +45,8 @@ constexpr char kActions[] =
 class OtherProgramsTest : public SetupTest {
 protected:
     void SetUp() override {
-        for (const char* tool : {"tests/win/append_line.exe", "tests/win/action_probe.dll"}) {
-            if (!fs::exists(HarnessPaths::WinBuildDir() / tool)) GTEST_SKIP() << tool << " is not built";
-        }
+        const std::string missing = MissingBuildFile({"tests/win/append_line.exe", "tests/win/action_probe.dll"});
+        if (!missing.empty()) GTEST_SKIP() << missing << " is not built";
         SetupTest::SetUp();
     }
 

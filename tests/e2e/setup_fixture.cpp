@@ -59,6 +59,13 @@ fs::path SetupTest::BuildInto(const fs::path& authoring, const std::string& fold
     return built.exitCode == EXIT_SUCCESS ? out : fs::path();
 }
 
+std::string SetupTest::MissingBuildFile(const std::vector<std::string>& files) {
+    for (const std::string& file : files) {
+        if (!fs::exists(HarnessPaths::WinBuildDir() / file)) return file;
+    }
+    return "";
+}
+
 fs::path SetupTest::Kqexec() { return HarnessPaths::WinBuildDir() / "tools" / "kqexec" / "kqexec.exe"; }
 
 fs::path SetupTest::PackedKqexec() {

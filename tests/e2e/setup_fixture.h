@@ -44,6 +44,9 @@ protected:
     fs::path BuildInto(const fs::path& authoring, const std::string& folder = "pkg", const std::string& layout = "cab",
                        const std::vector<std::string>& extra = {});
 
+    // The first of `files` (paths in the Windows build tree) that is not
+    // built; empty when all are.
+    static std::string MissingBuildFile(const std::vector<std::string>& files);
     // kqexec.exe of the Windows build.
     static fs::path Kqexec();
     // The copy of kqexec.exe the packages carry, taken once per case so a

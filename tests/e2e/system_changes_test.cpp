@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "setup_fixture.h"
+#include "shared/crlf_lines.h"
 
 namespace kq::e2e {
 namespace {
@@ -50,9 +51,8 @@ IniMap ParseIni(const std::string& text) {
 class SystemChangesTest : public SetupTest {
 protected:
     void SetUp() override {
-        for (const char* tool : {"tools/kqexec/kqexec.exe", "tools/lnkprobe/lnkprobe.exe"}) {
-            if (!fs::exists(WinBuildFile(tool))) GTEST_SKIP() << tool << " is not built";
-        }
+        const std::string missing = MissingBuildFile({"tools/kqexec/kqexec.exe", "tools/lnkprobe/lnkprobe.exe"});
+        if (!missing.empty()) GTEST_SKIP() << missing << " is not built";
         if (!fs::exists(HarnessPaths::SourceDir() / "sample" / "theme" / "progress.lcd"))
             GTEST_SKIP() << "no sample theme to lay out the pages";
         SetupTest::SetUp();
@@ -132,13 +132,8 @@ protected:
     }
 
     std::vector<std::string> LogLines() {
-        std::string text = ReadFile(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.log");
-        std::vector<std::string> lines;
-        size_t start = 0;
-        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-            lines.push_back(text.substr(start, end - start));
-        EXPECT_EQ(start, text.size()) << "text after the last line break of the log";
-        return lines;
+        return kqtest::CrLfLines(
+            ReadFile(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.log"));
     }
 
     // The user's Programs folder as the shell names it.

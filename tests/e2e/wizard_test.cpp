@@ -41,10 +41,10 @@ struct PageMark {
     const char* text;
 };
 constexpr PageMark kPages[] = {
-    {"welcome", "Welcome to the Wizard Test Product Setup Wizard"},
-    {"setuptype", "Please select a setup type."},
+    {"welcome", kWelcome},
+    {"setuptype", kSetupType},
     {"customsetup", "Select the program features you want installed."},
-    {"ready", "The wizard is ready to begin installation."},
+    {"ready", kReady},
     {"progress", "Please wait while the Setup Wizard installs Wizard Test Product."},
     {"complete", "Wizard Test Product 2.5.1"},
 };

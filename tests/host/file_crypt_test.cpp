@@ -40,6 +40,14 @@ protected:
         return sig;
     }
 
+    // A package file that `author` encrypted: the package key must not decrypt it.
+    void ExpectRefusesFileOf(CFileCrypt& author) {
+        const std::string plain = dir_.Path("p"), nsx = dir_.Path("p.nsx"), out = dir_.Path("p.out");
+        WriteFile(plain, std::string(kPlain40));
+        ASSERT_TRUE(author.EncryptFile(plain.c_str(), nsx.c_str()).ok());
+        EXPECT_EQ(crypt_.DecryptFile(nsx.c_str(), out.c_str()).message(), Cannot(nsx));
+    }
+
     CFileCrypt crypt_;
     TempDir dir_;
 };
@@ -148,21 +156,14 @@ TEST_F(FileCryptTest, BadSignaturesAreRefusedAndLeaveAnEmptyOutput) {
 TEST_F(FileCryptTest, FileOfAnotherKeyIsRefused) {
     CFileCrypt other;
     ASSERT_TRUE(other.SetKey("another pass phrase", 19, nullptr, 16, 16, 0, 0).ok());
-    const std::string plain = dir_.Path("p"), nsx = dir_.Path("p.nsx"), out = dir_.Path("p.out");
-    WriteFile(plain, std::string(kPlain40));
-    ASSERT_TRUE(other.EncryptFile(plain.c_str(), nsx.c_str()).ok());
-    kq::Status st = crypt_.DecryptFile(nsx.c_str(), out.c_str());
-    EXPECT_EQ(st.message(), Cannot(nsx));
+    ExpectRefusesFileOf(other);
 }
 
 TEST_F(FileCryptTest, OtherConfigurationOfTheSameKeyIsRefused) {
     // Same pass phrase, CBC instead of ECB: the signature covers the mode.
     CFileCrypt cbc;
     ASSERT_TRUE(cbc.SetKey(".w..ap.#.81967", 14, nullptr, 16, 16, 1, 0).ok());
-    const std::string plain = dir_.Path("p"), nsx = dir_.Path("p.nsx"), out = dir_.Path("p.out");
-    WriteFile(plain, std::string(kPlain40));
-    ASSERT_TRUE(cbc.EncryptFile(plain.c_str(), nsx.c_str()).ok());
-    EXPECT_EQ(crypt_.DecryptFile(nsx.c_str(), out.c_str()).message(), Cannot(nsx));
+    ExpectRefusesFileOf(cbc);
 }
 
 TEST_F(FileCryptTest, KeysDifferingAfterAZeroByteHaveDifferentSignatures) {

@@ -15,6 +15,7 @@
 #include "record/uninstall_log.h"
 #include "run/placeholders.h"
 #include "run/settings.h"
+#include "shared/crlf_lines.h"
 
 namespace kq::steptest {
 
@@ -43,13 +44,7 @@ public:
         std::ifstream in(dir_ + "/uninstall.log", std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
-        const std::string all = text.str();
-        std::vector<std::string> lines;
-        size_t start = 0;
-        for (size_t end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2)
-            lines.push_back(all.substr(start, end - start));
-        EXPECT_EQ(start, all.size()) << "text after the last line break";
-        return lines;
+        return kqtest::CrLfLines(text.str());
     }
 
 private:

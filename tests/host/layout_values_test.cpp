@@ -1,20 +1,31 @@
 #include "layout/layout_values.h"
 
 #include <climits>
+#include <string>
 #include <gtest/gtest.h>
 
 namespace kq {
 namespace {
+
+// A layout value as written and what reading it gives.
+template <typename T>
+struct ValueCase {
+    const char* value;
+    T expected;
+};
+
+// Reads the value of each case with `read` and compares the result.
+template <typename T, typename Read, size_t N>
+void ExpectReadsAs(Read read, const ValueCase<T> (&cases)[N]) {
+    for (const ValueCase<T>& c : cases) EXPECT_EQ(read(c.value), c.expected) << c.value;
+}
 
 TEST(LayoutValues, RemoveBracesAndFolderOfPath) {
     EXPECT_EQ(RemoveBraces("{back.bmp}"), "back.bmp");
     EXPECT_EQ(RemoveBraces("a{b}c}{"), "abc");
     EXPECT_EQ(RemoveBraces(""), "");
 
-    struct Case {
-        const char* path;
-        const char* folder;
-    } cases[] = {
+    const ValueCase<const char*> folders[] = {
         {"C:\\pkg\\theme\\welcome.lcd", "C:\\pkg\\theme\\"},
         {"theme\\a.lcd", "theme\\"},
         {"welcome.lcd", ""},
@@ -22,15 +33,12 @@ TEST(LayoutValues, RemoveBracesAndFolderOfPath) {
         {"C:\\pkg\\theme\\", "C:\\pkg\\theme\\"},
         {"/tmp/x/a.lcd", "/tmp/x/"},
     };
-    for (const Case& c : cases) EXPECT_EQ(FolderOfPath(c.path), c.folder) << c.path;
+    ExpectReadsAs(FolderOfPath, folders);
 }
 
 TEST(LayoutValues, Colours) {
     const Colour face = MakeColour(212, 208, 200);
-    struct Case {
-        const char* value;
-        Colour expected;
-    } cases[] = {
+    const ValueCase<Colour> cases[] = {
         {"255,255,255", MakeColour(255, 255, 255)},
         {"1,2,3", MakeColour(1, 2, 3)},
         {"COLOR_BTNFACE", face},
@@ -42,7 +50,7 @@ TEST(LayoutValues, Colours) {
         {"1,2,3,4", MakeColour(1, 2, 3)},
         {"red", MakeColour(0, 0, 0)},
     };
-    for (const Case& c : cases) EXPECT_EQ(ColourFromValue(c.value, face), c.expected) << c.value;
+    ExpectReadsAs([face](const std::string& value) { return ColourFromValue(value, face); }, cases);
 
     EXPECT_EQ(ColourText(MakeColour(212, 208, 200)), "212,208,200");
     EXPECT_EQ(ResolveColourValue("", face), "212,208,200");
@@ -70,34 +78,25 @@ TEST(LayoutValues, FlagsAndAlignment) {
     EXPECT_TRUE(FontFlagOn(""));
     EXPECT_TRUE(FontFlagOn("Yes"));
 
-    struct Case {
-        const char* value;
-        Alignment expected;
-    } cases[] = {
+    const ValueCase<Alignment> cases[] = {
         {"0", Alignment::Centre},       {"1", Alignment::Left},       {"2", Alignment::Right},
         {"1-Left", Alignment::Left},    {"2 - Right", Alignment::Right}, {"3", Alignment::Unchanged},
         {"", Alignment::Unchanged},     {" 1", Alignment::Unchanged}, {"10", Alignment::Left},
     };
-    for (const Case& c : cases) EXPECT_EQ(ParseAlignment(c.value), c.expected) << c.value;
+    ExpectReadsAs(ParseAlignment, cases);
 }
 
 TEST(LayoutValues, BorderAndStartup) {
-    struct BorderCase {
-        const char* value;
-        BorderChange expected;
-    } borders[] = {
+    const ValueCase<BorderChange> borders[] = {
         {"0", BorderChange::Clear}, {"1", BorderChange::Set}, {"1abc", BorderChange::Set},
         {"", BorderChange::Keep},   {"2", BorderChange::Keep}, {"01", BorderChange::Clear},
     };
-    for (const BorderCase& c : borders) EXPECT_EQ(ParseBorder(c.value), c.expected) << c.value;
+    ExpectReadsAs(ParseBorder, borders);
 
-    struct StartupCase {
-        const char* value;
-        int expected;
-    } startups[] = {
+    const ValueCase<int> startups[] = {
         {"05", 5}, {"0", 0}, {"", 0}, {"123", 12}, {"3x", 3}, {"-1", -1}, {" 4", 4},
     };
-    for (const StartupCase& c : startups) EXPECT_EQ(ParseStartup(c.value), c.expected) << c.value;
+    ExpectReadsAs(ParseStartup, startups);
 }
 
 TEST(LayoutValues, TitleBarCorrection) {

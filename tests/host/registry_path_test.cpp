@@ -49,14 +49,17 @@ TEST(RegistryPath, CutKeepsAtMost255Characters) {
     }
 }
 
+// A registry path as the log writes it, and what parsing it should give.
+struct PathCase {
+    const char* text;
+    bool ok;
+    RegistryRoot root;
+    const char* subKey;
+    const char* name = "";  // value paths only
+};
+
 TEST(RegistryPath, KeyPaths) {
-    struct Case {
-        const char* text;
-        bool ok;
-        RegistryRoot root;
-        const char* subKey;
-    };
-    const Case cases[] = {
+    const PathCase cases[] = {
         {"HKEY_LOCAL_MACHINE\\Software\\Acme\\Notes", true, RegistryRoot::kLocalMachine, "Software\\Acme\\Notes"},
         {"HKEY_LOCAL_MACHINE\\Software\\Acme\\Notes\\", true, RegistryRoot::kLocalMachine, "Software\\Acme\\Notes"},
         {"HKEY_CLASSES_ROOT\\.nwn", true, RegistryRoot::kClassesRoot, ".nwn"},
@@ -68,7 +71,7 @@ TEST(RegistryPath, KeyPaths) {
         {"", false, RegistryRoot::kNone, ""},
         {"\\HKEY_LOCAL_MACHINE\\Software", false, RegistryRoot::kNone, ""},
     };
-    for (const Case& c : cases) {
+    for (const PathCase& c : cases) {
         RegistryKeyPath key;
         key.subKey = "stale";
         EXPECT_EQ(ParseRegistryKeyPath(c.text, &key), c.ok) << c.text;
@@ -78,14 +81,7 @@ TEST(RegistryPath, KeyPaths) {
 }
 
 TEST(RegistryPath, ValuePaths) {
-    struct Case {
-        const char* text;
-        bool ok;
-        RegistryRoot root;
-        const char* subKey;
-        const char* name;
-    };
-    const Case cases[] = {
+    const PathCase cases[] = {
         {"HKEY_LOCAL_MACHINE\\Software\\Acme\\Notes\\Version", true, RegistryRoot::kLocalMachine,
          "Software\\Acme\\Notes", "Version"},
         // The log's "%s\%s%s": the sub key keeps its backslash, the name follows.
@@ -98,7 +94,7 @@ TEST(RegistryPath, ValuePaths) {
         {"HKEY_BOGUS\\Software\\Name", false, RegistryRoot::kNone, "", ""},
         {"", false, RegistryRoot::kNone, "", ""},
     };
-    for (const Case& c : cases) {
+    for (const PathCase& c : cases) {
         RegistryValuePath value;
         EXPECT_EQ(ParseRegistryValuePath(c.text, &value), c.ok) << c.text;
         EXPECT_EQ(value.root, c.root) << c.text;

@@ -76,6 +76,16 @@ struct MaskCase {
     bool applies[9];
 };
 
+// Checks `applies` (a mask rule) against every row of `cases`.
+template <size_t N>
+void ExpectMaskRows(bool (*applies)(int32_t, const char*), const MaskCase (&cases)[N]) {
+    for (const MaskCase& c : cases) {
+        for (int i = 0; i < 7; ++i) EXPECT_EQ(applies(c.mask, kNames[i]), c.applies[i]) << c.mask << " " << kNames[i];
+        EXPECT_EQ(applies(c.mask, ""), c.applies[7]) << c.mask << " empty";
+        EXPECT_EQ(applies(c.mask, "Vista"), c.applies[8]) << c.mask << " unknown";
+    }
+}
+
 TEST(FileMaskTest, BitsAndTheAllValues) {
     const MaskCase cases[] = {
         {0, {1, 1, 1, 1, 1, 1, 1, 1, 1}},
@@ -96,11 +106,7 @@ TEST(FileMaskTest, BitsAndTheAllValues) {
         {-1, {1, 1, 1, 1, 1, 1, 1, 1, 1}},
         {-2, {1, 1, 1, 1, 1, 1, 1, 0, 0}},
     };
-    for (const MaskCase& c : cases) {
-        for (int i = 0; i < 7; ++i) EXPECT_EQ(kq::FileMaskApplies(c.mask, kNames[i]), c.applies[i]) << c.mask << " " << kNames[i];
-        EXPECT_EQ(kq::FileMaskApplies(c.mask, ""), c.applies[7]) << c.mask << " empty";
-        EXPECT_EQ(kq::FileMaskApplies(c.mask, "Vista"), c.applies[8]) << c.mask << " unknown";
-    }
+    ExpectMaskRows(kq::FileMaskApplies, cases);
     EXPECT_TRUE(kq::FileMaskApplies(0, nullptr));
     EXPECT_FALSE(kq::FileMaskApplies(2, nullptr));
     EXPECT_FALSE(kq::FileMaskApplies(64, "xp"));  // names are exact
@@ -122,13 +128,7 @@ TEST(ProgramMaskTest, BitsInReverseOrderAndUnlistedSystemsAlwaysRun) {
         {255, {1, 1, 1, 1, 1, 1, 1, 1, 1}},
         {-1, {1, 1, 1, 1, 1, 1, 1, 1, 1}},
     };
-    for (const MaskCase& c : cases) {
-        for (int i = 0; i < 7; ++i) {
-            EXPECT_EQ(kq::ProgramMaskApplies(c.mask, kNames[i]), c.applies[i]) << c.mask << " " << kNames[i];
-        }
-        EXPECT_EQ(kq::ProgramMaskApplies(c.mask, ""), c.applies[7]) << c.mask << " empty";
-        EXPECT_EQ(kq::ProgramMaskApplies(c.mask, "Vista"), c.applies[8]) << c.mask << " unknown";
-    }
+    ExpectMaskRows(kq::ProgramMaskApplies, cases);
     EXPECT_TRUE(kq::ProgramMaskApplies(0, nullptr));
 }
 

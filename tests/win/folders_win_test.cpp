@@ -28,11 +28,7 @@ bool SamePath(const std::string& a, const std::string& b) {
 class PackageFolder : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(::GetTempPathA(sizeof(temp), temp), 0u);
-        m_root = std::string(temp) + "kqfolders" + std::to_string(::GetCurrentProcessId()) + "\\";
-        RemoveTree(m_root);
-        ASSERT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr));
+        ASSERT_NO_FATAL_FAILURE(MakeFreshTempFolder("kqfolders", &m_root));
     }
     void TearDown() override { RemoveTree(m_root); }
 

@@ -86,11 +86,17 @@ std::string ExpandProduct(const std::string& text) {
     return out;
 }
 
+// Shows the question dialog with the texts of `language`; the timer notes
+// what it shows and presses `answer`. Returns what the dialog returned.
+INT_PTR Ask(int mode, const std::string& message, int answer, const char* language = kLanguage) {
+    IniText texts(language);
+    CQuestionDialog dialog(texts, &ExpandProduct);
+    g_seen.answer = answer;
+    return dialog.Run(nullptr, mode, message);
+}
+
 TEST_F(LayoutDialogsTest, CancelConfirmationTakesItsTextsFromTheLanguageFile) {
-    IniText language(kLanguage);
-    CQuestionDialog dialog(language, &ExpandProduct);
-    g_seen.answer = IDOK;
-    EXPECT_EQ(dialog.Run(nullptr, kQuestionModeCancel, "not shown"), IDOK);
+    EXPECT_EQ(Ask(kQuestionModeCancel, "not shown", IDOK), IDOK);
     ASSERT_TRUE(g_seen.done);
     EXPECT_EQ(g_seen.caption, "Calvarr Merrowin");
     EXPECT_EQ(g_seen.body, "Are you sure you want to cancel the Widget installation?");
@@ -101,20 +107,15 @@ TEST_F(LayoutDialogsTest, CancelConfirmationTakesItsTextsFromTheLanguageFile) {
 }
 
 TEST_F(LayoutDialogsTest, RestartQuestionShowsTheMessage) {
-    IniText language(kLanguage);
-    CQuestionDialog dialog(language, &ExpandProduct);
-    g_seen.answer = IDCANCEL;
-    EXPECT_EQ(dialog.Run(nullptr, kQuestionModeRestart, "Restart [now] to finish?"), IDCANCEL);
+    EXPECT_EQ(Ask(kQuestionModeRestart, "Restart [now] to finish?", IDCANCEL), IDCANCEL);
     ASSERT_TRUE(g_seen.done);
     EXPECT_EQ(g_seen.body, "Restart [now] to finish?");
     EXPECT_EQ(g_seen.okText, "&Yes");
 }
 
 TEST_F(LayoutDialogsTest, ErrorModeHasOneButtonAndEnterCannotConfirm) {
-    IniText language(kLanguage);
-    CQuestionDialog dialog(language, &ExpandProduct);
-    g_seen.answer = IDOK;  // what Enter reports
-    EXPECT_EQ(dialog.Run(nullptr, kQuestionModeError, "This product needs 64 MB of memory."), IDCANCEL);
+    // IDOK is what Enter reports.
+    EXPECT_EQ(Ask(kQuestionModeError, "This product needs 64 MB of memory.", IDOK), IDCANCEL);
     ASSERT_TRUE(g_seen.done);
     EXPECT_FALSE(g_seen.okVisible);
     EXPECT_EQ(g_seen.cancelText, "E&xit Widget");
@@ -122,9 +123,7 @@ TEST_F(LayoutDialogsTest, ErrorModeHasOneButtonAndEnterCannotConfirm) {
 }
 
 TEST_F(LayoutDialogsTest, MissingLanguageFileLeavesTextsEmpty) {
-    IniText language("");
-    CQuestionDialog dialog(language, &ExpandProduct);
-    dialog.Run(nullptr, kQuestionModeCancel, "");
+    Ask(kQuestionModeCancel, "", IDOK, "");
     ASSERT_TRUE(g_seen.done);
     EXPECT_EQ(g_seen.body, "");
     EXPECT_EQ(g_seen.okText, "");

@@ -223,6 +223,16 @@ protected:
         return m_page;
     }
 
+    // Another layout file of the theme, with no page number and no placeholders.
+    CPage* OpenFile(const char* fileName) {
+        PageOptions options;
+        options.themeFolder = m_theme;
+        options.fileName = fileName;
+        options.host = &m_host;
+        m_page = CPage::Open(options);
+        return m_page;
+    }
+
     std::string m_theme;
     std::vector<Control> m_controls;
     RecordingHost m_host;
@@ -476,12 +486,7 @@ TEST_F(LayoutPageTest, PlainPageSettings) {
                                "closewindow=No\r\nfontname=Arial\r\nfontsize=10\r\nfontbold=no\r\n"
                                "fontitalic=No\r\n[INFO]\r\nTOTAL=1\r\n0=c,10,10,200,20,CHECKBOX,,x,3000\r\n";
     WriteFile(m_theme + "plain.lcd", layout);
-    PageOptions options;
-    options.themeFolder = m_theme;
-    options.fileName = "plain.lcd";
-    options.host = &m_host;
-    m_page = CPage::Open(options);
-    ASSERT_NE(m_page, nullptr);
+    ASSERT_NE(OpenFile("plain.lcd"), nullptr);
     HWND hwnd = m_page->Handle();
 
     LONG style = ::GetWindowLongA(hwnd, GWL_STYLE);
@@ -538,12 +543,7 @@ TEST_F(LayoutPageTest, HostMayClosePageInsideItsCommand) {
 }
 
 TEST_F(LayoutPageTest, MissingLayoutGivesAnEmptyPage) {
-    PageOptions options;
-    options.themeFolder = m_theme;
-    options.fileName = "no-such-page.lcd";
-    options.host = &m_host;
-    m_page = CPage::Open(options);
-    ASSERT_NE(m_page, nullptr);
+    ASSERT_NE(OpenFile("no-such-page.lcd"), nullptr);
     EXPECT_EQ(m_page->Layout().controls.Count(), 0);
     EXPECT_EQ(WindowText(m_page->Handle()), "");
     EXPECT_EQ(::GetWindow(m_page->Handle(), GW_CHILD), nullptr);

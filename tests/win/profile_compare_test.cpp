@@ -13,6 +13,7 @@
 
 #include "base/ini_text.h"
 #include "base/profile_file_win.h"
+#include "test_files_win.h"
 
 namespace kq {
 namespace {
@@ -43,10 +44,7 @@ std::string Filler(int count) {
 class ProfileCompare : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(::GetTempPathA(sizeof(temp), temp), 0u);
-        m_folder = std::string(temp) + "kqprofile" + std::to_string(::GetCurrentProcessId()) + "\\";
-        ::CreateDirectoryA(m_folder.c_str(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(MakeFreshTempFolder("kqprofile", &m_folder));
     }
 
     void TearDown() override {

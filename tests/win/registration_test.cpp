@@ -16,6 +16,7 @@
 #include "record/uninstall_log.h"
 #include "run/placeholders.h"
 #include "run/script.h"
+#include "shared/crlf_lines.h"
 #include "steps/uninstall_registration.h"
 #include "steps/uninstall_registration_win.h"
 #include "test_files_win.h"
@@ -34,16 +35,6 @@ std::string WindowsFolder() {
     char buffer[MAX_PATH];
     UINT length = ::GetWindowsDirectoryA(buffer, sizeof(buffer));
     return std::string(buffer, length);
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    EXPECT_EQ(start, text.size()) << "text after the last line break";
-    return lines;
 }
 
 // Every value of a key: strings as they are, numbers as "#n", others as "?".
@@ -250,7 +241,7 @@ protected:
         PrepareMaintenanceProgram(setup, expand, paths, machine, log);
         Status status = RegisterForUninstall(setup, expand, paths, machine, log);
         log.Close();
-        logLines_ = SplitLines(ReadText(paths.maintenanceFolder + kUninstallLogName));
+        logLines_ = kqtest::CrLfLines(ReadText(paths.maintenanceFolder + kUninstallLogName));
         return status;
     }
 

@@ -1,5 +1,6 @@
 // File helpers the Win32 tests share: whether a path exists, the user's
-// temporary folder, a whole file read or written, a folder tree removed.
+// temporary folder, a whole file read or written, a folder tree removed, a
+// fresh folder made.
 #pragma once
 
 #include <windows.h>
@@ -57,6 +58,16 @@ inline void RemoveTree(std::string folder) {
         ::FindClose(search);
     }
     ::RemoveDirectoryA(folder.c_str());
+}
+
+// A fresh, empty folder of this process in the temporary folder, named
+// `prefix` and the process id, with a trailing backslash, into `*folder`.
+inline void MakeFreshTempFolder(const std::string& prefix, std::string* folder) {
+    char temp[MAX_PATH];
+    ASSERT_NE(::GetTempPathA(sizeof(temp), temp), 0u);
+    *folder = std::string(temp) + prefix + std::to_string(::GetCurrentProcessId()) + "\\";
+    RemoveTree(*folder);
+    ASSERT_TRUE(::CreateDirectoryA(folder->c_str(), nullptr)) << *folder;
 }
 
 }  // namespace kq
