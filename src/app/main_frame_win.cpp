@@ -53,10 +53,13 @@ CMainFrame::~CMainFrame() {
     // condition at start-up, or the wizard left without installing); a
     // preview keeps it for the author to look at.
     if (paths.workFolder.empty() || paths.workFolderName.empty()) return;
-    if (m_run.Modes().preview)
-        ::RemoveDirectoryA(paths.workFolder.c_str());  // only when nothing else is left
-    else
+    if (m_run.Modes().preview) {
+        // Only when nothing else is left; what is, is the author's to look at.
+        if (!::RemoveDirectoryA(paths.workFolder.c_str()))
+            WriteWholeFile(m_run.Folders().temp + KeptWorkFolderName(paths.workFolderName), std::string());
+    } else {
         DeleteFolderTree(m_run.Folders().temp + paths.workFolderName, m_run.Folders().temp);
+    }
 }
 
 CMainFrame* CMainFrame::CreateMainFrame() {

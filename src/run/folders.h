@@ -76,6 +76,10 @@ bool IsWorkFolderName(const std::string& name);
 // however it ends.
 inline std::string WorkFolderLockName(const std::string& folderName) { return folderName + ".lck"; }
 
+// The file beside a working folder a preview kept for its author to look
+// into: no later run takes that folder for an abandoned one.
+inline std::string KeptWorkFolderName(const std::string& folderName) { return folderName + ".kept"; }
+
 // Outcome of one attempt to create a folder or file that must be new.
 enum class NewFolderResult { Created, Taken, Failed };
 

@@ -267,6 +267,7 @@ void RemoveAbandonedWorkFolders(const std::string& tempFolder) {
     do {
         const std::string name = found.cFileName;
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !IsWorkFolderName(name)) continue;
+        if (PathExists(tempFolder + KeptWorkFolderName(name))) continue;
         // A lock its run holds cannot be deleted; one left over (a system
         // that does not delete on close) or none at all: the run is gone.
         const std::string lock = tempFolder + WorkFolderLockName(name);
