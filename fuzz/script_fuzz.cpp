@@ -36,11 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     folders.system = "C:\\WINDOWS\\system32\\";
     folders.programFiles = script.Value("FOLDERS", "p");  // folder values may hold tokens too
     kq::ProductSettings settings;
-    kq::LoadProductSettings(script, script.Value("FOLDERS", "c"),
-                            [&](const std::string& text) {
-                                return kq::ExpandScriptText(text, kq::MakePlaceholderValues(folders, settings, &variables));
-                            },
-                            settings);
+    kq::LoadProductSettings(
+        script, script.Value("FOLDERS", "c"),
+        [&](const std::string& text) {
+            return kq::ExpandScriptText(text, kq::MakePlaceholderValues(folders, settings, &variables));
+        },
+        settings);
 
     settings.installDir = script.Value("FOLDERS", "chosen");
     kq::PlaceholderValues values = kq::MakePlaceholderValues(folders, settings, &variables);

@@ -6,6 +6,7 @@
 #include "app/command_line_win.h"
 #include "app/resource_ids.h"
 #include "app/variables_win.h"
+#include "base/file.h"
 #include "base/file_win.h"
 #include "base/product.h"
 #include "base/profile_file_win.h"
@@ -369,8 +370,7 @@ void CMainFrame::HandlePreviousInstallation() {
     // changes nothing: it says what would run.
     if (earlier.removeEarlier && m_run.Requests().plan)
         m_run.Journal().Message("would remove the earlier installation: " + earlier.runner + " " + earlier.arguments);
-    else if (earlier.removeEarlier)
-        StartProgram(earlier.runner, earlier.arguments, true);
+    else if (earlier.removeEarlier) StartProgram(earlier.runner, earlier.arguments, true);
     if (!earlier.folder.empty()) m_run.SetInstallFolder(earlier.folder);
 }
 bool CMainFrame::LoadPageList() {

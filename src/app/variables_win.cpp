@@ -46,8 +46,9 @@ public:
                                      WS_POPUP | WS_BORDER | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, x, y, width,
                                      height, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
         if (m_window == nullptr) return;
-        m_font = ::CreateFontA(-ScaleToDpi(13, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
+        m_font =
+            ::CreateFontA(-ScaleToDpi(13, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
         if (m_font != nullptr) ::SendMessageA(m_window, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
         ::UpdateWindow(m_window);
     }

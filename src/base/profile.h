@@ -31,8 +31,7 @@ public:
 // messages, say) stay as the author wrote them.
 class FallbackProfileReader : public ProfileReader {
 public:
-    FallbackProfileReader(const ProfileReader* first, const ProfileReader& second)
-        : m_first(first), m_second(second) {}
+    FallbackProfileReader(const ProfileReader* first, const ProfileReader& second) : m_first(first), m_second(second) {}
 
     std::string Read(const char* section, const char* key, size_t bufferSize) const override {
         if (m_first != nullptr) {

@@ -33,6 +33,8 @@ std::string_view TrimBlanks(std::string_view text);
 // undefined behaviour.
 // Reading stops at the end of `text` as at any other non-digit.
 int LeadingNumber(std::string_view text);
-inline int LeadingNumber(const char* text) { return text == nullptr ? 0 : LeadingNumber(std::string_view(text)); }
+inline int LeadingNumber(const char* text) {
+    return text == nullptr ? 0 : LeadingNumber(std::string_view(text));
+}
 
 }  // namespace kq

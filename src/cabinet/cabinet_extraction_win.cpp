@@ -87,7 +87,7 @@ bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFold
 unsigned __stdcall CCabinetExtraction::ThreadMain(void* self) {
     CCabinetExtraction* extraction = static_cast<CCabinetExtraction*>(self);
     extraction->m_result = ExtractCabinet(extraction->m_sourceFolder.c_str(), extraction->m_workingFolder.c_str(),
-                                         extraction->m_progress, &extraction->m_failure, extraction->m_wanted);
+                                          extraction->m_progress, &extraction->m_failure, extraction->m_wanted);
     return 0;
 }
 

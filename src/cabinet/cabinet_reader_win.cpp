@@ -225,7 +225,9 @@ int CCabinetReader::FolderOf(size_t entry) const { return m_impl->entries[entry]
 
 int CCabinetReader::FolderCount() const { return int(m_impl->folderBytes.size()); }
 
-uint64_t CCabinetReader::EntryBytes(size_t entry) const { return m_impl->entries[entry].file->length; }
+uint64_t CCabinetReader::EntryBytes(size_t entry) const {
+    return m_impl->entries[entry].file->length;
+}
 
 uint64_t CCabinetReader::FolderBytes(int folder) const { return m_impl->folderBytes[size_t(folder)]; }
 

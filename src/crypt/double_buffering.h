@@ -34,9 +34,9 @@ private:
     int m_size = 0;
     int m_half = 0;
     int m_dataLen = 0;
-    int m_readPos = 0;    // next byte to hand out
-    int m_held = 0;       // bytes from m_readPos on (wrapping) not yet handed out
-    bool m_atEnd = false; // the stream has given its last byte
+    int m_readPos = 0;     // next byte to hand out
+    int m_held = 0;        // bytes from m_readPos on (wrapping) not yet handed out
+    bool m_atEnd = false;  // the stream has given its last byte
 };
 
 }  // namespace kq

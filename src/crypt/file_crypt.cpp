@@ -39,8 +39,8 @@ CFileCrypt::~CFileCrypt() {
     for (size_t i = 0; i < sizeof(m_key); ++i) k[i] = 0;
 }
 
-Status CFileCrypt::SetKey(const char* keyData, int keyDataLen, const uint8_t* chain, int keyLen,
-                              int blockSize, int mode, int padding) {
+Status CFileCrypt::SetKey(const char* keyData, int keyDataLen, const uint8_t* chain, int keyLen, int blockSize,
+                          int mode, int padding) {
     if (keyData == nullptr) return Status::Error("FileCrypt ERROR: No Key DataSpecified!");
     if (keyDataLen < 1) return Status::Error("FileCrypt ERROR: Key Data Length should be > 0!");
     if (keyLen != 16 && keyLen != 24 && keyLen != 32) return Status::Error("Illegal Key Length!");
@@ -68,7 +68,9 @@ Status CFileCrypt::SetKey(const char* keyData, int keyDataLen, const uint8_t* ch
     return Status::Ok();
 }
 
-void CFileCrypt::ResetChain() { std::memcpy(m_chain, m_chain0, sizeof(m_chain)); }
+void CFileCrypt::ResetChain() {
+    std::memcpy(m_chain, m_chain0, sizeof(m_chain));
+}
 
 Status CFileCrypt::Signature(uint8_t out[kSignatureSize]) {
     if (!m_initialized) return Status::Error(kNotInitialized);

@@ -50,8 +50,8 @@ public:
     // keyData is repeated cyclically to fill keyLen key bytes. chain holds
     // blockSize bytes (null means all zeros); ECB does not use it. On error
     // the object keeps its previous configuration.
-    Status SetKey(const char* keyData, int keyDataLen, const uint8_t* chain, int keyLen, int blockSize,
-                      int mode, int padding);
+    Status SetKey(const char* keyData, int keyDataLen, const uint8_t* chain, int keyLen, int blockSize, int mode,
+                  int padding);
 
     bool Initialized() const { return m_initialized; }
     int BlockSize() const { return m_blockSize; }

@@ -25,8 +25,8 @@ private:
     void Compress(const uint8_t block[64]);
 
     uint32_t m_state[8];
-    uint64_t m_total;      // bytes added so far
-    uint8_t m_pending[64]; // partial block
+    uint64_t m_total;       // bytes added so far
+    uint8_t m_pending[64];  // partial block
     int m_pendingLen;
     bool m_added;
 };

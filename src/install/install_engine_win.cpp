@@ -293,8 +293,8 @@ bool CInstallEngine::EnoughSpace() {
         };
     }
     questions.existingSize = &FileBytes;
-    std::vector<VolumeSpace> needs =
-        SpaceNeeded(m_files, [this](const std::string& t) { return Expand(t); }, questions);
+    std::vector<VolumeSpace> needs = SpaceNeeded(
+        m_files, [this](const std::string& t) { return Expand(t); }, questions);
     for (;;) {
         const VolumeSpace* shortOne = nullptr;
         for (VolumeSpace& space : needs) {
@@ -387,8 +387,7 @@ void CInstallEngine::RemoveTemporaryFiles() {
     DeleteFolderTree(Expand("<TempFolder>\\" + m_snapshot.workFolderName), m_snapshot.folders.temp);
 }
 
-using RegistrationStepMachine =
-    StepMachine<RegistrationMachine, RecordingRegistrationMachine, PlanRegistrationMachine>;
+using RegistrationStepMachine = StepMachine<RegistrationMachine, RecordingRegistrationMachine, PlanRegistrationMachine>;
 
 RegistrationPaths CInstallEngine::MakeRegistrationPaths() const {
     RegistrationPaths paths;
@@ -423,7 +422,7 @@ void CInstallEngine::CreateShortcuts() {
     context.featureDeselected = m_snapshot.featureDeselected;
     CWinShortcutMachine shortcuts;
     StepMachine<ShortcutMachine, RecordingShortcutMachine, PlanShortcutMachine> machine(m_snapshot.plan, shortcuts,
-                                                                                         m_state, m_record);
+                                                                                        m_state, m_record);
     kq::CreateShortcuts(SetupScript(), Expander(), context, *machine, m_log);
 }
 
@@ -435,7 +434,7 @@ void CInstallEngine::ApplySystemSettings() {
     context.featureDeselected = m_snapshot.featureDeselected;
     CWinSettingsMachine settings;
     StepMachine<SettingsMachine, RecordingSettingsMachine, PlanSettingsMachine> machine(m_snapshot.plan, settings,
-                                                                                         m_state, m_record);
+                                                                                        m_state, m_record);
     kq::ApplySystemSettings(SetupScript(), Expander(), context, *machine, m_log);
     if (machine.Recorder() != nullptr) machine.Recorder()->Finish();
 }
@@ -452,8 +451,8 @@ void CInstallEngine::InstallServices() {
     hooks.abort = [this] { m_snapshot.signals->Abort(); };
     hooks.preview = m_snapshot.preview;
     CWinServiceMachine services;
-    StepMachine<ServiceMachine, RecordingServiceMachine, PlanServiceMachine> machine(m_snapshot.plan, services,
-                                                                                      m_state, m_record);
+    StepMachine<ServiceMachine, RecordingServiceMachine, PlanServiceMachine> machine(m_snapshot.plan, services, m_state,
+                                                                                     m_record);
     kq::InstallServices(SetupScript(), Expander(), m_snapshot.systemName, *machine, hooks, m_log);
 }
 

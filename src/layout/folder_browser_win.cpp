@@ -85,11 +85,10 @@ void CFolderBrowser::OnInitialized(HWND dialog) {
     // The dialog's own controls grow with the screen's pixels per inch; the box put into it grows alike.
     const int dpi = ScreenPixelsPerInch();
     const int above = ScaleToDpi(kEditAboveTree, dpi);
-    m_edit = ::CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
-                               tree.left, tree.top - above, tree.right - tree.left,
-                               above - ScaleToDpi(kEditGapToTree, dpi), dialog,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBrowseEditId)),
-                               ::GetModuleHandleA(nullptr), nullptr);
+    m_edit = ::CreateWindowExA(
+        WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, tree.left, tree.top - above,
+        tree.right - tree.left, above - ScaleToDpi(kEditGapToTree, dpi), dialog,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBrowseEditId)), ::GetModuleHandleA(nullptr), nullptr);
     if (m_edit != nullptr) {
         ::SendMessageA(m_edit, WM_SETFONT, static_cast<WPARAM>(::SendMessageA(dialog, WM_GETFONT, 0, 0)), TRUE);
         // Some systems lay the prompt out tall enough to reach into the edit

@@ -84,7 +84,9 @@ BorderChange ParseBorder(const std::string& value) {
     return BorderChange::Keep;
 }
 
-int ParseStartup(const std::string& value) { return LeadingNumber(value.substr(0, 2)); }
+int ParseStartup(const std::string& value) {
+    return LeadingNumber(value.substr(0, 2));
+}
 
 int CorrectedWindowHeight(int height, int captionHeight) {
     if (captionHeight > 24) return height;
@@ -134,12 +136,14 @@ int HimetricToPixels(int himetric, int dpi) {
 int ScaleToDpi(int pixels, int dpi) {
     if (dpi <= 0 || dpi == kLayoutDpi) return pixels;
     const long long product = static_cast<long long>(pixels) * dpi;
-    const long long scaled = product >= 0 ? (product + kLayoutDpi / 2) / kLayoutDpi
-                                          : (product - kLayoutDpi / 2) / kLayoutDpi;
+    const long long scaled =
+        product >= 0 ? (product + kLayoutDpi / 2) / kLayoutDpi : (product - kLayoutDpi / 2) / kLayoutDpi;
     return scaled > INT_MAX || scaled < INT_MIN ? pixels : static_cast<int>(scaled);
 }
 
-int ScaleWindowExtent(int extent, int frame, int dpi) { return ScaleToDpi(extent - frame, dpi) + frame; }
+int ScaleWindowExtent(int extent, int frame, int dpi) {
+    return ScaleToDpi(extent - frame, dpi) + frame;
+}
 
 int FontHeightForPoints(int points, int dpi) { return -MulDivRound(points, dpi, 72); }
 

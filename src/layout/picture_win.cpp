@@ -83,7 +83,9 @@ bool CPicture::Render(HDC dc, int x, int y, int width, int height) const {
     return SUCCEEDED(m_picture->Render(dc, x, y, width, height, 0, hmHeight, hmWidth, -hmHeight, nullptr));
 }
 
-SIZE CPicture::ScaledSize(int dpi) const { return SIZE{ScaleToDpi(m_pixels.cx, dpi), ScaleToDpi(m_pixels.cy, dpi)}; }
+SIZE CPicture::ScaledSize(int dpi) const {
+    return SIZE{ScaleToDpi(m_pixels.cx, dpi), ScaleToDpi(m_pixels.cy, dpi)};
+}
 
 bool CPicture::RenderScaled(HDC dc, int x, int y, int dpi) const {
     ScopedSaveDC saved(dc);

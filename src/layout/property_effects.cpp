@@ -57,8 +57,8 @@ FontSpec FontFromProperties(const ControlEntry& entry, int first) {
 }
 
 int BuiltinIconIndex(const std::string& name) {
-    static const char* const kNames[] = {"IDI_EXCLAMATION", "IDI_INFO", "IDI_ERROR", "IDI_TYPICAL",
-                                         "IDI_MINIMAL", "IDI_CUSTOM", "IDI_SETUP", "IDI_FOLDER"};
+    static const char* const kNames[] = {"IDI_EXCLAMATION", "IDI_INFO",   "IDI_ERROR", "IDI_TYPICAL",
+                                         "IDI_MINIMAL",     "IDI_CUSTOM", "IDI_SETUP", "IDI_FOLDER"};
     for (int i = 0; i < 8; ++i) {
         if (name == kNames[i]) return i;
     }
@@ -155,20 +155,35 @@ void AddRoleEffects(PropertyRole role, const std::string& value, ControlEntry& e
         out->push_back(Make(Effect::SetText, expand ? Expanded(context, value) : value));
         break;
     }
-    case PropertyRole::TextAlign: AddAlignment(type, value, out); break;
-    case PropertyRole::TextColour: AddTextColour(type, value, out); break;
-    case PropertyRole::BackColour: AddBackColour(type, value, out); break;
-    case PropertyRole::FontName: AddFont(entry, out); break;
+    case PropertyRole::TextAlign:
+        AddAlignment(type, value, out);
+        break;
+    case PropertyRole::TextColour:
+        AddTextColour(type, value, out);
+        break;
+    case PropertyRole::BackColour:
+        AddBackColour(type, value, out);
+        break;
+    case PropertyRole::FontName:
+        AddFont(entry, out);
+        break;
     case PropertyRole::FontSize:
     case PropertyRole::FontBold:
     case PropertyRole::FontItalic:
     case PropertyRole::ReadOnly:
         // Part of the font above, or kept only.
         break;
-    case PropertyRole::UrlLink: AddLink(entry, value, out); break;
-    case PropertyRole::IconFile: AddIcon(value, out); break;
-    case PropertyRole::ListStyle: AddListStyle(value, out); break;
-    case PropertyRole::None: break;
+    case PropertyRole::UrlLink:
+        AddLink(entry, value, out);
+        break;
+    case PropertyRole::IconFile:
+        AddIcon(value, out);
+        break;
+    case PropertyRole::ListStyle:
+        AddListStyle(value, out);
+        break;
+    case PropertyRole::None:
+        break;
     }
 }
 

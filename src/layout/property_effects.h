@@ -19,7 +19,7 @@ using Expander = std::function<std::string(const std::string&)>;
 struct PageContext {
     int pageIndex = 0;  // position in the page list
     int pageCount = 0;
-    Expander expand;    // may be empty: texts are then used as written
+    Expander expand;  // may be empty: texts are then used as written
 };
 
 struct FontSpec {
@@ -30,15 +30,15 @@ struct FontSpec {
 };
 
 enum class Effect {
-    SetText,           // text
-    SetAlignment,      // alignment
-    SetTextColour,     // text: a colour value, possibly COLOR_BTNFACE
-    SetBackColour,     // text: a colour value, possibly COLOR_BTNFACE
-    SetFont,           // font
-    SetLink,           // flag
-    SetThinBorder,     // flag
-    SetBuiltinIcon,    // number: 0..7
-    LoadIconFile,      // text: path
+    SetText,         // text
+    SetAlignment,    // alignment
+    SetTextColour,   // text: a colour value, possibly COLOR_BTNFACE
+    SetBackColour,   // text: a colour value, possibly COLOR_BTNFACE
+    SetFont,         // font
+    SetLink,         // flag
+    SetThinBorder,   // flag
+    SetBuiltinIcon,  // number: 0..7
+    LoadIconFile,    // text: path
     MakeDefaultButton,
     Disable,
     Hide,

@@ -48,14 +48,15 @@ void CBackground::Erase(HWND frame, HDC dc) const {
         ScopedFont font(MakeFont(ScaleToDpi(40, dpi)));
         ScopedSelect select(dc, font);
         ::SetTextAlign(dc, TA_LEFT | TA_TOP);
-        ::TextOutA(dc, ScaleToDpi(24, dpi), ScaleToDpi(14, dpi), m_settings.title.c_str(), static_cast<int>(m_settings.title.size()));
+        ::TextOutA(dc, ScaleToDpi(24, dpi), ScaleToDpi(14, dpi), m_settings.title.c_str(),
+                   static_cast<int>(m_settings.title.size()));
     }
     {
         ScopedFont font(MakeFont(ScaleToDpi(20, dpi)));
         ScopedSelect select(dc, font);
         ::SetTextAlign(dc, TA_RIGHT | TA_BOTTOM);
-        ::TextOutA(dc, client.right - ScaleToDpi(100, dpi), client.bottom - ScaleToDpi(50, dpi), m_settings.subtitle.c_str(),
-                   static_cast<int>(m_settings.subtitle.size()));
+        ::TextOutA(dc, client.right - ScaleToDpi(100, dpi), client.bottom - ScaleToDpi(50, dpi),
+                   m_settings.subtitle.c_str(), static_cast<int>(m_settings.subtitle.size()));
     }
 }
 

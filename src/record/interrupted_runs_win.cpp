@@ -90,8 +90,7 @@ Undone RollBackRun(InterruptedRun& run) {
     RemovalScope scope = RollbackScope(run.productCode, WithTrailingBackslash(record.installDir), maintenanceFolder,
                                        earlier.HasEarlier());
     scope.releasing = [&recordPath](const std::string& path) { MarkReleased(recordPath, path); };
-    const RecordRemovalReport report =
-        RollBackRecorded(WithoutReleasedCounts(record), record.setAside, scope, machine);
+    const RecordRemovalReport report = RollBackRecorded(WithoutReleasedCounts(record), record.setAside, scope, machine);
     run.left = report.left;
     if (earlier.HasEarlier()) {
         earlier.Restore();
@@ -123,8 +122,8 @@ void CRunInProgress::Begin(const std::string& productCode, const std::string& pr
 
 void CRunInProgress::OpenRecord(const std::string& path, const std::string& installDir, InstallRecord& record) {
     m_path = path;
-    m_file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (m_file == INVALID_HANDLE_VALUE) return;
     // A line reaches the file whole before the change it names is made;
     // the system keeps it when the process is killed.

@@ -474,9 +474,8 @@ std::vector<RecordEntry> WithoutReleasedCounts(const ParsedRecord& record) {
     return entries;
 }
 
-RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries,
-                                     const std::vector<SetAsideCopy>& setAside, const RemovalScope& scope,
-                                     RecordMachine& machine) {
+RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries, const std::vector<SetAsideCopy>& setAside,
+                                     const RemovalScope& scope, RecordMachine& machine) {
     RecordRemovalReport report = RemoveRecorded(entries, scope, machine);
     for (const SetAsideCopy& aside : setAside) {
         if (machine.Fingerprint(aside.copy, nullptr)) machine.PutBack(aside.copy, aside.path);

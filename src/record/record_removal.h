@@ -141,9 +141,8 @@ std::vector<RecordEntry> WithoutReleasedCounts(const ParsedRecord& record);
 // Undoes a run that did not commit: its entries, then the copies of the
 // files it replaced back over them (a copy already put back is not there
 // any more, so a second rollback of the same record changes nothing).
-RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries,
-                                     const std::vector<SetAsideCopy>& setAside, const RemovalScope& scope,
-                                     RecordMachine& machine);
+RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries, const std::vector<SetAsideCopy>& setAside,
+                                     const RemovalScope& scope, RecordMachine& machine);
 
 // After the file step: each file (shortcuts aside) setup wrote, kept or
 // replaced outside the product's own folders (install and maintenance

@@ -12,7 +12,9 @@
 namespace kq {
 namespace {
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
 
 // The form in which two spellings of one path compare equal.
 std::string PathKey(std::string_view path) {
@@ -33,16 +35,28 @@ bool StartsWithFolder(const std::string& pathKey, const std::string& folderKey) 
            pathKey[folderKey.size()] == '\\';
 }
 
-size_t Depth(std::string_view path) { return PathComponents(path).size(); }
+size_t Depth(std::string_view path) {
+    return PathComponents(path).size();
+}
 
 // Keys below the classes root that the system and every program share:
 // removing one whole would break the machine, whatever a log says.
 bool IsProtectedClass(std::string_view name) {
     static const char* const kProtected[] = {
-        "*",        "AllFilesystemObjects", "AppID",   "Applications", "CLSID",   "Directory", "Drive",
-        "exefile",  "Folder",               "Installer", "Interface",  "lnkfile", "MIME",      "Network",
-        "PROTOCOLS", "SystemFileAssociations", "TypeLib", "Unknown",   ".exe",    ".lnk",      ".dll",
-        ".com",     ".bat",                 ".cmd",    ".sys",         ".ini",    ".inf",      ".reg",
+        "*",         "AllFilesystemObjects",
+        "AppID",     "Applications",
+        "CLSID",     "Directory",
+        "Drive",     "exefile",
+        "Folder",    "Installer",
+        "Interface", "lnkfile",
+        "MIME",      "Network",
+        "PROTOCOLS", "SystemFileAssociations",
+        "TypeLib",   "Unknown",
+        ".exe",      ".lnk",
+        ".dll",      ".com",
+        ".bat",      ".cmd",
+        ".sys",      ".ini",
+        ".inf",      ".reg",
     };
     for (const char* key : kProtected) {
         if (EqualsIgnoreCase(name, key)) return true;
@@ -270,14 +284,20 @@ RemovalSteps ListRemovalSteps(const std::vector<LogEntry>& entries, const Remova
 
 std::string DescribeStep(const RemovalStep& step) {
     switch (step.action) {
-        case RemovalAction::kStopService: return "service " + step.target;
-        case RemovalAction::kDeleteFile: return "file " + step.target;
-        case RemovalAction::kDeleteValue:
-            return "value " + FormatRegistryValuePath(step.root, step.subKey, step.valueName);
-        case RemovalAction::kDeleteKeyIfEmpty: return "key " + FormatRegistryKeyPath(step.root, step.subKey);
-        case RemovalAction::kDeleteKeyTree: return "tree " + FormatRegistryKeyPath(step.root, step.subKey);
-        case RemovalAction::kRemoveDirectory: return "dir " + step.target;
-        case RemovalAction::kRunProgram: return "run " + step.target + " " + step.arguments;
+    case RemovalAction::kStopService:
+        return "service " + step.target;
+    case RemovalAction::kDeleteFile:
+        return "file " + step.target;
+    case RemovalAction::kDeleteValue:
+        return "value " + FormatRegistryValuePath(step.root, step.subKey, step.valueName);
+    case RemovalAction::kDeleteKeyIfEmpty:
+        return "key " + FormatRegistryKeyPath(step.root, step.subKey);
+    case RemovalAction::kDeleteKeyTree:
+        return "tree " + FormatRegistryKeyPath(step.root, step.subKey);
+    case RemovalAction::kRemoveDirectory:
+        return "dir " + step.target;
+    case RemovalAction::kRunProgram:
+        return "run " + step.target + " " + step.arguments;
     }
     return std::string();
 }
@@ -290,11 +310,20 @@ RunnerCommand ParseRunnerCommandLine(std::string_view arguments) {
     auto takeSwitch = [&](std::string_view word) {
         if (word.size() == 2) {
             switch (Upper(word[1])) {
-            case 'R': remove = true; return true;
-            case 'M': modify = true; return true;
-            case 'S': command.silent = true; return true;
-            case '?': bad = true; return true;
-            default: return false;
+            case 'R':
+                remove = true;
+                return true;
+            case 'M':
+                modify = true;
+                return true;
+            case 'S':
+                command.silent = true;
+                return true;
+            case '?':
+                bad = true;
+                return true;
+            default:
+                return false;
             }
         }
         if (EqualsIgnoreCase(word.substr(1), "PLAN")) {
@@ -333,7 +362,8 @@ RunnerCommand ParseRunnerCommandLine(std::string_view arguments) {
         if (!takeSwitch(token)) break;
         rest = TrimBlanks(rest.substr(0, blank));
     }
-    if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = TrimBlanks(rest.substr(1, rest.size() - 2));
+    if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"')
+        rest = TrimBlanks(rest.substr(1, rest.size() - 2));
     command.productCode.assign(rest);
     // A plan is of a removal only.
     if (command.productCode.empty() || (remove && modify) || bad || (command.plan && modify)) {

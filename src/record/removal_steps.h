@@ -62,11 +62,11 @@ enum class RemovalAction {
 
 struct RemovalStep {
     RemovalAction action = RemovalAction::kDeleteFile;
-    std::string target;     // path, service name, program path, or registry path as logged
+    std::string target;                       // path, service name, program path, or registry path as logged
     RegistryRoot root = RegistryRoot::kNone;  // registry steps
-    std::string subKey;     // registry steps
-    std::string valueName;  // kDeleteValue
-    std::string arguments;  // kRunProgram
+    std::string subKey;                       // registry steps
+    std::string valueName;                    // kDeleteValue
+    std::string arguments;                    // kRunProgram
 };
 
 struct RemovalSteps {

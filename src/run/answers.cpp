@@ -121,8 +121,8 @@ std::string ReadAnswers(const std::string& text, RecordedAnswers* answers) {
     SetupType type;
     if (!a.setupType.empty() && !SetupTypeFromName(a.setupType, &type))
         return "the setup type \"" + a.setupType + "\" is none of Typical, Minimal, Custom";
-    if (a.userName.empty() && a.companyName.empty() && a.folder.empty() && a.setupType.empty() &&
-        a.features.empty() && a.language.empty() && installFor.empty() && license.empty())
+    if (a.userName.empty() && a.companyName.empty() && a.folder.empty() && a.setupType.empty() && a.features.empty() &&
+        a.language.empty() && installFor.empty() && license.empty())
         return "it holds no answers (an [Answers] section)";
     *answers = a;
     return std::string();

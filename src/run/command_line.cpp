@@ -137,8 +137,7 @@ SetupCommandLine ParseSetupCommandLine(std::string_view arguments, const PathRul
     return line;
 }
 
-std::string TakeRecordedAnswers(const RecordedAnswers& answers, const PathRule& folderRule,
-                                CommandRequests& requests) {
+std::string TakeRecordedAnswers(const RecordedAnswers& answers, const PathRule& folderRule, CommandRequests& requests) {
     if (requests.installFolder.empty() && !answers.folder.empty()) {
         const std::string problem = InstallFolderProblem(TrimBlanks(answers.folder), folderRule);
         if (!problem.empty()) return problem;

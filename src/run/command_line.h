@@ -54,8 +54,7 @@ std::string InstallFolderProblem(std::string_view folder, const PathRule& rule);
 // The answers of a "/LOADINF=" file taken into `requests` where the line
 // itself said nothing (folder, language, setup type, features), the rest
 // kept in requests.answers. Returns why the file's folder is refused, or "".
-std::string TakeRecordedAnswers(const RecordedAnswers& answers, const PathRule& folderRule,
-                                CommandRequests& requests);
+std::string TakeRecordedAnswers(const RecordedAnswers& answers, const PathRule& folderRule, CommandRequests& requests);
 
 // The text of the "/?" window: the options and the exit codes.
 std::string SetupUsageText();

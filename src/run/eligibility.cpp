@@ -26,7 +26,7 @@ bool LacksRequiredRights(const Script& script, const std::string& programFilesFo
 }
 
 PreviousInstallDecision DecidePreviousInstallation(const Script& script, const RegistryLookup& registry,
-                                             const std::function<std::string(const std::string&)>& expand) {
+                                                   const std::function<std::string(const std::string&)>& expand) {
     PreviousInstallDecision decision;
     const std::string mode = script.Short(kAppInfo, "a26");
     if (mode == "New Installation") {

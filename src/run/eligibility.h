@@ -58,6 +58,6 @@ struct PreviousInstallDecision {
 // the default folder in place (never a bare backslash, which would install
 // into the root of the current drive). Any other mode does nothing.
 PreviousInstallDecision DecidePreviousInstallation(const Script& script, const RegistryLookup& registry,
-                                             const std::function<std::string(const std::string&)>& expand);
+                                                   const std::function<std::string(const std::string&)>& expand);
 
 }  // namespace kq

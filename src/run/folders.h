@@ -74,11 +74,15 @@ bool IsWorkFolderName(const std::string& name);
 // The file beside a working folder that says its run lives: made before the
 // folder, held open by the run and deleted by the system when the run ends,
 // however it ends.
-inline std::string WorkFolderLockName(const std::string& folderName) { return folderName + ".lck"; }
+inline std::string WorkFolderLockName(const std::string& folderName) {
+    return folderName + ".lck";
+}
 
 // The file beside a working folder a preview kept for its author to look
 // into: no later run takes that folder for an abandoned one.
-inline std::string KeptWorkFolderName(const std::string& folderName) { return folderName + ".kept"; }
+inline std::string KeptWorkFolderName(const std::string& folderName) {
+    return folderName + ".kept";
+}
 
 // Outcome of one attempt to create a folder or file that must be new.
 enum class NewFolderResult { Created, Taken, Failed };

@@ -294,7 +294,8 @@ std::string ReadCompanyName() {
 }
 
 bool HasDiskImage(const std::string& sourceFolder) {
-    return DirectoryExists((sourceFolder.empty() ? sourceFolder : WithTrailingBackslash(sourceFolder)) + kDiskImageFolder);
+    return DirectoryExists((sourceFolder.empty() ? sourceFolder : WithTrailingBackslash(sourceFolder)) +
+                           kDiskImageFolder);
 }
 
 }  // namespace kq

@@ -29,7 +29,7 @@ std::vector<MergeModuleItem> LoadMergeModules(const Script& script) {
 }
 
 std::vector<MergeModuleRun> ListMergeModuleRuns(const std::vector<MergeModuleItem>& items,
-                                             const MergeModuleContext& context) {
+                                                const MergeModuleContext& context) {
     std::vector<MergeModuleRun> runs;
     const std::string resourceDir = context.sourceFolder + "SupportFiles";
     for (const MergeModuleItem& item : items) {

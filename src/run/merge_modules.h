@@ -55,6 +55,6 @@ struct MergeModuleContext {
 // "<source>SupportFiles\mergemod.msi") and mask and feature admit it,
 // ""<SystemFolder>\msiexec.exe" /i "<path>" /q" expanded.
 std::vector<MergeModuleRun> ListMergeModuleRuns(const std::vector<MergeModuleItem>& items,
-                                             const MergeModuleContext& context);
+                                                const MergeModuleContext& context);
 
 }  // namespace kq

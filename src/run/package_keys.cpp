@@ -40,7 +40,8 @@ const KeyRow kScriptRows[] = {
     {"APPINFO", "a25", kText, kEmpty, "help telephone"},
     {"APPINFO", "a26", "New Installation or Upgrade", kEmpty, "Upgrade: look for an earlier installation"},
     {"APPINFO", "a27", "Auto-Detect or other", kEmpty, "Auto-Detect: the earlier install folder from its registration"},
-    {"APPINFO", "a28", "registry value path", kEmpty, "otherwise the registry value holding the earlier install folder"},
+    {"APPINFO", "a28", "registry value path", kEmpty,
+     "otherwise the registry value holding the earlier install folder"},
     {"APPINFO", "a29", kYes, "off", "Yes: remove the earlier version before installing"},
     {"APPINFO", "Language", "language name", kEmpty, "the package's language, such as English"},
     {"APPINFO", "METHOD", "Ask User, Auto-Detect or other", kEmpty, "how the language is chosen"},
@@ -94,7 +95,8 @@ const KeyRow kScriptRows[] = {
     {"VARIABLES", "A#", "<Name>", kEmpty, "the variable's name as written in texts"},
     {"VARIABLES", "B#", kText, kEmpty, "its default value"},
     {"VARIABLES", "C#", kText, kEmpty, "its description"},
-    {"VARIABLES", "D#", "source word", kEmpty, "where its value comes from (registry, INI file, file, web, window ...)"},
+    {"VARIABLES", "D#", "source word", kEmpty,
+     "where its value comes from (registry, INI file, file, web, window ...)"},
     {"VARIABLES", "E#", "registry root", kEmpty, "registry root of a registry source"},
     {"VARIABLES", "F#", "registry key", kEmpty, "its key"},
     {"VARIABLES", "G#", "value name", kEmpty, "its value"},
@@ -181,9 +183,12 @@ const KeyRow kLanguageRows[] = {
     {"CancelSetup", "0", "text, [placeholders]", "built-in", "question asked when the user cancels"},
     {"CancelSetup", "1", kText, "built-in", "its No button"},
     {"CancelSetup", "2", kText, "built-in", "its Yes button"},
-    {"SetupError", "#", kText, "built-in", "buttons of the error dialog: 0 Yes 1 No 2 Cancel 3 OK 4 Abort 5 Ignore 6 Retry"},
-    {"SetupCompleteError", "3", "text, [placeholders]", "built-in", "completion page's status after a cancel or failure"},
-    {"REQ", "#", "text, [placeholders]", "built-in", "message of a failed requirement: 0 system 1 colours 2 resolution 3 memory 4 processor"},
+    {"SetupError", "#", kText, "built-in",
+     "buttons of the error dialog: 0 Yes 1 No 2 Cancel 3 OK 4 Abort 5 Ignore 6 Retry"},
+    {"SetupCompleteError", "3", "text, [placeholders]", "built-in",
+     "completion page's status after a cancel or failure"},
+    {"REQ", "#", "text, [placeholders]", "built-in",
+     "message of a failed requirement: 0 system 1 colours 2 resolution 3 memory 4 processor"},
 };
 
 const KeyRow kLayoutWindowRows[] = {
@@ -232,8 +237,7 @@ bool MatchFrom(std::string_view pattern, size_t p, std::string_view key, size_t 
         return false;
     }
     if (k == key.size()) return false;
-    if (AsciiLower(pattern[p]) != AsciiLower(key[k]))
-        return false;
+    if (AsciiLower(pattern[p]) != AsciiLower(key[k])) return false;
     return MatchFrom(pattern, p + 1, key, k + 1);
 }
 
@@ -245,8 +249,7 @@ size_t EditDistance(std::string_view a, std::string_view b) {
         row[0] = i;
         for (size_t j = 1; j <= b.size(); ++j) {
             size_t above = row[j];
-            bool same = AsciiLower(a[i - 1]) ==
-                        AsciiLower(b[j - 1]);
+            bool same = AsciiLower(a[i - 1]) == AsciiLower(b[j - 1]);
             row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
             diagonal = above;
         }
@@ -257,7 +260,8 @@ size_t EditDistance(std::string_view a, std::string_view b) {
 // A pattern with its '#' filled in by the digits `key` carries, or "0".
 std::string Instance(std::string_view pattern, std::string_view key) {
     size_t first = key.find_first_of("0123456789");
-    std::string digits = first == std::string_view::npos ? "0" : std::string(key.substr(first, SkipDigits(key, first) - first));
+    std::string digits =
+        first == std::string_view::npos ? "0" : std::string(key.substr(first, SkipDigits(key, first) - first));
     std::string out;
     for (char c : pattern) {
         if (c == '#') {
@@ -276,7 +280,8 @@ std::string TableText(const KeyTable& table) {
         const KeyRow& row = table.rows[i];
         if (std::string_view(row.section) != section) {
             section = row.section;
-            out += "\n### [" + std::string(section) + "]\n\n| Key | Meaning | Value | When missing |\n|---|---|---|---|\n";
+            out +=
+                "\n### [" + std::string(section) + "]\n\n| Key | Meaning | Value | When missing |\n|---|---|---|---|\n";
         }
         out += "| " + std::string(row.key) + " | " + row.meaning + " | " + row.kind + " | " + row.fallback + " |\n";
     }
@@ -287,23 +292,26 @@ std::string TableText(const KeyTable& table) {
 
 const KeyTable& SetupScriptKeys() {
     static const KeyTable table = MakeTable(
-        "setup.inf", "The setup script: INI sections of keys. A '#' in a key stands for an item number "
+        "setup.inf",
+        "The setup script: INI sections of keys. A '#' in a key stands for an item number "
         "counted from 0 (\"W0\", \"A12\"); a list's TOTAL says how many items there are. Switches compare the "
-        "whole value, case included.", kScriptRows);
+        "whole value, case included.",
+        kScriptRows);
     return table;
 }
 
 const KeyTable& LanguageFileKeys() {
-    static const KeyTable table = MakeTable(
-        "language.lan", "Texts setup.exe reads while it runs; a language pack from languages\\ holds the "
-        "same sections and the pages' sections below.", kLanguageRows);
+    static const KeyTable table =
+        MakeTable("language.lan",
+                  "Texts setup.exe reads while it runs; a language pack from languages\\ holds the "
+                  "same sections and the pages' sections below.",
+                  kLanguageRows);
     return table;
 }
 
 const KeyTable& LayoutWindowKeys() {
-    static const KeyTable table =
-        MakeTable("*.lcd", "A page layout in theme\\: the window, the list of controls and their properties.",
-                  kLayoutWindowRows);
+    static const KeyTable table = MakeTable(
+        "*.lcd", "A page layout in theme\\: the window, the list of controls and their properties.", kLayoutWindowRows);
     return table;
 }
 
@@ -379,17 +387,19 @@ std::string PackageReferenceText() {
         "file1.cab (or DiskImage1\\ with --layout diskimage) holding the support files and the product's "
         "files, setup.exe and kqexec.exe (the maintenance runner that removes the product).\n\n";
     for (const KeyTable& table : PackageKeyTables()) out += TableText(table);
-    out += "## data.inf\n\nTwo lines per product file:\n\n"
-           "    files\\notes.exe\n"
-           "    Destination Computer\\<InstallDir>*OPTIONS*MASK*0|FEATURE\n\n"
-           "The first line is the file's path in the authoring folder (or a web address); the second its "
-           "destination folder, the option number (a sum of the bits below), the system mask, a reserved "
-           "number and the feature it belongs to (empty: always installed).\n\n"
-           "| Bit | Meaning |\n|---|---|\n";
+    out +=
+        "## data.inf\n\nTwo lines per product file:\n\n"
+        "    files\\notes.exe\n"
+        "    Destination Computer\\<InstallDir>*OPTIONS*MASK*0|FEATURE\n\n"
+        "The first line is the file's path in the authoring folder (or a web address); the second its "
+        "destination folder, the option number (a sum of the bits below), the system mask, a reserved "
+        "number and the feature it belongs to (empty: always installed).\n\n"
+        "| Bit | Meaning |\n|---|---|\n";
     for (const OptionBit& bit : FileOptionBits()) out += "| " + std::to_string(bit.bit) + " | " + bit.meaning + " |\n";
-    out += "\n## Placeholders\n\nValues marked \"placeholders\" may hold these tokens; language texts write them "
-           "in square brackets ([ProductName]). The name of a user variable (VARIABLES A#) is replaced by "
-           "its value the same way.\n\n| Token | Stands for |\n|---|---|\n";
+    out +=
+        "\n## Placeholders\n\nValues marked \"placeholders\" may hold these tokens; language texts write them "
+        "in square brackets ([ProductName]). The name of a user variable (VARIABLES A#) is replaced by "
+        "its value the same way.\n\n| Token | Stands for |\n|---|---|\n";
     for (const PlaceholderToken& token : PlaceholderTokens())
         out += "| " + std::string(token.token) + " | " + token.meaning + " |\n";
     return out;

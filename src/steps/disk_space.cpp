@@ -27,8 +27,7 @@ std::string Upper(std::string text) {
 
 std::string VolumeRoot(const std::string& path) {
     const bool letter = !path.empty() && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-    if (letter && path.size() >= 3 && path[1] == ':' && path[2] == '\\')
-        return Upper(path.substr(0, 3));
+    if (letter && path.size() >= 3 && path[1] == ':' && path[2] == '\\') return Upper(path.substr(0, 3));
     if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
         const size_t end = ShareEnd(path);
         if (end != std::string::npos) return Upper(path.substr(0, end)) + "\\";
@@ -41,8 +40,7 @@ std::vector<VolumeSpace> SpaceNeeded(const FileList& files, const ExpandFn& expa
     std::vector<int64_t> totals;
     for (size_t i = 0; i < files.files.size(); ++i) {
         const FileRecord& record = files.files[i];
-        if (IsWebSource(record.sourcePath) || !FileMaskApplies(record.fileMask, questions.systemName.c_str()))
-            continue;
+        if (IsWebSource(record.sourcePath) || !FileMaskApplies(record.fileMask, questions.systemName.c_str())) continue;
         if (!record.feature.empty() && questions.featureDeselected && questions.featureDeselected(record.feature))
             continue;
         const std::string destination = DestinationPath(record, expand);
@@ -90,8 +88,8 @@ std::string NotEnoughSpaceMessage(const VolumeSpace& space) {
     auto amount = [](uint64_t bytes) {
         return bytes < 1024 ? ByteCountText(bytes) : ByteCountText(bytes) + " (" + std::to_string(bytes) + " bytes)";
     };
-    return "There is not enough free space on " + space.volume + " to install the files.\r\n\r\nNeeded: " +
-           amount(space.needed) + "\r\nFree: " + amount(space.free);
+    return "There is not enough free space on " + space.volume +
+           " to install the files.\r\n\r\nNeeded: " + amount(space.needed) + "\r\nFree: " + amount(space.free);
 }
 
 }  // namespace kq

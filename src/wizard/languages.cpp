@@ -202,7 +202,7 @@ std::string RecordKey(int index, int property) {
 }
 
 std::vector<CaptionWrite> LayoutTranslationWrites(const std::string& layoutFile, const ProfileReader& layout,
-                                                const ProfileReader& pack) {
+                                                  const ProfileReader& pack) {
     std::vector<CaptionWrite> writes;
     bool standard = false;
     for (const char* name : kStandardLayoutFiles) standard = standard || layoutFile == name;

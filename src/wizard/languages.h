@@ -69,7 +69,7 @@ struct CaptionWrite {
 // What applying `pack` does to the layout file named `layoutFile` (as read
 // through `layout`): nothing for a file that is not a standard one.
 std::vector<CaptionWrite> LayoutTranslationWrites(const std::string& layoutFile, const ProfileReader& layout,
-                                                const ProfileReader& pack);
+                                                  const ProfileReader& pack);
 
 // System language ids (language and sublanguage, compared whole) and the pack
 // names they choose; nullptr for an id that is not in the table.

@@ -395,8 +395,7 @@ public:
         {
             std::ofstream fill(m_folder / "fill", std::ios::binary);
             const std::string block(4096, 'x');
-            while (fill.write(block.data(), block.size()) && fill.flush()) {
-            }
+            while (fill.write(block.data(), block.size()) && fill.flush()) {}
         }
         const fs::path link = session.Prefix() / "dosdevices" / "e:";
         std::error_code error;

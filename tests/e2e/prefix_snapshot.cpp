@@ -100,8 +100,8 @@ Snapshot TakeSnapshot(WineSession& session, const std::string& folder) {
     Snapshot snapshot;
     const fs::path drive = session.DriveC();
     std::error_code missing;
-    for (auto it = fs::recursive_directory_iterator(drive / folder, fs::directory_options::skip_permission_denied,
-                                                    missing);
+    for (auto it =
+             fs::recursive_directory_iterator(drive / folder, fs::directory_options::skip_permission_denied, missing);
          it != fs::recursive_directory_iterator(); ++it) {
         std::string relative = Lower(fs::relative(it->path(), drive).generic_string());
         if (it->is_symlink()) {

@@ -6,8 +6,8 @@
 // line turns "/S" into \"/S\".
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <map>
 #include <set>
@@ -275,7 +275,8 @@ TEST_F(RemovalTest, APlanNamesWhatTheRemovalDoes) {
         }
         return rest;
     };
-    EXPECT_TRUE(planned == done) << "planned only:\n" << Lines(without(planned, done)) << "removed only:\n"
+    EXPECT_TRUE(planned == done) << "planned only:\n"
+                                 << Lines(without(planned, done)) << "removed only:\n"
                                  << Lines(without(done, planned));
     const std::string log = ReadFile(Session().DriveC() / "removal.json");
     EXPECT_NE(log.find("\"type\":\"end\",\"outcome\":\"removed\",\"exitCode\":0"), std::string::npos) << log;
@@ -537,7 +538,7 @@ struct KillPoint {
     const char* name;
     const char* logMarker;  // nullptr: the working folder is there
     size_t count;
-    int runnerExit;         // kqexec's exit code after the kill
+    int runnerExit;  // kqexec's exit code after the kill
 };
 
 const KillPoint kKillPoints[] = {
@@ -547,11 +548,12 @@ const KillPoint kKillPoints[] = {
     {"Registration", "Finishing settings", 1, runner::kRolledBack},
 };
 
-void PrintTo(const KillPoint& point, std::ostream* out) { *out << point.name; }
+void PrintTo(const KillPoint& point, std::ostream* out) {
+    *out << point.name;
+}
 
 // The second parameter: the run after the kill is kqexec, not setup.
-class InterruptedRunTest : public RemovalTest,
-                           public ::testing::WithParamInterface<std::tuple<KillPoint, bool>> {
+class InterruptedRunTest : public RemovalTest, public ::testing::WithParamInterface<std::tuple<KillPoint, bool>> {
 protected:
     // A silent install of `package` killed at the point of the case.
     void InstallAndKill(const fs::path& package, const std::string& log) {
@@ -560,7 +562,8 @@ protected:
         auto count = [&] {
             const std::string text = ReadFile(log);
             size_t n = 0;
-            for (size_t at = text.find(point.logMarker); at != std::string::npos; at = text.find(point.logMarker, at + 1))
+            for (size_t at = text.find(point.logMarker); at != std::string::npos;
+                 at = text.find(point.logMarker, at + 1))
                 ++n;
             return n;
         };
@@ -615,7 +618,8 @@ TEST_P(InterruptedRunTest, IsRolledBackByTheNextRun) {
     EXPECT_EQ(TempEntries(), temp);
 }
 
-INSTANTIATE_TEST_SUITE_P(Removal, InterruptedRunTest, ::testing::Combine(::testing::ValuesIn(kKillPoints), ::testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(Removal, InterruptedRunTest,
+                         ::testing::Combine(::testing::ValuesIn(kKillPoints), ::testing::Bool()),
                          [](const ::testing::TestParamInfo<std::tuple<KillPoint, bool>>& info) {
                              return std::string(std::get<0>(info.param).name) +
                                     (std::get<1>(info.param) ? "_ThenRunner" : "_ThenSetup");

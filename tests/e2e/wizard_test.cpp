@@ -207,9 +207,7 @@ protected:
         });
     }
 
-    fs::path Installed(const std::string& relative) {
-        return Session().HostPath(kInstallDir + relative);
-    }
+    fs::path Installed(const std::string& relative) { return Session().HostPath(kInstallDir + relative); }
 
     // The package (a feature per file) with a customer page first, built
     // into C:\pkg of the current prefix; it asks for a restart at the end
@@ -218,11 +216,16 @@ protected:
         fs::path authoring = CopyAuthoring("wizard");
         std::string script = ReadFile(authoring / "setup.inf");
         const ScriptChange changes[] = {
-            {"DIALOGLIST", "TOTAL1", "7"},         {"DIALOGLIST", "W1", "customer.lcd"},
-            {"DIALOGLIST", "W2", "setuptype.lcd"}, {"DIALOGLIST", "W3", "customsetup.lcd"},
-            {"DIALOGLIST", "W4", "ready.lcd"},     {"DIALOGLIST", "W5", "progress.lcd"},
-            {"DIALOGLIST", "W6", "complete.lcd"},  {"DIALOGLIST", "CT9", "No"},
-            {"DIALOGLIST", "CT12", "No"},          {"DIALOGLIST", "CT17", "HKEY_CURRENT_USER"},
+            {"DIALOGLIST", "TOTAL1", "7"},
+            {"DIALOGLIST", "W1", "customer.lcd"},
+            {"DIALOGLIST", "W2", "setuptype.lcd"},
+            {"DIALOGLIST", "W3", "customsetup.lcd"},
+            {"DIALOGLIST", "W4", "ready.lcd"},
+            {"DIALOGLIST", "W5", "progress.lcd"},
+            {"DIALOGLIST", "W6", "complete.lcd"},
+            {"DIALOGLIST", "CT9", "No"},
+            {"DIALOGLIST", "CT12", "No"},
+            {"DIALOGLIST", "CT17", "HKEY_CURRENT_USER"},
             {"DIALOGLIST", "CT18", "Software\\Wizard Test\\Customer"},
         };
         for (const ScriptChange& change : changes)
@@ -253,17 +256,17 @@ TEST_F(WizardTest, NextAndBackWalkThePagesToFinish) {
     EXPECT_EQ(page->className, "#32770");
     ExpectButtons(*page, {{"< Back", false}, {"Next >", true}, {"Cancel", true}});
     Walk(page, {
-        {nullptr, "Next >", "setuptype", {{"< Back", true}, {"Next >", true}, {"Cancel", true}}},
-        {nullptr, "< Back", "welcome", {{"< Back", false}}},
-        {nullptr, "Next >", "setuptype", {}},
-        // With Custom the custom-setup page is on the way in both directions.
-        {"Custom", "Next >", "customsetup", {{"< Back", true}, {"Cancel", true}}},
-        {nullptr, "Next >", "ready", {{"< Back", true}, {"Install", true}}},
-        {nullptr, "< Back", "customsetup", {}},
-        {nullptr, "< Back", "setuptype", {}},
-        {nullptr, "Next >", "customsetup", {}},
-        {nullptr, "Next >", "ready", {}},
-    });
+                   {nullptr, "Next >", "setuptype", {{"< Back", true}, {"Next >", true}, {"Cancel", true}}},
+                   {nullptr, "< Back", "welcome", {{"< Back", false}}},
+                   {nullptr, "Next >", "setuptype", {}},
+                   // With Custom the custom-setup page is on the way in both directions.
+                   {"Custom", "Next >", "customsetup", {{"< Back", true}, {"Cancel", true}}},
+                   {nullptr, "Next >", "ready", {{"< Back", true}, {"Install", true}}},
+                   {nullptr, "< Back", "customsetup", {}},
+                   {nullptr, "< Back", "setuptype", {}},
+                   {nullptr, "Next >", "customsetup", {}},
+                   {nullptr, "Next >", "ready", {}},
+               });
     ASSERT_FALSE(HasFailure());
 
     ASSERT_TRUE(Click(kWizard, "Install"));
@@ -522,10 +525,16 @@ TEST_F(WizardTest, CommandLineChoosesTypeAndFeatures) {
         const char* logged;
     };
     const Case cases[] = {
-        {"C:\\Minimal", {"/TYPE=Minimal"}, kExitRestartNeeded, "readme.txt bin\\notes.dat ",
+        {"C:\\Minimal",
+         {"/TYPE=Minimal"},
+         kExitRestartNeeded,
+         "readme.txt bin\\notes.dat ",
          "\"outcome\":\"restart needed\""},
         {"C:\\Help", {"/FEATURES=Help Files", "/RESTARTEXITCODE=3010"}, 3010, "readme.txt ", "\"exitCode\":3010"},
-        {"C:\\Unknown", {"/FEATURES=Program Files,Manual"}, kExitBadCommandLine, "",
+        {"C:\\Unknown",
+         {"/FEATURES=Program Files,Manual"},
+         kExitBadCommandLine,
+         "",
          "no feature \\\"Manual\\\" (its features: \\\"Program Files\\\", \\\"Help Files\\\")"},
     };
     for (const Case& c : cases) {
@@ -596,7 +605,7 @@ struct PlacedControl {
     int id, left, top, width, height;
 };
 constexpr PlacedControl kWelcomeControls[] = {
-    {3000, 0, 0, 164, 314},   {3001, 181, 20, 299, 60},  {3002, 181, 88, 299, 52},
+    {3000, 0, 0, 164, 314},    {3001, 181, 20, 299, 60}, {3002, 181, 88, 299, 52},
     {3003, 181, 148, 299, 56}, {3004, 0, 314, 497, 2},   {3005, 250, 325, 75, 23},
     {3006, 325, 325, 75, 23},  {3007, 411, 325, 75, 23}, {3008, 164, 0, 333, 314},
 };
@@ -618,8 +627,8 @@ TEST_P(ScreenScaleTest, ControlsGrowWithTheScreen) {
     const int dpi = GetParam().dpi;
     for (const char* key : {"HKCU\\Control Panel\\Desktop",
                             "HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts"}) {
-        ProcessResult set = Session().Run(
-            "reg", {"add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", std::to_string(dpi), "/f"});
+        ProcessResult set =
+            Session().Run("reg", {"add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", std::to_string(dpi), "/f"});
         ASSERT_EQ(set.exitCode, 0) << key << ": " << set.errors;
     }
     Session().StopAll();  // the desktop reads the setting when it starts
@@ -632,7 +641,8 @@ TEST_P(ScreenScaleTest, ControlsGrowWithTheScreen) {
     for (const PlacedControl& placed : kWelcomeControls) {
         const ControlInfo* control = page->FindById(placed.id);
         ASSERT_NE(control, nullptr) << placed.id;
-        const int seen[] = {control->left, control->top, control->right - control->left, control->bottom - control->top};
+        const int seen[] = {control->left, control->top, control->right - control->left,
+                            control->bottom - control->top};
         const int written[] = {placed.left, placed.top, placed.width, placed.height};
         for (int i = 0; i < 4; ++i)
             EXPECT_NEAR(seen[i], written[i] * scale, 1.0) << "control " << placed.id << ", value " << i;

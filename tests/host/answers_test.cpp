@@ -17,8 +17,9 @@ namespace {
 // The feature list and type a run's answer file keeps after the command
 // line's choices, or why they do not fit.
 std::string Chosen(const char* arguments) {
-    const IniText ini("[SETUPTYPE]\r\nTOTAL=3\r\nFeatureName0=Program\r\nFeatureName1=Help\r\nFeatureName2=Samples\r\n"
-                      "[SETUPFEATURES]\r\nTOTAL=3\r\n0=Program\r\n1=Help\r\n2=Samples\r\n");
+    const IniText ini(
+        "[SETUPTYPE]\r\nTOTAL=3\r\nFeatureName0=Program\r\nFeatureName1=Help\r\nFeatureName2=Samples\r\n"
+        "[SETUPFEATURES]\r\nTOTAL=3\r\n0=Program\r\n1=Help\r\n2=Samples\r\n");
     SetupRun run;
     const SetupCommandLine line = ParseSetupCommandLine(arguments, &AbsolutePathProblem);
     if (!line.problem.empty()) return line.problem;
@@ -41,8 +42,9 @@ TEST(Answers, TypeAndFeaturesFromTheCommandLine) {
         {"/FEATURES=!Help", "Program,Samples:"},
         {"/FEATURES=Help,!Help", "!Program,!Help,!Samples:"},
         {"/FEATURES=,Help,,", "Help:"},
-        {"/FEATURES=Help,Manual", "the package has no feature \"Manual\" (its features: \"Program\", \"Help\", "
-                                  "\"Samples\")"},
+        {"/FEATURES=Help,Manual",
+         "the package has no feature \"Manual\" (its features: \"Program\", \"Help\", "
+         "\"Samples\")"},
         {"/TYPE=Full", "the setup type \"Full\" is none of Typical, Minimal, Custom"},
         {"/RESTARTEXITCODE=-1", "/RESTARTEXITCODE=-1 needs a number (0 to 999999999)"},
         {"/RESTARTEXITCODE=1234567890", "/RESTARTEXITCODE=1234567890 needs a number (0 to 999999999)"},

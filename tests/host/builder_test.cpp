@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "authoring_check.h"
 #include "crypt/file_crypt.h"
 #include "crypt_test_util.h"
-#include "record/packed_fingerprints.h"
-#include "authoring_check.h"
 #include "package_builder.h"
-#include "wizard/languages.h"
 #include "payload_list.h"
+#include "record/packed_fingerprints.h"
+#include "wizard/languages.h"
 
 using kq::CFileCrypt;
 
@@ -146,7 +146,7 @@ TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
     struct Row {
         std::string setup;
         std::string data;
-        const char* finding;  // "" for none
+        const char* finding;   // "" for none
         bool fullPack = true;  // German.lan holds every text of welcome.lcd
     } rows[] = {
         {"[APPINFO]\r\na1=<ProductName>\r\n; a comment\r\na5=\r\n" + page, file, ""},
@@ -168,14 +168,17 @@ TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
          "data.inf:4: error: A.EXE goes to the same place as the file of line 1"},
         {page + "CT1=IDC_LICENS\r\n", file, "setup.inf:4: error: CT1: no layout of the theme has a control IDC_LICENS"},
         {page, file, "languages/German.lan: warning: [InstallWelcome] 0 is missing", false},
-        {page + "CT1=IDC_LICENSE\r\n", file, "theme/license.lcd:2: error: bkcolour: unknown key; did you mean bkcolor?"},
+        {page + "CT1=IDC_LICENSE\r\n", file,
+         "theme/license.lcd:2: error: bkcolour: unknown key; did you mean bkcolor?"},
     };
     for (const Row& row : rows) {
         kq::AuthoringFiles files;
         files.setupInf = row.setup;
         files.dataInf = row.data;
         files.themeFiles = {"welcome.lcd"};
-        files.payloadExists = [](const std::string& source) { return source == "files\\a.exe" || source == "files\\A.EXE"; };
+        files.payloadExists = [](const std::string& source) {
+            return source == "files\\a.exe" || source == "files\\A.EXE";
+        };
         files.controls = {{"license.lcd", {"IDC_LICENSE"}}, {"welcome.lcd", {"IDCANCEL"}}};
         std::string pack = "[InstallWelcome]\r\n";
         for (const kq::PackRow& text : kq::TranslationRows()) {
@@ -183,7 +186,8 @@ TEST(AuthoringCheckTest, EachMistakeWithFileAndLine) {
                 pack += std::string(text.key.key) + "=x\r\n";
         }
         files.languagePacks["German.lan"] = pack;
-        if (row.setup.find("CT1=IDC_LICENSE") != std::string::npos) files.layouts["license.lcd"] = "[MAINWINDOW]\r\nbkcolour=1,2,3\r\n";
+        if (row.setup.find("CT1=IDC_LICENSE") != std::string::npos)
+            files.layouts["license.lcd"] = "[MAINWINDOW]\r\nbkcolour=1,2,3\r\n";
         std::string found;
         for (const kq::Finding& f : kq::CheckAuthoring(files)) found += kq::FindingLine(f) + "\n";
         if (*row.finding == '\0') {
@@ -417,7 +421,8 @@ TEST_F(BuilderRunTest, ErrorsNameTheirCause) {
 
 TEST_F(BuilderRunTest, PackageInsideTheAuthoringFolderIsRefused) {
     const std::string setup = " --setup-exe " + ShellQuote(dir_.Path("fake-setup.exe")) + " ";
-    RunResult r = RunTool(dir_, Kqbuild() + setup + ShellQuote(auth_.string()) + " " + ShellQuote((auth_ / "out").string()));
+    RunResult r =
+        RunTool(dir_, Kqbuild() + setup + ShellQuote(auth_.string()) + " " + ShellQuote((auth_ / "out").string()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("outside the authoring folder"), std::string::npos) << r.err;
     r = RunTool(dir_, Kqbuild() + setup + ShellQuote(auth_.string()) + " " + ShellQuote(auth_.string()));
@@ -480,8 +485,8 @@ TEST_F(BuilderRunTest, SameInputsSamePackage) {
     const fs::path one = dir_.Root() / "one";
     const fs::path two = dir_.Root() / "two";
     for (const fs::path& out : {one, two}) {
-        RunResult r = RunTool(dir_, "SOURCE_DATE_EPOCH=1700000000 " + Kqbuild() + programs + sample + " " +
-                                        ShellQuote(out.string()));
+        RunResult r = RunTool(
+            dir_, "SOURCE_DATE_EPOCH=1700000000 " + Kqbuild() + programs + sample + " " + ShellQuote(out.string()));
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
     size_t files = 0;

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "steps/disk_space.h"
-#include "steps/version_rule.h"
 #include "fake_machines.h"
 #include "install_step_test_util.h"
+#include "steps/disk_space.h"
+#include "steps/version_rule.h"
 
 namespace kq {
 namespace {
@@ -344,7 +344,9 @@ TEST(FileStep, SpaceNeededPerVolume) {
          "C:\\=30;"},
         {"a volume that gains room needs nothing", {{"C:\\App", 0, 0, "", 10, 50}}, ""},
         {"keep-existing, a deselected feature and another system's file count nothing",
-         {{"C:\\App", 32, 0, "", 100, 5}, {"C:\\App", 32, 0, "", 9, -1}, {"C:\\App", 0, 0, "Help", 100, -1},
+         {{"C:\\App", 32, 0, "", 100, 5},
+          {"C:\\App", 32, 0, "", 9, -1},
+          {"C:\\App", 0, 0, "Help", 100, -1},
           {"C:\\App", 0, 2, "", 100, -1}},
          "C:\\=9;"},
         {"a share is its own volume; a path of no volume is not counted",
@@ -379,7 +381,8 @@ TEST(FileStep, SpaceNeededPerVolume) {
             return true;
         };
         std::string needed;
-        for (const VolumeSpace& v : SpaceNeeded(list, [](const std::string& t) { return t; }, questions))
+        for (const VolumeSpace& v : SpaceNeeded(
+                 list, [](const std::string& t) { return t; }, questions))
             needed += v.volume + "=" + std::to_string(v.needed) + ";";
         EXPECT_EQ(needed, c.needed) << c.name;
     }

@@ -44,8 +44,11 @@ TEST(Folders, WorkFolderName) {
 // Only what WorkFolderName and the suffixes after it make is taken for a
 // working folder another run may have left.
 TEST(Folders, IsWorkFolderName) {
-    const struct { const char* name; bool is; } cases[] = {
-        {"kq142305-0123456789abcdef", true},  {"kq142305-0123456789abcdef_12", true},
+    const struct {
+        const char* name;
+        bool is;
+    } cases[] = {
+        {"kq142305-0123456789abcdef", true},   {"kq142305-0123456789abcdef_12", true},
         {"kq142305-0123456789abcdef_", false}, {"kq142305-0123456789abcdef_1a", false},
         {"kq142305-0123456789ABCDEF", false},  {"kq142305-0123456789abcde", false},
         {"kq14230a-0123456789abcdef", false},  {"kq142305_0123456789abcdef", false},

@@ -521,12 +521,15 @@ TEST(RecordRemovalTest, SharedFilesAreCountedOutsideTheProductsFolders) {
 // A rollback killed after it took a shared count and run again from the
 // record takes none twice: each file ends with the count it had before.
 TEST(RecordRemovalTest, ARollbackRunTwiceTakesEachSharedCountOnce) {
-    const struct { FileOrigin origin; int countBefore; } cases[] = {
-        {FileOrigin::kReplaced, 1}, {FileOrigin::kReplaced, -1}, {FileOrigin::kKept, 2}};
+    const struct {
+        FileOrigin origin;
+        int countBefore;
+    } cases[] = {{FileOrigin::kReplaced, 1}, {FileOrigin::kReplaced, -1}, {FileOrigin::kKept, 2}};
     for (const auto& c : cases) {
         FakeMachine m;
         m.CreateKey(RegistryRoot::kLocalMachine, kSharedDllsKey);
-        if (c.countBefore >= 0) m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, kSystemDll, NumberState(c.countBefore));
+        if (c.countBefore >= 0)
+            m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, kSystemDll, NumberState(c.countBefore));
         m.s.files[kSystemDll] = "x";
         const MachineState before = m.s;
         InstallRecord record;

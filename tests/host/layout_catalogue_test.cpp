@@ -81,7 +81,8 @@ TEST(LayoutCatalogue, SizeRule) {
     }
     // At 150% each edge scales (7.5 and 37.5 round away from zero).
     const ControlRect scaled = ScaleRect(ControlRect{5, 6, 25, 14}, 144);
-    EXPECT_EQ((std::vector<int>{scaled.left, scaled.top, scaled.right, scaled.bottom}), (std::vector<int>{8, 9, 38, 21}));
+    EXPECT_EQ((std::vector<int>{scaled.left, scaled.top, scaled.right, scaled.bottom}),
+              (std::vector<int>{8, 9, 38, 21}));
 }
 
 TEST(LayoutCatalogue, PageFontTypes) {

@@ -1,8 +1,8 @@
 #include "layout/layout_values.h"
 
+#include <gtest/gtest.h>
 #include <climits>
 #include <string>
-#include <gtest/gtest.h>
 
 namespace kq {
 namespace {
@@ -79,16 +79,16 @@ TEST(LayoutValues, FlagsAndAlignment) {
     EXPECT_TRUE(FontFlagOn("Yes"));
 
     const ValueCase<Alignment> cases[] = {
-        {"0", Alignment::Centre},       {"1", Alignment::Left},       {"2", Alignment::Right},
-        {"1-Left", Alignment::Left},    {"2 - Right", Alignment::Right}, {"3", Alignment::Unchanged},
-        {"", Alignment::Unchanged},     {" 1", Alignment::Unchanged}, {"10", Alignment::Left},
+        {"0", Alignment::Centre},    {"1", Alignment::Left},          {"2", Alignment::Right},
+        {"1-Left", Alignment::Left}, {"2 - Right", Alignment::Right}, {"3", Alignment::Unchanged},
+        {"", Alignment::Unchanged},  {" 1", Alignment::Unchanged},    {"10", Alignment::Left},
     };
     ExpectReadsAs(ParseAlignment, cases);
 }
 
 TEST(LayoutValues, BorderAndStartup) {
     const ValueCase<BorderChange> borders[] = {
-        {"0", BorderChange::Clear}, {"1", BorderChange::Set}, {"1abc", BorderChange::Set},
+        {"0", BorderChange::Clear}, {"1", BorderChange::Set},  {"1abc", BorderChange::Set},
         {"", BorderChange::Keep},   {"2", BorderChange::Keep}, {"01", BorderChange::Clear},
     };
     ExpectReadsAs(ParseBorder, borders);
@@ -164,10 +164,9 @@ TEST(LayoutValues, LayoutLengthsScaleWithTheScreen) {
     struct Case {
         int pixels, dpi, expected;
     } cases[] = {
-        {497, 96, 497}, {497, 120, 621},  // 621.25
-        {3, 144, 5},    {-3, 144, -5},    // 4.5 rounds away from zero
-        {497, 192, 994}, {7, 0, 7},       {7, -96, 7},
-        {INT_MAX, 192, INT_MAX},          // past int: unchanged
+        {497, 96, 497},  {497, 120, 621},                                        // 621.25
+        {3, 144, 5},     {-3, 144, -5},                                          // 4.5 rounds away from zero
+        {497, 192, 994}, {7, 0, 7},       {7, -96, 7}, {INT_MAX, 192, INT_MAX},  // past int: unchanged
     };
     for (const Case& c : cases) EXPECT_EQ(ScaleToDpi(c.pixels, c.dpi), c.expected) << c.pixels << "@" << c.dpi;
     // Only the inside of a window scales: 6 pixels of frame stay 6.

@@ -82,7 +82,8 @@ void ReadScript(const RecordingReader& reader) {
     ProductSettings settings;
     LoadProductSettings(script, "", same, settings);
     LacksRequiredRights(script, "");
-    DecidePreviousInstallation(script, [](RegistryRoot, const std::string&, const std::string&) { return "x"; }, same);
+    DecidePreviousInstallation(
+        script, [](RegistryRoot, const std::string&, const std::string&) { return "x"; }, same);
     LoadPageList(script);
     LocatePageText(script, "CT0", "CT1", PackedFiles());
     LocatePageText(script, "CT2", "CT3", PackedFiles());
@@ -107,7 +108,8 @@ void ReadScript(const RecordingReader& reader) {
     LoadMergeModules(script);
     NoMachine machine;
     UninstallLog log;
-    RegistrationPaths paths{"{6B1C2F0E-3D4A-4C1B-9E55-2A7D3C9F1E42}", "C:\\P\\", "kq1", "C:\\W\\", "C:\\S\\", "C:\\M\\"};
+    RegistrationPaths paths{
+        "{6B1C2F0E-3D4A-4C1B-9E55-2A7D3C9F1E42}", "C:\\P\\", "kq1", "C:\\W\\", "C:\\S\\", "C:\\M\\"};
     PrepareMaintenanceProgram(script, same, paths, machine, log);
     RegisterForUninstall(script, same, paths, machine, log);
 }
@@ -129,7 +131,8 @@ struct ReaderCase {
 
 TEST(PackageKeysTest, ReadersAndTablesAgree) {
     const ReaderCase cases[] = {
-        {SetupScriptKeys(), ReadScript,
+        {SetupScriptKeys(),
+         ReadScript,
          {{{"APPINFO/a26", "New Installation"}, {"APPINFO/a14", "Yes"}, {"APPINFO/a13", "No"}, {"BACKGROUND/0", "1"}},
           {{"APPINFO/a26", "Upgrade"}, {"APPINFO/a27", "Registry"}, {"APPINFO/a28", "HKEY_CURRENT_USER\\K\\V"}},
           {{"APPINFO/a26", "Upgrade"}, {"APPINFO/a27", "Auto-Detect"}}},
@@ -140,7 +143,8 @@ TEST(PackageKeysTest, ReadersAndTablesAgree) {
              PageLayout layout;
              ReadLayout(reader, "page.lcd", &layout);
          },
-         {{{"INFO/0", "0,1,1,9,9,BUTTON,,0,0"}, {"DADOS/0,t", "1"}}}, {}},
+         {{{"INFO/0", "0,1,1,9,9,BUTTON,,0,0"}, {"DADOS/0,t", "1"}}},
+         {}},
     };
     for (const ReaderCase& c : cases) {
         KeySet read;

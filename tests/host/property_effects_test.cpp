@@ -43,22 +43,46 @@ std::string Describe(const std::vector<PropertyEffect>& effects) {
     std::string out;
     for (const PropertyEffect& e : effects) {
         switch (e.effect) {
-        case Effect::SetText: out += "Text:" + e.text; break;
-        case Effect::SetAlignment: out += "Align:" + std::to_string(static_cast<int>(e.alignment)); break;
-        case Effect::SetTextColour: out += "Fore:" + e.text; break;
-        case Effect::SetBackColour: out += "Back:" + e.text; break;
+        case Effect::SetText:
+            out += "Text:" + e.text;
+            break;
+        case Effect::SetAlignment:
+            out += "Align:" + std::to_string(static_cast<int>(e.alignment));
+            break;
+        case Effect::SetTextColour:
+            out += "Fore:" + e.text;
+            break;
+        case Effect::SetBackColour:
+            out += "Back:" + e.text;
+            break;
         case Effect::SetFont:
             out += "Font:" + e.font.face + "/" + std::to_string(e.font.points) + (e.font.bold ? "/b" : "/-") +
                    (e.font.italic ? "/i" : "/-");
             break;
-        case Effect::SetLink: out += std::string("Link:") + (e.flag ? "on" : "off"); break;
-        case Effect::SetThinBorder: out += std::string("Border:") + (e.flag ? "on" : "off"); break;
-        case Effect::SetBuiltinIcon: out += "Builtin:" + std::to_string(e.number); break;
-        case Effect::LoadIconFile: out += "IconFile:" + e.text; break;
-        case Effect::MakeDefaultButton: out += "Default"; break;
-        case Effect::Disable: out += "Disable"; break;
-        case Effect::Hide: out += "Hide"; break;
-        case Effect::SetRightAlignedExStyle: out += "ExRight"; break;
+        case Effect::SetLink:
+            out += std::string("Link:") + (e.flag ? "on" : "off");
+            break;
+        case Effect::SetThinBorder:
+            out += std::string("Border:") + (e.flag ? "on" : "off");
+            break;
+        case Effect::SetBuiltinIcon:
+            out += "Builtin:" + std::to_string(e.number);
+            break;
+        case Effect::LoadIconFile:
+            out += "IconFile:" + e.text;
+            break;
+        case Effect::MakeDefaultButton:
+            out += "Default";
+            break;
+        case Effect::Disable:
+            out += "Disable";
+            break;
+        case Effect::Hide:
+            out += "Hide";
+            break;
+        case Effect::SetRightAlignedExStyle:
+            out += "ExRight";
+            break;
         }
         out += "\n";
     }
@@ -76,44 +100,88 @@ struct EffectsCase {
 TEST(PropertyEffects, EffectsPerType) {
     const EffectsCase cases[] = {
         {"button without caption empties its text", ControlType::Button, {"IDC_OK"}, "IDC_OK", "Text:\n"},
-        {"button caption expanded, font from 3..6", ControlType::Button,
-         {"IDC_X", "<ProductName> now", "1", "Tahoma", "9", "No", "no"}, "IDC_X",
+        {"button caption expanded, font from 3..6",
+         ControlType::Button,
+         {"IDC_X", "<ProductName> now", "1", "Tahoma", "9", "No", "no"},
+         "IDC_X",
          "Text:Widget now\nFont:Tahoma/9/-/i\n"},
-        {"button named IDC_NEXT is the default", ControlType::Button, {"IDC_NEXT", "Next"}, "IDC_NEXT",
+        {"button named IDC_NEXT is the default",
+         ControlType::Button,
+         {"IDC_NEXT", "Next"},
+         "IDC_NEXT",
          "Default\nText:Next\n"},
         {"no properties: generated name kept", ControlType::Button, {}, "IDC_BUTTON1", "Text:\n"},
-        {"text: alignment by first character, colours, link", ControlType::Text,
-         {"IDC_L", "Hi <ProductName>", "1-Left", "10,20,30", "", "Arial", "12", "No", "No", "Yes"}, "IDC_L",
+        {"text: alignment by first character, colours, link",
+         ControlType::Text,
+         {"IDC_L", "Hi <ProductName>", "1-Left", "10,20,30", "", "Arial", "12", "No", "No", "Yes"},
+         "IDC_L",
          "Text:Hi Widget\nAlign:2\nFore:10,20,30\nBack:COLOR_BTNFACE\nFont:Arial/12/-/-\nLink:on\n"},
-        {"text: unknown alignment and empty text colour change nothing", ControlType::Text,
-         {"IDC_L", "x", "7", "", "1,2,3"}, "IDC_L", "Text:x\nBack:1,2,3\nLink:off\n"},
-        {"text: centred", ControlType::Text, {"IDC_L", "x", "0"}, "IDC_L", "Text:x\nAlign:1\nBack:COLOR_BTNFACE\nLink:off\n"},
-        {"radio: expanded, white text after background", ControlType::Radio, {"IDC_R", "<ProductName>", "0,0,0"},
-         "IDC_R", "Text:Widget\nBack:0,0,0\nFore:255,255,255\n"},
-        {"radio: text colour after background wins", ControlType::Radio, {"IDC_R", "r", "", "1,1,1"}, "IDC_R",
+        {"text: unknown alignment and empty text colour change nothing",
+         ControlType::Text,
+         {"IDC_L", "x", "7", "", "1,2,3"},
+         "IDC_L",
+         "Text:x\nBack:1,2,3\nLink:off\n"},
+        {"text: centred",
+         ControlType::Text,
+         {"IDC_L", "x", "0"},
+         "IDC_L",
+         "Text:x\nAlign:1\nBack:COLOR_BTNFACE\nLink:off\n"},
+        {"radio: expanded, white text after background",
+         ControlType::Radio,
+         {"IDC_R", "<ProductName>", "0,0,0"},
+         "IDC_R",
+         "Text:Widget\nBack:0,0,0\nFore:255,255,255\n"},
+        {"radio: text colour after background wins",
+         ControlType::Radio,
+         {"IDC_R", "r", "", "1,1,1"},
+         "IDC_R",
          "Text:r\nBack:COLOR_BTNFACE\nFore:255,255,255\nFore:1,1,1\n"},
-        {"checkbox: not expanded, black by default", ControlType::CheckBox, {"IDC_C", "<ProductName>"}, "IDC_C",
+        {"checkbox: not expanded, black by default",
+         ControlType::CheckBox,
+         {"IDC_C", "<ProductName>"},
+         "IDC_C",
          "Text:<ProductName>\nBack:COLOR_BTNFACE\nFore:0,0,0\n"},
-        {"textbox IDC_SETTINGS gets right-aligned ex styles", ControlType::TextBox,
-         {"IDC_SETTINGS", "<ProductName>", "", "", "Yes"}, "IDC_SETTINGS", "ExRight\nText:<ProductName>\n"},
-        {"groupbox: no name adopted, caption as written", ControlType::GroupBox, {"IDC_G", "<ProductName>"},
-         "IDC_GROUPBOX1", "Text:<ProductName>\nBack:COLOR_BTNFACE\n"},
+        {"textbox IDC_SETTINGS gets right-aligned ex styles",
+         ControlType::TextBox,
+         {"IDC_SETTINGS", "<ProductName>", "", "", "Yes"},
+         "IDC_SETTINGS",
+         "ExRight\nText:<ProductName>\n"},
+        {"groupbox: no name adopted, caption as written",
+         ControlType::GroupBox,
+         {"IDC_G", "<ProductName>"},
+         "IDC_GROUPBOX1",
+         "Text:<ProductName>\nBack:COLOR_BTNFACE\n"},
         {"rect: panel colour", ControlType::Rect, {"x", "9,9,9"}, "IDC_RECT1", "Back:9,9,9\n"},
         {"icon: built-in name", ControlType::Icon, {"x", "IDI_SETUP", "1,2,3"}, "IDC_ICON1", "Builtin:6\nBack:1,2,3\n"},
-        {"icon: unknown IDI shows nothing new", ControlType::Icon, {"x", "IDI_NOPE"}, "IDC_ICON1",
+        {"icon: unknown IDI shows nothing new",
+         ControlType::Icon,
+         {"x", "IDI_NOPE"},
+         "IDC_ICON1",
          "Back:COLOR_BTNFACE\n"},
-        {"icon: file", ControlType::Icon, {"x", "C:\\t\\a.ico"}, "IDC_ICON1",
+        {"icon: file",
+         ControlType::Icon,
+         {"x", "C:\\t\\a.ico"},
+         "IDC_ICON1",
          "IconFile:C:\\t\\a.ico\nBack:COLOR_BTNFACE\n"},
         {"icon: no file named", ControlType::Icon, {}, "IDC_ICON1", "Back:COLOR_BTNFACE\n"},
-        {"bitmap: '0 -' means button face", ControlType::Bitmap, {"a", "b", "10 - x"}, "IDB_BITMAP1",
+        {"bitmap: '0 -' means button face",
+         ControlType::Bitmap,
+         {"a", "b", "10 - x"},
+         "IDB_BITMAP1",
          "Back:COLOR_BTNFACE\n"},
         {"bitmap: colour", ControlType::Bitmap, {"a", "b", "1,2,3"}, "IDB_BITMAP1", "Back:1,2,3\n"},
-        {"listview: style 0 removes the border", ControlType::ListView, {"a", "b", "0-None"}, "IDC_LISTVIEW1",
+        {"listview: style 0 removes the border",
+         ControlType::ListView,
+         {"a", "b", "0-None"},
+         "IDC_LISTVIEW1",
          "Border:off\n"},
         {"listview: style 1 adds it", ControlType::ListView, {"a", "b", "1"}, "IDC_LISTVIEW1", "Border:on\n"},
         {"listview: other styles nothing", ControlType::ListView, {"a", "b", "5"}, "IDC_LISTVIEW1", ""},
-        {"progress IDC_DOWNLOADPROGRESS hidden", ControlType::Progress, {"IDC_DOWNLOADPROGRESS"},
-         "IDC_DOWNLOADPROGRESS", "Hide\n"},
+        {"progress IDC_DOWNLOADPROGRESS hidden",
+         ControlType::Progress,
+         {"IDC_DOWNLOADPROGRESS"},
+         "IDC_DOWNLOADPROGRESS",
+         "Hide\n"},
         {"combo adopts its name", ControlType::ComboBox, {"IDC_LANG", "x"}, "IDC_LANG", ""},
         {"hover applies nothing", ControlType::Hover, {"IDC_H", "x", "y"}, "IDC_HOVER1", ""},
         {"animation applies nothing", ControlType::Animation, {"IDC_A", "x"}, "IDC_ANIMATION1", ""},
@@ -143,10 +211,9 @@ TEST(PropertyEffects, BackAndCancelDisabledAtTheEnds) {
         int index, count;
         bool disabled;
     } cases[] = {
-        {"IDC_BACK", 0, 5, true},   {"IDC_BACK", 1, 5, false},  {"IDC_BACK", 4, 5, true},
-        {"IDCANCEL", 0, 5, false},  {"IDCANCEL", 4, 5, true},   {"IDCANCEL", 5, 5, true},
-        {"IDC_BACK", 1, 2, true},   {"IDCANCEL", 1, 2, true},   {"IDC_NEXT", 4, 5, false},
-        {"IDC_FINISH", 4, 5, false},
+        {"IDC_BACK", 0, 5, true},  {"IDC_BACK", 1, 5, false},   {"IDC_BACK", 4, 5, true}, {"IDCANCEL", 0, 5, false},
+        {"IDCANCEL", 4, 5, true},  {"IDCANCEL", 5, 5, true},    {"IDC_BACK", 1, 2, true}, {"IDCANCEL", 1, 2, true},
+        {"IDC_NEXT", 4, 5, false}, {"IDC_FINISH", 4, 5, false},
     };
     for (const Case& c : cases) {
         ControlEntry e = Entry(ControlType::Button, {c.name, "t"});

@@ -106,10 +106,16 @@ TEST(RemovalStepsTest, WholeRunInRemovalOrder) {
 TEST(RemovalStepsTest, DeepestDirectoriesAndKeysFirstWhateverTheLogOrder) {
     RemovalSteps removal = StepsOfLog(
         "DIR=C:\\a\\b\\c\r\nDIR=C:\\a\r\nDIR=C:\\a\\b\r\nDIR=D:\\x\\y\\z\\w\r\n"
-        "REGKEY=HKEY_CURRENT_USER\\S\\A\\B\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\\B\\C\r\n");
+        "REGKEY=HKEY_CURRENT_USER\\S\\A\\B\r\nREGKEY=HKEY_CURRENT_USER\\S\\A\r\nREGKEY=HKEY_CURRENT_"
+        "USER\\S\\A\\B\\C\r\n");
     const std::vector<std::string> expected = {
-        "key HKEY_CURRENT_USER\\S\\A\\B\\C", "key HKEY_CURRENT_USER\\S\\A\\B", "key HKEY_CURRENT_USER\\S\\A",
-        "dir D:\\x\\y\\z\\w", "dir C:\\a\\b\\c", "dir C:\\a\\b", "dir C:\\a",
+        "key HKEY_CURRENT_USER\\S\\A\\B\\C",
+        "key HKEY_CURRENT_USER\\S\\A\\B",
+        "key HKEY_CURRENT_USER\\S\\A",
+        "dir D:\\x\\y\\z\\w",
+        "dir C:\\a\\b\\c",
+        "dir C:\\a\\b",
+        "dir C:\\a",
     };
     EXPECT_EQ(Describe(removal), expected);
 }
@@ -121,7 +127,10 @@ TEST(RemovalStepsTest, EachTargetOnce) {
         "RUN3RD=one.exe\r\nRUN3RDCMD=1\r\nRUN3RD=two.exe\r\nRUN3RDCMD=2\r\n");
     const std::vector<std::string> expected = {
         "run C:\\WINDOWS\\Installer\\{P}\\two.exe 2",
-        "service SVC", "file C:\\p\\\\a.txt", "key HKEY_CURRENT_USER\\S\\A", "dir C:\\p",
+        "service SVC",
+        "file C:\\p\\\\a.txt",
+        "key HKEY_CURRENT_USER\\S\\A",
+        "dir C:\\p",
     };
     EXPECT_EQ(Describe(removal), expected);
 }

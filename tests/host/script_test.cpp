@@ -80,13 +80,31 @@ TEST(Script, SwitchesCompareTheWholeValueWithCase) {
 }
 
 TEST(Script, LeadingNumberFollowsTheCLibraryWithoutOverflow) {
-    const struct { const char* text; int expected; } cases[] = {
-        {"255", 255},          {"255abc", 255},        {"0255", 255},         {"  \t255", 255},
-        {"+255", 255},         {"-255", -255},         {"", 0},               {"abc", 0},
-        {"-", 0},              {"+-1", 0},             {"2147483647", INT_MAX}, {"2147483648", INT_MAX},
-        {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"99999999999999999999", INT_MAX},
-        {"1 2", 1},            {"\t\r\n42", 42},      {"- 5", 0},            {"0x10", 0},
-        {"3,4", 3},            {"  17px", 17},
+    const struct {
+        const char* text;
+        int expected;
+    } cases[] = {
+        {"255", 255},
+        {"255abc", 255},
+        {"0255", 255},
+        {"  \t255", 255},
+        {"+255", 255},
+        {"-255", -255},
+        {"", 0},
+        {"abc", 0},
+        {"-", 0},
+        {"+-1", 0},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN},
+        {"99999999999999999999", INT_MAX},
+        {"1 2", 1},
+        {"\t\r\n42", 42},
+        {"- 5", 0},
+        {"0x10", 0},
+        {"3,4", 3},
+        {"  17px", 17},
     };
     for (const auto& c : cases) EXPECT_EQ(LeadingNumber(c.text), c.expected) << c.text;
     EXPECT_EQ(LeadingNumber(static_cast<const char*>(nullptr)), 0);

@@ -80,8 +80,9 @@ protected:
 
     void Run(const std::string& script, const std::string& systemName = "XP") {
         IniText ini(script);
-        InstallServices(Script(ini), [this](const std::string& t) { return ExpandStepText(t, values_); }, systemName,
-                        machine_, hooks_, log_.Log());
+        InstallServices(
+            Script(ini), [this](const std::string& t) { return ExpandStepText(t, values_); }, systemName, machine_,
+            hooks_, log_.Log());
     }
 
     PlaceholderValues values_;

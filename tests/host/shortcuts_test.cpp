@@ -151,8 +151,9 @@ protected:
 
     void Run(const std::string& script) {
         IniText ini("[FOLDERKQ]\r\n" + script);
-        CreateShortcuts(Script(ini), [this](const std::string& t) { return ExpandStepText(t, values_); }, context_,
-                        machine_, log_.Log());
+        CreateShortcuts(
+            Script(ini), [this](const std::string& t) { return ExpandStepText(t, values_); }, context_, machine_,
+            log_.Log());
     }
 
     PlaceholderValues values_;

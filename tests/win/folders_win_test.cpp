@@ -27,9 +27,7 @@ bool SamePath(const std::string& a, const std::string& b) {
 // A fresh package folder under the temporary folder, removed afterwards.
 class PackageFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(MakeFreshTempFolder("kqfolders", &m_root));
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(MakeFreshTempFolder("kqfolders", &m_root)); }
     void TearDown() override { RemoveTree(m_root); }
 
     std::string Make(const std::string& name) {

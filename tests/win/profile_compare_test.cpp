@@ -43,9 +43,7 @@ std::string Filler(int count) {
 
 class ProfileCompare : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(MakeFreshTempFolder("kqprofile", &m_folder));
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(MakeFreshTempFolder("kqprofile", &m_folder)); }
 
     void TearDown() override {
         for (const std::string& file : m_files) ::DeleteFileA(file.c_str());
@@ -82,7 +80,7 @@ protected:
         const IniText inMemory(text);
         const ProfileFile listing(path.c_str());
         const std::pair<const char*, const ProfileReader*> readers[] = {{"IniText", &inMemory},
-                                                                         {"ProfileFile", &listing}};
+                                                                        {"ProfileFile", &listing}};
         for (const std::string& section : sections) {
             for (const std::string& key : keys) {
                 for (size_t size : sizes) {

@@ -1,9 +1,9 @@
 #include "authoring_check.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <cstring>
 #include <map>
 #include <sstream>
 
@@ -87,8 +87,9 @@ private:
         for (const Entry& e : entries) {
             if (!IsKnownSection(table, e.section) || e.value.empty() || FindKeyRow(table, e.section, e.key)) continue;
             std::string nearest = NearestKey(table, e.section, e.key);
-            m_findings.push_back({file, e.line, true,
-                                  e.key + ": unknown key" + (nearest.empty() ? "" : "; did you mean " + nearest + "?")});
+            m_findings.push_back(
+                {file, e.line, true,
+                 e.key + ": unknown key" + (nearest.empty() ? "" : "; did you mean " + nearest + "?")});
         }
     }
 
@@ -108,7 +109,8 @@ private:
             return;
         }
         if (EqualsIgnoreCase(e.section, "APPINFO") && EqualsIgnoreCase(e.key, "a3") && !IsGuid(e.value))
-            Warn(e.line, "a3: the product code " + e.value + " is not a GUID such as {6B1C2F0E-3D4A-4C1B-9E55-2A7D3C9F1E42}");
+            Warn(e.line,
+                 "a3: the product code " + e.value + " is not a GUID such as {6B1C2F0E-3D4A-4C1B-9E55-2A7D3C9F1E42}");
         const KeyRow* row = FindKeyRow(table, e.section, e.key);
         if (row != nullptr && std::string(row->kind) == "control name" && !e.value.empty() &&
             !m_files.controls.empty() && !AnyLayoutHas(e.value))
@@ -259,22 +261,25 @@ void AddControlNames(const std::string& layoutText, std::set<std::string>* names
 }
 
 // What each property the page engine applies means, by PropertyRole.
-const char* const kRoleNames[] = {"",          "identifier name", "caption",      "text alignment", "text colour",
-                                  "background colour", "font name", "font size", "bold (Yes)", "italic (Yes)",
-                                  "link address", "read-only (Yes)", "icon file", "list style"};
+const char* const kRoleNames[] = {
+    "",          "identifier name", "caption",    "text alignment", "text colour",  "background colour",
+    "font name", "font size",       "bold (Yes)", "italic (Yes)",   "link address", "read-only (Yes)",
+    "icon file", "list style"};
 static_assert(std::size(kRoleNames) == static_cast<size_t>(PropertyRole::ListStyle) + 1, "a name for every role");
 
 std::string ControlTypesText() {
-    std::string out = "\n## Control types\n\nField 5 of a control record names its type. The page engine applies "
-                      "the properties N,0 .. N,9 of a control by position, as below (other positions are kept but "
-                      "not applied); a control without a name gets the generated one, counted from 1 per type.\n\n"
-                      "| Type | Generated name | Properties by position |\n|---|---|---|\n";
+    std::string out =
+        "\n## Control types\n\nField 5 of a control record names its type. The page engine applies "
+        "the properties N,0 .. N,9 of a control by position, as below (other positions are kept but "
+        "not applied); a control without a name gets the generated one, counted from 1 per type.\n\n"
+        "| Type | Generated name | Properties by position |\n|---|---|---|\n";
     for (int i = 0; i < kControlTypeCount; ++i) {
         const ControlTypeInfo& info = InfoOf(static_cast<ControlType>(i));
         std::string roles;
         for (int j = 0; j < kAppliedPositions; ++j) {
             if (info.roles[j] == PropertyRole::None) continue;
-            roles += (roles.empty() ? "" : ", ") + std::to_string(j) + " " + kRoleNames[static_cast<int>(info.roles[j])];
+            roles +=
+                (roles.empty() ? "" : ", ") + std::to_string(j) + " " + kRoleNames[static_cast<int>(info.roles[j])];
         }
         std::string name = info.namePattern;
         name.replace(name.find("%i"), 2, "n");

@@ -28,13 +28,21 @@ std::string SetupScript(const std::string& name) {
            "; (kqbuild reference). A line starting with ';' is a comment.\r\n"
            "[APPINFO]\r\n"
            "; The product's name, version and publisher, as the list of installed programs shows them.\r\n"
-           "a1=" + name + "\r\n"
+           "a1=" +
+           name +
+           "\r\n"
            "a2=1.0.0\r\n"
-           "a19=" + name + " Publisher\r\n"
+           "a19=" +
+           name +
+           " Publisher\r\n"
            "; The product code names the product's registration: keep it for every version.\r\n"
-           "a3=" + NewProductCode() + "\r\n"
+           "a3=" +
+           NewProductCode() +
+           "\r\n"
            "; Where the product goes; the user may change it on the destination page.\r\n"
-           "a4=<ProgramFilesFolder>\\" + name + "\r\n"
+           "a4=<ProgramFilesFolder>\\" +
+           name +
+           "\r\n"
            "Language=English\r\n"
            "\r\n"
            "[BUILDING]\r\n"
@@ -64,8 +72,7 @@ Status NewAuthoringFolder(const std::string& folder, const std::string& defaults
     const fs::path root(folder);
     if (fs::exists(root, ec) && !fs::is_empty(root, ec)) return Status::Error("\"" + folder + "\" is not empty");
     const fs::path defaults(defaultsDir);
-    if (!fs::is_directory(defaults / "theme", ec))
-        return Status::Error("no default theme in \"" + defaultsDir + "\"");
+    if (!fs::is_directory(defaults / "theme", ec)) return Status::Error("no default theme in \"" + defaultsDir + "\"");
     fs::create_directories(root / "files", ec);
     for (const char* part : {"theme", "languages", "language.lan"}) {
         fs::copy(defaults / part, root / part, fs::copy_options::recursive, ec);

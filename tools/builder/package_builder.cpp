@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <ctime>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

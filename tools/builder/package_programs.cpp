@@ -56,12 +56,14 @@ Status ChoosePrograms(const std::string& programsDir, bool withoutPrograms, Buil
     if (!withoutPrograms && !RunnerPacked(*options)) {
         const fs::path runner = dir / "tools" / "kqexec" / kRunner;
         if (!fs::is_regular_file(runner, ec))
-            return Status::Error("no kqexec.exe at \"" + runner.string() + "\": build the product or give one with --support");
+            return Status::Error("no kqexec.exe at \"" + runner.string() +
+                                 "\": build the product or give one with --support");
         options->support.push_back(runner.string());
     }
     if (!RunnerPacked(*options) && RegistersForRemoval(options->authoringDir))
-        return Status::Error("setup.inf registers the product for removal (APPINFO a14 is not No) but the package "
-                             "carries no kqexec.exe to remove it");
+        return Status::Error(
+            "setup.inf registers the product for removal (APPINFO a14 is not No) but the package "
+            "carries no kqexec.exe to remove it");
     return Status::Ok();
 }
 

@@ -75,35 +75,35 @@ void CarryOut(const RemovalStep& step, RemovalOutcome& outcome) {
     HKEY root = RootKeyHandle(step.root);
     DWORD attributes = 0;
     switch (step.action) {
-        case RemovalAction::kStopService:
-            if (!StopAndDeleteService(step.target)) outcome.left.push_back("service " + step.target);
-            break;
-        case RemovalAction::kDeleteFile:
-            if (!PathExists(step.target, &attributes)) break;
-            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || !DeleteOneFile(step.target, attributes)) {
-                outcome.left.push_back(step.target);
-            }
-            break;
-        case RemovalAction::kDeleteValue:
-            if (reg::ValueExists(root, step.subKey.c_str(), step.valueName.c_str())) {
-                reg::DeleteValue(root, step.subKey.c_str(), step.valueName.c_str());
-            }
-            break;
-        case RemovalAction::kDeleteKeyIfEmpty:
-            // A key that still holds something is shared with others.
-            reg::DeleteKeyIfEmpty(root, step.subKey.c_str());
-            break;
-        case RemovalAction::kDeleteKeyTree:
-            reg::DeleteKeyTree(root, step.subKey.c_str());
-            break;
-        case RemovalAction::kRemoveDirectory:
-            if (PathExists(step.target) && !::RemoveDirectoryA(step.target.c_str())) {
-                outcome.kept.push_back(step.target + ": holds files setup did not create");
-            }
-            break;
-        case RemovalAction::kRunProgram:
-            RunAndWait(step.target, step.arguments, FolderOf(step.target));
-            break;
+    case RemovalAction::kStopService:
+        if (!StopAndDeleteService(step.target)) outcome.left.push_back("service " + step.target);
+        break;
+    case RemovalAction::kDeleteFile:
+        if (!PathExists(step.target, &attributes)) break;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || !DeleteOneFile(step.target, attributes)) {
+            outcome.left.push_back(step.target);
+        }
+        break;
+    case RemovalAction::kDeleteValue:
+        if (reg::ValueExists(root, step.subKey.c_str(), step.valueName.c_str())) {
+            reg::DeleteValue(root, step.subKey.c_str(), step.valueName.c_str());
+        }
+        break;
+    case RemovalAction::kDeleteKeyIfEmpty:
+        // A key that still holds something is shared with others.
+        reg::DeleteKeyIfEmpty(root, step.subKey.c_str());
+        break;
+    case RemovalAction::kDeleteKeyTree:
+        reg::DeleteKeyTree(root, step.subKey.c_str());
+        break;
+    case RemovalAction::kRemoveDirectory:
+        if (PathExists(step.target) && !::RemoveDirectoryA(step.target.c_str())) {
+            outcome.kept.push_back(step.target + ": holds files setup did not create");
+        }
+        break;
+    case RemovalAction::kRunProgram:
+        RunAndWait(step.target, step.arguments, FolderOf(step.target));
+        break;
     }
 }
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "record/removal_steps.h"
 #include "record/removal_report.h"
+#include "record/removal_steps.h"
 
 namespace kq {
 

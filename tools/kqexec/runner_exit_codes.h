@@ -18,12 +18,18 @@ enum ExitCode : int {
 // The outcome an exit code stands for, as the log's last line names it.
 inline const char* OutcomeName(int code, bool plan) {
     switch (code) {
-    case kRemoved: return plan ? "planned" : "removed";
-    case kDeclined: return "declined";
-    case kBadCommand: return "bad command line";
-    case kNoLog: return "no uninstall log";
-    case kLeftBehind: return "left behind";
-    case kRolledBack: return "rolled back";
+    case kRemoved:
+        return plan ? "planned" : "removed";
+    case kDeclined:
+        return "declined";
+    case kBadCommand:
+        return "bad command line";
+    case kNoLog:
+        return "no uninstall log";
+    case kLeftBehind:
+        return "left behind";
+    case kRolledBack:
+        return "rolled back";
     }
     return "unknown";
 }

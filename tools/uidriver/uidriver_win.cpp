@@ -232,12 +232,13 @@ void PrintControl(HWND window, HWND hwnd) {
     RECT rect = {};
     ::GetWindowRect(hwnd, &rect);
     ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-    std::printf("control hwnd=0x%08lx parent=0x%08lx id=%d class=\"%s\" text=\"%s\" visible=%d enabled=%d "
-                "rect=%ld,%ld,%ld,%ld",
-                Handle(hwnd), Handle(::GetParent(hwnd)), ::GetDlgCtrlID(hwnd),
-                Escape(name).c_str(), Escape(TextOf(hwnd)).c_str(), ::IsWindowVisible(hwnd) ? 1 : 0,
-                ::IsWindowEnabled(hwnd) ? 1 : 0, static_cast<long>(rect.left), static_cast<long>(rect.top),
-                static_cast<long>(rect.right), static_cast<long>(rect.bottom));
+    std::printf(
+        "control hwnd=0x%08lx parent=0x%08lx id=%d class=\"%s\" text=\"%s\" visible=%d enabled=%d "
+        "rect=%ld,%ld,%ld,%ld",
+        Handle(hwnd), Handle(::GetParent(hwnd)), ::GetDlgCtrlID(hwnd), Escape(name).c_str(),
+        Escape(TextOf(hwnd)).c_str(), ::IsWindowVisible(hwnd) ? 1 : 0, ::IsWindowEnabled(hwnd) ? 1 : 0,
+        static_cast<long>(rect.left), static_cast<long>(rect.top), static_cast<long>(rect.right),
+        static_cast<long>(rect.bottom));
     if (IsButtonClass(name)) {
         DWORD_PTR state = 0;
         if (::SendMessageTimeoutA(hwnd, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &state))
@@ -470,8 +471,8 @@ int main(int argc, char** argv) {
     // converted to 96. The call exists from Vista on.
     using SetAwareFn = BOOL(WINAPI*)();
     if (HMODULE user32 = ::GetModuleHandleA("user32.dll")) {
-        if (auto setAware = reinterpret_cast<SetAwareFn>(
-                reinterpret_cast<void*>(::GetProcAddress(user32, "SetProcessDPIAware"))))
+        if (auto setAware =
+                reinterpret_cast<SetAwareFn>(reinterpret_cast<void*>(::GetProcAddress(user32, "SetProcessDPIAware"))))
             setAware();
     }
     Options options;
