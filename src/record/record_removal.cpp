@@ -16,11 +16,13 @@ constexpr char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 constexpr char kUserEnvironment[] = "Environment";
 constexpr char kSystemEnvironment[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
-std::vector<std::string> Parts(const std::string& path) {
+// A path's parts in lower case. In a file path a slash separates as a
+// backslash does; in a registry key it is part of the key's name.
+std::vector<std::string> Parts(const std::string& path, bool slashSeparates = true) {
     std::vector<std::string> parts;
     std::string part;
     for (char c : path) {
-        if (c == '\\' || c == '/') {
+        if (c == '\\' || (slashSeparates && c == '/')) {
             if (!part.empty()) parts.push_back(AsciiLower(part));
             part.clear();
         } else {
@@ -35,7 +37,13 @@ bool PartsStartWith(const std::vector<std::string>& parts, const std::vector<std
     return prefix.size() <= parts.size() && std::equal(prefix.begin(), prefix.end(), parts.begin());
 }
 
-bool KeyInside(const std::string& subKey, const char* parent) { return PartsStartWith(Parts(subKey), Parts(parent)); }
+std::vector<std::string> KeyParts(const std::string& subKey) {
+    return Parts(subKey, false);
+}
+
+bool KeyInside(const std::string& subKey, const char* parent) {
+    return PartsStartWith(KeyParts(subKey), KeyParts(parent));
+}
 
 bool IsShortcutFile(const std::string& path) {
     return EndsWithIgnoreCase(path, ".lnk") || EndsWithIgnoreCase(path, ".url") || EndsWithIgnoreCase(path, ".pif");
@@ -43,7 +51,7 @@ bool IsShortcutFile(const std::string& path) {
 
 // Keys every system has, whatever a record says it created.
 bool IsSystemKey(RegistryRoot root, const std::string& subKey) {
-    std::vector<std::string> parts = Parts(subKey);
+    std::vector<std::string> parts = KeyParts(subKey);
     if (root == RegistryRoot::kClassesRoot) {
         static const char* const kShared[] = {"*", "allfilesystemobjects", "appid", "applications", "clsid",
                                               "directory", "drive", "exefile", "folder", "interface", "lnkfile",
@@ -75,7 +83,7 @@ bool IsSystemKey(RegistryRoot root, const std::string& subKey) {
         "system\\currentcontrolset\\services",
     };
     for (const char* key : kSystem) {
-        if (parts == Parts(key)) return true;
+        if (parts == KeyParts(key)) return true;
     }
     return false;
 }
@@ -84,21 +92,21 @@ const char* RegistryProblem(const RecordEntry& entry, const RemovalScope& scope)
     if (entry.root != RegistryRoot::kClassesRoot && entry.root != RegistryRoot::kCurrentUser &&
         entry.root != RegistryRoot::kLocalMachine && entry.root != RegistryRoot::kUsers)
         return "a registry root setup does not write";
-    for (const std::string& part : Parts(entry.subKey)) {
+    for (const std::string& part : KeyParts(entry.subKey)) {
         if (part.find_first_not_of(". ") == std::string::npos) return "relative part in key";
     }
     bool machine = entry.root == RegistryRoot::kLocalMachine;
     // Programs register for removal below a key named Uninstall in more than
     // one place (the machine's, each user's, the 32-bit view's): below any
     // such key only this product's own is in reach.
-    const std::vector<std::string> parts = Parts(entry.subKey);
+    const std::vector<std::string> parts = KeyParts(entry.subKey);
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         if (parts[i] == "uninstall" && parts[i + 1] != AsciiLower(scope.productCode))
             return "another product's registration";
     }
     // The key itself may be setup's (the first shared file of a machine);
     // its values are kept by removal alone.
-    const bool sharedKeyItself = entry.kind == RecordKind::kKey && Parts(entry.subKey) == Parts(kSharedDllsKey);
+    const bool sharedKeyItself = entry.kind == RecordKind::kKey && KeyParts(entry.subKey) == KeyParts(kSharedDllsKey);
     if (machine && KeyInside(entry.subKey, kSharedDllsKey) && !sharedKeyItself) return "the shared-file counts";
     // Only the machine's is the service database, but no root has such a key
     // a product would make: none is taken on a record's word.
@@ -147,7 +155,7 @@ bool WithoutAppended(const std::string& text, const std::string& part, std::stri
 }
 
 size_t Depth(const RecordEntry& entry) {
-    return Parts(entry.kind == RecordKind::kKey ? entry.subKey : entry.path).size();
+    return entry.kind == RecordKind::kKey ? KeyParts(entry.subKey).size() : Parts(entry.path).size();
 }
 
 // One removal from a record: the state its steps share, and the steps in the

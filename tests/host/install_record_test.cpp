@@ -459,13 +459,23 @@ TEST(RecordRemovalTest, HostileEntriesChangeNothing) {
         {Key(RegistryRoot::kLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{OTHER}"),
          "another product's registration"},
         {Key(RegistryRoot::kClassesRoot, "a\\Uninstall\\x"), "another product's registration"},
-        {Value(RegistryRoot::kLocalMachine, std::string(kSharedDllsKey), "C:\\WINDOWS\\system32\\x.dll", ValueState(), NumberState(1)),
+        {Key(RegistryRoot::kClassesRoot, "a\\Uninstall\\/"), "another product's registration"},
+        {Value(RegistryRoot::kLocalMachine, std::string(kSharedDllsKey), "C:\\WINDOWS\\system32\\x.dll", ValueState(),
+               NumberState(1)),
          "the shared-file counts"},
-        {Value(RegistryRoot::kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\EventLog", "Start", NumberState(2), NumberState(4)),
+        {Value(RegistryRoot::kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\EventLog", "Start", NumberState(2),
+               NumberState(4)),
          "the service database"},
         {Key(RegistryRoot::kClassesRoot, "System\\CurrentControlSet\\Services\\x"), "the service database"},
-        {Value(RegistryRoot::kLocalMachine, "Software\\..\\x", "v", ValueState(), NumberState(1)), "relative part in key"},
-        {[] { RecordEntry e = Key(RegistryRoot::kCurrentUser, "Software\\A"); e.kind = RecordKind::kAppend; e.name = "v"; e.text = "x"; return e; }(),
+        {Value(RegistryRoot::kLocalMachine, "Software\\..\\x", "v", ValueState(), NumberState(1)),
+         "relative part in key"},
+        {[] {
+             RecordEntry e = Key(RegistryRoot::kCurrentUser, "Software\\A");
+             e.kind = RecordKind::kAppend;
+             e.name = "v";
+             e.text = "x";
+             return e;
+         }(),
          "not an environment key"},
         {Entry(RecordKind::kService, "..\\x"), "not a service name"},
         {Entry(RecordKind::kService, ""), "not a service name"},
