@@ -473,12 +473,16 @@ void InstallRecord::Folder(const std::string& path) {
     Add(std::move(entry));
 }
 
-void InstallRecord::Key(RegistryRoot root, const std::string& subKey) {
+RecordEntry KeyEntry(RegistryRoot root, const std::string& subKey) {
     RecordEntry entry;
     entry.kind = RecordKind::kKey;
     entry.root = root;
     entry.subKey = subKey;
-    Add(std::move(entry));
+    return entry;
+}
+
+void InstallRecord::Key(RegistryRoot root, const std::string& subKey) {
+    Add(KeyEntry(root, subKey));
 }
 
 void InstallRecord::Value(RegistryRoot root, const std::string& subKey, const std::string& name,

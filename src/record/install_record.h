@@ -155,6 +155,9 @@ std::string FormatTemporaryLine(const std::string& path);
 std::string FormatReleasedLine(const std::string& path);
 ParsedRecord ParseRecord(std::string_view text);
 
+// The entry of a key created by the run.
+RecordEntry KeyEntry(RegistryRoot root, const std::string& subKey);
+
 // The record as the install run builds it. Entries stay in memory (the
 // rollback of a cancelled run works from them) and the whole file is
 // rewritten by Save, which the run calls after each step.

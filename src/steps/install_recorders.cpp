@@ -125,11 +125,7 @@ bool RecordingBase::RecordKeys(RegistryRoot root, const std::string& subKey, con
         missing.push_back(level);
         // Known before it is made: a run killed while it makes the key
         // is undone as if it had been made.
-        RecordEntry ahead;
-        ahead.kind = RecordKind::kKey;
-        ahead.root = root;
-        ahead.subKey = level;
-        m_record.Ahead(ahead);
+        m_record.Ahead(KeyEntry(root, level));
     }
     const bool done = create();
     for (const std::string& level : missing) {
