@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "base/no_copy.h"
 #include "cabinet/cabinet.h"
 #include "cabinet/progress_throttle.h"
 
@@ -62,12 +63,10 @@ struct EntryHooks {
 // One open cabinet whose entries are extracted one at a time, in any order,
 // on one thread at a time. In cabinet order each entry costs only its own
 // data; going back restarts the decoding of its cabinet folder.
-class CCabinetReader {
+class CCabinetReader : private NoCopy {
 public:
     CCabinetReader();
     ~CCabinetReader();
-    CCabinetReader(const CCabinetReader&) = delete;
-    CCabinetReader& operator=(const CCabinetReader&) = delete;
 
     // Reads the cabinet's directory; a CabinetResult. A cabinet shorter than
     // its header says is damaged: a cut download fails here, before anything
@@ -113,11 +112,9 @@ private:
 // user-interface thread starts it, waits for Thread() with its
 // message-pumping wait (the progress callbacks typically send messages to a
 // window of that thread), then reads Result().
-class CCabinetExtraction {
+class CCabinetExtraction : private NoCopy {
 public:
     CCabinetExtraction() = default;
-    CCabinetExtraction(const CCabinetExtraction&) = delete;
-    CCabinetExtraction& operator=(const CCabinetExtraction&) = delete;
     // Waits for a thread still running.
     ~CCabinetExtraction();
 
@@ -153,7 +150,7 @@ private:
 // memory stays bounded whatever the payload. A larger folder, an entry that
 // failed ahead, a stop, or an entry asked for out of turn is unpacked
 // directly.
-class CCabinetUnpacker {
+class CCabinetUnpacker : private NoCopy {
 public:
     static constexpr uint64_t kAheadLimit = 8u << 20;
     static constexpr int kWorkers = 2;
@@ -162,8 +159,6 @@ public:
     CCabinetUnpacker();
     // Stops the workers and waits for them.
     ~CCabinetUnpacker();
-    CCabinetUnpacker(const CCabinetUnpacker&) = delete;
-    CCabinetUnpacker& operator=(const CCabinetUnpacker&) = delete;
 
     // A CabinetResult; starts the workers when there are folders to unpack
     // ahead. `stop` (may be empty) also ends the unpacking ahead.

@@ -7,15 +7,14 @@
 #pragma once
 #include <istream>
 
+#include "base/no_copy.h"
 #include "base/status.h"
 
 namespace kq {
 
-class CDoubleBuffering {
+class CDoubleBuffering : private NoCopy {
 public:
     CDoubleBuffering() = default;
-    CDoubleBuffering(const CDoubleBuffering&) = delete;
-    CDoubleBuffering& operator=(const CDoubleBuffering&) = delete;
 
     // buffer holds size bytes and must outlive the reader. Reads the first
     // half at once. size must be even, the stream good, 0 < dataLen <= size/2.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "base/no_copy.h"
 #include "base/profile_file_win.h"
 #include "cabinet/cabinet_win.h"
 #include "record/earlier_registration_win.h"
@@ -25,11 +26,9 @@
 
 namespace kq {
 
-class CInstallEngine {
+class CInstallEngine : private NoCopy {
 public:
     CInstallEngine(InstallSnapshot snapshot, InstallReporter& reporter);
-    CInstallEngine(const CInstallEngine&) = delete;
-    CInstallEngine& operator=(const CInstallEngine&) = delete;
 
     // Runs the whole installation; returns when the worker has ended. The
     // outcome is in the snapshot's signals (an abort), which the run shares.

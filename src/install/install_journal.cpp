@@ -5,18 +5,6 @@
 #include "record/uninstall_log.h"
 
 namespace kq {
-namespace {
-
-const char* OriginName(FileOrigin origin) {
-    switch (origin) {
-    case FileOrigin::kNew: return "new";
-    case FileOrigin::kReplaced: return "replaced";
-    case FileOrigin::kKept: return "kept";
-    }
-    return "new";
-}
-
-}  // namespace
 
 std::string ValueStateText(const ValueState& state) {
     if (state.type == kValueString || state.type == kValueExpandString) return TextOfState(state);
@@ -40,7 +28,7 @@ void JournalRecordEntry(RunJournal& journal, const RecordEntry& entry) {
     switch (entry.kind) {
     case RecordKind::kFile: {
         JsonObject line = journal.Entry("file");
-        line.Add("action", OriginName(entry.origin)).Add("path", entry.path);
+        line.Add("action", FileOriginName(entry.origin)).Add("path", entry.path);
         if (!entry.fingerprint.sha256.empty())
             line.Add("sha256", entry.fingerprint.sha256).Add("size", entry.fingerprint.size);
         journal.Write(line);

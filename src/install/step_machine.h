@@ -6,20 +6,19 @@
 #pragma once
 #include <optional>
 
+#include "base/no_copy.h"
 #include "record/install_record.h"
 #include "record/record_removal.h"
 
 namespace kq {
 
 template <typename Machine, typename Recording, typename Planning>
-class StepMachine {
+class StepMachine : private NoCopy {
 public:
     StepMachine(bool plan, Machine& real, RecordMachine& state, InstallRecord& record) {
         if (plan) m_planning.emplace(real, state, record);
         else m_recording.emplace(real, state, record);
     }
-    StepMachine(const StepMachine&) = delete;
-    StepMachine& operator=(const StepMachine&) = delete;
 
     Machine& operator*() {
         if (m_planning) return *m_planning;

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "base/no_copy.h"
 #include "win/subclass_win.h"
 
 namespace kq {
@@ -23,15 +24,13 @@ constexpr int kBrowseEditId = 14148;
 constexpr int kFolderChosen = 1;
 constexpr int kFolderNotChosen = 255;
 
-class CFolderBrowser {
+class CFolderBrowser : private NoCopy {
 public:
     // `title` is the dialog's caption (empty: the system's), `prompt` the text
     // above the folder tree, `flags` the BIF_* browse flags, `initialFolder`
     // the folder selected at first (empty: the current directory).
-    CFolderBrowser(const std::string& title, const std::string& prompt, UINT flags,
-                   const std::string& initialFolder, HWND owner);
-    CFolderBrowser(const CFolderBrowser&) = delete;
-    CFolderBrowser& operator=(const CFolderBrowser&) = delete;
+    CFolderBrowser(const std::string& title, const std::string& prompt, UINT flags, const std::string& initialFolder,
+                   HWND owner);
 
     // kFolderChosen when the user confirmed a folder (Result), else
     // kFolderNotChosen.

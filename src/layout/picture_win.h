@@ -8,6 +8,7 @@
 #include <olectl.h>
 
 #include "base/file_win.h"
+#include "base/no_copy.h"
 
 namespace kq {
 
@@ -15,12 +16,10 @@ namespace kq {
 // of them and is not read.
 constexpr DWORD kMaxPictureBytes = 64u * 1024 * 1024;
 
-class CPicture {
+class CPicture : private NoCopy {
 public:
     CPicture() = default;
     ~CPicture() { Clear(); }
-    CPicture(const CPicture&) = delete;
-    CPicture& operator=(const CPicture&) = delete;
 
     // False (and the previous picture kept) when the file cannot be read or
     // is not a picture.

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "base/no_copy.h"
 #include "base/product.h"
 #include "net/transfer_texts.h"
 #include "net/web_address.h"
@@ -33,7 +34,7 @@ struct WinInet {
 };
 
 // The three handles of one request, closed innermost first.
-class Request {
+class Request : private NoCopy {
 public:
     explicit Request(const WinInet& api) : m_api(api) {}
     ~Request() {
@@ -41,8 +42,6 @@ public:
         if (m_connection) m_api.close(m_connection);
         if (m_internet) m_api.close(m_internet);
     }
-    Request(const Request&) = delete;
-    Request& operator=(const Request&) = delete;
 
     // Opens, connects and sends the GET; `cancelled` is asked between steps.
     bool Send(const WebAddress& address, const char* accept, const std::function<bool()>& cancelled) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/no_copy.h"
 #include "presentation/presentation_rules.h"
 
 namespace kq {
@@ -16,12 +17,10 @@ namespace kq {
 // Window text of the billboard window, by which tools find it.
 constexpr char kBillboardTitle[] = "Merrowin billboard";
 
-class CBillboards {
+class CBillboards : private NoCopy {
 public:
     CBillboards();
     ~CBillboards();
-    CBillboards(const CBillboards&) = delete;
-    CBillboards& operator=(const CBillboards&) = delete;
 
     // Starts the show's thread; false (and no thread) for an empty list or
     // when the thread cannot be made. The pictures are looked for in

@@ -1,6 +1,7 @@
 #include "record/install_record.h"
 
 #include <cstdlib>
+#include <iterator>
 
 #include "base/text.h"
 #include "crypt/sha256.h"
@@ -148,15 +149,6 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
     return fields;
 }
 
-const char* OriginName(FileOrigin origin) {
-    switch (origin) {
-        case FileOrigin::kNew: return "new";
-        case FileOrigin::kReplaced: return "replaced";
-        case FileOrigin::kKept: return "kept";
-    }
-    return "kept";
-}
-
 using Fields = std::vector<std::string>;
 
 // A registry key path as the record writes it, into `entry`.
@@ -173,15 +165,7 @@ const char* ReadKeyPath(const std::string& text, RecordEntry* entry) {
 const char* ReadFileEntry(const Fields& f, RecordEntry* entry) {
     if (f.size() != 5) return "FILE needs 4 fields";
     entry->kind = RecordKind::kFile;
-    if (f[1] == "new") {
-        entry->origin = FileOrigin::kNew;
-    } else if (f[1] == "replaced") {
-        entry->origin = FileOrigin::kReplaced;
-    } else if (f[1] == "kept") {
-        entry->origin = FileOrigin::kKept;
-    } else {
-        return "unknown file origin";
-    }
+    if (!ParseFileOrigin(f[1], &entry->origin)) return "unknown file origin";
     entry->path = f[2];
     if (entry->origin != FileOrigin::kKept) {
         if (!IsSha256Hex(f[3])) return "no SHA-256";
@@ -378,11 +362,25 @@ std::string FormatReleasedLine(const std::string& path) {
     return JoinFields({kReleasedKind, path});
 }
 
+const char* FileOriginName(FileOrigin origin) {
+    return kFileOriginNames[static_cast<size_t>(origin)];
+}
+
+bool ParseFileOrigin(std::string_view name, FileOrigin* origin) {
+    for (size_t i = 0; i < std::size(kFileOriginNames); ++i) {
+        if (name == kFileOriginNames[i]) {
+            *origin = static_cast<FileOrigin>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string FormatRecordLine(const RecordEntry& e) {
     std::vector<std::string> f;
     switch (e.kind) {
         case RecordKind::kFile:
-            f = {"FILE", OriginName(e.origin), e.path, e.origin == FileOrigin::kKept ? "" : e.fingerprint.sha256,
+            f = {"FILE", FileOriginName(e.origin), e.path, e.origin == FileOrigin::kKept ? "" : e.fingerprint.sha256,
                  e.origin == FileOrigin::kKept ? "" : std::to_string(e.fingerprint.size)};
             break;
         case RecordKind::kShared: f = {"SHARED", e.path, e.existed ? "1" : "0"}; break;
@@ -473,12 +471,17 @@ void InstallRecord::Folder(const std::string& path) {
     Add(std::move(entry));
 }
 
-RecordEntry KeyEntry(RegistryRoot root, const std::string& subKey) {
+RecordEntry RegistryEntry(RecordKind kind, RegistryRoot root, const std::string& subKey, const std::string& name) {
     RecordEntry entry;
-    entry.kind = RecordKind::kKey;
+    entry.kind = kind;
     entry.root = root;
     entry.subKey = subKey;
+    entry.name = name;
     return entry;
+}
+
+RecordEntry KeyEntry(RegistryRoot root, const std::string& subKey) {
+    return RegistryEntry(RecordKind::kKey, root, subKey, std::string());
 }
 
 void InstallRecord::Key(RegistryRoot root, const std::string& subKey) {
@@ -487,11 +490,7 @@ void InstallRecord::Key(RegistryRoot root, const std::string& subKey) {
 
 void InstallRecord::Value(RegistryRoot root, const std::string& subKey, const std::string& name,
                           const ValueState& before, const ValueState& after) {
-    RecordEntry entry;
-    entry.kind = RecordKind::kValue;
-    entry.root = root;
-    entry.subKey = subKey;
-    entry.name = name;
+    RecordEntry entry = RegistryEntry(RecordKind::kValue, root, subKey, name);
     entry.before = before;
     entry.after = after;
     Add(std::move(entry));

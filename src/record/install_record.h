@@ -54,6 +54,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/no_copy.h"
 #include "base/registry_path.h"
 
 namespace kq {
@@ -92,12 +93,10 @@ FileFingerprint FingerprintOf(std::string_view bytes);
 
 // The fingerprint of bytes that pass by in pieces (a file as it is written),
 // so no whole file has to be held or read back.
-class FingerprintBuilder {
+class FingerprintBuilder : private NoCopy {
 public:
     FingerprintBuilder();
     ~FingerprintBuilder();
-    FingerprintBuilder(const FingerprintBuilder&) = delete;
-    FingerprintBuilder& operator=(const FingerprintBuilder&) = delete;
     void Add(const void* bytes, size_t length);
     // The fingerprint of everything added; the builder starts afresh.
     FileFingerprint Finish();
@@ -111,6 +110,10 @@ private:
 enum class RecordKind { kFile, kShared, kServer, kDir, kKey, kValue, kAppend, kIni, kService };
 
 enum class FileOrigin { kNew, kReplaced, kKept };
+// The origins as the record and the run's log name them, in the enum's order.
+constexpr const char* kFileOriginNames[] = {"new", "replaced", "kept"};
+const char* FileOriginName(FileOrigin origin);
+bool ParseFileOrigin(std::string_view name, FileOrigin* origin);
 
 struct RecordEntry {
     RecordKind kind = RecordKind::kFile;
@@ -155,6 +158,8 @@ std::string FormatTemporaryLine(const std::string& path);
 std::string FormatReleasedLine(const std::string& path);
 ParsedRecord ParseRecord(std::string_view text);
 
+// The entry of a change in the registry: its kind, key and value name.
+RecordEntry RegistryEntry(RecordKind kind, RegistryRoot root, const std::string& subKey, const std::string& name);
 // The entry of a key created by the run.
 RecordEntry KeyEntry(RegistryRoot root, const std::string& subKey);
 

@@ -23,15 +23,14 @@
 #include <string>
 #include <vector>
 
+#include "base/no_copy.h"
 #include "record/install_record.h"
 
 namespace kq {
 
-class CRunInProgress {
+class CRunInProgress : private NoCopy {
 public:
     CRunInProgress() = default;
-    CRunInProgress(const CRunInProgress&) = delete;
-    CRunInProgress& operator=(const CRunInProgress&) = delete;
     ~CRunInProgress();
 
     // Enters the run in the list (flushed); nothing when neither key can be

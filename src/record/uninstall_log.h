@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "base/no_copy.h"
+
 namespace kq {
 
 // Entry kinds, in the order in which they first appear in a log.
@@ -53,12 +55,10 @@ std::string FormatLogLine(const char* kind, const char* value);
 // a later step) are held and written first once it opens; lines still held
 // when the log is closed are lost, as is any line whose write fails. Used by
 // one thread (the install worker) at a time.
-class UninstallLog {
+class UninstallLog : private NoCopy {
 public:
     UninstallLog() = default;
     explicit UninstallLog(std::string path) : m_path(std::move(path)) {}
-    UninstallLog(const UninstallLog&) = delete;
-    UninstallLog& operator=(const UninstallLog&) = delete;
     ~UninstallLog();
 
     // Closes any open file and targets `path` from now on; lines still held

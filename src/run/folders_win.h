@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/no_copy.h"
 #include "run/folders.h"
 
 namespace kq {
@@ -35,12 +36,10 @@ void PrepareThemeFolder(const std::string& sourceFolder, const std::string& them
 // protected from the temporary folder's own entries. Windows 9x keeps no
 // permissions; there the folder gets the default. The functions are looked
 // up at run time, as 9x lacks them and NT 4 has no protected DACLs.
-class CWorkFolderSecurity {
+class CWorkFolderSecurity : private NoCopy {
 public:
     CWorkFolderSecurity();
     ~CWorkFolderSecurity();
-    CWorkFolderSecurity(const CWorkFolderSecurity&) = delete;
-    CWorkFolderSecurity& operator=(const CWorkFolderSecurity&) = delete;
 
     // False on the NT family when the DACL could not be made: a folder
     // without it would be open to the other users.

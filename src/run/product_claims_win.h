@@ -6,18 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "base/no_copy.h"
+
 namespace kq {
 
 // The name of `productCode`'s lock on this system (ProductRunLockName,
 // across sessions where the system has them).
 std::string ProductLockName(const std::string& productCode);
 
-class CProductClaims {
+class CProductClaims : private NoCopy {
 public:
     // `own` is the product this run holds already.
     explicit CProductClaims(std::string own = std::string()) : m_own(std::move(own)) {}
-    CProductClaims(const CProductClaims&) = delete;
-    CProductClaims& operator=(const CProductClaims&) = delete;
     ~CProductClaims();
     // Takes the product's lock, held until this object goes; false while a
     // live run (of this user or another) holds it.

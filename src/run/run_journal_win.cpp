@@ -2,20 +2,20 @@
 
 #include <windows.h>
 
+#include "base/no_copy.h"
+
 namespace kq {
 namespace {
 
 // One handle written by the install worker and the user-interface thread:
 // each line is written whole under the lock.
-class CLogFile {
+class CLogFile : private NoCopy {
 public:
     explicit CLogFile(HANDLE file, bool owned) : m_file(file), m_owned(owned) { ::InitializeCriticalSection(&m_lock); }
     ~CLogFile() {
         if (m_owned) ::CloseHandle(m_file);
         ::DeleteCriticalSection(&m_lock);
     }
-    CLogFile(const CLogFile&) = delete;
-    CLogFile& operator=(const CLogFile&) = delete;
 
     void Write(const std::string& line) {
         ::EnterCriticalSection(&m_lock);

@@ -46,11 +46,7 @@ void RecordValueChange(InstallRecord& record, RegistryRoot root, const std::stri
         record.Value(root, subKey, name, before, after);
         return;
     }
-    RecordEntry entry;
-    entry.kind = RecordKind::kAppend;
-    entry.root = root;
-    entry.subKey = subKey;
-    entry.name = name;
+    RecordEntry entry = RegistryEntry(RecordKind::kAppend, root, subKey, name);
     entry.text = part;
     entry.existed = before.present;
     record.Add(std::move(entry));

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "base/file_win.h"
+#include "base/no_copy.h"
 #include "win/directories_win.h"
 
 namespace kq {
@@ -17,11 +18,9 @@ namespace {
 
 // Holds one interface pointer and releases it.
 template <typename T>
-class CComRef {
+class CComRef : private NoCopy {
 public:
     CComRef() = default;
-    CComRef(const CComRef&) = delete;
-    CComRef& operator=(const CComRef&) = delete;
     ~CComRef() {
         if (m_p != nullptr) m_p->Release();
     }

@@ -5,15 +5,14 @@
 #pragma once
 #include <windows.h>
 
+#include "base/no_copy.h"
 #include "win/window_win.h"
 
 namespace kq {
 
-class CDialog : public CWindow {
+class CDialog : public CWindow, private NoCopy {
 public:
     CDialog() = default;
-    CDialog(const CDialog&) = delete;
-    CDialog& operator=(const CDialog&) = delete;
     virtual ~CDialog() = default;
 
     bool CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND owner);

@@ -3,17 +3,17 @@
 #pragma once
 #include <windows.h>
 
+#include "base/no_copy.h"
+
 namespace kq {
 
 // A GDI object this scope owns (brush, font, bitmap, pen); deleted at the end.
 template <typename T>
-class ScopedGdiObject {
+class ScopedGdiObject : private NoCopy {
 public:
     ScopedGdiObject() = default;
     explicit ScopedGdiObject(T handle) : m_handle(handle) {}
     ~ScopedGdiObject() { Reset(); }
-    ScopedGdiObject(const ScopedGdiObject&) = delete;
-    ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
 
     T Get() const { return m_handle; }
     operator T() const { return m_handle; }
@@ -31,14 +31,12 @@ using ScopedFont = ScopedGdiObject<HFONT>;
 using ScopedBitmap = ScopedGdiObject<HBITMAP>;
 
 // Selects an object into a DC and selects the previous one back.
-class ScopedSelect {
+class ScopedSelect : private NoCopy {
 public:
     ScopedSelect(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(object ? ::SelectObject(dc, object) : nullptr) {}
     ~ScopedSelect() {
         if (m_previous != nullptr) ::SelectObject(m_dc, m_previous);
     }
-    ScopedSelect(const ScopedSelect&) = delete;
-    ScopedSelect& operator=(const ScopedSelect&) = delete;
 
 private:
     HDC m_dc;
@@ -46,14 +44,12 @@ private:
 };
 
 // Saves the whole DC state (colours, modes, selections) and restores it.
-class ScopedSaveDC {
+class ScopedSaveDC : private NoCopy {
 public:
     explicit ScopedSaveDC(HDC dc) : m_dc(dc), m_state(::SaveDC(dc)) {}
     ~ScopedSaveDC() {
         if (m_state != 0) ::RestoreDC(m_dc, m_state);
     }
-    ScopedSaveDC(const ScopedSaveDC&) = delete;
-    ScopedSaveDC& operator=(const ScopedSaveDC&) = delete;
 
 private:
     HDC m_dc;
@@ -61,12 +57,10 @@ private:
 };
 
 // BeginPaint / EndPaint.
-class ScopedPaint {
+class ScopedPaint : private NoCopy {
 public:
     explicit ScopedPaint(HWND hwnd) : m_hwnd(hwnd), m_dc(::BeginPaint(hwnd, &m_ps)) {}
     ~ScopedPaint() { ::EndPaint(m_hwnd, &m_ps); }
-    ScopedPaint(const ScopedPaint&) = delete;
-    ScopedPaint& operator=(const ScopedPaint&) = delete;
 
     HDC Dc() const { return m_dc; }
     const PAINTSTRUCT& Info() const { return m_ps; }
@@ -78,14 +72,12 @@ private:
 };
 
 // GetDC / ReleaseDC.
-class ScopedWindowDC {
+class ScopedWindowDC : private NoCopy {
 public:
     explicit ScopedWindowDC(HWND hwnd) : m_hwnd(hwnd), m_dc(::GetDC(hwnd)) {}
     ~ScopedWindowDC() {
         if (m_dc != nullptr) ::ReleaseDC(m_hwnd, m_dc);
     }
-    ScopedWindowDC(const ScopedWindowDC&) = delete;
-    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
 
     HDC Dc() const { return m_dc; }
 
@@ -102,14 +94,12 @@ inline int ScreenPixelsPerInch() {
 }
 
 // A memory DC compatible with another; deleted at the end.
-class ScopedMemoryDC {
+class ScopedMemoryDC : private NoCopy {
 public:
     explicit ScopedMemoryDC(HDC compatible) : m_dc(::CreateCompatibleDC(compatible)) {}
     ~ScopedMemoryDC() {
         if (m_dc != nullptr) ::DeleteDC(m_dc);
     }
-    ScopedMemoryDC(const ScopedMemoryDC&) = delete;
-    ScopedMemoryDC& operator=(const ScopedMemoryDC&) = delete;
 
     HDC Dc() const { return m_dc; }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/no_copy.h"
 #include "base/registry_path.h"
 
 namespace kq {
@@ -22,11 +23,9 @@ namespace kq {
 HKEY RootKeyHandle(RegistryRoot root);
 
 // One open key, closed when the object goes.
-class CKey {
+class CKey : private NoCopy {
 public:
     CKey() = default;
-    CKey(const CKey&) = delete;
-    CKey& operator=(const CKey&) = delete;
     ~CKey() { Close(); }
 
     // Each returns the system's error code (ERROR_SUCCESS when it worked).

@@ -5,14 +5,14 @@
 
 #include <string>
 
+#include "base/no_copy.h"
+
 namespace kq {
 
 // Closes a service or manager handle.
-class CServiceHandle {
+class CServiceHandle : private NoCopy {
 public:
     explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
-    CServiceHandle(const CServiceHandle&) = delete;
-    CServiceHandle& operator=(const CServiceHandle&) = delete;
     ~CServiceHandle() {
         if (m_handle != nullptr) ::CloseServiceHandle(m_handle);
     }

@@ -9,15 +9,14 @@
 #pragma once
 #include <windows.h>
 
+#include "base/no_copy.h"
 #include "win/window_win.h"
 
 namespace kq {
 
-class CSubclassedWindow : public CWindow {
+class CSubclassedWindow : public CWindow, private NoCopy {
 public:
     CSubclassedWindow() = default;
-    CSubclassedWindow(const CSubclassedWindow&) = delete;
-    CSubclassedWindow& operator=(const CSubclassedWindow&) = delete;
     virtual ~CSubclassedWindow() { Detach(); }
 
     bool Attach(HWND hwnd);

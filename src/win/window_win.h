@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include "base/no_copy.h"
+
 namespace kq {
 
 class CWindow {
@@ -27,11 +29,9 @@ protected:
     HWND m_hWnd = nullptr;
 };
 
-class CWnd : public CWindow {
+class CWnd : public CWindow, private NoCopy {
 public:
     CWnd() = default;
-    CWnd(const CWnd&) = delete;
-    CWnd& operator=(const CWnd&) = delete;
     virtual ~CWnd() = default;
 
     // Registers `className` once per process with this layer's procedure.

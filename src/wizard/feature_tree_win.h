@@ -17,19 +17,18 @@
 #include <string>
 #include <vector>
 
+#include "base/no_copy.h"
 #include "run/features.h"
 
 namespace kq {
 
-class CFeatureTree {
+class CFeatureTree : private NoCopy {
 public:
     using DescriptionLookup = std::function<std::vector<std::string>(const std::string& featureText)>;
     using DescriptionSink = std::function<void(const std::string& description)>;
 
     // `features` is the run's table; it and the tree window outlive this.
     CFeatureTree(HWND tree, FeatureTable& features, DescriptionLookup lookup, DescriptionSink show);
-    CFeatureTree(const CFeatureTree&) = delete;
-    CFeatureTree& operator=(const CFeatureTree&) = delete;
 
     HWND Handle() const { return m_tree; }
 

@@ -12,129 +12,18 @@
 namespace kq {
 namespace {
 
-constexpr char kValueSection[] = "Value";
-
 struct TableRow {
     const char* layoutFile;
     const char* identifierName;
-    const char* section;  // kValueSection for the rows read from "Value"
+    const char* section;  // "Value" for the rows read from that shared section
     const char* key;
 };
 
-// The translation table; a layout file's rows are together, its own section
-// first named in each row so a row reads on its own.
+// The translation table (rows in translation_rows.def).
 constexpr TableRow kTable[] = {
-    {"welcome.lcd", "IDCANCEL", "InstallWelcome", "0"},
-    {"welcome.lcd", "IDC_BACK", "InstallWelcome", "1"},
-    {"welcome.lcd", "IDC_NEXT", "InstallWelcome", "2"},
-    {"welcome.lcd", "IDC_STATIC1", "InstallWelcome", "3"},
-    {"welcome.lcd", "IDC_STATIC2", "InstallWelcome", "4"},
-    {"welcome.lcd", "IDC_STATIC3", "InstallWelcome", "5"},
-
-    {"license.lcd", "IDCANCEL", "LicenseAgreement", "0"},
-    {"license.lcd", "IDC_KQFRAME", "LicenseAgreement", "2"},
-    {"license.lcd", "IDC_SUBTITLE", "LicenseAgreement", "3"},
-    {"license.lcd", "IDC_TITLE", "LicenseAgreement", "4"},
-    {"license.lcd", "IDC_BACK", "LicenseAgreement", "5"},
-    {"license.lcd", "IDC_NEXT", "LicenseAgreement", "6"},
-    {"license.lcd", "IDC_ACCEPTLICENSE", kValueSection, "1"},
-    {"license.lcd", "IDC_NOTACCEPTLICENSE", kValueSection, "0"},
-
-    {"readme.lcd", "IDCANCEL", "ReadmeInformation", "0"},
-    {"readme.lcd", "IDC_KQFRAME", "ReadmeInformation", "2"},
-    {"readme.lcd", "IDC_SUBTITLE", "ReadmeInformation", "3"},
-    {"readme.lcd", "IDC_TITLE", "ReadmeInformation", "4"},
-    {"readme.lcd", "IDC_BACK", "ReadmeInformation", "5"},
-    {"readme.lcd", "IDC_NEXT", "ReadmeInformation", "6"},
-
-    {"customer.lcd", "IDCANCEL", "CustomerInformation", "0"},
-    {"customer.lcd", "IDC_KQFRAME", "CustomerInformation", "2"},
-    {"customer.lcd", "IDC_SUBTITLE", "CustomerInformation", "3"},
-    {"customer.lcd", "IDC_TITLE", "CustomerInformation", "4"},
-    {"customer.lcd", "IDC_BACK", "CustomerInformation", "5"},
-    {"customer.lcd", "IDC_NEXT", "CustomerInformation", "6"},
-    {"customer.lcd", "IDC_STATIC1", "CustomerInformation", "7"},
-    {"customer.lcd", "IDC_STATIC2", "CustomerInformation", "8"},
-    {"customer.lcd", "IDC_STATIC3", "CustomerInformation", "9"},
-    {"customer.lcd", "IDC_STATIC4", "CustomerInformation", "10"},
-    {"customer.lcd", "IDC_ANYONE", kValueSection, "8"},
-    {"customer.lcd", "IDC_ONLYFORME", kValueSection, "9"},
-
-    {"destination.lcd", "IDCANCEL", "DestinationFolder", "0"},
-    {"destination.lcd", "IDC_KQFRAME", "DestinationFolder", "2"},
-    {"destination.lcd", "IDC_SUBTITLE", "DestinationFolder", "3"},
-    {"destination.lcd", "IDC_TITLE", "DestinationFolder", "4"},
-    {"destination.lcd", "IDC_BACK", "DestinationFolder", "5"},
-    {"destination.lcd", "IDC_NEXT", "DestinationFolder", "6"},
-    {"destination.lcd", "IDC_BROWSE", "DestinationFolder", "7"},
-    {"destination.lcd", "IDC_STATIC1", "DestinationFolder", "8"},
-
-    {"setuptype.lcd", "IDCANCEL", "SetupType", "0"},
-    {"setuptype.lcd", "IDC_KQFRAME", "SetupType", "2"},
-    {"setuptype.lcd", "IDC_SUBTITLE", "SetupType", "3"},
-    {"setuptype.lcd", "IDC_TITLE", "SetupType", "4"},
-    {"setuptype.lcd", "IDC_BACK", "SetupType", "5"},
-    {"setuptype.lcd", "IDC_STATIC1", "SetupType", "6"},
-    {"setuptype.lcd", "IDC_NEXT", "SetupType", "7"},
-    {"setuptype.lcd", "IDC_STATIC2", "SetupType", "8"},
-    {"setuptype.lcd", "IDC_STATIC4", "SetupType", "9"},
-    {"setuptype.lcd", "IDC_STATIC3", "SetupType", "10"},
-    {"setuptype.lcd", "IDC_TYPICAL", kValueSection, "2"},
-    {"setuptype.lcd", "IDC_MINIMAL", kValueSection, "3"},
-    {"setuptype.lcd", "IDC_CUSTOM", kValueSection, "4"},
-
-    {"customsetup.lcd", "IDCANCEL", "CustomSetup", "2"},
-    {"customsetup.lcd", "IDC_KQFRAME", "CustomSetup", "4"},
-    {"customsetup.lcd", "IDC_SUBTITLE", "CustomSetup", "5"},
-    {"customsetup.lcd", "IDC_TITLE", "CustomSetup", "6"},
-    {"customsetup.lcd", "IDC_BACK", "CustomSetup", "7"},
-    {"customsetup.lcd", "IDC_STATIC1", "CustomSetup", "8"},
-    {"customsetup.lcd", "IDC_NEXT", "CustomSetup", "9"},
-    {"customsetup.lcd", "IDC_BROWSE", "CustomSetup", "11"},
-    {"customsetup.lcd", "IDC_GROUPBOX1", "CustomSetup", "13"},
-
-    {"ready.lcd", "IDCANCEL", "ReadyToInstall", "0"},
-    {"ready.lcd", "IDC_KQFRAME", "ReadyToInstall", "2"},
-    {"ready.lcd", "IDC_SUBTITLE", "ReadyToInstall", "3"},
-    {"ready.lcd", "IDC_TITLE", "ReadyToInstall", "4"},
-    {"ready.lcd", "IDC_NEXT", "ReadyToInstall", "5"},
-    {"ready.lcd", "IDC_BACK", "ReadyToInstall", "6"},
-    {"ready.lcd", "IDC_STATIC1", "ReadyToInstall", "9"},
-    {"ready.lcd", "IDC_STATIC2", "ReadyToInstall", "16"},
-
-    {"progress.lcd", "IDCANCEL", "SetupProgress", "0"},
-    {"progress.lcd", "IDC_KQFRAME", "SetupProgress", "2"},
-    {"progress.lcd", "IDC_SUBTITLE", "SetupProgress", "3"},
-    {"progress.lcd", "IDC_TITLE", "SetupProgress", "4"},
-    {"progress.lcd", "IDC_BACK", "SetupProgress", "5"},
-    {"progress.lcd", "IDC_STATIC1", "SetupProgress", "6"},
-    {"progress.lcd", "IDC_NEXT", "SetupProgress", "7"},
-    {"progress.lcd", "IDC_STATIC2", "SetupProgress", "11"},
-
-    {"complete.lcd", "IDCANCEL", "SetupCompleteSuccess", "0"},
-    {"complete.lcd", "IDC_NEXT", "SetupCompleteSuccess", "1"},
-    {"complete.lcd", "IDC_BACK", "SetupCompleteSuccess", "2"},
-    {"complete.lcd", "IDC_INSTALLSTATUS", "SetupCompleteSuccess", "4"},
-    {"complete.lcd", "IDC_LAUNCHREADME", "SetupCompleteSuccess", "6"},
-    {"complete.lcd", "IDC_LAUNCHFILE", "SetupCompleteSuccess", "7"},
-
-    {"setuperror.lcd", "IDYES", "SetupError", "0"},
-    {"setuperror.lcd", "IDNO", "SetupError", "1"},
-    {"setuperror.lcd", "IDCANCEL", "SetupError", "2"},
-    {"setuperror.lcd", "IDOK", "SetupError", "3"},
-    {"setuperror.lcd", "IDABORT", "SetupError", "4"},
-    {"setuperror.lcd", "IDIGNORE", "SetupError", "5"},
-    {"setuperror.lcd", "IDRETRY", "SetupError", "6"},
-
-    {"cancelsetup.lcd", "IDC_STATIC1", "CancelSetup", "0"},
-    {"cancelsetup.lcd", "IDNO", "CancelSetup", "1"},
-    {"cancelsetup.lcd", "IDYES", "CancelSetup", "2"},
-
-    {"uninstall.lcd", "IDYES", "SetupProgress", "0"},
-    {"uninstall.lcd", "IDC_STATIC1", "SetupProgress", "12"},
-
-    {"start.lcd", "IDC_STATIC1", "SETUP", "0"},
-    {"start.lcd", "IDCANCEL", "SETUP", "1"},
+#define KQ_PACK_ROW(layoutFile, identifierName, section, key) {layoutFile, identifierName, section, key},
+#include "wizard/translation_rows.def"
+#undef KQ_PACK_ROW
 };
 
 struct IdName {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "base/no_copy.h"
 #include "layout/page_win.h"
 #include "run/setup_run.h"
 #include "wizard/page_list.h"
@@ -23,12 +24,10 @@ class CFeatureTree;
 // customer page writes it when left.
 void WriteCustomerData(const SetupRun& run);
 
-class CStandardPages {
+class CStandardPages : private NoCopy {
 public:
     explicit CStandardPages(SetupRun& run);
     ~CStandardPages();
-    CStandardPages(const CStandardPages&) = delete;
-    CStandardPages& operator=(const CStandardPages&) = delete;
 
     // When a page opens, after its layout: license, readme, customer,
     // destination and custom-setup pages.

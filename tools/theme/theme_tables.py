@@ -6,65 +6,35 @@ takes. Rows marked VALUE take their key from the pack's section "Value"
 instead. A language pack rewrites property 1 of every control whose property 0
 names a row here, so the default theme names its controls after this table.
 """
+import os
+import re
 
 VALUE = "Value"
 
-# layout file -> (section, {identifier name: (section, key)})
-TRANSLATION = {
-    "welcome.lcd": ("InstallWelcome", {
-        "IDCANCEL": 0, "IDC_BACK": 1, "IDC_NEXT": 2,
-        "IDC_STATIC1": 3, "IDC_STATIC2": 4, "IDC_STATIC3": 5,
-    }),
-    "license.lcd": ("LicenseAgreement", {
-        "IDCANCEL": 0, "IDC_KQFRAME": 2, "IDC_SUBTITLE": 3, "IDC_TITLE": 4,
-        "IDC_BACK": 5, "IDC_NEXT": 6,
-        "IDC_ACCEPTLICENSE": (VALUE, 1), "IDC_NOTACCEPTLICENSE": (VALUE, 0),
-    }),
-    "readme.lcd": ("ReadmeInformation", {
-        "IDCANCEL": 0, "IDC_KQFRAME": 2, "IDC_SUBTITLE": 3, "IDC_TITLE": 4,
-        "IDC_BACK": 5, "IDC_NEXT": 6,
-    }),
-    "customer.lcd": ("CustomerInformation", {
-        "IDCANCEL": 0, "IDC_KQFRAME": 2, "IDC_SUBTITLE": 3, "IDC_TITLE": 4,
-        "IDC_BACK": 5, "IDC_NEXT": 6, "IDC_STATIC1": 7, "IDC_STATIC2": 8,
-        "IDC_STATIC3": 9, "IDC_STATIC4": 10,
-        "IDC_ANYONE": (VALUE, 8), "IDC_ONLYFORME": (VALUE, 9),
-    }),
-    "destination.lcd": ("DestinationFolder", {
-        "IDCANCEL": 0, "IDC_KQFRAME": 2, "IDC_SUBTITLE": 3, "IDC_TITLE": 4,
-        "IDC_BACK": 5, "IDC_NEXT": 6, "IDC_BROWSE": 7, "IDC_STATIC1": 8,
-    }),
-    "setuptype.lcd": ("SetupType", {
-        "IDCANCEL": 0, "IDC_KQFRAME": 2, "IDC_SUBTITLE": 3, "IDC_TITLE": 4,
-        "IDC_BACK": 5, "IDC_STATIC1": 6, "IDC_NEXT": 7, "IDC_STATIC2": 8,
-        "IDC_STATIC4": 9, "IDC_STATIC3": 10,
-        "IDC_TYPICAL": (VALUE, 2), "IDC_MINIMAL": (VALUE, 3), "IDC_CUSTOM": (VALUE, 4),
-    }),
-    "customsetup.lcd": ("CustomSetup", {
-        "IDCANCEL": 2, "IDC_KQFRAME": 4, "IDC_SUBTITLE": 5, "IDC_TITLE": 6,
-        "IDC_BACK": 7, "IDC_STATIC1": 8, "IDC_NEXT": 9, "IDC_BROWSE": 11,
-        "IDC_GROUPBOX1": 13,
-    }),
-    "ready.lcd": ("ReadyToInstall", {
-        "IDCANCEL": 0, "IDC_KQFRAME": 2, "IDC_SUBTITLE": 3, "IDC_TITLE": 4,
-        "IDC_NEXT": 5, "IDC_BACK": 6, "IDC_STATIC1": 9, "IDC_STATIC2": 16,
-    }),
-    "progress.lcd": ("SetupProgress", {
-        "IDCANCEL": 0, "IDC_KQFRAME": 2, "IDC_SUBTITLE": 3, "IDC_TITLE": 4,
-        "IDC_BACK": 5, "IDC_STATIC1": 6, "IDC_NEXT": 7, "IDC_STATIC2": 11,
-    }),
-    "complete.lcd": ("SetupCompleteSuccess", {
-        "IDCANCEL": 0, "IDC_NEXT": 1, "IDC_BACK": 2, "IDC_INSTALLSTATUS": 4,
-        "IDC_LAUNCHREADME": 6, "IDC_LAUNCHFILE": 7,
-    }),
-    "setuperror.lcd": ("SetupError", {
-        "IDYES": 0, "IDNO": 1, "IDCANCEL": 2, "IDOK": 3, "IDABORT": 4,
-        "IDIGNORE": 5, "IDRETRY": 6,
-    }),
-    "cancelsetup.lcd": ("CancelSetup", {"IDC_STATIC1": 0, "IDNO": 1, "IDYES": 2}),
-    "uninstall.lcd": ("SetupProgress", {"IDYES": 0, "IDC_STATIC1": 12}),
-    "start.lcd": ("SETUP", {"IDC_STATIC1": 0, "IDCANCEL": 1}),
-}
+ROWS_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "wizard",
+                         "translation_rows.def")
+
+
+def read_translation(path=ROWS_FILE):
+    """layout file -> (section, {identifier name: key, or (VALUE, key)}), from
+    the rows the program itself is built from."""
+    table = {}
+    with open(path, encoding="ascii") as rows:
+        for line in rows:
+            found = re.match(r'KQ_PACK_ROW\("([^"]*)", "([^"]*)", "([^"]*)", "(\d+)"\)', line)
+            if not found:
+                continue
+            layout_file, identifier, section, key = found.groups()
+            own = table.setdefault(layout_file, [None, {}])
+            if section == VALUE:
+                own[1][identifier] = (VALUE, int(key))
+            else:
+                own[0] = own[0] or section
+                own[1][identifier] = int(key)
+    return {name: (section, rows) for name, (section, rows) in table.items()}
+
+
+TRANSLATION = read_translation()
 
 
 def pack_key(layout_file, identifier):
@@ -142,3 +112,12 @@ MAX_VALUE = 254
 # A pack text is written back as "Caption|<text>|0" and read again with the
 # 254-character cut, so it may hold at most this many characters.
 MAX_PACK_TEXT = MAX_VALUE - len("Caption||0")
+
+
+if __name__ == "__main__":
+    # The rows as this reader sees them, in the file's order, for the
+    # program's test that both readers agree.
+    for layout_file, (section, rows) in TRANSLATION.items():
+        for identifier, key in rows.items():
+            where, number = key if isinstance(key, tuple) else (section, key)
+            print(f"{layout_file}\t{identifier}\t{where}\t{number}")
