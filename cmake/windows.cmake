@@ -26,12 +26,27 @@ include(${CMAKE_SOURCE_DIR}/cmake/layers.cmake)
 # reads cabinets.
 target_link_libraries(kq_base PUBLIC comdlg32 ole32 oleaut32 uuid shell32 advapi32 gdi32 user32)
 target_link_libraries(kq_cabinet PUBLIC mspack)
+# The rest is built for size (CMakeLists.txt); unpacking and hashing are the
+# hot loops of an installation and a removal, so they keep -O2.
+foreach(hot kq_cabinet kq_crypt)
+  target_compile_options(${hot} PRIVATE $<$<CONFIG:Release>:-O2>)
+endforeach()
 
 add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win.cpp ${CMAKE_SOURCE_DIR}/src/app/resources.rc)
 # windres reports no dependencies: name the files the script pulls in.
 file(GLOB KQ_APP_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/res/*)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/resources.rc PROPERTIES OBJECT_DEPENDS "${KQ_APP_RESOURCE_FILES}")
 target_link_libraries(setup PRIVATE kq_app)
+# An exception nothing catches ends the shipped programs through abort() at
+# once. libstdc++'s default handler would first print the exception's type
+# to a console these programs do not have, and brings the C++ demangler
+# for it (45 KB).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(kq_c_prefix "_")  # i686 symbols carry a leading underscore
+endif()
+set(KQ_SHIPPED_LINK_OPTIONS
+  "-Wl,--defsym,${kq_c_prefix}_ZN9__gnu_cxx27__verbose_terminate_handlerEv=${kq_c_prefix}abort")
+target_link_options(setup PRIVATE ${KQ_SHIPPED_LINK_OPTIONS})
 
 # Win32 tests run under Wine through CTest's emulator hook.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run --arch ${KQ_WINE_ARCH})

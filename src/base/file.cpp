@@ -1,21 +1,49 @@
 #include "base/file.h"
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <memory>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace kq {
 
+namespace {
+
+// C streams rather than iostreams: iostreams bring the whole locale library
+// into the programs, most of their size.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
 bool ReadWholeFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
+    FilePtr in(std::fopen(path.c_str(), "rb"));
     if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    text.clear();
+    char buffer[16384];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof(buffer), in.get())) > 0) text.append(buffer, got);
+    return std::ferror(in.get()) == 0;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return static_cast<bool>(out);
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    return std::fclose(out) == 0 && written;
 }
+
+#ifndef _WIN32
+// The Windows build has its own, by volume and file index (file_win.cpp).
+bool SameExistingFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+#endif
 
 }  // namespace kq

@@ -9,5 +9,8 @@ namespace kq {
 bool ReadWholeFile(const std::string& path, std::string& text);
 // Replaces the file's content; false when it cannot be written.
 bool WriteWholeFile(const std::string& path, const std::string& text);
+// Both paths name one existing file, however spelt ("a\b" and "A\B",
+// "dir/./f" and "dir/f", a link): writing to one would change the other.
+bool SameExistingFile(const std::string& a, const std::string& b);
 
 }  // namespace kq

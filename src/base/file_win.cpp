@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/file.h"
+
 namespace kq {
 
 bool PathExists(const std::string& path) {
@@ -16,6 +18,23 @@ bool FileExists(const std::string& path) {
 bool DirectoryExists(const std::string& path) {
     DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The same volume and file index is the same file; a name that cannot be
+// opened names no file. (No FILE_SHARE_DELETE: Windows 98 refuses it.)
+bool SameExistingFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const std::string* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE h =
+            ::CreateFileA(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const BOOL got = ::GetFileInformationByHandle(h, &info[i]);
+        ::CloseHandle(h);
+        if (!got) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 bool CopyFileOver(const std::string& from, const std::string& to) {

@@ -4,14 +4,15 @@
 
 namespace kq {
 
-Status CDoubleBuffering::Init(std::istream& in, char* buffer, int size, int dataLen) {
+Status CDoubleBuffering::Init(std::FILE* in, char* buffer, int size, int dataLen) {
     m_in = nullptr;
     if (size % 2 != 0) return Status::Error("CDoubleBuffering: m_iSize should be Even Number!");
-    if (!in.good()) return Status::Error("CDoubleBuffering: Referenced File not Opened or in Bad State!");
+    if (in == nullptr || std::ferror(in) != 0)
+        return Status::Error("CDoubleBuffering: Referenced File not Opened or in Bad State!");
     if (buffer == nullptr || size <= 0 || dataLen <= 0 || dataLen > size / 2) {
         return Status::Error("CDoubleBuffering: Illegal Construction Data!");
     }
-    m_in = &in;
+    m_in = in;
     m_buf = buffer;
     m_size = size;
     m_half = size / 2;
@@ -23,11 +24,10 @@ Status CDoubleBuffering::Init(std::istream& in, char* buffer, int size, int data
 }
 
 Status CDoubleBuffering::Fill(int at) {
-    m_in->read(m_buf + at, m_half);
-    const int got = static_cast<int>(m_in->gcount());
+    const int got = static_cast<int>(std::fread(m_buf + at, 1, size_t(m_half), m_in));
     // A read error must not pass for the end of the file: the decrypted
     // output would silently come out short.
-    if (m_in->bad()) return Status::Error("CDoubleBuffering: Read Error on Referenced File!");
+    if (std::ferror(m_in) != 0) return Status::Error("CDoubleBuffering: Read Error on Referenced File!");
     m_held += got;
     if (got < m_half) m_atEnd = true;
     return Status::Ok();

@@ -5,7 +5,7 @@
 // half and continue at the start of the other. The chunks are consecutive
 // and cover the stream exactly once.
 #pragma once
-#include <istream>
+#include <cstdio>
 
 #include "base/no_copy.h"
 #include "base/status.h"
@@ -17,8 +17,9 @@ public:
     CDoubleBuffering() = default;
 
     // buffer holds size bytes and must outlive the reader. Reads the first
-    // half at once. size must be even, the stream good, 0 < dataLen <= size/2.
-    Status Init(std::istream& in, char* buffer, int size, int dataLen);
+    // half at once. size must be even, the stream open (not null) and
+    // without error, 0 < dataLen <= size/2.
+    Status Init(std::FILE* in, char* buffer, int size, int dataLen);
 
     // Copies up to len bytes (len -1 means the dataLen given to Init) to out
     // and stores the count in *delivered: fewer than asked at the end of the
@@ -28,7 +29,7 @@ public:
 private:
     Status Fill(int at);
 
-    std::istream* m_in = nullptr;
+    std::FILE* m_in = nullptr;
     char* m_buf = nullptr;
     int m_size = 0;
     int m_half = 0;

@@ -2,11 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
 
+#include "base/file.h"
 #include "crypt/double_buffering.h"
 #include "crypt/sha256.h"
 
@@ -23,15 +21,12 @@ std::string CannotWrite(const char* path) {
     return std::string("FileCrypt ERROR: Cannot write File ") + path + "!";
 }
 
-// Two spellings of one file ("a\b" and "A\B", "dir/./f" and "dir/f") pass a
-// text comparison; opening the output would then truncate the input.
-bool SameExistingFile(const char* a, const char* b) {
-    std::error_code ec;
-    const bool same = std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), ec);
-    return !ec && same;
-}
-
 }  // namespace
+
+CFileCrypt::OpenedFiles::~OpenedFiles() {
+    if (in != nullptr) std::fclose(in);
+    if (out != nullptr) std::fclose(out);
+}
 
 CFileCrypt::~CFileCrypt() {
     // Key material should not outlive the object in freed memory.
@@ -148,6 +143,8 @@ void CFileCrypt::DecryptOne(const uint8_t* src, uint8_t* dst) {
 Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const {
     if (!m_initialized) return Status::Error(kNotInitialized);
     if (inPath == nullptr || outPath == nullptr) return Status::Error(CannotOpen(""));
+    // Two spellings of one file pass a text comparison; opening the output
+    // would then truncate the input.
     if (std::strcmp(inPath, outPath) == 0 || SameExistingFile(inPath, outPath)) {
         return Status::Error(std::string("FileCrypt ERROR: The same File for Input and Output ") + inPath + "!");
     }
@@ -157,10 +154,10 @@ Status CFileCrypt::CheckFiles(const char* inPath, const char* outPath) const {
 Status CFileCrypt::OpenFiles(const char* inPath, const char* outPath, OpenedFiles& files) {
     Status st = CheckFiles(inPath, outPath);
     if (!st) return st;
-    files.in.open(inPath, std::ios::binary);
-    if (!files.in.is_open()) return Status::Error(CannotOpen(inPath));
-    files.out.open(outPath, std::ios::binary | std::ios::trunc);
-    if (!files.out.is_open()) return Status::Error(CannotOpen(outPath));
+    files.in = std::fopen(inPath, "rb");
+    if (files.in == nullptr) return Status::Error(CannotOpen(inPath));
+    files.out = std::fopen(outPath, "wb");
+    if (files.out == nullptr) return Status::Error(CannotOpen(outPath));
     return Signature(files.signature);
 }
 
@@ -168,10 +165,10 @@ Status CFileCrypt::EncryptFile(const char* inPath, const char* outPath) {
     OpenedFiles files;
     Status st = OpenFiles(inPath, outPath, files);
     if (!st) return st;
-    files.out.write(reinterpret_cast<const char*>(files.signature), kSignatureSize);
+    std::fwrite(files.signature, 1, kSignatureSize, files.out);  // a failure shows at the close
     ResetChain();
 
-    return TransformChunks(files.in, files.out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+    return TransformChunks(files, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
         const int got = *length;
         if (got % m_blockSize != 0) {
             // kChunkSize is a multiple of every block size, so padding fits.
@@ -190,22 +187,22 @@ Status CFileCrypt::DecryptFile(const char* inPath, const char* outPath) {
     Status st = OpenFiles(inPath, outPath, files);
     if (!st) return st;
     uint8_t found[kSignatureSize];
-    files.in.read(reinterpret_cast<char*>(found), kSignatureSize);
-    if (files.in.gcount() != kSignatureSize || std::memcmp(found, files.signature, kSignatureSize) != 0) {
+    if (std::fread(found, 1, kSignatureSize, files.in) != kSignatureSize ||
+        std::memcmp(found, files.signature, kSignatureSize) != 0) {
         return Status::Error(std::string("FileCrypt ERROR: File ") + inPath + " cannot be Correctly Decrypted!");
     }
     ResetChain();
 
     // A ragged tail fails its step: the full chunks before it are written.
-    return TransformChunks(files.in, files.out, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
+    return TransformChunks(files, outPath, [this](uint8_t* chunk, int* length, uint8_t* result) {
         return Decrypt(chunk, result, *length);
     });
 }
 
-Status CFileCrypt::TransformChunks(std::istream& in, std::ofstream& out, const char* outPath, const ChunkStep& step) {
+Status CFileCrypt::TransformChunks(OpenedFiles& files, const char* outPath, const ChunkStep& step) {
     char readBuffer[kReadBufferSize];
     CDoubleBuffering reader;
-    Status st = reader.Init(in, readBuffer, kReadBufferSize, kChunkSize);
+    Status st = reader.Init(files.in, readBuffer, kReadBufferSize, kChunkSize);
     if (!st) return st;
     uint8_t chunk[kChunkSize];
     uint8_t result[kChunkSize];
@@ -216,11 +213,11 @@ Status CFileCrypt::TransformChunks(std::istream& in, std::ofstream& out, const c
         if (got == 0) break;
         st = step(chunk, &got, result);
         if (!st) return st;
-        out.write(reinterpret_cast<const char*>(result), got);
-        if (!out) return Status::Error(CannotWrite(outPath));
+        if (std::fwrite(result, 1, size_t(got), files.out) != size_t(got)) return Status::Error(CannotWrite(outPath));
     }
-    out.close();
-    if (out.fail()) return Status::Error(CannotWrite(outPath));
+    std::FILE* out = files.out;
+    files.out = nullptr;
+    if (std::fclose(out) != 0) return Status::Error(CannotWrite(outPath));
     return Status::Ok();
 }
 

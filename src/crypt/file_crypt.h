@@ -14,7 +14,7 @@
 // so memory use does not grow with the file size.
 #pragma once
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
 #include <functional>
 
 #include "base/status.h"
@@ -63,9 +63,15 @@ private:
     void EncryptOne(const uint8_t* src, uint8_t* dst);
     void DecryptOne(const uint8_t* src, uint8_t* dst);
     Status CheckFiles(const char* inPath, const char* outPath) const;
+    // C streams rather than iostreams, which would bring the whole locale
+    // library into the program.
     struct OpenedFiles {
-        std::ifstream in;
-        std::ofstream out;
+        OpenedFiles() = default;
+        OpenedFiles(const OpenedFiles&) = delete;
+        OpenedFiles& operator=(const OpenedFiles&) = delete;
+        ~OpenedFiles();
+        std::FILE* in = nullptr;
+        std::FILE* out = nullptr;
         uint8_t signature[kSignatureSize];  // of the key; it heads the encrypted file
     };
     // The checks every file operation starts with, then both files opened
@@ -73,10 +79,11 @@ private:
     Status OpenFiles(const char* inPath, const char* outPath, OpenedFiles& files);
     // Reads `in` to its end in chunks of kChunkSize (the last may be
     // shorter); `step` turns each into `result`, setting `length` to the
-    // bytes to write, which go to `out` (named `outPath` in messages), then
-    // closed. A failed step ends the run: the chunks before it are written.
+    // bytes to write, which go to the output (named `outPath` in messages),
+    // then closed. A failed step ends the run: the chunks before it are
+    // written.
     using ChunkStep = std::function<Status(uint8_t* chunk, int* length, uint8_t* result)>;
-    Status TransformChunks(std::istream& in, std::ofstream& out, const char* outPath, const ChunkStep& step);
+    Status TransformChunks(OpenedFiles& files, const char* outPath, const ChunkStep& step);
 
     bool m_initialized = false;
     int m_blockSize = 0;

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <stdexcept>
-#include <streambuf>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +17,19 @@ namespace {
 std::string Bytes(size_t n, uint32_t seed) {
     const std::vector<uint8_t> v = kqtest::Pattern(n, seed);
     return std::string(v.begin(), v.end());
+}
+
+struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, Closer>;
+
+// A stream of `data`, read from its start.
+File StreamOf(const std::string& data) {
+    File f(std::tmpfile());
+    if (f && !data.empty()) std::fwrite(data.data(), 1, data.size(), f.get());
+    if (f) std::rewind(f.get());
+    return f;
 }
 
 TEST(DoubleBufferingTest, InitRules) {
@@ -40,11 +53,10 @@ TEST(DoubleBufferingTest, InitRules) {
         {-4, 1, false, "CDoubleBuffering: Illegal Construction Data!"},
     };
     for (const Row& row : rows) {
-        std::istringstream in(Bytes(100, 1));
-        if (row.badStream) in.setstate(std::ios::failbit);
+        File in = StreamOf(Bytes(100, 1));
         std::vector<char> buffer(row.size > 0 ? size_t(row.size) : 1);
         CDoubleBuffering reader;
-        kq::Status st = reader.Init(in, buffer.data(), row.size, row.dataLen);
+        kq::Status st = reader.Init(row.badStream ? nullptr : in.get(), buffer.data(), row.size, row.dataLen);
         if (row.text == nullptr) {
             EXPECT_TRUE(st.ok()) << row.size << "/" << row.dataLen << ": " << st.message();
         } else {
@@ -52,14 +64,6 @@ TEST(DoubleBufferingTest, InitRules) {
             EXPECT_EQ(st.message(), row.text);
         }
     }
-}
-
-TEST(DoubleBufferingTest, UnopenedFileIsBadState) {
-    std::ifstream in("/nonexistent/kq/file");
-    char buffer[16];
-    CDoubleBuffering reader;
-    kq::Status st = reader.Init(in, buffer, 16, 4);
-    EXPECT_EQ(st.message(), "CDoubleBuffering: Referenced File not Opened or in Bad State!");
 }
 
 TEST(DoubleBufferingTest, GetDataBounds) {
@@ -70,11 +74,11 @@ TEST(DoubleBufferingTest, GetDataBounds) {
     // S = 64, D = 10, a 1000-byte stream.
     const Row rows[] = {{-1, 10}, {1, 1}, {32, 32}, {31, 31}, {0, -99}, {-2, -99}, {33, -99}, {1000, -99}};
     for (const Row& row : rows) {
-        std::istringstream in(Bytes(1000, 2));
+        File in = StreamOf(Bytes(1000, 2));
         char buffer[64];
         char out[64];
         CDoubleBuffering reader;
-        ASSERT_TRUE(reader.Init(in, buffer, 64, 10).ok());
+        ASSERT_TRUE(reader.Init(in.get(), buffer, 64, 10).ok());
         int got = 77;
         kq::Status st = reader.GetData(out, row.len, &got);
         if (row.expected == -99) {
@@ -100,10 +104,10 @@ TEST(DoubleBufferingTest, GetDataBeforeInitIsRefused) {
 // chunks are consecutive, exact, and that the end is reported as 0 from then on.
 void ExpectExactCover(int size, int dataLen, size_t streamLen, const std::vector<int>& requests) {
     const std::string data = Bytes(streamLen, uint32_t(size * 31 + dataLen + streamLen));
-    std::istringstream in(data);
+    File in = StreamOf(data);
     std::vector<char> buffer(static_cast<size_t>(size));
     CDoubleBuffering reader;
-    ASSERT_TRUE(reader.Init(in, buffer.data(), size, dataLen).ok());
+    ASSERT_TRUE(reader.Init(in.get(), buffer.data(), size, dataLen).ok());
     std::string seen;
     std::vector<char> out(static_cast<size_t>(size / 2));
     for (size_t i = 0;; ++i) {
@@ -143,49 +147,42 @@ TEST(DoubleBufferingTest, ChunksCoverTheStreamExactly) {
 
 TEST(DoubleBufferingTest, RefillsOnlyWhenARequestCrossesIntoTheOtherHalf) {
     const std::string data = Bytes(4000, 3);
-    std::istringstream in(data);
+    File in = StreamOf(data);
     char buffer[1024];
     char out[512];
     CDoubleBuffering reader;
-    ASSERT_TRUE(reader.Init(in, buffer, 1024, 384).ok());
-    EXPECT_EQ(in.tellg(), 512);  // the first half, read at construction
+    ASSERT_TRUE(reader.Init(in.get(), buffer, 1024, 384).ok());
+    EXPECT_EQ(std::ftell(in.get()), 512);  // the first half, read at construction
     int got = 0;
     ASSERT_TRUE(reader.GetData(out, -1, &got).ok());  // bytes 0..383
-    EXPECT_EQ(in.tellg(), 512);
+    EXPECT_EQ(std::ftell(in.get()), 512);
     ASSERT_TRUE(reader.GetData(out, -1, &got).ok());  // 384..767 crosses into the second half
-    EXPECT_EQ(in.tellg(), 1024);
+    EXPECT_EQ(std::ftell(in.get()), 1024);
     EXPECT_EQ(std::string(out, 384), data.substr(384, 384));
     ASSERT_TRUE(reader.GetData(out, -1, &got).ok());  // 768..1151 wraps to the first half
-    EXPECT_EQ(in.tellg(), 1536);
+    EXPECT_EQ(std::ftell(in.get()), 1536);
     EXPECT_EQ(std::string(out, 384), data.substr(768, 384));
 }
 
-// A stream whose device fails after some bytes.
-class FailingBuf : public std::streambuf {
-public:
-    explicit FailingBuf(int goodBytes) : left_(goodBytes) {}
-
-protected:
-    int_type underflow() override {
-        if (left_ <= 0) throw std::runtime_error("device error");
-        --left_;
-        ch_ = 'x';
-        setg(&ch_, &ch_, &ch_ + 1);
-        return traits_type::to_int_type(ch_);
-    }
-
-private:
-    int left_;
-    char ch_ = 0;
-};
+// A stream whose device fails after `left` bytes.
+ssize_t FailingRead(void* cookie, char* buf, size_t size) {
+    size_t& left = *static_cast<size_t*>(cookie);
+    if (left == 0) return -1;
+    const size_t n = size < left ? size : left;
+    std::memset(buf, 'x', n);
+    left -= n;
+    return ssize_t(n);
+}
 
 TEST(DoubleBufferingTest, ReadErrorIsNotTakenForTheEnd) {
-    FailingBuf buf(600);
-    std::istream in(&buf);
+    size_t left = 600;
+    File in(fopencookie(&left, "r", cookie_io_functions_t{FailingRead, nullptr, nullptr, nullptr}));
+    ASSERT_TRUE(in);
+    std::setvbuf(in.get(), nullptr, _IONBF, 0);
     char buffer[1024];
     char out[512];
     CDoubleBuffering reader;
-    ASSERT_TRUE(reader.Init(in, buffer, 1024, 384).ok());
+    ASSERT_TRUE(reader.Init(in.get(), buffer, 1024, 384).ok());
     int got = 0;
     ASSERT_TRUE(reader.GetData(out, -1, &got).ok());
     EXPECT_EQ(got, 384);

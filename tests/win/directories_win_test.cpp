@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/file.h"
 #include "record/earlier_registration_win.h"
 #include "record/record_machine_win.h"
+#include "test_files_win.h"
 #include "win/directories_win.h"
 #include "win/family_calls_win.h"
 
@@ -175,6 +177,27 @@ TEST(FamilyFileCalls, OlderFamiliesEndWithTheFileInPlace) {
         ::DeleteFileA(file.c_str());
     }
     ::RemoveDirectoryA(folder.c_str());
+}
+
+// One file is recognised under any spelling of its path; another file, or
+// a name with no file, is not it.
+TEST(SameExistingFile, ByVolumeAndFileIndex) {
+    std::string folder;
+    MakeFreshTempFolder("kq_same_", &folder);
+    WriteText(folder + "a.dat", "a");
+    WriteText(folder + "b.dat", "a");
+    std::string upper = folder;
+    for (char& c : upper) c = char(::toupper(static_cast<unsigned char>(c)));
+    struct Row {
+        std::string other;
+        bool same;
+    };
+    const Row rows[] = {
+        {folder + "a.dat", true},  {upper + "A.DAT", true},         {folder + ".\\a.dat", true},
+        {folder + "b.dat", false}, {folder + "missing.dat", false},
+    };
+    for (const Row& row : rows) EXPECT_EQ(SameExistingFile(folder + "a.dat", row.other), row.same) << row.other;
+    RemoveTree(folder);
 }
 
 }  // namespace
