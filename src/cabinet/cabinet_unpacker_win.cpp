@@ -107,6 +107,10 @@ size_t CCabinetUnpacker::EntryCount() const { return m_reader.EntryCount(); }
 
 size_t CCabinetUnpacker::Find(const std::string& name) const { return m_reader.Find(name); }
 
+uint64_t CCabinetUnpacker::EntryBytes(size_t entry) const {
+    return m_reader.EntryBytes(entry);
+}
+
 void CCabinetUnpacker::RunWorker(int index) {
     Ahead& ahead = *m_ahead;
     CCabinetReader* reader = nullptr;

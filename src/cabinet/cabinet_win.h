@@ -166,6 +166,7 @@ public:
     bool IsOpen() const;
     size_t EntryCount() const;
     size_t Find(const std::string& name) const;
+    uint64_t EntryBytes(size_t entry) const;
     EntryResult Extract(size_t entry, const std::string& target, const EntryHooks& hooks);
 
 private:

@@ -36,6 +36,16 @@ constexpr char kCoInitializeMessage[] =
     "Windows!";
 constexpr char kLoadFileDataMessage[] = "LoadFileData() - Error";
 
+// The size of file `index`'s entry in `cabinet` (a reader or an unpacker).
+template <typename Cabinet>
+bool PackedEntrySize(const Cabinet& cabinet, const FileList& files, int32_t index, uint64_t* size) {
+    const FileRecord& record = files.files[static_cast<size_t>(index)];
+    const size_t entry = cabinet.Find(PackedEntryName(index, record.fileName.c_str()));
+    if (entry >= cabinet.EntryCount()) return false;
+    *size = cabinet.EntryBytes(entry);
+    return true;
+}
+
 // The size of the file at `path`; false when no file is there.
 bool FileBytes(const std::string& path, uint64_t* size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -280,16 +290,17 @@ bool CInstallEngine::EnoughSpace() {
             const FileRecord& record = m_files.files[static_cast<size_t>(index)];
             return FileBytes(PackedSourcePath(m_packedFolder.c_str(), index, record.fileName.c_str()), size);
         };
+    } else if (m_unpacker != nullptr && m_unpacker->IsOpen()) {
+        // The copy step's cabinet knows the sizes already: reading its
+        // directory again costs calls for every entry.
+        questions.packedSize = [this](int32_t index, uint64_t* size) {
+            return PackedEntrySize(*m_unpacker, m_files, index, size);
+        };
     } else {
         // Its directory alone: the sizes, not the data.
         cabinet.Open(CabinetPath(m_snapshot.folders.source.c_str()).c_str());
         questions.packedSize = [this, &cabinet](int32_t index, uint64_t* size) {
-            if (!cabinet.IsOpen()) return false;
-            const FileRecord& record = m_files.files[static_cast<size_t>(index)];
-            const size_t entry = cabinet.Find(PackedEntryName(index, record.fileName.c_str()));
-            if (entry >= cabinet.EntryCount()) return false;
-            *size = cabinet.EntryBytes(entry);
-            return true;
+            return cabinet.IsOpen() && PackedEntrySize(cabinet, m_files, index, size);
         };
     }
     questions.existingSize = &FileBytes;

@@ -1,5 +1,6 @@
 #include "record/record_inheritance.h"
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -27,12 +28,15 @@ std::string TargetOf(const RecordEntry& e) {
     return std::string();
 }
 
-const RecordEntry* FindEarlier(const std::vector<RecordEntry>& earlier, const std::string& target) {
-    const RecordEntry* found = nullptr;
+// The last earlier entry of each target, found by one pass: a run over
+// an installation of many files looks each of its own entries up.
+std::map<std::string, const RecordEntry*> EarlierByTarget(const std::vector<RecordEntry>& earlier) {
+    std::map<std::string, const RecordEntry*> byTarget;
     for (const RecordEntry& e : earlier) {
-        if (TargetOf(e) == target) found = &e;
+        std::string target = TargetOf(e);
+        if (!target.empty()) byTarget[std::move(target)] = &e;
     }
-    return found;
+    return byTarget;
 }
 
 }  // namespace
@@ -42,9 +46,11 @@ std::vector<RecordEntry> InheritEarlierRecord(const std::vector<RecordEntry>& ea
     std::vector<RecordEntry> merged;
     std::set<std::string> superseded;  // earlier targets the run's entries stand for
     std::vector<RecordEntry> own;
+    const std::map<std::string, const RecordEntry*> byTarget = EarlierByTarget(earlier);
     for (RecordEntry entry : current) {
         const std::string target = TargetOf(entry);
-        const RecordEntry* before = target.empty() ? nullptr : FindEarlier(earlier, target);
+        const auto found = target.empty() ? byTarget.end() : byTarget.find(target);
+        const RecordEntry* before = found == byTarget.end() ? nullptr : found->second;
         if (before == nullptr) {
             own.push_back(std::move(entry));
             continue;

@@ -48,9 +48,17 @@ bool UninstallLog::RemoveLeftover() {
 bool UninstallLog::TryOpen() {
     if (m_file != nullptr) return true;
     if (m_path.empty()) return false;
-    // Binary, so the CR LF written is the CR LF stored.
-    m_file = std::fopen(m_path.c_str(), "ab");
+    // Binary, so the CR LF written is the CR LF stored. Not in append mode,
+    // which asks the system for the end before every line: this writer is
+    // the log's only one, so the end is found once.
+    m_file = std::fopen(m_path.c_str(), "r+b");
+    if (m_file == nullptr) m_file = std::fopen(m_path.c_str(), "wb");
     if (m_file == nullptr) return false;
+    if (std::fseek(m_file, 0, SEEK_END) != 0) {
+        std::fclose(m_file);
+        m_file = nullptr;
+        return false;
+    }
     std::vector<std::string> held;
     held.swap(m_held);
     for (const std::string& line : held) WriteLine(line);

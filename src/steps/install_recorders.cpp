@@ -140,6 +140,21 @@ bool CreateRecordedDirectoryPath(const std::string& path,
     });
 }
 
+RecordingFileMachine::RecordingFileMachine(FileMachine& inner, RecordMachine& state, InstallRecord& record)
+    : RecordingBase(state, record), m_inner(inner) {
+    for (const RecordEntry& entry : record.Entries()) {
+        if (entry.kind == RecordKind::kDir) m_madeFolders.insert(AsciiLower(entry.path));
+    }
+}
+
+bool RecordingFileMachine::Exists(const std::string& path) {
+    const size_t slash = path.find_last_of('\\');
+    const std::string lower = AsciiLower(path);
+    const bool untouched = !Touched(lower) && m_staged.count(lower) == 0;
+    if (untouched && slash != std::string::npos && m_madeFolders.count(lower.substr(0, slash)) != 0) return false;
+    return m_inner.Exists(path);
+}
+
 bool RecordingFileMachine::WriteText(const std::string& path, const std::string& text) {
     auto staged = m_staged.find(AsciiLower(path));
     if (staged != m_staged.end()) staged->second = FileFingerprint();

@@ -8,6 +8,7 @@
 // key, a value, an INI entry) and the SHA-256 of each file setup writes.
 #pragma once
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,8 @@ protected:
     // After a successful write of `path`; with `written` (what was written)
     // the file is not read back.
     void AfterFile(const std::string& path, const FileFingerprint* written = nullptr);
+    // BeforeFile was asked for the path (given in lower case).
+    bool Touched(const std::string& lowerPath) const { return m_existed.count(lowerPath) != 0; }
     // Creates a folder path through `create`, recording every level made.
     void RecordFolders(const std::string& path, const std::function<void()>& create);
     // Writes the file `path` through `write`, recording it when it is done.
@@ -87,9 +90,13 @@ bool CreateRecordedDirectoryPath(const std::string& path,
 
 class RecordingFileMachine : public FileMachine, private RecordingBase {
 public:
-    RecordingFileMachine(FileMachine& inner, RecordMachine& state, InstallRecord& record)
-        : RecordingBase(state, record), m_inner(inner) {}
-    bool Exists(const std::string& path) override { return m_inner.Exists(path); }
+    // The folders `record` holds by now are the run's own (made before the
+    // file step).
+    RecordingFileMachine(FileMachine& inner, RecordMachine& state, InstallRecord& record);
+    // Nothing is in a folder the run made but what the run put there: a
+    // path there the run has not written is free without asking the system
+    // (which would look through the whole folder for a name it lacks).
+    bool Exists(const std::string& path) override;
     bool ReadText(const std::string& path, std::string& text) override { return m_inner.ReadText(path, text); }
     bool WriteText(const std::string& path, const std::string& text) override;
     std::string VersionText(const std::string& path) override { return m_inner.VersionText(path); }
@@ -110,10 +117,11 @@ public:
 private:
     // BeforeFile, asking the machine that writes whether something is there.
     void BeforeWrite(const std::string& to) {
-        BeforeFile(to, [this](const std::string& path) { return m_inner.Exists(path); });
+        BeforeFile(to, [this](const std::string& path) { return Exists(path); });
     }
 
     FileMachine& m_inner;
+    std::set<std::string> m_madeFolders;  // lower case, no trailing backslash
     // Staging files handed out (lower-case path) and what was unpacked into
     // them, until they become a destination or go; no fingerprint once
     // their text was rewritten.

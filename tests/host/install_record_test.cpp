@@ -58,6 +58,33 @@ void SeedSystem(FakeMachine& m) {
     m.CreateKey(RegistryRoot::kLocalMachine, kSharedDllsKey);
 }
 
+// Nothing is in a folder the run made but what the run wrote there, so the
+// system is not asked (here it would say every path is taken).
+TEST(InstallRecordTest, FileRecorderAsksTheSystemOutsideFoldersTheRunMade) {
+    struct Row {
+        const char* path;
+        bool written;
+        bool taken;
+    } const rows[] = {
+        {"C:\\new\\a.txt", false, false},
+        {"C:\\New\\a.txt", true, true},
+        {"C:\\Old\\a.txt", false, true},
+        {"C:\\New\\Sub\\a.txt", false, true},
+    };
+    for (const Row& row : rows) {
+        fakes::FakeFileMachine files;
+        files.files[row.path] = fakes::FakeFile();
+        files.entries["e"] = fakes::FakeFile();
+        FakeMachine state;
+        InstallRecord record;
+        record.Folder("C:\\NEW\\");
+        RecordingFileMachine recording(files, state, record);
+        FileFingerprint written;
+        if (row.written) recording.Unpack("e", row.path, written);
+        EXPECT_EQ(recording.Exists(row.path), row.taken) << row.path;
+    }
+}
+
 // Every kind of change through the recorders, then removal: the machine is
 // as it was, and only what the user made after the install stays.
 TEST(InstallRecordTest, RemovalUndoesARecordedInstall) {
