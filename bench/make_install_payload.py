@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the payloads of the installation benchmark (bench/run-install-bench.sh).
 
-    make_install_payload.py A|B|C OUT_DIR
+    make_install_payload.py A|B|C|D OUT_DIR
 
 A: 2,000 files in 50 folders, about 100 MB, sizes spread from 1 KB to
    about 240 KB; every other file compressible text, the others random bytes.
@@ -9,6 +9,9 @@ B: 20 files of 5 MB each, alternately compressible and random.
 C: four times A: 8,000 files in 200 folders, about 400 MB, the same mix
    (the same spread of sizes, every other file compressible), so that a
    figure that should not grow with the payload can be seen not to.
+D: 20,000 small text files in 100 folders, about 6 MB in all (from 16
+   bytes to a few KB, most a few hundred bytes), like a runtime's scripts
+   or a documentation tree: what each file costs beyond its bytes.
 
 OUT_DIR receives files/ with the payload, and two descriptions of it:
 data.inf, the installer's file list (every file to <InstallDir> plus its
@@ -56,8 +59,14 @@ def layout(kind):
     elif kind == 'B':
         for i in range(20):
             files.append(('big', 'part%02d.%s' % (i, 'txt' if i % 2 == 0 else 'bin'), 5 * 1024 * 1024, i % 2 == 0))
+    elif kind == 'D':
+        count, folders, total = 20000, 100, 6 * 1000 * 1000
+        weights = [rng.lognormvariate(0, 0.8) for _ in range(count)]
+        scale = total / sum(weights)
+        for i in range(count):
+            files.append(('d%03d' % (i % folders), 'file%05d.txt' % i, max(16, int(weights[i] * scale)), True))
     else:
-        raise SystemExit('kind must be A, B or C')
+        raise SystemExit('kind must be A, B, C or D')
     return files
 
 
@@ -65,14 +74,14 @@ def main():
     if len(sys.argv) != 3:
         raise SystemExit(__doc__)
     kind, out = sys.argv[1], sys.argv[2]
-    rng = random.Random({'A': 99, 'B': 98, 'C': 97}[kind])
+    entries = layout(kind)  # (refuses an unknown kind before anything is written)
+    rng = random.Random({'A': 99, 'B': 98, 'C': 97, 'D': 96}[kind])
     data_inf = []
     nsis = []
     current = None
     total = 0
     # Contents in the order of the layout (so they do not depend on the
     # sort), then files listed folder by folder as an author would.
-    entries = [(folder, name, size, text) for folder, name, size, text in layout(kind)]
     contents = {(f, n): (compressible(rng, s) if t else incompressible(rng, s)) for f, n, s, t in entries}
     for folder, name, size, text in sorted(entries):
         path = os.path.join(out, 'files', folder)

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installation benchmark under Wine, on tmpfs where there is one.
 #
-#   bench/run-install-bench.sh [--runs N] [--payloads "A B C"] [--keep]
-#                              [--setup-exe PATH] [--setup-args "ARGS"]
-#                              [--skip-extraction "C"]
+#   bench/run-install-bench.sh [--runs N] [--payloads "A B C D"] [--keep]
+#                              [--setup-exe PATH] [--kqexec PATH]
+#                              [--setup-args "ARGS"] [--skip-extraction "C D"]
+#                              [--out DIR]
 #
 # Payloads (bench/make_install_payload.py): A, 2,000 files in 50 folders,
 # about 100 MB, half of them compressible; B, 20 files of 5 MB; C, four
-# times A (8,000 files, about 400 MB, the same mix).
+# times A (8,000 files, about 400 MB, the same mix); D, 20,000 small text
+# files (about 6 MB) in 100 folders.
 # For each payload it builds our silent package (kqbuild, file1.cab), a
 # package of the same files that shows its pages (welcome first), and two
 # NSIS installers of the same files (makensis, default zlib and LZMA solid),
@@ -21,12 +23,21 @@
 #     minimal   a minimal libmspack loop over Win32 handles (--mode minimal)
 #     and, as whole processes (Wine start included), ours and minimal
 #     (bench_extract --runs 1) against Wine's extrac32 on the same cabinet
-#     (--skip-extraction "C": not for these payloads, where it takes too long)
+#     (--skip-extraction: not for these payloads, where it takes too long;
+#     "C D" unless given, "" for every payload)
 #   installation, process start to exit, and its peak memory (maximum
 #   resident set of the Wine process, GNU time's %M)
 #     setup.exe of our package (silent) against the NSIS installers with /S
-#     (--setup-args: options for setup.exe, e.g. "/S"; --setup-exe: another
-#     setup.exe to pack, e.g. an earlier build, for a before/after figure)
+#     (--setup-args: options for setup.exe, e.g. "/S"; --setup-exe and
+#     --kqexec: other programs to pack, e.g. an earlier build, for a
+#     before/after figure)
+#   removal of each installation just made, and its peak memory: ours as
+#     the product's removal entry runs it (C:\windows\kqexec.exe /S /R
+#     <product code>) against the zlib installer's uninstaller run in place
+#     and waited for (uninstall.exe /S _?=<folder>); each must leave none of
+#     the payload's files behind
+#   sizes: our package folder and its file1.cab against the NSIS installers,
+#     and setup.exe and kqexec.exe themselves
 #   first page, from just before the process starts to the time stamp of
 #     the first "page" line naming the welcome page in the run's log
 #     (/LOG=); the start page's line (shown while the cabinet is read) is
@@ -39,30 +50,42 @@
 # copy of the test template)
 # on a private Xvfb; the script stops its own wineserver and its own Xvfb (by
 # process id) and removes its folder at the end unless --keep is given.
+#
+# The figures are printed, and written for people to read to
+# DIR/install-<route>.md (a Markdown table with the host, date, Wine and
+# tool versions) and DIR/install-<route>.png (a bar chart of the ratios,
+# drawn by gnuplot); DIR is docs/bench unless --out says otherwise. A
+# default run of A B C D takes about half an hour on two cores.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/wine-route" || exit 2
 runs=5
-payloads="A B C"
+payloads="A B C D"
 keep=0
 setup_override=""
+kqexec_override=""
+out_dir="$root/docs/bench"
 setup_args=""
-skip_extraction=""
+skip_extraction="C D"
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
     --payloads) payloads=$2; shift 2 ;;
     --keep) keep=1; shift ;;
     --setup-exe) setup_override=$2; shift 2 ;;
+    --kqexec) kqexec_override=$2; shift 2 ;;
+    --out) out_dir=$2; shift 2 ;;
     --setup-args) setup_args=$2; shift 2 ;;
     --skip-extraction) skip_extraction=$2; shift 2 ;;
-    *) sed -n '2,42p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,58p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 
 command -v makensis >/dev/null || { echo "makensis is missing: apt-get install -y nsis" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "GNU time is missing: apt-get install -y time" >&2; exit 1; }
+command -v gnuplot >/dev/null || { echo "gnuplot is missing: apt-get install -y gnuplot-nox" >&2; exit 1; }
+mkdir -p "$out_dir"
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then base=/dev/shm; else base=${TMPDIR:-/tmp}; fi
 work=$(mktemp -d "$base/kq-install-bench.XXXXXX")
 prefix="$work/prefix"
@@ -83,7 +106,8 @@ ninja -C "$KQ_WIN_BUILD_DIR" -j2 setup kqexec bench_extract >/dev/null
 ninja -C "$root/build/host" -j2 kqbuild >/dev/null
 kqbuild="$root/build/host/tools/builder/kqbuild"
 setup_exe="${setup_override:-$KQ_WIN_BUILD_DIR/setup.exe}"
-kqexec="$KQ_WIN_BUILD_DIR/tools/kqexec/kqexec.exe"
+kqexec="${kqexec_override:-$KQ_WIN_BUILD_DIR/tools/kqexec/kqexec.exe}"
+[ -f "$setup_exe" ] && [ -f "$kqexec" ] || { echo "no $setup_exe or no $kqexec" >&2; exit 1; }
 bench_extract="$KQ_WIN_BUILD_DIR/bench/bench_extract.exe"
 # NSIS builds installers of the same bitness as ours, for a fair comparison.
 if [ "$KQ_WINE_ARCH" = win64 ]; then nsis_target="Target amd64-unicode"; else nsis_target=""; fi
@@ -118,13 +142,16 @@ median() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 # Times one command (wall clock, seconds).
 timed() { local s e; s=$(now); "$@" >/dev/null 2>&1; e=$(now); awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", e - s }'; }
-# The same, and its peak memory: "seconds megabytes".
+# The same, its peak memory and its exit code: "seconds megabytes code".
 timed_rss() {
-  local s e
-  s=$(now); /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1; e=$(now)
-  awk -v s="$s" -v e="$e" -v kb="$(tail -n1 "$work/rss")" 'BEGIN { printf "%.3f %.1f", e - s, kb / 1024 }'
+  local s e code=0
+  s=$(now); /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1 || code=$?; e=$(now)
+  awk -v s="$s" -v e="$e" -v kb="$(tail -n1 "$work/rss")" -v c="$code" 'BEGIN { printf "%.3f %.1f %d", e - s, kb / 1024, c }'
 }
-count_files() { find "$1" -type f 2>/dev/null | wc -l; }
+bytes() { du -sb "$1" | cut -f1; }
+mb() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1e6 }'; }
+# Files below folder $1 (none when it is gone), beside those named $2.
+count_files() { { find "$1" -type f ! -name "${2:-}" 2>/dev/null || true; } | wc -l; }
 skipped() { case " $skip_extraction " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
 
 # Milliseconds from the time $1 (date +%s.%N) to the time stamp of a log line.
@@ -197,7 +224,9 @@ for p in $payloads; do
     "[DIALOGLIST]" "TOTAL1=2" "W0=progress.lcd" "W1=complete.lcd" >"$auth/setup.inf"
   pkg="$drive_c/bench/pkg-$p"
   t=$(timed "$kqbuild" --setup-exe "$setup_exe" --support "$kqexec" "$auth" "$pkg")
-  echo "kqbuild: $t s, file1.cab $(du -m "$pkg/file1.cab" | cut -f1) MB"
+  result[$p,size_ours]=$(mb "$(bytes "$pkg")")
+  result[$p,size_cab]=$(mb "$(bytes "$pkg/file1.cab")")
+  echo "kqbuild: $t s, package ${result[$p,size_ours]} MB, file1.cab ${result[$p,size_cab]} MB"
   printf '%s\r\n' "[APPINFO]" "a1=Bench Product" "a2=1.0" "a3=$product_code" \
     "a4=<ProgramFilesFolder>\\Bench Product" "Language=English" "" "[BUILDING]" "2=No" "" \
     "[DIALOGLIST]" "TOTAL1=3" "W0=$first_page_page" "W1=progress.lcd" "W2=complete.lcd" >"$auth/setup.inf"
@@ -236,7 +265,8 @@ EOF
     t=$(cd "$nsis" && timed makensis -V1 "$kind.nsi")
     [ -f "$nsis/nsis-$kind.exe" ] || { (cd "$nsis" && makensis -V2 "$kind.nsi") >&2; exit 1; }
     mv "$nsis/nsis-$kind.exe" "$drive_c/bench/nsis-$kind-$p.exe"
-    echo "makensis $kind: $t s, $(du -m "$drive_c/bench/nsis-$kind-$p.exe" | cut -f1) MB"
+    result[$p,size_$kind]=$(mb "$(bytes "$drive_c/bench/nsis-$kind-$p.exe")")
+    echo "makensis $kind: $t s, ${result[$p,size_$kind]} MB"
   done
 
   cab="C:\\bench\\pkg-$p\\file1.cab"
@@ -271,24 +301,37 @@ EOF
   result[$p,proc_extrac32]=$(median "${t_x32[@]}")
   fi
 
-  # ---- whole installation
+  # ---- whole installation, then its removal
   ours_dir="$drive_c/Program Files/Bench Product"
   nsis_dir="$drive_c/Program Files/NSIS Bench"
-  declare -a t_setup=() t_zlib=() t_lzma=() m_setup=() m_zlib=() m_lzma=()
+  declare -a t_setup=() t_zlib=() t_lzma=() m_setup=() m_zlib=() m_lzma=() t_rm_ours=() t_rm_zlib=() m_rm_ours=() m_rm_zlib=()
   for _ in $(seq "$runs"); do
     rm -rf "$ours_dir" "$drive_c/windows/Installer/$product_code"
     # shellcheck disable=SC2086  # the options are words of their own
-    read -r t m <<<"$(cd "$pkg" && timed_rss "$KQ_WINE" setup.exe $setup_args)"
+    read -r t m _ <<<"$(cd "$pkg" && timed_rss "$KQ_WINE" setup.exe $setup_args)"
     t_setup+=("$t"); m_setup+=("$m")
     n=$(count_files "$ours_dir")
     [ "$n" = "$expected" ] || { echo "setup.exe installed $n files, expected $expected" >&2; exit 1; }
+    read -r t m code <<<"$(timed_rss "$KQ_WINE" 'C:\windows\kqexec.exe' /S /R "$product_code")"
+    n=$(count_files "$ours_dir")
+    [ "$code" = 0 ] && [ "$n" = 0 ] || { echo "kqexec /S /R ended with $code and left $n files" >&2; exit 1; }
+    t_rm_ours+=("$t"); m_rm_ours+=("$m")
     for kind in zlib lzma; do
       rm -rf "$nsis_dir"
-      read -r t m <<<"$(timed_rss "$KQ_WINE" "$drive_c/bench/nsis-$kind-$p.exe" /S)"
+      read -r t m _ <<<"$(timed_rss "$KQ_WINE" "$drive_c/bench/nsis-$kind-$p.exe" /S)"
       n=$(count_files "$nsis_dir")
       [ "$n" = "$((expected + 1))" ] || { echo "nsis $kind installed $n files, expected $((expected + 1))" >&2; exit 1; }
       if [ "$kind" = zlib ]; then t_zlib+=("$t"); m_zlib+=("$m"); else t_lzma+=("$t"); m_lzma+=("$m"); fi
     done
+    # The uninstaller is the same for both; one removal a run is measured.
+    # Run in place, it cannot delete itself: only uninstall.exe may stay.
+    # It takes the rest of its command line after _?= as the folder, and
+    # would not take it quoted: Wine quotes an argument with spaces, so the
+    # folder's words go as arguments of their own.
+    read -r t m code <<<"$(timed_rss "$KQ_WINE" 'C:\Program Files\NSIS Bench\uninstall.exe' /S '_?=C:\Program' 'Files\NSIS' Bench)"
+    n=$(count_files "$nsis_dir" uninstall.exe)
+    [ "$code" = 0 ] && [ "$n" = 0 ] || { echo "the NSIS uninstaller ended with $code and left $n files" >&2; exit 1; }
+    t_rm_zlib+=("$t"); m_rm_zlib+=("$m")
   done
   rm -rf "$ours_dir" "$nsis_dir"
   result[$p,install_ours]=$(median "${t_setup[@]}")
@@ -297,6 +340,10 @@ EOF
   result[$p,rss_ours]=$(median "${m_setup[@]}")
   result[$p,rss_zlib]=$(median "${m_zlib[@]}")
   result[$p,rss_lzma]=$(median "${m_lzma[@]}")
+  result[$p,removal_ours]=$(median "${t_rm_ours[@]}")
+  result[$p,removal_zlib]=$(median "${t_rm_zlib[@]}")
+  result[$p,rss_removal_ours]=$(median "${m_rm_ours[@]}")
+  result[$p,rss_removal_zlib]=$(median "${m_rm_zlib[@]}")
 
   # ---- first page
   declare -a f_start=() f_first=()
@@ -332,6 +379,108 @@ for p in $payloads; do
   fi
   against_two installation install setup.exe nsis-zlib nsis-lzma ours/zlib ours/lzma
   against_two "peak memory, MB" rss setup.exe nsis-zlib nsis-lzma ours/zlib ours/lzma
+  printf '  %-22s kqexec %-8s nsis %-8s  ours/nsis %s\n' removal "${result[$p,removal_ours]}" \
+    "${result[$p,removal_zlib]}" "$(ratio "${result[$p,removal_ours]}" "${result[$p,removal_zlib]}")"
+  printf '  %-22s kqexec %-8s nsis %-8s  ours/nsis %s\n' "peak memory, MB" "${result[$p,rss_removal_ours]}" \
+    "${result[$p,rss_removal_zlib]}" "$(ratio "${result[$p,rss_removal_ours]}" "${result[$p,rss_removal_zlib]}")"
+  printf '  %-22s folder %-8s (file1.cab %s) nsis-zlib %-8s nsis-lzma %-8s  ours/zlib %s\n' "package, MB" \
+    "${result[$p,size_ours]}" "${result[$p,size_cab]}" "${result[$p,size_zlib]}" "${result[$p,size_lzma]}" \
+    "$(ratio "${result[$p,size_ours]}" "${result[$p,size_zlib]}")"
   printf '  first page, ms         %s %-8s start page %s (target: <= 1000, the same for every payload)\n' \
     "$first_page_page" "${result[$p,first_page]}" "${result[$p,start_page]}"
 done
+echo "  setup.exe $(bytes "$setup_exe") bytes, kqexec.exe $(bytes "$kqexec") bytes"
+
+# ---- the same for people to read: a Markdown table and a bar chart
+md="$out_dir/install-$KQ_WINE_ARCH.md"
+png="$out_dir/install-$KQ_WINE_ARCH.png"
+commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)
+git -C "$root" diff --quiet HEAD -- 2>/dev/null || commit="$commit with changes not committed"
+kb() { awk -v b="$(bytes "$1")" 'BEGIN { printf "%.0f KB", b / 1024 }'; }
+row() {  # payload measure ours zlib lzma (no ratio where a figure is "-")
+  local rz="-" rl="-"
+  [ "$4" = "-" ] || rz=$(ratio "$3" "$4")
+  [ "$5" = "-" ] || rl=$(ratio "$3" "$5")
+  printf '| %s | %s | %s | %s | **%s** | %s | %s |\n' "$1" "$2" "$3" "$4" "$rz" "$5" "$rl"
+}
+{
+  echo "# Install benchmark, $KQ_WINE_ARCH route"
+  echo
+  echo "Written by \`bench/run-install-bench.sh\`, median of $runs runs each (its head says what is measured)."
+  echo
+  echo "| | |"
+  echo "|---|---|"
+  echo "| host | $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo), $(nproc) cores; files on $base |"
+  echo "| date | $(date -u '+%Y-%m-%d %H:%M UTC') |"
+  echo "| route | $("$root/scripts/wine-route" --describe) |"
+  echo "| Wine | $("$KQ_WINE" --version) |"
+  echo "| NSIS | makensis $(makensis -VERSION) |"
+  echo "| kqbuild | commit $commit |"
+  echo "| setup.exe | $(kb "$setup_exe")${setup_override:+, $setup_override}${setup_args:+, run with $setup_args} |"
+  echo "| kqexec.exe | $(kb "$kqexec")${kqexec_override:+, $kqexec_override} |"
+  echo
+  echo "Seconds unless named (MB: 10^6 bytes). A ratio is ours / the peer's: below 1, ours is faster or smaller."
+  echo "Removal: \`kqexec /S /R\` against the zlib installer's \`uninstall.exe /S _?=\` (both installers write the same one)."
+  echo
+  echo "| payload | measure | ours | NSIS zlib | ours/zlib | NSIS LZMA solid | ours/LZMA |"
+  echo "|---|---|---|---|---|---|---|"
+  for p in $payloads; do
+    row "$p" install "${result[$p,install_ours]}" "${result[$p,install_zlib]}" "${result[$p,install_lzma]}"
+    row "$p" removal "${result[$p,removal_ours]}" "${result[$p,removal_zlib]}" -
+    row "$p" "peak memory of the install, MB" "${result[$p,rss_ours]}" "${result[$p,rss_zlib]}" "${result[$p,rss_lzma]}"
+    row "$p" "peak memory of the removal, MB" "${result[$p,rss_removal_ours]}" "${result[$p,rss_removal_zlib]}" -
+    row "$p" "package, MB (ours: folder; its file1.cab ${result[$p,size_cab]})" "${result[$p,size_ours]}" \
+      "${result[$p,size_zlib]}" "${result[$p,size_lzma]}"
+  done
+  echo
+  echo "Cabinet extraction (seconds) and the first page (milliseconds from the start; target <= 1000):"
+  echo
+  echo "| payload | in-process: ours | startup | minimal | ours/minimal | process: ours | minimal | extrac32 | ours/extrac32 | first page | start page |"
+  echo "|---|---|---|---|---|---|---|---|---|---|---|"
+  for p in $payloads; do
+    if skipped "$p"; then
+      printf '| %s | skipped | | | | | | | |' "$p"
+    else
+      printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |' "$p" "${result[$p,extract_ours]}" \
+        "${result[$p,extract_startup]}" "${result[$p,extract_minimal]}" \
+        "$(ratio "${result[$p,extract_ours]}" "${result[$p,extract_minimal]}")" "${result[$p,proc_ours]}" \
+        "${result[$p,proc_minimal]}" "${result[$p,proc_extrac32]}" "$(ratio "${result[$p,proc_ours]}" "${result[$p,proc_extrac32]}")"
+    fi
+    printf ' %s | %s |\n' "${result[$p,first_page]}" "${result[$p,start_page]}"
+  done
+  echo
+  echo "![ours / NSIS zlib, per measure and payload](install-$KQ_WINE_ARCH.png)"
+} >"$md"
+
+# The chart: ours / NSIS zlib for each measure, a bar for each payload.
+chart="$work/chart.dat"
+{
+  printf 'measure'; for p in $payloads; do printf ' %s' "$p"; done; echo
+  for m in install:install removal:removal "memory, install:rss" "memory, removal:rss_removal" package:size; do
+    printf '"%s"' "${m%%:*}"
+    for p in $payloads; do printf ' %s' "$(ratio "${result[$p,${m#*:}_ours]}" "${result[$p,${m#*:}_zlib]}")"; done
+    echo
+  done
+} >"$chart"
+count=$(wc -w <<<"$payloads")
+gnuplot <<EOF
+set terminal pngcairo size 900,480 font "sans,10"
+set output "$png"
+set title "Install benchmark, $KQ_WINE_ARCH route, $(date -u +%Y-%m-%d), median of $runs: ours / NSIS zlib (below 1: ours is faster or smaller)"
+set style data histograms
+set style histogram clustered gap 1
+set style fill solid 0.8 border -1
+set boxwidth 0.9
+set ylabel "ours / NSIS zlib"
+set yrange [0:*]
+set offsets 0, 0, graph 0.08, 0
+set grid ytics
+set key outside right top title "payload" autotitle columnheader
+set arrow from graph 0, first 1 to graph 1, first 1 nohead lw 2 dt 2 lc rgb "black"
+# Each bar's figure above it: bars of a cluster are 1 / (payloads + gap) apart.
+w = 1.0 / ($count + 1)
+plot for [i=2:$count + 1] "$chart" using i:xtic(1), \\
+  for [i=2:$count + 1] "" using (\$0 + (i - 2 - ($count - 1) / 2.0) * w):i:(sprintf("%.2f", column(i))) \\
+    with labels offset 0, 0.6 font "sans,8" notitle
+EOF
+echo "written: $md, $png"
