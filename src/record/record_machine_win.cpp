@@ -32,17 +32,25 @@ std::string ThisProgram() {
 }  // namespace
 
 bool CWinRecordMachine::Fingerprint(const std::string& path, FileFingerprint* fingerprint) {
-    DWORD attributes = Attributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
     if (fingerprint == nullptr) return true;
+    const HashKind kind = KindOfHash(fingerprint->hash);
+    const bool recorded = !fingerprint->hash.empty();
+    const uint64_t recordedSize = fingerprint->size;
     // A file that is there but cannot be read has no fingerprint that could
     // match: it counts as changed.
     *fingerprint = FileFingerprint();
+    fingerprint->size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // A size other than the recorded one already tells the file changed.
+    if (recorded && fingerprint->size != recordedSize) return true;
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return true;
     // In pieces: a large file never has to fit in memory.
-    FingerprintBuilder builder;
+    FingerprintBuilder builder(kind);
     std::vector<char> buffer(1 << 16);
     DWORD done = 0;
     bool read = true;
