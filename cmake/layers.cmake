@@ -70,3 +70,11 @@ kq_tool(uidriver)
 add_library(kqcore INTERFACE)
 get_property(kq_layer_targets GLOBAL PROPERTY KQ_LAYER_TARGETS)
 target_link_libraries(kqcore INTERFACE ${kq_layer_targets})
+
+# The record's fast checksum comes from Debian's xxHash (libxxhash-dev), used
+# header-only on every target. The cross builds must not search the host's
+# include folder, so the build tree gets a folder exposing that one header.
+find_file(KQ_XXHASH_HEADER xxhash.h PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/xxhash)
+file(CREATE_LINK ${KQ_XXHASH_HEADER} ${CMAKE_BINARY_DIR}/xxhash/xxhash.h SYMBOLIC)
+target_include_directories(kq_record SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/xxhash)

@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const kq::PackedFingerprints list = kq::ParsePackedFingerprints(text);
     std::string written = kq::PackedFingerprintsHeader();
     for (const auto& [entry, fingerprint] : list) {
-        if (fingerprint.sha256.size() != 64 || fingerprint.size > 0xFFFFFFFFull || entry != kq::AsciiLower(entry))
+        if (!kq::IsRecordHash(fingerprint.hash) || fingerprint.size > 0xFFFFFFFFull || entry != kq::AsciiLower(entry))
             std::abort();
         written += kq::PackedFingerprintLine(entry, fingerprint);
     }

@@ -11,7 +11,7 @@ deps="$top/.deps"
 packages=(wine wine32:i386 wine64 g++-mingw-w64-i686-posix mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev cmake ninja-build
   xvfb xauth x11-utils imagemagick libgcab-dev gcab libmspack-dev googletest
-  cabextract dpkg-dev pkg-config clang libclang-rt-14-dev clang-format nsis fonts-wine time gnuplot-nox)
+  cabextract dpkg-dev pkg-config clang libclang-rt-14-dev clang-format nsis fonts-wine time gnuplot-nox libxxhash-dev)
 
 missing=()
 for p in "${packages[@]}"; do

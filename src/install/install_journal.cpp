@@ -29,8 +29,13 @@ void JournalRecordEntry(RunJournal& journal, const RecordEntry& entry) {
     case RecordKind::kFile: {
         JsonObject line = journal.Entry("file");
         line.Add("action", FileOriginName(entry.origin)).Add("path", entry.path);
-        if (!entry.fingerprint.sha256.empty())
-            line.Add("sha256", entry.fingerprint.sha256).Add("size", entry.fingerprint.size);
+        const std::string& hash = entry.fingerprint.hash;
+        // The key names the hash's kind; the value is its digits.
+        if (KindOfHash(hash) == HashKind::kSha256) {
+            line.Add("sha256", hash).Add("size", entry.fingerprint.size);
+        } else if (!hash.empty()) {
+            line.Add("xxh3", hash.substr(hash.find(':') + 1)).Add("size", entry.fingerprint.size);
+        }
         journal.Write(line);
         return;
     }

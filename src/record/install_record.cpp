@@ -1,10 +1,15 @@
 #include "record/install_record.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 
 #include "base/text.h"
 #include "crypt/sha256.h"
+
+// Debian's xxHash, used header-only: nothing to link on any target.
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 namespace kq {
 namespace {
@@ -16,6 +21,7 @@ constexpr char kTemporaryKind[] = "TEMP";
 constexpr char kReleasedKind[] = "RELEASED";
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+constexpr char kXxh3Prefix[] = "xxh3:";
 
 std::string Escape(std::string_view text) {
     std::string out;
@@ -101,8 +107,8 @@ bool ParseState(std::string_view text, ValueState* state) {
     return true;
 }
 
-bool IsSha256Hex(std::string_view text) {
-    if (text.size() != 64) return false;
+bool IsLowerHexOfSize(std::string_view text, size_t size) {
+    if (text.size() != size) return false;
     for (char c : text) {
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
     }
@@ -168,9 +174,9 @@ const char* ReadFileEntry(const Fields& f, RecordEntry* entry) {
     if (!ParseFileOrigin(f[1], &entry->origin)) return "unknown file origin";
     entry->path = f[2];
     if (entry->origin != FileOrigin::kKept) {
-        if (!IsSha256Hex(f[3])) return "no SHA-256";
+        if (!IsRecordHash(f[3])) return "no hash";
         if (!ParseSize(f[4], &entry->fingerprint.size)) return "no size";
-        entry->fingerprint.sha256 = f[3];
+        entry->fingerprint.hash = f[3];
     }
     return nullptr;
 }
@@ -270,16 +276,33 @@ std::string TextOfState(const ValueState& state) {
     return text;
 }
 
+HashKind KindOfHash(std::string_view hash) {
+    return hash.size() == 64 ? HashKind::kSha256 : HashKind::kXxh3;
+}
+
+bool IsRecordHash(std::string_view text) {
+    const size_t prefix = sizeof(kXxh3Prefix) - 1;
+    if (text.substr(0, prefix) == kXxh3Prefix) return IsLowerHexOfSize(text.substr(prefix), 16);
+    return IsLowerHexOfSize(text, 64);
+}
+
 struct FingerprintBuilder::Digest {
     CSHA sha;
+    XXH3_state_t xxh3;
 };
 
-FingerprintBuilder::FingerprintBuilder() : m_digest(std::make_unique<Digest>()) {}
+FingerprintBuilder::FingerprintBuilder(HashKind kind) : m_kind(kind), m_digest(std::make_unique<Digest>()) {
+    XXH3_64bits_reset(&m_digest->xxh3);
+}
 FingerprintBuilder::~FingerprintBuilder() = default;
 
 void FingerprintBuilder::Add(const void* bytes, size_t length) {
-    const char* at = static_cast<const char*>(bytes);
     m_size += length;
+    if (m_kind == HashKind::kXxh3) {
+        XXH3_64bits_update(&m_digest->xxh3, bytes, length);
+        return;
+    }
+    const char* at = static_cast<const char*>(bytes);
     // AddData takes an int: large contents go in pieces.
     constexpr size_t kPiece = 1u << 30;
     while (length > 0) {
@@ -294,18 +317,26 @@ FileFingerprint FingerprintBuilder::Finish() {
     FileFingerprint fingerprint;
     fingerprint.size = m_size;
     m_size = 0;
+    if (m_kind == HashKind::kXxh3) {
+        char digits[17];
+        std::snprintf(digits, sizeof(digits), "%016llx",
+                      static_cast<unsigned long long>(XXH3_64bits_digest(&m_digest->xxh3)));
+        XXH3_64bits_reset(&m_digest->xxh3);
+        fingerprint.hash = std::string(kXxh3Prefix) + digits;
+        return fingerprint;
+    }
     if (fingerprint.size == 0) {
-        fingerprint.sha256 = kEmptySha256;
+        fingerprint.hash = kEmptySha256;
         return fingerprint;
     }
     uint8_t digest[CSHA::kDigestSize];
     m_digest->sha.FinalDigest(digest);
-    fingerprint.sha256 = AsciiLower(Hex(std::string_view(reinterpret_cast<const char*>(digest), sizeof(digest))));
+    fingerprint.hash = AsciiLower(Hex(std::string_view(reinterpret_cast<const char*>(digest), sizeof(digest))));
     return fingerprint;
 }
 
-FileFingerprint FingerprintOf(std::string_view bytes) {
-    FingerprintBuilder builder;
+FileFingerprint FingerprintOf(std::string_view bytes, HashKind kind) {
+    FingerprintBuilder builder(kind);
     builder.Add(bytes.data(), bytes.size());
     return builder.Finish();
 }
@@ -380,7 +411,7 @@ std::string FormatRecordLine(const RecordEntry& e) {
     std::vector<std::string> f;
     switch (e.kind) {
         case RecordKind::kFile:
-            f = {"FILE", FileOriginName(e.origin), e.path, e.origin == FileOrigin::kKept ? "" : e.fingerprint.sha256,
+            f = {"FILE", FileOriginName(e.origin), e.path, e.origin == FileOrigin::kKept ? "" : e.fingerprint.hash,
                  e.origin == FileOrigin::kKept ? "" : std::to_string(e.fingerprint.size)};
             break;
         case RecordKind::kShared: f = {"SHARED", e.path, e.existed ? "1" : "0"}; break;

@@ -13,10 +13,13 @@
 // the system's type number (1 string, 2 expandable string, 3 binary, 4
 // 32-bit number) and the raw data bytes in hex.
 //
-//   FILE     new|replaced|kept  <path>  <sha-256 hex>  <size>
+//   FILE     new|replaced|kept  <path>  <hash>  <size>
 //            a file setup put where none was (new), over an existing one
 //            (replaced), or left as it was (kept); hash and size are those
-//            of setup's copy, empty for kept
+//            of setup's copy, empty for kept. The hash names its kind by its
+//            form: "xxh3:" and 16 lower-case hex digits is the XXH3 64-bit
+//            checksum setup records; 64 lower-case hex digits is the SHA-256
+//            that earlier versions recorded, still honoured on removal
 //   SHARED   <path>  <counted before: 1|0>
 //            setup added one to the file's count under SharedDLLs (and
 //            counted the earlier owner of a file it found without a count)
@@ -82,20 +85,30 @@ ValueState NumberState(uint32_t number);
 // A string state's text, without its terminating zeros.
 std::string TextOfState(const ValueState& state);
 
+// The kinds of content hash a fingerprint holds. XXH3 is what setup
+// records: removal only has to tell a file the user changed from setup's
+// copy, which needs no cryptographic hash, and XXH3 reads many times faster.
+enum class HashKind { kXxh3, kSha256 };
+
 struct FileFingerprint {
-    std::string sha256;  // 64 lower-case hex digits
+    std::string hash;  // in the form the record's FILE line gives it
     uint64_t size = 0;
-    bool operator==(const FileFingerprint& o) const { return sha256 == o.sha256 && size == o.size; }
+    bool operator==(const FileFingerprint& o) const { return hash == o.hash && size == o.size; }
 };
 
+// The kind a hash of the record's form is (XXH3 for an empty one).
+HashKind KindOfHash(std::string_view hash);
+// True for a hash in one of the record's forms.
+bool IsRecordHash(std::string_view text);
+
 // The fingerprint of bytes in memory.
-FileFingerprint FingerprintOf(std::string_view bytes);
+FileFingerprint FingerprintOf(std::string_view bytes, HashKind kind = HashKind::kXxh3);
 
 // The fingerprint of bytes that pass by in pieces (a file as it is written),
 // so no whole file has to be held or read back.
 class FingerprintBuilder : private NoCopy {
 public:
-    FingerprintBuilder();
+    explicit FingerprintBuilder(HashKind kind = HashKind::kXxh3);
     ~FingerprintBuilder();
     void Add(const void* bytes, size_t length);
     // The fingerprint of everything added; the builder starts afresh.
@@ -103,6 +116,7 @@ public:
 
 private:
     struct Digest;
+    HashKind m_kind;
     std::unique_ptr<Digest> m_digest;
     uint64_t m_size = 0;
 };

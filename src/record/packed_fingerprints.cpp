@@ -10,13 +10,6 @@ constexpr char kHeader[] = "KQF\t1";
 // files less than 4 GB) is no size the copy step could meet.
 constexpr uint64_t kLargestSize = 0xFFFFFFFFull;
 
-bool IsLowerHex(const std::string& text) {
-    for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return true;
-}
-
 bool ParseSize(const std::string& text, uint64_t* size) {
     if (text.empty() || text.size() > 10) return false;
     uint64_t value = 0;
@@ -50,8 +43,8 @@ PackedFingerprints ParsePackedFingerprints(const std::string& text) {
         const size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
         if (tab2 == std::string::npos || line.find('\t', tab2 + 1) != std::string::npos || tab1 == 0) continue;
         FileFingerprint fingerprint;
-        fingerprint.sha256 = line.substr(tab1 + 1, tab2 - tab1 - 1);
-        if (fingerprint.sha256.size() != 64 || !IsLowerHex(fingerprint.sha256)) continue;
+        fingerprint.hash = line.substr(tab1 + 1, tab2 - tab1 - 1);
+        if (!IsRecordHash(fingerprint.hash)) continue;
         if (!ParseSize(line.substr(tab2 + 1), &fingerprint.size)) continue;
         fingerprints[AsciiLower(line.substr(0, tab1))] = fingerprint;
     }
@@ -61,7 +54,7 @@ PackedFingerprints ParsePackedFingerprints(const std::string& text) {
 std::string PackedFingerprintsHeader() { return std::string(kHeader) + "\n"; }
 
 std::string PackedFingerprintLine(const std::string& entry, const FileFingerprint& fingerprint) {
-    return entry + "\t" + fingerprint.sha256 + "\t" + std::to_string(fingerprint.size) + "\n";
+    return entry + "\t" + fingerprint.hash + "\t" + std::to_string(fingerprint.size) + "\n";
 }
 
 }  // namespace kq

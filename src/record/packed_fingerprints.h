@@ -8,8 +8,9 @@
 //
 // Format: single-byte text, lines ending in LF (a CR before it ignored). The
 // first line is "KQF<TAB>1"; each further line is an entry's packed name
-// (file_list.h: PackedEntryName), the SHA-256 of its bytes in 64 lower-case
-// hex digits and its size in decimal, separated by TAB. The file comes from
+// (file_list.h: PackedEntryName), the hash of its bytes in a form of the
+// record's FILE line (install_record.h) and its size in decimal, separated
+// by TAB. The file comes from
 // the package and is not trusted: a line that is not exactly that is passed
 // over, and a file without the first line gives nothing. A fingerprint only
 // counts when the size written matches it.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/file.h"
@@ -32,18 +33,28 @@ std::string ThisProgram() {
 }  // namespace
 
 bool CWinRecordMachine::Fingerprint(const std::string& path, FileFingerprint* fingerprint) {
-    DWORD attributes = Attributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
     if (fingerprint == nullptr) return true;
+    const HashKind kind = KindOfHash(fingerprint->hash);
+    const bool recorded = !fingerprint->hash.empty();
+    const uint64_t recordedSize = fingerprint->size;
     // A file that is there but cannot be read has no fingerprint that could
     // match: it counts as changed.
     *fingerprint = FileFingerprint();
+    fingerprint->size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // A size other than the recorded one already tells the file changed.
+    if (recorded && fingerprint->size != recordedSize) return true;
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return true;
-    // In pieces: a large file never has to fit in memory.
-    FingerprintBuilder builder;
-    std::vector<char> buffer(1 << 16);
+    // In pieces: a large file never has to fit in memory. A small one gets
+    // a buffer of its size (one byte more to see its end), not 64 KB
+    // cleared for every one of thousands of files.
+    FingerprintBuilder builder(kind);
+    std::vector<char> buffer(size_t(std::min<uint64_t>(fingerprint->size, 1 << 16)) + 1);
     DWORD done = 0;
     bool read = true;
     while ((read = ::ReadFile(file, buffer.data(), DWORD(buffer.size()), &done, nullptr) != 0) && done > 0)

@@ -267,7 +267,7 @@ private:
             if (isShared) ReleaseShared(e.path, e.origin, &why);
             return;
         }
-        FileFingerprint now;
+        FileFingerprint now = e.fingerprint;
         if (!m_machine.Fingerprint(e.path, &now)) {
             if (isShared) {
                 std::string why;

@@ -46,7 +46,9 @@ class RecordMachine {
 public:
     virtual ~RecordMachine();
     // False when no file is at `path`. A null `fingerprint` asks only
-    // whether one is: the file is not read.
+    // whether one is: the file is not read. A `fingerprint` that comes in
+    // with a hash is the recorded one: the file's is given in that hash's
+    // kind, and a file of another size gets its size only, unread.
     virtual bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) = 0;
     virtual bool FolderExists(const std::string& path) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;

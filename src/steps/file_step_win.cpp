@@ -88,6 +88,7 @@ EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string&
         written = known->second;
     } else {
         // The package's list is wrong about this entry: what is on disk counts.
+        written = FileFingerprint();
         CWinRecordMachine().Fingerprint(to, &written);
     }
     return result;

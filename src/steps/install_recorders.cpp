@@ -165,7 +165,7 @@ bool RecordingFileMachine::Move(const std::string& from, const std::string& to) 
     BeforeWrite(to);
     if (!m_inner.Move(from, to)) return false;
     auto staged = m_staged.find(AsciiLower(from));
-    if (staged != m_staged.end() && !staged->second.sha256.empty()) {
+    if (staged != m_staged.end() && !staged->second.hash.empty()) {
         AfterFile(to, &staged->second);
     } else {
         AfterFile(to);

@@ -476,7 +476,7 @@ TEST_F(CommandLineTest, SilentRunShowsNothingAndInstallsWhereAsked) {
     int files = 0, steps = 0;
     for (JsonLine& line : lines) {
         if (line["type"] == "step") ++steps;
-        if (line["type"] != "file" || line.count("sha256") == 0) continue;
+        if (line["type"] != "file" || line.count("xxh3") == 0) continue;
         ++files;
         const fs::path host = Session().HostPath(line["path"]);
         ASSERT_TRUE(fs::exists(host)) << line["path"] << " is in the log, not on disk";

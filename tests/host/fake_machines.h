@@ -219,7 +219,7 @@ public:
     bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) override {
         auto it = s.files.find(path);
         if (it == s.files.end()) return false;
-        if (fingerprint != nullptr) *fingerprint = FingerprintOf(it->second);
+        if (fingerprint != nullptr) *fingerprint = FingerprintOf(it->second, KindOfHash(fingerprint->hash));
         return true;
     }
     bool FolderExists(const std::string& path) override { return s.folders.count(path) != 0; }

@@ -261,8 +261,10 @@ TEST(InstallRecordFormat, EveryKindSurvivesItsText) {
     EXPECT_EQ(parsed.entries[1].path, "C:\\W\\a%b\tc.dll");
     EXPECT_EQ(parsed.entries[10].subKey, "Sec\r\ntion");
     EXPECT_TRUE(parsed.entries[8].after == binary);
-    EXPECT_EQ(parsed.entries[0].fingerprint.sha256, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(FingerprintOf("abc").sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(parsed.entries[0].fingerprint.hash, "xxh3:2d06800538d394c2");
+    EXPECT_EQ(FingerprintOf("abc").hash, "xxh3:78af5f94892f3950");
+    EXPECT_EQ(FingerprintOf("abc", HashKind::kSha256).hash,
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
 TEST(InstallRecordTest, WroteNamesTheFilesCreatedOrReplaced) {
@@ -289,8 +291,10 @@ TEST(InstallRecordFormat, BadLinesAreRefusedAndTheRestRead) {
     const Case cases[] = {
         {"FILE\tnew\tC:\\a\t" + sha, "FILE needs 4 fields"},
         {"FILE\told\tC:\\a\t" + sha + "\t1", "unknown file origin"},
-        {"FILE\tnew\tC:\\a\t" + std::string(64, 'A') + "\t1", "no SHA-256"},
-        {"FILE\tnew\tC:\\a\tabc\t1", "no SHA-256"},
+        {"FILE\tnew\tC:\\a\t" + std::string(64, 'A') + "\t1", "no hash"},
+        {"FILE\tnew\tC:\\a\tabc\t1", "no hash"},
+        {"FILE\tnew\tC:\\a\txxh3:" + std::string(15, 'a') + "\t1", "no hash"},
+        {"FILE\tnew\tC:\\a\txxh3:" + std::string(16, 'A') + "\t1", "no hash"},
         {"FILE\tnew\tC:\\a\t" + sha + "\t-1", "no size"},
         {"FILE\tnew\tC:\\a\t" + sha + "\t99999999999999999999", "no size"},
         {"FILE\tnew\tC:\\a%2\t" + sha + "\t1", "bad % escape"},
@@ -457,6 +461,19 @@ TEST(RecordRemovalTest, Rules) {
         // file still in use.
         EXPECT_EQ(report.remaining.size() >= c.left, true);
     }
+}
+
+// A record of an earlier version holds SHA-256 hashes: its unchanged files
+// are still told from changed ones.
+TEST(RecordRemovalTest, ASha256RecordIsComparedBySha256) {
+    const std::string exe = std::string(kInstallDir) + "a.exe";
+    RecordEntry earlier = NewFile(exe, "x");
+    earlier.fingerprint = FingerprintOf("x", HashKind::kSha256);
+    FakeMachine m;
+    m.s.files[exe] = "x";
+    const RecordRemovalReport report = RemoveRecorded({earlier}, Scope(), m);
+    EXPECT_TRUE(report.kept.empty());
+    EXPECT_EQ(m.s.files.count(exe), 0u);
 }
 
 // Entries a hostile record might hold: each is refused, and removal leaves
@@ -673,8 +690,13 @@ TEST(InstallRecordTest, PlanForeseesWhatTheRecordersRecord) {
 TEST(PackedFingerprintsTest, OnlyWellFormedEntriesAreTaken) {
     const std::string sha(64, 'a');
     const std::string upper(64, 'A');
-    const struct { const char* name; std::string text; size_t entries; } cases[] = {
+    const struct {
+        const char* name;
+        std::string text;
+        size_t entries;
+    } cases[] = {
         {"header and one entry", "KQF\t1\nF0_a.txt\t" + sha + "\t12\n", 1},
+        {"an XXH3 entry", "KQF\t1\nF0_a.txt\txxh3:" + sha.substr(48) + "\t12\n", 1},
         {"CR LF lines, no final line end", "KQF\t1\r\nF0_a.txt\t" + sha + "\t12\r\nF1_b\t" + sha + "\t0", 2},
         {"no header gives nothing", "F0_a.txt\t" + sha + "\t12\n", 0},
         {"another version gives nothing", "KQF\t2\nF0_a.txt\t" + sha + "\t12\n", 0},
@@ -684,13 +706,12 @@ TEST(PackedFingerprintsTest, OnlyWellFormedEntriesAreTaken) {
         {"size with a sign", "KQF\t1\nF0_a.txt\t" + sha + "\t-1\n", 0},
         {"a fourth field", "KQF\t1\nF0_a.txt\t" + sha + "\t12\tx\n", 0},
         {"no name", "KQF\t1\n\t" + sha + "\t12\n", 0},
-        {"a bad line between good ones",
-         "KQF\t1\nF0_a\t" + sha + "\t1\nnonsense\nF2_c\t" + sha + "\t3\n", 2},
+        {"a bad line between good ones", "KQF\t1\nF0_a\t" + sha + "\t1\nnonsense\nF2_c\t" + sha + "\t3\n", 2},
     };
     for (const auto& c : cases) EXPECT_EQ(ParsePackedFingerprints(c.text).size(), c.entries) << c.name;
 
     FileFingerprint fingerprint;
-    fingerprint.sha256 = sha;
+    fingerprint.hash = sha;
     fingerprint.size = 4294967295u;
     const PackedFingerprints read =
         ParsePackedFingerprints(PackedFingerprintsHeader() + PackedFingerprintLine("F7_Read Me.TXT", fingerprint));

@@ -105,7 +105,7 @@ RecordEntry Entry(RecordKind kind, const std::string& path) {
 TEST(RunJournalTest, RecordEntriesBecomeLines) {
     RecordEntry replaced = Entry(RecordKind::kFile, "C:\\A\\a.exe");
     replaced.origin = FileOrigin::kReplaced;
-    replaced.fingerprint = FingerprintOf("abc");
+    replaced.fingerprint = FingerprintOf("abc", HashKind::kSha256);
     RecordEntry kept = Entry(RecordKind::kFile, "C:\\A\\b.dll");
     kept.origin = FileOrigin::kKept;
     RecordEntry key;
