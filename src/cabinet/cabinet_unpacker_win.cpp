@@ -43,8 +43,35 @@ struct CCabinetUnpacker::Ahead {
     // Buffers of folders passed, for the next folders: memory the system
     // has already handed over costs nothing to fill again.
     std::vector<std::string> spare;
+    uint64_t inUse = 0;                        // bytes of the folders ready or being unpacked
     int running = 0;                           // workers not yet ended
     std::vector<std::unique_ptr<Worker>> workers;
+
+    uint64_t SpareBytes() const {
+        uint64_t bytes = 0;
+        for (const std::string& buffer : spare) bytes += buffer.capacity();
+        return bytes;
+    }
+    // Whether a folder of `bytes` may be begun now (called under the lock).
+    // A spare buffer large enough is used again as it is; otherwise spare
+    // buffers that keep it from fitting the budget are freed first.
+    bool Room(uint64_t bytes) {
+        for (const std::string& buffer : spare) {
+            if (buffer.capacity() >= bytes) return true;
+        }
+        while (!spare.empty() && !MayUnpackAhead(inUse + SpareBytes(), bytes, kAheadBudget)) spare.pop_back();
+        return MayUnpackAhead(inUse + SpareBytes(), bytes, kAheadBudget);
+    }
+    // A buffer for a folder of `bytes`: a spare one that holds it, or none.
+    std::string TakeBuffer(uint64_t bytes) {
+        for (auto buffer = spare.begin(); buffer != spare.end(); ++buffer) {
+            if (buffer->capacity() < bytes) continue;
+            std::string taken = std::move(*buffer);
+            spare.erase(buffer);
+            return taken;
+        }
+        return std::string();
+    }
 };
 
 CCabinetUnpacker::CCabinetUnpacker() = default;
@@ -118,10 +145,12 @@ void CCabinetUnpacker::RunWorker(int index) {
     const auto stop = [&ahead] { return ahead.quit.load() || (ahead.stop && ahead.stop()); };
     for (;;) {
         int folder = -1;
+        Ahead::Held unpacked;
         {
             std::unique_lock<std::mutex> lock(ahead.mutex);
             ahead.changed.wait(lock, [&] {
-                return ahead.quit || ahead.taken == ahead.queue.size() || ahead.ready.size() < kHeld;
+                return ahead.quit || ahead.taken == ahead.queue.size() || ahead.asked > ahead.queue[ahead.taken] ||
+                       ahead.Room(reader->FolderBytes(ahead.queue[ahead.taken]));
             });
             if (ahead.quit || ahead.taken == ahead.queue.size()) break;
             folder = ahead.queue[ahead.taken++];
@@ -131,14 +160,8 @@ void CCabinetUnpacker::RunWorker(int index) {
                 continue;
             }
             ahead.stage[size_t(folder)] = Ahead::Stage::kUnpacking;
-        }
-        Ahead::Held unpacked;
-        {
-            std::lock_guard<std::mutex> lock(ahead.mutex);
-            if (!ahead.spare.empty()) {
-                unpacked.bytes = std::move(ahead.spare.back());
-                ahead.spare.pop_back();
-            }
+            ahead.inUse += reader->FolderBytes(folder);
+            unpacked.bytes = ahead.TakeBuffer(reader->FolderBytes(folder));
         }
         unpacked.bytes.clear();
         unpacked.bytes.reserve(size_t(reader->FolderBytes(folder)));
@@ -162,6 +185,7 @@ void CCabinetUnpacker::RunWorker(int index) {
                 ahead.stage[size_t(folder)] = Ahead::Stage::kReady;
             } else {
                 ahead.stage[size_t(folder)] = Ahead::Stage::kGone;
+                ahead.inUse -= reader->FolderBytes(folder);
                 ahead.spare.push_back(std::move(unpacked.bytes));
             }
         }
@@ -187,6 +211,7 @@ EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, c
     bool freed = false;
     while (!ahead.ready.empty() && ahead.ready.begin()->first < folder) {
         ahead.stage[size_t(ahead.ready.begin()->first)] = Ahead::Stage::kGone;
+        ahead.inUse -= m_reader.FolderBytes(ahead.ready.begin()->first);
         ahead.spare.push_back(std::move(ahead.ready.begin()->second.bytes));
         ahead.ready.erase(ahead.ready.begin());
         freed = true;

@@ -149,15 +149,16 @@ private:
 // several times what stored ones do, so fixed turns would leave one worker
 // idle), while the caller writes the files: the processors decode while the
 // file system works. Only a folder of at most kAheadLimit bytes is unpacked
-// ahead, and at most kHeld folders the caller has not reached are kept:
-// memory stays bounded whatever the payload. A larger folder, an entry that
-// failed ahead, a stop, or an entry asked for out of turn is unpacked
-// directly.
+// ahead, and a worker begins one only while the buffers of the folders the
+// caller has not passed (and the spare ones) stay within kAheadBudget: the
+// folder being written and one for each worker (MayUnpackAhead), so memory
+// stays the same whatever the payload. A larger folder, an entry that failed
+// ahead, a stop, or an entry asked for out of turn is unpacked directly.
 class CCabinetUnpacker {
 public:
     static constexpr uint64_t kAheadLimit = 8u << 20;
     static constexpr int kWorkers = 2;
-    static constexpr size_t kHeld = 4;
+    static constexpr uint64_t kAheadBudget = 12u << 20;
 
     CCabinetUnpacker();
     // Stops the workers and waits for them.
