@@ -77,10 +77,11 @@ public:
 
     size_t EntryCount() const;
     // The name as stored (for messages).
-    const std::string& StoredName(size_t entry) const;
+    std::string StoredName(size_t entry) const;
     // The name the entry is written under, its stored name's last component;
-    // empty when the name is refused.
-    const std::string& WrittenName(size_t entry) const;
+    // empty when the name is refused. Both are made when asked for: a
+    // cabinet of many files is read by several readers at once.
+    std::string WrittenName(size_t entry) const;
     // The entry written under `name`, compared without case (the last one
     // when several are); EntryCount() when there is none.
     size_t Find(const std::string& name) const;
