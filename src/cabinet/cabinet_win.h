@@ -151,15 +151,17 @@ private:
 // idle), while the caller writes the files: the processors decode while the
 // file system works. Only a folder of at most kAheadLimit bytes is unpacked
 // ahead, and a worker begins one only while the buffers of the folders the
-// caller has not passed (and the spare ones) stay within kAheadBudget: the
-// folder being written and one for each worker (MayUnpackAhead), so memory
-// stays the same whatever the payload. A larger folder, an entry that failed
-// ahead, a stop, or an entry asked for out of turn is unpacked directly.
+// caller has not passed (and the spare ones) stay within kAheadBudget
+// (MayUnpackAhead), so memory stays the same whatever the payload. The
+// builder's folders hold about 4 MB, so mostly one is held at a time: on two
+// shared cores a budget for more bought no time, only memory. A larger
+// folder, an entry that failed ahead, a stop, or an entry asked for out of
+// turn is unpacked directly.
 class CCabinetUnpacker {
 public:
     static constexpr uint64_t kAheadLimit = 8u << 20;
     static constexpr int kWorkers = 2;
-    static constexpr uint64_t kAheadBudget = 12u << 20;
+    static constexpr uint64_t kAheadBudget = 6u << 20;
 
     CCabinetUnpacker();
     // Stops the workers and waits for them.
