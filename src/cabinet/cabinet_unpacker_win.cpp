@@ -1,5 +1,6 @@
 #include "cabinet/cabinet_win.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -7,7 +8,6 @@
 #include <string>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "run/file_list.h"
@@ -23,10 +23,12 @@ struct CCabinetUnpacker::Worker {
 struct CCabinetUnpacker::Ahead {
     // A folder unpacked: its entries one after the other in one buffer (one
     // large block, which goes back to the system whole when freed), and
-    // where each entry lies in it; an entry that failed is missing.
+    // where each entry lies in it, by the entry's place in the folder; an
+    // entry that failed has kFailed for its length.
     struct Held {
+        static constexpr size_t kFailed = size_t(-1);
         std::string bytes;
-        std::unordered_map<size_t, std::pair<size_t, size_t>> spans;  // entry to offset and length
+        std::vector<std::pair<size_t, size_t>> spans;  // offset and length
     };
     enum class Stage : unsigned char { kDirect, kWaiting, kUnpacking, kReady, kGone };
 
@@ -174,8 +176,12 @@ void CCabinetUnpacker::RunWorker(int index) {
                 break;
             }
             // A failed entry is left to the copy step, which tells why.
-            if (result == EntryResult::kDone) unpacked.spans[entry] = {start, unpacked.bytes.size() - start};
-            else unpacked.bytes.resize(start);
+            if (result == EntryResult::kDone) {
+                unpacked.spans.emplace_back(start, unpacked.bytes.size() - start);
+            } else {
+                unpacked.bytes.resize(start);
+                unpacked.spans.emplace_back(start, Ahead::Held::kFailed);
+            }
         }
         {
             std::lock_guard<std::mutex> lock(ahead.mutex);
@@ -227,12 +233,14 @@ EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, c
     });
     auto held = ahead.ready.find(folder);
     if (held != ahead.ready.end()) {
-        auto found = held->second.spans.find(entry);
-        if (found != held->second.spans.end()) {
+        const std::vector<size_t>& inFolder = ahead.entries[size_t(folder)];
+        const size_t place = size_t(std::lower_bound(inFolder.begin(), inFolder.end(), entry) - inFolder.begin());
+        const auto& spans = held->second.spans;
+        if (place < spans.size() && spans[place].second != Ahead::Held::kFailed) {
             // The buffer stays until the copy step passes the folder, and
             // only the copy step frees it: it can be read unlocked.
-            const char* bytes = held->second.bytes.data() + found->second.first;
-            const size_t length = found->second.second;
+            const char* bytes = held->second.bytes.data() + spans[place].first;
+            const size_t length = spans[place].second;
             lock.unlock();
             return m_reader.WriteEntry(entry, bytes, length, target, hooks);
         }
