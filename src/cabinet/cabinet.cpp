@@ -32,4 +32,8 @@ uint32_t RestoredAttributes(int storedAttributes) {
     return static_cast<uint32_t>(storedAttributes) & (0x01u | 0x02u | 0x04u | 0x20u);
 }
 
+bool MayUnpackAhead(uint64_t held, uint64_t next, uint64_t budget) {
+    return held == 0 || (held <= budget && next <= budget - held);
+}
+
 }  // namespace kq

@@ -64,4 +64,11 @@ std::string CabinetPath(const char* sourceFolder);
 // "executable" and "name is UTF-8" bits are dropped.
 uint32_t RestoredAttributes(int storedAttributes);
 
+// Whether a folder of `next` bytes may be unpacked ahead into memory while
+// buffers of `held` bytes exist (folders unpacked or being unpacked that the
+// copy step has not passed, and spare ones): only within `budget`, so memory
+// stays the same whatever the payload; but always when nothing is held, so
+// the folder the copy step waits for is begun even when it alone is larger.
+bool MayUnpackAhead(uint64_t held, uint64_t next, uint64_t budget);
+
 }  // namespace kq

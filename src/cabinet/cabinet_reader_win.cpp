@@ -112,8 +112,6 @@ int64_t FileSizeOf(const char* path) {
 struct CCabinetReader::Impl {
     struct Entry {
         mscabd_file* file;
-        std::string stored;
-        std::string written;
         int folder;  // its cabinet folder, 0 for the first
     };
 
@@ -189,11 +187,9 @@ int CCabinetReader::Open(const char* cabinetPath, CabinetFailure* failure) {
     m_impl->folderBytes.assign(folders.size(), 0);
     for (mscabd_file* file = m_impl->cabinet->files; file != nullptr; file = file->next) {
         auto folder = folders.find(file->folder);
-        Impl::Entry entry{file, file->filename != nullptr ? file->filename : "", std::string(),
-                          folder == folders.end() ? -1 : folder->second};
-        if (!ExtractedName(*file, &entry.written)) entry.written.clear();
+        const Impl::Entry entry{file, folder == folders.end() ? -1 : folder->second};
         if (entry.folder >= 0) m_impl->folderBytes[size_t(entry.folder)] += file->length;
-        m_impl->entries.push_back(std::move(entry));
+        m_impl->entries.push_back(entry);
     }
     return failure->result = kCabinetOk;
 }
@@ -202,14 +198,22 @@ bool CCabinetReader::IsOpen() const { return m_impl->cabinet != nullptr; }
 
 size_t CCabinetReader::EntryCount() const { return m_impl->entries.size(); }
 
-const std::string& CCabinetReader::StoredName(size_t entry) const { return m_impl->entries[entry].stored; }
+std::string CCabinetReader::StoredName(size_t entry) const {
+    const char* stored = m_impl->entries[entry].file->filename;
+    return stored != nullptr ? stored : "";
+}
 
-const std::string& CCabinetReader::WrittenName(size_t entry) const { return m_impl->entries[entry].written; }
+std::string CCabinetReader::WrittenName(size_t entry) const {
+    std::string written;
+    if (!ExtractedName(*m_impl->entries[entry].file, &written)) written.clear();
+    return written;
+}
 
 size_t CCabinetReader::Find(const std::string& name) const {
     if (m_impl->byName.empty()) {
         for (size_t i = 0; i < m_impl->entries.size(); ++i) {
-            if (!m_impl->entries[i].written.empty()) m_impl->byName[AsciiLower(m_impl->entries[i].written)] = i;
+            const std::string written = WrittenName(i);
+            if (!written.empty()) m_impl->byName[AsciiLower(written)] = i;
         }
     }
     auto found = m_impl->byName.find(AsciiLower(name));

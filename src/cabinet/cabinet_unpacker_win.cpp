@@ -1,5 +1,6 @@
 #include "cabinet/cabinet_win.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -7,7 +8,6 @@
 #include <string>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "run/file_list.h"
@@ -23,10 +23,12 @@ struct CCabinetUnpacker::Worker {
 struct CCabinetUnpacker::Ahead {
     // A folder unpacked: its entries one after the other in one buffer (one
     // large block, which goes back to the system whole when freed), and
-    // where each entry lies in it; an entry that failed is missing.
+    // where each entry lies in it, by the entry's place in the folder; an
+    // entry that failed has kFailed for its length.
     struct Held {
+        static constexpr size_t kFailed = size_t(-1);
         std::string bytes;
-        std::unordered_map<size_t, std::pair<size_t, size_t>> spans;  // entry to offset and length
+        std::vector<std::pair<size_t, size_t>> spans;  // offset and length
     };
     enum class Stage : unsigned char { kDirect, kWaiting, kUnpacking, kReady, kGone };
 
@@ -43,8 +45,35 @@ struct CCabinetUnpacker::Ahead {
     // Buffers of folders passed, for the next folders: memory the system
     // has already handed over costs nothing to fill again.
     std::vector<std::string> spare;
+    uint64_t inUse = 0;                        // bytes of the folders ready or being unpacked
     int running = 0;                           // workers not yet ended
     std::vector<std::unique_ptr<Worker>> workers;
+
+    uint64_t SpareBytes() const {
+        uint64_t bytes = 0;
+        for (const std::string& buffer : spare) bytes += buffer.capacity();
+        return bytes;
+    }
+    // Whether a folder of `bytes` may be begun now (called under the lock).
+    // A spare buffer large enough is used again as it is; otherwise spare
+    // buffers that keep it from fitting the budget are freed first.
+    bool Room(uint64_t bytes) {
+        for (const std::string& buffer : spare) {
+            if (buffer.capacity() >= bytes) return true;
+        }
+        while (!spare.empty() && !MayUnpackAhead(inUse + SpareBytes(), bytes, kAheadBudget)) spare.pop_back();
+        return MayUnpackAhead(inUse + SpareBytes(), bytes, kAheadBudget);
+    }
+    // A buffer for a folder of `bytes`: a spare one that holds it, or none.
+    std::string TakeBuffer(uint64_t bytes) {
+        for (auto buffer = spare.begin(); buffer != spare.end(); ++buffer) {
+            if (buffer->capacity() < bytes) continue;
+            std::string taken = std::move(*buffer);
+            spare.erase(buffer);
+            return taken;
+        }
+        return std::string();
+    }
 };
 
 CCabinetUnpacker::CCabinetUnpacker() = default;
@@ -122,10 +151,12 @@ void CCabinetUnpacker::RunWorker(int index) {
     const auto stop = [&ahead] { return ahead.quit.load() || (ahead.stop && ahead.stop()); };
     for (;;) {
         int folder = -1;
+        Ahead::Held unpacked;
         {
             std::unique_lock<std::mutex> lock(ahead.mutex);
             ahead.changed.wait(lock, [&] {
-                return ahead.quit || ahead.taken == ahead.queue.size() || ahead.ready.size() < kHeld;
+                return ahead.quit || ahead.taken == ahead.queue.size() || ahead.asked > ahead.queue[ahead.taken] ||
+                       ahead.Room(reader->FolderBytes(ahead.queue[ahead.taken]));
             });
             if (ahead.quit || ahead.taken == ahead.queue.size()) break;
             folder = ahead.queue[ahead.taken++];
@@ -135,14 +166,8 @@ void CCabinetUnpacker::RunWorker(int index) {
                 continue;
             }
             ahead.stage[size_t(folder)] = Ahead::Stage::kUnpacking;
-        }
-        Ahead::Held unpacked;
-        {
-            std::lock_guard<std::mutex> lock(ahead.mutex);
-            if (!ahead.spare.empty()) {
-                unpacked.bytes = std::move(ahead.spare.back());
-                ahead.spare.pop_back();
-            }
+            ahead.inUse += reader->FolderBytes(folder);
+            unpacked.bytes = ahead.TakeBuffer(reader->FolderBytes(folder));
         }
         unpacked.bytes.clear();
         unpacked.bytes.reserve(size_t(reader->FolderBytes(folder)));
@@ -155,8 +180,12 @@ void CCabinetUnpacker::RunWorker(int index) {
                 break;
             }
             // A failed entry is left to the copy step, which tells why.
-            if (result == EntryResult::kDone) unpacked.spans[entry] = {start, unpacked.bytes.size() - start};
-            else unpacked.bytes.resize(start);
+            if (result == EntryResult::kDone) {
+                unpacked.spans.emplace_back(start, unpacked.bytes.size() - start);
+            } else {
+                unpacked.bytes.resize(start);
+                unpacked.spans.emplace_back(start, Ahead::Held::kFailed);
+            }
         }
         {
             std::lock_guard<std::mutex> lock(ahead.mutex);
@@ -166,6 +195,7 @@ void CCabinetUnpacker::RunWorker(int index) {
                 ahead.stage[size_t(folder)] = Ahead::Stage::kReady;
             } else {
                 ahead.stage[size_t(folder)] = Ahead::Stage::kGone;
+                ahead.inUse -= reader->FolderBytes(folder);
                 ahead.spare.push_back(std::move(unpacked.bytes));
             }
         }
@@ -191,6 +221,7 @@ EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, c
     bool freed = false;
     while (!ahead.ready.empty() && ahead.ready.begin()->first < folder) {
         ahead.stage[size_t(ahead.ready.begin()->first)] = Ahead::Stage::kGone;
+        ahead.inUse -= m_reader.FolderBytes(ahead.ready.begin()->first);
         ahead.spare.push_back(std::move(ahead.ready.begin()->second.bytes));
         ahead.ready.erase(ahead.ready.begin());
         freed = true;
@@ -206,12 +237,14 @@ EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, c
     });
     auto held = ahead.ready.find(folder);
     if (held != ahead.ready.end()) {
-        auto found = held->second.spans.find(entry);
-        if (found != held->second.spans.end()) {
+        const std::vector<size_t>& inFolder = ahead.entries[size_t(folder)];
+        const size_t place = size_t(std::lower_bound(inFolder.begin(), inFolder.end(), entry) - inFolder.begin());
+        const auto& spans = held->second.spans;
+        if (place < spans.size() && spans[place].second != Ahead::Held::kFailed) {
             // The buffer stays until the copy step passes the folder, and
             // only the copy step frees it: it can be read unlocked.
-            const char* bytes = held->second.bytes.data() + found->second.first;
-            const size_t length = found->second.second;
+            const char* bytes = held->second.bytes.data() + spans[place].first;
+            const size_t length = spans[place].second;
             lock.unlock();
             return m_reader.WriteEntry(entry, bytes, length, target, hooks);
         }

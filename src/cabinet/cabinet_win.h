@@ -76,10 +76,11 @@ public:
 
     size_t EntryCount() const;
     // The name as stored (for messages).
-    const std::string& StoredName(size_t entry) const;
+    std::string StoredName(size_t entry) const;
     // The name the entry is written under, its stored name's last component;
-    // empty when the name is refused.
-    const std::string& WrittenName(size_t entry) const;
+    // empty when the name is refused. Both are made when asked for: a
+    // cabinet of many files is read by several readers at once.
+    std::string WrittenName(size_t entry) const;
     // The entry written under `name`, compared without case (the last one
     // when several are); EntryCount() when there is none.
     size_t Find(const std::string& name) const;
@@ -146,15 +147,18 @@ private:
 // several times what stored ones do, so fixed turns would leave one worker
 // idle), while the caller writes the files: the processors decode while the
 // file system works. Only a folder of at most kAheadLimit bytes is unpacked
-// ahead, and at most kHeld folders the caller has not reached are kept:
-// memory stays bounded whatever the payload. A larger folder, an entry that
-// failed ahead, a stop, or an entry asked for out of turn is unpacked
-// directly.
+// ahead, and a worker begins one only while the buffers of the folders the
+// caller has not passed (and the spare ones) stay within kAheadBudget
+// (MayUnpackAhead), so memory stays the same whatever the payload. The
+// builder's folders hold about 4 MB, so mostly one is held at a time: on two
+// shared cores a budget for more bought no time, only memory. A larger
+// folder, an entry that failed ahead, a stop, or an entry asked for out of
+// turn is unpacked directly.
 class CCabinetUnpacker : private NoCopy {
 public:
     static constexpr uint64_t kAheadLimit = 8u << 20;
     static constexpr int kWorkers = 2;
-    static constexpr size_t kHeld = 4;
+    static constexpr uint64_t kAheadBudget = 6u << 20;
 
     CCabinetUnpacker();
     // Stops the workers and waits for them.

@@ -380,9 +380,14 @@ bool CInstallEngine::CopyFiles() {
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     CWinFileMachine files(&m_reporter, m_snapshot.signals.get(), m_snapshot.unattended);
     if (!context.cabinetPath.empty()) {
-        std::string list;
-        ReadWholeFile(m_packedFolder + kPackedFingerprintsName, list);
-        files.UnpackFrom(context.cabinetPath, ParsePackedFingerprints(list), std::move(m_unpacker));
+        PackedFingerprints known;
+        {
+            // The list's text is not kept for the copy step.
+            std::string list;
+            ReadWholeFile(m_packedFolder + kPackedFingerprintsName, list);
+            known = ParsePackedFingerprints(list);
+        }
+        files.UnpackFrom(context.cabinetPath, std::move(known), std::move(m_unpacker));
     }
     StepMachine<FileMachine, RecordingFileMachine, PlanFileMachine> machine(m_snapshot.plan, files, m_state, m_record);
     if (machine.Planner() != nullptr) machine.Planner()->StageIn(m_packedFolder);

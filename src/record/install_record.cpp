@@ -1,5 +1,6 @@
 #include "record/install_record.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -527,11 +528,35 @@ void InstallRecord::Value(RegistryRoot root, const std::string& subKey, const st
     Add(std::move(entry));
 }
 
+namespace {
+
+// True when `line` reads back as one entry that is written as `line` again.
+bool ReadsBack(const std::string& line) {
+    const ParsedRecord parsed = ParseRecord(std::string(kHeader) + "\r\n" + line);
+    return parsed.refused.empty() && parsed.entries.size() == 1 && FormatRecordLine(parsed.entries[0]) == line;
+}
+
+}  // namespace
+
 void InstallRecord::Add(RecordEntry entry) {
     if (m_observer) m_observer(entry);
-    if (m_sink) m_sink(FormatRecordLine(entry));
+    std::string line = FormatRecordLine(entry);
+    if (m_sink) m_sink(line);
     if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) m_written.insert(AsciiLower(entry.path));
-    m_entries.push_back(std::move(entry));
+    if (ReadsBack(line)) m_lines += line;
+    else m_whole.emplace_back(m_count, std::move(entry));
+    ++m_count;
+}
+
+std::vector<RecordEntry> InstallRecord::Entries() const {
+    std::vector<RecordEntry> entries = ParseRecord(std::string(kHeader) + "\r\n" + m_lines).entries;
+    // In the order of their places, each lands where it was added.
+    for (const auto& whole : m_whole) entries.insert(entries.begin() + std::ptrdiff_t(whole.first), whole.second);
+    return entries;
+}
+
+std::string InstallRecord::Text() const {
+    return m_whole.empty() ? std::string(kHeader) + "\r\n" + m_lines : FormatRecord(Entries());
 }
 
 bool InstallRecord::Wrote(const std::string& path) const {

@@ -55,6 +55,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/no_copy.h"
@@ -178,8 +179,9 @@ RecordEntry RegistryEntry(RecordKind kind, RegistryRoot root, const std::string&
 RecordEntry KeyEntry(RegistryRoot root, const std::string& subKey);
 
 // The record as the install run builds it. Entries stay in memory (the
-// rollback of a cancelled run works from them) and the whole file is
-// rewritten by Save, which the run calls after each step.
+// rollback of a cancelled run works from them) as their lines: a run records
+// every file it writes, and a line takes a fraction of the memory of its
+// entry. An entry whose line would not read back as itself is kept whole.
 class InstallRecord {
 public:
     void Add(RecordEntry entry);
@@ -188,12 +190,15 @@ public:
     // Given each entry's and each set-aside copy's line as it is added: the
     // record file of the run in progress.
     void SetLineSink(std::function<void(const std::string&)> sink) { m_sink = std::move(sink); }
-    const std::vector<RecordEntry>& Entries() const { return m_entries; }
+    // The entries in the order they were added, read back from their lines.
+    std::vector<RecordEntry> Entries() const;
     void Clear() {
-        m_entries.clear();
+        m_lines = std::string();
+        m_count = 0;
+        m_whole.clear();
         m_written.clear();
     }
-    std::string Text() const { return FormatRecord(m_entries); }
+    std::string Text() const;
 
     // Helpers for the usual entries.
     void File(FileOrigin origin, const std::string& path, const FileFingerprint& fingerprint = FileFingerprint());
@@ -226,7 +231,10 @@ public:
     }
 
 private:
-    std::vector<RecordEntry> m_entries;
+    std::string m_lines;  // the entries' lines, in order, but for those kept whole
+    size_t m_count = 0;   // entries added
+    // The entries kept whole, each with its place among all entries.
+    std::vector<std::pair<size_t, RecordEntry>> m_whole;
     // The lower-case paths Wrote answers for: asked once per file of the
     // list, a search of the entries would grow with the square of its size.
     std::unordered_set<std::string> m_written;

@@ -38,6 +38,23 @@ TEST(RestoredAttributesTest, KeepsReadOnlyHiddenSystemArchive) {
     for (const AttributeCase& c : cases) EXPECT_EQ(kq::RestoredAttributes(c.stored), c.restored) << c.stored;
 }
 
+TEST(UnpackAheadTest, WithinTheBudgetOrWhenNothingIsHeld) {
+    constexpr uint64_t kMB = 1u << 20;
+    const struct {
+        uint64_t held, next;
+        bool may;
+    } cases[] = {
+        {0, 4 * kMB, true},
+        {4 * kMB, 4 * kMB, true},  // the budget's last byte
+        {4 * kMB, 4 * kMB + 1, false},
+        {8 * kMB, 1, false},
+        {0, 20 * kMB, true},  // alone it may exceed the budget: the copy step waits for it
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kq::MayUnpackAhead(c.held, c.next, 8 * kMB), c.may) << c.held << " + " << c.next;
+    }
+}
+
 TEST(CabinetResultTest, CodesAreTheStartUpsNumbers) {
     EXPECT_EQ(kq::kCabinetOk, 0);
     EXPECT_EQ(kq::kCabinetNoDecoder, 1);

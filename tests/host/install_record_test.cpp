@@ -278,6 +278,11 @@ TEST(InstallRecordTest, WroteNamesTheFilesCreatedOrReplaced) {
         {"C:\\W\\kept.dll", false}, {"C:\\P\\dir", false},   {"C:\\P\\New.ex", false},
     };
     for (const auto& c : cases) EXPECT_EQ(record.Wrote(c.path), c.wrote) << c.path;
+    // Lines of files without a fingerprint do not read back: those entries come back whole, in their places.
+    const std::vector<RecordEntry> entries = record.Entries();
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[1].path, "C:\\W\\old.dll");
+    EXPECT_EQ(entries[3].kind, RecordKind::kDir);
     record.Clear();
     EXPECT_FALSE(record.Wrote("C:\\P\\New.exe"));
 }
