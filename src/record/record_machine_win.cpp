@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "base/file.h"
@@ -30,9 +34,9 @@ std::string ThisProgram() {
     return length == 0 || length >= sizeof(buffer) ? std::string() : std::string(buffer, length);
 }
 
-}  // namespace
-
-bool CWinRecordMachine::Fingerprint(const std::string& path, FileFingerprint* fingerprint) {
+// The file's fingerprint, in the kind and against the size `fingerprint`
+// holds when it comes in; false when no file is there.
+bool FingerprintOfFile(const std::string& path, FileFingerprint* fingerprint) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -64,16 +68,107 @@ bool CWinRecordMachine::Fingerprint(const std::string& path, FileFingerprint* fi
     return true;
 }
 
+}  // namespace
+
+// Fingerprints read by a thread of its own, in the order foreseen, at most
+// kLead files before the one the caller asks for.
+class CWinRecordMachine::Ahead {
+public:
+    explicit Ahead(const std::vector<std::pair<std::string, FileFingerprint>>& files)
+        : m_files(files), m_results(files.size()), m_ready(files.size(), false) {
+        // A path foreseen twice is taken at its first place.
+        for (size_t i = m_files.size(); i-- > 0;) m_places[AsciiLower(m_files[i].first)] = i;
+        m_thread = std::thread([this] { Work(); });
+    }
+
+    ~Ahead() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_turn.notify_all();
+        m_thread.join();
+    }
+
+    // False when `path` was not foreseen with `recorded` or its turn has
+    // passed: the caller reads it itself.
+    bool Take(const std::string& path, const FileFingerprint& recorded, bool* exists, FileFingerprint* fingerprint) {
+        const auto place = m_places.find(AsciiLower(path));
+        if (place == m_places.end()) return false;
+        const size_t i = place->second;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (i < m_asked || !(m_files[i].second == recorded)) return false;
+        m_asked = i + 1;
+        m_turn.notify_all();
+        m_turn.wait(lock, [this, i] { return m_ready[i]; });
+        *exists = m_results[i].first;
+        *fingerprint = m_results[i].second;
+        return true;
+    }
+
+private:
+    static constexpr size_t kLead = 32;
+
+    void Work() {
+        for (size_t i = 0; i < m_files.size(); ++i) {
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_turn.wait(lock, [this, i] { return m_stop || i < m_asked + kLead; });
+                if (m_stop) return;
+                // Passed over by the caller: nobody waits for it.
+                if (i + 1 < m_asked) continue;
+            }
+            FileFingerprint fingerprint = m_files[i].second;
+            const bool exists = FingerprintOfFile(m_files[i].first, &fingerprint);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_results[i] = {exists, std::move(fingerprint)};
+                m_ready[i] = true;
+            }
+            m_turn.notify_all();
+        }
+    }
+
+    const std::vector<std::pair<std::string, FileFingerprint>> m_files;
+    std::unordered_map<std::string, size_t> m_places;
+    std::vector<std::pair<bool, FileFingerprint>> m_results;
+    std::vector<bool> m_ready;
+    size_t m_asked = 0;  // one past the latest place taken
+    bool m_stop = false;
+    std::mutex m_mutex;
+    std::condition_variable m_turn;
+    std::thread m_thread;
+};
+
+CWinRecordMachine::CWinRecordMachine() = default;
+
+CWinRecordMachine::~CWinRecordMachine() = default;
+
+bool CWinRecordMachine::Fingerprint(const std::string& path, FileFingerprint* fingerprint) {
+    bool exists = false;
+    if (fingerprint != nullptr && m_ahead != nullptr && m_ahead->Take(path, *fingerprint, &exists, fingerprint))
+        return exists;
+    return FingerprintOfFile(path, fingerprint);
+}
+
+void CWinRecordMachine::Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files) {
+    m_ahead.reset();
+    if (!files.empty()) m_ahead = std::make_unique<Ahead>(files);
+}
+
 bool CWinRecordMachine::FolderExists(const std::string& path) {
     DWORD attributes = Attributes(WithoutTrailingBackslash(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool CWinRecordMachine::RemoveFile(const std::string& path) {
+    // Nearly every file goes at the first try; only a refusal is looked into.
+    if (::DeleteFileA(path.c_str())) return true;
     DWORD attributes = Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (::DeleteFileA(path.c_str())) return true;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) &&
+        ::DeleteFileA(path.c_str()))
+        return true;
     if (EqualsIgnoreCase(path, ThisProgram()))
         return FileCalls().MoveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
     return false;

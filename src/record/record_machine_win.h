@@ -1,15 +1,26 @@
 // The install record's machine on Windows: files, folders, the registry,
 // the profile functions, the service control manager and regsvr32.
 #pragma once
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "base/no_copy.h"
 #include "record/record_removal.h"
 
 namespace kq {
 
-class CWinRecordMachine : public RecordMachine {
+class CWinRecordMachine : public RecordMachine, private NoCopy {
 public:
+    CWinRecordMachine();
+    ~CWinRecordMachine() override;
+
     bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) override;
+    // Reads the files ahead on a second thread, a bounded number before the
+    // one asked for: under the removal's deletes the reads cost no time of
+    // their own, and a file is still read only just before its turn.
+    void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files) override;
     bool FolderExists(const std::string& path) override;
     // A file that cannot go because it is the running program itself (the
     // maintenance runner removing the last product) goes at the next start
@@ -36,6 +47,10 @@ public:
     bool DeleteService(const std::string& name) override;
     // "regsvr32 /u /s", waited for.
     bool UnregisterServer(const std::string& path) override;
+
+private:
+    class Ahead;
+    std::unique_ptr<Ahead> m_ahead;
 };
 
 }  // namespace kq

@@ -170,6 +170,7 @@ public:
     RecordRemovalReport Run() {
         SortOut();
         Each(RecordKind::kService, [this](size_t i, const RecordEntry& e) { RemoveService(i, e); });
+        ForeseeFiles();
         Each(RecordKind::kFile, [this](size_t i, const RecordEntry& e) { RemoveFile(i, e); });
         Each(RecordKind::kIni, [this](size_t i, const RecordEntry& e) { RestoreIni(i, e); });
         Each(RecordKind::kAppend, [this](size_t i, const RecordEntry& e) { TakeBackAppended(i, e); });
@@ -255,6 +256,15 @@ private:
         }
         m_machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, path, ValueState());
         return true;
+    }
+
+    // The files RemoveFile will fingerprint, in its order.
+    void ForeseeFiles() {
+        std::vector<std::pair<std::string, FileFingerprint>> files;
+        Each(RecordKind::kFile, [&files](size_t, const RecordEntry& e) {
+            if (e.origin == FileOrigin::kNew) files.emplace_back(e.path, e.fingerprint);
+        });
+        m_machine.Foresee(files);
     }
 
     void RemoveFile(size_t i, const RecordEntry& e) {
@@ -398,6 +408,8 @@ private:
 }  // namespace
 
 RecordMachine::~RecordMachine() = default;
+
+void RecordMachine::Foresee(const std::vector<std::pair<std::string, FileFingerprint>>&) {}
 
 std::string RecordMachine::SetAside(const std::string&) {
     return std::string();

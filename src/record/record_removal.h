@@ -3,7 +3,7 @@
 // run, which is the same work done at once.
 //
 // Only what setup made goes: a file it created, and only while it is
-// unchanged since (same SHA-256 and size; a changed file is the user's now
+// unchanged since (same size and checksum; a changed file is the user's now
 // and is kept and listed); a folder or key it created, deepest first, and
 // only when empty; a service it created. What it changed is put back: a
 // registry value or INI entry gets its previous data again (or goes, when
@@ -33,6 +33,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "record/install_record.h"
@@ -77,6 +78,11 @@ public:
     virtual bool ServiceProgram(const std::string& name, std::string* program) = 0;
     virtual bool DeleteService(const std::string& name) = 0;
     virtual bool UnregisterServer(const std::string& path) = 0;
+    // The files whose fingerprints will be asked for next, in that order,
+    // each with what its record holds: a machine may read them ahead on a
+    // thread of its own while the caller deletes. Nothing changes when it
+    // does not.
+    virtual void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files);
     // A copy of the file at `path`, kept until the run that replaces the file
     // commits; the copy's path, or "" when none is made (a machine that only
     // looks makes none).

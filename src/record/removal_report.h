@@ -49,6 +49,7 @@ public:
         return !Gone(path) && m_real.Fingerprint(path, fingerprint);
     }
     bool FolderExists(const std::string& path) override { return !Gone(path) && m_real.FolderExists(path); }
+    void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files) override { m_real.Foresee(files); }
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyFolder(const std::string& path) override;
     bool DeleteFolderTree(const std::string& path) override;

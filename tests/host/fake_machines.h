@@ -214,13 +214,19 @@ public:
     std::set<std::string> locked;
     std::set<std::string> newIni;
     std::vector<std::string> events;
+    // The files foreseen, and those whose content was then asked for.
+    std::vector<std::string> foreseen, read;
 
     // RecordMachine
     bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) override {
+        if (fingerprint != nullptr) read.push_back(path);
         auto it = s.files.find(path);
         if (it == s.files.end()) return false;
         if (fingerprint != nullptr) *fingerprint = FingerprintOf(it->second, KindOfHash(fingerprint->hash));
         return true;
+    }
+    void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files) override {
+        for (const auto& file : files) foreseen.push_back(file.first);
     }
     bool FolderExists(const std::string& path) override { return s.folders.count(path) != 0; }
     bool RemoveFile(const std::string& path) override {

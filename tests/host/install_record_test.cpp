@@ -157,6 +157,8 @@ TEST(InstallRecordTest, RemovalUndoesARecordedInstall) {
     };
     const MachineState installed = m.s;
     std::vector<std::string> planned, done;
+    m.foreseen.clear();
+    m.read.clear();
     ReportingRecordMachine plan(m, collect(planned), false, emptyOnceGone);
     RemoveRecorded(parsed.entries, Scope(), plan);
     EXPECT_TRUE(m.s == installed);
@@ -164,6 +166,10 @@ TEST(InstallRecordTest, RemovalUndoesARecordedInstall) {
     RecordRemovalReport report = RemoveRecorded(parsed.entries, Scope(), acting);
     EXPECT_EQ(planned, done);
     EXPECT_GT(done.size(), 10u);
+    // Files are read in the order they were foreseen in: a machine reads
+    // ahead on that word.
+    EXPECT_EQ(m.read, m.foreseen);
+    EXPECT_GE(m.read.size(), 4u);
     EXPECT_TRUE(report.left.empty()) << report.left[0];
     EXPECT_TRUE(report.refused.empty()) << report.refused[0];
     EXPECT_TRUE(report.registrationRemoved);
