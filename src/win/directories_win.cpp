@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <aclapi.h>
-#include <shellapi.h>
 
 #include "base/file_win.h"
 #include "win/family_calls_win.h"
@@ -52,22 +51,53 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) {
     return true;
 }
 
-void DeleteFolderTree(const std::string& folder, const std::string& stepOutTo) {
-    if (!PathExists(folder)) return;
+namespace {
+
+// Deeper than any folder setup makes; a loop of links ends here.
+constexpr int kMaxFolderDepth = 64;
+
+bool DeleteTree(const std::string& folder, int depth) {
+    if (depth > kMaxFolderDepth) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = folder + "\\" + name;
+            // Setup may have copied a file read-only from its medium.
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                ::DeleteFileA(path.c_str());
+            } else if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // A junction points elsewhere: the link goes, not what it
+                // points to.
+                ::RemoveDirectoryA(path.c_str());
+            } else {
+                DeleteTree(path, depth + 1);
+            }
+        } while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+    }
+    return ::RemoveDirectoryA(folder.c_str()) != 0 || !PathExists(folder);
+}
+
+}  // namespace
+
+bool DeleteFolderTree(const std::string& folder, const std::string& stepOutTo) {
+    std::string path = folder;
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    // Never a whole drive.
+    if (path.size() <= 3) return false;
+    if (!PathExists(path)) return true;
 
     char current[MAX_PATH];
     DWORD n = ::GetCurrentDirectoryA(sizeof(current), current);
-    if (n > 0 && n < sizeof(current) && _strnicmp(current, folder.c_str(), folder.size()) == 0 &&
-        (current[folder.size()] == '\0' || current[folder.size()] == '\\'))
+    if (n > 0 && n < sizeof(current) && _strnicmp(current, path.c_str(), path.size()) == 0 &&
+        (current[path.size()] == '\0' || current[path.size()] == '\\'))
         ::SetCurrentDirectoryA(stepOutTo.c_str());
-
-    std::string from = folder;
-    from.push_back('\0');  // the shell wants a double-terminated list
-    SHFILEOPSTRUCTA op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    ::SHFileOperationA(&op);
+    return DeleteTree(path, 0);
 }
 
 }  // namespace kq

@@ -12,10 +12,12 @@ CreateDirResult CreateOneDirectory(const std::string& path);
 // CreateDirectoryPath on the real file system.
 bool CreateDirectoryPath(const std::string& path);
 
-// Deletes `folder` with everything in it, without prompts. A process cannot
-// delete the folder it stands in, so when the current directory lies inside
-// it moves to `stepOutTo` first. Failures are not reported.
-void DeleteFolderTree(const std::string& folder, const std::string& stepOutTo);
+// Deletes `folder` (with or without a trailing backslash) with everything in
+// it, read-only files included; a junction inside is removed as a link,
+// never followed. A drive's root is refused. A process cannot delete the
+// folder it stands in, so when the current directory lies inside it moves
+// to `stepOutTo` first. True when the folder is gone.
+bool DeleteFolderTree(const std::string& folder, const std::string& stepOutTo);
 
 // Moves a file into place (replacing the target, copying across volumes) so
 // that it ends with the permissions a copy would have had. A move within a

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "win/directories_win.h"
+
 namespace kq {
 
 inline bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -39,25 +41,8 @@ inline void WriteText(const std::string& path, const std::string& text) {
 
 // Removes `folder` (with or without a trailing backslash) and everything in
 // it, read-only files included.
-inline void RemoveTree(std::string folder) {
-    while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                ::DeleteFileA(path.c_str());
-            }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(folder.c_str());
+inline void RemoveTree(const std::string& folder) {
+    DeleteFolderTree(folder, "C:\\");
 }
 
 // A fresh, empty folder of this process in the temporary folder, named

@@ -54,6 +54,7 @@
 #include "run/product_claims_win.h"
 #include "run/run_journal_win.h"
 #include "runner_exit_codes.h"
+#include "win/directories_win.h"
 #include "win/registry_win.h"
 #include "win/system_library_win.h"
 
@@ -249,7 +250,7 @@ bool RemoveFromLog(const RemovalSteps& removal, const std::string& code, const s
     const std::string key = UninstallKeyPath(code);
     if (run.act) {
         reg::DeleteKeyTree(HKEY_LOCAL_MACHINE, key.c_str());
-        DeleteFolderTree(maintenanceFolder);
+        DeleteFolderTree(maintenanceFolder, WindowsFolder());
     }
     sink(RemovalItem{"removed", "key HKEY_LOCAL_MACHINE\\" + key, ""});
     sink(RemovalItem{"removed", "folder " + maintenanceFolder, ""});

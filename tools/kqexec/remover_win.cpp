@@ -9,8 +9,6 @@
 namespace kq {
 namespace {
 
-constexpr int kMaxFolderDepth = 64;
-
 bool PathExists(const std::string& path, DWORD* attributes = nullptr) {
     DWORD found = ::GetFileAttributesA(path.c_str());
     if (attributes != nullptr) *attributes = found;
@@ -43,32 +41,6 @@ void RunAndWait(const std::string& program, const std::string& arguments, const 
 std::string FolderOf(const std::string& path) {
     size_t slash = path.find_last_of('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-bool DeleteTree(const std::string& folder, int depth) {
-    if (depth > kMaxFolderDepth) return false;
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                // A junction points elsewhere: remove the link, not what it
-                // points to.
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                    ::RemoveDirectoryA(path.c_str());
-                } else {
-                    DeleteTree(path, depth + 1);
-                }
-            } else {
-                DeleteOneFile(path, found.dwFileAttributes);
-            }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    return ::RemoveDirectoryA(folder.c_str()) != 0 || !PathExists(folder);
 }
 
 void CarryOut(const RemovalStep& step, RemovalOutcome& outcome) {
@@ -139,13 +111,6 @@ bool FolderEmptyOnceGone(const std::string& folder, const std::set<std::string>&
     } while (empty && ::FindNextFileA(search, &found));
     ::FindClose(search);
     return empty;
-}
-
-bool DeleteFolderTree(const std::string& folder) {
-    std::string path = folder;
-    while (path.size() > 3 && path.back() == '\\') path.pop_back();
-    if (path.size() <= 3) return false;
-    return DeleteTree(path, 0);
 }
 
 }  // namespace kq

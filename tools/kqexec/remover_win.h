@@ -27,8 +27,4 @@ RemovalOutcome CarryOutRemoval(const RemovalSteps& removal, const RemovalItemSin
 // removal that takes those would leave it empty.
 bool FolderEmptyOnceGone(const std::string& folder, const std::set<std::string>& gone);
 
-// Deletes `folder` with everything in it; a linked folder inside is
-// unlinked, not followed. True when the folder is gone.
-bool DeleteFolderTree(const std::string& folder);
-
 }  // namespace kq
