@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -57,11 +58,9 @@ TEST(LoadFileListTest, SplitsSecondLines) {
         FileList list = LoadFileList(Pair("a.txt", c.line));
         ASSERT_EQ(list.files.size(), 1u) << c.line;
         const FileRecord& r = list.files[0];
-        EXPECT_EQ(r.destinationDir, c.dir) << c.line;
-        EXPECT_EQ(r.options, c.options) << c.line;
-        EXPECT_EQ(r.fileMask, c.mask) << c.line;
-        EXPECT_EQ(r.reserved, c.reserved) << c.line;
-        EXPECT_EQ(r.feature, c.feature) << c.line;
+        EXPECT_EQ(std::tie(r.destinationDir, r.options, r.fileMask, r.reserved, r.feature),
+                  std::make_tuple(std::string(c.dir), c.options, c.mask, c.reserved, std::string(c.feature)))
+            << c.line;
     }
 }
 
@@ -225,14 +224,11 @@ TEST(DecodeFileOptionsTest, Bits) {
     };
     for (const OptionsCase& c : cases) {
         kq::FileOptions o = kq::DecodeFileOptions(c.options);
-        EXPECT_EQ(o.readOnly, c.readOnly) << c.options;
-        EXPECT_EQ(o.hidden, c.hidden) << c.options;
-        EXPECT_EQ(o.system, c.system) << c.options;
-        EXPECT_EQ(o.mustInstall, c.mustInstall) << c.options;
-        EXPECT_EQ(o.keepExisting, c.keepExisting) << c.options;
-        EXPECT_EQ(o.notLogged, c.notLogged) << c.options;
-        EXPECT_EQ(o.registerServer, c.registerServer) << c.options;
-        EXPECT_EQ(o.expandContent, c.expandContent) << c.options;
+        EXPECT_EQ(std::tie(o.readOnly, o.hidden, o.system, o.mustInstall, o.keepExisting, o.notLogged, o.registerServer,
+                           o.expandContent),
+                  std::tie(c.readOnly, c.hidden, c.system, c.mustInstall, c.keepExisting, c.notLogged, c.registerServer,
+                           c.expandContent))
+            << c.options;
     }
 }
 

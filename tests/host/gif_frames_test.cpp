@@ -1,10 +1,11 @@
 #include "layout/gif_frames.h"
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace kq {
@@ -129,12 +130,9 @@ TEST(GifFrames, WalkClassifiesAndSplits) {
         for (size_t i = 0; i < c.frames.size(); ++i) {
             const GifFrame& got = layout.frames[i];
             const FrameExpect& want = c.frames[i];
-            EXPECT_EQ(got.left, want.left) << i;
-            EXPECT_EQ(got.top, want.top) << i;
-            EXPECT_EQ(got.width, want.width) << i;
-            EXPECT_EQ(got.height, want.height) << i;
-            EXPECT_EQ(got.delay, want.delay) << i;
-            EXPECT_EQ(got.disposal, want.disposal) << i;
+            EXPECT_EQ(std::tie(got.left, got.top, got.width, got.height, got.delay, got.disposal),
+                      std::tie(want.left, want.top, want.width, want.height, want.delay, want.disposal))
+                << i;
         }
     }
 }

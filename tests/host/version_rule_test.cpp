@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 struct ReduceCase {
@@ -35,10 +37,8 @@ TEST(ReduceVersionTextTest, FourPartsSeparatedByDotsOrCommas) {
     };
     for (const ReduceCase& c : cases) {
         kq::VersionNumber n = kq::ReduceVersionText(c.text);
-        EXPECT_EQ(n.major, c.major) << c.text;
-        EXPECT_EQ(n.minor, c.minor) << c.text;
-        EXPECT_EQ(n.build, c.build) << c.text;
-        EXPECT_EQ(n.revision, c.revision) << c.text;
+        EXPECT_EQ(std::tie(n.major, n.minor, n.build, n.revision), std::tie(c.major, c.minor, c.build, c.revision))
+            << c.text;
     }
     kq::VersionNumber none = kq::ReduceVersionText(nullptr);
     EXPECT_EQ(none.major + none.minor + none.build + none.revision, 0);

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "cabinet/cabinet_win.h"
@@ -151,12 +152,9 @@ void ExpectStamp(const std::string& path, const Stamp& s) {
     SYSTEMTIME created, written;
     LocalTimes(path, &created, &written);
     for (const SYSTEMTIME& t : {created, written}) {
-        EXPECT_EQ(t.wYear, s.year) << path;
-        EXPECT_EQ(t.wMonth, s.month) << path;
-        EXPECT_EQ(t.wDay, s.day) << path;
-        EXPECT_EQ(t.wHour, s.hour) << path;
-        EXPECT_EQ(t.wMinute, s.minute) << path;
-        EXPECT_EQ(t.wSecond, s.second) << path;
+        EXPECT_EQ(std::make_tuple(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond),
+                  std::make_tuple(s.year, s.month, s.day, s.hour, s.minute, s.second))
+            << path;
     }
 }
 
