@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "base/file.h"
@@ -76,8 +75,6 @@ class CWinRecordMachine::Ahead {
 public:
     explicit Ahead(const std::vector<std::pair<std::string, FileFingerprint>>& files)
         : m_files(files), m_results(files.size()), m_ready(files.size(), false) {
-        // A path foreseen twice is taken at its first place.
-        for (size_t i = m_files.size(); i-- > 0;) m_places[AsciiLower(m_files[i].first)] = i;
         m_thread = std::thread([this] { Work(); });
     }
 
@@ -93,11 +90,13 @@ public:
     // False when `path` was not foreseen with `recorded` or its turn has
     // passed: the caller reads it itself.
     bool Take(const std::string& path, const FileFingerprint& recorded, bool* exists, FileFingerprint* fingerprint) {
-        const auto place = m_places.find(AsciiLower(path));
-        if (place == m_places.end()) return false;
-        const size_t i = place->second;
+        // The caller asks in the foreseen order, passing over a path it has
+        // already dealt with: the place is near the last one taken.
         std::unique_lock<std::mutex> lock(m_mutex);
-        if (i < m_asked || !(m_files[i].second == recorded)) return false;
+        size_t i = m_asked;
+        const size_t end = std::min(m_files.size(), m_asked + kLead);
+        while (i < end && !(m_files[i].first == path && m_files[i].second == recorded)) ++i;
+        if (i == end) return false;
         m_asked = i + 1;
         m_turn.notify_all();
         m_turn.wait(lock, [this, i] { return m_ready[i]; });
@@ -130,7 +129,6 @@ private:
     }
 
     const std::vector<std::pair<std::string, FileFingerprint>> m_files;
-    std::unordered_map<std::string, size_t> m_places;
     std::vector<std::pair<bool, FileFingerprint>> m_results;
     std::vector<bool> m_ready;
     size_t m_asked = 0;  // one past the latest place taken
