@@ -307,6 +307,8 @@ private:
     void RestoreIni(size_t i, const RecordEntry& e) {
         std::string current;
         if (!m_machine.ReadIni(e.path, e.subKey, e.name, &current)) return;
+        // Already as it was: a later line of the same run restored it.
+        if (e.existed && current == e.previous) return;
         if (current != e.text) {
             Kept(i, "changed since installation");
             return;

@@ -1,5 +1,6 @@
 #include "steps/install_recorders.h"
 
+#include "base/registry_path.h"
 #include "base/text.h"
 
 namespace kq {
@@ -241,6 +242,7 @@ bool RecordingSettingsMachine::WriteIniValue(const std::string& file, const std:
     RecordEntry entry = IniEntry(file, section, key, value);
     // Known before it is made: a run killed here leaves no file behind.
     if (!fileExisted) m_record.Temporary(file);
+    m_record.Ahead(entry);
     if (!m_inner.WriteIniValue(file, section, key, value)) return false;
     if (!fileExisted) {
         bool known = false;
@@ -264,8 +266,16 @@ bool RecordingSettingsMachine::CreateKey(RegistryRoot root, const std::string& s
 }
 
 bool RecordingSettingsMachine::RecordValue(RegistryRoot root, const std::string& subKey, const std::string& name,
-                                           const std::function<bool()>& write) {
+                                           const ValueState& intended, const std::function<bool()>& write) {
     const ValueState before = m_state.ReadValue(root, subKey, name);
+    // Known before it is made: a run killed right after the write is undone
+    // as if the change had been recorded. A plain value even where the
+    // change is recorded as an appended part: taking the part back first
+    // leaves the value as it was, which this line then finds.
+    RecordEntry ahead = RegistryEntry(RecordKind::kValue, root, subKey, name);
+    ahead.before = before;
+    ahead.after = intended;
+    m_record.Ahead(ahead);
     if (!write()) return false;
     const ValueState after = m_state.ReadValue(root, subKey, name);
     RecordValueChange(m_record, root, subKey, name, before, after);
@@ -275,30 +285,35 @@ bool RecordingSettingsMachine::RecordValue(RegistryRoot root, const std::string&
 bool RecordingSettingsMachine::WriteEnvironmentValue(RegistryRoot root, const std::string& subKey,
                                                      const std::string& name, const std::string& value,
                                                      bool expandable) {
-    return RecordValue(root, subKey, name,
+    return RecordValue(root, subKey, name, StringState(value, expandable),
                        [&] { return m_inner.WriteEnvironmentValue(root, subKey, name, value, expandable); });
 }
 
 bool RecordingSettingsMachine::WriteString(RegistryRoot root, const std::string& subKey, const std::string& name,
                                            const std::string& value, bool expandable) {
-    return RecordValue(root, subKey, name, [&] { return m_inner.WriteString(root, subKey, name, value, expandable); });
+    return RecordValue(root, subKey, name, StringState(CutRegistryText(value), expandable),
+                       [&] { return m_inner.WriteString(root, subKey, name, value, expandable); });
 }
 
 bool RecordingSettingsMachine::WriteNumber(RegistryRoot root, const std::string& subKey, const std::string& name,
                                            uint32_t value) {
-    return RecordValue(root, subKey, name, [&] { return m_inner.WriteNumber(root, subKey, name, value); });
+    return RecordValue(root, subKey, name, NumberState(value),
+                       [&] { return m_inner.WriteNumber(root, subKey, name, value); });
 }
 
 bool RecordingSettingsMachine::WriteBinaryText(RegistryRoot root, const std::string& subKey, const std::string& name,
                                                const std::string& text) {
-    return RecordValue(root, subKey, name, [&] { return m_inner.WriteBinaryText(root, subKey, name, text); });
+    ValueState intended;
+    intended.present = true;
+    intended.type = kValueBinary;
+    intended.data = CutRegistryText(text) + '\0';
+    return RecordValue(root, subKey, name, intended, [&] { return m_inner.WriteBinaryText(root, subKey, name, text); });
 }
 
 bool RecordingSettingsMachine::DeleteValue(RegistryRoot root, const std::string& subKey, const std::string& name) {
-    const ValueState before = m_state.ReadValue(root, subKey, name);
-    if (!m_inner.DeleteValue(root, subKey, name)) return false;
-    if (before.present) m_record.Value(root, subKey, name, before, ValueState());
-    return true;
+    // Nothing to undo where there was no value.
+    if (!m_state.ReadValue(root, subKey, name).present) return m_inner.DeleteValue(root, subKey, name);
+    return RecordValue(root, subKey, name, ValueState(), [&] { return m_inner.DeleteValue(root, subKey, name); });
 }
 
 ServiceCreation RecordingServiceMachine::Install(const ServiceSpec& spec) {

@@ -160,8 +160,8 @@ public:
     void Finish();
 
 private:
-    // Records the change of one value, made by `write`.
-    bool RecordValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+    // Records the change of one value to `intended`, made by `write`.
+    bool RecordValue(RegistryRoot root, const std::string& subKey, const std::string& name, const ValueState& intended,
                      const std::function<bool()>& write);
 
     SettingsMachine& m_inner;

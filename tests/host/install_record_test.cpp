@@ -611,6 +611,79 @@ TEST(RecordRemovalTest, ARollbackRunTwiceTakesEachSharedCountOnce) {
     }
 }
 
+// A machine that notes, after each registry or INI change, what the record
+// in progress holds and what the machine is: where a kill could land.
+class KillableMachine : public FakeMachine {
+public:
+    struct Moment {
+        std::string record;
+        MachineState state;
+    };
+    const std::string* record = nullptr;
+    std::vector<Moment> moments;
+
+    bool WriteValue(RegistryRoot root, const std::string& subKey, const std::string& name,
+                    const ValueState& state) override {
+        FakeMachine::WriteValue(root, subKey, name, state);
+        if (record != nullptr) moments.push_back({*record, s});
+        return true;
+    }
+    bool WriteIni(const std::string& file, const std::string& section, const std::string& key,
+                  const std::string* value) override {
+        FakeMachine::WriteIni(file, section, key, value);
+        if (record != nullptr) moments.push_back({*record, s});
+        return true;
+    }
+};
+
+// A run killed right after any change of the settings step, before the
+// change has its line, is rolled back to the machine it found.
+TEST(RecordRemovalTest, ARunKilledRightAfterAnySettingIsRolledBack) {
+    const RegistryRoot hklm = RegistryRoot::kLocalMachine;
+    const struct {
+        const char* name;
+        std::function<void(SettingsMachine&)> change;
+    } cases[] = {
+        {"new string", [&](SettingsMachine& m) { m.WriteString(hklm, "Software\\Acme", "Dir", "C:\\Acme", false); }},
+        {"string replaced",
+         [&](SettingsMachine& m) { m.WriteString(RegistryRoot::kClassesRoot, ".txt", "", "Acme.Note", false); }},
+        {"number", [&](SettingsMachine& m) { m.WriteNumber(hklm, "Software\\Acme", "Build", 12); }},
+        {"binary", [&](SettingsMachine& m) { m.WriteBinaryText(hklm, "Software\\Acme", "Data", "AB"); }},
+        {"appended path",
+         [&](SettingsMachine& m) {
+             m.WriteEnvironmentValue(RegistryRoot::kCurrentUser, "Environment", "PATH", "C:\\Tools;C:\\Notes", true);
+         }},
+        {"value deleted", [&](SettingsMachine& m) { m.DeleteValue(RegistryRoot::kClassesRoot, ".txt", ""); }},
+        {"INI entry replaced",
+         [&](SettingsMachine& m) { m.WriteIniValue("C:\\WINDOWS\\win.ini", "Fonts", "Sans", "notes.ttf"); }},
+        {"INI entry added", [&](SettingsMachine& m) { m.WriteIniValue("C:\\WINDOWS\\win.ini", "Notes", "Run", "1"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        KillableMachine m;
+        SeedSystem(m);
+        const MachineState before = m.s;
+        InstallRecord record;
+        std::string text = FormatRecordInProgress(kInstallDir);
+        record.SetLineSink([&text](const std::string& line) { text += line; });
+        RecordingSettingsMachine recording(m, m, record);
+        recording.CreateKey(hklm, "Software\\Acme");
+        m.record = &text;
+        c.change(recording);
+        m.record = nullptr;
+        ASSERT_FALSE(m.moments.empty());
+        for (const KillableMachine::Moment& moment : m.moments) {
+            FakeMachine killed;
+            killed.s = moment.state;
+            const RecordRemovalReport report =
+                RollBackRecorded(WithoutReleasedCounts(ParseRecord(moment.record)), {},
+                                 RollbackScope("{P}", kInstallDir, kMaintenance, false), killed);
+            EXPECT_TRUE(killed.s == before) << moment.record;
+            EXPECT_TRUE(report.kept.empty() && report.left.empty()) << moment.record;
+        }
+    }
+}
+
 // A plan runs the same changes over plan machines: the machine stays as it
 // was, and the plan names what the recorders record when the changes are
 // made (the same kinds, targets, origins and data; a file's fingerprint is
