@@ -7,10 +7,13 @@
 
 #include <mspack.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
@@ -109,37 +112,120 @@ int64_t FileSizeOf(const char* path) {
 
 }  // namespace
 
-struct CCabinetReader::Impl {
+// The cabinet's directory as the decoder read it, and what is kept of it:
+// read-only once made, so every reader of the cabinet shares one, and the
+// records of a cabinet of many files are held and read from the file once.
+struct CCabinetReader::Directory : private NoCopy {
     struct Entry {
         mscabd_file* file;
         int folder;  // its cabinet folder, 0 for the first
     };
 
-    ~Impl() { Close(); }
-    void Close() {
-        if (decoder != nullptr) {
-            if (cabinet != nullptr) decoder->close(decoder, cabinet);
-            // Releasing the decoder cannot fail with this library.
-            mspack_destroy_cab_decompressor(decoder);
-        }
-        decoder = nullptr;
-        cabinet = nullptr;
-        entries.clear();
-        byName.clear();
-        folderBytes.clear();
+    ~Directory() {
+        if (decoder == nullptr) return;
+        if (cabinet != nullptr) decoder->close(decoder, cabinet);
+        // Releasing the decoder cannot fail with this library.
+        mspack_destroy_cab_decompressor(decoder);
     }
+    int Read(const char* cabinetPath);
+    // The entry written under `lowerName` last; entries.size() when none.
+    size_t Find(const std::string& lowerName);
 
+    // The decoder that read the directory and frees it; it extracts nothing.
     ExtractSystem system;
-    // The decoder keeps the name it was given and opens the file again by
-    // it for each extraction.
+    // Every decoder opens the cabinet again by the name the directory keeps.
     std::string path;
     mscab_decompressor* decoder = nullptr;
     mscabd_cabinet* cabinet = nullptr;
     std::vector<Entry> entries;
     std::vector<uint64_t> folderBytes;  // what each cabinet folder unpacks to
-    // Lower-case written name to the last entry of that name; made on the
-    // first look-up.
-    mutable std::unordered_map<std::string, size_t> byName;
+    // Each written name's hash (lower case) beside its entry, by hash then
+    // entry; made on the first look-up, under its lock.
+    std::mutex namesLock;
+    std::vector<std::pair<size_t, size_t>> byHash;
+};
+
+int CCabinetReader::Directory::Read(const char* cabinetPath) {
+    InitSystem(&system);
+    decoder = mspack_create_cab_decompressor(&system.sys);
+    if (decoder == nullptr) return kCabinetNoDecoder;
+    const int checked = CheckCabinetFile(cabinetPath);
+    if (checked != kCabinetOk) return checked;
+    path = cabinetPath;
+    cabinet = decoder->open(decoder, path.c_str());
+    if (cabinet == nullptr) {
+        switch (decoder->last_error(decoder)) {
+        case MSPACK_ERR_OPEN:
+            return kCabinetCannotOpen;
+        case MSPACK_ERR_SIGNATURE:
+            return kCabinetNotCabinet;
+        default:
+            return kCabinetExtractFailed;
+        }
+    }
+    // A cabinet shorter than its header says is damaged.
+    if (FileSizeOf(cabinetPath) < int64_t(cabinet->length)) return kCabinetExtractFailed;
+    std::unordered_map<const mscabd_folder*, int> folders;
+    for (const mscabd_folder* folder = cabinet->folders; folder != nullptr; folder = folder->next) {
+        folders.emplace(folder, int(folders.size()));
+    }
+    folderBytes.assign(folders.size(), 0);
+    size_t count = 0;
+    for (const mscabd_file* file = cabinet->files; file != nullptr; file = file->next) ++count;
+    entries.reserve(count);
+    for (mscabd_file* file = cabinet->files; file != nullptr; file = file->next) {
+        auto folder = folders.find(file->folder);
+        const Entry entry{file, folder == folders.end() ? -1 : folder->second};
+        if (entry.folder >= 0) folderBytes[size_t(entry.folder)] += file->length;
+        entries.push_back(entry);
+    }
+    return kCabinetOk;
+}
+
+size_t CCabinetReader::Directory::Find(const std::string& lowerName) {
+    std::lock_guard<std::mutex> lock(namesLock);
+    if (byHash.empty()) {
+        byHash.reserve(entries.size());
+        std::string written;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (ExtractedName(*entries[i].file, &written) && !written.empty())
+                byHash.emplace_back(std::hash<std::string>()(AsciiLower(written)), i);
+        }
+        std::sort(byHash.begin(), byHash.end());
+    }
+    const size_t hash = std::hash<std::string>()(lowerName);
+    auto first = std::lower_bound(byHash.begin(), byHash.end(), std::make_pair(hash, size_t(0)));
+    auto last = std::upper_bound(first, byHash.end(), std::make_pair(hash, entries.size()));
+    // The last entry of the name: from the highest of equal hashes down.
+    std::string written;
+    for (auto candidate = last; candidate != first;) {
+        --candidate;
+        if (ExtractedName(*entries[candidate->second].file, &written) && AsciiLower(written) == lowerName)
+            return candidate->second;
+    }
+    return entries.size();
+}
+
+struct CCabinetReader::Impl {
+    ~Impl() { Close(); }
+    void Close() {
+        // Releasing the decoder cannot fail with this library.
+        if (decoder != nullptr) mspack_destroy_cab_decompressor(decoder);
+        decoder = nullptr;
+        directory.reset();
+    }
+    // This reader's own decoder and its state: readers of one directory
+    // extract on threads of their own.
+    int MakeDecoder() {
+        InitSystem(&system);
+        decoder = mspack_create_cab_decompressor(&system.sys);
+        return decoder != nullptr ? kCabinetOk : kCabinetNoDecoder;
+    }
+    Directory::Entry& EntryAt(size_t entry) const { return directory->entries[entry]; }
+
+    ExtractSystem system;
+    mscab_decompressor* decoder = nullptr;
+    std::shared_ptr<Directory> directory;
 };
 
 CCabinetReader::CCabinetReader() : m_impl(std::make_unique<Impl>()) {}
@@ -154,96 +240,81 @@ int CCabinetReader::Open(const char* cabinetPath, CabinetFailure* failure) {
     MSPACK_SYS_SELFTEST(selftest);
     if (selftest != MSPACK_ERR_OK) return failure->result = kCabinetNoDecoder;
 
-    InitSystem(&m_impl->system);
-    m_impl->decoder = mspack_create_cab_decompressor(&m_impl->system.sys);
-    if (m_impl->decoder == nullptr) return failure->result = kCabinetNoDecoder;
-
-    int result = CheckCabinetFile(cabinetPath);
+    auto directory = std::make_shared<Directory>();
+    int result = directory->Read(cabinetPath);
+    if (result == kCabinetOk) result = m_impl->MakeDecoder();
     if (result != kCabinetOk) {
         m_impl->Close();
+        // Read so far and found cut short or damaged.
+        if (result == kCabinetExtractFailed && directory->cabinet != nullptr)
+            failure->cause = CabinetFailure::Cause::kDamaged;
         return failure->result = result;
     }
-    m_impl->path = cabinetPath;
-    mscab_decompressor* decoder = m_impl->decoder;
-    m_impl->cabinet = decoder->open(decoder, m_impl->path.c_str());
-    if (m_impl->cabinet == nullptr) {
-        switch (decoder->last_error(decoder)) {
-        case MSPACK_ERR_OPEN: result = kCabinetCannotOpen; break;
-        case MSPACK_ERR_SIGNATURE: result = kCabinetNotCabinet; break;
-        default: result = kCabinetExtractFailed; break;
-        }
-        m_impl->Close();
-        return failure->result = result;
-    }
-    if (FileSizeOf(cabinetPath) < int64_t(m_impl->cabinet->length)) {
-        m_impl->Close();
-        failure->cause = CabinetFailure::Cause::kDamaged;
-        return failure->result = kCabinetExtractFailed;
-    }
-    std::unordered_map<const mscabd_folder*, int> folders;
-    for (const mscabd_folder* folder = m_impl->cabinet->folders; folder != nullptr; folder = folder->next) {
-        folders.emplace(folder, int(folders.size()));
-    }
-    m_impl->folderBytes.assign(folders.size(), 0);
-    for (mscabd_file* file = m_impl->cabinet->files; file != nullptr; file = file->next) {
-        auto folder = folders.find(file->folder);
-        const Impl::Entry entry{file, folder == folders.end() ? -1 : folder->second};
-        if (entry.folder >= 0) m_impl->folderBytes[size_t(entry.folder)] += file->length;
-        m_impl->entries.push_back(entry);
-    }
+    m_impl->directory = std::move(directory);
     return failure->result = kCabinetOk;
 }
 
-bool CCabinetReader::IsOpen() const { return m_impl->cabinet != nullptr; }
+int CCabinetReader::Share(const CCabinetReader& opened) {
+    m_impl->Close();
+    if (!opened.IsOpen()) return kCabinetCannotOpen;
+    const int result = m_impl->MakeDecoder();
+    if (result == kCabinetOk) m_impl->directory = opened.m_impl->directory;
+    return result;
+}
 
-size_t CCabinetReader::EntryCount() const { return m_impl->entries.size(); }
+bool CCabinetReader::IsOpen() const {
+    return m_impl->directory != nullptr;
+}
+
+size_t CCabinetReader::EntryCount() const {
+    return IsOpen() ? m_impl->directory->entries.size() : 0;
+}
 
 std::string CCabinetReader::StoredName(size_t entry) const {
-    const char* stored = m_impl->entries[entry].file->filename;
+    const char* stored = m_impl->EntryAt(entry).file->filename;
     return stored != nullptr ? stored : "";
 }
 
 std::string CCabinetReader::WrittenName(size_t entry) const {
     std::string written;
-    if (!ExtractedName(*m_impl->entries[entry].file, &written)) written.clear();
+    if (!ExtractedName(*m_impl->EntryAt(entry).file, &written)) written.clear();
     return written;
 }
 
 size_t CCabinetReader::Find(const std::string& name) const {
-    if (m_impl->byName.empty()) {
-        for (size_t i = 0; i < m_impl->entries.size(); ++i) {
-            const std::string written = WrittenName(i);
-            if (!written.empty()) m_impl->byName[AsciiLower(written)] = i;
-        }
-    }
-    auto found = m_impl->byName.find(AsciiLower(name));
-    return found == m_impl->byName.end() ? EntryCount() : found->second;
+    return IsOpen() ? m_impl->directory->Find(AsciiLower(name)) : 0;
 }
 
 EntryResult CCabinetReader::Extract(size_t entry, const std::string& target, const EntryHooks& hooks) {
     if (!IsOpen() || entry >= EntryCount() || WrittenName(entry).empty()) return EntryResult::kNotFound;
-    return ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->entries[entry].file, target, hooks);
+    return ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->EntryAt(entry).file, target, hooks);
 }
 
-int CCabinetReader::FolderOf(size_t entry) const { return m_impl->entries[entry].folder; }
+int CCabinetReader::FolderOf(size_t entry) const {
+    return m_impl->EntryAt(entry).folder;
+}
 
-int CCabinetReader::FolderCount() const { return int(m_impl->folderBytes.size()); }
+int CCabinetReader::FolderCount() const {
+    return IsOpen() ? int(m_impl->directory->folderBytes.size()) : 0;
+}
 
 uint64_t CCabinetReader::EntryBytes(size_t entry) const {
-    return m_impl->entries[entry].file->length;
+    return m_impl->EntryAt(entry).file->length;
 }
 
-uint64_t CCabinetReader::FolderBytes(int folder) const { return m_impl->folderBytes[size_t(folder)]; }
+uint64_t CCabinetReader::FolderBytes(int folder) const {
+    return m_impl->directory->folderBytes[size_t(folder)];
+}
 
 EntryResult CCabinetReader::ExtractToMemory(size_t entry, std::string& bytes, const std::function<bool()>& stop) {
     if (!IsOpen() || entry >= EntryCount() || WrittenName(entry).empty()) return EntryResult::kNotFound;
     const size_t start = bytes.size();
-    bytes.reserve(start + m_impl->entries[entry].file->length);
+    bytes.reserve(start + m_impl->EntryAt(entry).file->length);
     EntryHooks hooks;
     hooks.stop = stop;
     m_impl->system.sink = &bytes;
     const EntryResult result =
-        ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->entries[entry].file, std::string(), hooks);
+        ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->EntryAt(entry).file, std::string(), hooks);
     m_impl->system.sink = nullptr;
     if (result != EntryResult::kDone) bytes.resize(start);
     return result;
@@ -252,7 +323,7 @@ EntryResult CCabinetReader::ExtractToMemory(size_t entry, std::string& bytes, co
 EntryResult CCabinetReader::WriteEntry(size_t entry, const char* bytes, size_t length, const std::string& target,
                                        const EntryHooks& hooks) {
     if (!IsOpen() || entry >= EntryCount()) return EntryResult::kNotFound;
-    return WriteEntryBytes(*m_impl->entries[entry].file, bytes, length, target, hooks);
+    return WriteEntryBytes(*m_impl->EntryAt(entry).file, bytes, length, target, hooks);
 }
 
 }  // namespace kq

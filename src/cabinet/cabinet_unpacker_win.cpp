@@ -118,7 +118,7 @@ int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) 
     std::lock_guard<std::mutex> lock(m_ahead->mutex);
     for (int w = 0; w < kWorkers && size_t(w) < m_ahead->queue.size(); ++w) {
         auto worker = std::make_unique<Worker>();
-        if (worker->reader.Open(cabinetPath) != kCabinetOk) continue;
+        if (worker->reader.Share(m_reader) != kCabinetOk) continue;
         try {
             worker->thread = std::thread(&CCabinetUnpacker::RunWorker, this, int(m_ahead->workers.size()));
         } catch (const std::system_error&) {

@@ -72,6 +72,10 @@ public:
     // its header says is damaged: a cut download fails here, before anything
     // is written. `failure`, when given, says what failed.
     int Open(const char* cabinetPath, CabinetFailure* failure = nullptr);
+    // Reads the cabinet `opened` has open, through the directory it read
+    // (held until both are closed) and a decoder of its own; a
+    // CabinetResult. For extracting on another thread.
+    int Share(const CCabinetReader& opened);
     bool IsOpen() const;
 
     size_t EntryCount() const;
@@ -105,6 +109,7 @@ public:
                            const EntryHooks& hooks = EntryHooks());
 
 private:
+    struct Directory;
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
