@@ -542,7 +542,7 @@ void InstallRecord::Add(RecordEntry entry) {
     if (m_observer) m_observer(entry);
     std::string line = FormatRecordLine(entry);
     if (m_sink) m_sink(line);
-    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) m_written.insert(AsciiLower(entry.path));
+    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) m_written.Insert(AsciiLower(entry.path));
     if (ReadsBack(line)) m_lines += line;
     else m_whole.emplace_back(m_count, std::move(entry));
     ++m_count;
@@ -560,7 +560,7 @@ std::string InstallRecord::Text() const {
 }
 
 bool InstallRecord::Wrote(const std::string& path) const {
-    return m_written.count(AsciiLower(path)) != 0;
+    return m_written.Contains(AsciiLower(path));
 }
 
 void InstallRecord::SetAside(const std::string& path, const std::string& copy) {

@@ -60,6 +60,7 @@
 
 #include "base/no_copy.h"
 #include "base/registry_path.h"
+#include "base/string_set.h"
 
 namespace kq {
 
@@ -196,7 +197,7 @@ public:
         m_lines = std::string();
         m_count = 0;
         m_whole.clear();
-        m_written.clear();
+        m_written.Clear();
     }
     std::string Text() const;
 
@@ -237,7 +238,7 @@ private:
     std::vector<std::pair<size_t, RecordEntry>> m_whole;
     // The lower-case paths Wrote answers for: asked once per file of the
     // list, a search of the entries would grow with the square of its size.
-    std::unordered_set<std::string> m_written;
+    CompactStringSet m_written;
     std::vector<SetAsideCopy> m_asideCopies;
     std::unordered_set<std::string> m_asidePaths;  // lower case
     std::function<void(const RecordEntry&)> m_observer;

@@ -74,9 +74,10 @@ void RecordInstalled(InstallRecord& record, RecordKind kind, const std::string& 
 
 void RecordingBase::BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere) {
     const std::string key = AsciiLower(path);
-    if (m_existed.count(key) != 0) return;
+    if (m_touched.Contains(key)) return;
     const bool existed = isThere ? isThere(path) : m_state.Fingerprint(path, nullptr);
-    m_existed[key] = existed;
+    m_touched.Insert(key);
+    if (existed) m_existed.Insert(key);
     // A run killed while it writes the file leaves part of it: the next
     // run deletes it.
     if (!existed) m_record.Temporary(path);
@@ -91,7 +92,7 @@ void RecordingBase::AfterFile(const std::string& path, const FileFingerprint* wr
     FileFingerprint fingerprint;
     if (written != nullptr) fingerprint = *written;
     else if (!m_state.Fingerprint(path, &fingerprint)) return;
-    const bool existed = m_existed[AsciiLower(path)];
+    const bool existed = m_existed.Contains(AsciiLower(path));
     m_record.File(existed ? FileOrigin::kReplaced : FileOrigin::kNew, path, fingerprint);
 }
 

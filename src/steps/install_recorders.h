@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/directories.h"
+#include "base/string_set.h"
 #include "record/install_record.h"
 #include "record/record_removal.h"
 #include "run/file_list.h"
@@ -61,7 +62,7 @@ protected:
     // the file is not read back.
     void AfterFile(const std::string& path, const FileFingerprint* written = nullptr);
     // BeforeFile was asked for the path (given in lower case).
-    bool Touched(const std::string& lowerPath) const { return m_existed.count(lowerPath) != 0; }
+    bool Touched(const std::string& lowerPath) const { return m_touched.Contains(lowerPath); }
     // Creates a folder path through `create`, recording every level made.
     void RecordFolders(const std::string& path, const std::function<void()>& create);
     // Writes the file `path` through `write`, recording it when it is done.
@@ -70,7 +71,10 @@ protected:
     bool RecordKeys(RegistryRoot root, const std::string& subKey, const std::function<bool()>& create);
 
 private:
-    std::map<std::string, bool> m_existed;
+    // Lower case: the paths BeforeFile was asked for, and those of them
+    // that were there before.
+    CompactStringSet m_touched;
+    CompactStringSet m_existed;
 };
 
 // The levels of a key or folder path, shortest first: "A", "A\B", "A\B\C".

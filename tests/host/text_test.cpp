@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "base/string_set.h"
+
 namespace kq {
 namespace {
 
@@ -27,6 +31,33 @@ TEST(Text, CaseFoldingIsAsciiOnly) {
         EXPECT_EQ(ContainsIgnoreCase(c.a, c.b), c.contains) << c.a << " " << c.b;
     }
     EXPECT_EQ(AsciiLower("Notes\xC9.TXT"), "notes\xC9.txt");
+}
+
+TEST(Text, CompactStringSetHoldsEachStringOnce) {
+    CompactStringSet set;
+    const std::string huge(70000, 'x');  // more than a block of text
+    const struct {
+        std::string text;
+        bool inserted;
+    } rows[] = {{"c:\\a\\one.txt", true},
+                {"", true},
+                {"c:\\a\\one.txt", false},
+                {"C:\\A\\ONE.TXT", true},
+                {huge, true},
+                {"c:\\a\\one.tx", true},
+                {huge, false},
+                {std::string("a\0b", 3), true},
+                {"a", true}};
+    for (const auto& row : rows) EXPECT_EQ(set.Insert(row.text), row.inserted) << row.text.substr(0, 20);
+    EXPECT_FALSE(set.Contains(std::string(69999, 'x')));
+    // Enough to fill many blocks and grow the table many times over.
+    for (int i = 0; i < 20000; ++i) set.Insert("c:\\program files\\product\\file" + std::to_string(i) + ".txt");
+    for (const auto& row : rows) EXPECT_TRUE(set.Contains(row.text)) << row.text.substr(0, 20);
+    EXPECT_TRUE(set.Contains("c:\\program files\\product\\file19999.txt"));
+    EXPECT_FALSE(set.Contains("c:\\program files\\product\\file20000.txt"));
+    EXPECT_EQ(set.Size(), 20007u);
+    set.Clear();
+    EXPECT_FALSE(set.Contains(""));
 }
 
 }  // namespace
