@@ -10,7 +10,9 @@ constexpr uint32_t kEmpty = 0xFFFFFFFFu;
 constexpr size_t kBlockBytes = 1u << 16;
 constexpr size_t kLengthBytes = sizeof(uint32_t);
 
-size_t HashOf(std::string_view text) { return std::hash<std::string_view>()(text); }
+size_t HashOf(std::string_view text) {
+    return std::hash<std::string_view>()(text);
+}
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "record/packed_fingerprints.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 
 namespace kq {
@@ -26,6 +28,8 @@ bool ParseSize(const std::string& text, uint64_t* size) {
 
 PackedFingerprints ParsePackedFingerprints(const std::string& text) {
     PackedFingerprints fingerprints;
+    // Names and hashes take less than their lines.
+    fingerprints.m_text.reserve(text.size());
     size_t at = 0;
     bool first = true;
     while (at < text.size()) {
@@ -46,9 +50,40 @@ PackedFingerprints ParsePackedFingerprints(const std::string& text) {
         fingerprint.hash = line.substr(tab1 + 1, tab2 - tab1 - 1);
         if (!IsRecordHash(fingerprint.hash)) continue;
         if (!ParseSize(line.substr(tab2 + 1), &fingerprint.size)) continue;
-        fingerprints[AsciiLower(line.substr(0, tab1))] = fingerprint;
+        // No cabinet stores a name this long: no entry could be looked up by it.
+        if (tab1 > 0xFFFF) continue;
+        PackedFingerprints::Item item;
+        item.at = uint32_t(fingerprints.m_text.size());
+        item.size = uint32_t(fingerprint.size);
+        item.nameLength = uint16_t(tab1);
+        item.hashLength = uint16_t(fingerprint.hash.size());
+        fingerprints.m_text += AsciiLower(line.substr(0, tab1));
+        fingerprints.m_text += fingerprint.hash;
+        fingerprints.m_items.push_back(item);
     }
+    // By name, a name's lines in their order: the last one of each stays.
+    auto& items = fingerprints.m_items;
+    const auto byName = [&fingerprints](const PackedFingerprints::Item& a, const PackedFingerprints::Item& b) {
+        return fingerprints.NameOf(a) < fingerprints.NameOf(b);
+    };
+    std::stable_sort(items.begin(), items.end(), byName);
+    size_t kept = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i + 1 < items.size() && fingerprints.NameOf(items[i]) == fingerprints.NameOf(items[i + 1])) continue;
+        items[kept++] = items[i];
+    }
+    items.resize(kept);
     return fingerprints;
+}
+
+bool PackedFingerprints::Find(const std::string& name, FileFingerprint* fingerprint) const {
+    const std::string lower = AsciiLower(name);
+    auto found = std::lower_bound(m_items.begin(), m_items.end(), lower,
+                                  [this](const Item& item, const std::string& key) { return NameOf(item) < key; });
+    if (found == m_items.end() || NameOf(*found) != lower) return false;
+    fingerprint->hash.assign(m_text, found->at + found->nameLength, found->hashLength);
+    fingerprint->size = found->size;
+    return true;
 }
 
 std::string PackedFingerprintsHeader() { return std::string(kHeader) + "\n"; }

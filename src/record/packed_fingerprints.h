@@ -17,7 +17,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
 #include "record/install_record.h"
 
@@ -25,8 +26,31 @@ namespace kq {
 
 constexpr char kPackedFingerprintsName[] = "fingerprints.kqf";
 
-// Entry name, lower-case, to its fingerprint.
-using PackedFingerprints = std::unordered_map<std::string, FileFingerprint>;
+// Entry name to its fingerprint (the last line of a name counts), kept
+// compactly: a package of many files lists thousands, and a map would spend
+// more on its nodes than on the text.
+class PackedFingerprints {
+public:
+    size_t Size() const { return m_items.size(); }
+    // The fingerprint of the entry `name`, found without case; false when
+    // the list has none.
+    bool Find(const std::string& name, FileFingerprint* fingerprint) const;
+
+private:
+    friend PackedFingerprints ParsePackedFingerprints(const std::string& text);
+    struct Item {
+        uint32_t at;  // where the name starts in m_text; its hash follows it
+        uint32_t size;
+        uint16_t nameLength;
+        uint16_t hashLength;
+    };
+    std::string_view NameOf(const Item& item) const {
+        return std::string_view(m_text).substr(item.at, item.nameLength);
+    }
+
+    std::string m_text;         // each entry's name in lower case, then its hash
+    std::vector<Item> m_items;  // by name
+};
 
 PackedFingerprints ParsePackedFingerprints(const std::string& text);
 

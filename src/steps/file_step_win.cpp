@@ -72,20 +72,21 @@ EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string&
     if (found == m_cabinet->EntryCount()) return EntryResult::kNotFound;
     // With the builder's fingerprint only the size is counted: hashing
     // costs more than unpacking.
-    const auto known = m_known.find(AsciiLower(entry));
+    FileFingerprint packed;
+    const bool known = m_known.Find(entry, &packed);
     FingerprintBuilder fingerprint;
     uint64_t size = 0;
-    if (known != m_known.end()) {
+    if (known) {
         hooks.written = [&size](const void*, size_t length) { size += length; };
     } else {
         hooks.written = [&fingerprint](const void* bytes, size_t length) { fingerprint.Add(bytes, length); };
     }
     const EntryResult result = m_cabinet->Extract(found, to, hooks);
     if (result != EntryResult::kDone) return result;
-    if (known == m_known.end()) {
+    if (!known) {
         written = fingerprint.Finish();
-    } else if (known->second.size == size) {
-        written = known->second;
+    } else if (packed.size == size) {
+        written = packed;
     } else {
         // The package's list is wrong about this entry: what is on disk counts.
         written = FileFingerprint();

@@ -323,9 +323,10 @@ TEST_F(BuilderRunTest, CabinetLayout) {
     const std::vector<uint8_t> fingerprintBytes = ReadFile((out / kq::kPackedFingerprintsName).string());
     const kq::PackedFingerprints fingerprints =
         kq::ParsePackedFingerprints(std::string(fingerprintBytes.begin(), fingerprintBytes.end()));
-    EXPECT_EQ(fingerprints.size(), 2u);
-    ASSERT_EQ(fingerprints.count("f0_app.exe"), 1u);
-    EXPECT_EQ(fingerprints.at("f0_app.exe"),
+    EXPECT_EQ(fingerprints.Size(), 2u);
+    kq::FileFingerprint app;
+    ASSERT_TRUE(fingerprints.Find("F0_app.exe", &app));
+    EXPECT_EQ(app,
               kq::FingerprintOf(std::string_view(reinterpret_cast<const char*>(appBytes_.data()), appBytes_.size())));
     EXPECT_FALSE(fs::exists(pkg_ / kq::kPackedFingerprintsName)) << "the list travels in the cabinet only";
 }

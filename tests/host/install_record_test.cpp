@@ -790,17 +790,24 @@ TEST(PackedFingerprintsTest, OnlyWellFormedEntriesAreTaken) {
         {"size with a sign", "KQF\t1\nF0_a.txt\t" + sha + "\t-1\n", 0},
         {"a fourth field", "KQF\t1\nF0_a.txt\t" + sha + "\t12\tx\n", 0},
         {"no name", "KQF\t1\n\t" + sha + "\t12\n", 0},
+        {"a name twice, in another case", "KQF\t1\nF0_a\t" + sha + "\t1\nf0_A\t" + sha + "\t2\n", 1},
         {"a bad line between good ones", "KQF\t1\nF0_a\t" + sha + "\t1\nnonsense\nF2_c\t" + sha + "\t3\n", 2},
     };
-    for (const auto& c : cases) EXPECT_EQ(ParsePackedFingerprints(c.text).size(), c.entries) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(ParsePackedFingerprints(c.text).Size(), c.entries) << c.name;
 
     FileFingerprint fingerprint;
     fingerprint.hash = sha;
     fingerprint.size = 4294967295u;
+    FileFingerprint earlier;
+    earlier.hash = std::string(64, 'b');
+    earlier.size = 1;
+    // Of two lines for one name the last counts.
     const PackedFingerprints read =
-        ParsePackedFingerprints(PackedFingerprintsHeader() + PackedFingerprintLine("F7_Read Me.TXT", fingerprint));
-    ASSERT_EQ(read.count("f7_read me.txt"), 1u) << "names are looked up without case";
-    EXPECT_EQ(read.at("f7_read me.txt"), fingerprint);
+        ParsePackedFingerprints(PackedFingerprintsHeader() + PackedFingerprintLine("f7_read me.txt", earlier) +
+                                PackedFingerprintLine("F7_Read Me.TXT", fingerprint));
+    FileFingerprint found;
+    ASSERT_TRUE(read.Find("f7_READ me.txt", &found)) << "names are looked up without case";
+    EXPECT_EQ(found, fingerprint);
 }
 
 }  // namespace
