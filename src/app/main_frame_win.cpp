@@ -421,6 +421,12 @@ int CMainFrame::StartPageAndCabinet() {
             PumpWait(extraction.Thread(), INFINITE, &CMainFrame::PreTranslate);
             m_wizard->SetBusy(false);
             failure = extraction.Failure();
+            // Read once: the directory of a cabinet of many files costs
+            // calls and memory for every entry.
+            if (failure.result == kCabinetOk) {
+                m_startupCabinet = std::make_unique<CCabinetReader>();
+                m_startupCabinet->Share(extraction.Reader());
+            }
         }
     }
     if (failure.result != kCabinetOk) {
@@ -451,9 +457,11 @@ void CMainFrame::UnpackAheadWhenSilent() {
     // A silent run goes from here straight to the copy step: the product's
     // files are unpacked while the rest of the start-up runs. A wizard's user
     // may take minutes over the pages; nothing is held for that long.
+    const std::unique_ptr<CCabinetReader> opened = std::move(m_startupCabinet);
     const RunModes& modes = m_run.Modes();
     if (m_run.Watching().SeesPages() || modes.preview || modes.diskImage || m_run.Signals().Aborted()) return;
-    m_wizard->UnpackAhead(CabinetPath(m_run.Folders().source.c_str()));
+    const CCabinetReader none;
+    m_wizard->UnpackAhead(CabinetPath(m_run.Folders().source.c_str()), opened != nullptr ? *opened : none);
 }
 void CMainFrame::ShowBackground() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());

@@ -17,6 +17,7 @@ class CLanguagePage;
 class CSplash;
 class CBackground;
 class CBillboards;
+class CCabinetReader;
 
 // Caption of the program's own message boxes.
 constexpr const char* kAppCaption = kProductName;
@@ -104,6 +105,9 @@ private:
     AfterSplash m_afterSplash = AfterSplash::kNothing;
     std::unique_ptr<CBackground> m_background;
     std::unique_ptr<CBillboards> m_billboards;
+    // The cabinet as the start-up's extraction read it, until the product's
+    // files are unpacked ahead from it (or not).
+    std::unique_ptr<CCabinetReader> m_startupCabinet;
 };
 
 }  // namespace kq

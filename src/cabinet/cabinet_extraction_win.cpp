@@ -11,10 +11,11 @@
 namespace kq {
 
 int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,
-                       CabinetFailure* failure, const EntryFilter& wanted) {
+                       CabinetFailure* failure, const EntryFilter& wanted, CCabinetReader* opened) {
     CabinetFailure ignored;
     if (failure == nullptr) failure = &ignored;
-    CCabinetReader reader;
+    CCabinetReader own;
+    CCabinetReader& reader = opened != nullptr ? *opened : own;
     if (reader.Open(cabinetPath, failure) != kCabinetOk) return failure->result;
 
     // A refused name ends the extraction where it stands, so it counts.
@@ -53,8 +54,8 @@ int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const
 }
 
 int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress,
-                   CabinetFailure* failure, const EntryFilter& wanted) {
-    return ExtractCabinetFile(CabinetPath(sourceFolder).c_str(), workingFolder, progress, failure, wanted);
+                   CabinetFailure* failure, const EntryFilter& wanted, CCabinetReader* reader) {
+    return ExtractCabinetFile(CabinetPath(sourceFolder).c_str(), workingFolder, progress, failure, wanted, reader);
 }
 
 CCabinetExtraction::~CCabinetExtraction() {
@@ -86,8 +87,9 @@ bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFold
 
 unsigned __stdcall CCabinetExtraction::ThreadMain(void* self) {
     CCabinetExtraction* extraction = static_cast<CCabinetExtraction*>(self);
-    extraction->m_result = ExtractCabinet(extraction->m_sourceFolder.c_str(), extraction->m_workingFolder.c_str(),
-                                          extraction->m_progress, &extraction->m_failure, extraction->m_wanted);
+    extraction->m_result =
+        ExtractCabinet(extraction->m_sourceFolder.c_str(), extraction->m_workingFolder.c_str(), extraction->m_progress,
+                       &extraction->m_failure, extraction->m_wanted, &extraction->m_reader);
     return 0;
 }
 

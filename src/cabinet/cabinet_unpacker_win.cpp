@@ -92,7 +92,17 @@ CCabinetUnpacker::~CCabinetUnpacker() {
 
 int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) {
     const int result = m_reader.Open(cabinetPath);
-    if (result != kCabinetOk) return result;
+    if (result == kCabinetOk) StartAhead(std::move(stop));
+    return result;
+}
+
+int CCabinetUnpacker::Open(const CCabinetReader& opened, std::function<bool()> stop) {
+    const int result = m_reader.Share(opened);
+    if (result == kCabinetOk) StartAhead(std::move(stop));
+    return result;
+}
+
+void CCabinetUnpacker::StartAhead(std::function<bool()> stop) {
     // The product's folders that are small enough are unpacked ahead, in
     // cabinet order.
     auto ahead = std::make_unique<Ahead>();
@@ -111,7 +121,7 @@ int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) 
         ahead->stage[size_t(folder)] = Ahead::Stage::kWaiting;
         ahead->queue.push_back(folder);
     }
-    if (ahead->queue.empty()) return result;
+    if (ahead->queue.empty()) return;
     ahead->stop = std::move(stop);
     m_ahead = std::move(ahead);
     // Workers begin under the lock: none ends before all are counted.
@@ -127,7 +137,6 @@ int CCabinetUnpacker::Open(const char* cabinetPath, std::function<bool()> stop) 
         m_ahead->workers.push_back(std::move(worker));
         ++m_ahead->running;
     }
-    return result;
 }
 
 bool CCabinetUnpacker::IsOpen() const { return m_reader.IsOpen(); }

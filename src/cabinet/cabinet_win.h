@@ -25,6 +25,8 @@
 
 namespace kq {
 
+class CCabinetReader;
+
 // Which entries an extraction writes, by the name they are written under;
 // empty writes them all.
 using EntryFilter = std::function<bool(const std::string& writtenName)>;
@@ -33,9 +35,12 @@ using EntryFilter = std::function<bool(const std::string& writtenName)>;
 // thread; returns a CabinetResult. `failure`, when given, says what failed.
 // Every file is new: one already there under an entry's name ends the
 // extraction (kPlanted) and is not touched.
-// Progress counts only the entries `wanted` lets through.
+// Progress counts only the entries `wanted` lets through. `reader`, when
+// given, is the reader it opens and extracts with, left open for others to
+// share the cabinet's directory.
 int ExtractCabinetFile(const char* cabinetPath, const char* workingFolder, const CabinetProgress& progress,
-                       CabinetFailure* failure = nullptr, const EntryFilter& wanted = EntryFilter());
+                       CabinetFailure* failure = nullptr, const EntryFilter& wanted = EntryFilter(),
+                       CCabinetReader* reader = nullptr);
 
 // Progress shown on the progress bar `bar` (may be null) of the thread that
 // waits for the extraction. The callbacks run on the extraction thread and
@@ -47,7 +52,8 @@ CabinetProgress ProgressBarFeedback(HWND bar, ProgressThrottle& throttle);
 // Extracts "file1.cab" of `sourceFolder` into `workingFolder` on the calling
 // thread.
 int ExtractCabinet(const char* sourceFolder, const char* workingFolder, const CabinetProgress& progress,
-                   CabinetFailure* failure = nullptr, const EntryFilter& wanted = EntryFilter());
+                   CabinetFailure* failure = nullptr, const EntryFilter& wanted = EntryFilter(),
+                   CCabinetReader* reader = nullptr);
 
 // What the extraction of one entry is told and tells: `stop` is asked before
 // each piece is written (true ends the extraction as kStopped), `written`
@@ -132,6 +138,9 @@ public:
     int Result() const { return m_result; }
     // What failed, once Thread() is signalled.
     const CabinetFailure& Failure() const { return m_failure; }
+    // The cabinet as the extraction read it, once Thread() is signalled;
+    // open when the extraction succeeded (to share with CCabinetReader::Share).
+    const CCabinetReader& Reader() const { return m_reader; }
 
 private:
     static unsigned __stdcall ThreadMain(void* self);
@@ -143,6 +152,7 @@ private:
     HANDLE m_thread = nullptr;
     int m_result = kCabinetExtractFailed;
     CabinetFailure m_failure;
+    CCabinetReader m_reader;
 };
 
 // The copy step's way into the cabinet: entries unpacked in the order they
@@ -172,6 +182,9 @@ public:
     // A CabinetResult; starts the workers when there are folders to unpack
     // ahead. `stop` (may be empty) also ends the unpacking ahead.
     int Open(const char* cabinetPath, std::function<bool()> stop);
+    // The same for the cabinet `opened` has open, through the directory it
+    // read.
+    int Open(const CCabinetReader& opened, std::function<bool()> stop);
     bool IsOpen() const;
     size_t EntryCount() const;
     size_t Find(const std::string& name) const;
@@ -181,6 +194,8 @@ public:
 private:
     struct Worker;
     struct Ahead;
+    // Starts the workers once m_reader is open.
+    void StartAhead(std::function<bool()> stop);
     void RunWorker(int index);
 
     CCabinetReader m_reader;

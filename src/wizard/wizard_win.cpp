@@ -351,12 +351,13 @@ void CWizard::OnPageTimer(CPage& page, UINT_PTR timerId) {
     ContinueAfterInstallation();
 }
 
-void CWizard::UnpackAhead(const std::string& cabinetPath) {
+void CWizard::UnpackAhead(const std::string& cabinetPath, const CCabinetReader& opened) {
     auto unpacker = std::make_unique<CCabinetUnpacker>();
     const RunSignals& signals = m_run.Signals();
+    auto stop = [&signals] { return signals.CancelRequested(); };
     // The copy step opens the cabinet again, and tells why, when this fails.
-    if (unpacker->Open(cabinetPath.c_str(), [&signals] { return signals.CancelRequested(); }) == kCabinetOk)
-        m_unpackedAhead = std::move(unpacker);
+    const int result = opened.IsOpen() ? unpacker->Open(opened, stop) : unpacker->Open(cabinetPath.c_str(), stop);
+    if (result == kCabinetOk) m_unpackedAhead = std::move(unpacker);
 }
 
 void CWizard::RecordAnswers() {

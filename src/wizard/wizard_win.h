@@ -58,8 +58,9 @@ public:
     void RunMergeModules();
 
     // Begins unpacking the product's files of `cabinetPath` ahead, for the
-    // installation to come (a silent run, which goes there at once).
-    void UnpackAhead(const std::string& cabinetPath);
+    // installation to come (a silent run, which goes there at once);
+    // through the directory `opened` read when it is open.
+    void UnpackAhead(const std::string& cabinetPath, const CCabinetReader& opened);
 
     // The user-interface thread is waiting for a worker (cabinet extraction,
     // installation): a confirmed cancel is recorded and carried out when the

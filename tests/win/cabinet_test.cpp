@@ -482,6 +482,13 @@ TEST(CabinetTest, ExtractionObjectReportsItsResultAndCanRunAgain) {
     ASSERT_TRUE(extraction.Start(box.Source().c_str(), box.Work().c_str(), CabinetProgress()));
     ASSERT_EQ(WaitForSingleObject(extraction.Thread(), 30000), WAIT_OBJECT_0);
     EXPECT_EQ(extraction.Result(), kq::kCabinetOk);
+    // The unpacking of the product's files goes on from the directory the
+    // extraction read.
+    kq::CCabinetUnpacker unpacker;
+    ASSERT_EQ(unpacker.Open(extraction.Reader(), nullptr), kq::kCabinetOk);
+    const std::string target = box.Root() + "app.exe";
+    EXPECT_EQ(unpacker.Extract(unpacker.Find("F4_app.exe"), target, {}), kq::EntryResult::kDone);
+    EXPECT_EQ(ReadText(target), AppExe());
 }
 
 // Start-up leaves the product's files in the cabinet; the copy step takes
