@@ -5,6 +5,7 @@
 
 #include "cabinet/cabinet_system_win.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,9 +13,25 @@
 namespace kq {
 namespace {
 
+// The cabinet is read through a buffer: the decoder reads its directory a
+// few bytes at a time, going back after each name, and its data blocks
+// each behind a header of eight bytes; a call to the system for each
+// costs more than the reading.
+constexpr DWORD kReadBuffer = 32u << 10;
+
+struct ReadAhead {
+    char* bytes;       // kReadBuffer bytes
+    int64_t start;     // where in the file bytes[0] is
+    DWORD length;      // valid bytes
+    int64_t position;  // where the decoder reads next
+    int64_t handleAt;  // where the handle stands
+};
+
 struct Win32File {
     mspack_file base;
     HANDLE handle;
+    // For a file opened for reading; null for an output.
+    ReadAhead* ahead;
     // An output kept in memory instead of a file (unpacking ahead).
     std::string* sink;
     // The system of an output file, whose hooks see what is written.
@@ -52,6 +69,19 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
         return nullptr;
     }
     file->handle = handle;
+    file->ahead = nullptr;
+    if (mode == MSPACK_SYS_OPEN_READ) {
+        file->ahead = static_cast<ReadAhead*>(std::malloc(sizeof(ReadAhead)));
+        char* bytes = static_cast<char*>(std::malloc(kReadBuffer));
+        if (file->ahead == nullptr || bytes == nullptr) {
+            std::free(file->ahead);
+            std::free(bytes);
+            std::free(file);
+            CloseHandle(handle);
+            return nullptr;
+        }
+        *file->ahead = ReadAhead{bytes, 0, 0, 0, 0};
+    }
     file->sink = nullptr;
     file->output = mode == MSPACK_SYS_OPEN_WRITE ? system : nullptr;
     file->stampOnClose = mode == MSPACK_SYS_OPEN_WRITE && system->hasStamp;
@@ -68,14 +98,62 @@ void SysClose(mspack_file* file) {
     }
     if (win->stampOnClose) SetFileTime(win->handle, &win->stamp, nullptr, &win->stamp);
     CloseHandle(HandleOf(file));
+    if (win->ahead != nullptr) std::free(win->ahead->bytes);
+    std::free(win->ahead);
     std::free(file);
+}
+
+// Moves the handle to `offset`; false when the system refuses.
+bool PlaceHandle(HANDLE handle, int64_t offset) {
+    LONG high = LONG(offset >> 32);
+    SetLastError(NO_ERROR);
+    const DWORD low = SetFilePointer(handle, LONG(uint32_t(offset)), &high, FILE_BEGIN);
+    return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+}
+
+// Reads at the handle's place, moving it on; -1 on a failure.
+int64_t ReadAt(HANDLE handle, ReadAhead& ahead, int64_t offset, void* into, DWORD bytes) {
+    if (ahead.handleAt != offset) {
+        if (!PlaceHandle(handle, offset)) return -1;
+        ahead.handleAt = offset;
+    }
+    DWORD done = 0;
+    if (!ReadFile(handle, into, bytes, &done, nullptr)) return -1;
+    ahead.handleAt += done;
+    return done;
 }
 
 int SysRead(mspack_file* file, void* buffer, int bytes) {
     if (bytes < 0) return -1;
-    DWORD done = 0;
-    if (!ReadFile(HandleOf(file), buffer, DWORD(bytes), &done, nullptr)) return -1;
-    return int(done);
+    Win32File* win = reinterpret_cast<Win32File*>(file);
+    ReadAhead& ahead = *win->ahead;
+    char* into = static_cast<char*>(buffer);
+    int copied = 0;
+    while (copied < bytes) {
+        const int64_t inBuffer = ahead.position - ahead.start;
+        if (inBuffer >= 0 && inBuffer < int64_t(ahead.length)) {
+            const int64_t piece = std::min<int64_t>(bytes - copied, int64_t(ahead.length) - inBuffer);
+            std::memcpy(into + copied, ahead.bytes + inBuffer, size_t(piece));
+            copied += int(piece);
+            ahead.position += piece;
+            continue;
+        }
+        // A large read goes straight to the caller; a small one fills the
+        // buffer first.
+        if (DWORD(bytes - copied) >= kReadBuffer) {
+            const int64_t done = ReadAt(win->handle, ahead, ahead.position, into + copied, DWORD(bytes - copied));
+            if (done < 0) return -1;
+            copied += int(done);
+            ahead.position += done;
+            break;
+        }
+        const int64_t done = ReadAt(win->handle, ahead, ahead.position, ahead.bytes, kReadBuffer);
+        if (done < 0) return -1;
+        ahead.start = ahead.position;
+        ahead.length = DWORD(done);
+        if (done == 0) break;  // the end of the file
+    }
+    return copied;
 }
 
 int SysWrite(mspack_file* file, void* buffer, int bytes) {
@@ -100,6 +178,23 @@ int SysWrite(mspack_file* file, void* buffer, int bytes) {
 }
 
 int SysSeek(mspack_file* file, off_t offset, int mode) {
+    ReadAhead* ahead = reinterpret_cast<Win32File*>(file)->ahead;
+    if (ahead != nullptr) {
+        int64_t base = 0;
+        if (mode == MSPACK_SYS_SEEK_CUR) {
+            base = ahead->position;
+        } else if (mode == MSPACK_SYS_SEEK_END) {
+            LARGE_INTEGER size;
+            if (!GetFileSizeEx(HandleOf(file), &size)) return -1;
+            base = size.QuadPart;
+        } else if (mode != MSPACK_SYS_SEEK_START) {
+            return -1;
+        }
+        const int64_t target = base + int64_t(offset);
+        if (target < 0) return -1;
+        ahead->position = target;
+        return 0;
+    }
     DWORD method;
     switch (mode) {
     case MSPACK_SYS_SEEK_START: method = FILE_BEGIN; break;
@@ -117,6 +212,8 @@ int SysSeek(mspack_file* file, off_t offset, int mode) {
 }
 
 off_t SysTell(mspack_file* file) {
+    ReadAhead* ahead = reinterpret_cast<Win32File*>(file)->ahead;
+    if (ahead != nullptr) return off_t(ahead->position);
     LONG high = 0;
     SetLastError(NO_ERROR);
     DWORD low = SetFilePointer(HandleOf(file), 0, &high, FILE_CURRENT);
