@@ -165,7 +165,7 @@ private:
 // ahead, and a worker begins one only while the buffers of the folders the
 // caller has not passed (and the spare ones) stay within kAheadBudget
 // (MayUnpackAhead), so memory stays the same whatever the payload. The
-// builder's folders hold about 4 MB, so mostly one is held at a time: on two
+// builder's folders hold about 2 MB, so mostly one is held at a time: on two
 // shared cores a budget for more bought no time, only memory. A larger
 // folder, an entry that failed ahead, a stop, or an entry asked for out of
 // turn is unpacked directly.
@@ -173,7 +173,7 @@ class CCabinetUnpacker : private NoCopy {
 public:
     static constexpr uint64_t kAheadLimit = 8u << 20;
     static constexpr int kWorkers = 2;
-    static constexpr uint64_t kAheadBudget = 6u << 20;
+    static constexpr uint64_t kAheadBudget = 4u << 20;
 
     CCabinetUnpacker();
     // Stops the workers and waits for them.

@@ -136,7 +136,7 @@ Status Encrypt(CFileCrypt& crypt, const fs::path& from, const fs::path& to) {
 // once it holds kFolderTarget bytes: folders decode independently, so the
 // installer unpacks two at once on two processors, and start-up decodes only
 // the support files' folder.
-constexpr uintmax_t kFolderTarget = 4u << 20;
+constexpr uintmax_t kFolderTarget = 2u << 20;
 
 // One folder as a whole cabinet in memory.
 Status WriteFolder(const std::vector<const PackedFile*>& files, std::string* bytes) {
