@@ -459,12 +459,15 @@ const char* RecordEntryProblem(const RecordEntry& entry, const RemovalScope& sco
             const char* problem = AbsolutePathProblem(entry.path);
             if (problem != nullptr) return problem;
             if (entry.path.size() > 2 && entry.path[0] == '\\') return "a network path";
+            // Latest first: the install folder comes last, and nearly every
+            // entry is in it.
             bool inScope = false;
-            for (const std::string& folder : scope.folders) inScope = inScope || IsInsideFolder(entry.path, folder);
+            for (auto folder = scope.folders.rbegin(); !inScope && folder != scope.folders.rend(); ++folder)
+                inScope = IsInsideFolder(entry.path, *folder);
             if (!inScope) return "outside every folder the install could reach";
-            bool inInstallDir = IsInsideFolder(entry.path, scope.installDir);
+            const bool inInstallDir = IsInsideFolder(entry.path, scope.installDir);
             for (const std::string& folder : scope.foreignFolders) {
-                if (IsInsideFolder(entry.path, folder) && !inInstallDir) return "inside another product's folder";
+                if (!inInstallDir && IsInsideFolder(entry.path, folder)) return "inside another product's folder";
             }
             if (entry.kind == RecordKind::kDir) {
                 for (const std::string& folder : scope.folders) {
