@@ -150,7 +150,7 @@ public:
             std::lock_guard<std::mutex> lock(m_mutex);
             m_stop = true;
         }
-        m_turn.notify_all();
+        m_room.notify_all();
         for (std::thread& reader : m_readers) reader.join();
         for (Result& result : m_results) Close(result);
     }
@@ -168,8 +168,16 @@ public:
         if (i == end) return false;
         for (size_t passed = m_asked; passed < i; ++passed) Close(m_results[passed]);
         m_asked = i + 1;
-        m_turn.notify_all();
-        m_turn.wait(lock, [this, i] { return m_results[i].ready; });
+        if (m_waitingReaders > 0 && m_next < m_asked + kLead / 2) m_room.notify_all();
+        if (!m_results[i].ready) {
+            // Woken once for a few files: every wake costs the system more
+            // than reading a small file does.
+            m_wantedTo = std::min(m_files.size(), i + kBatch);
+            m_missing = 0;
+            for (size_t j = i; j < m_wantedTo; ++j) m_missing += m_results[j].ready ? 0 : 1;
+            m_done.wait(lock, [this] { return m_missing == 0; });
+            m_wantedTo = 0;
+        }
         *exists = m_results[i].exists;
         *fingerprint = std::move(m_results[i].fingerprint);
         *file = m_results[i].file;
@@ -179,6 +187,7 @@ public:
 
 private:
     static constexpr size_t kLead = 32;
+    static constexpr size_t kBatch = 8;
 
     struct Result {
         bool ready = false;
@@ -201,8 +210,10 @@ private:
                 // Once the lead is full, a reader waits until half of it is
                 // taken: not woken for every file the caller takes.
                 if (m_next >= m_asked + kLead) {
-                    m_turn.wait(lock,
+                    ++m_waitingReaders;
+                    m_room.wait(lock,
                                 [this] { return m_stop || m_next >= m_files.size() || m_next < m_asked + kLead / 2; });
+                    --m_waitingReaders;
                 }
                 if (m_stop || m_next >= m_files.size()) return;
                 i = m_next++;
@@ -213,12 +224,11 @@ private:
             result.fingerprint = m_files[i].second;
             result.exists = FingerprintOfFile(m_files[i].first, &result.fingerprint, &result.file, buffer);
             result.ready = true;
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                if (i + 1 < m_asked) Close(result);
-                m_results[i] = std::move(result);
-            }
-            m_turn.notify_all();
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (i + 1 < m_asked) Close(result);
+            m_results[i] = std::move(result);
+            // The caller waits for the files from its own to m_wantedTo.
+            if (i + 1 >= m_asked && i < m_wantedTo && --m_missing == 0) m_done.notify_one();
         }
     }
 
@@ -227,8 +237,12 @@ private:
     size_t m_next = 0;   // the next place a reader takes
     size_t m_asked = 0;  // one past the latest place taken
     bool m_stop = false;
+    size_t m_waitingReaders = 0;
+    size_t m_wantedTo = 0;  // while the caller waits: one past the last file it waits for
+    size_t m_missing = 0;   // the files of those not read yet
     std::mutex m_mutex;
-    std::condition_variable m_turn;
+    std::condition_variable m_room;  // readers wait here for the caller to take
+    std::condition_variable m_done;  // the caller waits here for readers
     // Two: the system's calls for one file wait on each other, two files'
     // do not.
     std::thread m_readers[2];
