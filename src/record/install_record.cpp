@@ -7,10 +7,7 @@
 
 #include "base/text.h"
 #include "crypt/sha256.h"
-
-// Debian's xxHash, used header-only: nothing to link on any target.
-#define XXH_INLINE_ALL
-#include <xxhash.h>
+#include "record/xxh3_sum.h"
 
 namespace kq {
 namespace {
@@ -289,18 +286,16 @@ bool IsRecordHash(std::string_view text) {
 
 struct FingerprintBuilder::Digest {
     CSHA sha;
-    XXH3_state_t xxh3;
+    Xxh3Sum xxh3;
 };
 
-FingerprintBuilder::FingerprintBuilder(HashKind kind) : m_kind(kind), m_digest(std::make_unique<Digest>()) {
-    XXH3_64bits_reset(&m_digest->xxh3);
-}
+FingerprintBuilder::FingerprintBuilder(HashKind kind) : m_kind(kind), m_digest(std::make_unique<Digest>()) {}
 FingerprintBuilder::~FingerprintBuilder() = default;
 
 void FingerprintBuilder::Add(const void* bytes, size_t length) {
     m_size += length;
     if (m_kind == HashKind::kXxh3) {
-        XXH3_64bits_update(&m_digest->xxh3, bytes, length);
+        m_digest->xxh3.Add(bytes, length);
         return;
     }
     const char* at = static_cast<const char*>(bytes);
@@ -320,9 +315,7 @@ FileFingerprint FingerprintBuilder::Finish() {
     m_size = 0;
     if (m_kind == HashKind::kXxh3) {
         char digits[17];
-        std::snprintf(digits, sizeof(digits), "%016llx",
-                      static_cast<unsigned long long>(XXH3_64bits_digest(&m_digest->xxh3)));
-        XXH3_64bits_reset(&m_digest->xxh3);
+        std::snprintf(digits, sizeof(digits), "%016llx", static_cast<unsigned long long>(m_digest->xxh3.Finish()));
         fingerprint.hash = std::string(kXxh3Prefix) + digits;
         return fingerprint;
     }

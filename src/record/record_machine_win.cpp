@@ -33,49 +33,116 @@ std::string ThisProgram() {
     return length == 0 || length >= sizeof(buffer) ? std::string() : std::string(buffer, length);
 }
 
-// The file's fingerprint, in the kind and against the size `fingerprint`
-// holds when it comes in; false when no file is there.
-bool FingerprintOfFile(const std::string& path, FileFingerprint* fingerprint) {
+// NtSetInformationFile, where the system has it (the NT family): a file
+// read for its fingerprint is then deleted through the same handle, without
+// a second look-up of its path.
+using SetInformationFile = LONG(WINAPI*)(HANDLE, void* status, void* information, ULONG length, int kind);
+
+SetInformationFile DispositionSetter() {
+    static const SetInformationFile set = SystemProc<SetInformationFile>("ntdll.dll", "NtSetInformationFile");
+    return set;
+}
+
+bool DeleteThroughHandle(HANDLE file) {
+    constexpr int kFileDispositionInformation = 13;
+    struct {
+        void* status;
+        ULONG_PTR information;
+    } io = {};
+    BOOLEAN deleteFile = TRUE;
+    const SetInformationFile set = DispositionSetter();
+    return set != nullptr && set(file, &io, &deleteFile, sizeof(deleteFile), kFileDispositionInformation) >= 0;
+}
+
+// The file opened for reading; with `deletable` also so that it can be
+// deleted through the handle, where the system can and the file allows it.
+HANDLE OpenToRead(const std::string& path, bool deletable) {
+    if (deletable && DispositionSetter() != nullptr) {
+        HANDLE file =
+            ::CreateFileA(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        const DWORD error = ::GetLastError();
+        if (file != INVALID_HANDLE_VALUE || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return file;
+    }
+    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+// False when no file is at `path`; else `fingerprint`, when asked for,
+// gets the file's size only, which matches no recorded fingerprint: a file
+// that cannot be read counts as changed.
+bool SizeOnly(const std::string& path, FileFingerprint* fingerprint) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
     if (fingerprint == nullptr) return true;
+    *fingerprint = FileFingerprint();
+    fingerprint->size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
+// The file's fingerprint, in the kind and against the size `fingerprint`
+// holds when it comes in; false when no file is there. With `keep`, a file
+// read whole stays open there (see OpenToRead) instead of being closed.
+// `buffer` is the caller's, kept from file to file: a fresh one for each of
+// thousands of files costs the system more than reading them.
+bool FingerprintOfFile(const std::string& path, FileFingerprint* fingerprint, HANDLE* keep, std::vector<char>& buffer) {
+    if (fingerprint == nullptr) return SizeOnly(path, nullptr);
+    // Opened first: the handle answers for the size, and a missing file
+    // costs no more than a look at its attributes would.
+    HANDLE file = OpenToRead(path, keep != nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+        return SizeOnly(path, fingerprint);
+    }
+    DWORD high = 0;
+    const DWORD low = ::GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) {
+        ::CloseHandle(file);
+        return SizeOnly(path, fingerprint);
+    }
     const HashKind kind = KindOfHash(fingerprint->hash);
     const bool recorded = !fingerprint->hash.empty();
     const uint64_t recordedSize = fingerprint->size;
-    // A file that is there but cannot be read has no fingerprint that could
-    // match: it counts as changed.
     *fingerprint = FileFingerprint();
-    fingerprint->size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    fingerprint->size = (uint64_t(high) << 32) | low;
     // A size other than the recorded one already tells the file changed.
-    if (recorded && fingerprint->size != recordedSize) return true;
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return true;
-    // In pieces: a large file never has to fit in memory. A small one gets
-    // a buffer of its size (one byte more to see its end), not 64 KB
-    // cleared for every one of thousands of files.
+    if (recorded && fingerprint->size != recordedSize) {
+        ::CloseHandle(file);
+        return true;
+    }
+    // In pieces of at most 256 KB, as many bytes as the size says: a large
+    // file never has to fit in memory, a small one is read in one call.
     FingerprintBuilder builder(kind);
-    std::vector<char> buffer(size_t(std::min<uint64_t>(fingerprint->size, 1 << 16)) + 1);
+    buffer.resize(std::max(buffer.size(), size_t(std::min<uint64_t>(fingerprint->size, 1 << 18))));
+    uint64_t left = fingerprint->size;
     DWORD done = 0;
-    bool read = true;
-    while ((read = ::ReadFile(file, buffer.data(), DWORD(buffer.size()), &done, nullptr) != 0) && done > 0)
+    while (left > 0 &&
+           ::ReadFile(file, buffer.data(), DWORD(std::min<uint64_t>(left, buffer.size())), &done, nullptr) &&
+           done > 0) {
         builder.Add(buffer.data(), done);
-    ::CloseHandle(file);
-    if (read) *fingerprint = builder.Finish();
+        left -= done;
+    }
+    // A file that is there but cannot be read whole has no fingerprint that
+    // could match: it counts as changed.
+    if (left == 0) *fingerprint = builder.Finish();
+    if (keep != nullptr && left == 0) *keep = file;
+    else ::CloseHandle(file);
     return true;
 }
 
 }  // namespace
 
-// Fingerprints read by a thread of its own, in the order foreseen, at most
-// kLead files before the one the caller asks for.
+// Fingerprints read by threads of their own, in the order foreseen, at
+// most kLead files before the one the caller asks for. A file read whole
+// stays open for the caller to delete through (OpenToRead).
 class CWinRecordMachine::Ahead {
 public:
     explicit Ahead(const std::vector<std::pair<std::string, FileFingerprint>>& files)
-        : m_files(files), m_results(files.size()), m_ready(files.size(), false) {
-        m_thread = std::thread([this] { Work(); });
+        : m_files(files), m_results(files.size()) {
+        for (std::thread& reader : m_readers) reader = std::thread([this] { Work(); });
     }
 
     ~Ahead() {
@@ -83,13 +150,15 @@ public:
             std::lock_guard<std::mutex> lock(m_mutex);
             m_stop = true;
         }
-        m_turn.notify_all();
-        m_thread.join();
+        m_room.notify_all();
+        for (std::thread& reader : m_readers) reader.join();
+        for (Result& result : m_results) Close(result);
     }
 
     // False when `path` was not foreseen with `recorded` or its turn has
     // passed: the caller reads it itself.
-    bool Take(const std::string& path, const FileFingerprint& recorded, bool* exists, FileFingerprint* fingerprint) {
+    bool Take(const std::string& path, const FileFingerprint& recorded, bool* exists, FileFingerprint* fingerprint,
+              HANDLE* file) {
         // The caller asks in the foreseen order, passing over a path it has
         // already dealt with: the place is near the last one taken.
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -97,59 +166,116 @@ public:
         const size_t end = std::min(m_files.size(), m_asked + kLead);
         while (i < end && !(m_files[i].first == path && m_files[i].second == recorded)) ++i;
         if (i == end) return false;
+        for (size_t passed = m_asked; passed < i; ++passed) Close(m_results[passed]);
         m_asked = i + 1;
-        m_turn.notify_all();
-        m_turn.wait(lock, [this, i] { return m_ready[i]; });
-        *exists = m_results[i].first;
-        *fingerprint = m_results[i].second;
+        if (m_waitingReaders > 0 && m_next < m_asked + kLead / 2) m_room.notify_all();
+        if (!m_results[i].ready) {
+            // Woken once for a few files: every wake costs the system more
+            // than reading a small file does.
+            m_wantedTo = std::min(m_files.size(), i + kBatch);
+            m_missing = 0;
+            for (size_t j = i; j < m_wantedTo; ++j) m_missing += m_results[j].ready ? 0 : 1;
+            m_done.wait(lock, [this] { return m_missing == 0; });
+            m_wantedTo = 0;
+        }
+        *exists = m_results[i].exists;
+        *fingerprint = std::move(m_results[i].fingerprint);
+        *file = m_results[i].file;
+        m_results[i].file = INVALID_HANDLE_VALUE;
         return true;
     }
 
 private:
     static constexpr size_t kLead = 32;
+    static constexpr size_t kBatch = 8;
+
+    struct Result {
+        bool ready = false;
+        bool exists = false;
+        FileFingerprint fingerprint;
+        HANDLE file = INVALID_HANDLE_VALUE;
+    };
+
+    static void Close(Result& result) {
+        if (result.file != INVALID_HANDLE_VALUE) ::CloseHandle(result.file);
+        result.file = INVALID_HANDLE_VALUE;
+    }
 
     void Work() {
-        for (size_t i = 0; i < m_files.size(); ++i) {
+        std::vector<char> buffer;
+        for (;;) {
+            size_t i = 0;
             {
                 std::unique_lock<std::mutex> lock(m_mutex);
-                m_turn.wait(lock, [this, i] { return m_stop || i < m_asked + kLead; });
-                if (m_stop) return;
+                // Once the lead is full, a reader waits until half of it is
+                // taken: not woken for every file the caller takes.
+                if (m_next >= m_asked + kLead) {
+                    ++m_waitingReaders;
+                    m_room.wait(lock,
+                                [this] { return m_stop || m_next >= m_files.size() || m_next < m_asked + kLead / 2; });
+                    --m_waitingReaders;
+                }
+                if (m_stop || m_next >= m_files.size()) return;
+                i = m_next++;
                 // Passed over by the caller: nobody waits for it.
                 if (i + 1 < m_asked) continue;
             }
-            FileFingerprint fingerprint = m_files[i].second;
-            const bool exists = FingerprintOfFile(m_files[i].first, &fingerprint);
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_results[i] = {exists, std::move(fingerprint)};
-                m_ready[i] = true;
-            }
-            m_turn.notify_all();
+            Result result;
+            result.fingerprint = m_files[i].second;
+            result.exists = FingerprintOfFile(m_files[i].first, &result.fingerprint, &result.file, buffer);
+            result.ready = true;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (i + 1 < m_asked) Close(result);
+            m_results[i] = std::move(result);
+            // The caller waits for the files from its own to m_wantedTo.
+            if (i + 1 >= m_asked && i < m_wantedTo && --m_missing == 0) m_done.notify_one();
         }
     }
 
     const std::vector<std::pair<std::string, FileFingerprint>> m_files;
-    std::vector<std::pair<bool, FileFingerprint>> m_results;
-    std::vector<bool> m_ready;
+    std::vector<Result> m_results;
+    size_t m_next = 0;   // the next place a reader takes
     size_t m_asked = 0;  // one past the latest place taken
     bool m_stop = false;
+    size_t m_waitingReaders = 0;
+    size_t m_wantedTo = 0;  // while the caller waits: one past the last file it waits for
+    size_t m_missing = 0;   // the files of those not read yet
     std::mutex m_mutex;
-    std::condition_variable m_turn;
-    std::thread m_thread;
+    std::condition_variable m_room;  // readers wait here for the caller to take
+    std::condition_variable m_done;  // the caller waits here for readers
+    // Two: the system's calls for one file wait on each other, two files'
+    // do not.
+    std::thread m_readers[2];
 };
 
 CWinRecordMachine::CWinRecordMachine() = default;
 
-CWinRecordMachine::~CWinRecordMachine() = default;
+CWinRecordMachine::~CWinRecordMachine() {
+    Release();
+}
+
+void CWinRecordMachine::Release() {
+    if (m_held != INVALID_HANDLE_VALUE) ::CloseHandle(m_held);
+    m_held = INVALID_HANDLE_VALUE;
+    m_heldPath.clear();
+}
 
 bool CWinRecordMachine::Fingerprint(const std::string& path, FileFingerprint* fingerprint) {
+    Release();
     bool exists = false;
-    if (fingerprint != nullptr && m_ahead != nullptr && m_ahead->Take(path, *fingerprint, &exists, fingerprint))
+    if (fingerprint != nullptr && m_ahead != nullptr &&
+        m_ahead->Take(path, *fingerprint, &exists, fingerprint, &m_held)) {
+        if (m_held != INVALID_HANDLE_VALUE) m_heldPath = path;
         return exists;
-    return FingerprintOfFile(path, fingerprint);
+    }
+    std::vector<char> buffer;
+    exists = FingerprintOfFile(path, fingerprint, fingerprint != nullptr ? &m_held : nullptr, buffer);
+    if (m_held != INVALID_HANDLE_VALUE) m_heldPath = path;
+    return exists;
 }
 
 void CWinRecordMachine::Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files) {
+    Release();
     m_ahead.reset();
     if (!files.empty()) m_ahead = std::make_unique<Ahead>(files);
 }
@@ -160,6 +286,11 @@ bool CWinRecordMachine::FolderExists(const std::string& path) {
 }
 
 bool CWinRecordMachine::RemoveFile(const std::string& path) {
+    // The file just read for its fingerprint goes through its handle.
+    const bool held = m_held != INVALID_HANDLE_VALUE && m_heldPath == path;
+    const bool gone = held && DeleteThroughHandle(m_held);
+    Release();
+    if (gone) return true;
     // Nearly every file goes at the first try; only a refusal is looked into.
     if (::DeleteFileA(path.c_str())) return true;
     DWORD attributes = Attributes(path);
@@ -188,11 +319,13 @@ bool CWinRecordMachine::PutBack(const std::string& copy, const std::string& path
 }
 
 bool CWinRecordMachine::RemoveEmptyFolder(const std::string& path) {
+    Release();
     if (!FolderExists(path)) return true;
     return ::RemoveDirectoryA(WithoutTrailingBackslash(path).c_str()) != 0;
 }
 
 bool CWinRecordMachine::DeleteFolderTree(const std::string& path) {
+    Release();
     char windows[MAX_PATH + 1] = "";
     ::GetWindowsDirectoryA(windows, sizeof(windows));
     kq::DeleteFolderTree(WithoutTrailingBackslash(path), windows);

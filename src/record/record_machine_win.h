@@ -1,6 +1,8 @@
 // The install record's machine on Windows: files, folders, the registry,
 // the profile functions, the service control manager and regsvr32.
 #pragma once
+#include <windows.h>
+
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,9 +18,11 @@ public:
     CWinRecordMachine();
     ~CWinRecordMachine() override;
 
+    // A file read whole stays open until the next call that touches files,
+    // so that RemoveFile deletes the very file that was read.
     bool Fingerprint(const std::string& path, FileFingerprint* fingerprint) override;
-    // Reads the files ahead on a second thread, a bounded number before the
-    // one asked for: under the removal's deletes the reads cost no time of
+    // Reads the files ahead on two threads, a bounded number before the one
+    // asked for: under the removal's deletes the reads cost little time of
     // their own, and a file is still read only just before its turn.
     void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files) override;
     bool FolderExists(const std::string& path) override;
@@ -50,7 +54,12 @@ public:
 
 private:
     class Ahead;
+    // Closes the file Fingerprint left open.
+    void Release();
+
     std::unique_ptr<Ahead> m_ahead;
+    HANDLE m_held = INVALID_HANDLE_VALUE;
+    std::string m_heldPath;
 };
 
 }  // namespace kq

@@ -33,6 +33,16 @@ std::vector<std::string> Parts(const std::string& path, bool slashSeparates = tr
     return parts;
 }
 
+// The next part of a file path from `at` on (a slash separates as a
+// backslash does); false when there is none.
+bool NextPart(const std::string& path, size_t& at, std::string_view* part) {
+    while (at < path.size() && (path[at] == '\\' || path[at] == '/')) ++at;
+    const size_t begin = at;
+    while (at < path.size() && path[at] != '\\' && path[at] != '/') ++at;
+    *part = std::string_view(path).substr(begin, at - begin);
+    return at > begin;
+}
+
 bool PartsStartWith(const std::vector<std::string>& parts, const std::vector<std::string>& prefix) {
     return prefix.size() <= parts.size() && std::equal(prefix.begin(), prefix.end(), parts.begin());
 }
@@ -422,8 +432,21 @@ bool RecordMachine::PutBack(const std::string&, const std::string&) {
 }
 
 bool IsInsideFolder(const std::string& path, const std::string& folder) {
-    std::vector<std::string> folderParts = Parts(folder);
-    return !folderParts.empty() && PartsStartWith(Parts(path), folderParts);
+    // Part by part without copies: asked for every entry against every
+    // folder in reach, of records with tens of thousands of files.
+    size_t inPath = 0;
+    size_t inFolder = 0;
+    std::string_view part;
+    std::string_view folderPart;
+    bool any = false;
+    while (NextPart(folder, inFolder, &folderPart)) {
+        if (!NextPart(path, inPath, &part) || part.size() != folderPart.size()) return false;
+        for (size_t i = 0; i < part.size(); ++i) {
+            if (AsciiLower(part[i]) != AsciiLower(folderPart[i])) return false;
+        }
+        any = true;
+    }
+    return any;
 }
 
 const char* RecordEntryProblem(const RecordEntry& entry, const RemovalScope& scope) {
@@ -436,12 +459,15 @@ const char* RecordEntryProblem(const RecordEntry& entry, const RemovalScope& sco
             const char* problem = AbsolutePathProblem(entry.path);
             if (problem != nullptr) return problem;
             if (entry.path.size() > 2 && entry.path[0] == '\\') return "a network path";
+            // Latest first: the install folder comes last, and nearly every
+            // entry is in it.
             bool inScope = false;
-            for (const std::string& folder : scope.folders) inScope = inScope || IsInsideFolder(entry.path, folder);
+            for (auto folder = scope.folders.rbegin(); !inScope && folder != scope.folders.rend(); ++folder)
+                inScope = IsInsideFolder(entry.path, *folder);
             if (!inScope) return "outside every folder the install could reach";
-            bool inInstallDir = IsInsideFolder(entry.path, scope.installDir);
+            const bool inInstallDir = IsInsideFolder(entry.path, scope.installDir);
             for (const std::string& folder : scope.foreignFolders) {
-                if (IsInsideFolder(entry.path, folder) && !inInstallDir) return "inside another product's folder";
+                if (!inInstallDir && IsInsideFolder(entry.path, folder)) return "inside another product's folder";
             }
             if (entry.kind == RecordKind::kDir) {
                 for (const std::string& folder : scope.folders) {

@@ -107,7 +107,8 @@ namespace {
 // each line kind is taken by its own step, a line out of reach is refused.
 class LogRemovalLister {
 public:
-    explicit LogRemovalLister(const RemovalContext& context) : m_context(context) {}
+    explicit LogRemovalLister(const RemovalContext& context)
+        : m_context(context), m_installDirKey(PathKey(context.installDir)) {}
 
     RemovalSteps List(const std::vector<LogEntry>& entries) {
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) Take(*it);
@@ -161,12 +162,13 @@ private:
         // Without a record nothing proves that setup made a file outside
         // the install folder (a kept or skipped system DLL was logged
         // too); a shortcut is always made anew.
+        const std::string key = problem == nullptr ? PathKey(value) : std::string();
         if (problem == nullptr && entry.kind == logkind::kFile && !m_context.installDir.empty() &&
-            !StartsWithFolder(PathKey(value), PathKey(m_context.installDir)))
+            !StartsWithFolder(key, m_installDirKey))
             problem = "outside the install folder, not proved to be setup's";
         if (problem != nullptr) {
             Refuse(entry, problem);
-        } else if (First("F", PathKey(value))) {
+        } else if (First("F", key)) {
             m_collected.files.push_back(StepOn(RemovalAction::kDeleteFile, value));
         }
     }
@@ -269,6 +271,7 @@ private:
     }
 
     const RemovalContext& m_context;
+    const std::string m_installDirKey;  // asked for every file of the log
     RemovalSteps m_steps;
     Collected m_collected;
     std::set<std::string> m_seen;
