@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/file.h"
+#include "base/file_win.h"
 #include "base/product.h"
 #include "base/profile_file_win.h"
 #include "cabinet/cabinet.h"
@@ -304,6 +305,7 @@ bool CInstallEngine::EnoughSpace() {
         };
     }
     questions.existingSize = &FileBytes;
+    questions.folderExists = &DirectoryExists;
     std::vector<VolumeSpace> needs = SpaceNeeded(
         m_files, [this](const std::string& t) { return Expand(t); }, questions);
     for (;;) {

@@ -1,6 +1,7 @@
 #include "steps/disk_space.h"
 
 #include <cstdio>
+#include <map>
 
 #include "checks/system_name.h"
 
@@ -38,6 +39,14 @@ std::string VolumeRoot(const std::string& path) {
 std::vector<VolumeSpace> SpaceNeeded(const FileList& files, const ExpandFn& expand, const SpaceQuestions& questions) {
     std::vector<std::string> volumes;
     std::vector<int64_t> totals;
+    std::map<std::string, bool> folders;
+    auto inFolderThere = [&](const std::string& path) {
+        if (!questions.folderExists) return true;
+        const std::string folder = path.substr(0, path.find_last_of('\\'));
+        auto known = folders.find(folder);
+        if (known == folders.end()) known = folders.emplace(folder, questions.folderExists(folder)).first;
+        return known->second;
+    };
     for (size_t i = 0; i < files.files.size(); ++i) {
         const FileRecord& record = files.files[i];
         if (IsWebSource(record.sourcePath) || !FileMaskApplies(record.fileMask, questions.systemName.c_str())) continue;
@@ -48,7 +57,7 @@ std::vector<VolumeSpace> SpaceNeeded(const FileList& files, const ExpandFn& expa
         uint64_t size = 0;
         if (volume.empty() || !questions.packedSize(static_cast<int32_t>(i), &size)) continue;
         uint64_t there = 0;
-        const bool exists = questions.existingSize(destination, &there);
+        const bool exists = inFolderThere(destination) && questions.existingSize(destination, &there);
         if (exists && DecodeFileOptions(record.options).keepExisting) continue;
         size_t at = 0;
         while (at < volumes.size() && volumes[at] != volume) ++at;

@@ -35,6 +35,11 @@ struct SpaceQuestions {
     std::function<bool(int32_t index, uint64_t* size)> packedSize;
     // The size of the file at `path`; false when there is none.
     std::function<bool(const std::string& path, uint64_t* size)> existingSize;
+    // Whether the folder is there, asked once a folder (may be empty): a
+    // file in a folder that is not there is new without a look of its own,
+    // which on a file system without case costs a search of the folders
+    // above it.
+    std::function<bool(const std::string& folder)> folderExists;
 };
 
 // "C:\" or "\\SERVER\SHARE\" for a path on it; "" for any other.

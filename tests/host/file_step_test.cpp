@@ -352,6 +352,9 @@ TEST(FileStep, SpaceNeededPerVolume) {
         {"a share is its own volume; a path of no volume is not counted",
          {{"\\\\srv\\Apps\\Tool", 0, 0, "", 4, -1}, {"\\\\SRV\\apps", 0, 0, "", 1, -1}, {"App", 0, 0, "", 8, -1}},
          "\\\\SRV\\APPS\\=5;"},
+        {"a file in a folder that is not there yet is new, whatever a look at it would say",
+         {{"E:\\New", 0, 0, "", 6, 40}},
+         "E:\\=6;"},
     };
     for (const Case& c : cases) {
         FileList list;
@@ -380,6 +383,7 @@ TEST(FileStep, SpaceNeededPerVolume) {
             *size = found->second;
             return true;
         };
+        questions.folderExists = [](const std::string& folder) { return folder != "E:\\New"; };
         std::string needed;
         for (const VolumeSpace& v : SpaceNeeded(
                  list, [](const std::string& t) { return t; }, questions))
