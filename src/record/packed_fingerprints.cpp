@@ -86,6 +86,18 @@ bool PackedFingerprints::Find(const std::string& name, FileFingerprint* fingerpr
     return true;
 }
 
+std::vector<std::pair<std::string, FileFingerprint>> PackedFingerprints::Entries() const {
+    std::vector<std::pair<std::string, FileFingerprint>> entries;
+    entries.reserve(m_items.size());
+    for (const Item& item : m_items) {
+        FileFingerprint fingerprint;
+        fingerprint.hash.assign(m_text, item.at + item.nameLength, item.hashLength);
+        fingerprint.size = item.size;
+        entries.emplace_back(std::string(NameOf(item)), std::move(fingerprint));
+    }
+    return entries;
+}
+
 std::string PackedFingerprintsHeader() { return std::string(kHeader) + "\n"; }
 
 std::string PackedFingerprintLine(const std::string& entry, const FileFingerprint& fingerprint) {

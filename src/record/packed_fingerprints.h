@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 #include <vector>
 
 #include "record/install_record.h"
@@ -35,6 +37,9 @@ public:
     // The fingerprint of the entry `name`, found without case; false when
     // the list has none.
     bool Find(const std::string& name, FileFingerprint* fingerprint) const;
+    // Every entry, by name: what a list written again from them must read
+    // back as.
+    std::vector<std::pair<std::string, FileFingerprint>> Entries() const;
 
 private:
     friend PackedFingerprints ParsePackedFingerprints(const std::string& text);
