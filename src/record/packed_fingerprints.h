@@ -20,7 +20,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-#include <vector>
 
 #include "record/install_record.h"
 
