@@ -525,7 +525,6 @@ TEST(CabinetReaderTest, EntriesOneAtATimeInAnyOrder) {
         EXPECT_EQ(ReadText(target), c.content) << c.asked;
         EXPECT_EQ(seen, c.content) << "what the hook saw of " << c.asked;
     }
-    ExpectStamp(box.Root() + "placed-F4_app.exe", {2010, 1, 1, 0, 0, 0});
     // A reader sharing the directory reads on after the one that read it has
     // opened another cabinet.
     kq::CCabinetReader shared;
@@ -534,6 +533,7 @@ TEST(CabinetReaderTest, EntriesOneAtATimeInAnyOrder) {
     const std::string again = box.Root() + "shared-data.bin";
     EXPECT_EQ(shared.Extract(shared.Find("data.bin"), again), kq::EntryResult::kDone);
     EXPECT_EQ(ReadText(again), PseudoRandom(70000));
+    ExpectStamp(box.Root() + "placed-F4_app.exe", {2010, 1, 1, 0, 0, 0});
 }
 
 TEST(CabinetReaderTest, StopsWithinAFileAndDeletesWhatItBegan) {
