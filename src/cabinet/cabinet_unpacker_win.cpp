@@ -36,7 +36,8 @@ struct CCabinetUnpacker::Ahead {
     std::atomic<bool> quit{false};
     std::mutex mutex;
     std::condition_variable changed;
-    int asked = -1;                            // the folder of the entry asked for last
+    int asked = -1;                            // the last folder an entry was asked for in
+    std::vector<int> holders;                  // by folder, callers holding one of its entries
     std::vector<Stage> stage;                  // by folder
     std::vector<std::vector<size_t>> entries;  // by folder, in cabinet order
     std::vector<int> queue;                    // the folders unpacked ahead, in cabinet order
@@ -63,6 +64,16 @@ struct CCabinetUnpacker::Ahead {
         }
         while (!spare.empty() && !MayUnpackAhead(inUse + SpareBytes(), bytes, kAheadBudget)) spare.pop_back();
         return MayUnpackAhead(inUse + SpareBytes(), bytes, kAheadBudget);
+    }
+    // A folder ready and passed by the callers (called under the lock): its
+    // buffer becomes a spare one.
+    void Free(int folder, uint64_t bytes) {
+        auto passed = ready.find(folder);
+        if (passed == ready.end()) return;
+        stage[size_t(folder)] = Stage::kGone;
+        inUse -= bytes;
+        spare.push_back(std::move(passed->second.bytes));
+        ready.erase(passed);
     }
     // A buffer for a folder of `bytes`: a spare one that holds it, or none.
     std::string TakeBuffer(uint64_t bytes) {
@@ -108,6 +119,7 @@ void CCabinetUnpacker::StartAhead(std::function<bool()> stop) {
     auto ahead = std::make_unique<Ahead>();
     const int folderCount = m_reader.FolderCount();
     ahead->stage.assign(size_t(folderCount), Ahead::Stage::kDirect);
+    ahead->holders.assign(size_t(folderCount), 0);
     ahead->entries.resize(size_t(folderCount));
     std::vector<bool> product(size_t(folderCount), false);
     for (size_t i = 0; i < m_reader.EntryCount(); ++i) {
@@ -219,47 +231,71 @@ void CCabinetUnpacker::RunWorker(int index) {
 }
 
 EntryResult CCabinetUnpacker::Extract(size_t entry, const std::string& target, const EntryHooks& hooks) {
-    if (m_ahead == nullptr || entry >= m_reader.EntryCount() || m_reader.FolderOf(entry) < 0)
-        return m_reader.Extract(entry, target, hooks);
+    Held held;
+    if (Hold(entry, &held)) {
+        const EntryResult result = WriteHeld(held, target, hooks);
+        Release(held);
+        return result;
+    }
+    std::lock_guard<std::mutex> direct(m_direct);
+    return m_reader.Extract(entry, target, hooks);
+}
+
+bool CCabinetUnpacker::Hold(size_t entry, Held* held) {
+    if (m_ahead == nullptr || entry >= m_reader.EntryCount() || m_reader.FolderOf(entry) < 0) return false;
     Ahead& ahead = *m_ahead;
     const int folder = m_reader.FolderOf(entry);
     std::unique_lock<std::mutex> lock(ahead.mutex);
-    ahead.asked = folder;
-    // The folders behind the copy step are not needed again: the workers
-    // may go on.
+    ahead.asked = std::max(ahead.asked, folder);
+    // The folders behind the callers are not needed again: the workers may
+    // go on.
     bool freed = false;
-    while (!ahead.ready.empty() && ahead.ready.begin()->first < folder) {
-        ahead.stage[size_t(ahead.ready.begin()->first)] = Ahead::Stage::kGone;
-        ahead.inUse -= m_reader.FolderBytes(ahead.ready.begin()->first);
-        ahead.spare.push_back(std::move(ahead.ready.begin()->second.bytes));
-        ahead.ready.erase(ahead.ready.begin());
+    for (auto ready = ahead.ready.begin(); ready != ahead.ready.end() && ready->first < folder;) {
+        if (ahead.holders[size_t(ready->first)] > 0) {
+            ++ready;
+            continue;
+        }
+        const int passed = ready->first;
+        ++ready;
+        ahead.Free(passed, m_reader.FolderBytes(passed));
         freed = true;
     }
     if (freed) ahead.changed.notify_all();
     // A folder not yet begun is next for a worker: every folder before it
-    // is begun, and those held are behind the copy step, so none blocks it.
+    // is begun, and those held are behind the callers, so none blocks it.
     using Stage = Ahead::Stage;
     ahead.changed.wait(lock, [&] {
         const Stage stage = ahead.stage[size_t(folder)];
         return stage == Stage::kDirect || stage == Stage::kReady || stage == Stage::kGone ||
                (stage == Stage::kWaiting && ahead.running == 0);
     });
-    auto held = ahead.ready.find(folder);
-    if (held != ahead.ready.end()) {
-        const std::vector<size_t>& inFolder = ahead.entries[size_t(folder)];
-        const size_t place = size_t(std::lower_bound(inFolder.begin(), inFolder.end(), entry) - inFolder.begin());
-        const auto& spans = held->second.spans;
-        if (place < spans.size() && spans[place].second != Ahead::Held::kFailed) {
-            // The buffer stays until the copy step passes the folder, and
-            // only the copy step frees it: it can be read unlocked.
-            const char* bytes = held->second.bytes.data() + spans[place].first;
-            const size_t length = spans[place].second;
-            lock.unlock();
-            return m_reader.WriteEntry(entry, bytes, length, target, hooks);
-        }
+    auto ready = ahead.ready.find(folder);
+    if (ready == ahead.ready.end()) return false;
+    const std::vector<size_t>& inFolder = ahead.entries[size_t(folder)];
+    const size_t place = size_t(std::lower_bound(inFolder.begin(), inFolder.end(), entry) - inFolder.begin());
+    const auto& spans = ready->second.spans;
+    if (place >= spans.size() || spans[place].second == Ahead::Held::kFailed) return false;
+    // The buffer stays while it is held, and only a caller frees it: it can
+    // be read unlocked.
+    ++ahead.holders[size_t(folder)];
+    *held = {entry, folder, ready->second.bytes.data() + spans[place].first, spans[place].second};
+    return true;
+}
+
+EntryResult CCabinetUnpacker::WriteHeld(const Held& held, const std::string& target, const EntryHooks& hooks) {
+    return m_reader.WriteEntry(held.entry, held.bytes, held.length, target, hooks);
+}
+
+void CCabinetUnpacker::Release(const Held& held) {
+    Ahead& ahead = *m_ahead;
+    {
+        std::lock_guard<std::mutex> lock(ahead.mutex);
+        if (--ahead.holders[size_t(held.folder)] > 0 || held.folder >= ahead.asked) return;
+        // Passed while it was held: the last holder frees it, as a caller
+        // waiting for a worker that waits for room will not.
+        ahead.Free(held.folder, m_reader.FolderBytes(held.folder));
     }
-    lock.unlock();
-    return m_reader.Extract(entry, target, hooks);
+    ahead.changed.notify_all();
 }
 
 }  // namespace kq

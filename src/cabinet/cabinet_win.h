@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "base/no_copy.h"
@@ -189,7 +190,25 @@ public:
     size_t EntryCount() const;
     size_t Find(const std::string& name) const;
     uint64_t EntryBytes(size_t entry) const;
+    // Safe on several threads at once: an entry unpacked ahead is written
+    // by the caller's thread, any other is unpacked by one caller at a time.
     EntryResult Extract(size_t entry, const std::string& target, const EntryHooks& hooks);
+
+    // An entry's bytes as a worker unpacked them, kept until Release.
+    struct Held {
+        size_t entry = 0;
+        int folder = -1;
+        const char* bytes = nullptr;
+        size_t length = 0;
+    };
+    // The entry's bytes when it was unpacked ahead (waiting for a worker
+    // still at it); false when it was not, and Extract unpacks it. Callers
+    // on several threads hold entries in cabinet order: asking for an entry
+    // frees the folders before it that nobody holds.
+    bool Hold(size_t entry, Held* held);
+    // Writes a held entry as Extract would, on any thread.
+    EntryResult WriteHeld(const Held& held, const std::string& target, const EntryHooks& hooks);
+    void Release(const Held& held);
 
 private:
     struct Worker;
@@ -200,6 +219,8 @@ private:
 
     CCabinetReader m_reader;
     std::unique_ptr<Ahead> m_ahead;
+    // m_reader's own decoder, for the entries not unpacked ahead.
+    std::mutex m_direct;
 };
 
 // Runs the extraction on a thread of its own and waits for it with `wait`

@@ -570,6 +570,12 @@ void InstallRecord::Temporary(const std::string& path) {
     if (m_sink) m_sink(FormatTemporaryLine(path));
 }
 
+void InstallRecord::Temporary(const std::vector<std::string>& paths) {
+    std::string lines;
+    for (const std::string& path : paths) lines += FormatTemporaryLine(path);
+    if (m_sink && !lines.empty()) m_sink(lines);
+}
+
 bool InstallRecord::IsSetAside(const std::string& path) const {
     return m_asidePaths.count(AsciiLower(path)) != 0;
 }

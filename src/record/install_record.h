@@ -225,6 +225,8 @@ public:
     // one it is renamed from): only the record file of the run in progress
     // names it.
     void Temporary(const std::string& path);
+    // Several such files, their lines given to the sink at once (one write).
+    void Temporary(const std::vector<std::string>& paths);
     const std::vector<SetAsideCopy>& SetAsideCopies() const { return m_asideCopies; }
     void ForgetSetAsideCopies() {
         m_asideCopies.clear();

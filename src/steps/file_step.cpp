@@ -1,5 +1,8 @@
 #include "steps/file_step.h"
 
+#include <set>
+
+#include "base/text.h"
 #include "checks/system_name.h"
 #include "steps/version_rule.h"
 
@@ -190,9 +193,50 @@ uint32_t InstalledAttributes(uint32_t current, const FileOptions& options) {
     return wanted == 0 ? kAttributeNormal : wanted;
 }
 
+namespace {
+
+// The files of [from, to) that the step will unpack straight into their
+// destinations, in order. A destination that another file of the window
+// also has is left out: which of them is there when depends on the step.
+std::vector<ForeseenFile> StraightUnpacks(const FileList& files, size_t from, size_t to, const ExpandFn& expand,
+                                          const FileStepContext& context) {
+    std::vector<ForeseenFile> straight;
+    std::multiset<std::string> destinations;
+    for (size_t i = from; i < to && i < files.files.size(); ++i) {
+        const FileRecord& record = files.files[i];
+        const bool web = IsWebSource(record.sourcePath);
+        std::string destination = web ? WebDestinationPath(record, expand) : DestinationPath(record, expand);
+        destinations.insert(AsciiLower(destination));
+        const FileOptions options = DecodeFileOptions(record.options);
+        if (web || options.keepExisting || options.expandContent || destination.empty() ||
+            VersionRuleApplies(record.fileName.c_str()) ||
+            !FileMaskApplies(record.fileMask, context.systemName.c_str()))
+            continue;
+        if (!record.feature.empty() && context.featureDeselected && context.featureDeselected(record.feature)) continue;
+        straight.push_back({PackedEntryName(static_cast<int32_t>(i), record.fileName.c_str()), std::move(destination)});
+    }
+    std::vector<ForeseenFile> foreseen;
+    for (ForeseenFile& file : straight) {
+        if (destinations.count(AsciiLower(file.destination)) == 1) foreseen.push_back(std::move(file));
+    }
+    return foreseen;
+}
+
+// Told a window at a time, when the step reaches it: every file that could
+// share a destination with one told is in the window, and what a cancel
+// leaves to delete stays small.
+constexpr size_t kForesight = 64;
+
+}  // namespace
+
 bool CopyFiles(const FileList& files, const ExpandFn& expand, const FileStepContext& context, FileMachine& machine,
                RunSignals& signals, UninstallLog& log) {
     FileStep step(expand, context, machine, signals);
+    struct Foresight {
+        FileMachine& machine;
+        ~Foresight() { machine.EndForesight(); }
+    } foresight{machine};
+    size_t foreseenTo = 0;
     for (size_t i = 0; i < files.files.size(); ++i) {
         const FileRecord& record = files.files[i];
         const int32_t index = static_cast<int32_t>(i);
@@ -200,6 +244,11 @@ bool CopyFiles(const FileList& files, const ExpandFn& expand, const FileStepCont
 
         std::string destination = DestinationPath(record, expand);
         if (signals.CancelRequested()) return false;
+        if (!context.cabinetPath.empty() && i == foreseenTo) {
+            const std::vector<ForeseenFile> next = StraightUnpacks(files, i, i + kForesight, expand, context);
+            if (!next.empty()) machine.Foresee(next);
+            foreseenTo += kForesight;
+        }
         if (!FileMaskApplies(record.fileMask, context.systemName.c_str())) continue;
 
         const FileOptions options = DecodeFileOptions(record.options);

@@ -15,7 +15,8 @@
 // (version_rule.h).
 //
 // From the cabinet: a file whose destination is free is extracted straight
-// into it. Otherwise, and for every file the version rule or content
+// into it; the machine is told such files a window ahead (Foresee), so it
+// may write them while the step records those before them. Otherwise, and for every file the version rule or content
 // expansion has to look at first, it is extracted into a staging file
 // beside its destination, looked at (and expanded) there and renamed over
 // the destination, so a file that is refused, fails or is cancelled leaves
@@ -40,6 +41,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "cabinet/cabinet.h"
 #include "record/install_record.h"
@@ -65,6 +67,12 @@ constexpr uint32_t kAttributeNormal = 0x80;
 // The attributes an installed file ends with, from those it has.
 uint32_t InstalledAttributes(uint32_t current, const FileOptions& options);
 
+// A packed entry the step will unpack straight into its destination.
+struct ForeseenFile {
+    std::string entry;
+    std::string destination;
+};
+
 // The machine as the file step sees it: the file system and the user.
 class FileMachine {
 public:
@@ -85,6 +93,13 @@ public:
     // `to`, replacing a file there; `written` gets the fingerprint of what
     // was written. A failed or stopped extraction leaves nothing at `to`.
     virtual EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) = 0;
+    // The files the step unpacks next, in its order, each straight into its
+    // destination (no version rule, no expansion, no existing file kept, no
+    // destination twice): a machine may write them ahead of the step, whose
+    // Unpack of one then takes what was written. Those written ahead and
+    // not asked for by EndForesight are deleted there.
+    virtual void Foresee(const std::vector<ForeseenFile>& files) { (void)files; }
+    virtual void EndForesight() {}
     // A new, empty file in the folder of `destination` for a packed copy to
     // wait in before it replaces the destination; "" when none can be made.
     virtual std::string StagingPath(const std::string& destination) = 0;

@@ -2,6 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <list>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "base/file.h"
 #include "base/file_win.h"
 #include "base/text.h"
@@ -59,16 +67,95 @@ FailureChoice ShowFileError(const std::string& text, bool fatal) {
     return r <= 0 ? FailureChoice::kCancel : static_cast<FailureChoice>(r);
 }
 
-CWinFileMachine::~CWinFileMachine() = default;
+// The files told ahead, each with what writing it gave once it is written.
+struct CWinFileMachine::Ahead {
+    enum class State { kWaiting, kWriting, kWritten };
+    struct Job {
+        ForeseenFile file;
+        State state = State::kWaiting;
+        EntryResult result = EntryResult::kNotFound;
+        FileFingerprint written;
+        uint64_t number = 0;  // in the order told
+    };
+    // Creating a file costs the system far more time than writing its
+    // bytes, and the system creates files for several threads at once: two
+    // writers make the files about twice as fast as one.
+    static constexpr int kWriters = 2;
+    // A step that has caught up with the writers is woken only once they
+    // are this many files further: each wake-up costs the system a call.
+    static constexpr uint64_t kWakeAfter = 32;
+    std::mutex lock;  // jobs
+    std::condition_variable changed;
+    // A list: a writer keeps its job while the step takes others out.
+    std::list<Job> jobs;
+    std::atomic<bool> ending{false};
+    // Who waits on `changed`: a wake-up costs the system a call, so only a
+    // waiting thread is woken.
+    bool stepWaits = false;
+    int writersWaiting = 0;
+    uint64_t told = 0;    // jobs told so far
+    uint64_t wakeAt = 0;  // the job whose end wakes the waiting step
+    // Writers take their jobs and the cabinet's bytes for them one at a
+    // time, so the bytes are asked for in the order the step gave.
+    std::mutex taking;
+    std::vector<std::thread> writers;
 
-EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
-    EntryHooks hooks;
-    if (m_signals != nullptr) hooks.stop = [this] { return m_signals->CancelRequested(); };
-    if (m_cabinet == nullptr || !m_cabinet->IsOpen()) {
-        m_cabinet = std::make_unique<CCabinetUnpacker>();
-        if (m_cabinet->Open(m_cabinetPath.c_str(), hooks.stop) != kCabinetOk) return EntryResult::kNotFound;
+    std::list<Job>::iterator FirstWaiting() {
+        return std::find_if(jobs.begin(), jobs.end(), [](const Job& j) { return j.state == State::kWaiting; });
     }
-    const size_t found = m_cabinet->Find(entry);
+    bool AnyWaiting() { return FirstWaiting() != jobs.end(); }
+
+    // The next job told and not begun, marked as begun, with the cabinet's
+    // bytes for it when they were unpacked ahead; false when the foresight
+    // ends.
+    bool Take(CCabinetUnpacker& cabinet, std::list<Job>::iterator* taken, CCabinetUnpacker::Held* held, bool* isHeld) {
+        std::lock_guard<std::mutex> turn(taking);
+        std::unique_lock<std::mutex> guard(lock);
+        auto next = jobs.end();
+        for (;;) {
+            next = FirstWaiting();
+            if (ending || next != jobs.end()) break;
+            ++writersWaiting;
+            changed.wait(guard);
+            --writersWaiting;
+        }
+        if (ending) return false;
+        next->state = State::kWriting;
+        *taken = next;
+        const std::string entry = next->file.entry;
+        guard.unlock();
+        const size_t found = cabinet.Find(entry);
+        *isHeld = found != cabinet.EntryCount() && cabinet.Hold(found, held);
+        return true;
+    }
+};
+
+CWinFileMachine::CWinFileMachine(InstallReporter* reporter, const RunSignals* signals, bool unattended)
+    : m_reporter(reporter), m_signals(signals), m_unattended(unattended) {}
+
+CWinFileMachine::~CWinFileMachine() {
+    EndForesight();
+}
+
+bool CWinFileMachine::OpenCabinet() {
+    if (m_cabinet != nullptr && m_cabinet->IsOpen()) return true;
+    m_cabinet = std::make_unique<CCabinetUnpacker>();
+    std::function<bool()> stop;
+    if (m_signals != nullptr) stop = [this] { return m_signals->CancelRequested(); };
+    return m_cabinet->Open(m_cabinetPath.c_str(), stop) == kCabinetOk;
+}
+
+EntryResult CWinFileMachine::UnpackNow(const std::string& entry, const std::string& to, FileFingerprint& written,
+                                       bool ahead, const CCabinetUnpacker::Held* held) {
+    EntryHooks hooks;
+    hooks.stop = [this, ahead] {
+        return (m_signals != nullptr && m_signals->CancelRequested()) || (ahead && m_ahead->ending);
+    };
+    // Ahead of the step nothing is replaced: a file that is there after all
+    // is left to the step.
+    hooks.newFileOnly = ahead;
+    if (held == nullptr && !OpenCabinet()) return EntryResult::kNotFound;
+    const size_t found = held != nullptr ? held->entry : m_cabinet->Find(entry);
     if (found == m_cabinet->EntryCount()) return EntryResult::kNotFound;
     // With the builder's fingerprint only the size is counted: hashing
     // costs more than unpacking.
@@ -81,7 +168,8 @@ EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string&
     } else {
         hooks.written = [&fingerprint](const void* bytes, size_t length) { fingerprint.Add(bytes, length); };
     }
-    const EntryResult result = m_cabinet->Extract(found, to, hooks);
+    const EntryResult result =
+        held != nullptr ? m_cabinet->WriteHeld(*held, to, hooks) : m_cabinet->Extract(found, to, hooks);
     if (result != EntryResult::kDone) return result;
     if (!known) {
         written = fingerprint.Finish();
@@ -93,6 +181,95 @@ EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string&
         CWinRecordMachine().Fingerprint(to, &written);
     }
     return result;
+}
+
+EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
+    if (m_ahead == nullptr) return UnpackNow(entry, to, written, false, nullptr);
+    Ahead& ahead = *m_ahead;
+    std::unique_lock<std::mutex> lock(ahead.lock);
+    auto job = std::find_if(ahead.jobs.begin(), ahead.jobs.end(),
+                            [&](const Ahead::Job& j) { return j.file.destination == to && j.file.entry == entry; });
+    if (job != ahead.jobs.end()) {
+        // Not begun: written here rather than waited for.
+        if (job->state != Ahead::State::kWaiting) {
+            ahead.stepWaits = true;
+            ahead.wakeAt = std::min(job->number + Ahead::kWakeAfter, ahead.told - 1);
+            ahead.changed.wait(lock, [&] { return job->state == Ahead::State::kWritten; });
+            ahead.stepWaits = false;
+            const EntryResult result = job->result;
+            written = job->written;
+            if (result == EntryResult::kDone) {
+                ahead.jobs.erase(job);
+                return result;
+            }
+        }
+        // What failed ahead is tried again as the step asks it.
+        ahead.jobs.erase(job);
+    }
+    lock.unlock();
+    return UnpackNow(entry, to, written, false, nullptr);
+}
+
+void CWinFileMachine::Foresee(const std::vector<ForeseenFile>& files) {
+    if (m_cabinetPath.empty()) return;
+    if (m_ahead == nullptr) {
+        // The writers share the step's cabinet: it is open before they begin.
+        if (!OpenCabinet()) return;
+        m_ahead = std::make_unique<Ahead>();
+        for (int w = 0; w < Ahead::kWriters; ++w) {
+            try {
+                m_ahead->writers.emplace_back(&CWinFileMachine::WriteAhead, this);
+            } catch (const std::system_error&) {
+                break;  // fewer threads to be had: fewer writers
+            }
+        }
+        if (m_ahead->writers.empty()) {
+            m_ahead.reset();  // none: each file is written as the step asks for it
+            return;
+        }
+    }
+    std::lock_guard<std::mutex> lock(m_ahead->lock);
+    for (const ForeseenFile& file : files)
+        m_ahead->jobs.push_back({file, Ahead::State::kWaiting, EntryResult::kNotFound, {}, m_ahead->told++});
+    if (m_ahead->writersWaiting > 0) m_ahead->changed.notify_all();
+}
+
+void CWinFileMachine::WriteAhead() {
+    Ahead& ahead = *m_ahead;
+    for (;;) {
+        std::list<Ahead::Job>::iterator job;
+        CCabinetUnpacker::Held held;
+        bool isHeld = false;
+        if (!ahead.Take(*m_cabinet, &job, &held, &isHeld)) return;
+        // The job stays in the list while it is written: only the step
+        // erases a job, and only one that is written or not begun.
+        const ForeseenFile& file = job->file;
+        FileFingerprint written;
+        const EntryResult result = UnpackNow(file.entry, file.destination, written, true, isHeld ? &held : nullptr);
+        if (isHeld) m_cabinet->Release(held);
+        std::lock_guard<std::mutex> lock(ahead.lock);
+        job->result = result;
+        job->written = written;
+        job->state = Ahead::State::kWritten;
+        // The step waits for the job at wakeAt, or for the last job when no
+        // job is left to begin: the writer that ends it may be the last.
+        if (ahead.stepWaits && (job->number >= ahead.wakeAt || !ahead.AnyWaiting())) ahead.changed.notify_all();
+    }
+}
+
+void CWinFileMachine::EndForesight() {
+    if (m_ahead == nullptr) return;
+    {
+        std::lock_guard<std::mutex> lock(m_ahead->lock);
+        m_ahead->ending = true;
+    }
+    m_ahead->changed.notify_all();
+    for (std::thread& writer : m_ahead->writers) writer.join();
+    // Written for a step that ended before it asked for them.
+    for (const Ahead::Job& job : m_ahead->jobs) {
+        if (job.state == Ahead::State::kWritten && job.result == EntryResult::kDone) Remove(job.file.destination);
+    }
+    m_ahead.reset();
 }
 
 std::string CWinFileMachine::StagingPath(const std::string& destination) {

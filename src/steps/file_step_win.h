@@ -20,8 +20,7 @@ public:
     // where nobody answers the file error dialog; every failure is answered
     // with Cancel without showing it.
     explicit CWinFileMachine(InstallReporter* reporter = nullptr, const RunSignals* signals = nullptr,
-                             bool unattended = false)
-        : m_reporter(reporter), m_signals(signals), m_unattended(unattended) {}
+                             bool unattended = false);
     ~CWinFileMachine() override;
 
     // The cabinet Unpack reads, opened at the first entry asked for (on the
@@ -45,6 +44,11 @@ public:
     bool Move(const std::string& from, const std::string& to) override;
     bool Copy(const std::string& from, const std::string& to) override;
     EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) override;
+    // Foreseen files are written, in order, by threads of their own while
+    // the step records those before them, each only where nothing is (else
+    // the step's own Unpack writes it).
+    void Foresee(const std::vector<ForeseenFile>& files) override;
+    void EndForesight() override;
     std::string StagingPath(const std::string& destination) override;
     void Remove(const std::string& path) override;
     void RegisterServer(const std::string& path) override;
@@ -53,12 +57,23 @@ public:
     DownloadResult Download(const std::string& address, const std::string& destination) override;
 
 private:
+    struct Ahead;
+    // Opens the cabinet when it is not open (again); false when it cannot be.
+    bool OpenCabinet();
+    // One extraction as Unpack makes it; `ahead`: for a writer, which stops
+    // too when the step ends; `held`: the bytes the cabinet unpacked ahead
+    // for it, or null.
+    EntryResult UnpackNow(const std::string& entry, const std::string& to, FileFingerprint& written, bool ahead,
+                          const CCabinetUnpacker::Held* held);
+    void WriteAhead();
+
     InstallReporter* m_reporter;
     const RunSignals* m_signals;
     bool m_unattended;
     std::string m_cabinetPath;
     PackedFingerprints m_known;
     std::unique_ptr<CCabinetUnpacker> m_cabinet;
+    std::unique_ptr<Ahead> m_ahead;
 };
 
 }  // namespace kq

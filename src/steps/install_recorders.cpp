@@ -88,6 +88,11 @@ void RecordingBase::BeforeFile(const std::string& path, const std::function<bool
     }
 }
 
+void RecordingBase::BeforeNewFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) m_touched.Insert(AsciiLower(path));
+    m_record.Temporary(paths);
+}
+
 void RecordingBase::AfterFile(const std::string& path, const FileFingerprint* written) {
     FileFingerprint fingerprint;
     if (written != nullptr) fingerprint = *written;
@@ -152,6 +157,8 @@ RecordingFileMachine::RecordingFileMachine(FileMachine& inner, RecordMachine& st
 bool RecordingFileMachine::Exists(const std::string& path) {
     const size_t slash = path.find_last_of('\\');
     const std::string lower = AsciiLower(path);
+    // Maybe written ahead already, but not yet by the step.
+    if (m_foreseen.count(lower) != 0) return false;
     const bool untouched = !Touched(lower) && m_staged.count(lower) == 0;
     if (untouched && slash != std::string::npos && m_madeFolders.count(lower.substr(0, slash)) != 0) return false;
     return m_inner.Exists(path);
@@ -184,6 +191,7 @@ bool RecordingFileMachine::Copy(const std::string& from, const std::string& to) 
 }
 
 EntryResult RecordingFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
+    m_foreseen.erase(AsciiLower(to));
     auto staged = m_staged.find(AsciiLower(to));
     // A staging file is only a step on the way: the record sees the
     // destination it becomes.
@@ -196,6 +204,28 @@ EntryResult RecordingFileMachine::Unpack(const std::string& entry, const std::st
     const EntryResult result = m_inner.Unpack(entry, to, written);
     if (result == EntryResult::kDone) AfterFile(to, &written);
     return result;
+}
+
+void RecordingFileMachine::Foresee(const std::vector<ForeseenFile>& files) {
+    std::vector<ForeseenFile> known;
+    std::vector<std::string> paths;
+    for (const ForeseenFile& file : files) {
+        const std::string lower = AsciiLower(file.destination);
+        const size_t slash = lower.find_last_of('\\');
+        if (slash == std::string::npos || Touched(lower) || m_staged.count(lower) != 0 ||
+            m_madeFolders.count(lower.substr(0, slash)) == 0 || !m_foreseen.insert(lower).second)
+            continue;
+        known.push_back(file);
+        paths.push_back(file.destination);
+    }
+    if (known.empty()) return;
+    BeforeNewFiles(paths);
+    m_inner.Foresee(known);
+}
+
+void RecordingFileMachine::EndForesight() {
+    m_inner.EndForesight();
+    m_foreseen.clear();
 }
 
 std::string RecordingFileMachine::StagingPath(const std::string& destination) {

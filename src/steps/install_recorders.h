@@ -61,6 +61,9 @@ protected:
     // After a successful write of `path`; with `written` (what was written)
     // the file is not read back.
     void AfterFile(const std::string& path, const FileFingerprint* written = nullptr);
+    // BeforeFile for files that are new (nothing is there), their lines for
+    // the record in progress written at once.
+    void BeforeNewFiles(const std::vector<std::string>& paths);
     // BeforeFile was asked for the path (given in lower case).
     bool Touched(const std::string& lowerPath) const { return m_touched.Contains(lowerPath); }
     // Creates a folder path through `create`, recording every level made.
@@ -111,6 +114,12 @@ public:
     bool Move(const std::string& from, const std::string& to) override;
     bool Copy(const std::string& from, const std::string& to) override;
     EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) override;
+    // Only files in folders the run made, at paths it has not written, go
+    // on to be written ahead: they are known new, so the record in progress
+    // names them (as files to delete should the run be killed) before any
+    // is written, and they stay free for the step until it unpacks them.
+    void Foresee(const std::vector<ForeseenFile>& files) override;
+    void EndForesight() override;
     std::string StagingPath(const std::string& destination) override;
     void Remove(const std::string& path) override;
     void RegisterServer(const std::string& path) override;
@@ -126,6 +135,8 @@ private:
 
     FileMachine& m_inner;
     std::set<std::string> m_madeFolders;  // lower case, no trailing backslash
+    // Foreseen (lower-case path) and not unpacked yet.
+    std::set<std::string> m_foreseen;
     // Staging files handed out (lower-case path) and what was unpacked into
     // them, until they become a destination or go; no fingerprint once
     // their text was rewritten.

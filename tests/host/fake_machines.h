@@ -163,6 +163,11 @@ public:
     // Unpacking fails like a transfer while failures are left, or ends as
     // `unpackEnd` says; either way nothing is left at `to`.
     EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) override;
+    // Each as "entry>destination", and how many operations came before.
+    void Foresee(const std::vector<ForeseenFile>& told) override {
+        for (const ForeseenFile& file : told) foreseen.push_back(file.entry + ">" + file.destination);
+        foreseenAfter = operations.size();
+    }
     // Made empty, as the system makes a unique name.
     std::string StagingPath(const std::string& destination) override;
     void Remove(const std::string& path) override { files.erase(path); }
@@ -181,7 +186,8 @@ public:
     bool movesFail = false;
     DownloadResult downloadResult = DownloadResult::kDone;
     std::vector<FailureChoice> answers;
-    std::vector<std::string> questions, fatal, operations;
+    std::vector<std::string> questions, fatal, operations, foreseen;
+    size_t foreseenAfter = 0;
 
 private:
     bool Transfer(const std::string& from, const std::string& to, const char* what);

@@ -293,6 +293,42 @@ TEST(FileStep, FilesFromTheCabinet) {
     for (const Case& c : cases) RunCase(c);
 }
 
+// Before unpacking, the step tells the machine which files go straight into
+// their destinations: none that the version rule, expansion or "keep
+// existing" looks at first, none of another system or a deselected
+// feature, none whose destination another file of the list also has.
+TEST(FileStep, FilesUnpackedStraightAreToldAhead) {
+    Scenario s;
+    s.context.cabinetPath = "D:\\pkg\\file1.cab";
+    s.context.featureDeselected = [](const std::string& f) { return f == "Help"; };
+    FileList files;
+    // name, options, mask, feature
+    auto add = [&](const char* name, int32_t options, int32_t mask, const char* feature) {
+        FileRecord record = s.record;
+        record.fileName = name;
+        record.options = options;
+        record.fileMask = mask;
+        record.feature = feature;
+        s.machine.entries["F" + std::to_string(files.files.size()) + "_" + name] = {"x", kNoFileVersion, 0};
+        files.files.push_back(record);
+    };
+    add("a.txt", 0, 0, "");
+    add("b.dll", 0, 0, "");
+    add("c.txt", 256, 0, "");
+    add("d.txt", 32, 0, "");
+    add("e.txt", 0, 0, "");
+    add("e.txt", 0, 0, "");
+    add("g.txt", 0, 2, "");
+    add("h.txt", 0, 0, "Help");
+    add("i.txt", 0, 0, "Core");
+    TempLog log;
+    CopyFiles(
+        files, [](const std::string& t) { return t; }, s.context, s.machine, s.signals, log.Log());
+    const std::vector<std::string> foreseen = {"F0_a.txt>C:\\App\\a.txt", "F8_i.txt>C:\\App\\i.txt"};
+    EXPECT_EQ(s.machine.foreseen, foreseen);
+    EXPECT_EQ(s.machine.foreseenAfter, 0u);
+}
+
 TEST(FileStep, DamagedDataNamesTheEntryAndTheCabinet) {
     Scenario s;
     s.InCabinet("packaged");

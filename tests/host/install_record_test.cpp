@@ -85,6 +85,36 @@ TEST(InstallRecordTest, FileRecorderAsksTheSystemOutsideFoldersTheRunMade) {
     }
 }
 
+// Files told ahead go on to be written ahead only in folders the run made,
+// after one write has named them all in the record in progress (a kill
+// while they are written deletes them); they stay free for the step until
+// it unpacks them, which adds only their FILE lines.
+TEST(InstallRecordTest, FileRecorderTellsAheadOnlyFilesKnownNew) {
+    fakes::FakeFileMachine files;
+    files.entries["e1"] = fakes::FakeFile();
+    FakeMachine state;
+    InstallRecord record;
+    record.Folder("C:\\NEW\\");
+    std::vector<std::string> writes;
+    std::vector<size_t> toldBefore;
+    record.SetLineSink([&](const std::string& line) {
+        writes.push_back(line);
+        toldBefore.push_back(files.foreseen.size());
+    });
+    RecordingFileMachine recording(files, state, record);
+    recording.Foresee({{"e1", "C:\\New\\a.txt"}, {"e2", "C:\\Old\\b.txt"}, {"e3", "C:\\New\\c.txt"}});
+    ASSERT_EQ(writes,
+              std::vector<std::string>{FormatTemporaryLine("C:\\New\\a.txt") + FormatTemporaryLine("C:\\New\\c.txt")});
+    EXPECT_EQ(toldBefore[0], 0u);
+    EXPECT_EQ(files.foreseen, (std::vector<std::string>{"e1>C:\\New\\a.txt", "e3>C:\\New\\c.txt"}));
+    files.files["C:\\New\\a.txt"] = fakes::FakeFile();  // written ahead
+    EXPECT_FALSE(recording.Exists("C:\\New\\a.txt"));
+    FileFingerprint written;
+    ASSERT_EQ(recording.Unpack("e1", "C:\\New\\a.txt", written), EntryResult::kDone);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[1].rfind("FILE\tnew\tC:\\New\\a.txt\t", 0), 0u) << writes[1];
+}
+
 // Every kind of change through the recorders, then removal: the machine is
 // as it was, and only what the user made after the install stays.
 TEST(InstallRecordTest, RemovalUndoesARecordedInstall) {

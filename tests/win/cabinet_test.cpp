@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -609,6 +610,41 @@ TEST(CabinetUnpackerTest, EveryOrderGivesTheSameFiles) {
             EXPECT_TRUE(ReadText(target) == PartBytes(i)) << c.name << " " << name;
             EXPECT_TRUE(seen == PartBytes(i)) << c.name << " " << name;
             ExpectStamp(target, {2003, 2, 1, 13, 14, 16});
+        }
+    }
+}
+
+// The copy step's writers share one unpacker: entries asked for from two
+// threads at once all come out whole, those unpacked ahead and, asked for
+// backwards, those each thread unpacks itself.
+TEST(CabinetUnpackerTest, TwoThreadsAtOnceGetEveryEntryWhole) {
+    for (const bool backwards : {false, true}) {
+        Sandbox box;
+        box.UseFixture("folders.cab");
+        kq::CCabinetUnpacker unpacker;
+        ASSERT_EQ(unpacker.Open(box.Cabinet().c_str(), nullptr), kq::kCabinetOk);
+        std::mutex turn;
+        int next = 0;
+        std::vector<kq::EntryResult> results(12, kq::EntryResult::kNotFound);
+        auto writer = [&] {
+            for (;;) {
+                int i;
+                {
+                    std::lock_guard<std::mutex> lock(turn);
+                    if (next == 12) return;
+                    i = backwards ? 11 - next++ : next++;
+                }
+                const std::string name = "F" + std::to_string(i) + "_part.bin";
+                results[size_t(i)] = unpacker.Extract(unpacker.Find(name), box.Work() + name, {});
+            }
+        };
+        std::thread other(writer);
+        writer();
+        other.join();
+        for (int i = 0; i < 12; ++i) {
+            const std::string name = "F" + std::to_string(i) + "_part.bin";
+            EXPECT_EQ(results[size_t(i)], kq::EntryResult::kDone) << backwards << name;
+            EXPECT_TRUE(ReadText(box.Work() + name) == PartBytes(i)) << backwards << name;
         }
     }
 }
