@@ -541,10 +541,29 @@ void InstallRecord::Add(RecordEntry entry) {
     ++m_count;
 }
 
+void InstallRecord::ForEachEntry(const std::function<void(const RecordEntry&)>& visit) const {
+    // One line at a time: the entries of a run's many files at once would
+    // take several times the memory of their lines.
+    auto whole = m_whole.begin();
+    size_t place = 0;
+    for (size_t start = 0; start < m_lines.size(); ++place) {
+        if (whole != m_whole.end() && whole->first == place) {
+            visit((whole++)->second);
+            continue;
+        }
+        const size_t lf = m_lines.find('\n', start);
+        const size_t end = lf == std::string::npos ? m_lines.size() : lf + 1;
+        const ParsedRecord parsed = ParseRecord(std::string(kHeader) + "\r\n" + m_lines.substr(start, end - start));
+        start = end;
+        for (const RecordEntry& entry : parsed.entries) visit(entry);
+    }
+    for (; whole != m_whole.end(); ++whole) visit(whole->second);
+}
+
 std::vector<RecordEntry> InstallRecord::Entries() const {
-    std::vector<RecordEntry> entries = ParseRecord(std::string(kHeader) + "\r\n" + m_lines).entries;
-    // In the order of their places, each lands where it was added.
-    for (const auto& whole : m_whole) entries.insert(entries.begin() + std::ptrdiff_t(whole.first), whole.second);
+    std::vector<RecordEntry> entries;
+    entries.reserve(m_count);
+    ForEachEntry([&entries](const RecordEntry& entry) { entries.push_back(entry); });
     return entries;
 }
 

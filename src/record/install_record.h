@@ -193,6 +193,8 @@ public:
     void SetLineSink(std::function<void(const std::string&)> sink) { m_sink = std::move(sink); }
     // The entries in the order they were added, read back from their lines.
     std::vector<RecordEntry> Entries() const;
+    // The same, one at a time, without holding them all.
+    void ForEachEntry(const std::function<void(const RecordEntry&)>& visit) const;
     void Clear() {
         m_lines = std::string();
         m_count = 0;
