@@ -535,7 +535,7 @@ void InstallRecord::Add(RecordEntry entry) {
     if (m_observer) m_observer(entry);
     std::string line = FormatRecordLine(entry);
     if (m_sink) m_sink(line);
-    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) m_written.Insert(AsciiLower(entry.path));
+    if (m_writtenMade) NoteWritten(entry);
     if (ReadsBack(line)) m_lines += line;
     else m_whole.emplace_back(m_count, std::move(entry));
     ++m_count;
@@ -571,7 +571,15 @@ std::string InstallRecord::Text() const {
     return m_whole.empty() ? std::string(kHeader) + "\r\n" + m_lines : FormatRecord(Entries());
 }
 
+void InstallRecord::NoteWritten(const RecordEntry& entry) const {
+    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) m_written.Insert(AsciiLower(entry.path));
+}
+
 bool InstallRecord::Wrote(const std::string& path) const {
+    if (!m_writtenMade) {
+        ForEachEntry([this](const RecordEntry& entry) { NoteWritten(entry); });
+        m_writtenMade = true;
+    }
     return m_written.Contains(AsciiLower(path));
 }
 
