@@ -1,7 +1,9 @@
 // A set of strings kept compactly, for the many paths a run writes: the
 // strings lie one after another in blocks of text, found through one table
 // of their places, where a set of std::string would spend more memory on
-// its nodes and their allocations than on the text itself.
+// its nodes and their allocations than on the text itself. The part up to
+// a string's last backslash (its folder, for a path) is kept once for all
+// strings that share it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -18,21 +20,37 @@ public:
     bool Contains(std::string_view text) const;
     size_t Size() const { return m_count; }
     void Clear();
+    // The memory the set holds, in bytes.
+    size_t Bytes() const;
 
 private:
-    // The slot that holds `text`, or the empty one where it would go.
-    size_t SlotOf(std::string_view text) const;
-    std::string_view At(uint32_t place) const;
-    uint32_t Store(std::string_view text);
-    void Grow();
-
-    // Each string with its length in front of it (four bytes), in blocks;
-    // a string longer than a block has one of its own.
-    std::vector<std::string> m_blocks;
     // A string's place: its block times 65536 plus where it starts in the
-    // block; kEmpty for a free slot. Open addressing, at most half full.
+    // block; kEmpty for a free slot or for no folder.
+    struct Stored {
+        uint32_t folder;
+        std::string_view rest;
+    };
+    Stored At(uint32_t place) const;
+    std::string_view FolderAt(uint32_t place) const;
+    // The slot in `slots` that holds `text` (a folder, or a string whose
+    // folder is at `folder`), or the empty one where it would go.
+    size_t FolderSlotOf(std::string_view folder) const;
+    size_t SlotOf(uint32_t folder, std::string_view rest) const;
+    size_t HashOf(uint32_t folder, std::string_view rest) const;
+    // The folder's place, stored when new.
+    uint32_t FolderPlace(std::string_view folder);
+    uint32_t Store(std::string_view head, std::string_view text);
+    void Grow(std::vector<uint32_t>& slots, bool folders);
+
+    // Each folder with its length in front of it (four bytes), each string
+    // with its folder's place and the length of the rest in front of the
+    // rest, in blocks; a string longer than a block has one of its own.
+    std::vector<std::string> m_blocks;
+    // Open addressing, at most half full: the strings, and the folders.
     std::vector<uint32_t> m_slots;
+    std::vector<uint32_t> m_folderSlots;
     size_t m_count = 0;
+    size_t m_folderCount = 0;
 };
 
 }  // namespace kq

@@ -364,6 +364,15 @@ void CInstallEngine::CreateDirectories() {
 }
 
 bool CInstallEngine::CopyFiles() {
+    ExpandFn expand = [this](const std::string& t) { return Expand(t); };
+    const bool done = CopyListedFiles(expand);
+    // After the copy step's machines and cabinet are gone: asking the
+    // record what it wrote makes a set of every path written.
+    RecordKeptFiles(m_files, expand, m_state, m_record);
+    return done;
+}
+
+bool CInstallEngine::CopyListedFiles(const ExpandFn& expand) {
     FileStepContext context;
     // A cabinet package's files go from the cabinet straight to their
     // destinations; a disk image's are copied from its folder, which stays.
@@ -393,10 +402,7 @@ bool CInstallEngine::CopyFiles() {
     }
     StepMachine<FileMachine, RecordingFileMachine, PlanFileMachine> machine(m_snapshot.plan, files, m_state, m_record);
     if (machine.Planner() != nullptr) machine.Planner()->StageIn(m_packedFolder);
-    ExpandFn expand = [this](const std::string& t) { return Expand(t); };
-    const bool done = kq::CopyFiles(m_files, expand, context, *machine, *m_snapshot.signals, m_log);
-    RecordKeptFiles(m_files, expand, m_state, m_record);
-    return done;
+    return kq::CopyFiles(m_files, expand, context, *machine, *m_snapshot.signals, m_log);
 }
 
 void CInstallEngine::RemoveTemporaryFiles() {

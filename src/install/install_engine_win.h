@@ -52,6 +52,7 @@ private:
     void CreateDirectories();
     // Step 7, the files (file_step.h).
     bool CopyFiles();
+    bool CopyListedFiles(const ExpandFn& expand);
     void RemoveTemporaryFiles();
 
     RegistrationPaths MakeRegistrationPaths() const;

@@ -535,16 +535,35 @@ void InstallRecord::Add(RecordEntry entry) {
     if (m_observer) m_observer(entry);
     std::string line = FormatRecordLine(entry);
     if (m_sink) m_sink(line);
-    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) m_written.Insert(AsciiLower(entry.path));
+    if (m_writtenMade) NoteWritten(entry);
     if (ReadsBack(line)) m_lines += line;
     else m_whole.emplace_back(m_count, std::move(entry));
     ++m_count;
 }
 
+void InstallRecord::ForEachEntry(const std::function<void(const RecordEntry&)>& visit) const {
+    // One line at a time: the entries of a run's many files at once would
+    // take several times the memory of their lines.
+    auto whole = m_whole.begin();
+    size_t place = 0;
+    for (size_t start = 0; start < m_lines.size(); ++place) {
+        if (whole != m_whole.end() && whole->first == place) {
+            visit((whole++)->second);
+            continue;
+        }
+        const size_t lf = m_lines.find('\n', start);
+        const size_t end = lf == std::string::npos ? m_lines.size() : lf + 1;
+        const ParsedRecord parsed = ParseRecord(std::string(kHeader) + "\r\n" + m_lines.substr(start, end - start));
+        start = end;
+        for (const RecordEntry& entry : parsed.entries) visit(entry);
+    }
+    for (; whole != m_whole.end(); ++whole) visit(whole->second);
+}
+
 std::vector<RecordEntry> InstallRecord::Entries() const {
-    std::vector<RecordEntry> entries = ParseRecord(std::string(kHeader) + "\r\n" + m_lines).entries;
-    // In the order of their places, each lands where it was added.
-    for (const auto& whole : m_whole) entries.insert(entries.begin() + std::ptrdiff_t(whole.first), whole.second);
+    std::vector<RecordEntry> entries;
+    entries.reserve(m_count);
+    ForEachEntry([&entries](const RecordEntry& entry) { entries.push_back(entry); });
     return entries;
 }
 
@@ -552,7 +571,15 @@ std::string InstallRecord::Text() const {
     return m_whole.empty() ? std::string(kHeader) + "\r\n" + m_lines : FormatRecord(Entries());
 }
 
+void InstallRecord::NoteWritten(const RecordEntry& entry) const {
+    if (entry.kind == RecordKind::kFile && entry.origin != FileOrigin::kKept) m_written.Insert(AsciiLower(entry.path));
+}
+
 bool InstallRecord::Wrote(const std::string& path) const {
+    if (!m_writtenMade) {
+        ForEachEntry([this](const RecordEntry& entry) { NoteWritten(entry); });
+        m_writtenMade = true;
+    }
     return m_written.Contains(AsciiLower(path));
 }
 

@@ -193,11 +193,14 @@ public:
     void SetLineSink(std::function<void(const std::string&)> sink) { m_sink = std::move(sink); }
     // The entries in the order they were added, read back from their lines.
     std::vector<RecordEntry> Entries() const;
+    // The same, one at a time, without holding them all.
+    void ForEachEntry(const std::function<void(const RecordEntry&)>& visit) const;
     void Clear() {
         m_lines = std::string();
         m_count = 0;
         m_whole.clear();
         m_written.Clear();
+        m_writtenMade = false;
     }
     std::string Text() const;
 
@@ -240,7 +243,11 @@ private:
     std::vector<std::pair<size_t, RecordEntry>> m_whole;
     // The lower-case paths Wrote answers for: asked once per file of the
     // list, a search of the entries would grow with the square of its size.
-    CompactStringSet m_written;
+    // Made on the first question, once the files are copied: while they
+    // are, the copy step's own set of the same paths is held.
+    void NoteWritten(const RecordEntry& entry) const;
+    mutable CompactStringSet m_written;
+    mutable bool m_writtenMade = false;
     std::vector<SetAsideCopy> m_asideCopies;
     std::unordered_set<std::string> m_asidePaths;  // lower case
     std::function<void(const RecordEntry&)> m_observer;

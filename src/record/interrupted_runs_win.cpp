@@ -133,7 +133,7 @@ void CRunInProgress::OpenRecord(const std::string& path, const std::string& inst
             ::WriteFile(m_file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     };
     std::string opening = FormatRecordInProgress(installDir);
-    for (const RecordEntry& entry : record.Entries()) opening += FormatRecordLine(entry);
+    record.ForEachEntry([&opening](const RecordEntry& entry) { opening += FormatRecordLine(entry); });
     for (const SetAsideCopy& aside : record.SetAsideCopies()) opening += FormatSetAsideLine(aside);
     append(opening);
     Flush();

@@ -533,11 +533,15 @@ RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries, co
 
 void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& ownFolders, RecordMachine& machine) {
     std::set<std::string> counted;
-    const std::vector<RecordEntry> entries = record.Entries();
-    for (const RecordEntry& e : entries) {
+    // Only the files outside the product's own folders: a run of many files
+    // puts nearly all of them inside, and the entries are added to below.
+    std::vector<RecordEntry> entries;
+    record.ForEachEntry([&](const RecordEntry& e) {
         bool own = false;
         for (const std::string& folder : ownFolders) own = own || IsInsideFolder(e.path, folder);
-        if (e.kind != RecordKind::kFile || own || IsShortcutFile(e.path)) continue;
+        if (e.kind == RecordKind::kFile && !own && !IsShortcutFile(e.path)) entries.push_back(e);
+    });
+    for (const RecordEntry& e : entries) {
         if (!counted.insert(AsciiLower(e.path)).second) continue;
         ValueState current = machine.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, e.path);
         uint32_t n = 0;

@@ -1,5 +1,6 @@
 #include "run/file_list.h"
 
+#include <algorithm>
 #include <limits>
 #include <unordered_set>
 
@@ -54,6 +55,57 @@ std::string_view WithoutTrailingBackslashes(std::string_view dir) {
 
 }  // namespace
 
+FileRecords::Span FileRecords::Text(std::string_view text) {
+    Span span;
+    span.at = uint32_t(m_text.size());
+    span.length = uint16_t(std::min(text.size(), kMaxFileFieldLength));
+    m_text.append(text.data(), span.length);
+    return span;
+}
+
+FileRecord FileRecords::operator[](size_t index) const {
+    const Entry& entry = m_entries[index];
+    FileRecord record;
+    record.fileName = std::string(View(entry.name));
+    record.sourcePath = std::string(View(entry.source));
+    record.destinationDir = std::string(View(entry.destination));
+    record.feature = std::string(View(entry.feature));
+    record.options = entry.options;
+    record.fileMask = entry.fileMask;
+    record.reserved = entry.reserved;
+    return record;
+}
+
+void FileRecords::push_back(const FileRecord& record) {
+    Entry entry;
+    entry.source = Text(record.sourcePath);
+    // The name is mostly the end of the source path, already kept.
+    std::string_view source = View(entry.source);
+    std::string_view name = std::string_view(record.fileName).substr(0, kMaxFileFieldLength);
+    if (source.size() >= name.size() && source.substr(source.size() - name.size()) == name) {
+        entry.name.at = uint32_t(entry.source.at + source.size() - name.size());
+        entry.name.length = uint16_t(name.size());
+    } else {
+        entry.name = Text(name);
+    }
+    // Files of one folder and feature follow each other in a list.
+    const Entry* last = m_entries.empty() ? nullptr : &m_entries.back();
+    std::string_view destination = std::string_view(record.destinationDir).substr(0, kMaxFileFieldLength);
+    entry.destination =
+        last != nullptr && View(last->destination) == destination ? last->destination : Text(destination);
+    std::string_view feature = std::string_view(record.feature).substr(0, kMaxFileFieldLength);
+    entry.feature = last != nullptr && View(last->feature) == feature ? last->feature : Text(feature);
+    entry.options = record.options;
+    entry.fileMask = record.fileMask;
+    entry.reserved = record.reserved;
+    m_entries.push_back(entry);
+}
+
+void FileRecords::reserve(size_t count, size_t textBytes) {
+    m_entries.reserve(count);
+    m_text.reserve(textBytes);
+}
+
 int32_t FileList::Total() const {
     return files.size() > size_t(std::numeric_limits<int32_t>::max()) ? std::numeric_limits<int32_t>::max()
                                                                        : int32_t(files.size());
@@ -68,7 +120,8 @@ FileList LoadFileList(std::string_view text) {
     // place, not grown by doubling (which holds the old and the new array).
     size_t lines = 0;
     for (size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n", at + 2)) ++lines;
-    list.files.reserve(lines / 2);
+    // Every text a record keeps is a piece of the list's text.
+    list.files.reserve(lines / 2, text.size());
     // Only text closed by CR LF is a line; whatever follows the last CR LF
     // is dropped, as is a first line left without its partner.
     for (size_t end = text.find("\r\n"); end != std::string_view::npos; end = text.find("\r\n", start)) {

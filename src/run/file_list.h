@@ -54,8 +54,57 @@ struct FileRecord {
     int32_t reserved = 0;
 };
 
+// The records of a list, kept compactly: a list of many files holds one
+// small entry per file and its texts side by side in one block, a folder or
+// a feature that repeats the record before it stored once. Each read makes
+// the record afresh, so a reference taken to one lasts as long as it.
+class FileRecords {
+public:
+    class Iterator {
+    public:
+        Iterator(const FileRecords* records, size_t index) : m_records(records), m_index(index) {}
+        FileRecord operator*() const { return (*m_records)[m_index]; }
+        Iterator& operator++() {
+            ++m_index;
+            return *this;
+        }
+        bool operator!=(const Iterator& other) const { return m_index != other.m_index; }
+
+    private:
+        const FileRecords* m_records;
+        size_t m_index;
+    };
+
+    size_t size() const { return m_entries.size(); }
+    bool empty() const { return m_entries.empty(); }
+    FileRecord operator[](size_t index) const;
+    // Each text is kept to kMaxFileFieldLength characters, as the list
+    // keeps them.
+    void push_back(const FileRecord& record);
+    // Room for `count` records and `textBytes` of their texts, made at once.
+    void reserve(size_t count, size_t textBytes = 0);
+    Iterator begin() const { return Iterator(this, 0); }
+    Iterator end() const { return Iterator(this, m_entries.size()); }
+
+private:
+    // A text's place in m_text.
+    struct Span {
+        uint32_t at = 0;
+        uint16_t length = 0;
+    };
+    struct Entry {
+        Span name, source, destination, feature;
+        int32_t options, fileMask, reserved;
+    };
+    Span Text(std::string_view text);
+    std::string_view View(Span span) const { return std::string_view(m_text).substr(span.at, span.length); }
+
+    std::string m_text;
+    std::vector<Entry> m_entries;
+};
+
 struct FileList {
-    std::vector<FileRecord> files;
+    FileRecords files;
     // Distinct destinations without trailing backslashes, at most
     // kMaxDirectories; still carrying "Destination Computer\".
     std::vector<std::string> directories;

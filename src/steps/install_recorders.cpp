@@ -149,9 +149,9 @@ bool CreateRecordedDirectoryPath(const std::string& path,
 
 RecordingFileMachine::RecordingFileMachine(FileMachine& inner, RecordMachine& state, InstallRecord& record)
     : RecordingBase(state, record), m_inner(inner) {
-    for (const RecordEntry& entry : record.Entries()) {
+    record.ForEachEntry([this](const RecordEntry& entry) {
         if (entry.kind == RecordKind::kDir) m_madeFolders.insert(AsciiLower(entry.path));
-    }
+    });
 }
 
 bool RecordingFileMachine::Exists(const std::string& path) {

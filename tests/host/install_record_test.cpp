@@ -319,6 +319,9 @@ TEST(InstallRecordTest, WroteNamesTheFilesCreatedOrReplaced) {
     ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[1].path, "C:\\W\\old.dll");
     EXPECT_EQ(entries[3].kind, RecordKind::kDir);
+    // A file recorded after the first question is known too.
+    record.File(FileOrigin::kNew, "C:\\P\\later.txt", FingerprintOf("x"));
+    EXPECT_TRUE(record.Wrote("C:\\P\\later.txt"));
     record.Clear();
     EXPECT_FALSE(record.Wrote("C:\\P\\New.exe"));
 }
