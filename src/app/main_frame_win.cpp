@@ -404,31 +404,7 @@ int CMainFrame::StartPageAndCabinet() {
     HWND bar = startPage != nullptr && m_run.Watching().SeesPages() ? startPage->ControlWindow("IDC_PROGRESS1")
                                                                     : nullptr;
     ProgressThrottle throttle;
-    CabinetProgress progress = ProgressBarFeedback(bar, throttle);
-
-    CabinetFailure failure;
-    failure.result = kCabinetNoDecoder;  // when no thread can be started
-    {
-        CCabinetExtraction extraction;
-        // The product's own files wait in the cabinet for the copy step,
-        // which puts them straight where they belong: the first page does
-        // not wait for the payload.
-        const EntryFilter supportOnly = [](const std::string& name) { return !IsPackedEntryName(name); };
-        if (extraction.Start(m_run.Folders().source.c_str(), m_run.Paths().workFolder.c_str(), progress,
-                             supportOnly)) {
-            m_wizard->SetBusy(true);
-            // The start page's keyboard works during the wait: Escape asks to cancel.
-            PumpWait(extraction.Thread(), INFINITE, &CMainFrame::PreTranslate);
-            m_wizard->SetBusy(false);
-            failure = extraction.Failure();
-            // Read once: the directory of a cabinet of many files costs
-            // calls and memory for every entry.
-            if (failure.result == kCabinetOk) {
-                m_startupCabinet = std::make_unique<CCabinetReader>();
-                m_startupCabinet->Share(extraction.Reader());
-            }
-        }
-    }
+    const CabinetFailure failure = ExtractSupportFiles(ProgressBarFeedback(bar, throttle));
     if (failure.result != kCabinetOk) {
         // The wizard must not open on a package whose files are not there.
         m_wizard->CloseCurrentPage();
@@ -453,6 +429,38 @@ int CMainFrame::StartPageAndCabinet() {
     m_wizard->CloseCurrentPage();
     return kExitInstalled;
 }
+CabinetFailure CMainFrame::ExtractSupportFiles(CabinetProgress progress) {
+    CabinetFailure failure;
+    failure.result = kCabinetNoDecoder;  // when no thread can be started
+    CCabinetExtraction extraction;
+    // The product's own files wait in the cabinet for the copy step, which
+    // puts them straight where they belong: the first page does not wait for
+    // the payload.
+    const EntryFilter supportOnly = [](const std::string& name) { return !IsPackedEntryName(name); };
+    const char* source = m_run.Folders().source.c_str();
+    const char* work = m_run.Paths().workFolder.c_str();
+    if (!m_run.Watching().SeesPages() && !m_run.Progress().splashActive) {
+        // No page and no splash to keep painting: nothing waits on this
+        // thread's messages, and a thread of its own costs memory.
+        extraction.RunHere(source, work, std::move(progress), supportOnly);
+    } else if (extraction.Start(source, work, std::move(progress), supportOnly)) {
+        m_wizard->SetBusy(true);
+        // The start page's keyboard works during the wait: Escape asks to cancel.
+        PumpWait(extraction.Thread(), INFINITE, &CMainFrame::PreTranslate);
+        m_wizard->SetBusy(false);
+    } else {
+        return failure;
+    }
+    failure = extraction.Failure();
+    // Read once: the directory of a cabinet of many files costs calls and
+    // memory for every entry.
+    if (failure.result == kCabinetOk) {
+        m_startupCabinet = std::make_unique<CCabinetReader>();
+        m_startupCabinet->Share(extraction.Reader());
+    }
+    return failure;
+}
+
 void CMainFrame::UnpackAheadWhenSilent() {
     // A silent run goes from here straight to the copy step: the product's
     // files are unpacked while the rest of the start-up runs. A wizard's user
