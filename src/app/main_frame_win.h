@@ -57,6 +57,7 @@ private:
     PrepareResult PreparePackage(std::string& error);
     void DiscoverShellFolders();
     void LoadSettings();
+    void LoadRichTextLibrary();
     // False when another run of the same product holds its lock.
     bool ClaimProduct();
     // Rolls back what runs that were killed before they committed left
