@@ -24,7 +24,7 @@ include(${CMAKE_SOURCE_DIR}/cmake/layers.cmake)
 # tests/e2e/import_table_test.cpp checks the built programs' import tables.
 # They come with the lowest layer, the cabinet decoder with the layer that
 # reads cabinets.
-target_link_libraries(kq_base PUBLIC comdlg32 ole32 oleaut32 uuid shell32 advapi32 gdi32 user32)
+target_link_libraries(kq_base PUBLIC comdlg32 ole32 uuid shell32 advapi32 gdi32 user32)
 target_link_libraries(kq_cabinet PUBLIC mspack)
 # The rest is built for size (CMakeLists.txt); unpacking and hashing are the
 # hot loops of an installation and a removal, so they keep -O2.

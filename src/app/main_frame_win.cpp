@@ -27,6 +27,7 @@
 #include "run/other_programs_win.h"
 #include "run/product_claims_win.h"
 #include "win/directories_win.h"
+#include "win/system_library_win.h"
 #include "wizard/languages_win.h"
 #include "wizard/wizard_flow.h"
 #include "wizard/wizard_win.h"
@@ -164,6 +165,7 @@ int CMainFrame::OnCreate() {
 
     DiscoverShellFolders();
     LoadSettings();
+    LoadRichTextLibrary();
     if (!ClaimProduct()) {
         TellFailure(m_run.Expand(kAlreadyRunningMessage));
         QuitStartup(kExitAlreadyRunning);
@@ -247,6 +249,17 @@ void CMainFrame::DiscoverShellFolders() {
 void CMainFrame::LoadSettings() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.LoadSettings(Script(profile), ReadCompanyName());
+}
+
+void CMainFrame::LoadRichTextLibrary() {
+    // Rich-text controls need their library; a missing one only disables
+    // them, and the user is told so at once. A run whose pages nobody sees
+    // (the script's settings say whether) has nobody to tell, and its hidden
+    // pages load the library only if one has such a control: the library and
+    // those it brings stay out of its memory.
+    if (!m_run.Watching().SeesPages()) return;
+    if (LoadSystemLibrary("riched32.dll") == nullptr)
+        ::MessageBoxA(nullptr, "Can't load RICHTEXT library.", kAppCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 bool CMainFrame::ClaimProduct() {
@@ -404,31 +417,7 @@ int CMainFrame::StartPageAndCabinet() {
     HWND bar = startPage != nullptr && m_run.Watching().SeesPages() ? startPage->ControlWindow("IDC_PROGRESS1")
                                                                     : nullptr;
     ProgressThrottle throttle;
-    CabinetProgress progress = ProgressBarFeedback(bar, throttle);
-
-    CabinetFailure failure;
-    failure.result = kCabinetNoDecoder;  // when no thread can be started
-    {
-        CCabinetExtraction extraction;
-        // The product's own files wait in the cabinet for the copy step,
-        // which puts them straight where they belong: the first page does
-        // not wait for the payload.
-        const EntryFilter supportOnly = [](const std::string& name) { return !IsPackedEntryName(name); };
-        if (extraction.Start(m_run.Folders().source.c_str(), m_run.Paths().workFolder.c_str(), progress,
-                             supportOnly)) {
-            m_wizard->SetBusy(true);
-            // The start page's keyboard works during the wait: Escape asks to cancel.
-            PumpWait(extraction.Thread(), INFINITE, &CMainFrame::PreTranslate);
-            m_wizard->SetBusy(false);
-            failure = extraction.Failure();
-            // Read once: the directory of a cabinet of many files costs
-            // calls and memory for every entry.
-            if (failure.result == kCabinetOk) {
-                m_startupCabinet = std::make_unique<CCabinetReader>();
-                m_startupCabinet->Share(extraction.Reader());
-            }
-        }
-    }
+    const CabinetFailure failure = ExtractSupportFiles(ProgressBarFeedback(bar, throttle));
     if (failure.result != kCabinetOk) {
         // The wizard must not open on a package whose files are not there.
         m_wizard->CloseCurrentPage();
@@ -453,6 +442,38 @@ int CMainFrame::StartPageAndCabinet() {
     m_wizard->CloseCurrentPage();
     return kExitInstalled;
 }
+CabinetFailure CMainFrame::ExtractSupportFiles(CabinetProgress progress) {
+    CabinetFailure failure;
+    failure.result = kCabinetNoDecoder;  // when no thread can be started
+    CCabinetExtraction extraction;
+    // The product's own files wait in the cabinet for the copy step, which
+    // puts them straight where they belong: the first page does not wait for
+    // the payload.
+    const EntryFilter supportOnly = [](const std::string& name) { return !IsPackedEntryName(name); };
+    const char* source = m_run.Folders().source.c_str();
+    const char* work = m_run.Paths().workFolder.c_str();
+    if (!m_run.Watching().SeesPages() && !m_run.Progress().splashActive) {
+        // No page and no splash to keep painting: nothing waits on this
+        // thread's messages, and a thread of its own costs memory.
+        extraction.RunHere(source, work, std::move(progress), supportOnly);
+    } else if (extraction.Start(source, work, std::move(progress), supportOnly)) {
+        m_wizard->SetBusy(true);
+        // The start page's keyboard works during the wait: Escape asks to cancel.
+        PumpWait(extraction.Thread(), INFINITE, &CMainFrame::PreTranslate);
+        m_wizard->SetBusy(false);
+    } else {
+        return failure;
+    }
+    failure = extraction.Failure();
+    // Read once: the directory of a cabinet of many files costs calls and
+    // memory for every entry.
+    if (failure.result == kCabinetOk) {
+        m_startupCabinet = std::make_unique<CCabinetReader>();
+        m_startupCabinet->Share(extraction.Reader());
+    }
+    return failure;
+}
+
 void CMainFrame::UnpackAheadWhenSilent() {
     // A silent run goes from here straight to the copy step: the product's
     // files are unpacked while the rest of the start-up runs. A wizard's user

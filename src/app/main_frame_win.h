@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/product.h"
+#include "cabinet/cabinet.h"
 #include "run/setup_run.h"
 #include "win/window_win.h"
 
@@ -56,6 +57,7 @@ private:
     PrepareResult PreparePackage(std::string& error);
     void DiscoverShellFolders();
     void LoadSettings();
+    void LoadRichTextLibrary();
     // False when another run of the same product holds its lock.
     bool ClaimProduct();
     // Rolls back what runs that were killed before they committed left
@@ -75,6 +77,8 @@ private:
     bool LoadSetupTypes();
     // kExitInstalled when the start-up goes on, else how the run ends.
     int StartPageAndCabinet();
+    // The cabinet's support files into the working folder.
+    CabinetFailure ExtractSupportFiles(CabinetProgress progress);
     void UnpackAheadWhenSilent();
     void ShowBackground();
     void StartBillboards();

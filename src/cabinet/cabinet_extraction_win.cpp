@@ -72,11 +72,7 @@ bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFold
         CloseHandle(m_thread);
         m_thread = nullptr;
     }
-    m_sourceFolder = sourceFolder;
-    m_workingFolder = workingFolder;
-    m_progress = std::move(progress);
-    m_wanted = std::move(wanted);
-    m_result = kCabinetExtractFailed;
+    Take(sourceFolder, workingFolder, std::move(progress), std::move(wanted));
     // _beginthreadex rather than CreateThread: the thread uses the C
     // runtime (allocation inside the decoder).
     uintptr_t handle = _beginthreadex(nullptr, 0, &CCabinetExtraction::ThreadMain, this, 0, nullptr);
@@ -85,11 +81,28 @@ bool CCabinetExtraction::Start(const char* sourceFolder, const char* workingFold
     return true;
 }
 
+void CCabinetExtraction::RunHere(const char* sourceFolder, const char* workingFolder, CabinetProgress progress,
+                                 EntryFilter wanted) {
+    Take(sourceFolder, workingFolder, std::move(progress), std::move(wanted));
+    Run();
+}
+
+void CCabinetExtraction::Take(const char* sourceFolder, const char* workingFolder, CabinetProgress progress,
+                              EntryFilter wanted) {
+    m_sourceFolder = sourceFolder;
+    m_workingFolder = workingFolder;
+    m_progress = std::move(progress);
+    m_wanted = std::move(wanted);
+    m_result = kCabinetExtractFailed;
+}
+
+void CCabinetExtraction::Run() {
+    m_result =
+        ExtractCabinet(m_sourceFolder.c_str(), m_workingFolder.c_str(), m_progress, &m_failure, m_wanted, &m_reader);
+}
+
 unsigned __stdcall CCabinetExtraction::ThreadMain(void* self) {
-    CCabinetExtraction* extraction = static_cast<CCabinetExtraction*>(self);
-    extraction->m_result =
-        ExtractCabinet(extraction->m_sourceFolder.c_str(), extraction->m_workingFolder.c_str(), extraction->m_progress,
-                       &extraction->m_failure, extraction->m_wanted, &extraction->m_reader);
+    static_cast<CCabinetExtraction*>(self)->Run();
     return 0;
 }
 

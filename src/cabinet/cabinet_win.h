@@ -134,6 +134,12 @@ public:
     // False when a thread cannot be started (or one is already running).
     bool Start(const char* sourceFolder, const char* workingFolder, CabinetProgress progress,
                EntryFilter wanted = EntryFilter());
+    // The same extraction on the calling thread, for a caller that has no
+    // window to keep answering meanwhile: a thread costs its stack (a
+    // megabyte under Wine) for as long as the run goes on. Result(),
+    // Failure() and Reader() are then as after Start's thread.
+    void RunHere(const char* sourceFolder, const char* workingFolder, CabinetProgress progress,
+                 EntryFilter wanted = EntryFilter());
     HANDLE Thread() const { return m_thread; }
     // Valid once Thread() is signalled.
     int Result() const { return m_result; }
@@ -144,6 +150,8 @@ public:
     const CCabinetReader& Reader() const { return m_reader; }
 
 private:
+    void Take(const char* sourceFolder, const char* workingFolder, CabinetProgress progress, EntryFilter wanted);
+    void Run();
     static unsigned __stdcall ThreadMain(void* self);
 
     std::string m_sourceFolder;

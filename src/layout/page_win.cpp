@@ -142,7 +142,7 @@ void CPage::ApplyMainWindow() {
     SetStyle(m_hWnd, GWL_STYLE, style);
 
     // The picture is named as written: relative to the current directory.
-    if (!m.bkImage.empty() && FileExists(m.bkImage.c_str())) m_backPicture.Load(m.bkImage.c_str());
+    if (!m_options.hidden && !m.bkImage.empty() && FileExists(m.bkImage.c_str())) m_backPicture.Load(m.bkImage.c_str());
 
     // A layout that names no page font keeps the template's font rather than
     // getting a nameless bold italic one.
@@ -220,7 +220,8 @@ bool CPage::CreateControl(ControlEntry& entry) {
     case ControlType::Bitmap:
     case ControlType::Hover:
         // A record that names no picture leaves the control empty.
-        if (!entry.imageFile.empty()) static_cast<CSkinPicture*>(control)->LoadPicture(entry.imageFile.c_str());
+        if (!m_options.hidden && !entry.imageFile.empty())
+            static_cast<CSkinPicture*>(control)->LoadPicture(entry.imageFile.c_str());
         break;
     default:
         break;
@@ -276,7 +277,7 @@ void CPage::ApplyEffect(ControlEntry& entry, const PropertyEffect& effect) {
         if (picture != nullptr) picture->SetBuiltinIcon(effect.number);
         break;
     case Effect::LoadIconFile:
-        if (picture != nullptr) picture->LoadPicture(effect.text.c_str());
+        if (picture != nullptr && !m_options.hidden) picture->LoadPicture(effect.text.c_str());
         break;
     case Effect::MakeDefaultButton:
         control->Send(BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);

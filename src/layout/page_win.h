@@ -57,6 +57,9 @@ struct PageOptions {
     HWND owner = nullptr;
     Expander expand;          // placeholder expansion; empty: texts as written
     PageHost* host = nullptr;
+    // Nobody will see the page (a run without pages): its pictures are not
+    // loaded, so their decoder and bitmaps stay out of the run's memory.
+    bool hidden = false;
 };
 
 class CPage : public CDialog {

@@ -2,6 +2,7 @@
 
 #include "layout/layout_values.h"
 #include "win/gdi_win.h"
+#include "win/system_library_win.h"
 
 namespace kq {
 
@@ -28,13 +29,15 @@ bool CPicture::Load(const char* path) {
 }
 
 bool CPicture::LoadGlobal(HGLOBAL memory, DWORD size) {
+    // Bound when a picture is first loaded, not through the import table: a
+    // run that shows no page never loads the decoder's library.
+    static const auto decode = SystemProc<decltype(&::OleLoadPicture)>("oleaut32.dll", "OleLoadPicture");
     IPicture* picture = nullptr;
     IStream* stream = nullptr;
-    if (SUCCEEDED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+    if (decode != nullptr && SUCCEEDED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
         // The stream now owns the memory.
         memory = nullptr;
-        if (FAILED(::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
-                                    reinterpret_cast<void**>(&picture)))) {
+        if (FAILED(decode(stream, static_cast<LONG>(size), FALSE, IID_IPicture, reinterpret_cast<void**>(&picture)))) {
             picture = nullptr;
         }
         stream->Release();

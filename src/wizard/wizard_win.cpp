@@ -155,6 +155,7 @@ CPage* CWizard::OpenPage(const std::string& fileName, int index, int count, bool
     options.owner = nullptr;
     options.expand = [this](const std::string& text) { return m_run.Expand(text); };
     options.host = this;
+    options.hidden = !show;
 
     CPage* previous = m_current;
     m_current = CPage::Open(options);

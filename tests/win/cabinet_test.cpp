@@ -490,6 +490,17 @@ TEST(CabinetTest, ExtractionObjectReportsItsResultAndCanRunAgain) {
     const std::string target = box.Root() + "app.exe";
     EXPECT_EQ(unpacker.Extract(unpacker.Find("F4_app.exe"), target, {}), kq::EntryResult::kDone);
     EXPECT_EQ(ReadText(target), AppExe());
+
+    // The same on the caller's thread, for a run with no window to keep answering.
+    Sandbox here;
+    here.UseFixture("basic_mszip.cab");
+    kq::CCabinetExtraction onCaller;
+    onCaller.RunHere(here.Source().c_str(), here.Work().c_str(), CabinetProgress());
+    EXPECT_EQ(onCaller.Thread(), nullptr);
+    EXPECT_EQ(onCaller.Result(), kq::kCabinetOk);
+    EXPECT_EQ(here.WorkFiles().size(), 3u);
+    kq::CCabinetUnpacker fromCaller;
+    EXPECT_EQ(fromCaller.Open(onCaller.Reader(), nullptr), kq::kCabinetOk);
 }
 
 // Start-up leaves the product's files in the cabinet; the copy step takes

@@ -207,8 +207,9 @@ protected:
         ::OleUninitialize();
     }
 
-    CPage* Open(int index, int count) {
+    CPage* Open(int index, int count, bool hidden = false) {
         PageOptions options;
+        options.hidden = hidden;
         options.themeFolder = m_theme;
         options.fileName = "license.lcd";
         options.pageIndex = index;
@@ -402,6 +403,9 @@ TEST_F(LayoutPageTest, SkinnedControlColours) {
     EXPECT_EQ(banner->PictureSize().cx, 500);
     EXPECT_EQ(banner->PictureSize().cy, 62);
     EXPECT_EQ(banner->BackColour(), face);  // "0 -" means the button face
+    m_page->Close();
+    // A page nobody will see has the same controls and no pictures.
+    EXPECT_FALSE(static_cast<CSkinPicture*>(Open(1, 5, true)->Control("IDB_BITMAP1"))->HasPicture());
 
     auto* icon = static_cast<CSkinPicture*>(page->Control("IDC_ICON1"));
     const bool haveIcons = ::FindResourceA(nullptr, MAKEINTRESOURCEA(IDI_KQ_SETUP), MAKEINTRESOURCEA(14)) != nullptr;
