@@ -175,12 +175,14 @@ private:
 // caller has not passed (and the spare ones) stay within kAheadBudget
 // (MayUnpackAhead), so memory stays the same whatever the payload. The
 // builder's folders hold about 2 MB, so mostly one is held at a time: on two
-// shared cores a budget for more bought no time, only memory. A larger
+// shared cores a budget for more bought no time, only memory. A folder of
+// one large file is not held whole: it streams from the decoder to its
+// file as fast, without its size in memory. A larger
 // folder, an entry that failed ahead, a stop, or an entry asked for out of
 // turn is unpacked directly.
 class CCabinetUnpacker : private NoCopy {
 public:
-    static constexpr uint64_t kAheadLimit = 8u << 20;
+    static constexpr uint64_t kAheadLimit = 4u << 20;
     static constexpr int kWorkers = 2;
     static constexpr uint64_t kAheadBudget = 4u << 20;
 
