@@ -196,19 +196,20 @@ uint32_t InstalledAttributes(uint32_t current, const FileOptions& options) {
 namespace {
 
 // The files of [from, to) that the step will unpack straight into their
-// destinations, in order. A destination that another file of the window
-// also has is left out: which of them is there when depends on the step.
-std::vector<ForeseenFile> StraightUnpacks(const FileList& files, size_t from, size_t to, const ExpandFn& expand,
-                                          const FileStepContext& context) {
+// destinations, in order. A destination that another file the step has not
+// finished (from `step` on) also has is left out: which of them is there
+// when depends on the step.
+std::vector<ForeseenFile> StraightUnpacks(const FileList& files, size_t step, size_t from, size_t to,
+                                          const ExpandFn& expand, const FileStepContext& context) {
     std::vector<ForeseenFile> straight;
     std::multiset<std::string> destinations;
-    for (size_t i = from; i < to && i < files.files.size(); ++i) {
+    for (size_t i = step; i < to && i < files.files.size(); ++i) {
         const FileRecord& record = files.files[i];
         const bool web = IsWebSource(record.sourcePath);
         std::string destination = web ? WebDestinationPath(record, expand) : DestinationPath(record, expand);
         destinations.insert(AsciiLower(destination));
         const FileOptions options = DecodeFileOptions(record.options);
-        if (web || options.keepExisting || options.expandContent || destination.empty() ||
+        if (i < from || web || options.keepExisting || options.expandContent || destination.empty() ||
             VersionRuleApplies(record.fileName.c_str()) ||
             !FileMaskApplies(record.fileMask, context.systemName.c_str()))
             continue;
@@ -222,9 +223,9 @@ std::vector<ForeseenFile> StraightUnpacks(const FileList& files, size_t from, si
     return foreseen;
 }
 
-// Told a window at a time, when the step reaches it: every file that could
-// share a destination with one told is in the window, and what a cancel
-// leaves to delete stays small.
+// Told a window at a time, the next one when the step is half-way through
+// the last, so the writers never run out: what a cancel leaves to delete
+// stays small.
 constexpr size_t kForesight = 64;
 
 }  // namespace
@@ -244,8 +245,9 @@ bool CopyFiles(const FileList& files, const ExpandFn& expand, const FileStepCont
 
         std::string destination = DestinationPath(record, expand);
         if (signals.CancelRequested()) return false;
-        if (!context.cabinetPath.empty() && i == foreseenTo) {
-            const std::vector<ForeseenFile> next = StraightUnpacks(files, i, i + kForesight, expand, context);
+        if (!context.cabinetPath.empty() && i + kForesight / 2 >= foreseenTo) {
+            const std::vector<ForeseenFile> next =
+                StraightUnpacks(files, i, foreseenTo, foreseenTo + kForesight, expand, context);
             if (!next.empty()) machine.Foresee(next);
             foreseenTo += kForesight;
         }

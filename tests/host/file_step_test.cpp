@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -327,6 +328,30 @@ TEST(FileStep, FilesUnpackedStraightAreToldAhead) {
     const std::vector<std::string> foreseen = {"F0_a.txt>C:\\App\\a.txt", "F8_i.txt>C:\\App\\i.txt"};
     EXPECT_EQ(s.machine.foreseen, foreseen);
     EXPECT_EQ(s.machine.foreseenAfter, 0u);
+}
+
+// The next window is told while the step is still in the last one: a file
+// of it whose destination a file not yet finished has is left to the step.
+TEST(FileStep, AWindowToldEarlyLeavesOutDestinationsStillInFlight) {
+    Scenario s;
+    s.context.cabinetPath = "D:\\pkg\\file1.cab";
+    FileList files;
+    for (int i = 0; i < 100; ++i) {
+        FileRecord record = s.record;
+        record.fileName = i == 40 || i == 70 ? "dup.txt" : "f" + std::to_string(i) + ".txt";
+        s.machine.entries["F" + std::to_string(i) + "_" + record.fileName] = {"x", kNoFileVersion, 0};
+        files.files.push_back(record);
+    }
+    TempLog log;
+    CopyFiles(
+        files, [](const std::string& t) { return t; }, s.context, s.machine, s.signals, log.Log());
+    const auto told = [&](const std::string& entry) {
+        return std::count_if(s.machine.foreseen.begin(), s.machine.foreseen.end(),
+                             [&](const std::string& f) { return f.rfind(entry + ">", 0) == 0; });
+    };
+    EXPECT_EQ(s.machine.foreseen.size(), 99u);
+    EXPECT_EQ(told("F40_dup.txt"), 1);
+    EXPECT_EQ(told("F70_dup.txt"), 0);
 }
 
 TEST(FileStep, DamagedDataNamesTheEntryAndTheCabinet) {
