@@ -78,12 +78,11 @@ struct CWinFileMachine::Ahead {
         uint64_t number = 0;  // in the order told
     };
     // Creating a file costs the system far more time than writing its
-    // bytes, and the system creates files for several threads at once: two
-    // writers make the files about twice as fast as one.
-    static constexpr int kWriters = 2;
-    // A step that has caught up with the writers is woken only once they
-    // are this many files further: each wake-up costs the system a call.
-    static constexpr uint64_t kWakeAfter = 32;
+    // bytes, and the system creates files for two threads at once: the
+    // writer and the step, which writes the next file not begun whenever
+    // the one it comes to is still being written. A thread of their own
+    // for each would cost another megabyte of stack for nothing faster.
+    static constexpr int kWriters = 1;
     std::mutex lock;  // jobs
     std::condition_variable changed;
     // A list: a writer keeps its job while the step takes others out.
@@ -107,26 +106,49 @@ struct CWinFileMachine::Ahead {
 
     // The next job told and not begun, marked as begun, with the cabinet's
     // bytes for it when they were unpacked ahead; false when the foresight
-    // ends.
-    bool Take(CCabinetUnpacker& cabinet, std::list<Job>::iterator* taken, CCabinetUnpacker::Held* held, bool* isHeld) {
-        std::lock_guard<std::mutex> turn(taking);
-        std::unique_lock<std::mutex> guard(lock);
-        auto next = jobs.end();
+    // ends, or when there is none and `wait` is false.
+    bool Take(CCabinetUnpacker& cabinet, bool wait, std::list<Job>::iterator* taken, CCabinetUnpacker::Held* held,
+              bool* isHeld) {
         for (;;) {
-            next = FirstWaiting();
-            if (ending || next != jobs.end()) break;
+            {
+                std::lock_guard<std::mutex> turn(taking);
+                std::unique_lock<std::mutex> guard(lock);
+                if (ending) return false;
+                const auto next = FirstWaiting();
+                if (next != jobs.end()) {
+                    next->state = State::kWriting;
+                    *taken = next;
+                    const std::string entry = next->file.entry;
+                    guard.unlock();
+                    const size_t found = cabinet.Find(entry);
+                    *isHeld = found != cabinet.EntryCount() && cabinet.Hold(found, held);
+                    return true;
+                }
+                if (!wait) return false;
+            }
+            // Waiting without the turn: the step takes jobs too.
+            std::unique_lock<std::mutex> guard(lock);
             ++writersWaiting;
-            changed.wait(guard);
+            changed.wait(guard, [this] { return ending || AnyWaiting(); });
             --writersWaiting;
         }
-        if (ending) return false;
-        next->state = State::kWriting;
-        *taken = next;
-        const std::string entry = next->file.entry;
-        guard.unlock();
-        const size_t found = cabinet.Find(entry);
-        *isHeld = found != cabinet.EntryCount() && cabinet.Hold(found, held);
-        return true;
+    }
+
+    // Writes a job taken, by the writer or the step. The job stays in the
+    // list while it is written: only the step erases a job, and only one
+    // that is written.
+    void Write(CWinFileMachine& machine, std::list<Job>::iterator job, const CCabinetUnpacker::Held* held) {
+        const ForeseenFile& file = job->file;
+        FileFingerprint written;
+        const EntryResult result = machine.UnpackNow(file.entry, file.destination, written, true, held);
+        if (held != nullptr) machine.m_cabinet->Release(*held);
+        std::lock_guard<std::mutex> guard(lock);
+        job->result = result;
+        job->written = written;
+        job->state = State::kWritten;
+        // The step waits for its own job, or for the last job when no job
+        // is left to begin: the writer that ends it may be the last.
+        if (stepWaits && (job->number >= wakeAt || !AnyWaiting())) changed.notify_all();
     }
 };
 
@@ -189,23 +211,31 @@ EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string&
     std::unique_lock<std::mutex> lock(ahead.lock);
     auto job = std::find_if(ahead.jobs.begin(), ahead.jobs.end(),
                             [&](const Ahead::Job& j) { return j.file.destination == to && j.file.entry == entry; });
-    if (job != ahead.jobs.end()) {
-        // Not begun: written here rather than waited for.
-        if (job->state != Ahead::State::kWaiting) {
-            ahead.stepWaits = true;
-            ahead.wakeAt = std::min(job->number + Ahead::kWakeAfter, ahead.told - 1);
-            ahead.changed.wait(lock, [&] { return job->state == Ahead::State::kWritten; });
-            ahead.stepWaits = false;
-            const EntryResult result = job->result;
-            written = job->written;
-            if (result == EntryResult::kDone) {
-                ahead.jobs.erase(job);
-                return result;
-            }
-        }
-        // What failed ahead is tried again as the step asks it.
-        ahead.jobs.erase(job);
+    if (job == ahead.jobs.end()) {
+        lock.unlock();
+        return UnpackNow(entry, to, written, false, nullptr);
     }
+    while (job->state != Ahead::State::kWritten) {
+        // The step writes the next file not begun (its own, unless the
+        // writer has begun it) rather than wait.
+        lock.unlock();
+        std::list<Ahead::Job>::iterator taken;
+        CCabinetUnpacker::Held held;
+        bool isHeld = false;
+        const bool took = ahead.Take(*m_cabinet, false, &taken, &held, &isHeld);
+        if (took) ahead.Write(*this, taken, isHeld ? &held : nullptr);
+        lock.lock();
+        if (took || job->state == Ahead::State::kWritten) continue;
+        ahead.stepWaits = true;
+        ahead.wakeAt = job->number;
+        ahead.changed.wait(lock, [&] { return job->state == Ahead::State::kWritten; });
+        ahead.stepWaits = false;
+    }
+    const EntryResult result = job->result;
+    written = job->written;
+    ahead.jobs.erase(job);
+    if (result == EntryResult::kDone) return result;
+    // What failed ahead is tried again as the step asks it.
     lock.unlock();
     return UnpackNow(entry, to, written, false, nullptr);
 }
@@ -235,25 +265,12 @@ void CWinFileMachine::Foresee(const std::vector<ForeseenFile>& files) {
 }
 
 void CWinFileMachine::WriteAhead() {
-    Ahead& ahead = *m_ahead;
     for (;;) {
         std::list<Ahead::Job>::iterator job;
         CCabinetUnpacker::Held held;
         bool isHeld = false;
-        if (!ahead.Take(*m_cabinet, &job, &held, &isHeld)) return;
-        // The job stays in the list while it is written: only the step
-        // erases a job, and only one that is written or not begun.
-        const ForeseenFile& file = job->file;
-        FileFingerprint written;
-        const EntryResult result = UnpackNow(file.entry, file.destination, written, true, isHeld ? &held : nullptr);
-        if (isHeld) m_cabinet->Release(held);
-        std::lock_guard<std::mutex> lock(ahead.lock);
-        job->result = result;
-        job->written = written;
-        job->state = Ahead::State::kWritten;
-        // The step waits for the job at wakeAt, or for the last job when no
-        // job is left to begin: the writer that ends it may be the last.
-        if (ahead.stepWaits && (job->number >= ahead.wakeAt || !ahead.AnyWaiting())) ahead.changed.notify_all();
+        if (!m_ahead->Take(*m_cabinet, true, &job, &held, &isHeld)) return;
+        m_ahead->Write(*this, job, isHeld ? &held : nullptr);
     }
 }
 
