@@ -84,7 +84,7 @@ ExpandFunction CInstallEngine::Expander() const {
     return [this](const std::string& text) { return Expand(text); };
 }
 
-void CInstallEngine::Start(MessageFilter filter) {
+void CInstallEngine::Start(MessageFilter filter, bool watched) {
     m_packedFolder = PackedFileFolder(m_snapshot.folders.temp.c_str(), m_snapshot.workFolderName.c_str(),
                                       m_snapshot.folders.source.c_str(), m_snapshot.diskImage);
     m_maintenanceFolder = Expand("<WindowsFolder>\\Installer\\<ProductCode>\\");
@@ -104,7 +104,7 @@ void CInstallEngine::Start(MessageFilter filter) {
     if (m_snapshot.plan) {
         // A plan leaves an earlier run's log and record alone; its own
         // uninstall log has no file to go to.
-        StartWorker(filter);
+        StartWorker(filter, watched);
         return;
     }
     m_log.SetPath(Expand("<WindowsFolder>\\Installer\\<ProductCode>\\uninstall.log"));
@@ -126,14 +126,14 @@ void CInstallEngine::Start(MessageFilter filter) {
         return;
     }
     ::DeleteFileA(m_recordPath.c_str());
-    StartWorker(filter);
+    StartWorker(filter, watched);
 }
 
-void CInstallEngine::StartWorker(MessageFilter filter) {
+void CInstallEngine::StartWorker(MessageFilter filter, bool watched) {
     DWORD id = 0;
-    HANDLE worker = ::CreateThread(nullptr, 0, &CInstallEngine::WorkerProc, this, 0, &id);
+    HANDLE worker = watched ? ::CreateThread(nullptr, 0, &CInstallEngine::WorkerProc, this, 0, &id) : nullptr;
     if (worker == nullptr) {
-        Work();  // no thread to be had: do the work here rather than not at all
+        Work();  // unwatched, or no thread to be had: the work is done here
     } else {
         PumpWait(worker, INFINITE, filter);
         ::CloseHandle(worker);

@@ -32,15 +32,17 @@ public:
 
     // Runs the whole installation; returns when the worker has ended. The
     // outcome is in the snapshot's signals (an abort), which the run shares.
-    // `filter` is the message loop's, used while the wait lasts.
-    void Start(MessageFilter filter = nullptr);
+    // `filter` is the message loop's, used while the wait lasts. A run whose
+    // pages nobody sees (not `watched`) works on the calling thread: a
+    // worker would hold a megabyte of stack for windows nobody looks at.
+    void Start(MessageFilter filter = nullptr, bool watched = true);
     // The cabinet's unpacker, opened (and unpacking ahead) before the
     // installation started; the copy step opens one itself without it.
     void TakeUnpacker(std::unique_ptr<CCabinetUnpacker> unpacker) { m_unpacker = std::move(unpacker); }
 
 private:
     // The worker's thread and the wait for it.
-    void StartWorker(MessageFilter filter);
+    void StartWorker(MessageFilter filter, bool watched);
     static DWORD WINAPI WorkerProc(void* self);
     void Work();
 

@@ -390,7 +390,7 @@ void CWizard::RunInstallation(CPage& progressPage) {
     engine.TakeUnpacker(std::move(m_unpackedAhead));
     m_busy = true;
     // The page's keyboard works during the wait: Escape asks to cancel.
-    engine.Start(&CPage::PreTranslate);
+    engine.Start(&CPage::PreTranslate, m_run.Watching().SeesPages());
     m_busy = false;
     m_run.Progress().installed = !m_run.Signals().Aborted();
 }
