@@ -36,6 +36,12 @@ bool CSetupApp::InitInstance() {
     }
     m_socketsUp = true;
 
+    // Rich-text controls need their library; a missing one only disables
+    // them, and the user is told so at once. A silent run has nobody to
+    // tell: its pages load the library only if one has such a control.
+    if (!silent && LoadSystemLibrary("riched32.dll") == nullptr)
+        ::MessageBoxA(nullptr, "Can't load RICHTEXT library.", kAppCaption, MB_OK | MB_ICONEXCLAMATION);
+
     // Control hosting and picture loading go through OLE; the common controls
     // give the progress bar, tree view and combo box classes.
     m_oleUp = SUCCEEDED(::OleInitialize(nullptr));

@@ -27,7 +27,6 @@
 #include "run/other_programs_win.h"
 #include "run/product_claims_win.h"
 #include "win/directories_win.h"
-#include "win/system_library_win.h"
 #include "wizard/languages_win.h"
 #include "wizard/wizard_flow.h"
 #include "wizard/wizard_win.h"
@@ -165,7 +164,6 @@ int CMainFrame::OnCreate() {
 
     DiscoverShellFolders();
     LoadSettings();
-    LoadRichTextLibrary();
     if (!ClaimProduct()) {
         TellFailure(m_run.Expand(kAlreadyRunningMessage));
         QuitStartup(kExitAlreadyRunning);
@@ -249,17 +247,6 @@ void CMainFrame::DiscoverShellFolders() {
 void CMainFrame::LoadSettings() {
     ProfileFile profile(m_run.Paths().setupScriptPath.c_str());
     m_run.LoadSettings(Script(profile), ReadCompanyName());
-}
-
-void CMainFrame::LoadRichTextLibrary() {
-    // Rich-text controls need their library; a missing one only disables
-    // them, and the user is told so at once. A run whose pages nobody sees
-    // (the script's settings say whether) has nobody to tell, and its hidden
-    // pages load the library only if one has such a control: the library and
-    // those it brings stay out of its memory.
-    if (!m_run.Watching().SeesPages()) return;
-    if (LoadSystemLibrary("riched32.dll") == nullptr)
-        ::MessageBoxA(nullptr, "Can't load RICHTEXT library.", kAppCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 bool CMainFrame::ClaimProduct() {

@@ -57,7 +57,6 @@ private:
     PrepareResult PreparePackage(std::string& error);
     void DiscoverShellFolders();
     void LoadSettings();
-    void LoadRichTextLibrary();
     // False when another run of the same product holds its lock.
     bool ClaimProduct();
     // Rolls back what runs that were killed before they committed left
