@@ -82,7 +82,6 @@ struct CWinFileMachine::Ahead {
     // writer and the step, which writes the next file not begun whenever
     // the one it comes to is still being written. A thread of their own
     // for each would cost another megabyte of stack for nothing faster.
-    static constexpr int kWriters = 1;
     std::mutex lock;  // jobs
     std::condition_variable changed;
     // A list: a writer keeps its job while the step takes others out.
@@ -91,13 +90,13 @@ struct CWinFileMachine::Ahead {
     // Who waits on `changed`: a wake-up costs the system a call, so only a
     // waiting thread is woken.
     bool stepWaits = false;
-    int writersWaiting = 0;
+    bool writerWaits = false;
     uint64_t told = 0;    // jobs told so far
     uint64_t wakeAt = 0;  // the job whose end wakes the waiting step
-    // Writers take their jobs and the cabinet's bytes for them one at a
-    // time, so the bytes are asked for in the order the step gave.
+    // The writer and the step take their jobs and the cabinet's bytes for
+    // them one at a time, so the bytes are asked for in the order told.
     std::mutex taking;
-    std::vector<std::thread> writers;
+    std::thread writer;
 
     std::list<Job>::iterator FirstWaiting() {
         return std::find_if(jobs.begin(), jobs.end(), [](const Job& j) { return j.state == State::kWaiting; });
@@ -128,9 +127,9 @@ struct CWinFileMachine::Ahead {
             }
             // Waiting without the turn: the step takes jobs too.
             std::unique_lock<std::mutex> guard(lock);
-            ++writersWaiting;
+            writerWaits = true;
             changed.wait(guard, [this] { return ending || AnyWaiting(); });
-            --writersWaiting;
+            writerWaits = false;
         }
     }
 
@@ -243,25 +242,20 @@ EntryResult CWinFileMachine::Unpack(const std::string& entry, const std::string&
 void CWinFileMachine::Foresee(const std::vector<ForeseenFile>& files) {
     if (m_cabinetPath.empty()) return;
     if (m_ahead == nullptr) {
-        // The writers share the step's cabinet: it is open before they begin.
+        // The writer shares the step's cabinet: it is open before it begins.
         if (!OpenCabinet()) return;
         m_ahead = std::make_unique<Ahead>();
-        for (int w = 0; w < Ahead::kWriters; ++w) {
-            try {
-                m_ahead->writers.emplace_back(&CWinFileMachine::WriteAhead, this);
-            } catch (const std::system_error&) {
-                break;  // fewer threads to be had: fewer writers
-            }
-        }
-        if (m_ahead->writers.empty()) {
-            m_ahead.reset();  // none: each file is written as the step asks for it
+        try {
+            m_ahead->writer = std::thread(&CWinFileMachine::WriteAhead, this);
+        } catch (const std::system_error&) {
+            m_ahead.reset();  // no thread to be had: each file is written as the step asks for it
             return;
         }
     }
     std::lock_guard<std::mutex> lock(m_ahead->lock);
     for (const ForeseenFile& file : files)
         m_ahead->jobs.push_back({file, Ahead::State::kWaiting, EntryResult::kNotFound, {}, m_ahead->told++});
-    if (m_ahead->writersWaiting > 0) m_ahead->changed.notify_all();
+    if (m_ahead->writerWaits) m_ahead->changed.notify_all();
 }
 
 void CWinFileMachine::WriteAhead() {
@@ -281,7 +275,7 @@ void CWinFileMachine::EndForesight() {
         m_ahead->ending = true;
     }
     m_ahead->changed.notify_all();
-    for (std::thread& writer : m_ahead->writers) writer.join();
+    m_ahead->writer.join();
     // Written for a step that ended before it asked for them.
     for (const Ahead::Job& job : m_ahead->jobs) {
         if (job.state == Ahead::State::kWritten && job.result == EntryResult::kDone) Remove(job.file.destination);

@@ -44,9 +44,9 @@ public:
     bool Move(const std::string& from, const std::string& to) override;
     bool Copy(const std::string& from, const std::string& to) override;
     EntryResult Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) override;
-    // Foreseen files are written, in order, by threads of their own while
-    // the step records those before them, each only where nothing is (else
-    // the step's own Unpack writes it).
+    // Foreseen files are written, in order, by a thread of their own and by
+    // the step while it records those before them, each only where nothing
+    // is (else the step's own Unpack writes it).
     void Foresee(const std::vector<ForeseenFile>& files) override;
     void EndForesight() override;
     std::string StagingPath(const std::string& destination) override;
