@@ -12,7 +12,6 @@
 #include "base/path_rules.h"
 #include "base/text.h"
 #include "record/install_record.h"
-#include "record/packed_fingerprints.h"
 #include "record/record_removal.h"
 
 namespace {
@@ -110,13 +109,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckingMachine machine(scope);
     kq::RemoveRecorded(record.entries, scope, machine);
 
-    const auto list = kq::ParsePackedFingerprints(text).Entries();
-    std::string written = kq::PackedFingerprintsHeader();
-    for (const auto& [entry, fingerprint] : list) {
-        if (!kq::IsRecordHash(fingerprint.hash) || fingerprint.size > 0xFFFFFFFFull || entry != kq::AsciiLower(entry))
-            std::abort();
-        written += kq::PackedFingerprintLine(entry, fingerprint);
-    }
-    if (kq::ParsePackedFingerprints(written).Entries() != list) std::abort();
     return 0;
 }

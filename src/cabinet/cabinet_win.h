@@ -165,12 +165,14 @@ private:
 };
 
 // The copy step's way into the cabinet: entries unpacked in the order they
-// are asked for (the file list's, which the builder follows). Two worker
+// are asked for (the file list's, which the builder follows). kWorkers
 // threads unpack the product's cabinet folders ahead into memory, each taking
 // the next folder in cabinet order when it is free (folders of text cost
 // several times what stored ones do, so fixed turns would leave one worker
 // idle), while the caller writes the files: the processors decode while the
-// file system works. Only a folder of at most kAheadLimit bytes is unpacked
+// file system works. One is enough: with the copy step's writer beside it
+// both processors are busy, and a second bought no time on two cores, only
+// the megabyte every thread keeps under the system. Only a folder of at most kAheadLimit bytes is unpacked
 // ahead, and a worker begins one only while the buffers of the folders the
 // caller has not passed (and the spare ones) stay within kAheadBudget
 // (MayUnpackAhead), so memory stays the same whatever the payload. The
@@ -183,7 +185,7 @@ private:
 class CCabinetUnpacker : private NoCopy {
 public:
     static constexpr uint64_t kAheadLimit = 4u << 20;
-    static constexpr int kWorkers = 2;
+    static constexpr int kWorkers = 1;
     static constexpr uint64_t kAheadBudget = 4u << 20;
 
     CCabinetUnpacker();

@@ -11,7 +11,6 @@
 #include "cabinet/cabinet.h"
 #include "install/install_journal.h"
 #include "install/step_machine.h"
-#include "record/packed_fingerprints.h"
 #include "record/record_inheritance.h"
 #include "record/record_machine_win.h"
 #include "record/record_removal.h"
@@ -390,16 +389,7 @@ bool CInstallEngine::CopyListedFiles(const ExpandFn& expand) {
     context.progress = [this](int32_t index) { m_reporter.SetProgressPosition(index); };
     context.removeTemporaryFiles = [this] { RemoveTemporaryFiles(); };
     CWinFileMachine files(&m_reporter, m_snapshot.signals.get(), m_snapshot.unattended);
-    if (!context.cabinetPath.empty()) {
-        PackedFingerprints known;
-        {
-            // The list's text is not kept for the copy step.
-            std::string list;
-            ReadWholeFile(m_packedFolder + kPackedFingerprintsName, list);
-            known = ParsePackedFingerprints(list);
-        }
-        files.UnpackFrom(context.cabinetPath, std::move(known), std::move(m_unpacker));
-    }
+    if (!context.cabinetPath.empty()) files.UnpackFrom(context.cabinetPath, std::move(m_unpacker));
     StepMachine<FileMachine, RecordingFileMachine, PlanFileMachine> machine(m_snapshot.plan, files, m_state, m_record);
     if (machine.Planner() != nullptr) machine.Planner()->StageIn(m_packedFolder);
     return kq::CopyFiles(m_files, expand, context, *machine, *m_snapshot.signals, m_log);

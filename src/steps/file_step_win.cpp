@@ -14,7 +14,6 @@
 #include "base/file_win.h"
 #include "base/text.h"
 #include "net/http_win.h"
-#include "record/record_machine_win.h"
 #include "steps/engine_resources.h"
 #include "steps/version_rule_win.h"
 #include "win/directories_win.h"
@@ -178,29 +177,13 @@ EntryResult CWinFileMachine::UnpackNow(const std::string& entry, const std::stri
     if (held == nullptr && !OpenCabinet()) return EntryResult::kNotFound;
     const size_t found = held != nullptr ? held->entry : m_cabinet->Find(entry);
     if (found == m_cabinet->EntryCount()) return EntryResult::kNotFound;
-    // With the builder's fingerprint only the size is counted: hashing
-    // costs more than unpacking.
-    FileFingerprint packed;
-    const bool known = m_known.Find(entry, &packed);
+    // The bytes are fingerprinted as they are written: the hash costs a
+    // fraction of the decoding, and nothing is read back.
     FingerprintBuilder fingerprint;
-    uint64_t size = 0;
-    if (known) {
-        hooks.written = [&size](const void*, size_t length) { size += length; };
-    } else {
-        hooks.written = [&fingerprint](const void* bytes, size_t length) { fingerprint.Add(bytes, length); };
-    }
+    hooks.written = [&fingerprint](const void* bytes, size_t length) { fingerprint.Add(bytes, length); };
     const EntryResult result =
         held != nullptr ? m_cabinet->WriteHeld(*held, to, hooks) : m_cabinet->Extract(found, to, hooks);
-    if (result != EntryResult::kDone) return result;
-    if (!known) {
-        written = fingerprint.Finish();
-    } else if (packed.size == size) {
-        written = packed;
-    } else {
-        // The package's list is wrong about this entry: what is on disk counts.
-        written = FileFingerprint();
-        CWinRecordMachine().Fingerprint(to, &written);
-    }
+    if (result == EntryResult::kDone) written = fingerprint.Finish();
     return result;
 }
 

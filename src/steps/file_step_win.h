@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "cabinet/cabinet_win.h"
-#include "record/packed_fingerprints.h"
 #include "steps/file_step.h"
 
 namespace kq {
@@ -25,13 +24,10 @@ public:
 
     // The cabinet Unpack reads, opened at the first entry asked for (on the
     // thread that asks) and again after it could not be opened: a package
-    // on a medium that was taken out can be retried. `known`: the builder's
-    // fingerprints of its entries; an entry without one is hashed as it is
-    // written. `opened`: the cabinet's unpacker, already open, if there is one.
-    void UnpackFrom(const std::string& cabinetPath, PackedFingerprints known = PackedFingerprints(),
-                    std::unique_ptr<CCabinetUnpacker> opened = nullptr) {
+    // on a medium that was taken out can be retried. `opened`: the cabinet's
+    // unpacker, already open, if there is one.
+    void UnpackFrom(const std::string& cabinetPath, std::unique_ptr<CCabinetUnpacker> opened = nullptr) {
         m_cabinetPath = cabinetPath;
-        m_known = std::move(known);
         m_cabinet = std::move(opened);
     }
 
@@ -71,7 +67,6 @@ private:
     const RunSignals* m_signals;
     bool m_unattended;
     std::string m_cabinetPath;
-    PackedFingerprints m_known;
     std::unique_ptr<CCabinetUnpacker> m_cabinet;
     std::unique_ptr<Ahead> m_ahead;
 };

@@ -17,7 +17,6 @@
 #include "crypt_test_util.h"
 #include "package_builder.h"
 #include "payload_list.h"
-#include "record/packed_fingerprints.h"
 #include "wizard/languages.h"
 
 using kq::CFileCrypt;
@@ -298,7 +297,7 @@ TEST_F(BuilderRunTest, CabinetLayout) {
     // Support files first (support/ sorted, then --support), product files
     // after them in data.inf's order: the listing is in cabinet order.
     size_t previous = 0;
-    for (const char* name : {"fingerprints.kqf", "kqexec.exe", "app.ico", "F0_app.exe", "F2_readme.txt"}) {
+    for (const char* name : {"kqexec.exe", "app.ico", "F0_app.exe", "F2_readme.txt"}) {
         const size_t at = listing.find(name);
         ASSERT_NE(at, std::string::npos) << name << " in\n" << listing;
         EXPECT_GE(at, previous) << name << " out of order in\n" << listing;
@@ -318,17 +317,6 @@ TEST_F(BuilderRunTest, CabinetLayout) {
     struct stat st;
     ASSERT_EQ(stat((out / "F0_app.exe").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, 1262347200);
-
-    // The installer records each product file by the builder's fingerprint.
-    const std::vector<uint8_t> fingerprintBytes = ReadFile((out / kq::kPackedFingerprintsName).string());
-    const kq::PackedFingerprints fingerprints =
-        kq::ParsePackedFingerprints(std::string(fingerprintBytes.begin(), fingerprintBytes.end()));
-    EXPECT_EQ(fingerprints.Size(), 2u);
-    kq::FileFingerprint app;
-    ASSERT_TRUE(fingerprints.Find("F0_app.exe", &app));
-    EXPECT_EQ(app,
-              kq::FingerprintOf(std::string_view(reinterpret_cast<const char*>(appBytes_.data()), appBytes_.size())));
-    EXPECT_FALSE(fs::exists(pkg_ / kq::kPackedFingerprintsName)) << "the list travels in the cabinet only";
 }
 
 TEST_F(BuilderRunTest, DiskImageLayout) {

@@ -11,7 +11,6 @@
 
 #include "base/text.h"
 #include "fake_machines.h"
-#include "record/packed_fingerprints.h"
 #include "record/record_removal.h"
 #include "record/removal_report.h"
 #include "steps/install_recorders.h"
@@ -800,47 +799,6 @@ TEST(InstallRecordTest, PlanForeseesWhatTheRecordersRecord) {
     other.commandLine = "other.exe";
     EXPECT_EQ(PlanServiceMachine(real, plan).Install(same), ServiceCreation::kAlreadyInPlace);
     EXPECT_EQ(PlanServiceMachine(real, plan).Install(other), ServiceCreation::kFailed);
-}
-
-// The builder's fingerprints of the packed files: what is taken from the
-// package's list, and what is passed over.
-TEST(PackedFingerprintsTest, OnlyWellFormedEntriesAreTaken) {
-    const std::string sha(64, 'a');
-    const std::string upper(64, 'A');
-    const struct {
-        const char* name;
-        std::string text;
-        size_t entries;
-    } cases[] = {
-        {"header and one entry", "KQF\t1\nF0_a.txt\t" + sha + "\t12\n", 1},
-        {"an XXH3 entry", "KQF\t1\nF0_a.txt\txxh3:" + sha.substr(48) + "\t12\n", 1},
-        {"CR LF lines, no final line end", "KQF\t1\r\nF0_a.txt\t" + sha + "\t12\r\nF1_b\t" + sha + "\t0", 2},
-        {"no header gives nothing", "F0_a.txt\t" + sha + "\t12\n", 0},
-        {"another version gives nothing", "KQF\t2\nF0_a.txt\t" + sha + "\t12\n", 0},
-        {"upper-case hex", "KQF\t1\nF0_a.txt\t" + upper + "\t12\n", 0},
-        {"short hash", "KQF\t1\nF0_a.txt\t" + sha.substr(1) + "\t12\n", 0},
-        {"size beyond any cabinet", "KQF\t1\nF0_a.txt\t" + sha + "\t4294967296\n", 0},
-        {"size with a sign", "KQF\t1\nF0_a.txt\t" + sha + "\t-1\n", 0},
-        {"a fourth field", "KQF\t1\nF0_a.txt\t" + sha + "\t12\tx\n", 0},
-        {"no name", "KQF\t1\n\t" + sha + "\t12\n", 0},
-        {"a name twice, in another case", "KQF\t1\nF0_a\t" + sha + "\t1\nf0_A\t" + sha + "\t2\n", 1},
-        {"a bad line between good ones", "KQF\t1\nF0_a\t" + sha + "\t1\nnonsense\nF2_c\t" + sha + "\t3\n", 2},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ParsePackedFingerprints(c.text).Size(), c.entries) << c.name;
-
-    FileFingerprint fingerprint;
-    fingerprint.hash = sha;
-    fingerprint.size = 4294967295u;
-    FileFingerprint earlier;
-    earlier.hash = std::string(64, 'b');
-    earlier.size = 1;
-    // Of two lines for one name the last counts.
-    const PackedFingerprints read =
-        ParsePackedFingerprints(PackedFingerprintsHeader() + PackedFingerprintLine("f7_read me.txt", earlier) +
-                                PackedFingerprintLine("F7_Read Me.TXT", fingerprint));
-    FileFingerprint found;
-    ASSERT_TRUE(read.Find("f7_READ me.txt", &found)) << "names are looked up without case";
-    EXPECT_EQ(found, fingerprint);
 }
 
 }  // namespace

@@ -23,8 +23,6 @@
 #include "base/text.h"
 #include "cabinet_join.h"
 #include "crypt/file_crypt.h"
-#include "record/install_record.h"
-#include "record/packed_fingerprints.h"
 #include "payload_list.h"
 
 namespace fs = std::filesystem;
@@ -61,22 +59,6 @@ bool SetMadeTime(const fs::path& path) {
     struct timespec times[2] = {{MadeFilesTime(), 0}, {MadeFilesTime(), 0}};
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
-
-// The fingerprint of a file, read in pieces.
-Status FingerprintFile(const fs::path& path, FileFingerprint* fingerprint) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Fail("cannot read " + Quoted(path));
-    FingerprintBuilder builder;
-    std::vector<char> buffer(1 << 16);
-    while (in) {
-        in.read(buffer.data(), std::streamsize(buffer.size()));
-        if (in.gcount() > 0) builder.Add(buffer.data(), size_t(in.gcount()));
-    }
-    if (in.bad()) return Fail("cannot read " + Quoted(path));
-    *fingerprint = builder.Finish();
-    return Status::Ok();
-}
-
 
 Status ReadWhole(const fs::path& path, const char* what, std::string* text) {
     if (!ReadWholeFile(path.string(), *text)) return Fail(std::string("cannot read ") + what + " " + Quoted(path));
@@ -265,8 +247,6 @@ public:
         return Status::Ok();
     }
 
-    bool Takes(const std::string& name) const { return m_taken.count(AsciiLower(name)) != 0; }
-
     // Support files first, product files after them in data.inf's order:
     // the start-up needs only the support files, and with them at the front
     // of the cabinet it reaches them without decoding the whole payload.
@@ -387,32 +367,6 @@ Status WriteDiskImage(const std::vector<PackedFile>& packed, const fs::path& out
     return Status::Ok();
 }
 
-// The cabinet, led by the product files' fingerprints: they travel with the
-// files, so the installer records what it wrote without hashing every byte
-// again.
-Status WriteFingerprintedCabinet(PackedSet& set, const fs::path& out, const BuildOptions& options) {
-    std::error_code ec;
-    if (set.Takes(kPackedFingerprintsName) || fs::exists(out / kPackedFingerprintsName, ec)) {
-        return Fail(std::string("\"") + kPackedFingerprintsName + "\" is a name the builder makes for itself");
-    }
-    std::vector<PackedFile>& packed = set.Ordered();
-    std::string list = PackedFingerprintsHeader();
-    for (const PackedFile& f : packed) {
-        if (!f.product) continue;
-        FileFingerprint fingerprint;
-        Status st = FingerprintFile(f.source, &fingerprint);
-        if (!st) return st;
-        list += PackedFingerprintLine(f.name, fingerprint);
-    }
-    const fs::path listPath = out / kPackedFingerprintsName;
-    if (!WriteWholeFile(listPath.string(), list) || !SetMadeTime(listPath))
-        return Fail("cannot write " + Quoted(listPath));
-    packed.insert(packed.begin(), PackedFile{kPackedFingerprintsName, listPath, false});
-    Status st = WriteCabinet(packed, out / "file1.cab", options);
-    fs::remove(listPath, ec);
-    return st;
-}
-
 Status Populate(const BuildOptions& options, const fs::path& authoring, const fs::path& out) {
     const fs::path setupInf = authoring / "setup.inf";
     const fs::path dataInf = authoring / "data.inf";
@@ -429,7 +383,7 @@ Status Populate(const BuildOptions& options, const fs::path& authoring, const fs
     st = CopyRootFiles(options, authoring, out);
     if (!st) return st;
     if (options.layout == PackageLayout::kDiskImage) return WriteDiskImage(packed.Ordered(), out, options);
-    return WriteFingerprintedCabinet(packed, out, options);
+    return WriteCabinet(packed.Ordered(), out / "file1.cab", options);
 }
 
 }  // namespace
