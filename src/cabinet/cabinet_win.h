@@ -176,8 +176,9 @@ private:
 // ahead, and a worker begins one only while the buffers of the folders the
 // caller has not passed (and the spare ones) stay within kAheadBudget
 // (MayUnpackAhead), so memory stays the same whatever the payload. The
-// builder's folders hold about 2 MB, so mostly one is held at a time: on two
-// shared cores a budget for more bought no time, only memory. A folder of
+// builder's folders hold about 1 MB, so mostly one is held while the next
+// is decoded: folders of 2 MB with twice the budget bought no time, only
+// memory. A folder of
 // one large file is not held whole: it streams from the decoder to its
 // file as fast, without its size in memory. A larger
 // folder, an entry that failed ahead, a stop, or an entry asked for out of
@@ -186,7 +187,7 @@ class CCabinetUnpacker : private NoCopy {
 public:
     static constexpr uint64_t kAheadLimit = 4u << 20;
     static constexpr int kWorkers = 1;
-    static constexpr uint64_t kAheadBudget = 4u << 20;
+    static constexpr uint64_t kAheadBudget = 2u << 20;
 
     CCabinetUnpacker();
     // Stops the workers and waits for them.

@@ -116,9 +116,9 @@ Status Encrypt(CFileCrypt& crypt, const fs::path& from, const fs::path& to) {
 // time as local time (cabinet times are local; the installer converts back).
 // Support files and product files never share a folder, and a folder closes
 // once it holds kFolderTarget bytes: folders decode independently, so the
-// installer unpacks two at once on two processors, and start-up decodes only
-// the support files' folder.
-constexpr uintmax_t kFolderTarget = 2u << 20;
+// installer decodes the next while it writes the last, holding little of
+// the payload at once, and start-up decodes only the support files' folder.
+constexpr uintmax_t kFolderTarget = 1u << 20;
 
 // One folder as a whole cabinet in memory.
 Status WriteFolder(const std::vector<const PackedFile*>& files, std::string* bytes) {
