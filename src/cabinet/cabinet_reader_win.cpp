@@ -223,7 +223,9 @@ void CCabinetReader::Directory::Keep(const mscabd_cabinet& read) {
 }
 
 // The records are freed through the system that allocated them, and the list
-// left empty for close, which frees the rest (the folders extraction uses).
+// left empty for close, which frees the rest (the folders extraction uses). A
+// folder continued from another cabinet keeps its link to the file that
+// continues it: extract only asks whether there is one, to refuse the folder.
 void CCabinetReader::Directory::FreeFileRecords() {
     for (mscabd_file* file = cabinet->files; file != nullptr;) {
         mscabd_file* next = file->next;
