@@ -115,10 +115,19 @@ int64_t FileSizeOf(const char* path) {
 // The cabinet's directory as the decoder read it, and what is kept of it:
 // read-only once made, so every reader of the cabinet shares one, and the
 // records of a cabinet of many files are held and read from the file once.
+// The decoder's own record of each file (two blocks of the heap) is freed once
+// read: a cabinet of many files keeps one small entry per file and the stored
+// names side by side in one block, for as long as the install runs.
 struct CCabinetReader::Directory : private NoCopy {
+    static constexpr uint16_t kNoFolder = 0xFFFF;  // a cabinet holds fewer folders
     struct Entry {
-        mscabd_file* file;
-        int folder;  // its cabinet folder, 0 for the first
+        uint32_t nameAt;  // where its stored name starts in `names`, ended by '\0'
+        uint32_t offset;  // in its folder's unpacked bytes
+        uint32_t length;
+        uint16_t folder;  // its cabinet folder, 0 for the first
+        uint16_t attribs;
+        uint16_t date;  // as the cabinet stores them: the fields packed in bits
+        uint16_t time;
     };
 
     ~Directory() {
@@ -130,6 +139,10 @@ struct CCabinetReader::Directory : private NoCopy {
     int Read(const char* cabinetPath);
     // The entry written under `lowerName` last; entries.size() when none.
     size_t Find(const std::string& lowerName);
+    // The decoder's record of the entry, made afresh: what its extract reads
+    // (folder, offset, length, the name for its messages) and what the file is
+    // given (time, attributes).
+    mscabd_file FileOf(size_t entry) const;
 
     // The decoder that read the directory and frees it; it extracts nothing.
     ExtractSystem system;
@@ -138,11 +151,17 @@ struct CCabinetReader::Directory : private NoCopy {
     mscab_decompressor* decoder = nullptr;
     mscabd_cabinet* cabinet = nullptr;
     std::vector<Entry> entries;
-    std::vector<uint64_t> folderBytes;  // what each cabinet folder unpacks to
+    std::string names;
+    std::vector<mscabd_folder*> folders;  // the decoder's, in cabinet order
+    std::vector<uint64_t> folderBytes;    // what each cabinet folder unpacks to
     // Each written name's hash (lower case) beside its entry, by hash then
     // entry; made on the first look-up, under its lock.
     std::mutex namesLock;
     std::vector<std::pair<size_t, size_t>> byHash;
+
+private:
+    void Keep(const mscabd_cabinet& read);
+    void FreeFileRecords();
 };
 
 int CCabinetReader::Directory::Read(const char* cabinetPath) {
@@ -163,23 +182,76 @@ int CCabinetReader::Directory::Read(const char* cabinetPath) {
             return kCabinetExtractFailed;
         }
     }
+    Keep(*cabinet);
+    FreeFileRecords();
     // A cabinet shorter than its header says is damaged.
     if (FileSizeOf(cabinetPath) < int64_t(cabinet->length)) return kCabinetExtractFailed;
-    std::unordered_map<const mscabd_folder*, int> folders;
-    for (const mscabd_folder* folder = cabinet->folders; folder != nullptr; folder = folder->next) {
-        folders.emplace(folder, int(folders.size()));
+    return kCabinetOk;
+}
+
+void CCabinetReader::Directory::Keep(const mscabd_cabinet& read) {
+    std::unordered_map<const mscabd_folder*, uint16_t> indexOf;
+    for (mscabd_folder* folder = read.folders; folder != nullptr; folder = folder->next) {
+        indexOf.emplace(folder, uint16_t(folders.size()));
+        folders.push_back(folder);
     }
     folderBytes.assign(folders.size(), 0);
     size_t count = 0;
-    for (const mscabd_file* file = cabinet->files; file != nullptr; file = file->next) ++count;
+    size_t text = 0;
+    for (const mscabd_file* file = read.files; file != nullptr; file = file->next) {
+        ++count;
+        text += (file->filename != nullptr ? std::strlen(file->filename) : 0) + 1;
+    }
     entries.reserve(count);
-    for (mscabd_file* file = cabinet->files; file != nullptr; file = file->next) {
-        auto folder = folders.find(file->folder);
-        const Entry entry{file, folder == folders.end() ? -1 : folder->second};
-        if (entry.folder >= 0) folderBytes[size_t(entry.folder)] += file->length;
+    names.reserve(text);
+    for (const mscabd_file* file = read.files; file != nullptr; file = file->next) {
+        auto folder = indexOf.find(file->folder);
+        Entry entry;
+        entry.nameAt = uint32_t(names.size());
+        entry.offset = file->offset;
+        entry.length = file->length;
+        entry.folder = folder == indexOf.end() ? kNoFolder : folder->second;
+        entry.attribs = uint16_t(file->attribs);
+        entry.date = uint16_t(((file->date_y - 1980) << 9) | (file->date_m << 5) | file->date_d);
+        entry.time = uint16_t((file->time_h << 11) | (file->time_m << 5) | (file->time_s >> 1));
+        // A name the decoder could not read is refused as an empty one is.
+        if (file->filename != nullptr) names += file->filename;
+        names += '\0';
+        if (entry.folder != kNoFolder) folderBytes[entry.folder] += file->length;
         entries.push_back(entry);
     }
-    return kCabinetOk;
+}
+
+// The records are freed through the system that allocated them, and the list
+// left empty for close, which frees the rest (the folders extraction uses). A
+// folder continued from another cabinet keeps its link to the file that
+// continues it: extract only asks whether there is one, to refuse the folder.
+void CCabinetReader::Directory::FreeFileRecords() {
+    for (mscabd_file* file = cabinet->files; file != nullptr;) {
+        mscabd_file* next = file->next;
+        system.sys.free(file->filename);
+        system.sys.free(file);
+        file = next;
+    }
+    cabinet->files = nullptr;
+}
+
+mscabd_file CCabinetReader::Directory::FileOf(size_t entry) const {
+    const Entry& kept = entries[entry];
+    mscabd_file file = {};
+    // The decoder only reads the name, for messages.
+    file.filename = const_cast<char*>(names.c_str() + kept.nameAt);
+    file.length = kept.length;
+    file.attribs = kept.attribs;
+    file.time_h = char(kept.time >> 11);
+    file.time_m = char((kept.time >> 5) & 0x3F);
+    file.time_s = char((kept.time & 0x1F) << 1);
+    file.date_d = char(kept.date & 0x1F);
+    file.date_m = char((kept.date >> 5) & 0xF);
+    file.date_y = (kept.date >> 9) + 1980;
+    file.folder = kept.folder != kNoFolder ? folders[kept.folder] : nullptr;
+    file.offset = kept.offset;
+    return file;
 }
 
 size_t CCabinetReader::Directory::Find(const std::string& lowerName) {
@@ -188,7 +260,7 @@ size_t CCabinetReader::Directory::Find(const std::string& lowerName) {
         byHash.reserve(entries.size());
         std::string written;
         for (size_t i = 0; i < entries.size(); ++i) {
-            if (ExtractedName(*entries[i].file, &written) && !written.empty())
+            if (ExtractedName(FileOf(i), &written) && !written.empty())
                 byHash.emplace_back(std::hash<std::string>()(AsciiLower(written)), i);
         }
         std::sort(byHash.begin(), byHash.end());
@@ -200,7 +272,7 @@ size_t CCabinetReader::Directory::Find(const std::string& lowerName) {
     std::string written;
     for (auto candidate = last; candidate != first;) {
         --candidate;
-        if (ExtractedName(*entries[candidate->second].file, &written) && AsciiLower(written) == lowerName)
+        if (ExtractedName(FileOf(candidate->second), &written) && AsciiLower(written) == lowerName)
             return candidate->second;
     }
     return entries.size();
@@ -221,7 +293,8 @@ struct CCabinetReader::Impl {
         decoder = mspack_create_cab_decompressor(&system.sys);
         return decoder != nullptr ? kCabinetOk : kCabinetNoDecoder;
     }
-    Directory::Entry& EntryAt(size_t entry) const { return directory->entries[entry]; }
+    const Directory::Entry& EntryAt(size_t entry) const { return directory->entries[entry]; }
+    mscabd_file FileOf(size_t entry) const { return directory->FileOf(entry); }
 
     ExtractSystem system;
     mscab_decompressor* decoder = nullptr;
@@ -271,13 +344,12 @@ size_t CCabinetReader::EntryCount() const {
 }
 
 std::string CCabinetReader::StoredName(size_t entry) const {
-    const char* stored = m_impl->EntryAt(entry).file->filename;
-    return stored != nullptr ? stored : "";
+    return m_impl->directory->names.c_str() + m_impl->EntryAt(entry).nameAt;
 }
 
 std::string CCabinetReader::WrittenName(size_t entry) const {
     std::string written;
-    if (!ExtractedName(*m_impl->EntryAt(entry).file, &written)) written.clear();
+    if (!ExtractedName(m_impl->FileOf(entry), &written)) written.clear();
     return written;
 }
 
@@ -287,11 +359,13 @@ size_t CCabinetReader::Find(const std::string& name) const {
 
 EntryResult CCabinetReader::Extract(size_t entry, const std::string& target, const EntryHooks& hooks) {
     if (!IsOpen() || entry >= EntryCount() || WrittenName(entry).empty()) return EntryResult::kNotFound;
-    return ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->EntryAt(entry).file, target, hooks);
+    mscabd_file file = m_impl->FileOf(entry);
+    return ExtractEntry(m_impl->decoder, &m_impl->system, &file, target, hooks);
 }
 
 int CCabinetReader::FolderOf(size_t entry) const {
-    return m_impl->EntryAt(entry).folder;
+    const uint16_t folder = m_impl->EntryAt(entry).folder;
+    return folder != Directory::kNoFolder ? int(folder) : -1;
 }
 
 int CCabinetReader::FolderCount() const {
@@ -299,7 +373,7 @@ int CCabinetReader::FolderCount() const {
 }
 
 uint64_t CCabinetReader::EntryBytes(size_t entry) const {
-    return m_impl->EntryAt(entry).file->length;
+    return m_impl->EntryAt(entry).length;
 }
 
 uint64_t CCabinetReader::FolderBytes(int folder) const {
@@ -309,12 +383,12 @@ uint64_t CCabinetReader::FolderBytes(int folder) const {
 EntryResult CCabinetReader::ExtractToMemory(size_t entry, std::string& bytes, const std::function<bool()>& stop) {
     if (!IsOpen() || entry >= EntryCount() || WrittenName(entry).empty()) return EntryResult::kNotFound;
     const size_t start = bytes.size();
-    bytes.reserve(start + m_impl->EntryAt(entry).file->length);
+    bytes.reserve(start + m_impl->EntryAt(entry).length);
     EntryHooks hooks;
     hooks.stop = stop;
     m_impl->system.sink = &bytes;
-    const EntryResult result =
-        ExtractEntry(m_impl->decoder, &m_impl->system, m_impl->EntryAt(entry).file, std::string(), hooks);
+    mscabd_file file = m_impl->FileOf(entry);
+    const EntryResult result = ExtractEntry(m_impl->decoder, &m_impl->system, &file, std::string(), hooks);
     m_impl->system.sink = nullptr;
     if (result != EntryResult::kDone) bytes.resize(start);
     return result;
@@ -323,7 +397,7 @@ EntryResult CCabinetReader::ExtractToMemory(size_t entry, std::string& bytes, co
 EntryResult CCabinetReader::WriteEntry(size_t entry, const char* bytes, size_t length, const std::string& target,
                                        const EntryHooks& hooks) {
     if (!IsOpen() || entry >= EntryCount()) return EntryResult::kNotFound;
-    return WriteEntryBytes(*m_impl->EntryAt(entry).file, bytes, length, target, hooks);
+    return WriteEntryBytes(m_impl->FileOf(entry), bytes, length, target, hooks);
 }
 
 }  // namespace kq
