@@ -599,11 +599,16 @@ std::vector<RecordEntry> InstallRecord::Entries() const {
 }
 
 std::string InstallRecord::Text() const {
-    if (!m_whole.empty()) return FormatRecord(Entries());
-    std::string text = std::string(kHeader) + "\r\n";
-    text.reserve(text.size() + m_lineBytes);
-    ForEachLine([&text](const std::string& line) { text += line; });
+    std::string text;
+    text.reserve(sizeof(kHeader) + 1 + m_lineBytes);
+    WriteText([&text](std::string_view piece) { text += piece; });
     return text;
+}
+
+void InstallRecord::WriteText(const TextPieces& write) const {
+    write(std::string(kHeader) + "\r\n");
+    if (m_whole.empty()) ForEachLine(write);
+    else ForEachEntry([&write](const RecordEntry& entry) { write(FormatRecordLine(entry)); });
 }
 
 void InstallRecord::NoteWritten(const RecordEntry& entry) const {

@@ -174,6 +174,9 @@ std::string FormatTemporaryLine(const std::string& path);
 std::string FormatReleasedLine(const std::string& path);
 ParsedRecord ParseRecord(std::string_view text);
 
+// Takes a text in pieces, in order.
+using TextPieces = std::function<void(std::string_view)>;
+
 // The entry of a change in the registry: its kind, key and value name.
 RecordEntry RegistryEntry(RecordKind kind, RegistryRoot root, const std::string& subKey, const std::string& name);
 // The entry of a key created by the run.
@@ -205,6 +208,8 @@ public:
         m_writtenMade = false;
     }
     std::string Text() const;
+    // The same text in pieces (a line or less each), never held whole.
+    void WriteText(const TextPieces& write) const;
 
     // Helpers for the usual entries.
     void File(FileOrigin origin, const std::string& path, const FileFingerprint& fingerprint = FileFingerprint());
