@@ -145,7 +145,7 @@ void CInstallEngine::StartWorker(MessageFilter filter, bool watched) {
     if (m_snapshot.preview || m_snapshot.plan || undone) {
         m_earlier.Restore();
     } else {
-        m_progress.Commit(FinalRecord());
+        m_progress.Commit([this](const TextPieces& write) { FinalRecord(write); });
         m_earlier.Discard();
     }
     m_progress.End();
@@ -166,15 +166,15 @@ void CInstallEngine::SaveRecord() {
     else WriteWholeFile(m_recordPath, m_record.Text());
 }
 
-std::string CInstallEngine::FinalRecord() const {
+void CInstallEngine::FinalRecord(const TextPieces& write) const {
     // After a run over an earlier installation the record keeps what the
     // earlier one knew (record_inheritance.h).
     std::string text;
-    if (!m_earlier.HasEarlier() || !ReadWholeFile(CEarlierRegistration::AsideName(m_recordPath), text))
-        return m_record.Text();
-    const ParsedRecord earlier = ParseRecord(text);
-    if (!earlier.valid) return m_record.Text();
-    return FormatRecord(InheritEarlierRecord(earlier.entries, m_record.Entries()));
+    ParsedRecord earlier;
+    if (m_earlier.HasEarlier() && ReadWholeFile(CEarlierRegistration::AsideName(m_recordPath), text))
+        earlier = ParseRecord(text);
+    if (!earlier.valid) m_record.WriteText(write);
+    else write(FormatRecord(InheritEarlierRecord(earlier.entries, m_record.Entries())));
 }
 
 void CInstallEngine::RollBack() {

@@ -71,7 +71,7 @@ private:
     void SaveRecord();
     void RollBack();
     // The record as it stays once the run has committed.
-    std::string FinalRecord() const;
+    void FinalRecord(const TextPieces& write) const;
     // Deletes the copies of the files the run replaced.
     void DiscardSetAsideCopies();
 

@@ -1,5 +1,6 @@
 #include "record/install_record.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,10 @@ constexpr char kReleasedKind[] = "RELEASED";
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 constexpr char kXxh3Prefix[] = "xxh3:";
+// What a kept line may share with the one before (its count takes a byte),
+// and the size of the blocks the kept lines lie in.
+constexpr size_t kMostShared = 255;
+constexpr size_t kLineBlockBytes = size_t(1) << 15;
 
 std::string Escape(std::string_view text) {
     std::string out;
@@ -536,9 +541,40 @@ void InstallRecord::Add(RecordEntry entry) {
     std::string line = FormatRecordLine(entry);
     if (m_sink) m_sink(line);
     if (m_writtenMade) NoteWritten(entry);
-    if (ReadsBack(line)) m_lines += line;
+    if (ReadsBack(line)) KeepLine(line);
     else m_whole.emplace_back(m_count, std::move(entry));
     ++m_count;
+}
+
+void InstallRecord::KeepLine(const std::string& line) {
+    // A line that reads back ends in its LF, which the next one shares
+    // only if it is the same line: at least the LF is always kept.
+    const size_t most = std::min({m_last.size(), line.size() - 1, kMostShared});
+    size_t shared = 0;
+    while (shared < most && m_last[shared] == line[shared]) ++shared;
+    const size_t need = 1 + line.size() - shared;
+    if (m_blocks.empty() || m_blocks.back().size() + need > m_blocks.back().capacity()) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(std::max(need, kLineBlockBytes));
+    }
+    m_blocks.back() += static_cast<char>(shared);
+    m_blocks.back().append(line, shared, std::string::npos);
+    m_last = line;
+    m_lineBytes += line.size();
+}
+
+void InstallRecord::ForEachLine(const std::function<void(const std::string&)>& visit) const {
+    std::string line;
+    for (const std::string& block : m_blocks) {
+        for (size_t at = 0; at < block.size();) {
+            const size_t shared = static_cast<unsigned char>(block[at]);
+            const size_t end = block.find('\n', at + 1) + 1;
+            line.resize(shared);
+            line.append(block, at + 1, end - at - 1);
+            at = end;
+            visit(line);
+        }
+    }
 }
 
 void InstallRecord::ForEachEntry(const std::function<void(const RecordEntry&)>& visit) const {
@@ -546,17 +582,12 @@ void InstallRecord::ForEachEntry(const std::function<void(const RecordEntry&)>& 
     // take several times the memory of their lines.
     auto whole = m_whole.begin();
     size_t place = 0;
-    for (size_t start = 0; start < m_lines.size(); ++place) {
-        if (whole != m_whole.end() && whole->first == place) {
-            visit((whole++)->second);
-            continue;
-        }
-        const size_t lf = m_lines.find('\n', start);
-        const size_t end = lf == std::string::npos ? m_lines.size() : lf + 1;
-        const ParsedRecord parsed = ParseRecord(std::string(kHeader) + "\r\n" + m_lines.substr(start, end - start));
-        start = end;
+    ForEachLine([&](const std::string& line) {
+        for (; whole != m_whole.end() && whole->first == place; ++place) visit((whole++)->second);
+        const ParsedRecord parsed = ParseRecord(std::string(kHeader) + "\r\n" + line);
         for (const RecordEntry& entry : parsed.entries) visit(entry);
-    }
+        ++place;
+    });
     for (; whole != m_whole.end(); ++whole) visit(whole->second);
 }
 
@@ -568,7 +599,16 @@ std::vector<RecordEntry> InstallRecord::Entries() const {
 }
 
 std::string InstallRecord::Text() const {
-    return m_whole.empty() ? std::string(kHeader) + "\r\n" + m_lines : FormatRecord(Entries());
+    std::string text;
+    text.reserve(sizeof(kHeader) + 1 + m_lineBytes);
+    WriteText([&text](std::string_view piece) { text += piece; });
+    return text;
+}
+
+void InstallRecord::WriteText(const TextPieces& write) const {
+    write(std::string(kHeader) + "\r\n");
+    if (m_whole.empty()) ForEachLine(write);
+    else ForEachEntry([&write](const RecordEntry& entry) { write(FormatRecordLine(entry)); });
 }
 
 void InstallRecord::NoteWritten(const RecordEntry& entry) const {

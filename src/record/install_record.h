@@ -174,6 +174,9 @@ std::string FormatTemporaryLine(const std::string& path);
 std::string FormatReleasedLine(const std::string& path);
 ParsedRecord ParseRecord(std::string_view text);
 
+// Takes a text in pieces, in order.
+using TextPieces = std::function<void(std::string_view)>;
+
 // The entry of a change in the registry: its kind, key and value name.
 RecordEntry RegistryEntry(RecordKind kind, RegistryRoot root, const std::string& subKey, const std::string& name);
 // The entry of a key created by the run.
@@ -196,13 +199,17 @@ public:
     // The same, one at a time, without holding them all.
     void ForEachEntry(const std::function<void(const RecordEntry&)>& visit) const;
     void Clear() {
-        m_lines = std::string();
+        m_blocks = std::vector<std::string>();
+        m_last = std::string();
+        m_lineBytes = 0;
         m_count = 0;
         m_whole.clear();
         m_written.Clear();
         m_writtenMade = false;
     }
     std::string Text() const;
+    // The same text in pieces (a line or less each), never held whole.
+    void WriteText(const TextPieces& write) const;
 
     // Helpers for the usual entries.
     void File(FileOrigin origin, const std::string& path, const FileFingerprint& fingerprint = FileFingerprint());
@@ -237,8 +244,21 @@ public:
     }
 
 private:
-    std::string m_lines;  // the entries' lines, in order, but for those kept whole
-    size_t m_count = 0;   // entries added
+    // Keeps a line that reads back, after those kept before it.
+    void KeepLine(const std::string& line);
+    // Each kept line in order, in one buffer that holds one line at a time.
+    void ForEachLine(const std::function<void(const std::string&)>& visit) const;
+
+    // The entries' lines, in order, but for those kept whole. Consecutive
+    // lines mostly share their kind and folder: each is kept as the number
+    // of bytes it shares with the line before (one byte, so at most 255)
+    // and the rest of it, up to and with its LF. The lines lie in blocks of
+    // a fixed size, so a long record neither grows by copying itself nor
+    // holds unused room beyond its last block.
+    std::vector<std::string> m_blocks;
+    std::string m_last;      // the last line kept, whole
+    size_t m_lineBytes = 0;  // the kept lines' length, whole
+    size_t m_count = 0;      // entries added
     // The entries kept whole, each with its place among all entries.
     std::vector<std::pair<size_t, RecordEntry>> m_whole;
     // The lower-case paths Wrote answers for: asked once per file of the

@@ -1,6 +1,8 @@
 #include "record/interrupted_runs_win.h"
 
+#include <cstdio>
 #include <set>
+#include <string_view>
 
 #include "base/file.h"
 #include "base/path_rules.h"
@@ -102,6 +104,18 @@ Undone RollBackRun(InterruptedRun& run) {
     return report.left.empty() ? Undone::kAll : Undone::kPart;
 }
 
+// Replaces the file at `path` with the pieces `text` gives, one after
+// another: a long record is never held whole a second time to be written.
+bool WritePieces(const std::string& path, const std::function<void(const TextPieces&)>& text) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return false;
+    bool written = true;
+    text([&](std::string_view piece) {
+        written = written && std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+    });
+    return std::fclose(out) == 0 && written;
+}
+
 }  // namespace
 
 CRunInProgress::~CRunInProgress() {
@@ -150,15 +164,15 @@ void CRunInProgress::CloseRecord() {
     m_file = INVALID_HANDLE_VALUE;
 }
 
-void CRunInProgress::Commit(const std::string& text) {
+void CRunInProgress::Commit(const std::function<void(const TextPieces&)>& text) {
     CloseRecord();
     if (m_path.empty()) return;
     // Whole or not at all: the next run must find either the record of the
     // run in progress or the final one.
     const std::string next = m_path + ".new";
-    if (!WriteWholeFile(next, text) || !MoveReplacing(next, m_path)) {
+    if (!WritePieces(next, text) || !MoveReplacing(next, m_path)) {
         ::DeleteFileA(next.c_str());
-        WriteWholeFile(m_path, text);
+        WritePieces(m_path, text);
     }
 }
 

@@ -46,8 +46,9 @@ public:
     void Flush();
     // Done with the file (before a rollback deletes it).
     void CloseRecord();
-    // The run committed: `text`, its final record, replaces the file.
-    void Commit(const std::string& text);
+    // The run committed: its final record, which `text` gives in pieces,
+    // replaces the file.
+    void Commit(const std::function<void(const TextPieces&)>& text);
     // The run is over (committed or rolled back): it leaves the list.
     void End();
 

@@ -325,6 +325,31 @@ TEST(InstallRecordTest, WroteNamesTheFilesCreatedOrReplaced) {
     EXPECT_FALSE(record.Wrote("C:\\P\\New.exe"));
 }
 
+// Each run after a Clear: its text and entries come back as they were
+// added, whatever a line shares with the one before.
+TEST(InstallRecordTest, TheTextIsTheLinesAsAdded) {
+    const std::string dir = kInstallDir;
+    const std::string deep = dir + std::string(300, 'f') + "\\";             // shares more than 255 bytes
+    const RecordEntry whole = Entry(RecordKind::kFile, deep + "whole.txt");  // no fingerprint: kept whole
+    const std::vector<std::vector<RecordEntry>> runs = {
+        {NewFile(dir + "a.txt", "a"), NewFile(dir + "b.txt", "b"), NewFile(dir + "b.txt", "b"),
+         NewFile(dir + "b.txt2", "b"), NewFile(dir + "b", "b"), Entry(RecordKind::kDir, dir + "sub"),
+         NewFile(deep + "1.txt", "1"), NewFile(deep + "2.txt", "2"),
+         Value(RegistryRoot::kCurrentUser, "Software\\Acme", "n", ValueState(), StringState("v"))},
+        {NewFile(deep + "2.txt", "3"), NewFile(deep + "3.txt", "3")},
+        {whole, NewFile(deep + "4.txt", "4"), whole, whole, NewFile(deep + "5.txt", "5"), whole},
+    };
+    InstallRecord record;
+    for (const std::vector<RecordEntry>& run : runs) {
+        record.Clear();
+        std::string text = "KQR\t1\r\n";
+        record.SetLineSink([&text](const std::string& line) { text += line; });
+        for (const RecordEntry& entry : run) record.Add(entry);
+        EXPECT_EQ(record.Text(), text);
+        EXPECT_EQ(FormatRecord(record.Entries()), text);
+    }
+}
+
 TEST(InstallRecordFormat, BadLinesAreRefusedAndTheRestRead) {
     const std::string sha(64, 'a');
     struct Case {
