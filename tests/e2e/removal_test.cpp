@@ -612,7 +612,9 @@ TEST_P(InterruptedRunTest, IsRolledBackByTheNextRun) {
     for (int attempt = 1; attempt <= 3 && !killed; ++attempt) {
         killed = InstallAndKill(package, (logs / ("killed" + std::to_string(attempt) + ".log")).string());
         ASSERT_FALSE(HasFailure());
-        if (!killed) ASSERT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
+        if (!killed) {
+            ASSERT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
+        }
     }
     ASSERT_TRUE(killed) << "each of three kills came after the run had committed";
     if (std::get<1>(GetParam())) {
