@@ -176,8 +176,8 @@ private:
 // ahead, and a worker begins one only while the buffers of the folders the
 // caller has not passed (and the spare ones) stay within kAheadBudget
 // (MayUnpackAhead), so memory stays the same whatever the payload. The
-// builder's folders hold about 1 MB, so mostly one is held while the next
-// is decoded: folders of 2 MB with twice the budget bought no time, only
+// builder's folders hold about 512 KB, so mostly one is held while the
+// next is decoded: larger folders with a larger budget bought no time, only
 // memory. A folder of
 // one large file is not held whole: it streams from the decoder to its
 // file as fast, without its size in memory. A larger
@@ -187,7 +187,7 @@ class CCabinetUnpacker : private NoCopy {
 public:
     static constexpr uint64_t kAheadLimit = 4u << 20;
     static constexpr int kWorkers = 1;
-    static constexpr uint64_t kAheadBudget = 2u << 20;
+    static constexpr uint64_t kAheadBudget = 1u << 20;
 
     CCabinetUnpacker();
     // Stops the workers and waits for them.

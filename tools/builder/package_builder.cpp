@@ -118,7 +118,7 @@ Status Encrypt(CFileCrypt& crypt, const fs::path& from, const fs::path& to) {
 // once it holds kFolderTarget bytes: folders decode independently, so the
 // installer decodes the next while it writes the last, holding little of
 // the payload at once, and start-up decodes only the support files' folder.
-constexpr uintmax_t kFolderTarget = 1u << 20;
+constexpr uintmax_t kFolderTarget = 512u << 10;
 
 // One folder as a whole cabinet in memory.
 Status WriteFolder(const std::vector<const PackedFile*>& files, std::string* bytes) {
