@@ -167,22 +167,20 @@ private:
 // The copy step's way into the cabinet: entries unpacked in the order they
 // are asked for (the file list's, which the builder follows). kWorkers
 // threads unpack the product's cabinet folders ahead into memory, each taking
-// the next folder in cabinet order when it is free (folders of text cost
-// several times what stored ones do, so fixed turns would leave one worker
-// idle), while the caller writes the files: the processors decode while the
-// file system works. One is enough: with the copy step's writer beside it
-// both processors are busy, and a second bought no time on two cores, only
-// the megabyte every thread keeps under the system. Only a folder of at most kAheadLimit bytes is unpacked
-// ahead, and a worker begins one only while the buffers of the folders the
-// caller has not passed (and the spare ones) stay within kAheadBudget
-// (MayUnpackAhead), so memory stays the same whatever the payload. The
-// builder's folders hold about 512 KB, so mostly one is held while the
-// next is decoded: larger folders with a larger budget bought no time, only
-// memory. A folder of
-// one large file is not held whole: it streams from the decoder to its
-// file as fast, without its size in memory. A larger
-// folder, an entry that failed ahead, a stop, or an entry asked for out of
-// turn is unpacked directly.
+// the next folder in cabinet order when it is free, while the caller writes
+// the files: the processors decode while the file system works. One is
+// enough: with the copy step's writer beside it both processors are busy,
+// and a second bought no time on two cores, only the megabyte every thread
+// keeps under the system. Only a folder of at most kAheadLimit bytes is
+// unpacked ahead, and a worker begins one only while the buffers of the
+// folders the caller has not passed (and the spare ones) stay within
+// kAheadBudget (MayUnpackAhead), so memory stays the same whatever the
+// payload. The builder's folders hold about 512 KB, so mostly one is held
+// while the next is decoded: larger folders with a larger budget bought no
+// time, only memory. A folder of one large file is not held whole: it
+// streams from the decoder to its file as fast, without its size in memory.
+// A larger folder, an entry that failed ahead, a stop, or an entry asked for
+// out of turn is unpacked directly.
 class CCabinetUnpacker : private NoCopy {
 public:
     static constexpr uint64_t kAheadLimit = 4u << 20;
