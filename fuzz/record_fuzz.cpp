@@ -100,6 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          kq::FormatRecord(again.entries) != kq::FormatRecord(record.entries)))
         std::abort();
 
+    // A run's record, which keeps its lines by what each shares with the one
+    // before, gives back the same entries and the same text.
+    kq::InstallRecord kept;
+    for (const kq::RecordEntry& entry : record.entries) kept.Add(entry);
+    if (kept.Text() != kq::FormatRecord(record.entries) || kept.Entries().size() != record.entries.size()) std::abort();
+
     kq::RemovalScope scope;
     scope.productCode = "{P}";
     scope.installDir = kInstallDir;
