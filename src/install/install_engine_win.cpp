@@ -148,9 +148,11 @@ void CInstallEngine::StartWorker(MessageFilter filter, bool watched) {
         m_progress.Commit([this](const TextPieces& write) { FinalRecord(write); });
         m_earlier.Discard();
     }
-    m_progress.End();
-    // A rollback has put them back; otherwise the run's changes stay.
+    // A rollback has put them back; otherwise the run's changes stay. The
+    // run stays listed until they are gone: killed before, the next run
+    // finds them named in the committed record and deletes them.
     DiscardSetAsideCopies();
+    m_progress.End();
     m_reporter.SetProgressPosition(m_files.Total());
 }
 
@@ -175,6 +177,7 @@ void CInstallEngine::FinalRecord(const TextPieces& write) const {
         earlier = ParseRecord(text);
     if (!earlier.valid) m_record.WriteText(write);
     else write(FormatRecord(InheritEarlierRecord(earlier.entries, m_record.Entries())));
+    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) write(FormatSetAsideLine(aside));
 }
 
 void CInstallEngine::RollBack() {

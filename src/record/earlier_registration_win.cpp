@@ -39,4 +39,12 @@ void CEarlierRegistration::Discard() {
     m_paths.clear();
 }
 
+void CEarlierRegistration::Settle() {
+    for (const std::string& path : m_paths) {
+        if (Exists(path)) ::DeleteFileA(AsideName(path).c_str());
+        else MoveReplacing(AsideName(path), path);
+    }
+    m_paths.clear();
+}
+
 }  // namespace kq

@@ -24,6 +24,10 @@ public:
     void Restore();
     // The run committed: the earlier files are no longer needed.
     void Discard();
+    // After a run that was killed with a final record in place: a kept file
+    // the run had written anew goes, one it had not reached (killed while
+    // they were set aside) comes back.
+    void Settle();
     // An earlier installation's files are kept aside: its registration (the
     // Uninstall key, the maintenance folder) is not this run's to remove.
     bool HasEarlier() const { return !m_paths.empty(); }

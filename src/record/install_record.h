@@ -34,11 +34,16 @@
 //
 // A run that has not committed yet appends each line as it makes the
 // change (flushed, so a crash or a kill loses nothing already written) and
-// writes two more kinds, which a committed record never holds:
+// writes more kinds, which a committed record never holds but for ASIDE:
 //   RUN      <install folder>   second line: the run is still in progress
-//   ASIDE    <path>  <copy>     the copy of a file the run is about to replace
+//   ASIDE    <path>  <copy>     the copy of a file the run is about to replace;
+//                               at the end of a committed record, a copy
+//                               deleted right after the commit (a run killed
+//                               before, still listed, has it deleted by the
+//                               next run)
 //   TEMP     <path>             a file the run is about to make where none was,
-//                               under its own name or a passing one
+//                               under its own name or a passing one, or the
+//                               copy it is about to make of one it replaces
 //   RELEASED <path>             its rollback took the shared count of <path>
 // The next run rolls such a record back (interrupted_runs_win.h). A last
 // line without its LF may have been cut by the crash and is never acted on.

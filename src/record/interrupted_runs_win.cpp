@@ -76,16 +76,22 @@ Undone RollBackRun(InterruptedRun& run) {
     std::string text;
     ParsedRecord record;
     if (ReadWholeFile(recordPath, text)) record = ParseRecord(text);
-    // Killed after its final record was in place: nothing to undo.
-    if (record.valid && !record.inProgress) return Undone::kNothing;
     CWinRecordMachine machine;
+    // Killed after its final record was in place: nothing to undo, only
+    // the copies it had kept until then are left to delete.
+    if (record.valid && !record.inProgress) {
+        DiscardSetAsideCopies(record.setAside, machine);
+        earlier.Settle();
+        return Undone::kNothing;
+    }
     // A file begun but not recorded whole is deleted first (its folder goes
     // too); one the record names is the rollback's (a server unregistered
-    // first, a shared count given back).
+    // first, a shared count given back, a copy put back).
     std::set<std::string> recorded;
     for (const RecordEntry& entry : record.entries) {
         if (entry.kind == RecordKind::kFile) recorded.insert(AsciiLower(entry.path));
     }
+    for (const SetAsideCopy& aside : record.setAside) recorded.insert(AsciiLower(aside.copy));
     for (const std::string& begun : record.temporary) {
         if (recorded.count(AsciiLower(begun)) == 0) machine.RemoveFile(begun);
     }

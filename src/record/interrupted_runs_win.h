@@ -7,15 +7,18 @@
 // of the same name when the machine's cannot be written). From its
 // maintenance folder on, its install record (install_record.h) opens with a
 // RUN line and takes every change as it is made. At the end the final
-// record replaces that file in one rename, and the run leaves the list; a
-// run that is rolled back leaves it once the rollback is over.
+// record replaces that file in one rename, the copies the run kept of the
+// files it replaced are deleted, and the run leaves the list; a run that is
+// rolled back leaves it once the rollback is over.
 //
 // A run lives as long as it holds its product's lock (the named mutex that
 // keeps a second setup of the same product out). An entry of the list
 // whose product nobody holds belongs to an interrupted run: its record is
 // rolled back exactly as a failed run's is (rolling back again what is
 // already undone changes nothing), the earlier installation it ran over
-// gets its log and record back, and the entry goes.
+// gets its log and record back, and the entry goes. An entry whose record is
+// already the final one was killed after its commit: only the copies it
+// still kept are deleted.
 #pragma once
 #include <windows.h>
 

@@ -303,11 +303,13 @@ bool CWinRecordMachine::RemoveFile(const std::string& path) {
     return false;
 }
 
-std::string CWinRecordMachine::SetAside(const std::string& path) {
+std::string CWinRecordMachine::SetAside(const std::string& path,
+                                        const std::function<void(const std::string&)>& naming) {
     const size_t cut = path.find_last_of('\\');
     if (cut == std::string::npos) return std::string();
     char copy[MAX_PATH] = "";
     if (::GetTempFileNameA(path.substr(0, cut + 1).c_str(), "kq", 0, copy) == 0) return std::string();
+    naming(copy);
     if (::CopyFileA(path.c_str(), copy, FALSE)) return copy;
     ::DeleteFileA(copy);
     return std::string();

@@ -33,7 +33,7 @@ public:
     bool RemoveEmptyFolder(const std::string& path) override;
     // Beside the file ("kq*.tmp" in its folder), so putting it back is a
     // rename on the same volume.
-    std::string SetAside(const std::string& path) override;
+    std::string SetAside(const std::string& path, const std::function<void(const std::string&)>& naming) override;
     bool PutBack(const std::string& copy, const std::string& path) override;
     bool DeleteFolderTree(const std::string& path) override;
     bool KeyExists(RegistryRoot root, const std::string& subKey) override;

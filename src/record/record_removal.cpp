@@ -1,6 +1,7 @@
 #include "record/record_removal.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 
@@ -423,7 +424,7 @@ RecordMachine::~RecordMachine() = default;
 
 void RecordMachine::Foresee(const std::vector<std::pair<std::string, FileFingerprint>>&) {}
 
-std::string RecordMachine::SetAside(const std::string&) {
+std::string RecordMachine::SetAside(const std::string&, const std::function<void(const std::string&)>&) {
     return std::string();
 }
 
@@ -526,9 +527,29 @@ RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries, co
                                      const RemovalScope& scope, RecordMachine& machine) {
     RecordRemovalReport report = RemoveRecorded(entries, scope, machine);
     for (const SetAsideCopy& aside : setAside) {
-        if (machine.Fingerprint(aside.copy, nullptr)) machine.PutBack(aside.copy, aside.path);
+        if (IsRunsOwnCopy(aside) && machine.Fingerprint(aside.copy, nullptr)) machine.PutBack(aside.copy, aside.path);
     }
     return report;
+}
+
+bool IsRunsOwnCopy(const SetAsideCopy& aside) {
+    if (AbsolutePathProblem(aside.path) != nullptr || AbsolutePathProblem(aside.copy) != nullptr) return false;
+    const size_t cut = aside.copy.find_last_of('\\');
+    if (cut == std::string::npos || aside.path.find_last_of('\\') != cut ||
+        AsciiLower(aside.path.substr(0, cut)) != AsciiLower(aside.copy.substr(0, cut)))
+        return false;
+    const std::string name = AsciiLower(aside.copy.substr(cut + 1));
+    const size_t digits = name.size() - std::min(name.size(), sizeof("kq.tmp") - 1);
+    if (digits < 1 || digits > 4 || name.compare(0, 2, "kq") != 0 || name.compare(2 + digits, 4, ".tmp") != 0)
+        return false;
+    return std::all_of(name.begin() + 2, name.begin() + 2 + digits,
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+void DiscardSetAsideCopies(const std::vector<SetAsideCopy>& setAside, RecordMachine& machine) {
+    for (const SetAsideCopy& aside : setAside) {
+        if (IsRunsOwnCopy(aside)) machine.RemoveFile(aside.copy);
+    }
 }
 
 void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& ownFolders, RecordMachine& machine) {

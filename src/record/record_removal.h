@@ -85,8 +85,9 @@ public:
     virtual void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files);
     // A copy of the file at `path`, kept until the run that replaces the file
     // commits; the copy's path, or "" when none is made (a machine that only
-    // looks makes none).
-    virtual std::string SetAside(const std::string& path);
+    // looks makes none). `naming` is told the copy's path once its file
+    // exists, before a byte is copied into it.
+    virtual std::string SetAside(const std::string& path, const std::function<void(const std::string&)>& naming);
     // The copy back over `path`; false when it is not.
     virtual bool PutBack(const std::string& copy, const std::string& path);
 };
@@ -151,6 +152,16 @@ std::vector<RecordEntry> WithoutReleasedCounts(const ParsedRecord& record);
 // any more, so a second rollback of the same record changes nothing).
 RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries, const std::vector<SetAsideCopy>& setAside,
                                      const RemovalScope& scope, RecordMachine& machine);
+
+// Whether `aside` names a copy as a run makes one: beside the file it
+// keeps, under a passing name of setup's ("kq", one to four hex digits,
+// ".tmp"). A record may have been edited: a copy named otherwise is
+// neither put back nor deleted.
+bool IsRunsOwnCopy(const SetAsideCopy& aside);
+
+// Deletes the copies a committed run kept of the files it replaced, those
+// still there.
+void DiscardSetAsideCopies(const std::vector<SetAsideCopy>& setAside, RecordMachine& machine);
 
 // After the file step: each file (shortcuts aside) setup wrote, kept or
 // replaced outside the product's own folders (install and maintenance

@@ -81,9 +81,10 @@ void RecordingBase::BeforeFile(const std::string& path, const std::function<bool
     // A run killed while it writes the file leaves part of it: the next
     // run deletes it.
     if (!existed) m_record.Temporary(path);
-    // What the file was comes back if the run is undone.
+    // What the file was comes back if the run is undone. A run killed while
+    // it makes the copy leaves part of it: the next run deletes it.
     if (existed && !m_record.IsSetAside(path)) {
-        const std::string copy = m_state.SetAside(path);
+        const std::string copy = m_state.SetAside(path, [this](const std::string& name) { m_record.Temporary(name); });
         if (!copy.empty()) m_record.SetAside(path, copy);
     }
 }

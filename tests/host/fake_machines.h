@@ -235,6 +235,13 @@ public:
         for (const auto& file : files) foreseen.push_back(file.first);
     }
     bool FolderExists(const std::string& path) override { return s.folders.count(path) != 0; }
+    bool PutBack(const std::string& copy, const std::string& path) override {
+        auto it = s.files.find(copy);
+        if (it == s.files.end()) return false;
+        s.files[path] = it->second;
+        s.files.erase(copy);
+        return true;
+    }
     bool RemoveFile(const std::string& path) override {
         if (locked.count(path) != 0) return false;
         events.push_back("delete " + path);

@@ -640,6 +640,39 @@ TEST(RecordRemovalTest, SharedFilesAreCountedOutsideTheProductsFolders) {
     }
 }
 
+// A copy named in a record is put back by a rollback, or deleted after a
+// commit, only when it is one a run makes: beside its file, "kq", one to
+// four hex digits, ".tmp".
+TEST(RecordRemovalTest, OnlyTheRunsOwnCopiesArePutBackOrDeleted) {
+    const struct {
+        const char* path;
+        const char* copy;
+        bool own;
+    } cases[] = {
+        {"C:\\W\\b.dll", "C:\\W\\kq1.tmp", true},          {"C:\\W\\b.dll", "c:\\w\\KQ86B5.TMP", true},
+        {"C:\\W\\b.dll", "C:\\W\\kqffff.tmp", true},       {"C:\\W\\b.dll", "C:\\W\\kq12345.tmp", false},
+        {"C:\\W\\b.dll", "C:\\W\\kq.tmp", false},          {"C:\\W\\b.dll", "C:\\W\\kqxy.tmp", false},
+        {"C:\\W\\b.dll", "C:\\W\\kq1.tmpx", false},        {"C:\\W\\b.dll", "C:\\W\\notes.txt", false},
+        {"C:\\W\\b.dll", "C:\\Other\\kq1.tmp", false},     {"C:\\W\\sub\\b.dll", "C:\\W\\kq1.tmp", false},
+        {"C:\\W\\..\\b.dll", "C:\\W\\..\\kq1.tmp", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.copy);
+        const SetAsideCopy aside{c.path, c.copy};
+        EXPECT_EQ(IsRunsOwnCopy(aside), c.own);
+        FakeMachine rolledBack, committed;
+        for (FakeMachine* m : {&rolledBack, &committed}) m->s.files = {{c.path, "new"}, {c.copy, "old"}};
+        RollBackRecorded({}, {aside}, RollbackScope("{P}", kInstallDir, kMaintenance, false), rolledBack);
+        DiscardSetAsideCopies({aside}, committed);
+        using Files = std::map<std::string, std::string>;
+        const Files untouched{{c.path, "new"}, {c.copy, "old"}};
+        const Files putBack{{c.path, "old"}};
+        const Files discarded{{c.path, "new"}};
+        EXPECT_EQ(rolledBack.s.files, c.own ? putBack : untouched);
+        EXPECT_EQ(committed.s.files, c.own ? discarded : untouched);
+    }
+}
+
 // A rollback killed after it took a shared count and run again from the
 // record takes none twice: each file ends with the count it had before.
 TEST(RecordRemovalTest, ARollbackRunTwiceTakesEachSharedCountOnce) {

@@ -167,8 +167,17 @@ TEST(FamilyFileCalls, OlderFamiliesEndWithTheFileInPlace) {
         EXPECT_EQ(Content(file), "packed");
 
         CWinRecordMachine machine;
-        const std::string copy = machine.SetAside(file);
+        // The copy is named while it is still empty: a kill while it is
+        // written leaves nothing the record does not name.
+        std::string named = "not told", whenNamed;
+        const std::string copy = machine.SetAside(file, [&](const std::string& name) {
+            named = name;
+            whenNamed = Content(name);
+        });
         ASSERT_FALSE(copy.empty());
+        EXPECT_EQ(named, copy);
+        EXPECT_EQ(whenNamed, "");
+        EXPECT_EQ(Content(copy), "packed");
         ASSERT_TRUE(Write(file, "replaced"));
         EXPECT_TRUE(machine.PutBack(copy, file));
         EXPECT_EQ(Content(file), "packed");
