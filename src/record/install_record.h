@@ -228,7 +228,8 @@ public:
 
     // The copies of the files this run replaced, kept until it commits: a
     // rollback puts them back, a committed run deletes them. They belong to
-    // the run alone, so the record's text never names them.
+    // the run alone, so the record's text never names them; only the record
+    // in progress does, and the final record until they are deleted.
     using SetAsideCopy = kq::SetAsideCopy;
     void SetAside(const std::string& path, const std::string& copy);
     bool IsSetAside(const std::string& path) const;
