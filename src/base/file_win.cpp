@@ -1,6 +1,8 @@
 #include "base/file_win.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include "base/file.h"
 
@@ -50,6 +52,25 @@ std::string UniqueFileBeside(const std::string& path) {
     char unique[MAX_PATH] = "";
     if (::GetTempFileNameA(path.substr(0, cut + 1).c_str(), "kq", 0, unique) == 0) return std::string();
     return unique;
+}
+
+ScratchFile OpenScratchFile(const std::string& folder) {
+    char path[MAX_PATH] = "";
+    if (::GetTempFileNameA(folder.c_str(), "kq", 0, path) == 0) return nullptr;
+    HANDLE handle = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        ::DeleteFileA(path);
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (descriptor == -1) {
+        ::CloseHandle(handle);
+        return nullptr;
+    }
+    ScratchFile file(_fdopen(descriptor, "w+b"));
+    if (file == nullptr) _close(descriptor);
+    return file;
 }
 
 }  // namespace kq

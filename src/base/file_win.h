@@ -1,5 +1,7 @@
 // What is at a path, by its attributes.
 #pragma once
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace kq {
@@ -18,5 +20,15 @@ bool CopyFileOver(const std::string& from, const std::string& to);
 // rename to `path` stays on one volume; "" when `path` names no folder or
 // the file cannot be made.
 std::string UniqueFileBeside(const std::string& path);
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using ScratchFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// A new file in `folder` to write and read back, which the system deletes
+// when it is closed, or when the process ends without closing it; empty
+// when none can be made.
+ScratchFile OpenScratchFile(const std::string& folder);
 
 }  // namespace kq

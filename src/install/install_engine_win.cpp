@@ -90,6 +90,9 @@ void CInstallEngine::Start(MessageFilter filter, bool watched) {
     // The log of the run sees every change as the record and the uninstall
     // log take it.
     std::shared_ptr<RunJournal> journal = m_snapshot.journal;
+    // A run of many files would hold every line of its record in memory.
+    m_recordSpill = OpenScratchFile(m_snapshot.folders.temp);
+    m_record.SpillTo(m_recordSpill.get());
     m_record.SetObserver([journal](const RecordEntry& entry) { JournalRecordEntry(*journal, entry); });
     m_log.SetObserver([journal](const char* kind, const std::string& value) { JournalLogLine(*journal, kind, value); });
     // The uninstall log and the record are setup's own files; the record

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "base/file_win.h"
 #include "base/no_copy.h"
 #include "base/profile_file_win.h"
 #include "cabinet/cabinet_win.h"
@@ -91,6 +92,7 @@ private:
     FileList m_files;
     UninstallLog m_log;
     std::string m_refusal;  // why the file list was refused, when it was
+    ScratchFile m_recordSpill;  // where the record keeps most of its lines, outliving it
     InstallRecord m_record;
     // The machine as the record sees it: what is there, and the removal of
     // what the run made.

@@ -554,7 +554,18 @@ void InstallRecord::KeepLine(const std::string& line) {
     while (shared < most && m_last[shared] == line[shared]) ++shared;
     const size_t need = 1 + line.size() - shared;
     if (m_blocks.empty() || m_blocks.back().size() + need > m_blocks.back().capacity()) {
-        m_blocks.emplace_back();
+        // The full block goes to the spill file, when there is one, and its
+        // memory takes the next block.
+        const long end = m_spill != nullptr && std::fseek(m_spill, 0, SEEK_END) == 0 ? std::ftell(m_spill) : -1;
+        if (m_blocks.size() == 1 && end >= 0 &&
+            std::fwrite(m_blocks[0].data(), 1, m_blocks[0].size(), m_spill) == m_blocks[0].size() &&
+            std::fflush(m_spill) == 0) {
+            if (m_spilled.empty()) m_spillFrom = end;
+            m_spilled.push_back(m_blocks[0].size());
+            m_blocks[0].clear();
+        } else {
+            m_blocks.emplace_back();
+        }
         m_blocks.back().reserve(std::max(need, kLineBlockBytes));
     }
     m_blocks.back() += static_cast<char>(shared);
@@ -565,7 +576,7 @@ void InstallRecord::KeepLine(const std::string& line) {
 
 void InstallRecord::ForEachLine(const std::function<void(const std::string&)>& visit) const {
     std::string line;
-    for (const std::string& block : m_blocks) {
+    auto lines = [&](const std::string& block) {
         for (size_t at = 0; at < block.size();) {
             const size_t shared = static_cast<unsigned char>(block[at]);
             const size_t end = block.find('\n', at + 1) + 1;
@@ -574,7 +585,33 @@ void InstallRecord::ForEachLine(const std::function<void(const std::string&)>& v
             at = end;
             visit(line);
         }
+    };
+    if (!m_spilled.empty()) {
+        std::string block;
+        std::fseek(m_spill, m_spillFrom, SEEK_SET);
+        for (size_t length : m_spilled) {
+            block.resize(length);
+            // A block that does not read back whole is not taken in part.
+            if (std::fread(&block[0], 1, length, m_spill) != length) block.clear();
+            lines(block);
+        }
     }
+    for (const std::string& block : m_blocks) lines(block);
+}
+
+void InstallRecord::Clear() {
+    m_blocks = std::vector<std::string>();
+    m_spilled.clear();
+    m_last = std::string();
+    m_lineBytes = 0;
+    m_count = 0;
+    m_whole.clear();
+    m_written.Clear();
+    m_writtenMade = false;
+}
+
+void InstallRecord::SpillTo(std::FILE* file) {
+    m_spill = file;
 }
 
 void InstallRecord::ForEachEntry(const std::function<void(const RecordEntry&)>& visit) const {

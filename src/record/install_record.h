@@ -55,6 +55,7 @@
 // nothing in it is trusted (record_removal.h checks every target).
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -187,12 +188,16 @@ RecordEntry RegistryEntry(RecordKind kind, RegistryRoot root, const std::string&
 // The entry of a key created by the run.
 RecordEntry KeyEntry(RegistryRoot root, const std::string& subKey);
 
-// The record as the install run builds it. Entries stay in memory (the
-// rollback of a cancelled run works from them) as their lines: a run records
-// every file it writes, and a line takes a fraction of the memory of its
-// entry. An entry whose line would not read back as itself is kept whole.
+// The record as the install run builds it. Entries are kept (the rollback
+// of a cancelled run works from them) as their lines: a run records every
+// file it writes, and a line takes a fraction of the memory of its entry.
+// An entry whose line would not read back as itself is kept whole.
 class InstallRecord {
 public:
+    InstallRecord() = default;
+    InstallRecord(const InstallRecord&) = delete;
+    InstallRecord& operator=(const InstallRecord&) = delete;
+
     void Add(RecordEntry entry);
     // Told of every entry as it is added (the run's machine-readable log).
     void SetObserver(std::function<void(const RecordEntry&)> observer) { m_observer = std::move(observer); }
@@ -203,15 +208,13 @@ public:
     std::vector<RecordEntry> Entries() const;
     // The same, one at a time, without holding them all.
     void ForEachEntry(const std::function<void(const RecordEntry&)>& visit) const;
-    void Clear() {
-        m_blocks = std::vector<std::string>();
-        m_last = std::string();
-        m_lineBytes = 0;
-        m_count = 0;
-        m_whole.clear();
-        m_written.Clear();
-        m_writtenMade = false;
-    }
+    void Clear();
+    // Full blocks of lines go on to `file` (open for reading and writing,
+    // kept open and closed by the caller, after the record is done with):
+    // a run of many files then holds one block of lines in memory, whatever
+    // its length. Once a block cannot be written there it and every later
+    // one stay in memory.
+    void SpillTo(std::FILE* file);
     std::string Text() const;
     // The same text in pieces (a line or less each), never held whole.
     void WriteText(const TextPieces& write) const;
@@ -260,8 +263,13 @@ private:
     // of bytes it shares with the line before (one byte, so at most 255)
     // and the rest of it, up to and with its LF. The lines lie in blocks of
     // a fixed size, so a long record neither grows by copying itself nor
-    // holds unused room beyond its last block.
+    // holds unused room beyond its last block; the first ones may lie in
+    // the spill file, one after the other from m_spillFrom on, their lengths
+    // in m_spilled.
     std::vector<std::string> m_blocks;
+    std::FILE* m_spill = nullptr;
+    long m_spillFrom = 0;
+    std::vector<size_t> m_spilled;
     std::string m_last;      // the last line kept, whole
     size_t m_lineBytes = 0;  // the kept lines' length, whole
     size_t m_count = 0;      // entries added

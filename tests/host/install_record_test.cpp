@@ -326,12 +326,13 @@ TEST(InstallRecordTest, WroteNamesTheFilesCreatedOrReplaced) {
 }
 
 // Each run after a Clear: its text and entries come back as they were
-// added, whatever a line shares with the one before.
+// added, whatever a line shares with the one before, and whether its blocks
+// of lines stay in memory, go to a spill file, or fail to go there.
 TEST(InstallRecordTest, TheTextIsTheLinesAsAdded) {
     const std::string dir = kInstallDir;
     const std::string deep = dir + std::string(300, 'f') + "\\";             // shares more than 255 bytes
     const RecordEntry whole = Entry(RecordKind::kFile, deep + "whole.txt");  // no fingerprint: kept whole
-    const std::vector<std::vector<RecordEntry>> runs = {
+    std::vector<std::vector<RecordEntry>> runs = {
         {NewFile(dir + "a.txt", "a"), NewFile(dir + "b.txt", "b"), NewFile(dir + "b.txt", "b"),
          NewFile(dir + "b.txt2", "b"), NewFile(dir + "b", "b"), Entry(RecordKind::kDir, dir + "sub"),
          NewFile(deep + "1.txt", "1"), NewFile(deep + "2.txt", "2"),
@@ -339,15 +340,31 @@ TEST(InstallRecordTest, TheTextIsTheLinesAsAdded) {
         {NewFile(deep + "2.txt", "3"), NewFile(deep + "3.txt", "3")},
         {whole, NewFile(deep + "4.txt", "4"), whole, whole, NewFile(deep + "5.txt", "5"), whole},
     };
-    InstallRecord record;
-    for (const std::vector<RecordEntry>& run : runs) {
-        record.Clear();
-        std::string text = "KQR\t1\r\n";
-        record.SetLineSink([&text](const std::string& line) { text += line; });
-        for (const RecordEntry& entry : run) record.Add(entry);
-        EXPECT_EQ(record.Text(), text);
-        EXPECT_EQ(FormatRecord(record.Entries()), text);
+    // Blocks of many files, twice: the second run's blocks follow the
+    // first's in the spill file.
+    for (const char* folder : {"many\\", "more\\"}) {
+        std::vector<RecordEntry> many;
+        for (int i = 0; i < 4000; ++i) many.push_back(NewFile(dir + folder + std::to_string(i) + ".txt", "m"));
+        many.insert(many.begin() + 2500, whole);
+        runs.push_back(many);
     }
+    const std::string readOnlyPath = testing::TempDir() + "kq_spill_read_only";
+    std::fclose(std::fopen(readOnlyPath.c_str(), "wb"));
+    std::FILE* spills[] = {nullptr, std::tmpfile(), std::fopen(readOnlyPath.c_str(), "rb")};
+    for (std::FILE* spill : spills) {
+        InstallRecord record;
+        record.SpillTo(spill);
+        for (const std::vector<RecordEntry>& run : runs) {
+            record.Clear();
+            std::string text = "KQR\t1\r\n";
+            record.SetLineSink([&text](const std::string& line) { text += line; });
+            for (const RecordEntry& entry : run) record.Add(entry);
+            EXPECT_EQ(record.Text(), text);
+            EXPECT_EQ(FormatRecord(record.Entries()), text);
+        }
+        if (spill != nullptr) std::fclose(spill);
+    }
+    std::remove(readOnlyPath.c_str());
 }
 
 TEST(InstallRecordFormat, BadLinesAreRefusedAndTheRestRead) {

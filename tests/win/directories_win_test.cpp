@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "base/file.h"
+#include "base/file_win.h"
 #include "record/earlier_registration_win.h"
 #include "record/record_machine_win.h"
 #include "test_files_win.h"
@@ -207,6 +208,23 @@ TEST(SameExistingFile, ByVolumeAndFileIndex) {
     };
     for (const Row& row : rows) EXPECT_EQ(SameExistingFile(folder + "a.dat", row.other), row.same) << row.other;
     RemoveTree(folder);
+}
+
+// A scratch file reads back what was written to it and is gone once
+// closed; a folder that is not there gives none.
+TEST(ScratchFile, ReadsBackAndGoesWhenClosed) {
+    std::string folder;
+    MakeFreshTempFolder("kqscratch", &folder);
+    ScratchFile file = OpenScratchFile(folder);
+    ASSERT_NE(file, nullptr);
+    ASSERT_GE(std::fputs("the lines", file.get()), 0);
+    ASSERT_EQ(std::fseek(file.get(), 4, SEEK_SET), 0);
+    char read[16] = "";
+    EXPECT_EQ(std::fread(read, 1, sizeof(read), file.get()), 5u);
+    EXPECT_EQ(std::string(read, 5), "lines");
+    file.reset();
+    EXPECT_TRUE(::RemoveDirectoryA(folder.c_str())) << "left in " << folder;
+    EXPECT_EQ(OpenScratchFile(folder + "missing\\"), nullptr);
 }
 
 }  // namespace
