@@ -26,6 +26,14 @@ size_t FolderEnd(std::string_view text) {
     return slash == std::string_view::npos ? 0 : slash + 1;
 }
 
+// FNV-1a, for HashedStringSet: a collision costs a closer look, never a
+// wrong answer. 0 marks a free slot, so no hash is 0.
+uint64_t Hash64(std::string_view text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash == 0 ? 1 : hash;
+}
+
 }  // namespace
 
 std::string_view CompactStringSet::FolderAt(uint32_t place) const {
@@ -134,6 +142,33 @@ void CompactStringSet::Clear() {
     m_folderSlots = std::vector<uint32_t>();
     m_count = 0;
     m_folderCount = 0;
+}
+
+size_t HashedStringSet::SlotOf(uint64_t hash) const {
+    const size_t mask = m_slots.size() - 1;
+    size_t slot = static_cast<size_t>(hash ^ (hash >> 32)) & mask;
+    while (m_slots[slot] != 0 && m_slots[slot] != hash) slot = (slot + 1) & mask;
+    return slot;
+}
+
+void HashedStringSet::Insert(std::string_view text) {
+    if ((m_count + 1) * 4 > m_slots.size() * 3) {
+        std::vector<uint64_t> old(m_slots.size() < 8 ? 16 : m_slots.size() * 2, 0);
+        old.swap(m_slots);
+        for (const uint64_t hash : old) {
+            if (hash != 0) m_slots[SlotOf(hash)] = hash;
+        }
+    }
+    const uint64_t hash = Hash64(text);
+    uint64_t& slot = m_slots[SlotOf(hash)];
+    if (slot == 0) ++m_count;
+    slot = hash;
+}
+
+bool HashedStringSet::Contains(std::string_view text) const {
+    if (m_slots.empty()) return false;
+    const uint64_t hash = Hash64(text);
+    return m_slots[SlotOf(hash)] == hash;
 }
 
 }  // namespace kq

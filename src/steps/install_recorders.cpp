@@ -74,6 +74,13 @@ void RecordInstalled(InstallRecord& record, RecordKind kind, const std::string& 
 
 void RecordingBase::BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere) {
     const std::string key = AsciiLower(path);
+    if (InFolderTheRunMade(key)) {
+        // Written again, the file has its line once more, which changes
+        // nothing.
+        m_touchedInMade.Insert(key);
+        m_record.Temporary(path);
+        return;
+    }
     if (m_touched.Contains(key)) return;
     const bool existed = isThere ? isThere(path) : m_state.Fingerprint(path, nullptr);
     m_touched.Insert(key);
@@ -90,8 +97,20 @@ void RecordingBase::BeforeFile(const std::string& path, const std::function<bool
 }
 
 void RecordingBase::BeforeNewFiles(const std::vector<std::string>& paths) {
-    for (const std::string& path : paths) m_touched.Insert(AsciiLower(path));
+    for (const std::string& path : paths) {
+        const std::string key = AsciiLower(path);
+        if (InFolderTheRunMade(key)) m_touchedInMade.Insert(key);
+        else m_touched.Insert(key);
+    }
     m_record.Temporary(paths);
+}
+
+bool RecordingBase::Touched(const std::string& lowerPath) const {
+    return InFolderTheRunMade(lowerPath) ? m_touchedInMade.Contains(lowerPath) : m_touched.Contains(lowerPath);
+}
+
+bool RecordingBase::InFolderTheRunMade(const std::string&) const {
+    return false;
 }
 
 void RecordingBase::AfterFile(const std::string& path, const FileFingerprint* written) {
@@ -155,13 +174,17 @@ RecordingFileMachine::RecordingFileMachine(FileMachine& inner, RecordMachine& st
     });
 }
 
+bool RecordingFileMachine::InFolderTheRunMade(const std::string& lowerPath) const {
+    const size_t slash = lowerPath.find_last_of('\\');
+    return slash != std::string::npos && m_madeFolders.count(lowerPath.substr(0, slash)) != 0;
+}
+
 bool RecordingFileMachine::Exists(const std::string& path) {
-    const size_t slash = path.find_last_of('\\');
     const std::string lower = AsciiLower(path);
     // Maybe written ahead already, but not yet by the step.
     if (m_foreseen.count(lower) != 0) return false;
     const bool untouched = !Touched(lower) && m_staged.count(lower) == 0;
-    if (untouched && slash != std::string::npos && m_madeFolders.count(lower.substr(0, slash)) != 0) return false;
+    if (untouched && InFolderTheRunMade(lower)) return false;
     return m_inner.Exists(path);
 }
 
@@ -192,7 +215,8 @@ bool RecordingFileMachine::Copy(const std::string& from, const std::string& to) 
 }
 
 EntryResult RecordingFileMachine::Unpack(const std::string& entry, const std::string& to, FileFingerprint& written) {
-    m_foreseen.erase(AsciiLower(to));
+    // A file told ahead is named in the record in progress already.
+    const bool told = m_foreseen.erase(AsciiLower(to)) != 0;
     auto staged = m_staged.find(AsciiLower(to));
     // A staging file is only a step on the way: the record sees the
     // destination it becomes.
@@ -201,7 +225,7 @@ EntryResult RecordingFileMachine::Unpack(const std::string& entry, const std::st
         staged->second = result == EntryResult::kDone ? written : FileFingerprint();
         return result;
     }
-    BeforeWrite(to);
+    if (!told) BeforeWrite(to);
     const EntryResult result = m_inner.Unpack(entry, to, written);
     if (result == EntryResult::kDone) AfterFile(to, &written);
     return result;
@@ -212,9 +236,8 @@ void RecordingFileMachine::Foresee(const std::vector<ForeseenFile>& files) {
     std::vector<std::string> paths;
     for (const ForeseenFile& file : files) {
         const std::string lower = AsciiLower(file.destination);
-        const size_t slash = lower.find_last_of('\\');
-        if (slash == std::string::npos || Touched(lower) || m_staged.count(lower) != 0 ||
-            m_madeFolders.count(lower.substr(0, slash)) == 0 || !m_foreseen.insert(lower).second)
+        if (!InFolderTheRunMade(lower) || Touched(lower) || m_staged.count(lower) != 0 ||
+            !m_foreseen.insert(lower).second)
             continue;
         known.push_back(file);
         paths.push_back(file.destination);

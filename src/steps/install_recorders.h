@@ -54,7 +54,8 @@ protected:
     // Before writing `path`: remembers whether something was there, the
     // first time it is asked for that path (a failed first attempt that
     // leaves a piece of a file does not make the file an old one), and has
-    // a file that was there set aside, once in the run.
+    // a file that was there set aside, once in the run. Nothing was in a
+    // folder the run made: a path there is new, whenever it is written.
     // `isThere`, when given, asks the machine that writes instead of the
     // record's.
     void BeforeFile(const std::string& path, const std::function<bool(const std::string&)>& isThere = nullptr);
@@ -64,8 +65,11 @@ protected:
     // BeforeFile for files that are new (nothing is there), their lines for
     // the record in progress written at once.
     void BeforeNewFiles(const std::vector<std::string>& paths);
-    // BeforeFile was asked for the path (given in lower case).
-    bool Touched(const std::string& lowerPath) const { return m_touched.Contains(lowerPath); }
+    // BeforeFile may have been asked for the path (given in lower case):
+    // false only when it was not.
+    bool Touched(const std::string& lowerPath) const;
+    // The path (given in lower case) is in a folder the run made.
+    virtual bool InFolderTheRunMade(const std::string& lowerPath) const;
     // Creates a folder path through `create`, recording every level made.
     void RecordFolders(const std::string& path, const std::function<void()>& create);
     // Writes the file `path` through `write`, recording it when it is done.
@@ -75,9 +79,11 @@ protected:
 
 private:
     // Lower case: the paths BeforeFile was asked for, and those of them
-    // that were there before.
+    // that were there before; those in folders the run made (a run of many
+    // files writes nearly all there) only by their hashes.
     CompactStringSet m_touched;
     CompactStringSet m_existed;
+    HashedStringSet m_touchedInMade;
 };
 
 // The levels of a key or folder path, shortest first: "A", "A\B", "A\B\C".
@@ -100,6 +106,7 @@ public:
     // The folders `record` holds by now are the run's own (made before the
     // file step).
     RecordingFileMachine(FileMachine& inner, RecordMachine& state, InstallRecord& record);
+    bool InFolderTheRunMade(const std::string& lowerPath) const override;
     // Nothing is in a folder the run made but what the run put there: a
     // path there the run has not written is free without asking the system
     // (which would look through the whole folder for a name it lacks).

@@ -112,6 +112,10 @@ TEST(InstallRecordTest, FileRecorderTellsAheadOnlyFilesKnownNew) {
     ASSERT_EQ(recording.Unpack("e1", "C:\\New\\a.txt", written), EntryResult::kDone);
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[1].rfind("FILE\tnew\tC:\\New\\a.txt\t", 0), 0u) << writes[1];
+    // Written again, it is still the run's own: new, never set aside.
+    ASSERT_EQ(recording.Unpack("e1", "C:\\New\\a.txt", written), EntryResult::kDone);
+    EXPECT_EQ(writes.back().rfind("FILE\tnew\tC:\\New\\a.txt\t", 0), 0u) << writes.back();
+    for (const std::string& line : writes) EXPECT_NE(line.rfind("ASIDE", 0), 0u) << line;
 }
 
 // Every kind of change through the recorders, then removal: the machine is

@@ -33,6 +33,19 @@ TEST(Text, CaseFoldingIsAsciiOnly) {
     EXPECT_EQ(AsciiLower("Notes\xC9.TXT"), "notes\xC9.txt");
 }
 
+// Every string inserted is found, through every growth of the table; of
+// as many others, none is.
+TEST(Text, HashedStringSetFindsWhatWasInserted) {
+    HashedStringSet set;
+    EXPECT_FALSE(set.Contains(""));
+    auto path = [](int i) { return "c:\\program files\\product\\file" + std::to_string(i) + ".txt"; };
+    for (int i = 0; i < 20000; ++i) set.Insert(path(i));
+    set.Insert(path(7));
+    for (int i = 0; i < 20000; ++i) ASSERT_TRUE(set.Contains(path(i))) << i;
+    for (int i = 20000; i < 40000; ++i) ASSERT_FALSE(set.Contains(path(i))) << i;
+    EXPECT_FALSE(set.Contains(""));
+}
+
 TEST(Text, CompactStringSetHoldsEachStringOnce) {
     CompactStringSet set;
     const std::string huge(70000, 'x');  // more than a block of text
