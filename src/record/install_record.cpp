@@ -552,8 +552,9 @@ void InstallRecord::KeepLine(const std::string& line) {
     const size_t most = std::min({m_last.size(), line.size() - 1, kMostShared});
     size_t shared = 0;
     while (shared < most && m_last[shared] == line[shared]) ++shared;
-    const size_t need = 1 + line.size() - shared;
-    if (m_blocks.empty() || m_blocks.back().size() + need > m_blocks.back().capacity()) {
+    if (m_blocks.empty() || m_blocks.back().size() + 1 + line.size() - shared > m_blocks.back().capacity()) {
+        // Each block reads on its own: its first line shares nothing.
+        shared = 0;
         // The full block goes to the spill file, when there is one, and its
         // memory takes the next block.
         const long end = m_spill != nullptr && std::fseek(m_spill, 0, SEEK_END) == 0 ? std::ftell(m_spill) : -1;
@@ -566,7 +567,7 @@ void InstallRecord::KeepLine(const std::string& line) {
         } else {
             m_blocks.emplace_back();
         }
-        m_blocks.back().reserve(std::max(need, kLineBlockBytes));
+        m_blocks.back().reserve(std::max(1 + line.size(), kLineBlockBytes));
     }
     m_blocks.back() += static_cast<char>(shared);
     m_blocks.back().append(line, shared, std::string::npos);
@@ -591,7 +592,8 @@ void InstallRecord::ForEachLine(const std::function<void(const std::string&)>& v
         std::fseek(m_spill, m_spillFrom, SEEK_SET);
         for (size_t length : m_spilled) {
             block.resize(length);
-            // A block that does not read back whole is not taken in part.
+            // A block that does not read back whole is not taken in part;
+            // the next one reads on its own.
             if (std::fread(&block[0], 1, length, m_spill) != length) block.clear();
             lines(block);
         }

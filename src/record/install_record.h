@@ -261,11 +261,11 @@ private:
     // The entries' lines, in order, but for those kept whole. Consecutive
     // lines mostly share their kind and folder: each is kept as the number
     // of bytes it shares with the line before (one byte, so at most 255)
-    // and the rest of it, up to and with its LF. The lines lie in blocks of
-    // a fixed size, so a long record neither grows by copying itself nor
-    // holds unused room beyond its last block; the first ones may lie in
-    // the spill file, one after the other from m_spillFrom on, their lengths
-    // in m_spilled.
+    // and the rest of it, up to and with its LF; the first line of a block
+    // shares nothing. The lines lie in blocks of a fixed size, so a long
+    // record neither grows by copying itself nor holds unused room beyond
+    // its last block; the first blocks may lie in the spill file, one after
+    // the other from m_spillFrom on, their lengths in m_spilled.
     std::vector<std::string> m_blocks;
     std::FILE* m_spill = nullptr;
     long m_spillFrom = 0;
