@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <unordered_set>
+#include <utility>
 
 #include "base/product.h"
 #include "base/safe_name.h"
@@ -66,38 +67,55 @@ FileRecords::Span FileRecords::Text(std::string_view text) {
 FileRecord FileRecords::operator[](size_t index) const {
     const Entry& entry = m_entries[index];
     FileRecord record;
-    record.fileName = std::string(View(entry.name));
-    record.sourcePath = std::string(View(entry.source));
-    record.destinationDir = std::string(View(entry.destination));
-    record.feature = std::string(View(entry.feature));
-    record.options = entry.options;
-    record.fileMask = entry.fileMask;
-    record.reserved = entry.reserved;
+    const std::string_view source = std::string_view(m_text).substr(entry.sourceAt, entry.sourceLength);
+    if (entry.nameLength != kNameApart) {
+        record.fileName = std::string(source.substr(source.size() - entry.nameLength));
+    } else {
+        auto apart = std::lower_bound(m_namesApart.begin(), m_namesApart.end(), index,
+                                      [](const std::pair<size_t, Span>& name, size_t i) { return name.first < i; });
+        record.fileName = std::string(View(apart->second));
+    }
+    record.sourcePath = std::string(source);
+    record.destinationDir = std::string(View(m_texts[entry.destination]));
+    record.feature = std::string(View(m_texts[entry.feature]));
+    const Numbers& numbers = m_numbers[entry.numbers];
+    record.options = numbers.options;
+    record.fileMask = numbers.fileMask;
+    record.reserved = numbers.reserved;
     return record;
+}
+
+uint32_t FileRecords::Shared(std::string_view text, uint32_t last) {
+    text = text.substr(0, kMaxFileFieldLength);
+    if (!m_entries.empty() && View(m_texts[last]) == text) return last;
+    m_texts.push_back(Text(text));
+    return uint32_t(m_texts.size() - 1);
 }
 
 void FileRecords::push_back(const FileRecord& record) {
     Entry entry;
-    entry.source = Text(record.sourcePath);
+    const Span source = Text(record.sourcePath);
+    entry.sourceAt = source.at;
+    entry.sourceLength = source.length;
     // The name is mostly the end of the source path, already kept.
-    std::string_view source = View(entry.source);
-    std::string_view name = std::string_view(record.fileName).substr(0, kMaxFileFieldLength);
-    if (source.size() >= name.size() && source.substr(source.size() - name.size()) == name) {
-        entry.name.at = uint32_t(entry.source.at + source.size() - name.size());
-        entry.name.length = uint16_t(name.size());
+    const std::string_view kept = View(source);
+    const std::string_view name = std::string_view(record.fileName).substr(0, kMaxFileFieldLength);
+    if (kept.size() >= name.size() && kept.substr(kept.size() - name.size()) == name) {
+        entry.nameLength = uint16_t(name.size());
     } else {
-        entry.name = Text(name);
+        entry.nameLength = kNameApart;
+        m_namesApart.emplace_back(m_entries.size(), Text(name));
     }
     // Files of one folder and feature follow each other in a list.
     const Entry* last = m_entries.empty() ? nullptr : &m_entries.back();
-    std::string_view destination = std::string_view(record.destinationDir).substr(0, kMaxFileFieldLength);
-    entry.destination =
-        last != nullptr && View(last->destination) == destination ? last->destination : Text(destination);
-    std::string_view feature = std::string_view(record.feature).substr(0, kMaxFileFieldLength);
-    entry.feature = last != nullptr && View(last->feature) == feature ? last->feature : Text(feature);
-    entry.options = record.options;
-    entry.fileMask = record.fileMask;
-    entry.reserved = record.reserved;
+    entry.destination = Shared(record.destinationDir, last != nullptr ? last->destination : 0);
+    entry.feature = Shared(record.feature, last != nullptr ? last->feature : 0);
+    const Numbers numbers{record.options, record.fileMask, record.reserved};
+    const Numbers* lastNumbers = last != nullptr ? &m_numbers[last->numbers] : nullptr;
+    if (lastNumbers == nullptr || lastNumbers->options != numbers.options ||
+        lastNumbers->fileMask != numbers.fileMask || lastNumbers->reserved != numbers.reserved)
+        m_numbers.push_back(numbers);
+    entry.numbers = uint32_t(m_numbers.size() - 1);
     m_entries.push_back(entry);
 }
 

@@ -55,8 +55,9 @@ struct FileRecord {
 };
 
 // The records of a list, kept compactly: a list of many files holds one
-// small entry per file and its texts side by side in one block, a folder or
-// a feature that repeats the record before it stored once. Each read makes
+// entry of 20 bytes per file and its source paths side by side in one
+// block. The name is the end of the source; a folder, a feature or the
+// numbers that repeat the record before's are kept once. Each read makes
 // the record afresh, so a reference taken to one lasts as long as it.
 class FileRecords {
 public:
@@ -92,15 +93,30 @@ private:
         uint32_t at = 0;
         uint16_t length = 0;
     };
-    struct Entry {
-        Span name, source, destination, feature;
+    struct Numbers {
         int32_t options, fileMask, reserved;
+    };
+    static constexpr uint16_t kNameApart = 0xFFFF;
+    struct Entry {
+        uint32_t sourceAt;
+        uint16_t sourceLength;
+        // The name is the last nameLength bytes of the source; kNameApart:
+        // it is not (a source cut short), and m_namesApart has it.
+        uint16_t nameLength;
+        uint32_t destination;  // in m_texts
+        uint32_t feature;      // in m_texts
+        uint32_t numbers;      // in m_numbers
     };
     Span Text(std::string_view text);
     std::string_view View(Span span) const { return std::string_view(m_text).substr(span.at, span.length); }
+    // The place in m_texts of `text`: `last`, when that holds the same.
+    uint32_t Shared(std::string_view text, uint32_t last);
 
     std::string m_text;
     std::vector<Entry> m_entries;
+    std::vector<Span> m_texts;  // destinations and features
+    std::vector<Numbers> m_numbers;
+    std::vector<std::pair<size_t, Span>> m_namesApart;  // by record, in order
 };
 
 struct FileList {

@@ -148,6 +148,45 @@ TEST(LoadFileListTest, CutsEachFieldAt454Characters) {
     EXPECT_EQ(over.files[0].destinationDir.size(), 454u);
 }
 
+// Records read back as they were pushed (each text cut at 454
+// characters), whatever they share with the record before them.
+TEST(FileRecordsTest, GiveBackEachRecordAsPushed) {
+    auto record = [](std::string source, std::string name, std::string dir, std::string feature, int32_t options) {
+        FileRecord r;
+        r.sourcePath = std::move(source);
+        r.fileName = std::move(name);
+        r.destinationDir = std::move(dir);
+        r.feature = std::move(feature);
+        r.options = options;
+        r.fileMask = options * 2;
+        r.reserved = -options;
+        return r;
+    };
+    const std::string cut(600, 'c');
+    const std::vector<FileRecord> pushed = {
+        record("src\\a.txt", "a.txt", "D\\<InstallDir>", "", 0),
+        record("src\\b.txt", "b.txt", "D\\<InstallDir>", "", 0),           // the same but the name
+        record("src\\c.txt", "other.txt", "D\\<InstallDir>", "Help", 16),  // a name apart
+        record("src\\" + cut, cut, "D\\" + cut, cut, 16),                  // cut: a name apart too
+        record("src\\d.txt", "d.txt", "D\\<InstallDir>", "Help", 16),      // back to an earlier folder
+        record("", "", "", "", 0),
+        record("src\\e.txt", "", "D\\<InstallDir>", "", 7),
+    };
+    kq::FileRecords records;
+    for (const FileRecord& r : pushed) records.push_back(r);
+    ASSERT_EQ(records.size(), pushed.size());
+    for (size_t i = 0; i < pushed.size(); ++i) {
+        const FileRecord got = records[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(got.sourcePath, pushed[i].sourcePath.substr(0, 454));
+        EXPECT_EQ(got.fileName, pushed[i].fileName.substr(0, 454));
+        EXPECT_EQ(got.destinationDir, pushed[i].destinationDir.substr(0, 454));
+        EXPECT_EQ(got.feature, pushed[i].feature.substr(0, 454));
+        EXPECT_EQ(std::make_tuple(got.options, got.fileMask, got.reserved),
+                  std::make_tuple(pushed[i].options, pushed[i].fileMask, pushed[i].reserved));
+    }
+}
+
 TEST(LoadFileListTest, FeatureIsCutAfterTheBarsAreRemoved) {
     // 454 letters with bars between them: the bars do not count.
     std::string feature;
