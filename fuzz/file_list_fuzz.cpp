@@ -37,6 +37,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string web = kq::WebDestinationPath(r, identity);
         if (!web.empty() && !kq::IsSafeLeafName(kq::LastPathComponent(web))) std::abort();
         kq::PackedSourcePath("W\\", int32_t(i), r.fileName.c_str());
+        // The name is the source's last part, unless the source was cut.
+        if (r.sourcePath.size() < kq::kMaxFileFieldLength &&
+            r.fileName != r.sourcePath.substr(r.sourcePath.rfind('\\') + 1))
+            std::abort();
+    }
+    // The records, kept again in the reverse order (so each shares with
+    // other neighbours), read back the same.
+    kq::FileRecords reversed;
+    for (size_t i = list.files.size(); i-- > 0;) reversed.push_back(list.files[i]);
+    for (size_t i = 0; i < list.files.size(); ++i) {
+        const kq::FileRecord a = list.files[i], b = reversed[list.files.size() - 1 - i];
+        if (a.fileName != b.fileName || a.sourcePath != b.sourcePath || a.destinationDir != b.destinationDir ||
+            a.feature != b.feature || a.options != b.options || a.fileMask != b.fileMask || a.reserved != b.reserved)
+            std::abort();
     }
 
     std::string name;
