@@ -204,9 +204,9 @@ TEST_F(RemovalTest, RemovalLeavesTheMachineAsItWas) {
     Session().SetEnvironment("KQ_PLANT_MARKERS", "C:\\markers");
     const Snapshot before = Take();
 
-    Install(package);
+    const int installed = Install(package);
     ASSERT_FALSE(HasFailure());
-    ASSERT_TRUE(UninstallKeyExists());
+    ASSERT_TRUE(UninstallKeyExists()) << "setup's exit code " << installed;
     EXPECT_EQ(ReadFile(SystemFolder() / "nwkept.dll"), "the machine's newer copy");
     EXPECT_EQ(ReadFile(SystemFolder() / "nwcommon.dll"), "shared by Northwind programs");
     ASSERT_TRUE(fs::exists(Session().DriveC() / "windows" / "Installer" / kProductCode / "uninstall.kqr"));
