@@ -160,7 +160,7 @@ void CInstallEngine::StartWorker(MessageFilter filter, bool watched) {
 }
 
 void CInstallEngine::DiscardSetAsideCopies() {
-    for (const InstallRecord::SetAsideCopy& aside : m_record.SetAsideCopies()) m_state.RemoveFile(aside.copy);
+    kq::DiscardSetAsideCopies(m_record.SetAsideCopies(), m_state);
     m_record.ForgetSetAsideCopies();
 }
 
