@@ -3,6 +3,7 @@
 // and path helpers that never fail on what the reader produced.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -43,13 +44,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
     }
     // The records, kept again in the reverse order (so each shares with
-    // other neighbours), read back the same.
-    kq::FileRecords reversed;
+    // other neighbours) and in blocks of three on a spill file, read back
+    // the same.
+    std::FILE* spill = std::tmpfile();
+    kq::FileRecords reversed(3);
+    reversed.SpillTo(spill);
     for (size_t i = list.files.size(); i-- > 0;) reversed.push_back(list.files[i]);
     for (size_t i = 0; i < list.files.size(); ++i) {
         const kq::FileRecord a = list.files[i], b = reversed[list.files.size() - 1 - i];
         if (a.fileName != b.fileName || a.sourcePath != b.sourcePath || a.destinationDir != b.destinationDir ||
             a.feature != b.feature || a.options != b.options || a.fileMask != b.fileMask || a.reserved != b.reserved)
+            std::abort();
+    }
+    if (spill != nullptr) std::fclose(spill);
+    // Read in pieces of a size the input chooses, the list is the same.
+    kq::FileListLoader loader;
+    const size_t piece = size > 0 ? 1 + data[0] % 16 : 1;
+    for (size_t at = 0; at < size; at += piece) loader.Add(text.substr(at, piece));
+    const kq::FileList pieces = loader.Finish();
+    if (pieces.files.size() != list.files.size() || pieces.directories != list.directories ||
+        pieces.droppedDirectories != list.droppedDirectories)
+        std::abort();
+    for (size_t i = 0; i < list.files.size(); ++i) {
+        if (pieces.files[i].sourcePath != list.files[i].sourcePath ||
+            pieces.files[i].destinationDir != list.files[i].destinationDir)
             std::abort();
     }
 

@@ -21,12 +21,16 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string& text) {
+    text.clear();
+    return ReadFileInPieces(path, [&text](std::string_view piece) { text.append(piece); });
+}
+
+bool ReadFileInPieces(const std::string& path, const std::function<void(std::string_view piece)>& take) {
     FilePtr in(std::fopen(path.c_str(), "rb"));
     if (!in) return false;
-    text.clear();
     char buffer[16384];
     size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), in.get())) > 0) text.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof(buffer), in.get())) > 0) take(std::string_view(buffer, got));
     return std::ferror(in.get()) == 0;
 }
 

@@ -1,12 +1,17 @@
 // Whole files as bytes: the scripts, logs and texts the program reads or
 // writes in one piece.
 #pragma once
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace kq {
 
 // False when the file cannot be opened or read; `text` is then unspecified.
 bool ReadWholeFile(const std::string& path, std::string& text);
+// The same, a piece at a time, for a file that need not be held whole;
+// false when it cannot be opened or read to its end.
+bool ReadFileInPieces(const std::string& path, const std::function<void(std::string_view piece)>& take);
 // Replaces the file's content; false when it cannot be written.
 bool WriteWholeFile(const std::string& path, const std::string& text);
 // Both paths name one existing file, however spelt ("a\b" and "A\B",

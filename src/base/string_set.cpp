@@ -26,12 +26,11 @@ size_t FolderEnd(std::string_view text) {
     return slash == std::string_view::npos ? 0 : slash + 1;
 }
 
-// FNV-1a, for HashedStringSet: a collision costs a closer look, never a
-// wrong answer. 0 marks a free slot, so no hash is 0.
+// FNV-1a, for HashedStringSet: its halves make the probes.
 uint64_t Hash64(std::string_view text) {
     uint64_t hash = 14695981039346656037ull;
     for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return hash == 0 ? 1 : hash;
+    return hash;
 }
 
 }  // namespace
@@ -144,31 +143,27 @@ void CompactStringSet::Clear() {
     m_folderCount = 0;
 }
 
-size_t HashedStringSet::SlotOf(uint64_t hash) const {
-    const size_t mask = m_slots.size() - 1;
-    size_t slot = static_cast<size_t>(hash ^ (hash >> 32)) & mask;
-    while (m_slots[slot] != 0 && m_slots[slot] != hash) slot = (slot + 1) & mask;
-    return slot;
-}
-
 void HashedStringSet::Insert(std::string_view text) {
-    if ((m_count + 1) * 4 > m_slots.size() * 3) {
-        std::vector<uint64_t> old(m_slots.size() < 8 ? 16 : m_slots.size() * 2, 0);
-        old.swap(m_slots);
-        for (const uint64_t hash : old) {
-            if (hash != 0) m_slots[SlotOf(hash)] = hash;
-        }
-    }
+    if (m_words.empty()) m_words.assign(kBits / 32, 0);
     const uint64_t hash = Hash64(text);
-    uint64_t& slot = m_slots[SlotOf(hash)];
-    if (slot == 0) ++m_count;
-    slot = hash;
+    const uint32_t step = uint32_t(hash >> 32) | 1;
+    uint32_t bit = uint32_t(hash);
+    for (int probe = 0; probe < kProbes; ++probe, bit += step) {
+        const size_t at = bit & (kBits - 1);
+        m_words[at / 32] |= uint32_t(1) << (at % 32);
+    }
 }
 
 bool HashedStringSet::Contains(std::string_view text) const {
-    if (m_slots.empty()) return false;
+    if (m_words.empty()) return false;
     const uint64_t hash = Hash64(text);
-    return m_slots[SlotOf(hash)] == hash;
+    const uint32_t step = uint32_t(hash >> 32) | 1;
+    uint32_t bit = uint32_t(hash);
+    for (int probe = 0; probe < kProbes; ++probe, bit += step) {
+        const size_t at = bit & (kBits - 1);
+        if ((m_words[at / 32] & (uint32_t(1) << (at % 32))) == 0) return false;
+    }
+    return true;
 }
 
 }  // namespace kq

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -16,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/file_win.h"
 #include "base/text.h"
 #include "cabinet/cabinet_names_win.h"
 #include "cabinet/cabinet_system_win.h"
@@ -116,18 +118,31 @@ int64_t FileSizeOf(const char* path) {
 // read-only once made, so every reader of the cabinet shares one, and the
 // records of a cabinet of many files are held and read from the file once.
 // The decoder's own record of each file (two blocks of the heap) is freed once
-// read: a cabinet of many files keeps one small entry per file and the stored
-// names side by side in one block, for as long as the install runs.
+// read: a cabinet keeps one small entry per file and the stored names side by
+// side, for as long as the install runs. A cabinet of many files keeps them
+// in blocks on a scratch file, each reader holding the block it reads.
 struct CCabinetReader::Directory : private NoCopy {
     static constexpr uint16_t kNoFolder = 0xFFFF;  // a cabinet holds fewer folders
+    // Written to the scratch file as it is: the file is the process's own.
     struct Entry {
-        uint32_t nameAt;  // where its stored name starts in `names`, ended by '\0'
+        uint32_t nameAt;  // where its stored name starts in its block's names, ended by '\0'
         uint32_t offset;  // in its folder's unpacked bytes
         uint32_t length;
         uint16_t folder;  // its cabinet folder, 0 for the first
         uint16_t attribs;
         uint16_t date;  // as the cabinet stores them: the fields packed in bits
         uint16_t time;
+    };
+    static constexpr size_t kBlockEntries = 256;
+    // Fewer entries stay in memory: a scratch file costs calls.
+    static constexpr size_t kSpillAbove = 4096;
+    // A reader's own way through the entries: the block of the scratch file
+    // it read last, and where its next look-up starts.
+    struct View {
+        size_t block = SIZE_MAX;
+        std::vector<Entry> entries;
+        std::string names;
+        size_t next = 0;
     };
 
     ~Directory() {
@@ -137,12 +152,17 @@ struct CCabinetReader::Directory : private NoCopy {
         mspack_destroy_cab_decompressor(decoder);
     }
     int Read(const char* cabinetPath);
-    // The entry written under `lowerName` last; entries.size() when none.
-    size_t Find(const std::string& lowerName);
+    size_t Count() const { return inMemoryFrom + entries.size(); }
+    // Entry `entry` and its stored name, through `view`; until `view` reads
+    // another block. An entry that cannot be read back is empty, its name
+    // refused.
+    std::pair<const Entry*, const char*> At(size_t entry, View& view) const;
     // The decoder's record of the entry, made afresh: what its extract reads
     // (folder, offset, length, the name for its messages) and what the file is
-    // given (time, attributes).
-    mscabd_file FileOf(size_t entry) const;
+    // given (time, attributes). Its name lasts as long as the entry's.
+    mscabd_file FileOf(size_t entry, View& view) const;
+    // The entry written under `lowerName` last; Count() when none.
+    size_t Find(const std::string& lowerName, View& view);
 
     // The decoder that read the directory and frees it; it extracts nothing.
     ExtractSystem system;
@@ -150,22 +170,42 @@ struct CCabinetReader::Directory : private NoCopy {
     std::string path;
     mscab_decompressor* decoder = nullptr;
     mscabd_cabinet* cabinet = nullptr;
-    std::vector<Entry> entries;
-    std::string names;
     std::vector<mscabd_folder*> folders;  // the decoder's, in cabinet order
     std::vector<uint64_t> folderBytes;    // what each cabinet folder unpacks to
-    // Each written name's hash (lower case) beside its entry, by hash then
-    // entry; made on the first look-up, under its lock.
-    std::mutex namesLock;
-    std::vector<std::pair<size_t, size_t>> byHash;
 
 private:
+    struct Spilled {
+        long at;
+        uint32_t namesLength;
+    };
     void Keep(const mscabd_cabinet& read);
     void FreeFileRecords();
+    // The entries in memory, a full block, to the scratch file; false when
+    // they cannot go there.
+    bool Spill();
+    bool ReadBack(size_t block, View& view) const;
+    // The name `entry` is written under, in lower case; empty when refused.
+    std::string WrittenLower(size_t entry, View& view) const;
+    // Whether no two entries are written under one name (by their hashes,
+    // so a rare pair of names of one hash counts as one name).
+    bool NamesDiffer();
+
+    // The entries from inMemoryFrom on, and their names.
+    std::vector<Entry> entries;
+    std::string names;
+    size_t inMemoryFrom = 0;
+    ScratchFile spill;
+    std::vector<Spilled> spilled;
+    mutable std::mutex spillLock;
+    bool namesDiffer = false;
+    // Each written name's hash (lower case) beside its entry, by hash then
+    // entry; made on the first look-up that needs it, under its lock.
+    std::mutex namesLock;
+    std::vector<std::pair<size_t, size_t>> byHash;
 };
 
 int CCabinetReader::Directory::Read(const char* cabinetPath) {
-    InitSystem(&system);
+    InitDirectorySystem(&system);
     decoder = mspack_create_cab_decompressor(&system.sys);
     if (decoder == nullptr) return kCabinetNoDecoder;
     const int checked = CheckCabinetFile(cabinetPath);
@@ -184,6 +224,7 @@ int CCabinetReader::Directory::Read(const char* cabinetPath) {
     }
     Keep(*cabinet);
     FreeFileRecords();
+    namesDiffer = NamesDiffer();
     // A cabinet shorter than its header says is damaged.
     if (FileSizeOf(cabinetPath) < int64_t(cabinet->length)) return kCabinetExtractFailed;
     return kCabinetOk;
@@ -202,6 +243,17 @@ void CCabinetReader::Directory::Keep(const mscabd_cabinet& read) {
         ++count;
         text += (file->filename != nullptr ? std::strlen(file->filename) : 0) + 1;
     }
+    bool spilling = false;
+    if (count > kSpillAbove) {
+        char temp[MAX_PATH] = "";
+        const DWORD length = GetTempPathA(MAX_PATH, temp);
+        if (length > 0 && length < MAX_PATH) spill = OpenScratchFile(temp);
+        spilling = spill != nullptr;
+        if (spilling) {
+            text = text / count * kBlockEntries * 2;
+            count = kBlockEntries;
+        }
+    }
     entries.reserve(count);
     names.reserve(text);
     for (const mscabd_file* file = read.files; file != nullptr; file = file->next) {
@@ -219,7 +271,54 @@ void CCabinetReader::Directory::Keep(const mscabd_cabinet& read) {
         names += '\0';
         if (entry.folder != kNoFolder) folderBytes[entry.folder] += file->length;
         entries.push_back(entry);
+        // Once a block cannot go there, it and the rest stay in memory.
+        if (spilling && entries.size() == kBlockEntries) spilling = Spill();
     }
+}
+
+bool CCabinetReader::Directory::Spill() {
+    const size_t entryBytes = entries.size() * sizeof(Entry);
+    std::FILE* file = spill.get();
+    const long at = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    if (at < 0 || std::fwrite(entries.data(), 1, entryBytes, file) != entryBytes ||
+        std::fwrite(names.data(), 1, names.size(), file) != names.size() || std::fflush(file) != 0)
+        return false;
+    spilled.push_back(Spilled{at, uint32_t(names.size())});
+    inMemoryFrom += entries.size();
+    entries.clear();
+    names.clear();
+    return true;
+}
+
+bool CCabinetReader::Directory::ReadBack(size_t block, View& view) const {
+    view.block = SIZE_MAX;
+    const Spilled& kept = spilled[block];
+    view.entries.resize(kBlockEntries);
+    view.names.resize(kept.namesLength);
+    const size_t entryBytes = kBlockEntries * sizeof(Entry);
+    std::lock_guard<std::mutex> lock(spillLock);
+    std::FILE* file = spill.get();
+    if (file == nullptr || std::fseek(file, kept.at, SEEK_SET) != 0 ||
+        std::fread(view.entries.data(), 1, entryBytes, file) != entryBytes ||
+        std::fread(&view.names[0], 1, kept.namesLength, file) != kept.namesLength)
+        return false;
+    view.block = block;
+    return true;
+}
+
+std::pair<const CCabinetReader::Directory::Entry*, const char*> CCabinetReader::Directory::At(size_t entry,
+                                                                                              View& view) const {
+    if (entry >= inMemoryFrom) {
+        const Entry& kept = entries[entry - inMemoryFrom];
+        return {&kept, names.c_str() + kept.nameAt};
+    }
+    const size_t block = entry / kBlockEntries;
+    if (view.block != block && !ReadBack(block, view)) {
+        static const Entry unread = {0, 0, 0, kNoFolder, 0, 0, 0};
+        return {&unread, ""};
+    }
+    const Entry& kept = view.entries[entry % kBlockEntries];
+    return {&kept, view.names.c_str() + kept.nameAt};
 }
 
 // The records are freed through the system that allocated them, and the list
@@ -236,46 +335,78 @@ void CCabinetReader::Directory::FreeFileRecords() {
     cabinet->files = nullptr;
 }
 
-mscabd_file CCabinetReader::Directory::FileOf(size_t entry) const {
-    const Entry& kept = entries[entry];
+mscabd_file CCabinetReader::Directory::FileOf(size_t entry, View& view) const {
+    const auto [kept, name] = At(entry, view);
     mscabd_file file = {};
     // The decoder only reads the name, for messages.
-    file.filename = const_cast<char*>(names.c_str() + kept.nameAt);
-    file.length = kept.length;
-    file.attribs = kept.attribs;
-    file.time_h = char(kept.time >> 11);
-    file.time_m = char((kept.time >> 5) & 0x3F);
-    file.time_s = char((kept.time & 0x1F) << 1);
-    file.date_d = char(kept.date & 0x1F);
-    file.date_m = char((kept.date >> 5) & 0xF);
-    file.date_y = (kept.date >> 9) + 1980;
-    file.folder = kept.folder != kNoFolder ? folders[kept.folder] : nullptr;
-    file.offset = kept.offset;
+    file.filename = const_cast<char*>(name);
+    file.length = kept->length;
+    file.attribs = kept->attribs;
+    file.time_h = char(kept->time >> 11);
+    file.time_m = char((kept->time >> 5) & 0x3F);
+    file.time_s = char((kept->time & 0x1F) << 1);
+    file.date_d = char(kept->date & 0x1F);
+    file.date_m = char((kept->date >> 5) & 0xF);
+    file.date_y = (kept->date >> 9) + 1980;
+    file.folder = kept->folder != kNoFolder ? folders[kept->folder] : nullptr;
+    file.offset = kept->offset;
     return file;
 }
 
-size_t CCabinetReader::Directory::Find(const std::string& lowerName) {
+std::string CCabinetReader::Directory::WrittenLower(size_t entry, View& view) const {
+    std::string written;
+    if (!ExtractedName(FileOf(entry, view), &written)) return std::string();
+    return AsciiLower(written);
+}
+
+bool CCabinetReader::Directory::NamesDiffer() {
+    View view;
+    std::vector<size_t> hashes;
+    hashes.reserve(Count());
+    for (size_t i = 0; i < Count(); ++i) {
+        const std::string written = WrittenLower(i, view);
+        if (!written.empty()) hashes.push_back(std::hash<std::string>()(written));
+    }
+    std::sort(hashes.begin(), hashes.end());
+    return std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end();
+}
+
+size_t CCabinetReader::Directory::Find(const std::string& lowerName, View& view) {
+    const size_t count = Count();
+    // Entries are mostly asked for in the order the cabinet holds them, so
+    // the few after the one found last come first. That one is the answer
+    // only when no other entry has its name.
+    constexpr size_t kNearby = 64;
+    if (namesDiffer && count > 0) {
+        for (size_t k = 0; k < kNearby && k < count; ++k) {
+            const size_t i = (view.next + k) % count;
+            if (WrittenLower(i, view) == lowerName) {
+                view.next = i + 1;
+                return i;
+            }
+        }
+    }
     std::lock_guard<std::mutex> lock(namesLock);
     if (byHash.empty()) {
-        byHash.reserve(entries.size());
-        std::string written;
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (ExtractedName(FileOf(i), &written) && !written.empty())
-                byHash.emplace_back(std::hash<std::string>()(AsciiLower(written)), i);
+        byHash.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            const std::string written = WrittenLower(i, view);
+            if (!written.empty()) byHash.emplace_back(std::hash<std::string>()(written), i);
         }
         std::sort(byHash.begin(), byHash.end());
     }
     const size_t hash = std::hash<std::string>()(lowerName);
     auto first = std::lower_bound(byHash.begin(), byHash.end(), std::make_pair(hash, size_t(0)));
-    auto last = std::upper_bound(first, byHash.end(), std::make_pair(hash, entries.size()));
+    auto last = std::upper_bound(first, byHash.end(), std::make_pair(hash, count));
     // The last entry of the name: from the highest of equal hashes down.
-    std::string written;
     for (auto candidate = last; candidate != first;) {
         --candidate;
-        if (ExtractedName(FileOf(candidate->second), &written) && AsciiLower(written) == lowerName)
+        if (WrittenLower(candidate->second, view) == lowerName) {
+            view.next = candidate->second + 1;
             return candidate->second;
+        }
     }
-    return entries.size();
+    return count;
 }
 
 struct CCabinetReader::Impl {
@@ -285,6 +416,7 @@ struct CCabinetReader::Impl {
         if (decoder != nullptr) mspack_destroy_cab_decompressor(decoder);
         decoder = nullptr;
         directory.reset();
+        view = Directory::View();
     }
     // This reader's own decoder and its state: readers of one directory
     // extract on threads of their own.
@@ -293,12 +425,34 @@ struct CCabinetReader::Impl {
         decoder = mspack_create_cab_decompressor(&system.sys);
         return decoder != nullptr ? kCabinetOk : kCabinetNoDecoder;
     }
-    const Directory::Entry& EntryAt(size_t entry) const { return directory->entries[entry]; }
-    mscabd_file FileOf(size_t entry) const { return directory->FileOf(entry); }
+    // Through the view, which one thread asks while another extracts: each
+    // answer is a copy made under its lock.
+    Directory::Entry EntryAt(size_t entry) {
+        std::lock_guard<std::mutex> lock(viewLock);
+        return *directory->At(entry, view).first;
+    }
+    std::string StoredName(size_t entry) {
+        std::lock_guard<std::mutex> lock(viewLock);
+        return directory->At(entry, view).second;
+    }
+    // The record's name is `name`, which must outlive it.
+    mscabd_file FileOf(size_t entry, std::string& name) {
+        std::lock_guard<std::mutex> lock(viewLock);
+        mscabd_file file = directory->FileOf(entry, view);
+        name = file.filename;
+        file.filename = &name[0];
+        return file;
+    }
+    size_t Find(const std::string& lowerName) {
+        std::lock_guard<std::mutex> lock(viewLock);
+        return directory->Find(lowerName, view);
+    }
 
     ExtractSystem system;
     mscab_decompressor* decoder = nullptr;
     std::shared_ptr<Directory> directory;
+    std::mutex viewLock;
+    Directory::View view;
 };
 
 CCabinetReader::CCabinetReader() : m_impl(std::make_unique<Impl>()) {}
@@ -340,26 +494,28 @@ bool CCabinetReader::IsOpen() const {
 }
 
 size_t CCabinetReader::EntryCount() const {
-    return IsOpen() ? m_impl->directory->entries.size() : 0;
+    return IsOpen() ? m_impl->directory->Count() : 0;
 }
 
 std::string CCabinetReader::StoredName(size_t entry) const {
-    return m_impl->directory->names.c_str() + m_impl->EntryAt(entry).nameAt;
+    return m_impl->StoredName(entry);
 }
 
 std::string CCabinetReader::WrittenName(size_t entry) const {
     std::string written;
-    if (!ExtractedName(m_impl->FileOf(entry), &written)) written.clear();
+    std::string name;
+    if (!ExtractedName(m_impl->FileOf(entry, name), &written)) written.clear();
     return written;
 }
 
 size_t CCabinetReader::Find(const std::string& name) const {
-    return IsOpen() ? m_impl->directory->Find(AsciiLower(name)) : 0;
+    return IsOpen() ? m_impl->Find(AsciiLower(name)) : 0;
 }
 
 EntryResult CCabinetReader::Extract(size_t entry, const std::string& target, const EntryHooks& hooks) {
     if (!IsOpen() || entry >= EntryCount() || WrittenName(entry).empty()) return EntryResult::kNotFound;
-    mscabd_file file = m_impl->FileOf(entry);
+    std::string name;
+    mscabd_file file = m_impl->FileOf(entry, name);
     return ExtractEntry(m_impl->decoder, &m_impl->system, &file, target, hooks);
 }
 
@@ -387,7 +543,8 @@ EntryResult CCabinetReader::ExtractToMemory(size_t entry, std::string& bytes, co
     EntryHooks hooks;
     hooks.stop = stop;
     m_impl->system.sink = &bytes;
-    mscabd_file file = m_impl->FileOf(entry);
+    std::string name;
+    mscabd_file file = m_impl->FileOf(entry, name);
     const EntryResult result = ExtractEntry(m_impl->decoder, &m_impl->system, &file, std::string(), hooks);
     m_impl->system.sink = nullptr;
     if (result != EntryResult::kDone) bytes.resize(start);
@@ -397,7 +554,8 @@ EntryResult CCabinetReader::ExtractToMemory(size_t entry, std::string& bytes, co
 EntryResult CCabinetReader::WriteEntry(size_t entry, const char* bytes, size_t length, const std::string& target,
                                        const EntryHooks& hooks) {
     if (!IsOpen() || entry >= EntryCount()) return EntryResult::kNotFound;
-    return WriteEntryBytes(m_impl->FileOf(entry), bytes, length, target, hooks);
+    std::string name;
+    return WriteEntryBytes(m_impl->FileOf(entry, name), bytes, length, target, hooks);
 }
 
 }  // namespace kq

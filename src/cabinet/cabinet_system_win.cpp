@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace kq {
 namespace {
@@ -227,6 +228,58 @@ void SysMessage(mspack_file*, const char*, ...) {}
 
 void* SysAlloc(mspack_system*, size_t bytes) { return std::malloc(bytes); }
 void SysFree(void* p) { std::free(p); }
+
+// Memory of its own for reading directories: a cabinet of many files makes
+// a record for each, freed once kept more compactly. Left in the heap every
+// other allocation shares, their pages would stay with the process; here
+// they come from chunks of the system's own, each given back when the last
+// record in it is freed. The few records kept (the cabinet's, its folders')
+// hold one or two chunks. A chunk is found from any address in it: the
+// system places each on a multiple of its size.
+constexpr size_t kChunkBytes = 64u << 10;
+struct Chunk {
+    size_t live;  // blocks in use
+    size_t used;  // bytes from the chunk's start, this header included
+};
+std::mutex chunkLock;
+Chunk* openChunk = nullptr;  // where the next small block goes
+
+Chunk* NewChunk(size_t bytes) {
+    void* memory = VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (memory == nullptr) return nullptr;
+    Chunk* chunk = static_cast<Chunk*>(memory);
+    chunk->live = 0;
+    chunk->used = sizeof(Chunk);
+    return chunk;
+}
+
+void* DirectoryAlloc(mspack_system*, size_t bytes) {
+    bytes = (bytes + 7) & ~size_t(7);
+    std::lock_guard<std::mutex> lock(chunkLock);
+    Chunk* chunk = nullptr;
+    if (bytes > kChunkBytes / 2) {
+        // A large block has a chunk of its own.
+        chunk = NewChunk(sizeof(Chunk) + bytes);
+    } else {
+        if (openChunk == nullptr || openChunk->used + bytes > kChunkBytes) openChunk = NewChunk(kChunkBytes);
+        chunk = openChunk;
+    }
+    if (chunk == nullptr) return nullptr;
+    void* block = reinterpret_cast<char*>(chunk) + chunk->used;
+    chunk->used += bytes;
+    ++chunk->live;
+    return block;
+}
+
+void DirectoryFree(void* block) {
+    if (block == nullptr) return;
+    std::lock_guard<std::mutex> lock(chunkLock);
+    Chunk* chunk = reinterpret_cast<Chunk*>(reinterpret_cast<uintptr_t>(block) & ~uintptr_t(kChunkBytes - 1));
+    if (--chunk->live > 0) return;
+    if (chunk == openChunk) openChunk = nullptr;
+    VirtualFree(chunk, 0, MEM_RELEASE);
+}
+
 void SysCopy(void* src, void* dest, size_t bytes) { std::memcpy(dest, src, bytes); }
 
 }  // namespace
@@ -271,6 +324,12 @@ void InitSystem(ExtractSystem* system) {
     system->sys.free = SysFree;
     system->sys.copy = SysCopy;
     system->sys.null_ptr = nullptr;
+}
+
+void InitDirectorySystem(ExtractSystem* system) {
+    InitSystem(system);
+    system->sys.alloc = DirectoryAlloc;
+    system->sys.free = DirectoryFree;
 }
 
 }  // namespace kq

@@ -41,6 +41,9 @@ struct ExtractSystem {
 
 // Fills in the callbacks and clears the state.
 void InitSystem(ExtractSystem* system);
+// The same for a decoder that only reads a cabinet's directory (one at a
+// time: its memory is given back once its many records are freed).
+void InitDirectorySystem(ExtractSystem* system);
 
 // A new, empty output file in place of whatever file is at `filename`; with
 // `newOnly` only where nothing of that name is (`*taken` says when something is).

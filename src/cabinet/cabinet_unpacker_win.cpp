@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -39,7 +40,15 @@ struct CCabinetUnpacker::Ahead {
     int asked = -1;                            // the last folder an entry was asked for in
     std::vector<int> holders;                  // by folder, callers holding one of its entries
     std::vector<Stage> stage;                  // by folder
-    std::vector<std::vector<size_t>> entries;  // by folder, in cabinet order
+    // A folder's entries, in cabinet order, as runs of neighbours: the
+    // builder packs a folder's files one after the other, so a folder of
+    // many files takes one run.
+    struct Run {
+        size_t first;
+        size_t count;
+        size_t before;  // entries of the folder in the runs before it
+    };
+    std::vector<std::vector<Run>> entries;     // by folder
     std::vector<int> queue;                    // the folders unpacked ahead, in cabinet order
     size_t taken = 0;                          // how many of them a worker has begun
     std::map<int, Held> ready;                 // unpacked and not yet passed by the copy step
@@ -50,6 +59,15 @@ struct CCabinetUnpacker::Ahead {
     int running = 0;                           // workers not yet ended
     std::vector<std::unique_ptr<Worker>> workers;
 
+    // Where `entry` is among its folder's entries.
+    size_t PlaceOf(int folder, size_t entry) const {
+        const std::vector<Run>& runs = entries[size_t(folder)];
+        auto after =
+            std::upper_bound(runs.begin(), runs.end(), entry, [](size_t e, const Run& run) { return e < run.first; });
+        if (after == runs.begin()) return SIZE_MAX;
+        const Run& run = *(after - 1);
+        return entry < run.first + run.count ? run.before + (entry - run.first) : SIZE_MAX;
+    }
     uint64_t SpareBytes() const {
         uint64_t bytes = 0;
         for (const std::string& buffer : spare) bytes += buffer.capacity();
@@ -125,7 +143,9 @@ void CCabinetUnpacker::StartAhead(std::function<bool()> stop) {
     for (size_t i = 0; i < m_reader.EntryCount(); ++i) {
         const int folder = m_reader.FolderOf(i);
         if (folder < 0) continue;
-        ahead->entries[size_t(folder)].push_back(i);
+        std::vector<Ahead::Run>& runs = ahead->entries[size_t(folder)];
+        if (!runs.empty() && runs.back().first + runs.back().count == i) ++runs.back().count;
+        else runs.push_back({i, 1, runs.empty() ? 0 : runs.back().before + runs.back().count});
         if (IsPackedEntryName(m_reader.WrittenName(i))) product[size_t(folder)] = true;
     }
     for (int folder = 0; folder < folderCount; ++folder) {
@@ -193,19 +213,19 @@ void CCabinetUnpacker::RunWorker(int index) {
         unpacked.bytes.clear();
         unpacked.bytes.reserve(size_t(reader->FolderBytes(folder)));
         bool stopped = false;
-        for (size_t entry : ahead.entries[size_t(folder)]) {
-            const size_t start = unpacked.bytes.size();
-            const EntryResult result = reader->ExtractToMemory(entry, unpacked.bytes, stop);
-            if (result == EntryResult::kStopped) {
-                stopped = true;
-                break;
-            }
-            // A failed entry is left to the copy step, which tells why.
-            if (result == EntryResult::kDone) {
-                unpacked.spans.emplace_back(start, unpacked.bytes.size() - start);
-            } else {
-                unpacked.bytes.resize(start);
-                unpacked.spans.emplace_back(start, Ahead::Held::kFailed);
+        for (const Ahead::Run& run : ahead.entries[size_t(folder)]) {
+            for (size_t entry = run.first; entry < run.first + run.count && !stopped; ++entry) {
+                const size_t start = unpacked.bytes.size();
+                const EntryResult result = reader->ExtractToMemory(entry, unpacked.bytes, stop);
+                if (result == EntryResult::kStopped) {
+                    stopped = true;
+                } else if (result == EntryResult::kDone) {
+                    unpacked.spans.emplace_back(start, unpacked.bytes.size() - start);
+                } else {
+                    // A failed entry is left to the copy step, which tells why.
+                    unpacked.bytes.resize(start);
+                    unpacked.spans.emplace_back(start, Ahead::Held::kFailed);
+                }
             }
         }
         {
@@ -271,8 +291,7 @@ bool CCabinetUnpacker::Hold(size_t entry, Held* held) {
     });
     auto ready = ahead.ready.find(folder);
     if (ready == ahead.ready.end()) return false;
-    const std::vector<size_t>& inFolder = ahead.entries[size_t(folder)];
-    const size_t place = size_t(std::lower_bound(inFolder.begin(), inFolder.end(), entry) - inFolder.begin());
+    const size_t place = ahead.PlaceOf(folder, entry);
     const auto& spans = ready->second.spans;
     if (place >= spans.size() || spans[place].second == Ahead::Held::kFailed) return false;
     // The buffer stays while it is held, and only a caller frees it: it can

@@ -273,9 +273,12 @@ void CInstallEngine::Work() {
 }
 
 bool CInstallEngine::LoadFiles() {
-    std::string text;
-    if (!ReadWholeFile(m_snapshot.dataScriptPath, text)) return false;
-    m_files = LoadFileList(text);
+    // A list of many files would hold its text and every record in memory.
+    m_listSpill = OpenScratchFile(m_snapshot.folders.temp);
+    FileListLoader loader(m_listSpill.get());
+    if (!ReadFileInPieces(m_snapshot.dataScriptPath, [&loader](std::string_view piece) { loader.Add(piece); }))
+        return false;
+    m_files = loader.Finish();
     // A damaged name could reach outside the working and install folders.
     kq::Status names = CheckPackedFileNames(m_files);
     if (!names) {

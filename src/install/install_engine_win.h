@@ -89,6 +89,7 @@ private:
     InstallReporter& m_reporter;
     std::string m_packedFolder;
     std::string m_maintenanceFolder;
+    ScratchFile m_listSpill;  // where the file list keeps most of its records, outliving it
     FileList m_files;
     UninstallLog m_log;
     std::string m_refusal;  // why the file list was refused, when it was

@@ -56,70 +56,119 @@ std::string_view WithoutTrailingBackslashes(std::string_view dir) {
 
 }  // namespace
 
-FileRecords::Span FileRecords::Text(std::string_view text) {
+namespace {
+
+// Keeps `text`, cut to the field limit, at the end of `into`.
+template <typename Span>
+Span Keep(std::string& into, std::string_view text) {
     Span span;
-    span.at = uint32_t(m_text.size());
+    span.at = uint32_t(into.size());
     span.length = uint16_t(std::min(text.size(), kMaxFileFieldLength));
-    m_text.append(text.data(), span.length);
+    into.append(text.data(), span.length);
     return span;
 }
 
+}  // namespace
+
 FileRecord FileRecords::operator[](size_t index) const {
-    const Entry& entry = m_entries[index];
+    const Entry* entry = nullptr;
+    const std::string* text = &m_text;
+    if (index >= m_inMemoryFrom) {
+        entry = &m_entries[index - m_inMemoryFrom];
+    } else {
+        if (!ReadBack(index / m_blockRecords)) return FileRecord();
+        entry = &m_readEntries[index % m_blockRecords];
+        text = &m_readText;
+    }
     FileRecord record;
-    const std::string_view source = std::string_view(m_text).substr(entry.sourceAt, entry.sourceLength);
-    if (entry.nameLength != kNameApart) {
-        record.fileName = std::string(source.substr(source.size() - entry.nameLength));
+    const std::string_view source = std::string_view(*text).substr(entry->sourceAt, entry->sourceLength);
+    if (entry->nameLength != kNameApart) {
+        record.fileName = std::string(source.substr(source.size() - entry->nameLength));
     } else {
         auto apart = std::lower_bound(m_namesApart.begin(), m_namesApart.end(), index,
                                       [](const std::pair<size_t, Span>& name, size_t i) { return name.first < i; });
-        record.fileName = std::string(View(apart->second));
+        record.fileName = std::string(View(*text, apart->second));
     }
     record.sourcePath = std::string(source);
-    record.destinationDir = std::string(View(m_texts[entry.destination]));
-    record.feature = std::string(View(m_texts[entry.feature]));
-    const Numbers& numbers = m_numbers[entry.numbers];
+    record.destinationDir = std::string(View(m_sharedText, m_texts[entry->destination]));
+    record.feature = std::string(View(m_sharedText, m_texts[entry->feature]));
+    const Numbers& numbers = m_numbers[entry->numbers];
     record.options = numbers.options;
     record.fileMask = numbers.fileMask;
     record.reserved = numbers.reserved;
     return record;
 }
 
+bool FileRecords::ReadBack(size_t block) const {
+    if (block == m_readBlock) return true;
+    m_readBlock = SIZE_MAX;
+    const Spilled& spilled = m_spilled[block];
+    m_readEntries.resize(m_blockRecords);
+    m_readText.resize(spilled.textLength);
+    const size_t entryBytes = m_blockRecords * sizeof(Entry);
+    if (std::fseek(m_spill, spilled.at, SEEK_SET) != 0 ||
+        std::fread(m_readEntries.data(), 1, entryBytes, m_spill) != entryBytes ||
+        std::fread(&m_readText[0], 1, spilled.textLength, m_spill) != spilled.textLength)
+        return false;
+    m_readBlock = block;
+    return true;
+}
+
 uint32_t FileRecords::Shared(std::string_view text, uint32_t last) {
     text = text.substr(0, kMaxFileFieldLength);
-    if (!m_entries.empty() && View(m_texts[last]) == text) return last;
-    m_texts.push_back(Text(text));
+    if (!empty() && View(m_sharedText, m_texts[last]) == text) return last;
+    m_texts.push_back(Keep<Span>(m_sharedText, text));
     return uint32_t(m_texts.size() - 1);
 }
 
 void FileRecords::push_back(const FileRecord& record) {
     Entry entry;
-    const Span source = Text(record.sourcePath);
+    const Span source = Keep<Span>(m_text, record.sourcePath);
     entry.sourceAt = source.at;
     entry.sourceLength = source.length;
     // The name is mostly the end of the source path, already kept.
-    const std::string_view kept = View(source);
+    const std::string_view kept = View(m_text, source);
     const std::string_view name = std::string_view(record.fileName).substr(0, kMaxFileFieldLength);
     if (kept.size() >= name.size() && kept.substr(kept.size() - name.size()) == name) {
         entry.nameLength = uint16_t(name.size());
     } else {
         entry.nameLength = kNameApart;
-        m_namesApart.emplace_back(m_entries.size(), Text(name));
+        m_namesApart.emplace_back(size(), Keep<Span>(m_text, name));
     }
     // Files of one folder and feature follow each other in a list.
-    const Entry* last = m_entries.empty() ? nullptr : &m_entries.back();
-    entry.destination = Shared(record.destinationDir, last != nullptr ? last->destination : 0);
-    entry.feature = Shared(record.feature, last != nullptr ? last->feature : 0);
+    entry.destination = Shared(record.destinationDir, m_last.destination);
+    entry.feature = Shared(record.feature, m_last.feature);
     const Numbers numbers{record.options, record.fileMask, record.reserved};
-    const Numbers* lastNumbers = last != nullptr ? &m_numbers[last->numbers] : nullptr;
+    const Numbers* lastNumbers = empty() ? nullptr : &m_numbers[m_last.numbers];
     if (lastNumbers == nullptr || lastNumbers->options != numbers.options ||
         lastNumbers->fileMask != numbers.fileMask || lastNumbers->reserved != numbers.reserved)
         m_numbers.push_back(numbers);
     entry.numbers = uint32_t(m_numbers.size() - 1);
     m_entries.push_back(entry);
+    m_last = entry;
+    if (m_spilling && m_entries.size() == m_blockRecords) Spill();
+}
+
+void FileRecords::Spill() {
+    const size_t entryBytes = m_entries.size() * sizeof(Entry);
+    const long at = std::fseek(m_spill, 0, SEEK_END) == 0 ? std::ftell(m_spill) : -1;
+    if (at < 0 || std::fwrite(m_entries.data(), 1, entryBytes, m_spill) != entryBytes ||
+        std::fwrite(m_text.data(), 1, m_text.size(), m_spill) != m_text.size() || std::fflush(m_spill) != 0) {
+        m_spilling = false;
+        return;
+    }
+    m_spilled.push_back(Spilled{at, uint32_t(m_text.size())});
+    m_inMemoryFrom += m_entries.size();
+    m_entries.clear();
+    m_text.clear();
 }
 
 void FileRecords::reserve(size_t count, size_t textBytes) {
+    if (m_spilling) {
+        // A block's share of the text.
+        textBytes = count > m_blockRecords ? textBytes / count * m_blockRecords : textBytes;
+        count = std::min(count, m_blockRecords);
+    }
     m_entries.reserve(count);
     m_text.reserve(textBytes);
 }
@@ -129,31 +178,44 @@ int32_t FileList::Total() const {
                                                                        : int32_t(files.size());
 }
 
-FileList LoadFileList(std::string_view text) {
-    FileList list;
-    std::string_view first;
-    bool haveFirst = false;
-    size_t start = 0;
-    // The records of a list of many files take megabytes: made once, in
-    // place, not grown by doubling (which holds the old and the new array).
-    size_t lines = 0;
-    for (size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n", at + 2)) ++lines;
-    // Every text a record keeps is a piece of the list's text.
-    list.files.reserve(lines / 2, text.size());
-    // Only text closed by CR LF is a line; whatever follows the last CR LF
-    // is dropped, as is a first line left without its partner.
-    for (size_t end = text.find("\r\n"); end != std::string_view::npos; end = text.find("\r\n", start)) {
-        std::string_view line = text.substr(start, end - start);
-        start = end + 2;
-        if (!haveFirst) {
-            first = line;
-            haveFirst = true;
-        } else {
-            list.files.push_back(ParseRecord(first, line));
-            haveFirst = false;
-        }
-    }
+FileListLoader::FileListLoader(std::FILE* spill) {
+    m_list.files.SpillTo(spill);
+}
 
+void FileListLoader::Add(std::string_view piece) {
+    std::string_view text = piece;
+    size_t from = 0;
+    if (!m_pending.empty()) {
+        // A line break may start at the end of the pending text.
+        from = m_pending.size() - 1;
+        m_pending.append(piece.data(), piece.size());
+        text = m_pending;
+    }
+    // Only text closed by CR LF is a line; whatever follows the last CR LF
+    // waits for the next piece.
+    size_t start = 0;
+    for (size_t end = text.find("\r\n", from); end != std::string_view::npos; end = text.find("\r\n", start)) {
+        Line(text.substr(start, end - start));
+        start = end + 2;
+    }
+    if (text.data() == m_pending.data()) m_pending.erase(0, start);
+    else m_pending.assign(text.substr(start));
+}
+
+void FileListLoader::Line(std::string_view line) {
+    if (!m_haveFirst) {
+        m_first.assign(line);
+        m_haveFirst = true;
+    } else {
+        m_list.files.push_back(ParseRecord(m_first, line));
+        m_haveFirst = false;
+    }
+}
+
+// Text after the last line break is dropped, as is a first line left
+// without its partner.
+FileList FileListLoader::Finish() {
+    FileList list = std::move(m_list);
     std::unordered_set<std::string> overflow;
     for (const FileRecord& record : list.files) {
         std::string dir(WithoutTrailingBackslashes(record.destinationDir));
@@ -173,6 +235,18 @@ FileList LoadFileList(std::string_view text) {
         }
     }
     return list;
+}
+
+FileList LoadFileList(std::string_view text, std::FILE* spill) {
+    FileListLoader loader(spill);
+    // The records of a list of many files take megabytes: made once, in
+    // place, not grown by doubling (which holds the old and the new array).
+    size_t lines = 0;
+    for (size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n", at + 2)) ++lines;
+    // Every text a record keeps is a piece of the list's text.
+    loader.Expect(lines / 2, text.size());
+    loader.Add(text);
+    return loader.Finish();
 }
 
 FileOptions DecodeFileOptions(int32_t options) {

@@ -29,6 +29,7 @@
 // the count of them is kept so the caller can tell the table is incomplete.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,7 @@ struct FileRecord {
 // block. The name is the end of the source; a folder, a feature or the
 // numbers that repeat the record before's are kept once. Each read makes
 // the record afresh, so a reference taken to one lasts as long as it.
+// Records are read on one thread at a time.
 class FileRecords {
 public:
     class Iterator {
@@ -76,19 +78,36 @@ public:
         size_t m_index;
     };
 
-    size_t size() const { return m_entries.size(); }
-    bool empty() const { return m_entries.empty(); }
+    // Records go on to a spill file in blocks of this many.
+    static constexpr size_t kBlockRecords = 256;
+
+    explicit FileRecords(size_t blockRecords = kBlockRecords) : m_blockRecords(blockRecords > 0 ? blockRecords : 1) {}
+
+    size_t size() const { return m_inMemoryFrom + m_entries.size(); }
+    bool empty() const { return size() == 0; }
+    // A record whose block cannot be read back from the spill file reads
+    // as an empty one (no name, no source).
     FileRecord operator[](size_t index) const;
     // Each text is kept to kMaxFileFieldLength characters, as the list
     // keeps them.
     void push_back(const FileRecord& record);
-    // Room for `count` records and `textBytes` of their texts, made at once.
+    // Room for `count` records and `textBytes` of their texts, made at once
+    // (for a block only, once they spill).
     void reserve(size_t count, size_t textBytes = 0);
+    // Full blocks of records go on to `file` (open for reading and writing,
+    // kept open by the caller for as long as the records are read), before
+    // the first record is pushed: a list of many files then holds two
+    // blocks in memory whatever its length. Once a block cannot be written
+    // there it and every later one stay in memory.
+    void SpillTo(std::FILE* file) {
+        m_spill = file;
+        m_spilling = file != nullptr;
+    }
     Iterator begin() const { return Iterator(this, 0); }
-    Iterator end() const { return Iterator(this, m_entries.size()); }
+    Iterator end() const { return Iterator(this, size()); }
 
 private:
-    // A text's place in m_text.
+    // A text's place in the text it was kept in.
     struct Span {
         uint32_t at = 0;
         uint16_t length = 0;
@@ -97,8 +116,9 @@ private:
         int32_t options, fileMask, reserved;
     };
     static constexpr uint16_t kNameApart = 0xFFFF;
+    // Written to the spill file as it is: the file is the process's own.
     struct Entry {
-        uint32_t sourceAt;
+        uint32_t sourceAt;  // in its block's text
         uint16_t sourceLength;
         // The name is the last nameLength bytes of the source; kNameApart:
         // it is not (a source cut short), and m_namesApart has it.
@@ -107,16 +127,39 @@ private:
         uint32_t feature;      // in m_texts
         uint32_t numbers;      // in m_numbers
     };
-    Span Text(std::string_view text);
-    std::string_view View(Span span) const { return std::string_view(m_text).substr(span.at, span.length); }
+    // A block on the spill file: its entries, then its text.
+    struct Spilled {
+        long at;
+        uint32_t textLength;
+    };
+    static std::string_view View(const std::string& text, Span span) {
+        return std::string_view(text).substr(span.at, span.length);
+    }
     // The place in m_texts of `text`: `last`, when that holds the same.
     uint32_t Shared(std::string_view text, uint32_t last);
+    // The records in memory, once a full block, to the spill file.
+    void Spill();
+    // Block `block` of the spill file into m_read; false when it cannot be read.
+    bool ReadBack(size_t block) const;
 
-    std::string m_text;
+    // The records from m_inMemoryFrom on, and their sources.
     std::vector<Entry> m_entries;
-    std::vector<Span> m_texts;  // destinations and features
+    std::string m_text;
+    size_t m_inMemoryFrom = 0;
+    // Destinations and features, of every record.
+    std::string m_sharedText;
+    std::vector<Span> m_texts;
     std::vector<Numbers> m_numbers;
     std::vector<std::pair<size_t, Span>> m_namesApart;  // by record, in order
+    Entry m_last{};                                     // the record pushed last
+    size_t m_blockRecords;
+    std::FILE* m_spill = nullptr;
+    bool m_spilling = false;  // until a block cannot be written
+    std::vector<Spilled> m_spilled;
+    // The spilled block read last.
+    mutable size_t m_readBlock = SIZE_MAX;
+    mutable std::vector<Entry> m_readEntries;
+    mutable std::string m_readText;
 };
 
 struct FileList {
@@ -132,7 +175,28 @@ struct FileList {
     int32_t Total() const;
 };
 
-FileList LoadFileList(std::string_view text);
+// `spill`, when given, as for FileRecords::SpillTo.
+FileList LoadFileList(std::string_view text, std::FILE* spill = nullptr);
+
+// The same list read a piece at a time, for a list that need not be held
+// whole: Add each piece in order, then Finish.
+class FileListLoader {
+public:
+    explicit FileListLoader(std::FILE* spill = nullptr);
+    // Room for `records` records and `textBytes` of their texts, made at once.
+    void Expect(size_t records, size_t textBytes) { m_list.files.reserve(records, textBytes); }
+    void Add(std::string_view piece);
+    // The list of every pair of lines closed so far; once.
+    FileList Finish();
+
+private:
+    void Line(std::string_view line);
+
+    FileList m_list;
+    std::string m_pending;  // what follows the last line break added
+    std::string m_first;    // a record's first line, until its second comes
+    bool m_haveFirst = false;
+};
 
 // The options number decoded.
 struct FileOptions {

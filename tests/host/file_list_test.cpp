@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -172,18 +173,62 @@ TEST(FileRecordsTest, GiveBackEachRecordAsPushed) {
         record("", "", "", "", 0),
         record("src\\e.txt", "", "D\\<InstallDir>", "", 7),
     };
-    kq::FileRecords records;
-    for (const FileRecord& r : pushed) records.push_back(r);
-    ASSERT_EQ(records.size(), pushed.size());
-    for (size_t i = 0; i < pushed.size(); ++i) {
-        const FileRecord got = records[i];
-        SCOPED_TRACE(i);
-        EXPECT_EQ(got.sourcePath, pushed[i].sourcePath.substr(0, 454));
-        EXPECT_EQ(got.fileName, pushed[i].fileName.substr(0, 454));
-        EXPECT_EQ(got.destinationDir, pushed[i].destinationDir.substr(0, 454));
-        EXPECT_EQ(got.feature, pushed[i].feature.substr(0, 454));
-        EXPECT_EQ(std::make_tuple(got.options, got.fileMask, got.reserved),
-                  std::make_tuple(pushed[i].options, pushed[i].fileMask, pushed[i].reserved));
+    // Several blocks and a part of one: with a spill file, full blocks go
+    // there; with one that cannot be written, they stay in memory.
+    constexpr size_t kBlock = 5;
+    std::vector<FileRecord> many;
+    for (size_t i = 0; i < 3 * kBlock + 3; ++i) {
+        many.push_back(pushed[i % pushed.size()]);
+        many.back().sourcePath.insert(0, std::to_string(i));
+    }
+    const std::string readOnlyPath = testing::TempDir() + "kq_list_spill_read_only";
+    std::fclose(std::fopen(readOnlyPath.c_str(), "wb"));
+    std::FILE* spills[] = {nullptr, std::tmpfile(), std::fopen(readOnlyPath.c_str(), "rb")};
+    const std::vector<FileRecord>* lists[] = {&pushed, &many};
+    for (std::FILE* spill : spills) {
+        for (const std::vector<FileRecord>* list : lists) {
+            kq::FileRecords records(kBlock);
+            records.SpillTo(spill);
+            for (const FileRecord& r : *list) records.push_back(r);
+            ASSERT_EQ(records.size(), list->size());
+            // Back to front too: each block is read back when asked for.
+            for (size_t k = 0; k < 2 * list->size(); ++k) {
+                const size_t i = k < list->size() ? k : 2 * list->size() - 1 - k;
+                const FileRecord got = records[i];
+                const FileRecord& want = (*list)[i];
+                SCOPED_TRACE(i);
+                EXPECT_EQ(got.sourcePath, want.sourcePath.substr(0, 454));
+                EXPECT_EQ(got.fileName, want.fileName.substr(0, 454));
+                EXPECT_EQ(got.destinationDir, want.destinationDir.substr(0, 454));
+                EXPECT_EQ(got.feature, want.feature.substr(0, 454));
+                EXPECT_EQ(std::make_tuple(got.options, got.fileMask, got.reserved),
+                          std::make_tuple(want.options, want.fileMask, want.reserved));
+            }
+        }
+        if (spill != nullptr) std::fclose(spill);
+    }
+    std::remove(readOnlyPath.c_str());
+}
+
+TEST(LoadFileListTest, PiecesReadAsTheWhole) {
+    const std::string text = Pair("src\\a.txt", "Destination Computer\\<InstallDir>\\*0*0*0|") +
+                             Pair("b\r", "D\\x\r*1*2*3|f|g") + Pair("c", "D*16") + "\r\r\n" + Pair("lone", "D*0") +
+                             "unclosed\r";
+    const FileList whole = LoadFileList(text);
+    ASSERT_EQ(whole.files.size(), 4u);
+    for (size_t size : {1, 2, 3, 7, 64}) {
+        SCOPED_TRACE(size);
+        kq::FileListLoader loader;
+        for (size_t at = 0; at < text.size(); at += size) loader.Add(std::string_view(text).substr(at, size));
+        const FileList pieces = loader.Finish();
+        ASSERT_EQ(pieces.files.size(), whole.files.size());
+        for (size_t i = 0; i < whole.files.size(); ++i) {
+            EXPECT_EQ(pieces.files[i].sourcePath, whole.files[i].sourcePath);
+            EXPECT_EQ(pieces.files[i].destinationDir, whole.files[i].destinationDir);
+            EXPECT_EQ(pieces.files[i].feature, whole.files[i].feature);
+            EXPECT_EQ(pieces.files[i].options, whole.files[i].options);
+        }
+        EXPECT_EQ(pieces.directories, whole.directories);
     }
 }
 

@@ -548,6 +548,72 @@ TEST(CabinetReaderTest, EntriesOneAtATimeInAnyOrder) {
     ExpectStamp(box.Root() + "placed-F4_app.exe", {2010, 1, 1, 0, 0, 0});
 }
 
+// More entries than a reader keeps in memory, the file table interleaving
+// three folders: each entry is found under its name and reads back whole,
+// through the reader in any order and through the unpacker, asked for
+// folder by folder (each unpacked ahead) or in the table's order.
+TEST(CabinetReaderTest, ManyEntriesInterleavedAcrossFolders) {
+    constexpr int kMany = 5000;
+    Sandbox box;
+    box.UseFixture("many_entries.cab");
+    kq::CCabinetReader reader;
+    ASSERT_EQ(reader.Open(box.Cabinet().c_str()), kq::kCabinetOk);
+    ASSERT_EQ(reader.EntryCount(), size_t(kMany + 1));
+    auto name = [](int i) { return "F" + std::to_string(i) + "_n.txt"; };
+    auto content = [](int i) { return std::to_string(i) + "\r\n"; };
+    for (const bool backwards : {true, false}) {
+        for (int k = 0; k < kMany; ++k) {
+            const int i = backwards ? kMany - 1 - k : k;
+            const size_t entry = reader.Find(name(i));
+            ASSERT_EQ(entry, size_t(i + 1)) << name(i);
+            ASSERT_EQ(reader.StoredName(entry), name(i));
+            ASSERT_EQ(reader.EntryBytes(entry), content(i).size()) << name(i);
+            ASSERT_EQ(reader.FolderOf(entry), 1 + i % 3) << name(i);
+        }
+    }
+    for (int i : {4999, 0, 2500}) {
+        std::string bytes;
+        EXPECT_EQ(reader.ExtractToMemory(reader.Find(name(i)), bytes, {}), kq::EntryResult::kDone) << name(i);
+        EXPECT_EQ(bytes, content(i));
+    }
+    std::vector<int> byFolder, byTable;
+    for (int folder = 0; folder < 3; ++folder) {
+        for (int i = folder; i < kMany; i += 3) byFolder.push_back(i);
+    }
+    for (int i = 0; i < kMany; ++i) byTable.push_back(i);
+    for (const std::vector<int>* order : {&byFolder, &byTable}) {
+        kq::CCabinetUnpacker unpacker;
+        ASSERT_EQ(unpacker.Open(reader, nullptr), kq::kCabinetOk);
+        for (int i : *order) {
+            std::string seen;
+            kq::EntryHooks hooks;
+            hooks.written = [&seen](const void* b, size_t n) { seen.append(static_cast<const char*>(b), n); };
+            ASSERT_EQ(unpacker.Extract(unpacker.Find(name(i)), box.Work() + "out.txt", hooks), kq::EntryResult::kDone)
+                << (order == &byFolder) << name(i);
+            ASSERT_EQ(seen, content(i)) << (order == &byFolder) << name(i);
+        }
+    }
+}
+
+// Of entries written under one name (compared without case), the last is
+// the one found, whatever was found before.
+TEST(CabinetReaderTest, TheLastOfEqualNamesIsFound) {
+    Sandbox box;
+    box.UseFixture("same_names.cab");
+    kq::CCabinetReader reader;
+    ASSERT_EQ(reader.Open(box.Cabinet().c_str()), kq::kCabinetOk);
+    const struct {
+        const char* asked;
+        const char* content;
+    } rows[] = {
+        {"other.txt", "other\r\n"}, {"same.txt", "third\r\n"}, {"SAME.txt", "third\r\n"}, {"last.txt", "last\r\n"}};
+    for (const auto& row : rows) {
+        std::string bytes;
+        EXPECT_EQ(reader.ExtractToMemory(reader.Find(row.asked), bytes, {}), kq::EntryResult::kDone) << row.asked;
+        EXPECT_EQ(bytes, row.content) << row.asked;
+    }
+}
+
 TEST(CabinetReaderTest, StopsWithinAFileAndDeletesWhatItBegan) {
     Sandbox box;
     box.UseFixture("basic_mszip.cab");

@@ -82,9 +82,11 @@ def cabinet(entries, mszip=False, block_size=32768, break_block=None):
     return header + folder + files + data
 
 
-def folders_cabinet(folders, broken=None):
+def folders_cabinet(folders, broken=None, order=None):
     """folders: lists of entries as for cabinet(), each list one MSZIP folder;
-    `broken`: (folder, block) whose checksum is spoiled."""
+    `broken`: (folder, block) whose checksum is spoiled; `order`: the
+    (folder, entry) pairs in the order the file table lists them (folder by
+    folder unless given)."""
     parts = []
     for number, entries in enumerate(folders):
         stream = b''.join(e[1] for e in entries)
@@ -97,13 +99,16 @@ def folders_cabinet(folders, broken=None):
                 block[0] ^= 0xFF
             blocks.append(bytes(block))
         parts.append((entries, blocks))
-    files = b''
+    records = {}
     for number, (entries, _) in enumerate(parts):
         offset = 0
-        for name, content, attributes, (y, m, d, h, mi, s) in entries:
-            files += struct.pack('<IIHHHH', len(content), offset, number, dos_date(y, m, d), dos_time(h, mi, s),
-                                 attributes) + name + b'\0'
+        for index, (name, content, attributes, (y, m, d, h, mi, s)) in enumerate(entries):
+            records[(number, index)] = struct.pack('<IIHHHH', len(content), offset, number, dos_date(y, m, d),
+                                                   dos_time(h, mi, s), attributes) + name + b'\0'
             offset += len(content)
+    if order is None:
+        order = [(number, index) for number, (entries, _) in enumerate(parts) for index in range(len(entries))]
+    files = b''.join(records[key] for key in order)
     header_size, folder_size = 36, 8
     files_offset = header_size + folder_size * len(parts)
     data_offset = files_offset + len(files)
@@ -212,6 +217,22 @@ def main():
     # The same, with a spoiled block in F2_part.bin, in the first folder
     # unpacked ahead.
     write('folders_damaged.cab', folders_cabinet(support + product, broken=(2, 0)))
+
+    # Many entries (more than a reader keeps in memory), F<i>_n.txt holding
+    # "<i>\r\n", in three product folders that the file table interleaves
+    # (entry i in folder i % 3), after a support folder.
+    many = 5000
+    product = [[(b'F%d_n.txt' % i, b'%d\r\n' % i, 0, when) for i in range(k, many, 3)] for k in range(3)]
+    order = [(0, 0)] + [(1 + i % 3, i // 3) for i in range(many)]
+    write('many_entries.cab', folders_cabinet(support + product, order=order))
+    # One name three times, in two spellings: the last of them is the one.
+    write('same_names.cab', cabinet([
+        (b'same.txt', b'first\r\n', 0, when),
+        (b'other.txt', b'other\r\n', 0, when),
+        (b'SAME.TXT', b'second\r\n', 0, when),
+        (b'dir\\same.txt', b'third\r\n', 0, when),
+        (b'last.txt', b'last\r\n', 0, when),
+    ]))
 
     write('utf8_names.cab', cabinet([
         ('caf\u00e9.txt'.encode('utf-8'), b'cafe\r\n', UTF, when),
