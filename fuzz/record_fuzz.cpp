@@ -100,6 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          kq::FormatRecord(again.entries) != kq::FormatRecord(record.entries)))
         std::abort();
 
+    // So are the counts a run in progress was taking.
+    for (const kq::CountTaken& count : record.counting) {
+        const kq::ParsedRecord one = kq::ParseRecord("KQR\t1\r\n" + kq::FormatCountingLine(count));
+        if (one.counting.size() != 1 || one.counting[0].path != count.path ||
+            !(one.counting[0].before == count.before) || !(one.counting[0].after == count.after))
+            std::abort();
+    }
+
     // A run's record, which keeps its lines by what each shares with the one
     // before, gives back the same entries and the same text.
     kq::InstallRecord kept;

@@ -197,6 +197,9 @@ private:
     ScratchFile spill;
     std::vector<Spilled> spilled;
     mutable std::mutex spillLock;
+    // Under namesLock: whether NamesDiffer was asked (on the first look-up,
+    // not while the first page waits), and its answer.
+    bool namesChecked = false;
     bool namesDiffer = false;
     // Each written name's hash (lower case) beside its entry, by hash then
     // entry; made on the first look-up that needs it, under its lock.
@@ -224,7 +227,6 @@ int CCabinetReader::Directory::Read(const char* cabinetPath) {
     }
     Keep(*cabinet);
     FreeFileRecords();
-    namesDiffer = NamesDiffer();
     // A cabinet shorter than its header says is damaged.
     if (FileSizeOf(cabinetPath) < int64_t(cabinet->length)) return kCabinetExtractFailed;
     return kCabinetOk;
@@ -377,7 +379,14 @@ size_t CCabinetReader::Directory::Find(const std::string& lowerName, View& view)
     // the few after the one found last come first. That one is the answer
     // only when no other entry has its name.
     constexpr size_t kNearby = 64;
-    if (namesDiffer && count > 0) {
+    bool nearbyServes = false;
+    {
+        std::lock_guard<std::mutex> lock(namesLock);
+        if (!namesChecked) namesDiffer = NamesDiffer();
+        namesChecked = true;
+        nearbyServes = namesDiffer;
+    }
+    if (nearbyServes && count > 0) {
         for (size_t k = 0; k < kNearby && k < count; ++k) {
             const size_t i = (view.next + k) % count;
             if (WrittenLower(i, view) == lowerName) {

@@ -18,6 +18,7 @@ constexpr char kRunKind[] = "RUN";
 constexpr char kAsideKind[] = "ASIDE";
 constexpr char kTemporaryKind[] = "TEMP";
 constexpr char kReleasedKind[] = "RELEASED";
+constexpr char kCountingKind[] = "COUNTING";
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 constexpr char kXxh3Prefix[] = "xxh3:";
@@ -351,7 +352,8 @@ std::string JoinFields(const std::vector<std::string>& f) {
     return line + "\r\n";
 }
 
-// RUN, ASIDE, TEMP and RELEASED, the lines of a run in progress; false for other kinds.
+// RUN, ASIDE, TEMP, RELEASED and COUNTING, the lines of a run in progress;
+// false for other kinds.
 bool ReadRunLine(const std::vector<std::string>& f, ParsedRecord* record, const char** problem) {
     *problem = nullptr;
     if (f[0] == kRunKind) {
@@ -366,6 +368,16 @@ bool ReadRunLine(const std::vector<std::string>& f, ParsedRecord* record, const 
     if (f[0] == kTemporaryKind || f[0] == kReleasedKind) {
         if (f.size() != 2 || f[1].empty()) *problem = "needs 1 field";
         else (f[0] == kTemporaryKind ? record->temporary : record->released).push_back(f[1]);
+        return true;
+    }
+    if (f[0] == kCountingKind) {
+        CountTaken count;
+        if (f.size() != 4 || f[1].empty()) *problem = "COUNTING needs 3 fields";
+        else if (!ParseState(f[2], &count.before) || !ParseState(f[3], &count.after)) *problem = "bad value state";
+        else {
+            count.path = f[1];
+            record->counting.push_back(std::move(count));
+        }
         return true;
     }
     if (f[0] != kAsideKind) return false;
@@ -390,6 +402,10 @@ std::string FormatTemporaryLine(const std::string& path) {
 
 std::string FormatReleasedLine(const std::string& path) {
     return JoinFields({kReleasedKind, path});
+}
+
+std::string FormatCountingLine(const CountTaken& count) {
+    return JoinFields({kCountingKind, count.path, FormatState(count.before), FormatState(count.after)});
 }
 
 const char* FileOriginName(FileOrigin origin) {
@@ -670,6 +686,10 @@ void InstallRecord::SetAside(const std::string& path, const std::string& copy) {
 
 void InstallRecord::Ahead(const RecordEntry& entry) {
     if (m_sink) m_sink(FormatRecordLine(entry));
+}
+
+void InstallRecord::Counting(const CountTaken& count) {
+    if (m_sink) m_sink(FormatCountingLine(count));
 }
 
 void InstallRecord::Temporary(const std::string& path) {

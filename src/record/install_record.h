@@ -157,6 +157,14 @@ struct SetAsideCopy {
     std::string copy;
 };
 
+// A shared count a run is about to take: the value before, and the one the
+// run writes. Named ahead, in the record file of the run in progress only.
+struct CountTaken {
+    std::string path;
+    ValueState before;
+    ValueState after;
+};
+
 struct ParsedRecord {
     std::vector<RecordEntry> entries;
     // A run still in progress (or interrupted): its install folder and the
@@ -166,6 +174,7 @@ struct ParsedRecord {
     std::vector<SetAsideCopy> setAside;
     std::vector<std::string> temporary;
     std::vector<std::string> released;
+    std::vector<CountTaken> counting;
     // "line N: reason" for every line not taken.
     std::vector<std::string> refused;
     bool valid = false;  // the header was right
@@ -178,6 +187,7 @@ std::string FormatRecordInProgress(const std::string& installDir);
 std::string FormatSetAsideLine(const SetAsideCopy& aside);
 std::string FormatTemporaryLine(const std::string& path);
 std::string FormatReleasedLine(const std::string& path);
+std::string FormatCountingLine(const CountTaken& count);
 ParsedRecord ParseRecord(std::string_view text);
 
 // Takes a text in pieces, in order.
@@ -246,6 +256,9 @@ public:
     void Temporary(const std::string& path);
     // Several such files, their lines given to the sink at once (one write).
     void Temporary(const std::vector<std::string>& paths);
+    // A shared count about to be taken: only the record file of the run in
+    // progress names it, until its SHARED entry follows.
+    void Counting(const CountTaken& count);
     const std::vector<SetAsideCopy>& SetAsideCopies() const { return m_asideCopies; }
     void ForgetSetAsideCopies() {
         m_asideCopies.clear();

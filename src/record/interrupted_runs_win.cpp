@@ -95,6 +95,7 @@ Undone RollBackRun(InterruptedRun& run) {
     for (const std::string& begun : record.temporary) {
         if (recorded.count(AsciiLower(begun)) == 0) machine.RemoveFile(begun);
     }
+    UndoUnrecordedCounts(record, machine);
     RemovalScope scope = RollbackScope(run.productCode, WithTrailingBackslash(record.installDir), maintenanceFolder,
                                        earlier.HasEarlier());
     scope.releasing = [&recordPath](const std::string& path) { MarkReleased(recordPath, path); };

@@ -546,6 +546,19 @@ bool IsRunsOwnCopy(const SetAsideCopy& aside) {
                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
+void UndoUnrecordedCounts(const ParsedRecord& record, RecordMachine& machine) {
+    std::set<std::string> recorded;
+    for (const RecordEntry& entry : record.entries) {
+        if (entry.kind == RecordKind::kShared) recorded.insert(AsciiLower(entry.path));
+    }
+    for (const CountTaken& count : record.counting) {
+        if (AbsolutePathProblem(count.path) != nullptr || recorded.count(AsciiLower(count.path)) != 0) continue;
+        // Not taken after all, or changed since by another program: left.
+        if (!(machine.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, count.path) == count.after)) continue;
+        machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, count.path, count.before);
+    }
+}
+
 void DiscardSetAsideCopies(const std::vector<SetAsideCopy>& setAside, RecordMachine& machine) {
     for (const SetAsideCopy& aside : setAside) {
         if (IsRunsOwnCopy(aside)) machine.RemoveFile(aside.copy);
@@ -573,6 +586,9 @@ void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& own
         }
         const bool hadCount = current.present;
         const bool keyExisted = machine.KeyExists(RegistryRoot::kLocalMachine, kSharedDllsKey);
+        // Known before it is taken: a run killed right after gives it back.
+        if (!keyExisted) record.Ahead(KeyEntry(RegistryRoot::kLocalMachine, kSharedDllsKey));
+        record.Counting({e.path, current, NumberState(n + 1)});
         if (!machine.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, e.path, NumberState(n + 1))) continue;
         // A fresh system has no count at all yet: the key is setup's then.
         if (!keyExisted) record.Key(RegistryRoot::kLocalMachine, kSharedDllsKey);

@@ -159,6 +159,12 @@ RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries, co
 // neither put back nor deleted.
 bool IsRunsOwnCopy(const SetAsideCopy& aside);
 
+// Gives back the shared counts a run killed in the middle of taking them
+// took without writing their SHARED entry: each count still at the value
+// the run wrote goes back to the value before (gone when there was none).
+// Before the rollback of the entries, which may remove the key they are in.
+void UndoUnrecordedCounts(const ParsedRecord& record, RecordMachine& machine);
+
 // Deletes the copies a committed run kept of the files it replaced, those
 // still there.
 void DiscardSetAsideCopies(const std::vector<SetAsideCopy>& setAside, RecordMachine& machine);
@@ -168,7 +174,8 @@ void DiscardSetAsideCopies(const std::vector<SetAsideCopy>& setAside, RecordMach
 // folder) - whatever its kind, since other products may use anything in a
 // shared folder - gets one more count in SharedDLLs (a file that was there
 // without a count is first counted once for its earlier owner), and a SHARED
-// entry.
+// entry. The count, and the key when setup makes it, are named ahead in
+// the record of the run in progress.
 void CountSharedFiles(InstallRecord& record, const std::vector<std::string>& ownFolders, RecordMachine& machine);
 
 // True when `path` is `folder` or inside it (compared without regard to

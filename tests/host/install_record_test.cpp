@@ -795,6 +795,42 @@ TEST(RecordRemovalTest, ARunKilledRightAfterAnySettingIsRolledBack) {
     }
 }
 
+// A run killed right after it took a shared count (and made the key for
+// it), before the count had its line, is rolled back to the machine it
+// found.
+TEST(RecordRemovalTest, ARunKilledRightAfterASharedCountIsRolledBack) {
+    const struct {
+        FileOrigin origin;
+        int countBefore;  // -1: none
+        bool keyBefore;
+    } cases[] = {{FileOrigin::kNew, -1, false}, {FileOrigin::kReplaced, -1, true}, {FileOrigin::kKept, 2, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(FileOriginName(c.origin));
+        KillableMachine m;
+        if (c.keyBefore) m.CreateKey(RegistryRoot::kLocalMachine, kSharedDllsKey);
+        if (c.countBefore >= 0)
+            m.WriteValue(RegistryRoot::kLocalMachine, kSharedDllsKey, kSystemDll, NumberState(c.countBefore));
+        if (c.origin != FileOrigin::kNew) m.s.files[kSystemDll] = "x";
+        const MachineState before = m.s;
+        m.s.files[kSystemDll] = "x";
+        InstallRecord record;
+        std::string text = FormatRecordInProgress(kInstallDir);
+        record.SetLineSink([&text](const std::string& line) { text += line; });
+        record.File(c.origin, kSystemDll, FingerprintOf("x"));
+        m.record = &text;
+        CountSharedFiles(record, {kInstallDir, kMaintenance}, m);
+        m.record = nullptr;
+        ASSERT_EQ(m.moments.size(), 1u);
+        FakeMachine killed;
+        killed.s = m.moments[0].state;
+        const ParsedRecord parsed = ParseRecord(m.moments[0].record);
+        UndoUnrecordedCounts(parsed, killed);
+        RollBackRecorded(WithoutReleasedCounts(parsed), {}, RollbackScope("{P}", kInstallDir, kMaintenance, false),
+                         killed);
+        EXPECT_TRUE(killed.s == before) << m.moments[0].record;
+    }
+}
+
 // A plan runs the same changes over plan machines: the machine stays as it
 // was, and the plan names what the recorders record when the changes are
 // made (the same kinds, targets, origins and data; a file's fingerprint is
