@@ -34,6 +34,19 @@ bool ReadFileInPieces(const std::string& path, const std::function<void(std::str
     return std::ferror(in.get()) == 0;
 }
 
+bool AppendBlock(std::FILE* file, std::string_view first, std::string_view second, long* at) {
+    auto write = [file](std::string_view piece) {
+        return piece.empty() || std::fwrite(piece.data(), 1, piece.size(), file) == piece.size();
+    };
+    *at = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    return *at >= 0 && write(first) && write(second) && std::fflush(file) == 0;
+}
+
+bool ReadBlock(std::FILE* file, long at, void* first, size_t firstBytes, void* second, size_t secondBytes) {
+    auto read = [file](void* bytes, size_t count) { return count == 0 || std::fread(bytes, 1, count, file) == count; };
+    return std::fseek(file, at, SEEK_SET) == 0 && read(first, firstBytes) && read(second, secondBytes);
+}
+
 bool WriteWholeFile(const std::string& path, const std::string& text) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr) return false;

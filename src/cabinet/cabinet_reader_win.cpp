@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/file.h"
 #include "base/file_win.h"
 #include "base/text.h"
 #include "cabinet/cabinet_names_win.h"
@@ -279,12 +280,9 @@ void CCabinetReader::Directory::Keep(const mscabd_cabinet& read) {
 }
 
 bool CCabinetReader::Directory::Spill() {
-    const size_t entryBytes = entries.size() * sizeof(Entry);
-    std::FILE* file = spill.get();
-    const long at = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
-    if (at < 0 || std::fwrite(entries.data(), 1, entryBytes, file) != entryBytes ||
-        std::fwrite(names.data(), 1, names.size(), file) != names.size() || std::fflush(file) != 0)
-        return false;
+    const std::string_view kept(reinterpret_cast<const char*>(entries.data()), entries.size() * sizeof(Entry));
+    long at = 0;
+    if (!AppendBlock(spill.get(), kept, names, &at)) return false;
     spilled.push_back(Spilled{at, uint32_t(names.size())});
     inMemoryFrom += entries.size();
     entries.clear();
@@ -297,12 +295,9 @@ bool CCabinetReader::Directory::ReadBack(size_t block, View& view) const {
     const Spilled& kept = spilled[block];
     view.entries.resize(kBlockEntries);
     view.names.resize(kept.namesLength);
-    const size_t entryBytes = kBlockEntries * sizeof(Entry);
     std::lock_guard<std::mutex> lock(spillLock);
-    std::FILE* file = spill.get();
-    if (file == nullptr || std::fseek(file, kept.at, SEEK_SET) != 0 ||
-        std::fread(view.entries.data(), 1, entryBytes, file) != entryBytes ||
-        std::fread(&view.names[0], 1, kept.namesLength, file) != kept.namesLength)
+    if (!ReadBlock(spill.get(), kept.at, view.entries.data(), kBlockEntries * sizeof(Entry), &view.names[0],
+                   kept.namesLength))
         return false;
     view.block = block;
     return true;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "base/file.h"
 #include "base/text.h"
 #include "crypt/sha256.h"
 #include "record/xxh3_sum.h"
@@ -573,10 +574,8 @@ void InstallRecord::KeepLine(const std::string& line) {
         shared = 0;
         // The full block goes to the spill file, when there is one, and its
         // memory takes the next block.
-        const long end = m_spill != nullptr && std::fseek(m_spill, 0, SEEK_END) == 0 ? std::ftell(m_spill) : -1;
-        if (m_blocks.size() == 1 && end >= 0 &&
-            std::fwrite(m_blocks[0].data(), 1, m_blocks[0].size(), m_spill) == m_blocks[0].size() &&
-            std::fflush(m_spill) == 0) {
+        long end = -1;
+        if (m_blocks.size() == 1 && m_spill != nullptr && AppendBlock(m_spill, m_blocks[0], {}, &end)) {
             if (m_spilled.empty()) m_spillFrom = end;
             m_spilled.push_back(m_blocks[0].size());
             m_blocks[0].clear();

@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/file.h"
 #include "base/product.h"
 #include "base/safe_name.h"
 #include "base/text.h"
@@ -105,10 +106,8 @@ bool FileRecords::ReadBack(size_t block) const {
     const Spilled& spilled = m_spilled[block];
     m_readEntries.resize(m_blockRecords);
     m_readText.resize(spilled.textLength);
-    const size_t entryBytes = m_blockRecords * sizeof(Entry);
-    if (std::fseek(m_spill, spilled.at, SEEK_SET) != 0 ||
-        std::fread(m_readEntries.data(), 1, entryBytes, m_spill) != entryBytes ||
-        std::fread(&m_readText[0], 1, spilled.textLength, m_spill) != spilled.textLength)
+    if (!ReadBlock(m_spill, spilled.at, m_readEntries.data(), m_blockRecords * sizeof(Entry), &m_readText[0],
+                   spilled.textLength))
         return false;
     m_readBlock = block;
     return true;
@@ -150,10 +149,9 @@ void FileRecords::push_back(const FileRecord& record) {
 }
 
 void FileRecords::Spill() {
-    const size_t entryBytes = m_entries.size() * sizeof(Entry);
-    const long at = std::fseek(m_spill, 0, SEEK_END) == 0 ? std::ftell(m_spill) : -1;
-    if (at < 0 || std::fwrite(m_entries.data(), 1, entryBytes, m_spill) != entryBytes ||
-        std::fwrite(m_text.data(), 1, m_text.size(), m_spill) != m_text.size() || std::fflush(m_spill) != 0) {
+    const std::string_view entries(reinterpret_cast<const char*>(m_entries.data()), m_entries.size() * sizeof(Entry));
+    long at = 0;
+    if (!AppendBlock(m_spill, entries, m_text, &at)) {
         m_spilling = false;
         return;
     }
