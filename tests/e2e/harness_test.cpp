@@ -132,6 +132,18 @@ TEST_F(HarnessTest, RunReturnsOutputAndExitCode) {
     EXPECT_EQ(result.output, "hello from cmd\r\n");
 }
 
+// A crash ends the program at once, without Wine's dialog, and is told
+// with what crashed; every case fails on one (WineTest::TearDown).
+TEST_F(HarnessTest, ACrashEndsTheProgramAndIsReported) {
+    EXPECT_EQ(Session().Crashes(), "");
+    ProcessResult result = Session().Run("rundll32", {"kernel32.dll,DebugBreak"});
+    EXPECT_FALSE(result.timedOut);
+    const std::string crashes = Session().Crashes();
+    EXPECT_NE(crashes.find("rundll32: wine: Unhandled exception"), std::string::npos) << crashes;
+    EXPECT_NE(crashes.find("rundll32.exe"), std::string::npos) << crashes;
+    fs::remove(Session().DriveC() / "windows" / "temp" / "kq-crashes.txt");
+}
+
 TEST_F(HarnessTest, RunStopsAProgramAtItsTimeLimit) {
     RequireWindowsTools();
     auto start = std::chrono::steady_clock::now();

@@ -63,6 +63,7 @@ struct WineRoute {
     std::string wineserver = "wineserver";
     std::string winBuildDir;
     std::string templateDir;
+    bool hostRuns32Bit = true;
 };
 
 const WineRoute& Route();
@@ -135,6 +136,10 @@ fs::path HarnessPaths::WinBuildDir() {
 
 fs::path HarnessPaths::Template() {
     return Route().templateDir;
+}
+
+bool HarnessPaths::HostRuns32Bit() {
+    return Route().hostRuns32Bit;
 }
 
 fs::path HarnessPaths::Kqbuild() {
@@ -215,6 +220,7 @@ const WineRoute& Route() {
             if (key == "KQ_WINESERVER") r.wineserver = value;
             if (key == "KQ_WIN_BUILD_DIR") r.winBuildDir = value;
             if (key == "KQ_WINE_TEMPLATE") r.templateDir = value;
+            if (key == "KQ_HOST_RUNS_32BIT") r.hostRuns32Bit = value == "yes";
         }
         if (asked.exitCode != EXIT_SUCCESS)
             std::fprintf(stderr, "scripts/wine-route failed: %s\n", asked.errors.c_str());
@@ -326,6 +332,28 @@ WineSession::~WineSession() {
     fs::remove_all(m_dir, error);
 }
 
+std::string WineSession::Crashes() {
+    const fs::path file = DriveC() / "windows" / "temp" / "kq-crashes.txt";
+    if (!Exists(file)) return std::string();
+    // The debugger is still writing the backtrace: it ends by itself within
+    // seconds, the case's own programs perhaps not.
+    uintmax_t size = static_cast<uintmax_t>(-1);
+    std::error_code error;
+    for (int i = 0; i < 20 && fs::file_size(file, error) != size; ++i) {
+        size = fs::file_size(file, error);
+        std::this_thread::sleep_for(Millis(500));
+    }
+    StopAll();
+    std::string report;
+    for (const Child& child : m_children) {
+        std::istringstream lines(ReadFile(child.err));
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("wine: Unhandled", 0) == 0) report += child.program + ": " + line + "\n";
+    }
+    const std::string trace = ReadFile(file);
+    return report + (trace.empty() ? "(the debugger wrote nothing)\n" : trace.substr(0, 8000));
+}
+
 // Wine reads the version from HKCU\Software\Wine when a process starts, so
 // writing it into the registry file before the first start is enough.
 bool WineSession::SetVersion(WindowsVersion version) {
@@ -374,6 +402,7 @@ int WineSession::Spawn(const std::string& exe, const std::vector<std::string>& a
     child.err = m_dir / ("err-" + std::to_string(index) + ".txt");
     std::vector<std::string> argv = {"timeout", "-k", kKillAfter, Seconds(limit), Route().wine, exe};
     argv.insert(argv.end(), args.begin(), args.end());
+    child.program = exe.substr(exe.find_last_of("\\/") + 1);
     child.pid = SpawnProcess(argv, Environment(), cwd.empty() ? DriveC() : cwd, child.out, child.err);
     child.startedAt = std::chrono::steady_clock::now();
     if (child.pid < 0) {
@@ -608,6 +637,10 @@ void WineTest::SetUp() {
 }
 
 void WineTest::TearDown() {
+    if (m_session && m_session->Ready()) {
+        const std::string crashes = m_session->Crashes();
+        EXPECT_TRUE(crashes.empty()) << "a program of the case crashed:\n" << crashes;
+    }
     m_session.reset();
 }
 

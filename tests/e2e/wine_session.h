@@ -49,6 +49,9 @@ struct HarnessPaths {
     static fs::path SourceDir();
     static fs::path WinBuildDir();  // the route's build tree
     static fs::path Template();
+    // False where Wine's 32-bit loader cannot run, whatever the route: a
+    // package with the builder's default programs (i686) cannot run there.
+    static bool HostRuns32Bit();
     static fs::path Kqbuild();      // empty when the builder is not part of the build
     static fs::path SetupExe();     // <win build>/setup.exe
     static fs::path Uidriver();     // <win build>/tools/uidriver/uidriver.exe
@@ -149,6 +152,9 @@ public:
     std::optional<std::string> RegQuery(const std::string& key, const std::string& value);
     // Saves the whole screen of the session's display as a PNG.
     bool Screenshot(const fs::path& png);
+    // Empty unless a program of the prefix crashed: then, once the debugger
+    // is done and every program stopped, what Wine said and the backtrace.
+    std::string Crashes();
 
 private:
     struct Child {
@@ -157,6 +163,7 @@ private:
         int status = 0;
         fs::path out;
         fs::path err;
+        std::string program;  // the file name started, for reports
         std::chrono::steady_clock::time_point startedAt;
     };
 
