@@ -527,7 +527,10 @@ RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries, co
                                      const RemovalScope& scope, RecordMachine& machine) {
     RecordRemovalReport report = RemoveRecorded(entries, scope, machine);
     for (const SetAsideCopy& aside : setAside) {
-        if (IsRunsOwnCopy(aside) && machine.Fingerprint(aside.copy, nullptr)) machine.PutBack(aside.copy, aside.path);
+        if (!IsRunsOwnCopy(aside) || !machine.Fingerprint(aside.copy, nullptr)) continue;
+        // The file in use: the copy stays where the record names it, and the
+        // run stays listed so that the next rollback puts it back.
+        if (!machine.PutBack(aside.copy, aside.path)) report.left.push_back("file " + aside.path + ": in use");
     }
     return report;
 }

@@ -149,7 +149,8 @@ std::vector<RecordEntry> WithoutReleasedCounts(const ParsedRecord& record);
 
 // Undoes a run that did not commit: its entries, then the copies of the
 // files it replaced back over them (a copy already put back is not there
-// any more, so a second rollback of the same record changes nothing).
+// any more, so a second rollback of the same record changes nothing). A
+// copy that cannot go back is named in `left` and stays.
 RecordRemovalReport RollBackRecorded(const std::vector<RecordEntry>& entries, const std::vector<SetAsideCopy>& setAside,
                                      const RemovalScope& scope, RecordMachine& machine);
 

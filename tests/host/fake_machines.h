@@ -213,7 +213,8 @@ std::string ValueName(RegistryRoot root, const std::string& subKey, const std::s
 std::string Parent(const std::string& path);
 
 // One machine state seen by the install steps that record and by the
-// removal that reads the record back; `locked` files cannot be deleted.
+// removal that reads the record back; `locked` files cannot be deleted or
+// replaced.
 class FakeRecordedMachine : public RecordMachine, public SettingsMachine, public ServiceMachine {
 public:
     MachineState s;
@@ -237,7 +238,7 @@ public:
     bool FolderExists(const std::string& path) override { return s.folders.count(path) != 0; }
     bool PutBack(const std::string& copy, const std::string& path) override {
         auto it = s.files.find(copy);
-        if (it == s.files.end()) return false;
+        if (it == s.files.end() || locked.count(path) != 0) return false;
         s.files[path] = it->second;
         s.files.erase(copy);
         return true;

@@ -694,6 +694,23 @@ TEST(RecordRemovalTest, OnlyTheRunsOwnCopiesArePutBackOrDeleted) {
     }
 }
 
+// A copy that cannot go back over its file (the file is in use) is not
+// lost: the rollback names the file as left, so the run stays listed, and
+// the next rollback puts the copy back.
+TEST(RecordRemovalTest, ACopyThatCannotGoBackIsLeftForTheNextRollback) {
+    const SetAsideCopy aside{"C:\\W\\b.dll", "C:\\W\\kq1.tmp"};
+    const RemovalScope scope = RollbackScope("{P}", kInstallDir, kMaintenance, false);
+    FakeMachine m;
+    m.s.files = {{aside.path, "new"}, {aside.copy, "old"}};
+    m.locked.insert(aside.path);
+    EXPECT_EQ(RollBackRecorded({}, {aside}, scope, m).left,
+              std::vector<std::string>{"file " + aside.path + ": in use"});
+    EXPECT_EQ(m.s.files.at(aside.copy), "old");
+    m.locked.clear();
+    EXPECT_TRUE(RollBackRecorded({}, {aside}, scope, m).left.empty());
+    EXPECT_EQ(m.s.files, (std::map<std::string, std::string>{{aside.path, "old"}}));
+}
+
 // A rollback killed after it took a shared count and run again from the
 // record takes none twice: each file ends with the count it had before.
 TEST(RecordRemovalTest, ARollbackRunTwiceTakesEachSharedCountOnce) {
