@@ -329,6 +329,7 @@ TEST_F(RemovalTest, AFailedRunIsRolledBack) {
 // programs the builder takes by default: "/S" installs its file and
 // registers the product, and the runner it packed removes everything again.
 TEST_F(RemovalTest, NewAuthoringFolderInstallsAndIsRemoved) {
+    if (!HarnessPaths::HostRuns32Bit()) GTEST_SKIP() << "the builder packs the i686 build; this host cannot run it";
     const fs::path authoring = Session().ScratchDir() / "FreshNotes";
     const fs::path package = Session().DriveC() / "pkg";
     for (const std::vector<std::string>& args : {std::vector<std::string>{"new", authoring.string()},
@@ -609,7 +610,9 @@ TEST_P(InterruptedRunTest, IsRolledBackByTheNextRun) {
     // The last steps before the commit take milliseconds: a kill that came
     // after it leaves the product installed, removed before the next try.
     bool killed = false;
+    int tries = 0;
     for (int attempt = 1; attempt <= 3 && !killed; ++attempt) {
+        tries = attempt;
         killed = InstallAndKill(package, (logs / ("killed" + std::to_string(attempt) + ".log")).string());
         ASSERT_FALSE(HasFailure());
         if (!killed) {
@@ -622,9 +625,15 @@ TEST_P(InterruptedRunTest, IsRolledBackByTheNextRun) {
     } else {
         StartSetup(package, {"/S", "/LOG=" + Session().WinPath(logs / "again.log")});
         ExpectQuits(kExitInstalled);
-        // Nothing the killed run made is taken for the user's.
-        const std::string again = ReadFile(logs / "again.log");
-        EXPECT_EQ(again.find("\"action\":\"replaced\""), std::string::npos) << again;
+        // Nothing the killed run made is taken for the user's. A removal
+        // between tries leaves its runner until the next start of the
+        // system (it cannot delete itself while it runs): a file of the
+        // machine's by then.
+        std::istringstream again(ReadFile(logs / "again.log"));
+        for (std::string line; std::getline(again, line);) {
+            if (line.find("\"action\":\"replaced\"") == std::string::npos) continue;
+            EXPECT_TRUE(tries > 1 && line.find("\\\\windows\\\\kqexec.exe\"") != std::string::npos) << line;
+        }
         EXPECT_EQ(RunKqexec(std::string("/R ") + kProductCode + " /S"), runner::kRemoved);
     }
     std::vector<std::string> diff = DropRunnerTrace(Diff(before, Take()));
