@@ -156,6 +156,11 @@ fs::path HarnessPaths::Uidriver() {
     return dir.empty() ? fs::path() : dir / "tools" / "uidriver" / "uidriver.exe";
 }
 
+fs::path HarnessPaths::CrashNote() {
+    fs::path dir = WinBuildDir();
+    return dir.empty() ? fs::path() : dir / "tools" / "uidriver" / "crash_note.exe";
+}
+
 fs::path HarnessPaths::MsgboxProbe() {
     fs::path dir = WinBuildDir();
     return dir.empty() ? fs::path() : dir / "tools" / "uidriver" / "msgbox_probe.exe";
@@ -320,6 +325,7 @@ WineSession::WineSession(WindowsVersion version) {
         m_problem = "cannot set the Windows version in " + (m_prefix / "user.reg").string();
         return;
     }
+    SetDebugger();
     m_prepareSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     m_ready = true;
 }
@@ -335,23 +341,67 @@ WineSession::~WineSession() {
 std::string WineSession::Crashes() {
     const fs::path file = DriveC() / "windows" / "temp" / "kq-crashes.txt";
     if (!Exists(file)) return std::string();
-    // The debugger is still writing the backtrace: it ends by itself within
-    // seconds, the case's own programs perhaps not.
-    uintmax_t size = static_cast<uintmax_t>(-1);
-    std::error_code error;
-    for (int i = 0; i < 20 && fs::file_size(file, error) != size; ++i) {
-        size = fs::file_size(file, error);
-        std::this_thread::sleep_for(Millis(500));
-    }
+    // The debugger may still be writing: a backtrace ends with the system's
+    // description, its last line the host's version. The debugger ends by
+    // itself within seconds, the case's own programs perhaps not.
+    WaitUntil(Millis(15000), [&file] {
+        const std::string text = ReadFile(file);
+        const size_t last = text.rfind('\n', text.size() >= 2 ? text.size() - 2 : 0);
+        return text.compare(last == std::string::npos ? 0 : last + 1, 17, "    Host version:") == 0;
+    });
     StopAll();
+    // Each backtrace ends with the list of processes, the crashed one marked
+    // "(D)". One of Wine's own programs (a service a killed program was
+    // talking to, say) is noted, not the case's failure; a backtrace cut
+    // short counts as one of ours.
+    const std::string trace = ReadFile(file);
+    bool ours = trace.find(" (D) ") == std::string::npos;
+    std::string wines;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t at = line.find(" (D) ");
+        if (at == std::string::npos) continue;
+        std::string image = line.substr(at + 5);
+        if (!image.empty() && image.back() == '\r') image.pop_back();
+        const std::string head = ReadFile(HostPath(image)).substr(0, 128);
+        if (head.find("Wine builtin DLL") == std::string::npos) ours = true;
+        else wines += " " + image;
+    }
+    if (!ours) {
+        std::fprintf(stderr, "note: Wine's own%s crashed in the case\n", wines.c_str());
+        return std::string();
+    }
     std::string report;
     for (const Child& child : m_children) {
-        std::istringstream lines(ReadFile(child.err));
-        for (std::string line; std::getline(lines, line);)
+        std::istringstream errors(ReadFile(child.err));
+        for (std::string line; std::getline(errors, line);)
             if (line.rfind("wine: Unhandled", 0) == 0) report += child.program + ": " + line + "\n";
     }
-    const std::string trace = ReadFile(file);
     return report + (trace.empty() ? "(the debugger wrote nothing)\n" : trace.substr(0, 8000));
+}
+
+// Wine runs the harness's debugger on a crash (crash_note.exe, with the
+// file the template's own debugger writes to as well), in place of the
+// template's, which opens a console window where no console is.
+bool WineSession::SetDebugger() {
+    const fs::path note = HarnessPaths::CrashNote();
+    if (note.empty() || !Exists(note)) return false;
+    const fs::path reg = m_prefix / "system.reg";
+    std::string text = ReadFile(reg);
+    const std::string header = "\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\AeDebug]";
+    const size_t section = text.find(header);
+    if (section == std::string::npos) return false;
+    const size_t at = text.find("\n\"Debugger\"=", section);
+    if (at == std::string::npos || at > text.find("\n[", section + 1)) return false;
+    std::string escaped;
+    for (char c : "\"" + WinPath(note) + "\" C:\\windows\\temp\\kq-crashes.txt %ld %ld") {
+        if (c == '\\' || c == '"') escaped += '\\';
+        escaped += c;
+    }
+    const size_t end = text.find('\n', at + 1);
+    text.replace(at + 1, end - at - 1, "\"Debugger\"=\"" + escaped + "\"");
+    WriteFile(reg, text);
+    return ReadFile(reg) == text;
 }
 
 // Wine reads the version from HKCU\Software\Wine when a process starts, so

@@ -9,7 +9,8 @@
 //    Windows version the case wants in its user.reg before Wine starts, runs
 //    programs in it with a hard time limit each, and at destruction stops
 //    every program it started, its own wineserver, and deletes the prefix.
-//  - WineTest is the fixture base that gives each case a WineSession.
+//  - WineTest is the fixture base that gives each case a WineSession, and
+//    fails the case when one of the project's programs crashed in it.
 //
 // Every process the harness starts runs under coreutils `timeout`, so nothing
 // outlives its limit even if a test forgets to wait for it.
@@ -56,6 +57,7 @@ struct HarnessPaths {
     static fs::path SetupExe();     // <win build>/setup.exe
     static fs::path Uidriver();     // <win build>/tools/uidriver/uidriver.exe
     static fs::path MsgboxProbe();  // <win build>/tools/uidriver/msgbox_probe.exe
+    static fs::path CrashNote();    // <win build>/tools/uidriver/crash_note.exe
     static fs::path WineTemplateScript();
 };
 
@@ -152,8 +154,9 @@ public:
     std::optional<std::string> RegQuery(const std::string& key, const std::string& value);
     // Saves the whole screen of the session's display as a PNG.
     bool Screenshot(const fs::path& png);
-    // Empty unless a program of the prefix crashed: then, once the debugger
-    // is done and every program stopped, what Wine said and the backtrace.
+    // Empty unless a program of the prefix crashed (one of the project's:
+    // Wine's own are only noted): then, once the debugger is done and every
+    // program stopped, what Wine said and the backtrace.
     std::string Crashes();
 
 private:
@@ -174,6 +177,7 @@ private:
     void Kill(Child& child);
     ProcessResult RunWineserver(const std::vector<std::string>& args, Millis limit);
     bool SetVersion(WindowsVersion version);
+    bool SetDebugger();
 
     fs::path m_dir;     // the case's folder under the system temp folder
     fs::path m_prefix;  // m_dir/prefix

@@ -3,6 +3,7 @@
 // can check both what uidriver read and what it pressed.
 //
 //   msgbox_probe [--text T] [--caption C] [--type N]
+//   msgbox_probe --crash     writes through a null pointer instead
 //
 // --type is the MessageBoxA style number (0 = OK, 1 = OK/Cancel, 4 = Yes/No).
 // In T the two-character sequences \r and \n stand for CR and LF.
@@ -40,6 +41,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::string text = "The probe is up.\r\nSecond line of the probe.";
     std::string caption = "Probe";
     UINT type = MB_OK;
+    if (__argc == 2 && std::string(__argv[1]) == "--crash") {
+        *static_cast<volatile int*>(nullptr) = 1;
+    }
     for (int i = 1; i + 1 < __argc; i += 2) {
         std::string name = __argv[i];
         if (name == "--text") text = Unescape(__argv[i + 1]);
