@@ -63,8 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t at = 0; at < size; at += piece) loader.Add(text.substr(at, piece));
     const kq::FileList pieces = loader.Finish();
     if (pieces.files.size() != list.files.size() || pieces.directories != list.directories ||
-        pieces.droppedDirectories != list.droppedDirectories)
+        pieces.droppedDirectories != list.droppedDirectories || pieces.cutShort != list.cutShort)
         std::abort();
+    // Text after the end of a whole list cuts it short.
+    if (!list.cutShort && !kq::LoadFileList(std::string(text) + "x").cutShort) std::abort();
     for (size_t i = 0; i < list.files.size(); ++i) {
         if (pieces.files[i].sourcePath != list.files[i].sourcePath ||
             pieces.files[i].destinationDir != list.files[i].destinationDir)

@@ -279,10 +279,11 @@ bool CInstallEngine::LoadFiles() {
     if (!ReadFileInPieces(m_snapshot.dataScriptPath, [&loader](std::string_view piece) { loader.Add(piece); }))
         return false;
     m_files = loader.Finish();
-    // A damaged name could reach outside the working and install folders.
-    kq::Status names = CheckPackedFileNames(m_files);
-    if (!names) {
-        m_refusal = names.message();
+    // A damaged name could reach outside the working and install folders;
+    // a list cut short would install part of the product as the whole.
+    kq::Status whole = CheckFileListWhole(m_files);
+    if (!whole) {
+        m_refusal = whole.message();
         return false;
     }
     m_log.Append(logkind::kTotalFile, std::to_string(m_files.Total()));

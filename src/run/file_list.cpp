@@ -211,9 +211,10 @@ void FileListLoader::Line(std::string_view line) {
 }
 
 // Text after the last line break is dropped, as is a first line left
-// without its partner.
+// without its partner; either says the list was cut short.
 FileList FileListLoader::Finish() {
     FileList list = std::move(m_list);
+    list.cutShort = m_haveFirst || m_pending.find_first_not_of('\0') != std::string::npos;
     std::unordered_set<std::string> overflow;
     for (const FileRecord& record : list.files) {
         std::string dir(WithoutTrailingBackslashes(record.destinationDir));
@@ -331,7 +332,11 @@ bool IsPackedEntryName(const std::string& name) {
     return at > 1 && at + 1 < name.size() && name[at] == '_';
 }
 
-Status CheckPackedFileNames(const FileList& list) {
+Status CheckFileListWhole(const FileList& list) {
+    if (list.cutShort)
+        return Status::Error(
+            "The file list of this package is damaged: it ends in the middle of a file's lines. "
+            "Nothing was installed.");
     for (const FileRecord& record : list.files) {
         if (IsWebSource(record.sourcePath) || IsSafeLeafName(record.fileName)) continue;
         return Status::Error("The file list of this package is damaged: \"" + record.sourcePath +

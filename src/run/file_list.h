@@ -169,6 +169,9 @@ struct FileList {
     std::vector<std::string> directories;
     // Distinct destinations that did not fit into the directory table.
     size_t droppedDirectories = 0;
+    // The text ends within a pair of lines, past the cipher's zero padding:
+    // a list cut short, whose last files would be missing unannounced.
+    bool cutShort = false;
 
     // The total number of files, as the uninstall log and the progress bar
     // count them.
@@ -265,8 +268,9 @@ bool IsPackedEntryName(const std::string& name);
 // destination folder under the record's file name, so that name must be one
 // plain file name (safe_name.h): a '/', a ':' or a ".." would reach outside
 // both folders. An error naming the first record whose name is not; web
-// files are not checked here (their name comes from the address).
-Status CheckPackedFileNames(const FileList& list);
+// files are not checked here (their name comes from the address). A list
+// cut short is an error too.
+Status CheckFileListWhole(const FileList& list);
 
 // A file the package carries for setup itself (an icon, the maintenance
 // program), given its path in the working folder: that path when the file is

@@ -267,28 +267,62 @@ TEST_F(CommandLineTest, EveryExitCodeFromARealPackage) {
         {"bad option", nullptr, "cab", nullptr, {"/BOGUS"}, kExitBadCommandLine, "unknown option \"/BOGUS\""},
         {"relative folder", nullptr, "cab", nullptr, {"/D=Acme\\Notes"}, kExitBadCommandLine, "not an absolute path"},
         {"device folder", nullptr, "cab", nullptr, {"/D=C:\\Acme\\CON"}, kExitBadCommandLine, "device name"},
-        {"tampered script", nullptr, "cab",
+        {"tampered script",
+         nullptr,
+         "cab",
          [](const fs::path& package) {
              std::string bytes = ReadFile(package / "setup.nsx");
              bytes[7] = static_cast<char>(bytes[7] ^ 0x01);
              WriteFile(package / "setup.nsx", bytes);
          },
-         {}, kExitDamaged, "cannot be Correctly Decrypted"},
-        {"damaged cabinet", nullptr, "cab",
+         {},
+         kExitDamaged,
+         "cannot be Correctly Decrypted"},
+        {"file list cut at a cipher block",
+         nullptr,
+         "cab",
+         [](const fs::path& package) {
+             const std::string bytes = ReadFile(package / "data.nsx");
+             WriteFile(package / "data.nsx", bytes.substr(0, bytes.size() - 16));
+         },
+         {},
+         kExitDamaged,
+         "ends in the middle of a file's lines"},
+        {"damaged cabinet",
+         nullptr,
+         "cab",
          [](const fs::path& package) {
              WriteFile(package / "file1.cab", ReadFile(package / "file1.cab").substr(0, 100));
          },
-         {}, kExitDamaged, "the cabinet is damaged"},
+         {},
+         kExitDamaged,
+         "the cabinet is damaged"},
         {"requirements not met",
-         Replace(start, "[SYSTEM]\r\n1=Zilog Z80\r\n2=Any\r\n3=checkSCREEN\r\n4=Any colors\r\n"
-                        "os0=Yes\r\nos1=Yes\r\nos2=Yes\r\nos3=Yes\r\nos4=Yes\r\nos5=Yes\r\nos6=Yes\r\n\r\n" + start),
-         "cab", nullptr, {}, kExitRequirements, "processor is not adequate"},
+         Replace(start,
+                 "[SYSTEM]\r\n1=Zilog Z80\r\n2=Any\r\n3=checkSCREEN\r\n4=Any colors\r\n"
+                 "os0=Yes\r\nos1=Yes\r\nos2=Yes\r\nos3=Yes\r\nos4=Yes\r\nos5=Yes\r\nos6=Yes\r\n\r\n" +
+                     start),
+         "cab",
+         nullptr,
+         {},
+         kExitRequirements,
+         "processor is not adequate"},
         {"cancelled by the package",
-         Replace(start, "[CONDITIONS]\r\nTOTAL=1\r\nA0=Stop\r\nB0=10\r\nC0=>\r\nD0=9\r\nE0=start.lcd\r\nF0=1\r\n"
-                        "00=CancelInstall();\r\n\r\n" + start),
-         "cab", nullptr, {}, kExitCancelled, ""},
-        {"must-install file missing", nullptr, "diskimage",
-         [](const fs::path& package) { fs::remove(package / "DiskImage1" / "F1_app.exe"); }, {}, kExitFileFailed,
+         Replace(start,
+                 "[CONDITIONS]\r\nTOTAL=1\r\nA0=Stop\r\nB0=10\r\nC0=>\r\nD0=9\r\nE0=start.lcd\r\nF0=1\r\n"
+                 "00=CancelInstall();\r\n\r\n" +
+                     start),
+         "cab",
+         nullptr,
+         {},
+         kExitCancelled,
+         ""},
+        {"must-install file missing",
+         nullptr,
+         "diskimage",
+         [](const fs::path& package) { fs::remove(package / "DiskImage1" / "F1_app.exe"); },
+         {},
+         kExitFileFailed,
          "Can't be installed."},
     };
     int index = 0;

@@ -229,6 +229,35 @@ TEST(LoadFileListTest, PiecesReadAsTheWhole) {
             EXPECT_EQ(pieces.files[i].options, whole.files[i].options);
         }
         EXPECT_EQ(pieces.directories, whole.directories);
+        EXPECT_TRUE(pieces.cutShort);
+    }
+}
+
+// A list that ends within a pair of lines lost its end (a package cut at a
+// block of the cipher): refused as damaged, where its last files would
+// have been left out of an installation called complete. The cipher's zero
+// padding after the last line break is no text.
+TEST(LoadFileListTest, AListCutShortIsRefused) {
+    const std::string pair = Pair("files\\a.txt", "Destination Computer\\<InstallDir>*0*0*0|");
+    const struct {
+        std::string text;
+        bool cutShort;
+    } cases[] = {
+        {"", false},
+        {pair, false},
+        {pair + std::string(15, '\0'), false},
+        {pair + "files\\b.txt\r\n", true},
+        {pair + "files\\b.txt\r\nDestination Comp", true},
+        {pair.substr(0, pair.size() - 2), true},
+        {pair + "x" + std::string(3, '\0'), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.text));
+        const FileList list = LoadFileList(c.text);
+        EXPECT_EQ(list.cutShort, c.cutShort);
+        const kq::Status checked = kq::CheckFileListWhole(list);
+        EXPECT_EQ(checked.ok(), !c.cutShort);
+        if (c.cutShort) EXPECT_NE(checked.message().find("ends in the middle"), std::string::npos);
     }
 }
 
@@ -497,7 +526,7 @@ TEST(PackedNamesTest, NamesThatAreNoPlainFileNameAreRefused) {
         FileList list = LoadFileList(Pair("files\\ok.txt", "Destination Computer\\<InstallDir>*0*0*0|") +
                                      Pair(c.firstLine, "Destination Computer\\<InstallDir>*0*0*0|"));
         ASSERT_EQ(list.files.size(), 2u) << c.firstLine;
-        kq::Status checked = kq::CheckPackedFileNames(list);
+        kq::Status checked = kq::CheckFileListWhole(list);
         EXPECT_EQ(checked.ok(), c.accepted) << c.firstLine;
         if (!c.accepted) {
             EXPECT_NE(checked.message().find(c.firstLine), std::string::npos) << checked.message();
