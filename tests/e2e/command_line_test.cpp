@@ -263,6 +263,11 @@ TEST_F(CommandLineTest, EveryExitCodeFromARealPackage) {
         int exitCode;
         const char* message;  // a part of a message line of the log; "" for none
     };
+    // The file list without its last block of the cipher.
+    const auto cutFileList = [](const fs::path& package) {
+        const std::string bytes = ReadFile(package / "data.nsx");
+        WriteFile(package / "data.nsx", bytes.substr(0, bytes.size() - 16));
+    };
     const Case cases[] = {
         {"bad option", nullptr, "cab", nullptr, {"/BOGUS"}, kExitBadCommandLine, "unknown option \"/BOGUS\""},
         {"relative folder", nullptr, "cab", nullptr, {"/D=Acme\\Notes"}, kExitBadCommandLine, "not an absolute path"},
@@ -278,16 +283,7 @@ TEST_F(CommandLineTest, EveryExitCodeFromARealPackage) {
          {},
          kExitDamaged,
          "cannot be Correctly Decrypted"},
-        {"file list cut at a cipher block",
-         nullptr,
-         "cab",
-         [](const fs::path& package) {
-             const std::string bytes = ReadFile(package / "data.nsx");
-             WriteFile(package / "data.nsx", bytes.substr(0, bytes.size() - 16));
-         },
-         {},
-         kExitDamaged,
-         "ends in the middle of a file's lines"},
+        {"file list cut short", nullptr, "cab", cutFileList, {}, kExitDamaged, "ends in the middle of a file's lines"},
         {"damaged cabinet",
          nullptr,
          "cab",
