@@ -116,6 +116,26 @@ void SetVariable(std::vector<std::string>& env, const std::string& name, const s
     env.push_back(prefix + value);
 }
 
+// Puts `line` ("\"Name\"=data") into the key of Wine's registry file `reg`
+// whose header starts with `header`: in place of that name's value, or
+// first in the key. False when the key is not there or the file was not
+// written. Wine reads the file when its server starts.
+bool SetRegistryFileValue(const fs::path& reg, const std::string& header, const std::string& line) {
+    std::string text = ReadFile(reg);
+    const size_t section = text.find(header);
+    if (section == std::string::npos) return false;
+    size_t end = text.find("\n[", section + 1);
+    if (end == std::string::npos) end = text.size();
+    const size_t at = text.find("\n" + line.substr(0, line.find('=') + 1), section);
+    if (at != std::string::npos && at < end) {
+        text.replace(at + 1, text.find('\n', at + 1) - at - 1, line);
+    } else {
+        text.insert(text.find('\n', section + 1) + 1, line + "\n");
+    }
+    WriteFile(reg, text);
+    return ReadFile(reg) == text;
+}
+
 int ExitCodeOf(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
@@ -386,45 +406,21 @@ std::string WineSession::Crashes() {
 bool WineSession::SetDebugger() {
     const fs::path note = HarnessPaths::CrashNote();
     if (note.empty() || !Exists(note)) return false;
-    const fs::path reg = m_prefix / "system.reg";
-    std::string text = ReadFile(reg);
-    const std::string header = "\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\AeDebug]";
-    const size_t section = text.find(header);
-    if (section == std::string::npos) return false;
-    const size_t at = text.find("\n\"Debugger\"=", section);
-    if (at == std::string::npos || at > text.find("\n[", section + 1)) return false;
     std::string escaped;
     for (char c : "\"" + WinPath(note) + "\" C:\\windows\\temp\\kq-crashes.txt %ld %ld") {
         if (c == '\\' || c == '"') escaped += '\\';
         escaped += c;
     }
-    const size_t end = text.find('\n', at + 1);
-    text.replace(at + 1, end - at - 1, "\"Debugger\"=\"" + escaped + "\"");
-    WriteFile(reg, text);
-    return ReadFile(reg) == text;
+    return SetRegistryFileValue(m_prefix / "system.reg",
+                                "\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\AeDebug]",
+                                "\"Debugger\"=\"" + escaped + "\"");
 }
 
 // Wine reads the version from HKCU\Software\Wine when a process starts, so
 // writing it into the registry file before the first start is enough.
 bool WineSession::SetVersion(WindowsVersion version) {
-    fs::path reg = m_prefix / "user.reg";
-    std::string text = ReadFile(reg);
-    const std::string header = "\n[Software\\\\Wine] ";
-    size_t section = text.find(header);
-    if (section == std::string::npos) return false;
-    size_t end = text.find("\n[", section + 1);
-    if (end == std::string::npos) end = text.size();
-    std::string line = std::string("\"Version\"=\"") + WineVersionName(version) + "\"";
-    size_t at = text.find("\n\"Version\"=", section);
-    if (at != std::string::npos && at < end) {
-        size_t lineEnd = text.find('\n', at + 1);
-        text.replace(at + 1, lineEnd - at - 1, line);
-    } else {
-        size_t headerEnd = text.find('\n', section + 1);
-        text.insert(headerEnd + 1, line + "\n");
-    }
-    WriteFile(reg, text);
-    return ReadFile(reg) == text;
+    return SetRegistryFileValue(m_prefix / "user.reg", "\n[Software\\\\Wine] ",
+                                std::string("\"Version\"=\"") + WineVersionName(version) + "\"");
 }
 
 std::vector<std::string> WineSession::Environment() const {

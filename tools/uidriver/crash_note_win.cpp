@@ -7,33 +7,12 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
-
-namespace {
-
-// The words of a command line; a word in double quotes may hold blanks.
-std::vector<std::string> Words(const char* text) {
-    std::vector<std::string> words;
-    for (;;) {
-        while (*text == ' ' || *text == '\t') ++text;
-        if (*text == '\0') return words;
-        std::string word;
-        const bool quoted = *text == '"';
-        if (quoted) ++text;
-        while (*text != '\0' && (quoted ? *text != '"' : (*text != ' ' && *text != '\t'))) word += *text++;
-        if (quoted && *text == '"') ++text;
-        words.push_back(word);
-    }
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    const std::vector<std::string> args = Words(::GetCommandLineA());
-    if (args.size() != 4) return 2;
+    if (__argc != 4) return 2;
     SECURITY_ATTRIBUTES inherited = {sizeof(inherited), nullptr, TRUE};
-    HANDLE out = ::CreateFileA(args[1].c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = ::CreateFileA(__argv[1], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) return 1;
     char system[MAX_PATH] = "";
     const UINT length = ::GetSystemDirectoryA(system, MAX_PATH);
@@ -41,7 +20,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::string debugger = std::string(system) + "\\winedbg.exe";
     // The event is the crashed program's, inherited by this program and
     // passed on: the debugger signals it once attached.
-    std::string command = "\"" + debugger + "\" --auto " + args[2] + " " + args[3];
+    std::string command = "\"" + debugger + "\" --auto " + __argv[2] + " " + __argv[3];
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
