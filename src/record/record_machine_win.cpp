@@ -38,6 +38,24 @@ std::string ThisProgram() {
 // a second look-up of its path.
 using SetInformationFile = LONG(WINAPI*)(HANDLE, void* status, void* information, ULONG length, int kind);
 
+// The running runner cannot delete its own file: it is deleted at the next
+// start of the system. Moved first under a name of its own ("kqr", four hex
+// digits, never taken for a copy setup keeps), so that a product installed
+// before that start puts a new runner at the path, which the deletion then
+// spares. Where the file cannot move (the 9x family), the path itself is
+// named. True when the path is free, or will be.
+bool DeleteAtNextStart(const std::string& path) {
+    char aside[MAX_PATH] = "";
+    if (::GetTempFileNameA(path.substr(0, path.find_last_of('\\') + 1).c_str(), "kqr", 0, aside) != 0) {
+        if (FileCalls().MoveFileEx(path.c_str(), aside, MOVEFILE_REPLACE_EXISTING)) {
+            FileCalls().MoveFileEx(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+            return true;
+        }
+        ::DeleteFileA(aside);
+    }
+    return FileCalls().MoveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
 SetInformationFile DispositionSetter() {
     static const SetInformationFile set = SystemProc<SetInformationFile>("ntdll.dll", "NtSetInformationFile");
     return set;
@@ -298,8 +316,7 @@ bool CWinRecordMachine::RemoveFile(const std::string& path) {
     if ((attributes & FILE_ATTRIBUTE_READONLY) && ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) &&
         ::DeleteFileA(path.c_str()))
         return true;
-    if (EqualsIgnoreCase(path, ThisProgram()))
-        return FileCalls().MoveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    if (EqualsIgnoreCase(path, ThisProgram())) return DeleteAtNextStart(path);
     return false;
 }
 

@@ -27,8 +27,8 @@ public:
     void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files) override;
     bool FolderExists(const std::string& path) override;
     // A file that cannot go because it is the running program itself (the
-    // maintenance runner removing the last product) goes at the next start
-    // of the system.
+    // maintenance runner removing the last product) moves aside and goes at
+    // the next start of the system; its path is free at once.
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyFolder(const std::string& path) override;
     // Beside the file ("kq*.tmp" in its folder), so putting it back is a

@@ -17,14 +17,12 @@ namespace {
 // The places left out (prefix_snapshot.h says why): registry places as
 // they are written in Wine's registry files (lower case, backslashes
 // doubled), files as a prefix of their path relative to drive C.
+constexpr char kPendingOperations[] = "\"pendingfilerenameoperations\"";
 const char* const kVolatileKeys[] = {
-    "hardware\\\\devicemap",
-    "currentversion\\\\perflib",
-    "services\\\\tcpip",
-    "currentversion\\\\networkcards",
-    "software\\\\wine\\\\fonts",
-    "currentcontrolset\\\\control\\\\class\\\\",
-    "\"pendingfilerenameoperations\"",
+    "hardware\\\\devicemap",     "currentversion\\\\perflib",
+    "services\\\\tcpip",         "currentversion\\\\networkcards",
+    "software\\\\wine\\\\fonts", "currentcontrolset\\\\control\\\\class\\\\",
+    kPendingOperations,
 };
 const char* const kVolatileFiles[] = {
     "users/",  // the profiles' temporary folders and Wine's caches (the desktop is a folder of its own, below)
@@ -73,8 +71,31 @@ std::string FileState(const fs::path& path) {
     return state;
 }
 
-}  // namespace
+// The files on drive C a value line of PendingFileRenameOperations names
+// for deletion (a path followed by an empty one), as snapshot paths. Wine
+// writes the strings with their backslashes doubled, each ended by "\0".
+std::set<std::string> DeletedAtStart(const std::string& line) {
+    const size_t open = line.find(":\"");
+    const size_t close = line.rfind('"');
+    if (open == std::string::npos || close <= open + 2) return {};
+    std::vector<std::string> names(1);
+    for (size_t at = open + 2; at < close; ++at) {
+        if (line[at] != '\\' || at + 1 == close) {
+            names.back() += line[at];
+        } else if (line[++at] == '0') {
+            names.emplace_back();
+        } else {
+            names.back() += line[at] == '\\' ? '/' : line[at];
+        }
+    }
+    std::set<std::string> deleted;
+    for (size_t i = 0; i + 1 < names.size(); i += 2) {
+        if (names[i + 1].empty() && names[i].compare(0, 7, "/?\?/c:/") == 0) deleted.insert(names[i].substr(7));
+    }
+    return deleted;
+}
 
+}  // namespace
 
 std::vector<std::string> Diff(const Snapshot& before, const Snapshot& after) {
     std::vector<std::string> lines;
@@ -110,7 +131,6 @@ Snapshot TakeSnapshot(WineSession& session, const std::string& folder) {
         }
         bool desktop = relative.find("/desktop") != std::string::npos;
         if (!desktop && StartsWithAny(relative, kVolatileFiles, std::size(kVolatileFiles))) continue;
-        if (relative == "remove.bat" || relative == "maintain.bat") continue;
         if (it->is_directory()) {
             snapshot.files[relative] = "dir";
         } else {
@@ -143,6 +163,9 @@ Snapshot TakeSnapshot(WineSession& session, const std::string& folder) {
             snapshot.registry.insert(key + "|" + Lower(line));
         }
     }
+    for (const std::string& line : snapshot.registry) {
+        if (line.find(kPendingOperations) != std::string::npos) snapshot.deletedAtStart = DeletedAtStart(line);
+    }
     // The volatile places, whichever file they are kept in.
     for (auto it = snapshot.registry.begin(); it != snapshot.registry.end();) {
         bool isVolatile = false;
@@ -152,8 +175,13 @@ Snapshot TakeSnapshot(WineSession& session, const std::string& folder) {
     return snapshot;
 }
 
-std::vector<std::string> DropRunnerTrace(std::vector<std::string> diff) {
-    diff.erase(std::remove(diff.begin(), diff.end(), "+ file windows/kqexec.exe"), diff.end());
+std::vector<std::string> DropRunnerTrace(std::vector<std::string> diff, const Snapshot& after) {
+    diff.erase(std::remove_if(diff.begin(), diff.end(),
+                              [&after](const std::string& line) {
+                                  return line.compare(0, 7, "+ file ") == 0 &&
+                                         after.deletedAtStart.count(line.substr(7)) != 0;
+                              }),
+               diff.end());
     return diff;
 }
 

@@ -12,10 +12,9 @@
 // (setup's working folder lives in the temporary folder and goes by
 // itself). One trace is left on purpose and allowed for: when the last
 // product that counts on kqexec.exe goes, the running kqexec.exe cannot
-// delete itself and is deleted at the next start of the system (its
-// PendingFileRenameOperations entry, and the file until then, which Diff
-// callers drop with DropRunnerTrace). The batch files the cases write at
-// the root of drive C to start programs are left out too.
+// delete itself; it moves aside and is deleted at the next start of the
+// system (its PendingFileRenameOperations entry, and the file until then,
+// which Diff callers drop with DropRunnerTrace).
 #pragma once
 
 #include <map>
@@ -32,6 +31,9 @@ namespace kq::e2e {
 struct Snapshot {
     std::map<std::string, std::string> files;
     std::set<std::string> registry;
+    // Files PendingFileRenameOperations deletes at the next start of the
+    // system, as paths of `files`.
+    std::set<std::string> deletedAtStart;
 };
 
 // With `folder` (relative to drive C, "program files/acme"), only the
@@ -42,8 +44,9 @@ Snapshot TakeSnapshot(WineSession& session, const std::string& folder = std::str
 // changed.
 std::vector<std::string> Diff(const Snapshot& before, const Snapshot& after);
 
-// Without the runner's own pending deletion (see above).
-std::vector<std::string> DropRunnerTrace(std::vector<std::string> diff);
+// Without the files that `after` deletes at the next start of the system
+// (the runner's own, see above).
+std::vector<std::string> DropRunnerTrace(std::vector<std::string> diff, const Snapshot& after);
 
 // One line each, for a failure message.
 std::string Lines(const std::vector<std::string>& lines);
