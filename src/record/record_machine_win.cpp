@@ -298,6 +298,11 @@ void CWinRecordMachine::Foresee(const std::vector<std::pair<std::string, FileFin
     if (!files.empty()) m_ahead = std::make_unique<Ahead>(files);
 }
 
+bool CWinRecordMachine::IsRunningProgram(const std::string& path) {
+    static const std::string self = ThisProgram();
+    return EqualsIgnoreCase(path, self);
+}
+
 bool CWinRecordMachine::FolderExists(const std::string& path) {
     DWORD attributes = Attributes(WithoutTrailingBackslash(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -316,7 +321,7 @@ bool CWinRecordMachine::RemoveFile(const std::string& path) {
     if ((attributes & FILE_ATTRIBUTE_READONLY) && ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) &&
         ::DeleteFileA(path.c_str()))
         return true;
-    if (EqualsIgnoreCase(path, ThisProgram())) return DeleteAtNextStart(path);
+    if (IsRunningProgram(path)) return DeleteAtNextStart(path);
     return false;
 }
 

@@ -25,6 +25,7 @@ public:
     // asked for: under the removal's deletes the reads cost little time of
     // their own, and a file is still read only just before its turn.
     void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files) override;
+    bool IsRunningProgram(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
     // A file that cannot go because it is the running program itself (the
     // maintenance runner removing the last product) moves aside and goes at

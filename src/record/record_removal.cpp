@@ -186,6 +186,7 @@ public:
         Each(RecordKind::kIni, [this](size_t i, const RecordEntry& e) { RestoreIni(i, e); });
         Each(RecordKind::kAppend, [this](size_t i, const RecordEntry& e) { TakeBackAppended(i, e); });
         Each(RecordKind::kValue, [this](size_t i, const RecordEntry& e) { RestoreValue(i, e); });
+        RemoveRunningProgram();
         RemoveRegistration();
         RemoveEmptyOnes(RecordKind::kKey);
         RemoveEmptyOnes(RecordKind::kDir);
@@ -272,13 +273,18 @@ private:
     // The files RemoveFile will fingerprint, in its order.
     void ForeseeFiles() {
         std::vector<std::pair<std::string, FileFingerprint>> files;
-        Each(RecordKind::kFile, [&files](size_t, const RecordEntry& e) {
-            if (e.origin == FileOrigin::kNew) files.emplace_back(e.path, e.fingerprint);
+        Each(RecordKind::kFile, [this, &files](size_t, const RecordEntry& e) {
+            if (e.origin == FileOrigin::kNew && !m_machine.IsRunningProgram(e.path))
+                files.emplace_back(e.path, e.fingerprint);
         });
         m_machine.Foresee(files);
     }
 
     void RemoveFile(size_t i, const RecordEntry& e) {
+        if (!m_runningProgramsTurn && m_machine.IsRunningProgram(e.path)) {
+            m_runningProgram.push_back(i);
+            return;
+        }
         const std::string key = AsciiLower(e.path);
         if (!m_filesDone.insert(key).second) return;
         const bool isShared = m_shared.count(key) != 0;
@@ -313,6 +319,24 @@ private:
         }
         if (m_servers.count(key) != 0) m_machine.UnregisterServer(e.path);
         if (!m_machine.RemoveFile(e.path)) Left(i, "in use or access denied");
+    }
+
+    // The runner's own file once everything else went; else it stays with
+    // its count for the next attempt.
+    void RemoveRunningProgram() {
+        m_runningProgramsTurn = true;
+        for (size_t i : m_runningProgram) {
+            if (m_report.left.empty()) {
+                RemoveFile(i, m_entries[i]);
+                continue;
+            }
+            for (size_t j = 0; j < m_count; ++j) {
+                const RecordEntry& e = m_entries[j];
+                const bool samePath = EqualsIgnoreCase(e.path, m_entries[i].path);
+                if (m_usable[j] && samePath && (e.kind == RecordKind::kFile || e.kind == RecordKind::kShared))
+                    m_keep[j] = true;
+            }
+        }
     }
 
     void RestoreIni(size_t i, const RecordEntry& e) {
@@ -414,6 +438,8 @@ private:
     std::set<std::string> m_servers;
     std::map<std::string, bool> m_shared;  // path -> it had a count before
     std::set<std::string> m_filesDone;
+    std::vector<size_t> m_runningProgram;  // its file entries, put off
+    bool m_runningProgramsTurn = false;
     const std::string m_ownKey;
     RecordRemovalReport m_report;
 };
@@ -429,6 +455,10 @@ std::string RecordMachine::SetAside(const std::string&, const std::function<void
 }
 
 bool RecordMachine::PutBack(const std::string&, const std::string&) {
+    return false;
+}
+
+bool RecordMachine::IsRunningProgram(const std::string&) {
     return false;
 }
 

@@ -83,6 +83,10 @@ public:
     // thread of its own while the caller deletes. Nothing changes when it
     // does not.
     virtual void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files);
+    // True for the file of the program that removes (the maintenance
+    // runner): it goes last, and only when nothing is left, since the
+    // Uninstall key starts a second attempt from it.
+    virtual bool IsRunningProgram(const std::string& path);
     // A copy of the file at `path`, kept until the run that replaces the file
     // commits; the copy's path, or "" when none is made (a machine that only
     // looks makes none). `naming` is told the copy's path once its file

@@ -50,6 +50,7 @@ public:
     }
     bool FolderExists(const std::string& path) override { return !Gone(path) && m_real.FolderExists(path); }
     void Foresee(const std::vector<std::pair<std::string, FileFingerprint>>& files) override { m_real.Foresee(files); }
+    bool IsRunningProgram(const std::string& path) override { return m_real.IsRunningProgram(path); }
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyFolder(const std::string& path) override;
     bool DeleteFolderTree(const std::string& path) override;

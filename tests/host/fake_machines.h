@@ -214,11 +214,12 @@ std::string Parent(const std::string& path);
 
 // One machine state seen by the install steps that record and by the
 // removal that reads the record back; `locked` files cannot be deleted or
-// replaced.
+// replaced; `running` is the program that removes.
 class FakeRecordedMachine : public RecordMachine, public SettingsMachine, public ServiceMachine {
 public:
     MachineState s;
     std::set<std::string> locked;
+    std::string running;
     std::set<std::string> newIni;
     std::vector<std::string> events;
     // The files foreseen, and those whose content was then asked for.
@@ -236,6 +237,7 @@ public:
         for (const auto& file : files) foreseen.push_back(file.first);
     }
     bool FolderExists(const std::string& path) override { return s.folders.count(path) != 0; }
+    bool IsRunningProgram(const std::string& path) override { return path == running; }
     bool PutBack(const std::string& copy, const std::string& path) override {
         auto it = s.files.find(copy);
         if (it == s.files.end() || locked.count(path) != 0) return false;

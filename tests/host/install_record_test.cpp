@@ -711,6 +711,40 @@ TEST(RecordRemovalTest, ACopyThatCannotGoBackIsLeftForTheNextRollback) {
     EXPECT_EQ(m.s.files, (std::map<std::string, std::string>{{aside.path, "old"}}));
 }
 
+// The runner's own file (shared by every product it removes) goes after
+// everything else, and only when nothing is left: a file in use keeps it
+// with its count for the second attempt, which starts from it.
+TEST(RecordRemovalTest, TheRunnerGoesLastAndOnlyWhenNothingIsLeft) {
+    const std::string runner = "C:\\WINDOWS\\kqexec.exe";
+    const std::string program = std::string(kInstallDir) + "notes.exe";
+    for (const bool inUse : {false, true}) {
+        SCOPED_TRACE(inUse ? "a file in use" : "nothing in use");
+        FakeMachine m;
+        m.running = runner;
+        m.CreateKey(RegistryRoot::kLocalMachine, kSharedDllsKey);
+        m.s.files = {{program, "p"}, {runner, "r"}};
+        InstallRecord record;
+        record.File(FileOrigin::kNew, program, FingerprintOf("p"));
+        record.File(FileOrigin::kNew, runner, FingerprintOf("r"));
+        CountSharedFiles(record, {kInstallDir, kMaintenance}, m);
+        if (inUse) m.locked.insert(program);
+
+        const RecordRemovalReport first = RemoveRecorded(record.Entries(), Scope(), m);
+        const ValueState count = m.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, runner);
+        if (!inUse) {
+            EXPECT_EQ(m.events, (std::vector<std::string>{"delete " + program, "delete " + runner}));
+            EXPECT_FALSE(count.present);
+            continue;
+        }
+        EXPECT_EQ(m.s.files.count(runner), 1u);
+        EXPECT_TRUE(count == NumberState(1));
+        m.locked.clear();
+        RemoveRecorded(first.remaining, Scope(), m);
+        EXPECT_TRUE(m.s.files.empty());
+        EXPECT_FALSE(m.ReadValue(RegistryRoot::kLocalMachine, kSharedDllsKey, runner).present);
+    }
+}
+
 // A rollback killed after it took a shared count and run again from the
 // record takes none twice: each file ends with the count it had before.
 TEST(RecordRemovalTest, ARollbackRunTwiceTakesEachSharedCountOnce) {
